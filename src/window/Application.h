@@ -1,0 +1,20 @@
+// The application object. Its one addition to Qt's: the default error
+// report. An exception that leaves any event handler is shown in a message
+// box with its text and the program goes on; Qt never sees it.
+#pragma once
+
+#include <QApplication>
+
+#include <exception>
+
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Reports the exception in flight; call it from a catch block.
+    static void HandleException();
+    static QString ExceptionText(std::exception_ptr error);
+};

@@ -1,0 +1,406 @@
+#include "MainForm.h"
+
+#include "Application.h"
+#include "CommonFunctions.h"
+#include "IDEEnhance.h"
+#include "IniFile.h"
+#include "AboutForm.h"
+#include "OrlaAboutBox.h"
+#include "SettingsStore.h"
+#include "StatusBar.h"
+#include "SystemTreeView.h"
+#include "ToolGlyphs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle("Veldra");
+    resize(793, 540);
+    move(192, 123);
+    ImageList1 = ToolGlyphs();
+
+    CreateActions();
+    CreateCoolBar();
+    CreatePages();
+    CreateLogAndStatusBar();
+
+    About = new TOrlaAboutBox(this);
+    About->AboutImage = AboutPicture();
+    About->StretchAboutPic = false;
+    OpenDialog1.Kind = TFileDialog::TKind::Open;
+    OpenDialog1.MultiSelect = true;
+    SaveDialog1.Kind = TFileDialog::TKind::Save;
+
+    // Errors here (a settings value of the wrong kind) are reported like any
+    // other, and the window still opens.
+    try {
+        FormCreate();
+    } catch (...) {
+        TApplication::HandleException();
+    }
+}
+
+TfrmMain::~TfrmMain()
+{
+    try {
+        FormDestroy();
+    } catch (...) {
+        TApplication::HandleException();
+    }
+}
+
+// ---- building the window ----------------------------------------------------
+
+QAction *TfrmMain::NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint)
+{
+    auto *action = new QAction(ImageList1[size_t(image)], text, this);
+    action->setShortcut(shortcut);
+    action->setToolTip(hint.isEmpty() ? text : hint);
+    action->setStatusTip(hint);
+    addAction(action);
+    return action;
+}
+
+void TfrmMain::CreateActions()
+{
+    actDownload = NewAction("Download", 2, QKeySequence("Ctrl+D"),
+                            "Download a file from the FTP server to your local hard drive.");
+    actUpload = NewAction("Upload", 3, QKeySequence("Ctrl+U"), "Upload a file from your system to the FTP Site.");
+    actNewFolder = NewAction("New Folder", 4, QKeySequence("Ctrl+N"), "Create a new folder on the FTP Server.");
+    actDelete = NewAction("Delete", 5, QKeySequence(Qt::Key_Delete), "Delete a file or folder from the FTP Server.");
+    actRename = NewAction("Rename", 6, QKeySequence("Ctrl+R"), "Rename a file or folder on the FTP Server.");
+    actConnect = NewAction("Connect", 1, QKeySequence("Ctrl+F"), "Connect to server.");
+    actAbout = NewAction("About", 7, QKeySequence("Ctrl+Alt+A"), "About");
+    actUpAFolder = NewAction("Up a Folder", 8, QKeySequence("Alt+Backspace"), QString());
+    // The connection-bound actions start disabled, whatever FormCreate reaches.
+    SetActionsEnabled(false);
+
+    connect(actAbout, &QAction::triggered, this, &TfrmMain::actAboutExecute);
+}
+
+static QToolBar *NewToolBar(QMainWindow *window, const QString &name)
+{
+    auto *bar = new QToolBar(name, window);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+    return bar;
+}
+
+static QToolButton *ButtonFor(QToolBar *bar, QAction *action)
+{
+    bar->addAction(action);
+    auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+    button->setAutoRaise(true);
+    return button;
+}
+
+void TfrmMain::CreateCoolBar()
+{
+    tbConnection = NewToolBar(this, "tbConnection");
+    btnConnect = ButtonFor(tbConnection, actConnect);
+    tbFile = NewToolBar(this, "tbFile");
+    btnDownload = ButtonFor(tbFile, actDownload);
+    btnUpload = ButtonFor(tbFile, actUpload);
+    ToolBar2 = NewToolBar(this, "ToolBar2");
+    btnCreateDir = ButtonFor(ToolBar2, actNewFolder);
+    btnDelete = ButtonFor(ToolBar2, actDelete);
+    btnRename = ButtonFor(ToolBar2, actRename);
+    ToolBar2->addSeparator();
+    btnUpAFolder = ButtonFor(ToolBar2, actUpAFolder);
+    ToolBar3 = NewToolBar(this, "ToolBar3");
+    btnAbout = ButtonFor(ToolBar3, actAbout);
+
+    addToolBarBreak();
+    CreateConnectionBar();
+    addToolBarBreak();
+    CreateFolderBar();
+}
+
+void TfrmMain::CreateConnectionBar()
+{
+    tbControl = NewToolBar(this, "tbControl");
+    tbControl->addWidget(new QLabel("FTP Address:  "));
+    cbAddress = new QComboBox;
+    cbAddress->setObjectName("cbAddress");
+    cbAddress->setEditable(true);
+    cbAddress->setInsertPolicy(QComboBox::NoInsert);
+    cbAddress->setFixedWidth(145);
+    cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permentently to the list.)"
+                          "\r\n(<CTRL> + <D> to remove a site permentently from the list.)");
+    tbControl->addWidget(cbAddress);
+
+    tbControl->addWidget(new QLabel("   User Name:  "));
+    edUserName = new QLineEdit;
+    edUserName->setObjectName("edUserName");
+    edUserName->setFixedWidth(121);
+    edUserName->setToolTip("User name to connect as.");
+    tbControl->addWidget(edUserName);
+
+    tbControl->addWidget(new QLabel("   Password:  "));
+    edPassword = new QLineEdit;
+    edPassword->setObjectName("edPassword");
+    edPassword->setFixedWidth(121);
+    edPassword->setEchoMode(QLineEdit::Password);
+    edPassword->setToolTip("Password to use when connecting to the site.");
+    tbControl->addWidget(edPassword);
+
+    // Typing or choosing an item; programmatic changes call it themselves.
+    connect(cbAddress->lineEdit(), &QLineEdit::textEdited, this, [this] { cbAddressChange(); });
+    connect(cbAddress, &QComboBox::activated, this, [this] { cbAddressChange(); });
+}
+
+void TfrmMain::CreateFolderBar()
+{
+    ToolBar1 = NewToolBar(this, "ToolBar1");
+    ToolBar1->addWidget(new QLabel("FTP Folder:  "));
+    edCurrentDir = new QLineEdit;
+    edCurrentDir->setObjectName("edCurrentDir");
+    edCurrentDir->setFixedWidth(668);
+    edCurrentDir->setEnabled(false);
+    ToolBar1->addWidget(edCurrentDir);
+    btnChangeFolder = new QToolButton;
+    btnChangeFolder->setObjectName("btnChangeFolder");
+    btnChangeFolder->setAutoRaise(true);
+    btnChangeFolder->setIcon(ChangeFolderGlyph());
+    btnChangeFolder->setFixedSize(37, 21);
+    btnChangeFolder->setEnabled(false);
+    ToolBar1->addWidget(btnChangeFolder);
+}
+
+void TfrmMain::CreatePages()
+{
+    Splitter3 = new QSplitter(Qt::Horizontal);
+    Splitter3->setHandleWidth(3);
+
+    pcLocalSystem = new QTabWidget;
+    SysTree = new TdfsSystemTreeView;
+    pcLocalSystem->addTab(SysTree, "Local System");
+    Splitter3->addWidget(pcLocalSystem);
+
+    pcRemoteSystem = new QTabWidget;
+    tsFTP = new QWidget;
+    auto *remoteLayout = new QHBoxLayout(tsFTP);
+    remoteLayout->setContentsMargins(0, 0, 0, 0);
+    Splitter2 = new QSplitter(Qt::Horizontal);
+    Splitter2->setHandleWidth(3);
+    tvFolders = new QTreeWidget;
+    tvFolders->setHeaderHidden(true);
+    lvFiles = new TFileListView;
+    Splitter2->addWidget(tvFolders);
+    Splitter2->addWidget(lvFiles);
+    Splitter2->setSizes({201, 380});
+    lbDirectory = new QListWidget(tsFTP);
+    lbDirectory->setFixedWidth(121);
+    lbDirectory->setVisible(false);
+    remoteLayout->addWidget(Splitter2);
+    pcRemoteSystem->addTab(tsFTP, "Remote System");
+    Splitter3->addWidget(pcRemoteSystem);
+    Splitter3->setSizes({201, 589});
+    Splitter3->setStretchFactor(1, 1);
+}
+
+void TfrmMain::CreateLogAndStatusBar()
+{
+    Panel2 = new QWidget;
+    auto *logLayout = new QVBoxLayout(Panel2);
+    logLayout->setContentsMargins(0, 0, 0, 0);
+    lbConnection = new QListWidget;
+    lbConnection->setObjectName("lbConnection");
+    logLayout->addWidget(lbConnection);
+
+    puLog = new QMenu(this);
+    ClearLog1 = puLog->addAction("Clear Log");
+    connect(ClearLog1, &QAction::triggered, this, &TfrmMain::ClearLog1Click);
+    lbConnection->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lbConnection, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { puLog->popup(lbConnection->viewport()->mapToGlobal(at)); });
+
+    Splitter1 = new QSplitter(Qt::Vertical);
+    Splitter1->setHandleWidth(3);
+    Splitter1->addWidget(Splitter3);
+    Splitter1->addWidget(Panel2);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setSizes({380, 65});
+
+    sbMain = new TStatusBar;
+    sbMain->setObjectName("sbMain");
+    sbMain->AddPanel(100, "Status: Offline");
+    sbMain->AddPanel(200);
+    // Wide enough for the speed text in the desktop's default font.
+    sbMain->AddPanel(180, "Download speed 0.00 KB/s");
+    sbMain->AddPanel(50);
+    ProgressBar1 = new QProgressBar;
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedSize(200, 17);
+
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Splitter1, 1);
+    layout->addWidget(sbMain);
+    setCentralWidget(central);
+}
+
+// ---- start and end ------------------------------------------------------------
+
+void TfrmMain::FormCreate()
+{
+    SizePreset = false;
+    ProgressBar1->setParent(sbMain);
+    ProgressBar1->move(sbMain->PanelLeft(1) + 1, 2);
+    ProgressBar1->show();
+    pcRemoteSystem->setCurrentWidget(tsFTP);
+    AppVersion.SetExecutableFile(ProgramFile().toStdString());
+    setWindowTitle(windowTitle() + " - v" + QString::fromStdString(AppVersion.FileVersion));
+    ImportIniSettings();
+    LoadSettings();
+    SetActionsEnabled(false);
+}
+
+void TfrmMain::FormDestroy()
+{
+    SaveSettings();
+}
+
+void TfrmMain::SelectLocalFolderOf(const QString &file)
+{
+    try {
+        SysTree->SetSelection(ExtractFilePath(file));
+    } catch (...) {
+        // A folder the tree cannot show is no reason to stop the start.
+    }
+}
+
+void TfrmMain::SelectFirstSite()
+{
+    if (Sites.Count() > 0) {
+        cbAddress->setCurrentIndex(0);
+        cbAddressChange();
+    }
+}
+
+void TfrmMain::ImportIniSettings()
+{
+    const QString iniName = ProgramFolder() + "/FTP.Ini";
+    try {
+        const TIniFile ini(iniName);
+        cbAddress->clear();
+        SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", ProgramFile()));
+        Sites.ReadFromIni(ini);
+        for (int i = 0; i < Sites.Count(); ++i)
+            cbAddress->addItem(Sites[i].Address);
+        SelectFirstSite();
+    } catch (...) {
+        QFile::remove(iniName);
+        throw;
+    }
+    QFile::remove(iniName);
+}
+
+void TfrmMain::LoadSettings()
+{
+    const auto store = TSettingsStore::OpenForReading();
+    if (!store)
+        return;
+    const int style = store->ReadInteger("ViewStyle", lvFiles->ViewStyle());
+    // A style number the list does not know leaves the current one.
+    if (style >= vsIcon && style <= vsReport)
+        lvFiles->SetViewStyle(TViewStyle(style));
+    cbAddress->clear();
+    SelectLocalFolderOf(store->ReadString("LastFile", ProgramFile()));
+
+    // Fill the box as far as the reading got, even when it stops on a value
+    // of the wrong kind.
+    struct FillBox {
+        TfrmMain *Form;
+        ~FillBox()
+        {
+            for (int i = 0; i < Form->Sites.Count(); ++i)
+                Form->cbAddress->addItem(Form->Sites[i].Address);
+        }
+    };
+    {
+        FillBox fill{this};
+        Sites.ReadFromStore(*store);
+    }
+    SelectFirstSite();
+}
+
+void TfrmMain::SaveSettings()
+{
+    const auto store = TSettingsStore::OpenForWriting();
+    store->WriteInteger("ViewStyle", lvFiles->ViewStyle());
+    if (!OpenDialog1.FileName.isEmpty())
+        store->WriteString("LastFile", OpenDialog1.FileName);
+    Sites.WriteToStore(*store);
+    store->Close();
+}
+
+// ---- the log and the actions ------------------------------------------------
+
+void TfrmMain::AddToLog(const QString &message)
+{
+    QString entry = message;
+    if (UseIDEHooks()) {
+        const QLocale locale = QLocale::system();
+        const QDateTime now = QDateTime::currentDateTime();
+        entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' +
+                locale.toString(now.time(), QLocale::LongFormat) + "| " + message;
+    }
+    lbConnection->addItem(entry);
+    lbConnection->setCurrentRow(lbConnection->count() - 1);
+}
+
+void TfrmMain::SetActionsEnabled(bool on)
+{
+    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete, actRename, actUpAFolder})
+        action->setEnabled(on);
+}
+
+void TfrmMain::ClearLog1Click()
+{
+    lbConnection->clear();
+}
+
+void TfrmMain::actAboutExecute()
+{
+    About->Execute(true);
+}
+
+// ---- the connection bar -------------------------------------------------------
+
+void TfrmMain::cbAddressChange()
+{
+    const int index = cbAddress->findText(cbAddress->currentText(), Qt::MatchFixedString);
+    if (index < 0) {
+        edUserName->setText("Anonymous");
+        edPassword->setText(QString());
+        return;
+    }
+    const TSiteEntry &site = Sites[index];
+    cbAddress->setEditText(site.Address);
+    edUserName->setText(site.UserName);
+    edPassword->setText(site.Password);
+    edCurrentDir->setText(site.DefaultFolder);
+}

@@ -1,0 +1,101 @@
+// The main window: connection bar, remote and local pages, log list and
+// status bar, with the actions every feature is reached from. Logic with a
+// life of its own (settings, site list, parsing) lives in small units; this
+// class wires them to the controls.
+#pragma once
+
+#include "FileListView.h"
+#include "FileVersionInfo.h"
+#include "SiteList.h"
+#include "UserDialogs.h"
+
+#include <QIcon>
+#include <QMainWindow>
+
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class TdfsSystemTreeView;
+class TOrlaAboutBox;
+class TStatusBar;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    void AddToLog(const QString &message);
+    void SetActionsEnabled(bool on);
+
+    // Cool bar, row 1.
+    QToolBar *tbConnection, *tbFile, *ToolBar2, *ToolBar3;
+    QToolButton *btnConnect, *btnDownload, *btnUpload, *btnCreateDir, *btnDelete, *btnRename, *btnUpAFolder,
+        *btnAbout;
+    // Row 2: the connection bar.
+    QToolBar *tbControl;
+    QComboBox *cbAddress;
+    QLineEdit *edUserName, *edPassword;
+    // Row 3: the folder box.
+    QToolBar *ToolBar1;
+    QLineEdit *edCurrentDir;
+    QToolButton *btnChangeFolder;
+    // The middle.
+    QSplitter *Splitter1, *Splitter2, *Splitter3;
+    QTabWidget *pcLocalSystem, *pcRemoteSystem;
+    QWidget *tsFTP;
+    TdfsSystemTreeView *SysTree;
+    QTreeWidget *tvFolders;
+    TFileListView *lvFiles;
+    QListWidget *lbDirectory;
+    // The log and the status bar.
+    QWidget *Panel2;
+    QListWidget *lbConnection;
+    QMenu *puLog;
+    QAction *ClearLog1;
+    TStatusBar *sbMain;
+    QProgressBar *ProgressBar1;
+
+    QAction *actDownload, *actUpload, *actNewFolder, *actDelete, *actRename, *actConnect, *actAbout,
+        *actUpAFolder;
+    std::vector<QIcon> ImageList1;
+
+    TBrelFileVersionInfo AppVersion;
+    TOrlaAboutBox *About;
+    TFileDialog SaveDialog1, OpenDialog1;
+    TSiteList Sites;
+    bool SizePreset = false;
+
+    void FormCreate();
+    void FormDestroy();
+    void ImportIniSettings();
+    void LoadSettings();
+    void SaveSettings();
+    void cbAddressChange();
+    void actAboutExecute();
+    void ClearLog1Click();
+
+private:
+    QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
+    void CreateActions();
+    void CreateCoolBar();
+    void CreateConnectionBar();
+    void CreateFolderBar();
+    void CreatePages();
+    void CreateLogAndStatusBar();
+    // Selects the folder part of `file` in the local tree; errors ignored.
+    void SelectLocalFolderOf(const QString &file);
+    // After the address box's items are filled: select item 0 and fill the bar.
+    void SelectFirstSite();
+};

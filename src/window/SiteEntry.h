@@ -1,0 +1,11 @@
+// One saved site of the connection bar.
+#pragma once
+
+#include <QString>
+
+struct TSiteEntry {
+    QString Address;        // host to connect to, as typed
+    QString UserName;
+    QString Password;       // kept and stored as typed, in plain text
+    QString DefaultFolder;  // remote folder to open after the login; may be empty
+};

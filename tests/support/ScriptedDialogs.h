@@ -1,0 +1,31 @@
+// Answers the window's modal dialogs from a script and records what they
+// showed. Puts itself in force for its lifetime.
+#pragma once
+
+#include "UserDialogs.h"
+
+#include <deque>
+#include <optional>
+
+class ScriptedDialogs : public TUserDialogs {
+public:
+    ScriptedDialogs() { SetUserDialogs(this); }
+    ~ScriptedDialogs() override { SetUserDialogs(nullptr); }
+
+    QStringList Messages;
+    QStringList Errors;
+    // Each answer: the text typed, or nothing for Cancel; an empty script cancels.
+    std::deque<std::optional<QString>> InputAnswers;
+    struct InputShown {
+        QString Caption, Prompt, Proposal;
+    };
+    std::vector<InputShown> InputsShown;
+    // Each answer: the files chosen, or nothing for Cancel.
+    std::deque<std::optional<QStringList>> FileAnswers;
+    std::vector<TFileDialog> FileDialogsShown;
+
+    void ShowMessage(QWidget *, const QString &text) override { Messages.append(text); }
+    void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
+    bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;
+    bool ExecuteFileDialog(QWidget *, TFileDialog &dialog) override;
+};

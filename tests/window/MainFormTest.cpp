@@ -1,0 +1,304 @@
+// The main window at start and exit: controls and their start values, the
+// import of the legacy INI file, the settings store, the log.
+#include "FormFixture.h"
+
+#include "AboutForm.h"
+#include "CommonFunctions.h"
+#include "IDEEnhance.h"
+#include "OrlaAboutBox.h"
+#include "StatusBar.h"
+#include "SystemTreeView.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+namespace {
+
+const std::string TwoSitesIni =
+    "[FILES]\r\nLastFile=/srv/uploads/report.txt\r\n"
+    "[GENERAL]\r\nSites=2\r\n"
+    "[SITES]\r\n"
+    "Site0.Address=ftp.one.example\r\nSite0.UserName=alice\r\nSite0.Password=secret\r\n"
+    "Site0.DefaultFolder=/pub\r\n"
+    "Site1.Address=ftp.two.example\r\nSite1.UserName=bob\r\nSite1.Password=hunter2\r\n"
+    "Site1.DefaultFolder=\r\n";
+
+using MainForm = FormFixture;
+
+TEST_F(MainForm, FirstStartWithNeitherFile)
+{
+    Start();
+    EXPECT_EQ(Form->Sites.Count(), 0);
+    EXPECT_EQ(Form->cbAddress->count(), 0);
+    EXPECT_EQ(Form->cbAddress->currentText(), "");
+    EXPECT_EQ(Form->SysTree->Selection(), ProgramFolder());
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    EXPECT_FALSE(QFile::exists(SettingsFileName()));
+    Stop();
+    EXPECT_TRUE(QFile::exists(SettingsFileName()));
+    EXPECT_EQ(ReadSettings()->value("Sites").toInt(), 0);
+}
+
+TEST_F(MainForm, CaptionCarriesTheFileVersion)
+{
+    Start();
+    EXPECT_EQ(Form->windowTitle(), "Veldra - v3.1.2.149");
+}
+
+TEST_F(MainForm, StartValuesOfTheControls)
+{
+    Start();
+    for (QAction *action : {Form->actDownload, Form->actUpload, Form->actNewFolder, Form->actDelete,
+                            Form->actRename, Form->actUpAFolder})
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    EXPECT_TRUE(Form->actConnect->isEnabled());
+    EXPECT_TRUE(Form->actAbout->isEnabled());
+    EXPECT_FALSE(Form->edCurrentDir->isEnabled());
+    EXPECT_FALSE(Form->btnChangeFolder->isEnabled());
+    EXPECT_TRUE(Form->cbAddress->isEnabled());
+    EXPECT_EQ(Form->edPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Form->pcRemoteSystem->currentWidget(), Form->tsFTP);
+    EXPECT_FALSE(Form->lbDirectory->isVisibleTo(Form.get()));
+
+    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Offline");
+    EXPECT_EQ(Form->sbMain->PanelText(1), "");
+    EXPECT_EQ(Form->sbMain->PanelText(2), "Download speed 0.00 KB/s");
+    EXPECT_EQ(Form->sbMain->PanelText(3), "");
+    // The progress bar lies over panel 1, 2 from the top.
+    EXPECT_EQ(Form->ProgressBar1->parentWidget(), Form->sbMain);
+    EXPECT_EQ(Form->ProgressBar1->geometry(), QRect(Form->sbMain->PanelLeft(1) + 1, 2, 200, 17));
+    EXPECT_EQ(Form->ProgressBar1->maximum(), 100);
+}
+
+TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
+{
+    Start();
+    struct Expected {
+        QAction *Action;
+        const char *Shortcut;
+        const char *Hint;
+    };
+    const Expected expected[] = {
+        {Form->actDownload, "Ctrl+D", "Download a file from the FTP server to your local hard drive."},
+        {Form->actUpload, "Ctrl+U", "Upload a file from your system to the FTP Site."},
+        {Form->actNewFolder, "Ctrl+N", "Create a new folder on the FTP Server."},
+        {Form->actDelete, "Del", "Delete a file or folder from the FTP Server."},
+        {Form->actRename, "Ctrl+R", "Rename a file or folder on the FTP Server."},
+        {Form->actConnect, "Ctrl+F", "Connect to server."},
+        {Form->actAbout, "Ctrl+Alt+A", "About"},
+        {Form->actUpAFolder, "Alt+Backspace", nullptr},
+    };
+    for (const Expected &e : expected) {
+        EXPECT_EQ(e.Action->shortcut(), QKeySequence(e.Shortcut)) << e.Shortcut;
+        if (e.Hint)
+            EXPECT_EQ(e.Action->toolTip(), e.Hint);
+        EXPECT_FALSE(e.Action->icon().isNull()) << e.Shortcut;
+    }
+    EXPECT_EQ(Form->ImageList1.size(), 9u);
+    EXPECT_EQ(Form->btnConnect->defaultAction(), Form->actConnect);
+    EXPECT_EQ(Form->btnUpAFolder->defaultAction(), Form->actUpAFolder);
+}
+
+TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
+{
+    WriteIni(TwoSitesIni);
+    Start();
+    EXPECT_FALSE(IniExists());
+    ASSERT_EQ(Form->cbAddress->count(), 2);
+    EXPECT_EQ(Form->cbAddress->itemText(1), "ftp.two.example");
+    EXPECT_EQ(Form->cbAddress->currentIndex(), 0);
+    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.one.example");
+    EXPECT_EQ(Form->edUserName->text(), "alice");
+    EXPECT_EQ(Form->edPassword->text(), "secret");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    EXPECT_EQ(Form->SysTree->Selection(), "/srv/uploads");
+    Stop();
+
+    const auto settings = ReadSettings();
+    EXPECT_EQ(settings->value("Sites").toInt(), 2);
+    EXPECT_EQ(settings->value("Site0.Address").toString(), "ftp.one.example");
+    EXPECT_EQ(settings->value("Site0.UserName").toString(), "alice");
+    EXPECT_EQ(settings->value("Site0.Password").toString(), "secret");
+    EXPECT_EQ(settings->value("Site0.DefaultFolder").toString(), "/pub");
+    EXPECT_EQ(settings->value("Site1.Address").toString(), "ftp.two.example");
+    EXPECT_EQ(settings->value("Site1.UserName").toString(), "bob");
+    EXPECT_EQ(settings->value("Site1.Password").toString(), "hunter2");
+    EXPECT_TRUE(settings->contains("Site1.DefaultFolder"));
+    EXPECT_FALSE(settings->contains("LastFile"));  // no upload chosen in this run
+}
+
+TEST_F(MainForm, SettingsStoreWinsOverTheIni)
+{
+    WriteIni(TwoSitesIni);
+    WriteSettingsFile("[General]\nViewStyle=3\nLastFile=/home/me/notes.txt\nSites=1\n"
+                      "Site0.Address=stored.example\nSite0.UserName=carol\nSite0.Password=pw\n"
+                      "Site0.DefaultFolder=/in\n");
+    Start();
+    EXPECT_FALSE(IniExists());
+    ASSERT_EQ(Form->cbAddress->count(), 1);
+    EXPECT_EQ(Form->Sites.Count(), 1);
+    EXPECT_EQ(Form->cbAddress->currentText(), "stored.example");
+    EXPECT_EQ(Form->edUserName->text(), "carol");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/in");
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsReport);
+    EXPECT_EQ(Form->SysTree->Selection(), "/home/me");
+}
+
+TEST_F(MainForm, ShrunkenSiteListLeavesOldValuesUnread)
+{
+    WriteSettingsFile("[General]\nSites=3\nSite0.Address=a\nSite1.Address=b\nSite2.Address=c\n");
+    Start();
+    ASSERT_EQ(Form->Sites.Count(), 3);
+    Form->Sites.Remove(1);
+    Form->cbAddress->removeItem(1);
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("Sites").toInt(), 2);
+    EXPECT_EQ(ReadSettings()->value("Site1.Address").toString(), "c");
+    EXPECT_EQ(ReadSettings()->value("Site2.Address").toString(), "c");  // stays, never read
+
+    Start();
+    ASSERT_EQ(Form->cbAddress->count(), 2);
+    EXPECT_EQ(Form->cbAddress->itemText(1), "c");
+}
+
+TEST_F(MainForm, ValueOfTheWrongKindIsReportedAndTheWindowStillOpens)
+{
+    WriteIni(TwoSitesIni);
+    WriteSettingsFile("[General]\nViewStyle=wide\nSites=1\nSite0.Address=stored.example\n");
+    Start();
+    ASSERT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'ViewStyle'"});
+    // The reading stopped at once: the import's sites stay.
+    EXPECT_EQ(Form->cbAddress->count(), 2);
+    EXPECT_FALSE(Form->actDownload->isEnabled());
+    EXPECT_EQ(Form->windowTitle(), "Veldra - v3.1.2.149");
+}
+
+TEST_F(MainForm, SiteCountOfTheWrongKindStopsAfterTheViewStyle)
+{
+    WriteSettingsFile("[General]\nViewStyle=0\nSites=two\n");
+    Start();
+    EXPECT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'Sites'"});
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
+    EXPECT_EQ(Form->cbAddress->count(), 0);
+}
+
+TEST_F(MainForm, UnknownViewStyleNumberKeepsTheCurrentStyle)
+{
+    WriteSettingsFile("[General]\nViewStyle=17\n");
+    Start();
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
+TEST_F(MainForm, PasswordWithCommasPercentSignsAndBackslashesSurvives)
+{
+    const QString password = "a,b%c\\d \"q\" ;x=y";
+    WriteIni("[GENERAL]\nSites=1\n[SITES]\nSite0.Address=h\nSite0.Password=a,b%c\\d \"q\" ;x=y\n");
+    Start();
+    EXPECT_EQ(Form->edPassword->text(), password);
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("Site0.Password").toString(), password);
+    Start();
+    EXPECT_EQ(Form->Sites[0].Password, password);
+    EXPECT_EQ(Form->edPassword->text(), password);
+}
+
+TEST_F(MainForm, SettingsFileIsReadableByItsOwnerAlone)
+{
+    WriteSettingsFile("[General]\nSites=0\n");
+    ::chmod(QFile::encodeName(SettingsFileName()).constData(), 0644);
+    Start();
+    Form->OpenDialog1.FileName = "/tmp/last upload.bin";
+    Stop();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(SettingsFileName()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadSettings()->value("LastFile").toString(), "/tmp/last upload.bin");
+}
+
+TEST_F(MainForm, FailedSaveIsReported)
+{
+    // A folder where the file should be: not even root can write it.
+    std::filesystem::create_directories(SettingsFileName().toStdString());
+    Start();
+    Stop();
+    EXPECT_EQ(Dialogs.Errors, QStringList{"Failed to set data for 'ViewStyle'"});
+}
+
+TEST_F(MainForm, ChoosingOrTypingAnAddressFillsTheBar)
+{
+    WriteIni(TwoSitesIni);
+    Start();
+    Form->cbAddress->setEditText("FTP.TWO.example");
+    Form->cbAddressChange();
+    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.example");
+    EXPECT_EQ(Form->edUserName->text(), "bob");
+    EXPECT_EQ(Form->edPassword->text(), "hunter2");
+    EXPECT_EQ(Form->edCurrentDir->text(), "");
+
+    Form->edCurrentDir->setText("/kept");
+    QTest::keyClick(Form->cbAddress->lineEdit(), Qt::Key_X);
+    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.examplex");
+    EXPECT_EQ(Form->edUserName->text(), "Anonymous");
+    EXPECT_EQ(Form->edPassword->text(), "");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/kept");
+}
+
+TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
+{
+    Start();
+    Form->AddToLog("first");
+    Form->AddToLog("second");
+    ASSERT_EQ(Form->lbConnection->count(), 2);
+    EXPECT_EQ(Form->lbConnection->currentRow(), 1);
+    const QString entry = Form->lbConnection->item(1)->text();
+    // The suite also runs with "/USEIDEHOOKS" on its command line.
+    if (UseIDEHooks()) {
+        EXPECT_TRUE(QRegularExpression("^\\S.* .*\\| second$").match(entry).hasMatch()) << entry.toStdString();
+    } else {
+        EXPECT_EQ(entry, "second");
+    }
+    Form->ClearLog1->trigger();
+    EXPECT_EQ(Form->lbConnection->count(), 0);
+}
+
+TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
+{
+    Start();
+    QTimer::singleShot(0, [this] {
+        TfrmAbout *window = Form->About->Window();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->windowTitle(), "About: Veldra");
+        EXPECT_EQ(window->lblVersion->text(), "3.1.2.149");
+        EXPECT_EQ(window->lblProductVersion->text(), "3.1");
+        EXPECT_EQ(window->lblTradeMark->text(), "");
+        window->close();
+    });
+    Form->actAbout->trigger();
+    EXPECT_FALSE(Form->About->Window()->isVisible());
+}
+
+TEST_F(MainForm, ErrorLeavingAHandlerIsReportedAndTheProgramGoesOn)
+{
+    Start();
+    QTimer::singleShot(0, Form.get(), [] { throw std::runtime_error("Socket Error # 10061"); });
+    QTest::qWait(20);
+    EXPECT_EQ(Dialogs.Errors, QStringList{"Socket Error # 10061"});
+    Form->AddToLog("still running");
+    EXPECT_EQ(Form->lbConnection->count(), 1);
+}
+
+}  // namespace
