@@ -1,8 +1,20 @@
 #include "Application.h"
 
+#include "IdMainThreadQueue.h"
 #include "UserDialogs.h"
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    // Worker threads queue their main-thread calls; run them on this thread.
+    IdMainThreadQueue::SetWakeUp([this] {
+        QMetaObject::invokeMethod(this, [] { IdMainThreadQueue::Drain(); }, Qt::QueuedConnection);
+    });
+}
+
+TApplication::~TApplication()
+{
+    IdMainThreadQueue::SetWakeUp(nullptr);
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -11,6 +11,7 @@ class TApplication : public QApplication {
     Q_OBJECT
 public:
     TApplication(int &argc, char **argv);
+    ~TApplication() override;
 
     bool notify(QObject *receiver, QEvent *event) override;
 

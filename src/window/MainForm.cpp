@@ -39,6 +39,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreateCoolBar();
     CreatePages();
     CreateLogAndStatusBar();
+    CreateComponents();
 
     About = new TOrlaAboutBox(this);
     About->AboutImage = AboutPicture();
@@ -262,6 +263,23 @@ void TfrmMain::CreateLogAndStatusBar()
     setCentralWidget(central);
 }
 
+void TfrmMain::CreateComponents()
+{
+    AntiFreeze.IdleTimeOut = 50;
+    AntiFreeze.OnlyWhenIdle = false;
+
+    FTPLog.SetTarget(ltEvent);
+    FTPLog.SetActive(true);
+    FTPLog.OnLogItem = [this](TIdLogDebug *sender, std::string &text) { FTPLogLogItem(sender, text); };
+
+    IPWatch.HistoryEnabled = false;
+    IPWatch.HistoryFilename = "iphist.dat";
+    IPWatch.OnStatus = [this](TIdComponent *sender, TIdStatus status, const std::string &text) {
+        IPWatchStatus(sender, status, text);
+    };
+    IPWatch.SetActive(true);
+}
+
 // ---- start and end ------------------------------------------------------------
 
 void TfrmMain::FormCreate()
@@ -381,6 +399,16 @@ void TfrmMain::SetActionsEnabled(bool on)
 void TfrmMain::ClearLog1Click()
 {
     lbConnection->clear();
+}
+
+void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
+{
+    AddToLog(QString::fromStdString(AText));
+}
+
+void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)
+{
+    sbMain->SetPanelText(3, QString::fromStdString(asStatusText));
 }
 
 void TfrmMain::actAboutExecute()

@@ -6,6 +6,9 @@
 
 #include "FileListView.h"
 #include "FileVersionInfo.h"
+#include "IdAntiFreeze.h"
+#include "IdIPWatch.h"
+#include "IdLogDebug.h"
 #include "SiteList.h"
 #include "UserDialogs.h"
 
@@ -71,6 +74,9 @@ public:
         *actUpAFolder;
     std::vector<QIcon> ImageList1;
 
+    TIdAntiFreeze AntiFreeze;
+    TIdLogDebug FTPLog;
+    TIdIPWatch IPWatch;
     TBrelFileVersionInfo AppVersion;
     TOrlaAboutBox *About;
     TFileDialog SaveDialog1, OpenDialog1;
@@ -85,6 +91,8 @@ public:
     void cbAddressChange();
     void actAboutExecute();
     void ClearLog1Click();
+    void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
+    void IPWatchStatus(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText);
 
 private:
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
@@ -94,6 +102,7 @@ private:
     void CreateFolderBar();
     void CreatePages();
     void CreateLogAndStatusBar();
+    void CreateComponents();
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
     // After the address box's items are filled: select item 0 and fill the bar.

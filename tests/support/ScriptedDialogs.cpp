@@ -18,11 +18,11 @@ bool ScriptedDialogs::ExecuteFileDialog(QWidget *, TFileDialog &dialog)
     FileDialogsShown.push_back(dialog);
     if (FileAnswers.empty())
         return false;
-    const auto answer = FileAnswers.front();
+    const QStringList chosen = FileAnswers.front().value_or(QStringList());
     FileAnswers.pop_front();
-    if (!answer || answer->isEmpty())
+    if (chosen.isEmpty())
         return false;
-    dialog.Files = *answer;
-    dialog.FileName = answer->front();
+    dialog.Files = chosen;
+    dialog.FileName = chosen.front();
     return true;
 }

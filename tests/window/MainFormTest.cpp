@@ -103,8 +103,9 @@ TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
     };
     for (const Expected &e : expected) {
         EXPECT_EQ(e.Action->shortcut(), QKeySequence(e.Shortcut)) << e.Shortcut;
-        if (e.Hint)
+        if (e.Hint) {
             EXPECT_EQ(e.Action->toolTip(), e.Hint);
+        }
         EXPECT_FALSE(e.Action->icon().isNull()) << e.Shortcut;
     }
     EXPECT_EQ(Form->ImageList1.size(), 9u);

@@ -1,0 +1,38 @@
+#include "IdAntiFreezeBase.h"
+
+#include <thread>
+
+namespace {
+TIdAntiFreezeBase *GAntiFreeze = nullptr;
+std::thread::id GMainThread;
+}  // namespace
+
+TIdAntiFreezeBase::TIdAntiFreezeBase()
+{
+    GAntiFreeze = this;
+    GMainThread = std::this_thread::get_id();
+}
+
+TIdAntiFreezeBase::~TIdAntiFreezeBase()
+{
+    GAntiFreeze = nullptr;
+}
+
+TIdAntiFreezeBase *TIdAntiFreezeBase::Current()
+{
+    return GAntiFreeze;
+}
+
+bool TIdAntiFreezeBase::OnMainThread()
+{
+    return std::this_thread::get_id() == GMainThread;
+}
+
+void TIdAntiFreezeBase::PumpIfDue(bool idle, bool force)
+{
+    TIdAntiFreezeBase *antiFreeze = GAntiFreeze;
+    if (!antiFreeze || !OnMainThread())
+        return;
+    if ((idle || !antiFreeze->OnlyWhenIdle || force) && antiFreeze->Active)
+        antiFreeze->Pump();
+}

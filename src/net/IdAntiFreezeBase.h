@@ -1,0 +1,32 @@
+// The anti-freeze's settings and its process-wide registration. Socket
+// waits are cut into slices of IdleTimeOut and, after each slice and after
+// every send, PumpIfDue lets the registered anti-freeze dispatch the
+// window's pending events, so the window stays alive while network calls
+// block its thread. This unit knows nothing of any window toolkit.
+#pragma once
+
+#include "IdComponent.h"
+
+class TIdAntiFreezeBase : public TIdBaseComponent {
+public:
+    // Registers this one, replacing any earlier one; the constructing
+    // thread becomes the main thread.
+    TIdAntiFreezeBase();
+    // Unregisters whichever anti-freeze is registered.
+    ~TIdAntiFreezeBase() override;
+
+    bool Active = true;
+    bool ApplicationHasPriority = true;
+    int IdleTimeOut = 250;
+    bool OnlyWhenIdle = true;
+
+    // Dispatches pending events: all of them, or one round when
+    // ApplicationHasPriority is false.
+    virtual void Pump() = 0;
+
+    // The hook the connection layer calls; does nothing off the main thread
+    // or without a registered, active anti-freeze.
+    static void PumpIfDue(bool idle, bool force = false);
+    static TIdAntiFreezeBase *Current();
+    static bool OnMainThread();
+};

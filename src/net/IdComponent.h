@@ -1,0 +1,76 @@
+// The base of every network component: a name, the free notification that
+// clears references to a component when it goes away, the status event and
+// the work events, and the process-wide socket stack that exists while at
+// least one component does.
+#pragma once
+
+#include "IdGlobal.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TIdStack;
+
+enum TOperation { opInsert, opRemove };
+
+class TIdBaseComponent {
+public:
+    TIdBaseComponent() = default;
+    virtual ~TIdBaseComponent();
+    TIdBaseComponent(const TIdBaseComponent &) = delete;
+    TIdBaseComponent &operator=(const TIdBaseComponent &) = delete;
+
+    std::string Name;
+
+    // Asks this component to call `other->Notification(this, opRemove)`
+    // when it is destroyed; the link is dropped if `other` goes first.
+    void FreeNotification(TIdBaseComponent *other);
+    void RemoveFreeNotification(TIdBaseComponent *other);
+
+protected:
+    virtual void Notification(TIdBaseComponent *component, TOperation operation);
+
+private:
+    std::vector<TIdBaseComponent *> FFreeNotifies;
+};
+
+class TIdComponent;
+using TIdStatusEvent = std::function<void(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText)>;
+using TWorkBeginEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int AWorkCountMax)>;
+using TWorkEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int AWorkCount)>;
+using TWorkEndEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode)>;
+
+class TIdComponent : public TIdBaseComponent {
+public:
+    TIdComponent();
+    ~TIdComponent() override;
+
+    TIdStatusEvent OnStatus;
+    TWorkBeginEvent OnWorkBegin;
+    TWorkEvent OnWork;
+    TWorkEndEvent OnWorkEnd;
+
+    void StartWork(TWorkMode mode, int countMax);
+    void AddWork(TWorkMode mode, int count);
+    void FinishWork(TWorkMode mode);
+
+    struct TWorkInfo {
+        int WorkDone = 0;
+        int WorkMax = 0;
+        int WorkLevel = 0;
+    };
+    const TWorkInfo &WorkInfo(TWorkMode mode) const { return FWorkInfos[mode]; }
+
+    // Live components, and so whether the stack exists.
+    static int InstanceCount();
+
+protected:
+    void ReportStatus(TIdStatus status, const std::string &argument = {});
+
+private:
+    TWorkInfo FWorkInfos[2];
+};
+
+// Formats the status kind's text with its argument.
+std::string StatusText(TIdStatus status, const std::string &argument);

@@ -1,0 +1,75 @@
+// The exception tree of the network layer. Every class carries its message;
+// EIdSocketError also carries the socket error number.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class EIdException : public std::runtime_error {
+public:
+    explicit EIdException(const std::string &message) : std::runtime_error(message) {}
+};
+
+#define ID_EXCEPTION(Name, Base)                                              \
+    class Name : public Base {                                                \
+    public:                                                                   \
+        explicit Name(const std::string &message) : Base(message) {}         \
+    }
+
+ID_EXCEPTION(EIdAlreadyConnected, EIdException);
+ID_EXCEPTION(EIdInvalidServiceName, EIdException);
+ID_EXCEPTION(EIdInvalidSocket, EIdException);
+ID_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
+ID_EXCEPTION(EIdMoreThanOneTIdAntiFreeze, EIdException);
+ID_EXCEPTION(EIdStackCanNotLoadWinsock, EIdException);
+ID_EXCEPTION(EIdCanNotChangeTarget, EIdException);
+
+ID_EXCEPTION(EIdSilentException, EIdException);
+ID_EXCEPTION(EIdConnClosedGracefully, EIdSilentException);
+
+ID_EXCEPTION(EIdStackError, EIdException);
+ID_EXCEPTION(EIdStackInitializationFailed, EIdStackError);
+ID_EXCEPTION(EIdStackSetSizeExceeded, EIdStackError);
+
+ID_EXCEPTION(EIdSocketHandleError, EIdException);
+ID_EXCEPTION(EIdCouldNotBindSocket, EIdSocketHandleError);
+
+ID_EXCEPTION(EIdTCPConnectionError, EIdException);
+ID_EXCEPTION(EIdNotEnoughDataInBuffer, EIdTCPConnectionError);
+ID_EXCEPTION(EIdInterceptPropIsNil, EIdTCPConnectionError);
+ID_EXCEPTION(EIdNoDataToRead, EIdTCPConnectionError);
+// A peer that sends no line end: the line being read passed the cap.
+ID_EXCEPTION(EIdLineTooLong, EIdTCPConnectionError);
+
+ID_EXCEPTION(EIdSocksError, EIdException);
+ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);
+ID_EXCEPTION(EIdSocksRequestServerFailed, EIdSocksError);
+ID_EXCEPTION(EIdSocksRequestIdentFailed, EIdSocksError);
+ID_EXCEPTION(EIdSocksUnknownError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerRespondError, EIdSocksError);
+ID_EXCEPTION(EIdSocksAuthMethodError, EIdSocksError);
+ID_EXCEPTION(EIdSocksAuthError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerGeneralError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerPermissionError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerNetUnreachableError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerHostUnreachableError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerConnectionRefusedError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerTTLExpiredError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerCommandError, EIdSocksError);
+ID_EXCEPTION(EIdSocksServerAddressError, EIdSocksError);
+
+#undef ID_EXCEPTION
+
+class EIdSocketError : public EIdException {
+public:
+    EIdSocketError(int lastError, const std::string &message) : EIdException(message), LastError(lastError) {}
+    int LastError;
+};
+
+class EIdProtocolReplyError : public EIdException {
+public:
+    EIdProtocolReplyError(int replyCode, const std::string &message) : EIdException(message), ReplyErrorCode(replyCode)
+    {
+    }
+    int ReplyErrorCode;
+};

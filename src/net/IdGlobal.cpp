@@ -1,0 +1,41 @@
+#include "IdGlobal.h"
+
+#include <ctime>
+
+std::string FormatText(const std::string &format, const std::string &argument)
+{
+    std::string out;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+            out += argument;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+std::string FormatNumber(const std::string &format, long long number)
+{
+    std::string out;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd') {
+            out += std::to_string(number);
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+std::string LocalDateTimeText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128];
+    const size_t n = std::strftime(text, sizeof text, "%x %X", &local);
+    return std::string(text, n);
+}

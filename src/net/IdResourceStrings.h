@@ -1,0 +1,31 @@
+// The network layer's texts. They are only ever formatted with their
+// placeholders, never built from pieces.
+#pragma once
+
+namespace RSId {
+
+inline constexpr const char *StatusResolving = "Resolving hostname %s.";
+inline constexpr const char *StatusConnecting = "Connecting to %s.";
+inline constexpr const char *StatusConnected = "Connected.";
+inline constexpr const char *StatusDisconnecting = "Disconnecting from %s.";
+inline constexpr const char *StatusDisconnected = "Not connected.";
+inline constexpr const char *StatusText = "%s";
+
+inline constexpr const char *ConnectionClosedGracefully = "Connection Closed Gracefully.";
+inline constexpr const char *NotEnoughDataInBuffer = "Not enough data in buffer.";
+inline constexpr const char *NoDataToRead = "No data to read.";
+inline constexpr const char *InterceptPropIsNil = "InterceptEnabled cannot be set to true when Intercept is nil.";
+inline constexpr const char *LineTooLong = "Line too long: no line end within %d bytes.";
+
+inline constexpr const char *CannotAllocateSocket = "Cannot allocate socket.";
+inline constexpr const char *CouldNotBindSocket = "Could not bind socket. Address and port are already in use.";
+inline constexpr const char *SetSizeExceeded = "Set Size Exceeded.";
+inline constexpr const char *InvalidServiceName = "%s is not a valid service.";
+inline constexpr const char *SocketError = "Socket Error # %d";
+inline constexpr const char *StackCanNotLoad = "%s could not be loaded.";
+inline constexpr const char *StackInitializationFailed = "Winsock Initialization Error.";
+
+inline constexpr const char *OnlyOneAntiFreeze = "Only one TIdAntiFreeze can exist per application.";
+inline constexpr const char *CannotChangeTarget = "Cannot change target while active.";
+
+}  // namespace RSId

@@ -1,0 +1,51 @@
+// One socket: its handle, the local and remote addresses and ports, and
+// bind, listen, accept, connect, send, receive and the wait for
+// readability that gives the anti-freeze its slices.
+#pragma once
+
+#include "IdGlobal.h"
+
+#include <string>
+
+class TIdSocketHandle {
+public:
+    TIdSocketHandle();
+    ~TIdSocketHandle();
+    TIdSocketHandle(const TIdSocketHandle &) = delete;
+    TIdSocketHandle &operator=(const TIdSocketHandle &) = delete;
+
+    // Copies the addresses and ports, not the socket.
+    void Assign(const TIdSocketHandle &source);
+
+    void Open(int type = Id_SOCK_STREAM, int protocol = Id_IPPROTO_IP);
+    // Shuts down the sending side and closes; a no-operation when closed.
+    void Close(bool resetLocal = true);
+    void Clear(bool resetLocal);
+    void Bind();
+    void Listen(int backlog);
+    void Accept(TIdSocketHandleValue listener);
+    void SetRemote(const std::string &address, int port);
+    // Raw result; the caller checks it.
+    int ConnectPeer(int family = Id_PF_INET);
+    int Send(const void *buffer, int length, int flags = 0);
+    int Receive(void *buffer, int length, int flags = 0);
+    void SetOption(int level, int option, const void *value, int length);
+    void RefreshLocal();
+    void RefreshRemote();
+
+    // True when the socket became readable within `milliseconds` (-2: no
+    // limit). With an active anti-freeze the wait is cut into slices, and
+    // the anti-freeze may run the window's handlers after each one; a
+    // socket closed meanwhile ends the wait with EIdConnClosedGracefully.
+    bool WaitReadable(int milliseconds);
+
+    TIdSocketHandleValue Handle = Id_INVALID_SOCKET;
+    bool IsOpen = false;
+    std::string IP;
+    std::string RemoteIP;
+    int Port = 0;
+    int RemotePort = 0;
+
+private:
+    bool WaitSlice(int milliseconds);
+};

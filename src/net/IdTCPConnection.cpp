@@ -1,0 +1,359 @@
+#include "IdTCPConnection.h"
+
+#include "IdAntiFreezeBase.h"
+#include "IdException.h"
+#include "IdIntercept.h"
+#include "IdResourceStrings.h"
+#include "IdStack.h"
+#include "IdStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+TIdTCPConnection::TIdTCPConnection()
+{
+    FRecvChunk.SetSize(32768);
+}
+
+TIdTCPConnection::~TIdTCPConnection()
+{
+    if (FIntercept)
+        RemoveFreeNotification(FIntercept);
+}
+
+// ---- interceptor ----------------------------------------------------------------
+
+void TIdTCPConnection::SetIntercept(TIdConnectionIntercept *intercept)
+{
+    if (FIntercept && FIntercept != intercept)
+        RemoveFreeNotification(FIntercept);
+    FIntercept = intercept;
+    if (intercept)
+        intercept->FreeNotification(this);
+    else
+        FInterceptEnabled = false;
+}
+
+void TIdTCPConnection::SetInterceptEnabled(bool enabled)
+{
+    if (enabled && !FIntercept)
+        throw EIdInterceptPropIsNil(RSId::InterceptPropIsNil);
+    FInterceptEnabled = enabled;
+}
+
+void TIdTCPConnection::Notification(TIdBaseComponent *component, TOperation operation)
+{
+    TIdComponent::Notification(component, operation);
+    if (operation == opRemove && component == FIntercept) {
+        FIntercept = nullptr;
+        FInterceptEnabled = false;
+    }
+}
+
+// ---- state ------------------------------------------------------------------------
+
+bool TIdTCPConnection::Connected()
+{
+    CheckConnection(false, false);
+    return FSocket.IsOpen;
+}
+
+void TIdTCPConnection::CheckConnection(bool raiseIfClosed, bool ignoreBuffer)
+{
+    if (!PeerClosed && FSocket.IsOpen)
+        return;
+    if (FSocket.IsOpen)
+        DropSocket();
+    if (raiseIfClosed && (FInBuffer.Size() == 0 || ignoreBuffer))
+        throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+}
+
+void TIdTCPConnection::ResetState()
+{
+    FSocket.Clear(true);
+    FInBuffer.Clear();
+    PeerClosed = false;
+}
+
+void TIdTCPConnection::Disconnect()
+{
+    DropSocket();
+}
+
+void TIdTCPConnection::DropSocket()
+{
+    if (FSocket.IsOpen) {
+        ReportStatus(ssDisconnecting, FSocket.RemoteIP);
+        FSocket.Close();
+        PeerClosed = true;
+        ReportStatus(ssDisconnected, FSocket.RemoteIP);
+        NotifyDisconnected();
+    }
+    if (FInterceptEnabled && FIntercept)
+        FIntercept->Detach();
+}
+
+void TIdTCPConnection::NotifyDisconnected()
+{
+    if (OnDisconnected)
+        OnDisconnected(this);
+}
+
+// ---- reading ----------------------------------------------------------------------
+
+void TIdTCPConnection::ProbeForClose(bool raiseIfClosed)
+{
+    ReceiveChunk(raiseIfClosed, 1, true, nullptr);
+}
+
+int TIdTCPConnection::ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInBuffer, TIdBuffer *destination)
+{
+    CheckConnection(raiseIfClosed, false);
+    if (!FSocket.IsOpen)
+        return 0;
+    TIdBuffer *target = destination ? destination : &FRecvChunk;
+    if (!FSocket.WaitReadable(timeout))
+        return 0;
+
+    const int capacity = int(std::min<int64_t>(target->Size(), std::numeric_limits<int>::max()));
+    int result;
+    if (FInterceptEnabled && FIntercept && FIntercept->HandlesRecv)
+        result = FIntercept->InterceptRecv(target->Memory(), capacity);
+    else
+        result = FSocket.Receive(target->Memory(), capacity);
+    PeerClosed = result == 0;
+
+    if (result != 0) {
+        if (GStack->CheckResult(result, {Id_WSAESHUTDOWN})) {
+            result = 0;
+            if (FSocket.IsOpen)
+                DropSocket();
+            if (FInBuffer.Size() == 0)
+                GStack->RaiseError(Id_WSAESHUTDOWN);
+        }
+        if (ASCIIFilter)
+            for (int i = 0; i < result; ++i)
+                target->Memory()[i] = char(target->Memory()[i] & 0x7F);
+    }
+
+    if (intoInBuffer) {
+        FInBuffer.SetPosition(FInBuffer.Size());
+        FInBuffer.Write(target->Memory(), result);
+    } else {
+        AddWork(wdReceive, result);
+    }
+    if (FInterceptEnabled && FIntercept)
+        FIntercept->AfterReceive(target->Memory(), result);
+    CheckConnection(raiseIfClosed, false);
+    return result;
+}
+
+std::string TIdTCPConnection::ReadLine(const std::string &terminator, int timeout)
+{
+    const std::string ending = terminator.empty() ? std::string("\n") : terminator;
+    LineTimedOut = false;
+
+    // Only the bytes that arrived since the last pass are new; the search
+    // resumes just before them so a terminator split across receives counts.
+    size_t searchFrom = 0;
+    size_t found;
+    for (;;) {
+        const std::string_view buffered(FInBuffer.Memory(), size_t(FInBuffer.Size()));
+        found = buffered.find(ending, searchFrom);
+        if (found != std::string_view::npos)
+            break;
+        if (buffered.size() > size_t(MaxLineLength))
+            throw EIdLineTooLong(FormatNumber(RSId::LineTooLong, MaxLineLength));
+        searchFrom = buffered.size() >= ending.size() ? buffered.size() - ending.size() + 1 : 0;
+        CheckConnection(true, true);
+        if (ReceiveChunk(true, timeout, true, nullptr) == 0) {
+            LineTimedOut = true;
+            return {};
+        }
+    }
+
+    std::string line = TakeBytes(int(found + ending.size()));
+    line.resize(found);
+    if (terminator.empty() && !line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::string TIdTCPConnection::TakeBytes(int count)
+{
+    if (count > FInBuffer.Size())
+        throw EIdNotEnoughDataInBuffer(RSId::NotEnoughDataInBuffer);
+    std::string bytes(FInBuffer.Memory(), size_t(std::max(count, 0)));
+    ConsumeBytes(count);
+    return bytes;
+}
+
+void TIdTCPConnection::ConsumeBytes(int count)
+{
+    FInBuffer.RemoveFront(count);
+    AddWork(wdReceive, count);
+}
+
+std::string TIdTCPConnection::ReadAvailable()
+{
+    if (!Connected())
+        return {};
+    ReceiveChunk(false, WaitForever, true, nullptr);
+    return TakeBytes(InBufferSize());
+}
+
+std::string TIdTCPConnection::ReadAll()
+{
+    std::string all;
+    StartWork(wdReceive, 0);
+    struct Finish {
+        TIdTCPConnection *Connection;
+        ~Finish() { Connection->FinishWork(wdReceive); }
+    } finish{this};
+    while (Connected())
+        all += ReadAvailable();
+    return all;
+}
+
+void TIdTCPConnection::ReadExact(void *buffer, int count)
+{
+    if (count <= 0 || !buffer)
+        return;
+    while (FInBuffer.Size() < count)
+        ReceiveChunk(true, WaitForever, true, nullptr);
+    std::memcpy(buffer, FInBuffer.Memory(), size_t(count));
+    ConsumeBytes(count);
+}
+
+int32_t TIdTCPConnection::ReadInt32(bool convert)
+{
+    uint32_t value = 0;
+    ReadExact(&value, 4);
+    return int32_t(convert ? GStack->NetToHost32(value) : value);
+}
+
+void TIdTCPConnection::ReadToStream(TStream *stream, int count, bool untilClose)
+{
+    if (count == -1 && !untilClose)
+        count = ReadInt32(true);
+    if (count > -1) {
+        const int64_t position = stream->Position();
+        stream->SetSize(position + count);
+        stream->SetPosition(position);
+    }
+    StartWork(wdReceive, untilClose ? 0 : count);
+    struct Finish {
+        TIdTCPConnection *Connection;
+        TStream *Stream;
+        ~Finish()
+        {
+            Connection->FinishWork(wdReceive);
+            if (Stream->Position() < Stream->Size())
+                Stream->SetSize(Stream->Position());
+        }
+    } finish{this, stream};
+
+    // Until the close, the count is unlimited: a 32-bit remainder would end
+    // a download silently at 2 GiB.
+    int64_t remaining = untilClose ? std::numeric_limits<int64_t>::max() : count;
+
+    const int64_t buffered = std::min<int64_t>(remaining, FInBuffer.Size());
+    if (buffered > 0) {
+        stream->Write(FInBuffer.Memory(), buffered);
+        FInBuffer.RemoveFront(buffered);
+        remaining -= buffered;
+    }
+
+    TIdBuffer chunk;
+    while (remaining > 0 && Connected()) {
+        chunk.SetSize(std::min<int64_t>(remaining, RecvBufferSize()));
+        const int received = ReceiveChunk(!untilClose, WaitForever, false, &chunk);
+        stream->Write(chunk.Memory(), received);
+        remaining -= received;
+    }
+}
+
+// ---- writing ----------------------------------------------------------------------
+
+void TIdTCPConnection::WriteBytes(const void *buffer, int count)
+{
+    if (count <= 0 || !buffer)
+        return;
+    CheckConnection(true, true);
+    const char *bytes = static_cast<const char *>(buffer);
+    int position = 0;
+    while (position < count) {
+        const int length = count - position;
+        int sent;
+        if (FInterceptEnabled && FIntercept && FIntercept->HandlesSend) {
+            sent = FIntercept->InterceptSend(bytes + position, length);
+        } else {
+            sent = FSocket.Send(bytes + position, length);
+            TIdAntiFreezeBase::PumpIfDue(false);
+        }
+        PeerClosed = sent == 0;
+        CheckConnection(true, false);
+        if (GStack->CheckResult(sent, {Id_WSAESHUTDOWN})) {
+            DropSocket();
+            GStack->RaiseError(Id_WSAESHUTDOWN);
+        }
+        AddWork(wdSend, sent);
+        if (FInterceptEnabled && FIntercept)
+            FIntercept->AfterSend(bytes + position, length);
+        position += sent;
+    }
+}
+
+void TIdTCPConnection::Write(const std::string &text)
+{
+    if (!text.empty())
+        WriteBytes(text.data(), int(text.size()));
+}
+
+void TIdTCPConnection::WriteLine(const std::string &text)
+{
+    Write(text + "\r\n");
+}
+
+void TIdTCPConnection::WriteInt32(int32_t value, bool convert)
+{
+    const uint32_t wire = convert ? GStack->HostToNet32(uint32_t(value)) : uint32_t(value);
+    WriteBytes(&wire, 4);
+}
+
+void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool withCount)
+{
+    if (fromStart)
+        stream->SetPosition(0);
+    const int64_t size = stream->Size() - stream->Position();
+    if (withCount)
+        WriteInt32(int32_t(size), true);
+    StartWork(wdSend, int(size));
+    struct Finish {
+        TIdTCPConnection *Connection;
+        ~Finish() { Connection->FinishWork(wdSend); }
+    } finish{this};
+
+    const int blockSize = std::max(SendBufferSize, 1);
+    std::unique_ptr<char[]> block(new char[size_t(blockSize)]);
+    for (;;) {
+        const int64_t k = std::min<int64_t>(stream->Size() - stream->Position(), blockSize);
+        if (k <= 0)
+            break;
+        const int64_t read = stream->Read(block.get(), k);
+        if (read == 0)
+            throw EIdNoDataToRead(RSId::NoDataToRead);
+        WriteBytes(block.get(), int(read));
+    }
+}
+
+int64_t TIdTCPConnection::WriteFileContents(const std::string &path, bool allowTransmit)
+{
+    if (allowTransmit && !FInterceptEnabled)
+        return GStack->WholeFileSend(FSocket.Handle, path);
+    TFileStream file(path, TFileStream::fmOpenRead);
+    WriteFromStream(&file, true, false);
+    return file.Size();
+}

@@ -1,0 +1,98 @@
+// The buffered byte-stream connection everything in the network layer
+// rests on: the FTP control connection and both kinds of data connection.
+// It owns one socket and an input buffer that collects received bytes until
+// a caller consumes them, and offers line reading, exact reads, reads into
+// a stream, writes, and the detection of the peer's orderly close.
+//
+// All calls block the caller's thread; while a read waits, the anti-freeze
+// may run the window's handlers, which may close this connection (the read
+// then ends with EIdConnClosedGracefully).
+#pragma once
+
+#include "IdBuffer.h"
+#include "IdComponent.h"
+#include "IdSocketHandle.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TIdConnectionIntercept;
+class TStream;
+
+class TIdTCPConnection : public TIdComponent {
+public:
+    TIdTCPConnection();
+    ~TIdTCPConnection() override;
+
+    // A line being read that grows past this without its terminator ends the
+    // read with EIdLineTooLong: no reply line comes near it.
+    static constexpr int MaxLineLength = 1024 * 1024;
+
+    bool ASCIIFilter = false;
+    TIdSocketHandle *Socket() { return &FSocket; }
+    TIdBuffer &InBuffer() { return FInBuffer; }
+    bool LineTimedOut = false;
+    int SendBufferSize = 32768;
+    std::function<void(TIdTCPConnection *)> OnDisconnected;
+
+    int RecvBufferSize() const { return int(FRecvChunk.Size()); }
+    void SetRecvBufferSize(int size) { FRecvChunk.SetSize(size); }
+
+    TIdConnectionIntercept *Intercept() const { return FIntercept; }
+    void SetIntercept(TIdConnectionIntercept *intercept);
+    bool InterceptEnabled() const { return FInterceptEnabled; }
+    // Raises EIdInterceptPropIsNil without an interceptor.
+    void SetInterceptEnabled(bool enabled);
+
+    // ---- reading ----
+    bool Connected();
+    void CheckConnection(bool raiseIfClosed, bool ignoreBuffer);
+    void ProbeForClose(bool raiseIfClosed);
+    // One wait and one receive; the count received (0 on time-out or close).
+    int ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInBuffer, TIdBuffer *destination);
+    // Without a terminator, a line ends at LF and a CR before it is dropped.
+    // A time-out gives "" with LineTimedOut set.
+    std::string ReadLine(const std::string &terminator = {}, int timeout = WaitForever);
+    std::string TakeBytes(int count);
+    void ConsumeBytes(int count);
+    int InBufferSize() const { return int(FInBuffer.Size()); }
+    std::string ReadAvailable();
+    std::string ReadAll();
+    void ReadExact(void *buffer, int count);
+    int32_t ReadInt32(bool convert = true);
+    // count -1 without untilClose reads a 32-bit count first; with
+    // untilClose, reads until the peer closes.
+    void ReadToStream(TStream *stream, int count = -1, bool untilClose = false);
+
+    // ---- writing ----
+    void Write(const std::string &text);
+    void WriteLine(const std::string &text);
+    void WriteBytes(const void *buffer, int count);
+    void WriteInt32(int32_t value, bool convert = true);
+    void WriteFromStream(TStream *stream, bool fromStart = true, bool withCount = false);
+    int64_t WriteFileContents(const std::string &path, bool allowTransmit = false);
+
+    // ---- closing and state ----
+    virtual void Disconnect();
+    void DropSocket();
+    virtual void NotifyDisconnected();
+    virtual void ResetState();
+
+    // The last reply (filled by the reply layer).
+    std::vector<std::string> ReplyLines;
+    int16_t ReplyCode = 0;
+
+protected:
+    void Notification(TIdBaseComponent *component, TOperation operation) override;
+
+    bool PeerClosed = false;
+
+private:
+    TIdSocketHandle FSocket;
+    TIdBuffer FInBuffer;
+    TIdBuffer FRecvChunk;
+    TIdConnectionIntercept *FIntercept = nullptr;
+    bool FInterceptEnabled = false;
+};
