@@ -41,7 +41,7 @@ protected:
     // Runs `call` on the main thread and waits for it.
     void RunInMainThread(const std::function<void()> &call);
     // Sleeps, ending early when the thread is told to terminate.
-    void SleepFor(int milliseconds);
+    virtual void SleepFor(int milliseconds);
 
 private:
     void Execute();

@@ -292,6 +292,29 @@ TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
     EXPECT_FALSE(Form->About->Window()->isVisible());
 }
 
+TEST_F(MainForm, OwnsItsNetworkComponentsWithTheirSettings)
+{
+    Start();
+    EXPECT_EQ(TIdAntiFreezeBase::Current(), &Form->AntiFreeze);
+    EXPECT_EQ(Form->AntiFreeze.IdleTimeOut, 50);
+    EXPECT_FALSE(Form->AntiFreeze.OnlyWhenIdle);
+    EXPECT_TRUE(Form->AntiFreeze.Active);
+    EXPECT_TRUE(Form->FTPLog.Active());
+    EXPECT_EQ(Form->FTPLog.Target(), ltEvent);
+    EXPECT_TRUE(Form->IPWatch.Active());
+    EXPECT_FALSE(Form->IPWatch.HistoryEnabled);
+    EXPECT_EQ(Form->IPWatch.HistoryFilename, "iphist.dat");
+
+    // The log's entries would reach the log list, were it attached.
+    Form->FTPLog.LogTime = false;
+    Form->FTPLog.AfterSend("PWD\r\n", 5);
+    ASSERT_EQ(Form->lbConnection->count(), 1);
+    EXPECT_TRUE(Form->lbConnection->item(0)->text().endsWith("Sent: PWD<EOL>"));
+    Stop();
+    EXPECT_EQ(TIdAntiFreezeBase::Current(), nullptr);
+    EXPECT_FALSE(QFile::exists("iphist.dat"));  // history off: nothing written
+}
+
 TEST_F(MainForm, ErrorLeavingAHandlerIsReportedAndTheProgramGoesOn)
 {
     Start();

@@ -1,0 +1,230 @@
+// The socket stack and socket handle: error numbers and texts, name and
+// address rules, bind, close and the refused connection.
+#include "IdException.h"
+#include "IdSocketHandle.h"
+#include "NetTestSupport.h"
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <netdb.h>
+
+namespace {
+
+class Stack : public ::testing::Test {
+protected:
+    TIdComponent Keep;  // keeps the process-wide stack alive
+};
+
+TEST_F(Stack, ErrorTextsCarryTheNumberAndTheTablesText)
+{
+    EXPECT_EQ(GStack->ErrorText(10061), "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(GStack->ErrorText(10035), "Socket Error # 10035\r\nOperation would block. ");
+    EXPECT_EQ(GStack->ErrorText(10066), "Socket Error # 10066\r\nDirectory not empty");
+    EXPECT_EQ(GStack->ErrorText(11001), "Socket Error # 11001\r\n");
+}
+
+TEST_F(Stack, LinuxErrorsTakeTheClassicNumbers)
+{
+    const std::pair<int, int> cases[] = {
+        {ECONNREFUSED, 10061}, {EADDRINUSE, 10048}, {EPIPE, 10058},     {ESHUTDOWN, 10058},
+        {ECONNRESET, 10054},   {EAGAIN, 10035},     {EINPROGRESS, 10036}, {ETIMEDOUT, 10060},
+        {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},  {EINTR, 10004},     {EBADF, 10009},
+        {EACCES, 10013},       {EINVAL, 10022},     {EMFILE, 10024},    {ENOTCONN, 10057},
+    };
+    for (const auto &[error, code] : cases)
+        EXPECT_EQ(TIdStackPosix::TranslateErrno(error), code) << "errno " << error;
+    EXPECT_EQ(TIdStackPosix::TranslateResolverError(EAI_NONAME), 11001);
+    EXPECT_EQ(TIdStackPosix::TranslateResolverError(EAI_AGAIN), 11002);
+    EXPECT_EQ(TIdStackPosix::TranslateResolverError(EAI_FAIL), 11003);
+    EXPECT_EQ(TIdStackPosix::TranslateResolverError(EAI_NODATA), 11004);
+}
+
+TEST_F(Stack, DottedQuads)
+{
+    for (const char *good : {"1.2.3.4", "0.0.0.0", "255.255.255.255", "127.0.0.1"})
+        EXPECT_TRUE(TIdStack::IsDottedQuad(good)) << good;
+    for (const char *bad : {"1.2.3", "1.2.3.4.5", "256.1.1.1", "1..3.4", "a.b.c.d", "", "1.2.3.-4", "localhost"})
+        EXPECT_FALSE(TIdStack::IsDottedQuad(bad)) << bad;
+}
+
+TEST_F(Stack, AddressTextRoundTripsAndKeepsLowBits)
+{
+    EXPECT_EQ(TIdStack::AddressToText({192, 168, 1, 20}), "192.168.1.20");
+    EXPECT_EQ(TIdStack::TextToAddress("10.0.0.1"), (std::array<uint8_t, 4>{10, 0, 0, 1}));
+    EXPECT_EQ(TIdStack::TextToAddress("257.1.2.3"), (std::array<uint8_t, 4>{1, 1, 2, 3}));
+    EXPECT_THROW(TIdStack::TextToAddress("1.x.2.3"), std::invalid_argument);
+}
+
+TEST_F(Stack, LookupHostAsksTheNameServiceOnlyForNames)
+{
+    RecordingStack recording;
+    ScopedStack scoped(&recording);
+    EXPECT_EQ(GStack->LookupHost("localhost"), "127.0.0.1");
+    EXPECT_EQ(GStack->LookupHost("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(GStack->LookupHost("10.0.0.1"), "10.0.0.1");
+    EXPECT_TRUE(recording.LookedUp.empty());
+    try {
+        GStack->LookupHost("10.0.0");
+    } catch (const EIdSocketError &) {
+        // Whatever the resolver makes of it, it was asked.
+    }
+    EXPECT_EQ(recording.LookedUp, std::vector<std::string>{"10.0.0"});
+}
+
+TEST_F(Stack, UnknownNameRaisesTheResolversCode)
+{
+    try {
+        GStack->LookupHost("no-such-host.invalid");
+        FAIL() << "resolved";
+    } catch (const EIdSocketError &error) {
+        EXPECT_GE(error.LastError, 11001);
+        EXPECT_LE(error.LastError, 11004);
+        EXPECT_EQ(std::string(error.what()).substr(0, 19), "Socket Error # 1100");
+    }
+}
+
+TEST_F(Stack, ServicesByNameOrNumber)
+{
+    EXPECT_EQ(GStack->ServicePort("21"), 21);
+    try {
+        GStack->ServicePort("no-such-service");
+        FAIL();
+    } catch (const EIdInvalidServiceName &error) {
+        EXPECT_STREQ(error.what(), "no-such-service is not a valid service.");
+    }
+}
+
+TEST_F(Stack, SelectListsAreLimitedTo64)
+{
+    std::vector<TIdSocketHandleValue> many(65, 0);
+    try {
+        GStack->SelectSockets(&many, nullptr, nullptr, 0);
+        FAIL();
+    } catch (const EIdStackSetSizeExceeded &error) {
+        EXPECT_STREQ(error.what(), "Set Size Exceeded.");
+    }
+}
+
+TEST_F(Stack, BindToAnyChoosesAddressAndPort)
+{
+    TIdSocketHandle handle;
+    handle.Open();
+    handle.IP = "127.0.0.1";
+    handle.Bind();
+    EXPECT_EQ(handle.IP, "127.0.0.1");
+    EXPECT_GT(handle.Port, 0);
+
+    TIdSocketHandle any;
+    any.Open();
+    any.Bind();
+    EXPECT_EQ(any.IP, "0.0.0.0");
+    EXPECT_GT(any.Port, 0);
+
+    TIdSocketHandle clash;
+    clash.Open();
+    handle.Listen(1);
+    clash.IP = "127.0.0.1";
+    clash.Port = handle.Port;
+    try {
+        clash.Bind();
+        FAIL();
+    } catch (const EIdCouldNotBindSocket &error) {
+        EXPECT_STREQ(error.what(), "Could not bind socket. Address and port are already in use.");
+    }
+}
+
+TEST_F(Stack, CloseTwiceClosesOnceAndCanKeepTheLocalAddress)
+{
+    TIdSocketHandle handle;
+    handle.Open();
+    handle.IP = "127.0.0.1";
+    handle.Bind();
+    const int port = handle.Port;
+    handle.Close(false);
+    EXPECT_FALSE(handle.IsOpen);
+    EXPECT_EQ(handle.Handle, Id_INVALID_SOCKET);
+    EXPECT_EQ(handle.IP, "127.0.0.1");
+    EXPECT_EQ(handle.Port, port);
+    handle.Close();  // no-op
+    EXPECT_EQ(handle.Port, port);
+
+    handle.Open();
+    handle.Close();
+    EXPECT_EQ(handle.IP, "");
+    EXPECT_EQ(handle.Port, 0);
+}
+
+TEST_F(Stack, RefusedConnectionGives10061)
+{
+    int port;
+    {
+        ScriptedPeer closed;  // a port that was just free
+        port = closed.Port();
+    }
+    TIdSocketHandle handle;
+    handle.Open();
+    handle.SetRemote("127.0.0.1", port);
+    try {
+        GStack->CheckResult(handle.ConnectPeer());
+        FAIL() << "connected";
+    } catch (const EIdSocketError &error) {
+        EXPECT_EQ(error.LastError, 10061);
+        EXPECT_STREQ(error.what(), "Socket Error # 10061\r\nConnection refused.");
+    }
+}
+
+TEST_F(Stack, AcceptFillsBothEnds)
+{
+    TIdSocketHandle listener;
+    listener.Open();
+    listener.IP = "127.0.0.1";
+    listener.Bind();
+    listener.Listen(1);
+    const int client = ConnectLoopback(listener.Port);
+    ASSERT_GE(client, 0);
+    TIdSocketHandle accepted;
+    accepted.Accept(listener.Handle);
+    EXPECT_TRUE(accepted.IsOpen);
+    EXPECT_EQ(accepted.IP, "127.0.0.1");
+    EXPECT_EQ(accepted.Port, listener.Port);
+    EXPECT_EQ(accepted.RemoteIP, "127.0.0.1");
+    EXPECT_GT(accepted.RemotePort, 0);
+    ::close(client);
+}
+
+TEST(StackLifetime, StackExistsWhileAComponentDoes)
+{
+    ASSERT_EQ(TIdComponent::InstanceCount(), 0);
+    EXPECT_EQ(GStack, nullptr);
+    {
+        TIdComponent first;
+        TIdStack *stack = GStack;
+        ASSERT_NE(stack, nullptr);
+        {
+            TIdComponent second;
+            EXPECT_EQ(GStack, stack);
+            EXPECT_EQ(TIdComponent::InstanceCount(), 2);
+        }
+        EXPECT_EQ(GStack, stack);
+    }
+    EXPECT_EQ(TIdComponent::InstanceCount(), 0);
+    EXPECT_EQ(GStack, nullptr);
+}
+
+TEST_F(Stack, LocalAddressesAreDottedQuads)
+{
+    try {
+        const auto &addresses = GStack->LocalAddressList();
+        EXPECT_FALSE(addresses.empty());
+        for (const std::string &address : addresses)
+            EXPECT_TRUE(TIdStack::IsDottedQuad(address)) << address;
+        EXPECT_EQ(GStack->PrimaryLocalAddress(), addresses.front());
+    } catch (const EIdSocketError &error) {
+        // A host name the name service does not know is reported, not hidden.
+        EXPECT_GE(error.LastError, 11001);
+    }
+}
+
+}  // namespace

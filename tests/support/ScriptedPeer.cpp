@@ -1,0 +1,201 @@
+#include "ScriptedPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// A broken test must fail, not hang: every peer wait gives up after this.
+constexpr int PeerTimeoutMs = 20000;
+
+[[noreturn]] void Fail(const std::string &what)
+{
+    throw std::runtime_error("scripted peer: " + what + (errno ? std::string(" (") + std::strerror(errno) + ")" : ""));
+}
+
+}  // namespace
+
+PeerSocket::PeerSocket(int fd) : FFd(fd) {}
+
+PeerSocket::~PeerSocket()
+{
+    Close();
+}
+
+void PeerSocket::Send(std::string_view bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(FFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail("send failed");
+        done += size_t(n);
+    }
+}
+
+bool PeerSocket::Fill()
+{
+    pollfd fd{FFd, POLLIN, 0};
+    const int ready = ::poll(&fd, 1, PeerTimeoutMs);
+    if (ready <= 0) {
+        errno = 0;
+        Fail("timed out waiting for data");
+    }
+    char buffer[65536];
+    const ssize_t n = ::recv(FFd, buffer, sizeof buffer, 0);
+    if (n < 0)
+        Fail("recv failed");
+    FPending.append(buffer, size_t(n));
+    FTranscript.append(buffer, size_t(n));
+    return n > 0;
+}
+
+std::string PeerSocket::ReadLine()
+{
+    for (;;) {
+        const auto lf = FPending.find('\n');
+        if (lf != std::string::npos) {
+            std::string line = FPending.substr(0, lf);
+            FPending.erase(0, lf + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return line;
+        }
+        if (!Fill()) {
+            errno = 0;
+            Fail("closed before a line end; had \"" + FPending + "\"");
+        }
+    }
+}
+
+std::string PeerSocket::Read(size_t count)
+{
+    while (FPending.size() < count)
+        if (!Fill()) {
+            errno = 0;
+            Fail("closed after " + std::to_string(FPending.size()) + " of " + std::to_string(count) + " bytes");
+        }
+    std::string bytes = FPending.substr(0, count);
+    FPending.erase(0, count);
+    return bytes;
+}
+
+std::string PeerSocket::ReadUntilClose()
+{
+    while (Fill()) {
+    }
+    std::string bytes;
+    bytes.swap(FPending);
+    return bytes;
+}
+
+bool PeerSocket::WaitForClose(int ms)
+{
+    pollfd fd{FFd, POLLIN, 0};
+    while (::poll(&fd, 1, ms) > 0) {
+        char buffer[4096];
+        const ssize_t n = ::recv(FFd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return true;
+        FTranscript.append(buffer, size_t(n));
+    }
+    return false;
+}
+
+void PeerSocket::ShutdownWrite()
+{
+    ::shutdown(FFd, SHUT_WR);
+}
+
+void PeerSocket::Reset()
+{
+    linger option{1, 0};
+    ::setsockopt(FFd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    Close();
+}
+
+void PeerSocket::Close()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+}
+
+ScriptedPeer::ScriptedPeer()
+{
+    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(FListener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(FListener, 8) != 0)
+        Fail("cannot listen");
+    socklen_t length = sizeof address;
+    ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &length);
+    FPort = ntohs(address.sin_port);
+}
+
+ScriptedPeer::~ScriptedPeer()
+{
+    if (FThread.joinable())
+        FThread.join();
+    ::close(FListener);
+}
+
+void ScriptedPeer::Serve(std::function<void(PeerSocket &)> script)
+{
+    if (FThread.joinable())
+        FThread.join();
+    FFailure = nullptr;
+    FThread = std::thread([this, script = std::move(script)] {
+        try {
+            pollfd fd{FListener, POLLIN, 0};
+            if (::poll(&fd, 1, PeerTimeoutMs) <= 0) {
+                errno = 0;
+                Fail("no connection arrived");
+            }
+            PeerSocket peer(::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC));
+            try {
+                script(peer);
+            } catch (...) {
+                FTranscript = peer.Transcript();
+                throw;
+            }
+            FTranscript = peer.Transcript();
+        } catch (...) {
+            FFailure = std::current_exception();
+        }
+    });
+}
+
+void ScriptedPeer::Join()
+{
+    if (FThread.joinable())
+        FThread.join();
+    if (FFailure)
+        std::rethrow_exception(std::exchange(FFailure, nullptr));
+}
+
+int ConnectLoopback(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(uint16_t(port));
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
