@@ -28,4 +28,24 @@ inline constexpr const char *StackInitializationFailed = "Winsock Initialization
 inline constexpr const char *OnlyOneAntiFreeze = "Only one TIdAntiFreeze can exist per application.";
 inline constexpr const char *CannotChangeTarget = "Cannot change target while active.";
 
+inline constexpr const char *AlreadyConnected = "Already connected.";
+
+inline constexpr const char *SocksRequestFailed = "Request rejected or failed.";
+inline constexpr const char *SocksRequestServerFailed = "Request rejected because SOCKS server cannot connect.";
+inline constexpr const char *SocksRequestIdentFailed =
+    "Request rejected because the client program and identd report different user-ids.";
+inline constexpr const char *SocksUnknownError = "Unknown socks error.";
+inline constexpr const char *SocksServerRespondError = "Socks server did not respond.";
+inline constexpr const char *SocksAuthMethodError = "Invalid socks authentication method.";
+inline constexpr const char *SocksAuthError = "Authentication error to socks server.";
+inline constexpr const char *SocksServerGeneralError = "General SOCKS server failure.";
+inline constexpr const char *SocksServerPermissionError = "Connection not allowed by ruleset.";
+inline constexpr const char *SocksServerNetUnreachableError = "Network unreachable.";
+inline constexpr const char *SocksServerHostUnreachableError = "Host unreachable.";
+inline constexpr const char *SocksServerConnectionRefusedError = "Connection refused.";
+inline constexpr const char *SocksServerTTLExpiredError = "TTL expired.";
+inline constexpr const char *SocksServerCommandError = "Command not supported.";
+inline constexpr const char *SocksServerAddressError = "Address type not supported.";
+inline constexpr const char *SocksValueTooLong = "%s is too long for a SOCKS request.";
+
 }  // namespace RSId

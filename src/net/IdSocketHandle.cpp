@@ -6,6 +6,7 @@
 #include "IdStack.h"
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 TIdSocketHandle::TIdSocketHandle()
@@ -89,9 +90,19 @@ void TIdSocketHandle::SetRemote(const std::string &address, int port)
     RemotePort = port;
 }
 
-int TIdSocketHandle::ConnectPeer(int family)
+int TIdSocketHandle::ConnectPeer(int family, int timeout)
 {
-    const int result = GStack->ConnectSocket(Handle, family, RemoteIP, RemotePort);
+    int result;
+    if (timeout == IdTimeoutInfinite) {
+        result = GStack->ConnectSocket(Handle, family, RemoteIP, RemotePort);
+    } else {
+        GStack->CheckResult(GStack->SetBlocking(Handle, false));
+        result = GStack->ConnectSocket(Handle, family, RemoteIP, RemotePort);
+        if (result == Id_SOCKET_ERROR && GStack->LastError() == Id_WSAEINPROGRESS)
+            result = WaitConnected(timeout);
+        if (IsOpen)
+            GStack->SetBlocking(Handle, true);
+    }
     if (result != Id_SOCKET_ERROR) {
         RefreshLocal();
         RefreshRemote();
@@ -124,6 +135,36 @@ void TIdSocketHandle::RefreshRemote()
 {
     int family;
     GStack->RemoteAddressOf(Handle, family, RemotePort, RemoteIP);
+}
+
+int TIdSocketHandle::WaitConnected(int timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    TIdAntiFreezeBase *antiFreeze = TIdAntiFreezeBase::Current();
+    const bool sliced = antiFreeze && antiFreeze->Active && TIdAntiFreezeBase::OnMainThread();
+    for (;;) {
+        // A handler may have closed the socket during the last pump.
+        if (!IsOpen)
+            throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            GStack->SetLastError(Id_WSAETIMEDOUT);
+            return Id_SOCKET_ERROR;
+        }
+        const int slice = sliced ? int(std::min<long long>(left, std::max(antiFreeze->IdleTimeOut, 1))) : int(left);
+        std::vector<TIdSocketHandleValue> writeList{Handle};
+        const bool ready = GStack->SelectSockets(nullptr, &writeList, nullptr, slice) == 1;
+        if (sliced)
+            TIdAntiFreezeBase::PumpIfDue(!ready);
+        if (ready && IsOpen) {
+            const int error = GStack->PendingError(Handle);
+            if (error == 0)
+                return 0;
+            GStack->SetLastError(error);
+            return Id_SOCKET_ERROR;
+        }
+    }
 }
 
 bool TIdSocketHandle::WaitSlice(int milliseconds)

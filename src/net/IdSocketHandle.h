@@ -25,8 +25,10 @@ public:
     void Listen(int backlog);
     void Accept(TIdSocketHandleValue listener);
     void SetRemote(const std::string &address, int port);
-    // Raw result; the caller checks it.
-    int ConnectPeer(int family = Id_PF_INET);
+    // Raw result; the caller checks it. With a time-out, the connect waits
+    // in the anti-freeze's slices like a read, so the window stays alive,
+    // and gives up with 10060 when the time is over.
+    int ConnectPeer(int family = Id_PF_INET, int timeout = IdTimeoutInfinite);
     int Send(const void *buffer, int length, int flags = 0);
     int Receive(void *buffer, int length, int flags = 0);
     void SetOption(int level, int option, const void *value, int length);
@@ -48,4 +50,5 @@ public:
 
 private:
     bool WaitSlice(int milliseconds);
+    int WaitConnected(int timeout);
 };

@@ -50,6 +50,12 @@ public:
     virtual int LastError() = 0;
     virtual void RemoteAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address) = 0;
     virtual void LocalAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address) = 0;
+    // Switches a socket between blocking and non-blocking calls.
+    virtual int SetBlocking(TIdSocketHandleValue socket, bool blocking) = 0;
+    // The pending error of a socket (the end of a non-blocking connect), 0
+    // for none.
+    virtual int PendingError(TIdSocketHandleValue socket) = 0;
+    virtual void SetLastError(int code) = 0;
     // Sends a whole file on the socket; its size, or 0 on failure.
     virtual int64_t WholeFileSend(TIdSocketHandleValue socket, const std::string &path) = 0;
 

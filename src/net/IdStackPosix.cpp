@@ -389,6 +389,28 @@ uint16_t TIdStackPosix::NetToHost16(uint16_t value) { return ntohs(value); }
 uint32_t TIdStackPosix::HostToNet32(uint32_t value) { return htonl(value); }
 uint32_t TIdStackPosix::NetToHost32(uint32_t value) { return ntohl(value); }
 
+int TIdStackPosix::SetBlocking(TIdSocketHandleValue socket, bool blocking)
+{
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags == -1)
+        return Checked(-1);
+    return Checked(::fcntl(socket, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK));
+}
+
+int TIdStackPosix::PendingError(TIdSocketHandleValue socket)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == -1)
+        return TranslateErrno(errno);
+    return error == 0 ? 0 : TranslateErrno(error);
+}
+
+void TIdStackPosix::SetLastError(int code)
+{
+    GLastError = code;
+}
+
 int64_t TIdStackPosix::WholeFileSend(TIdSocketHandleValue socket, const std::string &path)
 {
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -37,6 +37,9 @@ public:
     int LastError() override;
     void RemoteAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address) override;
     void LocalAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address) override;
+    int SetBlocking(TIdSocketHandleValue socket, bool blocking) override;
+    int PendingError(TIdSocketHandleValue socket) override;
+    void SetLastError(int code) override;
     int64_t WholeFileSend(TIdSocketHandleValue socket, const std::string &path) override;
 
     // The numbering of this layer for a Linux errno, and for a getaddrinfo

@@ -8,6 +8,8 @@
 #include "IdStream.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -356,4 +358,98 @@ int64_t TIdTCPConnection::WriteFileContents(const std::string &path, bool allowT
     TFileStream file(path, TFileStream::fmOpenRead);
     WriteFromStream(&file, true, false);
     return file.Size();
+}
+
+// ---- command and reply ----------------------------------------------------------
+
+namespace {
+
+// Characters with codes 0 to 32 off both ends.
+std::string Trimmed(const std::string &line)
+{
+    size_t begin = 0;
+    size_t end = line.size();
+    while (begin < end && static_cast<unsigned char>(line[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32)
+        --end;
+    return line.substr(begin, end - begin);
+}
+
+bool StartsWithNoCase(const std::string &text, const std::string &prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+int16_t CodeOf(const std::string &line)
+{
+    if (StartsWithNoCase(line, "+OK"))
+        return 1;
+    if (StartsWithNoCase(line, "-ERR"))
+        return 0;
+    const std::string digits = line.substr(0, 3);
+    int code = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
+    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty())
+        return 0;
+    return int16_t(code);
+}
+
+}  // namespace
+
+int16_t TIdTCPConnection::SendCommand(const std::string &command, const TReplyCodes &allowed)
+{
+    if (command != std::string(1, '\0'))
+        WriteLine(command);
+    return ReadReply(allowed);
+}
+
+int16_t TIdTCPConnection::SendCommand(const std::string &command, int16_t allowed)
+{
+    return SendCommand(command, allowed == -1 ? TReplyCodes{} : TReplyCodes{allowed});
+}
+
+std::string TIdTCPConnection::ReadNonBlankLine()
+{
+    for (;;) {
+        const std::string line = Trimmed(ReadLine());
+        if (!line.empty())
+            return line;
+    }
+}
+
+int16_t TIdTCPConnection::ReadReply(const TReplyCodes &allowed)
+{
+    ReplyLines.clear();
+    ReplyLines.push_back(ReadNonBlankLine());
+    const std::string &first = ReplyLines.front();
+    if (first.size() > 3 && first[3] == '-') {
+        const std::string terminator = first.substr(0, 3) + ' ';
+        for (;;) {
+            ReplyLines.push_back(ReadNonBlankLine());
+            const std::string &line = ReplyLines.back();
+            if (line.size() < 4 || StartsWithNoCase(line, terminator))
+                break;
+        }
+    }
+    ReplyCode = CodeOf(LastReplyLine());
+    return CheckReplyCode(ReplyCode, allowed);
+}
+
+int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TReplyCodes &allowed)
+{
+    if (allowed.empty() || std::find(allowed.begin(), allowed.end(), code) != allowed.end())
+        return code;
+    RaiseReplyError();
+    return code;  // not reached: RaiseReplyError raises
+}
+
+void TIdTCPConnection::RaiseReplyError()
+{
+    throw EIdProtocolReplyError(ReplyCode, LastReplyLine());
 }

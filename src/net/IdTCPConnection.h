@@ -80,9 +80,28 @@ public:
     virtual void NotifyDisconnected();
     virtual void ResetState();
 
-    // The last reply (filled by the reply layer).
+    // ---- command and reply ----
+    // An allowed-code list; empty accepts any code.
+    using TReplyCodes = std::vector<int16_t>;
+    // Writes the line (unless it is the single NUL character), then reads
+    // the reply and checks its code.
+    virtual int16_t SendCommand(const std::string &command, const TReplyCodes &allowed);
+    // The single-code form: -1 accepts any code.
+    int16_t SendCommand(const std::string &command, int16_t allowed);
+    virtual int16_t ReadReply(const TReplyCodes &allowed);
+    virtual int16_t CheckReplyCode(int16_t code, const TReplyCodes &allowed);
+    [[noreturn]] virtual void RaiseReplyError();
+    template <typename E>
+    [[noreturn]] void RaiseReplyErrorAs()
+    {
+        throw E(LastReplyLine());
+    }
+    std::string ReadNonBlankLine();
+
+    // The last reply: its lines (trimmed, no blank ones), and its code.
     std::vector<std::string> ReplyLines;
     int16_t ReplyCode = 0;
+    std::string LastReplyLine() const { return ReplyLines.empty() ? std::string() : ReplyLines.back(); }
 
 protected:
     void Notification(TIdBaseComponent *component, TOperation operation) override;

@@ -1,0 +1,193 @@
+#include "IdTCPClient.h"
+
+#include "IdException.h"
+#include "IdIntercept.h"
+#include "IdResourceStrings.h"
+#include "IdStack.h"
+
+namespace {
+
+constexpr int TcpNoDelayLevel = 6;   // IPPROTO_TCP
+constexpr int TcpNoDelayOption = 1;  // TCP_NODELAY
+
+std::string Port16(int port)
+{
+    return {char((port >> 8) & 0xFF), char(port & 0xFF)};
+}
+
+// SOCKS length bytes hold 255 at most: refuse what cannot be sent rather
+// than send a length that lies about the bytes after it.
+void CheckLength(const std::string &what, size_t length, size_t limit)
+{
+    if (length > limit)
+        throw EIdSocksError(FormatText(RSId::SocksValueTooLong, what));
+}
+
+}  // namespace
+
+void TIdTCPClient::NotifyConnected()
+{
+    if (OnConnected)
+        OnConnected(this);
+}
+
+void TIdTCPClient::Connect()
+{
+    if (Socket()->IsOpen)
+        throw EIdAlreadyConnected(RSId::AlreadyConnected);
+    ResetState();
+    Socket()->Open(Id_SOCK_STREAM, Id_IPPROTO_IP);
+    try {
+        Socket()->IP = BoundIP;
+        Socket()->Port = 0;
+        Socket()->Bind();
+
+        const bool viaSocks = SocksInfo.Version != svNoSocks;
+        const std::string &hopHost = viaSocks ? SocksInfo.Host : Host;
+        const int hopPort = viaSocks ? SocksInfo.Port : Port;
+        if (!TIdStack::IsDottedQuad(hopHost))
+            ReportStatus(ssResolving, hopHost);
+        Socket()->SetRemote(GStack->LookupHost(hopHost), hopPort);
+        if (!UseNagle) {
+            const int one = 1;
+            Socket()->SetOption(TcpNoDelayLevel, TcpNoDelayOption, &one, sizeof one);
+        }
+        ReportStatus(ssConnecting, Socket()->RemoteIP);
+        GStack->CheckResult(Socket()->ConnectPeer(Id_PF_INET, ConnectTimeout));
+    } catch (...) {
+        try {
+            Disconnect();
+        } catch (...) {
+        }
+        throw;
+    }
+
+    if (InterceptEnabled() && Intercept())
+        Intercept()->Attach(Socket());
+
+    switch (SocksInfo.Version) {
+    case svSocks4: NegotiateSocks4(false); break;
+    case svSocks4A: NegotiateSocks4(true); break;
+    case svSocks5: NegotiateSocks5(); break;
+    case svNoSocks: break;
+    }
+
+    ReportStatus(ssConnected, Socket()->RemoteIP);
+    NotifyConnected();
+}
+
+void TIdTCPClient::ConnectAndReadAll()
+{
+    Connect();
+    try {
+        ReadAll();
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+    Disconnect();
+}
+
+void TIdTCPClient::WriteRequest(const std::string &request)
+{
+    WriteBytes(request.data(), int(request.size()));
+}
+
+void TIdTCPClient::NegotiateSocks4(bool version4A)
+{
+    const std::string user = SocksInfo.UserID.substr(0, 255);
+    if (version4A)
+        CheckLength("The host name", user.size() + Host.size(), 254);
+
+    std::string request = {4, 1};
+    request += Port16(Port);
+    if (version4A) {
+        request += std::string("\0\0\0\1", 4);
+    } else {
+        const auto address = TIdStack::TextToAddress(GStack->LookupHost(Host));
+        request.append(reinterpret_cast<const char *>(address.data()), 4);
+    }
+    request += user;
+    request += '\0';
+    if (version4A) {
+        request += Host;
+        request += '\0';
+    }
+    WriteRequest(request);
+
+    char reply[8];
+    ReadExact(reply, 8);
+    switch (static_cast<unsigned char>(reply[1])) {
+    case 90: return;
+    case 91: throw EIdSocksRequestFailed(RSId::SocksRequestFailed);
+    case 92: throw EIdSocksRequestServerFailed(RSId::SocksRequestServerFailed);
+    case 93: throw EIdSocksRequestIdentFailed(RSId::SocksRequestIdentFailed);
+    default: throw EIdSocksUnknownError(RSId::SocksUnknownError);
+    }
+}
+
+std::string TIdTCPClient::ReadSocks5Reply(int count)
+{
+    std::string reply(size_t(count), '\0');
+    try {
+        ReadExact(reply.data(), count);
+    } catch (const std::exception &) {
+        throw EIdSocksServerRespondError(RSId::SocksServerRespondError);
+    }
+    return reply;
+}
+
+void TIdTCPClient::NegotiateSocks5()
+{
+    CheckLength("The host name", Host.size(), 255);
+    const bool withPassword = SocksInfo.Authentication == saUsernamePassword;
+    if (withPassword) {
+        CheckLength("The user name", SocksInfo.UserID.size(), 255);
+        CheckLength("The password", SocksInfo.Password.size(), 255);
+    }
+
+    const char method = withPassword ? 2 : 0;
+    WriteRequest({5, 1, method});
+    const std::string selected = ReadSocks5Reply(2);
+    if (selected[1] != method || static_cast<unsigned char>(selected[1]) == 255)
+        throw EIdSocksAuthMethodError(RSId::SocksAuthMethodError);
+
+    if (withPassword) {
+        std::string login = {1, char(SocksInfo.UserID.size())};
+        login += SocksInfo.UserID;
+        login += char(SocksInfo.Password.size());
+        login += SocksInfo.Password;
+        WriteRequest(login);
+        if (ReadSocks5Reply(2)[1] != 0)
+            throw EIdSocksAuthError(RSId::SocksAuthError);
+    }
+
+    std::string request = {5, 1, 0, 3, char(Host.size())};
+    request += Host;
+    request += Port16(Port);
+    WriteRequest(request);
+
+    const std::string reply = ReadSocks5Reply(5);
+    switch (static_cast<unsigned char>(reply[1])) {
+    case 0: break;
+    case 1: throw EIdSocksServerGeneralError(RSId::SocksServerGeneralError);
+    case 2: throw EIdSocksServerPermissionError(RSId::SocksServerPermissionError);
+    case 3: throw EIdSocksServerNetUnreachableError(RSId::SocksServerNetUnreachableError);
+    case 4: throw EIdSocksServerHostUnreachableError(RSId::SocksServerHostUnreachableError);
+    case 5: throw EIdSocksServerConnectionRefusedError(RSId::SocksServerConnectionRefusedError);
+    case 6: throw EIdSocksServerTTLExpiredError(RSId::SocksServerTTLExpiredError);
+    case 7: throw EIdSocksServerCommandError(RSId::SocksServerCommandError);
+    case 8: throw EIdSocksServerAddressError(RSId::SocksServerAddressError);
+    default: throw EIdSocksUnknownError(RSId::SocksUnknownError);
+    }
+
+    // The bound address and port follow; they are of no use to a client.
+    int rest;
+    switch (reply[3]) {
+    case 1: rest = 5; break;
+    case 3: rest = static_cast<unsigned char>(reply[4]) + 2; break;
+    case 4: rest = 17; break;
+    default: rest = 2; break;
+    }
+    ReadSocks5Reply(rest);
+}

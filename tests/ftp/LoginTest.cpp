@@ -1,0 +1,264 @@
+// Connect and login: the scripted server for what real servers will not do
+// on demand, pyftpdlib for the real thing.
+#include "FtpServerFixture.h"
+#include "IdException.h"
+#include "IdFTP.h"
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ScriptedLogin : public ::testing::Test {
+protected:
+    ScriptedLogin()
+    {
+        FTP.Host = "127.0.0.1";
+        FTP.Port = Peer.Port();
+        FTP.User = "alice";
+        FTP.Password = "pw";
+        FTP.OnConnected = [this](TIdTCPClient *) { Events.push_back("connected"); };
+        FTP.OnDisconnected = [this](TIdTCPConnection *) { Events.push_back("disconnected"); };
+    }
+    ScriptedPeer Peer;
+    TIdFTP FTP;
+    std::vector<std::string> Events;
+};
+
+TEST_F(ScriptedLogin, FullLoginInOrder)
+{
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220-Hello\r\n220-there\r\n220 Ready\r\n");
+        EXPECT_EQ(peer.ReadLine(), "user alice");
+        peer.Send("331 Password please\r\n");
+        EXPECT_EQ(peer.ReadLine(), "pass pw");
+        peer.Send("230 In\r\n");
+        EXPECT_EQ(peer.ReadLine(), "type I");
+        peer.Send("200 Type set\r\n");
+        EXPECT_EQ(peer.ReadLine(), "syst");
+        peer.Send("215 UNIX Type: L8\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(true);
+    EXPECT_EQ(FTP.SystemDescription(), " UNIX Type: L8");
+    EXPECT_TRUE(FTP.Connected());
+    FTP.Disconnect();  // no quit command
+    Peer.Join();
+    EXPECT_EQ(Peer.Transcript(), "user alice\r\npass pw\r\ntype I\r\nsyst\r\n");
+    EXPECT_EQ(Events, (std::vector<std::string>{"connected", "disconnected"}));
+}
+
+TEST_F(ScriptedLogin, UserAcceptedWithoutPasswordAndUnknownSystem)
+{
+    FTP.User = "";
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220\r\n");
+        EXPECT_EQ(peer.ReadLine(), "user ");
+        peer.Send("230 Welcome\r\n");
+        EXPECT_EQ(peer.ReadLine(), "type I");
+        peer.Send("200 OK\r\n");
+        EXPECT_EQ(peer.ReadLine(), "syst");
+        peer.Send("500 What?\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(true);
+    EXPECT_EQ(FTP.SystemDescription(), "Unknown");
+    FTP.Disconnect();
+    Peer.Join();
+}
+
+TEST_F(ScriptedLogin, AccountRequestOrSyst502FailsAndDisconnects)
+{
+    for (const char *failure : {"332 Need account\r\n", "502 No syst\r\n"}) {
+        const bool account = std::string(failure).rfind("332", 0) == 0;
+        Peer.Serve([&](PeerSocket &peer) {
+            peer.Send("220 Ready\r\n");
+            peer.ReadLine();
+            peer.Send("331 Password\r\n");
+            peer.ReadLine();
+            if (account) {
+                peer.Send(failure);
+            } else {
+                peer.Send("230 In\r\n");
+                peer.ReadLine();
+                peer.Send("200 OK\r\n");
+                peer.ReadLine();
+                peer.Send(failure);
+            }
+            EXPECT_TRUE(peer.WaitForClose());
+        });
+        Events.clear();
+        try {
+            FTP.Connect(true);
+            FAIL() << failure;
+        } catch (const EIdProtocolReplyError &error) {
+            EXPECT_EQ(std::string(error.what()) + "\r\n", failure);
+        }
+        EXPECT_FALSE(FTP.Connected());
+        EXPECT_EQ(Events, (std::vector<std::string>{"connected", "disconnected"}));
+        Peer.Join();
+    }
+}
+
+TEST_F(ScriptedLogin, WithoutLoginOnlyTheGreetingIsRead)
+{
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(false);
+    EXPECT_EQ(FTP.LastReplyLine(), "220 Ready");
+    EXPECT_EQ(FTP.SystemDescription(), "");
+    FTP.Disconnect();
+    Peer.Join();
+    EXPECT_EQ(Peer.Transcript(), "");
+}
+
+TEST_F(ScriptedLogin, WrongGreetingOrCloseDuringLoginDisconnects)
+{
+    Peer.Serve([](PeerSocket &peer) { peer.Send("421 Too many users\r\n"); });
+    EXPECT_THROW(FTP.Connect(true), EIdProtocolReplyError);
+    EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
+
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        peer.ReadLine();
+    });
+    EXPECT_THROW(FTP.Connect(true), EIdConnClosedGracefully);
+    EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
+}
+
+TEST_F(ScriptedLogin, TransferTypeIsSentOnlyOnARealChangeWhileConnected)
+{
+    FTP.SetTransferType(ftASCII);  // disconnected: stored only
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        peer.ReadLine();
+        peer.Send("230 In\r\n");
+        EXPECT_EQ(peer.ReadLine(), "type A");
+        peer.Send("200 OK\r\n");
+        peer.ReadLine();
+        peer.Send("215 X\r\n");
+        EXPECT_EQ(peer.ReadLine(), "type I");
+        peer.Send("504 No binary here\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(true);
+    FTP.SetTransferType(ftASCII);  // same: nothing sent
+    EXPECT_THROW(FTP.SetTransferType(ftBinary), EIdProtocolReplyError);
+    EXPECT_EQ(FTP.TransferType(), ftBinary);  // stored before the refusal
+    EXPECT_TRUE(FTP.Connected());
+
+    TIdTCPConnection transfer;
+    FTP.DataConnection = &transfer;  // a transfer runs: no change at all
+    FTP.SetTransferType(ftASCII);
+    EXPECT_EQ(FTP.TransferType(), ftBinary);
+    FTP.DataConnection = nullptr;
+    FTP.Disconnect();
+    Peer.Join();
+}
+
+TEST_F(ScriptedLogin, ConnectingTwiceSaysAlreadyConnectedAndDisconnects)
+{
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(false);
+    try {
+        FTP.Connect(false);
+        FAIL();
+    } catch (const EIdAlreadyConnected &error) {
+        EXPECT_STREQ(error.what(), "Already connected.");
+    }
+    EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
+}
+
+TEST(ConnectStatus, NamesAreResolvedAloudAndRefusalsDisconnect)
+{
+    ScriptedPeer peer;
+    peer.Serve([](PeerSocket &p) { p.Send("220 Ready\r\n"); });
+    TIdFTP ftp;
+    std::vector<std::string> statuses;
+    ftp.OnStatus = [&](TIdComponent *, TIdStatus, const std::string &text) { statuses.push_back(text); };
+    ftp.Host = "LocalHost";
+    ftp.Port = peer.Port();
+    ftp.Connect(false);
+    ftp.Disconnect();
+    peer.Join();
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname LocalHost.", "Connecting to 127.0.0.1.",
+                                                  "Connected.", "Disconnecting from 127.0.0.1.", "Not connected."}));
+
+    const int closedPort = FreeLoopbackPort();
+    statuses.clear();
+    int disconnected = 0;
+    ftp.OnDisconnected = [&](TIdTCPConnection *) { ++disconnected; };
+    ftp.Host = "127.0.0.1";
+    ftp.Port = closedPort;
+    try {
+        ftp.Connect(true);
+        FAIL();
+    } catch (const EIdSocketError &error) {
+        EXPECT_EQ(error.LastError, 10061);
+        EXPECT_STREQ(error.what(), "Socket Error # 10061\r\nConnection refused.");
+    }
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting to 127.0.0.1.", "Disconnecting from 127.0.0.1.",
+                                                  "Not connected."}));
+    EXPECT_EQ(disconnected, 1);
+}
+
+// ---- a real server ----------------------------------------------------------------
+
+class RealServer : public ::testing::Test {
+protected:
+    RealServer()
+    {
+        FTP.Host = "127.0.0.1";
+        FTP.Port = Server.Port();
+    }
+    FtpServer Server;
+    TIdFTP FTP;
+};
+
+TEST_F(RealServer, LogsInWithUserAndPassword)
+{
+    FTP.User = FtpServer::User;
+    FTP.Password = FtpServer::Password;
+    FTP.SetRecvBufferSize(8192);
+    FTP.SendBufferSize = 1024;
+    FTP.Connect(true);
+    EXPECT_EQ(FTP.ReplyCode, 215);
+    EXPECT_EQ(FTP.SystemDescription(), " UNIX Type: L8");
+    FTP.SetTransferType(ftASCII);
+    EXPECT_EQ(FTP.ReplyCode, 200);
+    EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
+    FTP.Disconnect();
+    EXPECT_FALSE(FTP.Connected());
+}
+
+TEST_F(RealServer, LogsInAnonymously)
+{
+    FTP.User = "anonymous";
+    FTP.Password = "guest@example.org";
+    FTP.Connect(true);
+    EXPECT_TRUE(FTP.Connected());
+    FTP.Disconnect();
+}
+
+TEST_F(RealServer, AWrongPasswordFailsWith530AndDisconnects)
+{
+    FTP.User = FtpServer::User;
+    FTP.Password = "wrong";
+    try {
+        FTP.Connect(true);
+        FAIL();
+    } catch (const EIdProtocolReplyError &error) {
+        EXPECT_EQ(error.ReplyErrorCode, 530);
+    }
+    EXPECT_FALSE(FTP.Connected());
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The command and reply layer against exact server bytes.
+#include "IdException.h"
+#include "IdTCPClient.h"
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Reply : public ::testing::Test {
+protected:
+    void Start(std::function<void(PeerSocket &)> script)
+    {
+        Peer.Serve(std::move(script));
+        Client.Host = "127.0.0.1";
+        Client.Port = Peer.Port();
+        Client.Connect();
+    }
+    ScriptedPeer Peer;
+    TIdTCPClient Client;
+};
+
+TEST_F(Reply, MultiLineReplyEndsAtTheCodeAndABlank)
+{
+    Start([](PeerSocket &peer) {
+        peer.Send("220-Welcome\r\n220-still the greeting\r\n   indented text\r\n\r\n  \r\n"
+                  "221 not the end\r\n220 Ready\r\nNEXT\r\n");
+    });
+    EXPECT_EQ(Client.ReadReply({220}), 220);
+    EXPECT_EQ(Client.ReplyLines, (std::vector<std::string>{"220-Welcome", "220-still the greeting", "indented text",
+                                                           "221 not the end", "220 Ready"}));
+    EXPECT_EQ(Client.LastReplyLine(), "220 Ready");
+    EXPECT_EQ(Client.ReadLine(), "NEXT");  // nothing beyond the reply was taken
+    Peer.Join();
+}
+
+TEST_F(Reply, TerminatorOfOnlyTheCodeAndShortContinuationLinesEndTheReply)
+{
+    Start([](PeerSocket &peer) {
+        peer.Send("211-Features\r\n211\r\n");
+        peer.Send("230-Hello\r\nab\r\n");
+        peer.Send("200\r\n");
+    });
+    EXPECT_EQ(Client.ReadReply({}), 211);
+    EXPECT_EQ(Client.ReplyLines.size(), 2u);
+    // The short line ends it and gives the code: not a number, so 0.
+    EXPECT_EQ(Client.ReadReply({}), 0);
+    EXPECT_EQ(Client.LastReplyLine(), "ab");
+    EXPECT_EQ(Client.ReadReply({200}), 200);
+    EXPECT_EQ(Client.ReplyLines, std::vector<std::string>{"200"});
+    Peer.Join();
+}
+
+TEST_F(Reply, CodeComesFromTheLastLineAndItsSpecialForms)
+{
+    Start([](PeerSocket &peer) {
+        peer.Send("150-first\r\n150 226 last\r\n");
+        peer.Send("+ok pop style\r\n");
+        peer.Send("-Err failed\r\n");
+        peer.Send("abc text\r\n");
+        peer.Send("22x\r\n");
+    });
+    EXPECT_EQ(Client.ReadReply({}), 150);
+    EXPECT_EQ(Client.ReadReply({}), 1);
+    EXPECT_EQ(Client.ReadReply({}), 0);
+    EXPECT_EQ(Client.ReadReply({}), 0);
+    EXPECT_EQ(Client.ReadReply({}), 0);
+    Peer.Join();
+}
+
+TEST_F(Reply, RejectedCodeRaisesWithTheWholeLastLine)
+{
+    Start([](PeerSocket &peer) {
+        EXPECT_EQ(peer.ReadLine(), "RETR missing.txt");
+        peer.Send("550 missing.txt: No such file or directory.\r\n");
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 ok\r\n");
+    });
+    try {
+        Client.SendCommand("RETR missing.txt", {150, 125});
+        FAIL();
+    } catch (const EIdProtocolReplyError &error) {
+        EXPECT_EQ(error.ReplyErrorCode, 550);
+        EXPECT_STREQ(error.what(), "550 missing.txt: No such file or directory.");
+    }
+    EXPECT_EQ(Client.ReplyCode, 550);
+    EXPECT_TRUE(Client.Connected());  // the layer leaves the connection open
+    EXPECT_EQ(Client.SendCommand("NOOP", -1), 200);
+    Peer.Join();
+}
+
+TEST_F(Reply, CommandsGoOutUnchangedAndNulSendsNothing)
+{
+    Start([](PeerSocket &peer) {
+        peer.Send("220 first\r\n");
+        EXPECT_EQ(peer.ReadLine(), "user  Mixed Case ");
+        peer.Send("331 next\r\n");
+    });
+    EXPECT_EQ(Client.SendCommand(std::string(1, '\0'), 220), 220);
+    EXPECT_EQ(Client.SendCommand("user  Mixed Case ", {331}), 331);
+    Peer.Join();
+    EXPECT_EQ(Peer.Transcript(), "user  Mixed Case \r\n");
+}
+
+TEST_F(Reply, ServerClosingMidReplyKeepsTheLinesRead)
+{
+    Start([](PeerSocket &peer) { peer.Send("226-part one\r\n226-part two\r\nunfinished"); });
+    Peer.Join();
+    EXPECT_THROW(Client.ReadReply({226}), EIdConnClosedGracefully);
+    EXPECT_EQ(Client.ReplyLines, (std::vector<std::string>{"226-part one", "226-part two"}));
+}
+
+TEST_F(Reply, RaiseReplyErrorAsUsesTheGivenClass)
+{
+    Start([](PeerSocket &peer) { peer.Send("553 exists\r\n"); });
+    Client.ReadReply({});
+    try {
+        Client.RaiseReplyErrorAs<EIdFTPFileAlreadyExists>();
+        FAIL();
+    } catch (const EIdFTPFileAlreadyExists &error) {
+        EXPECT_STREQ(error.what(), "553 exists");
+    }
+    Peer.Join();
+}
+
+}  // namespace

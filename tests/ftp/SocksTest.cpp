@@ -1,0 +1,293 @@
+// SOCKS 4, 4A and 5: exact bytes against a scripted proxy, and logins
+// through real proxies (Dante for 4 and 5, microsocks for 5 with a
+// password) in front of a real FTP server.
+#include "FtpServerFixture.h"
+#include "IdException.h"
+#include "IdFTP.h"
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string bytes;
+    for (int value : values)
+        bytes += char(value);
+    return bytes;
+}
+
+class ScriptedProxy : public ::testing::Test {
+protected:
+    ScriptedProxy()
+    {
+        Client.SocksInfo.Host = "127.0.0.1";
+        Client.SocksInfo.Port = Proxy.Port();
+        Client.Port = 21;
+        Client.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { Statuses.push_back(text); };
+    }
+    ScriptedPeer Proxy;
+    TIdTCPClient Client;
+    std::vector<std::string> Statuses;
+};
+
+TEST_F(ScriptedProxy, Socks4SendsNineBytesForAnAddress)
+{
+    Client.SocksInfo.Version = svSocks4;
+    Client.Host = "10.1.2.3";
+    Proxy.Serve([](PeerSocket &peer) {
+        EXPECT_EQ(peer.Read(9), Bytes({4, 1, 0, 21, 10, 1, 2, 3, 0}));
+        peer.Send(Bytes({0, 90, 0, 0, 0, 0, 0, 0}));
+        peer.Send("220 through\r\n");
+        peer.WaitForClose();
+    });
+    Client.Connect();
+    EXPECT_EQ(Client.ReadLine(), "220 through");
+    Client.Disconnect();
+    Proxy.Join();
+    EXPECT_EQ(Statuses.at(0), "Connecting to 127.0.0.1.");  // the proxy: a dotted quad, nothing resolved
+    EXPECT_EQ(Statuses.at(1), "Connected.");
+}
+
+TEST_F(ScriptedProxy, Socks4ASendsTheNameForTheProxyToResolve)
+{
+    Client.SocksInfo.Version = svSocks4A;
+    Client.SocksInfo.UserID = "";
+    Client.Host = "ftp";
+    Proxy.Serve([](PeerSocket &peer) {
+        EXPECT_EQ(peer.Read(13), Bytes({4, 1, 0, 21, 0, 0, 0, 1, 0, 'f', 't', 'p', 0}));
+        peer.Send(Bytes({0, 90, 0, 0, 0, 0, 0, 0}));
+        peer.WaitForClose();
+    });
+    Client.Connect();
+    Client.Disconnect();
+    Proxy.Join();
+    EXPECT_EQ(Proxy.Transcript().size(), 13u);
+}
+
+TEST_F(ScriptedProxy, Socks4UserIdIsSentAndCut)
+{
+    Client.SocksInfo.Version = svSocks4;
+    Client.SocksInfo.UserID = std::string(300, 'u');
+    Client.Host = "127.0.0.1";
+    Proxy.Serve([](PeerSocket &peer) {
+        const std::string request = peer.Read(8 + 255 + 1);
+        EXPECT_EQ(request.substr(8), std::string(255, 'u') + '\0');
+        peer.Send(Bytes({0, 90, 0, 0, 0, 0, 0, 0}));
+        peer.WaitForClose();
+    });
+    Client.Connect();
+    Client.Disconnect();
+    Proxy.Join();
+}
+
+TEST_F(ScriptedProxy, Socks4RejectionsLeaveTheClientConnectedToTheProxy)
+{
+    Client.SocksInfo.Version = svSocks4;
+    Client.Host = "127.0.0.1";
+    const std::pair<int, const char *> codes[] = {
+        {91, "Request rejected or failed."},
+        {92, "Request rejected because SOCKS server cannot connect."},
+        {93, "Request rejected because the client program and identd report different user-ids."},
+        {17, "Unknown socks error."},
+    };
+    for (const auto &[code, message] : codes) {
+        Proxy.Serve([code = code](PeerSocket &peer) {
+            peer.Read(9);
+            peer.Send(Bytes({0, code, 0, 0, 0, 0, 0, 0}));
+            peer.WaitForClose();
+        });
+        try {
+            Client.Connect();
+            FAIL() << code;
+        } catch (const EIdSocksError &error) {
+            EXPECT_STREQ(error.what(), message);
+        }
+        EXPECT_TRUE(Client.Connected());
+        Client.Disconnect();
+        Proxy.Join();
+    }
+}
+
+TEST_F(ScriptedProxy, Socks5WithoutAuthenticationExchangesExactlyItsBytes)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.Host = "files.example";
+    Proxy.Serve([](PeerSocket &peer) {
+        EXPECT_EQ(peer.Read(3), Bytes({5, 1, 0}));
+        peer.Send(Bytes({5, 0}));
+        EXPECT_EQ(peer.Read(7 + 13), Bytes({5, 1, 0, 3, 13}) + "files.example" + Bytes({0, 21}));
+        peer.Send(Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0, 21}));
+        peer.Send("220 via socks 5\r\n");
+        peer.WaitForClose();
+    });
+    Client.Connect();
+    EXPECT_EQ(Client.ReadLine(), "220 via socks 5");
+    EXPECT_EQ(Statuses.back(), "Connected.");
+    Client.Disconnect();
+    Proxy.Join();
+    EXPECT_EQ(Proxy.Transcript().size(), 3u + 7u + 13u);
+}
+
+TEST_F(ScriptedProxy, Socks5ReplyAddressTypesAreSkippedExactly)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.Host = "127.0.0.1";  // sent as a name all the same
+    const std::string replies[] = {
+        Bytes({5, 0, 0, 1, 10, 0, 0, 1, 0, 21}),
+        Bytes({5, 0, 0, 3, 9}) + "proxy.lan" + Bytes({0, 21}),
+        Bytes({5, 0, 0, 4}) + std::string(16, '\x01') + Bytes({0, 21}),
+        Bytes({5, 0, 0, 9, 7, 0, 21}),
+    };
+    for (const std::string &reply : replies) {
+        Proxy.Serve([&](PeerSocket &peer) {
+            peer.Read(3);
+            peer.Send(Bytes({5, 0}));
+            EXPECT_EQ(peer.Read(7 + 9), Bytes({5, 1, 0, 3, 9}) + "127.0.0.1" + Bytes({0, 21}));
+            peer.Send(reply + "220 first line intact\r\n");
+            peer.WaitForClose();
+        });
+        Client.Connect();
+        EXPECT_EQ(Client.ReadLine(), "220 first line intact");
+        Client.Disconnect();
+        Proxy.Join();
+    }
+}
+
+TEST_F(ScriptedProxy, Socks5UserAndPassword)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.SocksInfo.Authentication = saUsernamePassword;
+    Client.SocksInfo.UserID = "bob";
+    Client.SocksInfo.Password = "pa55";
+    Client.Host = "h";
+    Proxy.Serve([](PeerSocket &peer) {
+        EXPECT_EQ(peer.Read(3), Bytes({5, 1, 2}));
+        peer.Send(Bytes({5, 2}));
+        EXPECT_EQ(peer.Read(3 + 3 + 4), Bytes({1, 3}) + "bob" + Bytes({4}) + "pa55");
+        peer.Send(Bytes({1, 1}));
+        peer.WaitForClose();
+    });
+    try {
+        Client.Connect();
+        FAIL();
+    } catch (const EIdSocksAuthError &error) {
+        EXPECT_STREQ(error.what(), "Authentication error to socks server.");
+    }
+    Client.Disconnect();
+    Proxy.Join();
+}
+
+TEST_F(ScriptedProxy, Socks5RefusalsAndSilence)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.Host = "h";
+
+    Proxy.Serve([](PeerSocket &peer) {
+        peer.Read(3);
+        peer.Send(Bytes({5, 255}));
+        peer.WaitForClose();
+    });
+    try {
+        Client.Connect();
+        FAIL();
+    } catch (const EIdSocksAuthMethodError &error) {
+        EXPECT_STREQ(error.what(), "Invalid socks authentication method.");
+    }
+    Client.Disconnect();
+    Proxy.Join();
+
+    const std::pair<int, const char *> codes[] = {
+        {1, "General SOCKS server failure."}, {2, "Connection not allowed by ruleset."},
+        {3, "Network unreachable."},         {4, "Host unreachable."},
+        {5, "Connection refused."},          {6, "TTL expired."},
+        {7, "Command not supported."},       {8, "Address type not supported."},
+        {9, "Unknown socks error."},
+    };
+    for (const auto &[code, message] : codes) {
+        Proxy.Serve([code = code](PeerSocket &peer) {
+            peer.Read(3);
+            peer.Send(Bytes({5, 0}));
+            peer.Read(7 + 1);
+            peer.Send(Bytes({5, code, 0, 1, 0}));
+            peer.WaitForClose();
+        });
+        try {
+            Client.Connect();
+            FAIL();
+        } catch (const EIdSocksError &error) {
+            EXPECT_STREQ(error.what(), message);
+        }
+        Client.Disconnect();
+        Proxy.Join();
+    }
+
+    Proxy.Serve([](PeerSocket &peer) { peer.Read(3); });  // and hangs up
+    try {
+        Client.Connect();
+        FAIL();
+    } catch (const EIdSocksServerRespondError &error) {
+        EXPECT_STREQ(error.what(), "Socks server did not respond.");
+    }
+    Proxy.Join();
+}
+
+TEST_F(ScriptedProxy, OverlongValuesAreRefusedBeforeAnythingIsSent)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.Host = std::string(256, 'h');
+    Proxy.Serve([](PeerSocket &peer) { peer.WaitForClose(); });
+    EXPECT_THROW(Client.Connect(), EIdSocksError);
+    Client.Disconnect();
+    Proxy.Join();
+    EXPECT_EQ(Proxy.Transcript(), "");
+}
+
+// ---- real proxies ------------------------------------------------------------------
+
+class RealProxy : public ::testing::Test {
+protected:
+    void LogInThrough(int proxyPort, TSocksVersion version)
+    {
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = Server.Port();
+        ftp.User = FtpServer::User;
+        ftp.Password = FtpServer::Password;
+        ftp.SocksInfo = Socks;
+        ftp.SocksInfo.Host = "localhost";
+        ftp.SocksInfo.Port = proxyPort;
+        ftp.SocksInfo.Version = version;
+        ftp.Connect(true);
+        EXPECT_EQ(ftp.SystemDescription(), " UNIX Type: L8");
+        EXPECT_EQ(ftp.SendCommand("PWD", 257), 257);
+        ftp.Disconnect();
+    }
+    FtpServer Server;
+    TSocksInfo Socks;
+};
+
+TEST_F(RealProxy, Socks4AndSocks5ThroughDante)
+{
+    const auto dante = SocksProxy::Dante();
+    LogInThrough(dante->Port(), svSocks4);
+    LogInThrough(dante->Port(), svSocks5);
+}
+
+TEST_F(RealProxy, Socks5ThroughMicrosocksWithAndWithoutPassword)
+{
+    const auto open = SocksProxy::MicroSocks();
+    LogInThrough(open->Port(), svSocks5);
+
+    const auto guarded = SocksProxy::MicroSocks("proxyuser", "proxypass");
+    Socks.Authentication = saUsernamePassword;
+    Socks.UserID = "proxyuser";
+    Socks.Password = "proxypass";
+    LogInThrough(guarded->Port(), svSocks5);
+
+    Socks.Password = "wrong";
+    EXPECT_THROW(LogInThrough(guarded->Port(), svSocks5), EIdSocksError);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "FtpServerFixture.h"
+
+#include "ScriptedPeer.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+FtpServer::FtpServer()
+{
+    FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", FRoot.Path().string(), "--user", User,
+        "--password", Password});
+    const std::string line = FProcess->WaitForLine("PORT ");
+    FPort = std::stoi(line.substr(line.find("PORT ") + 5));
+}
+
+std::unique_ptr<SocksProxy> SocksProxy::Dante()
+{
+    std::unique_ptr<SocksProxy> proxy(new SocksProxy);
+    proxy->FPort = FreeLoopbackPort();
+    const std::string config = proxy->FDir.File("danted.conf");
+    std::ofstream(config) << "logoutput: stderr\n"
+                          << "internal: 127.0.0.1 port = " << proxy->FPort << "\n"
+                          << "external: 127.0.0.1\n"
+                          << "clientmethod: none\n"
+                          << "socksmethod: none\n"
+                          << "user.privileged: root\n"
+                          << "user.unprivileged: nobody\n"
+                          << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
+                          << "socks pass {\n  from: 127.0.0.0/8 to: 127.0.0.0/8\n  command: connect\n"
+                          << "  protocol: tcp\n}\n";
+    proxy->FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "/usr/sbin/danted", "-f", config, "-N", "1", "-p", proxy->FDir.File("danted.pid")});
+    proxy->FProcess->WaitForLine("running");
+    return proxy;
+}
+
+std::unique_ptr<SocksProxy> SocksProxy::MicroSocks(const std::string &user, const std::string &password)
+{
+    std::unique_ptr<SocksProxy> proxy(new SocksProxy);
+    proxy->FPort = FreeLoopbackPort();
+    std::vector<std::string> arguments{"/usr/bin/microsocks", "-i", "127.0.0.1", "-p", std::to_string(proxy->FPort)};
+    if (!user.empty())
+        arguments.insert(arguments.end(), {"-u", user, "-P", password});
+    proxy->FProcess = std::make_unique<ChildProcess>(arguments);
+    // microsocks says nothing when it is ready: wait until it accepts.
+    for (int i = 0; i < 500; ++i) {
+        const int fd = ConnectLoopback(proxy->FPort);
+        if (fd >= 0) {
+            ::close(fd);
+            return proxy;
+        }
+        ::usleep(10000);
+    }
+    throw std::runtime_error("microsocks did not start");
+}

@@ -1,0 +1,39 @@
+// A real FTP server (pyftpdlib from Debian) on 127.0.0.1 with a temporary
+// root folder, a user "tester" with password "secret", and anonymous login.
+#pragma once
+
+#include "ChildProcess.h"
+#include "TempDir.h"
+
+#include <memory>
+#include <string>
+
+class FtpServer {
+public:
+    FtpServer();
+    int Port() const { return FPort; }
+    const TempDir &Root() const { return FRoot; }
+    static constexpr const char *User = "tester";
+    static constexpr const char *Password = "secret";
+
+private:
+    TempDir FRoot;
+    std::unique_ptr<ChildProcess> FProcess;
+    int FPort = 0;
+};
+
+// SOCKS proxies from Debian in front of loopback servers.
+class SocksProxy {
+public:
+    // Dante's server: SOCKS 4 and 5 without authentication.
+    static std::unique_ptr<SocksProxy> Dante();
+    // microsocks: SOCKS 5, with user and password when given.
+    static std::unique_ptr<SocksProxy> MicroSocks(const std::string &user = {}, const std::string &password = {});
+    int Port() const { return FPort; }
+
+private:
+    SocksProxy() = default;
+    TempDir FDir;
+    std::unique_ptr<ChildProcess> FProcess;
+    int FPort = 0;
+};
