@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "Application.h"
+#include "HostAddress.h"
 #include "CommonFunctions.h"
 #include "IDEEnhance.h"
 #include "IniFile.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,6 +95,7 @@ void TfrmMain::CreateActions()
     SetActionsEnabled(false);
 
     connect(actAbout, &QAction::triggered, this, &TfrmMain::actAboutExecute);
+    connect(actConnect, &QAction::triggered, this, &TfrmMain::actConnectExecute);
 }
 
 static QToolBar *NewToolBar(QMainWindow *window, const QString &name)
@@ -143,6 +146,10 @@ void TfrmMain::CreateConnectionBar()
     cbAddress->setObjectName("cbAddress");
     cbAddress->setEditable(true);
     cbAddress->setInsertPolicy(QComboBox::NoInsert);
+    // The bar fills itself from the sites; Qt's own completion and its
+    // choosing of a matching item when the focus leaves would fight that.
+    cbAddress->setCompleter(nullptr);
+    QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
     cbAddress->setFixedWidth(145);
     cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permentently to the list.)"
                           "\r\n(<CTRL> + <D> to remove a site permentently from the list.)");
@@ -164,8 +171,21 @@ void TfrmMain::CreateConnectionBar()
     tbControl->addWidget(edPassword);
 
     // Typing or choosing an item; programmatic changes call it themselves.
-    connect(cbAddress->lineEdit(), &QLineEdit::textEdited, this, [this] { cbAddressChange(); });
+    // Typed text is no chosen item, even when it equals one.
+    connect(cbAddress->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (cbAddress->currentIndex() != -1) {
+            const int cursor = cbAddress->lineEdit()->cursorPosition();
+            const QSignalBlocker blocker(cbAddress);
+            cbAddress->setCurrentIndex(-1);
+            cbAddress->setEditText(text);
+            cbAddress->lineEdit()->setCursorPosition(cursor);
+        }
+        cbAddressChange();
+    });
     connect(cbAddress, &QComboBox::activated, this, [this] { cbAddressChange(); });
+    for (QWidget *input : {static_cast<QWidget *>(cbAddress->lineEdit()), static_cast<QWidget *>(edUserName),
+                           static_cast<QWidget *>(edPassword)})
+        input->installEventFilter(this);
 }
 
 void TfrmMain::CreateFolderBar()
@@ -265,6 +285,17 @@ void TfrmMain::CreateLogAndStatusBar()
 
 void TfrmMain::CreateComponents()
 {
+    FTP.User = "anonymous";
+    FTP.Password = "veldra@localhost";
+    FTP.SetRecvBufferSize(8192);
+    FTP.SendBufferSize = 1024;
+    FTP.SocksInfo.Host = "localhost";
+    FTP.SocksInfo.Port = 1080;
+    FTP.SocksInfo.Version = svNoSocks;
+    FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
+    FTP.OnConnected = [this](TIdTCPClient *) { FTPConnected(); };
+    FTP.OnDisconnected = [this](TIdTCPConnection *) { FTPDisconnected(); };
+
     AntiFreeze.IdleTimeOut = 50;
     AntiFreeze.OnlyWhenIdle = false;
 
@@ -431,4 +462,141 @@ void TfrmMain::cbAddressChange()
     edUserName->setText(site.UserName);
     edPassword->setText(site.Password);
     edCurrentDir->setText(site.DefaultFolder);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress &&
+        (watched == cbAddress->lineEdit() || watched == edUserName || watched == edPassword))
+        return cbAddressKeyPress(static_cast<QKeyEvent *>(event));
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmMain::cbAddressKeyPress(QKeyEvent *key)
+{
+    // Ctrl+I and Tab both carry character 9 here: only the I with Ctrl adds
+    // a site; Tab goes on moving the focus.
+    const bool control = key->modifiers() & Qt::ControlModifier;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        actConnect->trigger();
+        return false;
+    }
+    if (control && key->key() == Qt::Key_I) {
+        AddOrUpdateSite();
+        return true;
+    }
+    if (control && key->key() == Qt::Key_D) {
+        RemoveSite();
+        return true;
+    }
+    return false;
+}
+
+void TfrmMain::AddOrUpdateSite()
+{
+    const QString address = cbAddress->currentText();
+    const int index = cbAddress->findText(address, Qt::MatchFixedString);
+    if (index < 0) {
+        Sites.Append({address, edUserName->text(), edPassword->text(), QString()});
+        const QSignalBlocker blocker(cbAddress);
+        const int selected = cbAddress->currentIndex();
+        cbAddress->addItem(address);
+        cbAddress->setCurrentIndex(selected);
+        cbAddress->setEditText(address);
+    } else {
+        TSiteEntry &site = Sites[index];
+        site.Address = address;
+        site.UserName = edUserName->text();
+        site.Password = edPassword->text();
+    }
+}
+
+void TfrmMain::RemoveSite()
+{
+    const int index = cbAddress->currentIndex();
+    if (index != -1) {
+        Sites.Remove(index);
+        const QSignalBlocker blocker(cbAddress);
+        cbAddress->removeItem(index);
+    }
+    if (cbAddress->count() > 0) {
+        const QSignalBlocker blocker(cbAddress);
+        cbAddress->setCurrentIndex(0);
+    }
+    cbAddressChange();
+}
+
+// ---- connecting ---------------------------------------------------------------------
+
+void TfrmMain::SetBusyCursor(bool busy)
+{
+    if (busy == FBusyCursor)
+        return;
+    FBusyCursor = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::actConnectExecute()
+{
+    if (FTP.Connected()) {
+        FTP.Disconnect();
+        tvFolders->clear();
+        lvFiles->clear();
+        return;
+    }
+    Connect();
+}
+
+void TfrmMain::Connect()
+{
+    // Every failure here has already told its story in the log through the
+    // status events; no message box on top.
+    try {
+        SetBusyCursor(true);
+        const THostAddress address = SplitHostAddress(cbAddress->currentText());
+        FTP.Host = address.Host.toStdString();
+        FTP.Port = address.Port;
+        FTP.User = edUserName->text().toStdString();
+        FTP.Password = edPassword->text().toStdString();
+        lbConnection->clear();
+        FTP.Connect(true);
+        const int site = cbAddress->currentIndex();
+        edCurrentDir->setText(site >= 0 && site < Sites.Count() ? Sites[site].DefaultFolder : QString());
+    } catch (...) {
+        SetBusyCursor(false);
+    }
+}
+
+void TfrmMain::FTPConnected()
+{
+    btnConnect->setIcon(ImageList1[0]);
+    btnConnect->setToolTip("Disconnect from server.");
+    sbMain->SetPanelText(0, "Status: Online");
+    btnChangeFolder->setEnabled(true);
+    SetActionsEnabled(true);
+    edCurrentDir->setEnabled(true);
+    cbAddress->setEnabled(false);
+    edUserName->setEnabled(false);
+    edPassword->setEnabled(false);
+    SetBusyCursor(false);
+}
+
+void TfrmMain::FTPDisconnected()
+{
+    btnConnect->setIcon(ImageList1[1]);
+    btnConnect->setToolTip("Connect to server.");
+    sbMain->SetPanelText(0, "Status: Offline");
+    SetActionsEnabled(false);
+    edCurrentDir->setEnabled(false);
+    cbAddress->setEnabled(true);
+    edUserName->setEnabled(true);
+    edPassword->setEnabled(true);
+}
+
+void TfrmMain::FTPStatus(TIdStatus, const std::string &asStatusText)
+{
+    AddToLog(QString::fromStdString(asStatusText));
 }

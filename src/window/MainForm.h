@@ -7,6 +7,7 @@
 #include "FileListView.h"
 #include "FileVersionInfo.h"
 #include "IdAntiFreeze.h"
+#include "IdFTP.h"
 #include "IdIPWatch.h"
 #include "IdLogDebug.h"
 #include "SiteList.h"
@@ -18,6 +19,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -74,6 +76,7 @@ public:
         *actUpAFolder;
     std::vector<QIcon> ImageList1;
 
+    TIdFTP FTP;
     TIdAntiFreeze AntiFreeze;
     TIdLogDebug FTPLog;
     TIdIPWatch IPWatch;
@@ -89,12 +92,27 @@ public:
     void LoadSettings();
     void SaveSettings();
     void cbAddressChange();
+    // The key of a key press in the connection bar; true when it is consumed.
+    bool cbAddressKeyPress(QKeyEvent *key);
+    void actConnectExecute();
+    void FTPConnected();
+    void FTPDisconnected();
+    void FTPStatus(TIdStatus axStatus, const std::string &asStatusText);
     void actAboutExecute();
     void ClearLog1Click();
     void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
     void IPWatchStatus(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void Connect();
+    void AddOrUpdateSite();
+    void RemoveSite();
+    void SetBusyCursor(bool busy);
+    bool FBusyCursor = false;
+
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
     void CreateActions();
     void CreateCoolBar();

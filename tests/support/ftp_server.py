@@ -37,6 +37,8 @@ def main():
     Handler.use_encoding = True
     Handler.permit_foreign_addresses = False
     Handler.passive_ports = None
+    # Refused logins answer at once: the tests have no use for the delay.
+    Handler.auth_failed_timeout = 0.05
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 64
