@@ -1,5 +1,14 @@
 #include "IdFTP.h"
 
+#include "IdException.h"
+#include "IdSimpleServer.h"
+#include "IdStream.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <limits>
+
 TIdFTP::TIdFTP()
 {
     Port = 21;
@@ -40,4 +49,323 @@ void TIdFTP::Connect(bool login)
         }
         throw;
     }
+}
+
+// ---- transfers ----------------------------------------------------------------------
+
+namespace {
+
+// Clears DataConnection when the transfer's object goes, on every path.
+struct DataConnectionScope {
+    TIdTCPConnection *&Slot;
+    std::unique_ptr<TIdTCPConnection> Connection;
+    DataConnectionScope(TIdTCPConnection *&slot, TIdTCPConnection *connection) : Slot(slot), Connection(connection)
+    {
+        Slot = connection;
+    }
+    ~DataConnectionScope() { Slot = nullptr; }
+};
+
+std::string TrimmedText(const std::string &text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+int DecimalField(const std::string &field)
+{
+    int value = 0;
+    const char *begin = field.data();
+    const char *end = field.data() + field.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (field.empty() || begin == end || error != std::errc() || stop != end)
+        throw EConvertError(field);
+    return value;
+}
+
+}  // namespace
+
+void TIdFTP::Disconnect()
+{
+    // A transfer that waits for its data connection would otherwise wait on.
+    CloseDataConnection();
+    TIdTCPClient::Disconnect();
+}
+
+void TIdFTP::CopyWorkHandlers(TIdTCPConnection *connection)
+{
+    connection->OnWork = OnWork;
+    connection->OnWorkBegin = OnWorkBegin;
+    connection->OnWorkEnd = OnWorkEnd;
+}
+
+TIdFTP::TPassiveAddress TIdFTP::ParsePassiveReply(const std::string &line)
+{
+    // Seen: "227 Entering Passive Mode (127,0,0,1,4,51)" and, without the
+    // parentheses, "227 Entering Passive Mode 127,0,0,1,4,51".
+    const std::string text = TrimmedText(line);
+    std::string fields;
+    const auto open = text.find('(');
+    const auto close = text.find(')');
+    if (open != std::string::npos && close != std::string::npos) {
+        fields = close > open ? text.substr(open + 1, close - open - 1) : std::string();
+    } else {
+        const auto blank = text.rfind(' ');
+        fields = blank == std::string::npos ? text : text.substr(blank + 1);
+    }
+
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (int i = 0; i < 5; ++i) {
+        const auto comma = fields.find(',', start);
+        parts.push_back(fields.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        start = comma == std::string::npos ? fields.size() : comma + 1;
+    }
+    parts.push_back(start <= fields.size() ? fields.substr(start) : std::string());
+
+    TPassiveAddress address;
+    address.Host = parts[0] + "." + parts[1] + "." + parts[2] + "." + parts[3];
+    address.Port = DecimalField(parts[4]) * 256 + DecimalField(parts[5]);
+    return address;
+}
+
+TIdFTP::TPassiveAddress TIdFTP::EnterPassive()
+{
+    SendCommand("PASV", 227);
+    return ParsePassiveReply(LastReplyLine());
+}
+
+void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
+{
+    std::string address = socket->IP;
+    std::replace(address.begin(), address.end(), '.', ',');
+    SendCommand("PORT " + address + "," + std::to_string(socket->Port / 256) + "," + std::to_string(socket->Port % 256),
+                200);
+}
+
+void TIdFTP::ReadFinalReply()
+{
+    if (ReadReply({225, 226, 250, 426}) == 426)
+        ReadReply({226});
+}
+
+void TIdFTP::Transfer(const std::string &command, bool sending,
+                      const std::function<void(TIdTCPConnection &)> &move)
+{
+    if (Passive) {
+        // The data go to the server this connection reaches, whatever address
+        // the reply names: a hostile server could name any host, and one
+        // behind NAT names one nobody can reach. Through a proxy, the proxy
+        // resolves the server's name as it did for the control connection.
+        const TPassiveAddress announced = EnterPassive();
+        WriteLine(command);
+        auto *client = new TIdTCPClient;
+        DataConnectionScope scope(DataConnection, client);
+        client->SocksInfo = SocksInfo;
+        CopyWorkHandlers(client);
+        client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
+        client->Port = announced.Port;
+        client->Connect();
+        try {
+            ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
+            move(*client);
+        } catch (...) {
+            client->Disconnect();
+            throw;
+        }
+        client->Disconnect();
+    } else {
+        auto *listener = new TIdSimpleServer;
+        DataConnectionScope scope(DataConnection, listener);
+        CopyWorkHandlers(listener);
+        listener->BoundIP = Socket()->IP;
+        listener->AcceptTimeout = DataConnectTimeout;
+        listener->StartListening();
+        AnnounceDataPort(listener->Socket());
+        SendCommand(command, {125, 150});
+        listener->WaitForConnection();
+        move(*listener);
+    }
+    ReadFinalReply();
+}
+
+void TIdFTP::ReceiveData(const std::string &command, TStream *destination)
+{
+    Transfer(command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
+}
+
+void TIdFTP::SendData(const std::string &command, TStream *source)
+{
+    const bool passive = Passive;
+    Transfer(command, true, [source, passive](TIdTCPConnection &data) {
+        if (!passive) {
+            data.WriteFromStream(source, true, false);
+            return;
+        }
+        try {
+            data.WriteFromStream(source, false, false);
+        } catch (const EIdSocketError &error) {
+            if (error.LastError != 10038)
+                throw;
+        }
+    });
+}
+
+void TIdFTP::Get(const std::string &remoteName, TStream *destination)
+{
+    ReceiveData("retr " + remoteName, destination);
+}
+
+void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bool overwrite)
+{
+    if (!overwrite && std::filesystem::exists(localName))
+        throw EIdFTPFileAlreadyExists("Destination file already exists.");
+    TFileStream file(localName, TFileStream::fmCreate);
+    Get(remoteName, &file);
+}
+
+void TIdFTP::Put(TStream *source, const std::string &remoteName, bool append)
+{
+    if (remoteName.empty())
+        SendData("STOU " + remoteName, source);
+    else if (append)
+        SendData("APPE " + remoteName, source);
+    else
+        SendData("STOR " + remoteName, source);
+}
+
+void TIdFTP::Put(const std::string &localName, const std::string &remoteName, bool append)
+{
+    TFileStream file(localName, TFileStream::fmOpenRead);
+    Put(&file, remoteName, append);
+}
+
+void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
+{
+    TMemoryStream text;
+    ReceiveData(TrimmedText((details ? "list " : "nlst ") + specifier), &text);
+
+    lines.clear();
+    const std::string &all = text.Data();
+    const size_t end = std::min(all.find('\0'), all.size());
+    size_t start = 0;
+    while (start < end) {
+        size_t stop = start;
+        while (stop < end && all[stop] != '\r' && all[stop] != '\n')
+            ++stop;
+        lines.push_back(all.substr(start, stop - start));
+        if (stop < end && all[stop] == '\r' && stop + 1 < end && all[stop + 1] == '\n')
+            ++stop;
+        start = stop + 1;
+    }
+}
+
+void TIdFTP::AbortTransfer()
+{
+    if (Connected())
+        WriteLine("ABOR");
+    CloseDataConnection();
+}
+
+void TIdFTP::CloseDataConnection()
+{
+    if (DataConnection)
+        DataConnection->DropSocket();
+}
+
+// ---- file and folder commands -----------------------------------------------------
+
+void TIdFTP::EnterFolder(const std::string &folder)
+{
+    SendCommand("CWD " + folder, 250);
+}
+
+void TIdFTP::EnterParentFolder()
+{
+    SendCommand("CDUP", 250);
+}
+
+std::string ExtractQuotedPath(const std::string &line)
+{
+    const auto open = line.find('"');
+    const std::string rest = open == std::string::npos ? line : line.substr(open + 1);
+    const auto close = rest.find('"');
+    return close == std::string::npos ? std::string() : rest.substr(0, close);
+}
+
+std::string TIdFTP::QueryCurrentFolder()
+{
+    SendCommand("PWD", 257);
+    return ExtractQuotedPath(LastReplyLine());
+}
+
+void TIdFTP::CreateFolder(const std::string &folder)
+{
+    SendCommand("MKD " + folder, 257);
+}
+
+void TIdFTP::RemoveFolder(const std::string &folder)
+{
+    SendCommand("RMD " + folder, 250);
+}
+
+void TIdFTP::Delete(const std::string &name)
+{
+    SendCommand("DELE " + name, 250);
+}
+
+void TIdFTP::Rename(const std::string &oldName, const std::string &newName)
+{
+    SendCommand("RNFR " + oldName, 350);
+    SendCommand("RNTO " + newName, 250);
+}
+
+int StrToIntDef(const std::string &text, int defaultValue)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size())
+        return defaultValue;
+    long long value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + i, text.data() + text.size(), value, base);
+    if (error != std::errc() || stop != text.data() + text.size())
+        return defaultValue;
+    value = negative ? -value : value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return defaultValue;
+    return int(value);
+}
+
+int TIdFTP::Size(const std::string &name)
+{
+    if (SendCommand("SIZE " + name, TReplyCodes{}) != 213)
+        return -1;
+    std::string reply;
+    for (size_t i = 0; i < ReplyLines.size(); ++i)
+        reply += (i ? "\r\n" : "") + ReplyLines[i];
+    reply = TrimmedText(reply);
+    const auto blank = reply.find(' ');
+    return StrToIntDef(blank == std::string::npos ? std::string() : reply.substr(blank + 1), -1);
 }

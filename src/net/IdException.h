@@ -60,6 +60,16 @@ ID_EXCEPTION(EIdSocksServerAddressError, EIdSocksError);
 
 #undef ID_EXCEPTION
 
+// A text that should have been a number: the general runtime's conversion
+// error, outside the network layer's own tree.
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string &text)
+        : std::runtime_error("'" + text + "' is not a valid integer value")
+    {
+    }
+};
+
 class EIdSocketError : public EIdException {
 public:
     EIdSocketError(int lastError, const std::string &message) : EIdException(message), LastError(lastError) {}

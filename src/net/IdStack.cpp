@@ -115,7 +115,7 @@ std::array<uint8_t, 4> TIdStack::TextToAddress(const std::string &text)
         const std::string part = i < 3 ? NextPart(rest) : rest;
         long long value;
         if (!ToInteger(part, value))
-            throw std::invalid_argument("'" + part + "' is not a valid integer value");
+            throw EConvertError(part);
         address[size_t(i)] = uint8_t(value & 0xFF);
     }
     return address;

@@ -54,7 +54,7 @@ TEST_F(Stack, AddressTextRoundTripsAndKeepsLowBits)
     EXPECT_EQ(TIdStack::AddressToText({192, 168, 1, 20}), "192.168.1.20");
     EXPECT_EQ(TIdStack::TextToAddress("10.0.0.1"), (std::array<uint8_t, 4>{10, 0, 0, 1}));
     EXPECT_EQ(TIdStack::TextToAddress("257.1.2.3"), (std::array<uint8_t, 4>{1, 1, 2, 3}));
-    EXPECT_THROW(TIdStack::TextToAddress("1.x.2.3"), std::invalid_argument);
+    EXPECT_THROW(TIdStack::TextToAddress("1.x.2.3"), EConvertError);
 }
 
 TEST_F(Stack, LookupHostAsksTheNameServiceOnlyForNames)

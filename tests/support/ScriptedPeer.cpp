@@ -199,3 +199,10 @@ int ConnectLoopback(int port)
     }
     return fd;
 }
+
+int PortOfPortCommand(const std::string &line)
+{
+    const auto last = line.rfind(',');
+    const auto before = line.rfind(',', last - 1);
+    return std::stoi(line.substr(before + 1, last - before - 1)) * 256 + std::stoi(line.substr(last + 1));
+}

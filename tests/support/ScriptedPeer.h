@@ -70,3 +70,6 @@ private:
 
 // Connects a plain socket to 127.0.0.1:port (for tests that play the client).
 int ConnectLoopback(int port);
+
+// The port of a "PORT h1,h2,h3,h4,p1,p2" command line.
+int PortOfPortCommand(const std::string &line);

@@ -35,6 +35,8 @@ def main():
     # Names are bytes on the wire: keep them as they are on disk.
     Handler.encoding = "utf-8"
     Handler.use_encoding = True
+    # Names that are not UTF-8 go out and come back as the same bytes.
+    Handler.unicode_errors = "surrogateescape"
     Handler.permit_foreign_addresses = False
     Handler.passive_ports = None
     # Refused logins answer at once: the tests have no use for the delay.

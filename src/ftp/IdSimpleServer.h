@@ -1,0 +1,30 @@
+// A connection that gets its socket by accepting exactly one incoming
+// connection: the data connection of an active-mode transfer, where the
+// server connects to the client.
+#pragma once
+
+#include "IdTCPConnection.h"
+
+#include <string>
+
+class TIdSimpleServer : public TIdTCPConnection {
+public:
+    std::string BoundIP;
+    int BoundPort = 0;
+    bool AbortRequested = false;
+    bool Listening = false;
+    TIdSocketHandleValue ListenHandle = Id_INVALID_SOCKET;
+    // Longest single poll of the accept wait; the wait itself is sliced by
+    // the anti-freeze like any other.
+    int AcceptPollTime = 0;
+    // The accept wait gives up with 10060 after this long: a server that
+    // never connects must not hold the window for ever.
+    int AcceptTimeout = 60000;
+
+    void ResetState() override;
+    virtual void AbortAccept();
+    virtual void StartListening();
+    virtual void BindListener();
+    // True when a connection was accepted, false when the wait was aborted.
+    virtual bool WaitForConnection();
+};

@@ -1,0 +1,385 @@
+// Data connections and the file and folder commands against a scripted
+// server: exact wire orders, final replies, refusals, aborts.
+#include "IdAntiFreezeBase.h"
+#include "IdException.h"
+#include "IdFTP.h"
+#include "IdStream.h"
+#include "ScriptedPeer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+// A data connection the scripted server opens to the client's listener.
+std::unique_ptr<PeerSocket> ConnectData(int port)
+{
+    const int fd = ConnectLoopback(port);
+    if (fd < 0)
+        throw std::runtime_error("no listener on the announced port");
+    return std::make_unique<PeerSocket>(fd);
+}
+
+class ScriptedTransfer : public ::testing::Test {
+protected:
+    // The script runs after a greeting; the client connects without login.
+    void Start(std::function<void(PeerSocket &)> script)
+    {
+        Server.Serve([script = std::move(script)](PeerSocket &peer) {
+            peer.Send("220 Ready\r\n");
+            script(peer);
+        });
+        FTP.Host = "127.0.0.1";
+        FTP.Port = Server.Port();
+        FTP.Connect(false);
+    }
+    void TearDown() override
+    {
+        FTP.Disconnect();
+        Server.Join();
+    }
+
+    ScriptedPeer Server;
+    TIdFTP FTP;
+};
+
+TEST_F(ScriptedTransfer, ActiveListingWireOrderAndLineSplitting)
+{
+    Start([](PeerSocket &peer) {
+        const std::string port = peer.ReadLine();
+        EXPECT_EQ(port.substr(0, 15), "PORT 127,0,0,1,");
+        peer.Send("200 PORT ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("150 Here it comes\r\n");
+        auto data = ConnectData(PortOfPortCommand(port));
+        data->Send("one\r\ntwo\nthree\rfour\r\n\r\nafter blank\0hidden\r\n");
+        data->Close();
+        peer.Send("226 Done\r\n");
+        EXPECT_EQ(peer.ReadLine().substr(0, 5), "PORT ");
+        peer.Send("500 No\r\n");
+        EXPECT_TRUE(peer.WaitForClose());
+    });
+    std::vector<std::string> lines{"stale"};
+    FTP.List(lines, "", true);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "after blank"}));
+    EXPECT_EQ(FTP.DataConnection, nullptr);
+    // PORT goes first and is refused: nothing else is sent.
+    EXPECT_THROW(FTP.List(lines, "-a", false), EIdProtocolReplyError);
+    EXPECT_EQ(FTP.DataConnection, nullptr);
+    FTP.Disconnect();
+    Server.Join();
+    const std::string transcript = Server.Transcript();
+    EXPECT_EQ(transcript.substr(transcript.rfind("\r\n", transcript.size() - 3) + 2, 5), "PORT ");
+}
+
+TEST_F(ScriptedTransfer, FinalReplies225And250And426Then226CountAsSuccess)
+{
+    Start([](PeerSocket &peer) {
+        for (const char *final : {"225 Closing\r\n", "250 Done\r\n", "426 Aborted\r\n226 Abort ok\r\n"}) {
+            const std::string port = peer.ReadLine();
+            peer.Send("200 ok\r\n");
+            EXPECT_EQ(peer.ReadLine(), "retr f");
+            peer.Send("125 Go\r\n");
+            ConnectData(PortOfPortCommand(port))->Send("xyz");
+            peer.Send(final);
+        }
+        peer.WaitForClose();
+    });
+    for (int i = 0; i < 3; ++i) {
+        TMemoryStream stream;
+        FTP.Get("f", &stream);
+        EXPECT_EQ(stream.Data(), "xyz");
+    }
+}
+
+TEST_F(ScriptedTransfer, RefusedDataCommandSkipsTheFinalReply)
+{
+    Start([](PeerSocket &peer) {
+        peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "retr missing");
+        peer.Send("550 missing: No such file\r\n");
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 still here\r\n");
+        peer.WaitForClose();
+    });
+    TMemoryStream stream;
+    try {
+        FTP.Get("missing", &stream);
+        FAIL();
+    } catch (const EIdProtocolReplyError &error) {
+        EXPECT_STREQ(error.what(), "550 missing: No such file");
+    }
+    EXPECT_EQ(FTP.DataConnection, nullptr);
+    EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
+}
+
+TEST_F(ScriptedTransfer, PassiveConnectsToTheControlPeerWhateverTheReplyNames)
+{
+    ScriptedPeer data;
+    Start([&](PeerSocket &peer) {
+        EXPECT_EQ(peer.ReadLine(), "PASV");
+        // A hostile or NATed server names another host: the client must not follow.
+        peer.Send("227 Entering Passive Mode (10,99,98,97," + std::to_string(data.Port() / 256) + "," +
+                  std::to_string(data.Port() % 256) + ")\r\n");
+        EXPECT_EQ(peer.ReadLine(), "retr f");
+        peer.Send("150 Go\r\n");
+        data.Join();
+        peer.Send("226 Done\r\n");
+        peer.WaitForClose();
+    });
+    data.Serve([](PeerSocket &d) { d.Send("passive bytes"); });
+    FTP.Passive = true;
+    TMemoryStream stream;
+    FTP.Get("f", &stream);
+    EXPECT_EQ(stream.Data(), "passive bytes");
+}
+
+TEST_F(ScriptedTransfer, PassiveUploadStartsAtTheStreamPositionActiveAtItsStart)
+{
+    ScriptedPeer data;
+    std::string passiveBytes, activeBytes;
+    Start([&](PeerSocket &peer) {
+        EXPECT_EQ(peer.ReadLine(), "PASV");
+        peer.Send("227 =127,0,0,1," + std::to_string(data.Port() / 256) + "," + std::to_string(data.Port() % 256) +
+                  "\r\n");
+        EXPECT_EQ(peer.ReadLine(), "APPE log.txt");
+        peer.Send("110 Restart marker?\r\n");
+        data.Join();
+        peer.Send("226 Done\r\n");
+
+        const std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "STOU ");
+        peer.Send("150 Go\r\n");
+        activeBytes = ConnectData(PortOfPortCommand(port))->ReadUntilClose();
+        peer.Send("226 Stored as x1\r\n");
+        peer.WaitForClose();
+    });
+    data.Serve([&](PeerSocket &d) { passiveBytes = d.ReadUntilClose(); });
+    TMemoryStream source;
+    source.Write("0123456789", 10);
+    source.SetPosition(4);
+    FTP.Passive = true;
+    FTP.Put(&source, "log.txt", true);
+    EXPECT_EQ(passiveBytes, "456789");
+
+    FTP.Passive = false;
+    source.SetPosition(4);
+    FTP.Put(&source, "", true);  // no name: STOU, whatever the append flag
+    EXPECT_EQ(activeBytes, "0123456789");
+}
+
+TEST_F(ScriptedTransfer, AnAbortFromAWorkHandlerEndsTheDownloadWith426And226)
+{
+    Start([](PeerSocket &peer) {
+        const std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        auto data = ConnectData(PortOfPortCommand(port));
+        data->Send(std::string(1000, 'a'));
+        EXPECT_EQ(peer.ReadLine(), "ABOR");
+        EXPECT_TRUE(data->WaitForClose());
+        peer.Send("426 Transfer aborted\r\n226 ABOR successful\r\n");
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 ok\r\n");
+        peer.WaitForClose();
+    });
+    std::vector<std::string> events;
+    FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int max) {
+        events.push_back("begin " + std::to_string(mode) + " " + std::to_string(max));
+    };
+    FTP.OnWork = [&](TIdComponent *, TWorkMode, int count) {
+        events.push_back("work");
+        if (count > 0)
+            FTP.AbortTransfer();
+    };
+    FTP.OnWorkEnd = [&](TIdComponent *, TWorkMode) { events.push_back("end"); };
+    TMemoryStream stream;
+    FTP.Get("big", &stream);
+    EXPECT_GT(stream.Size(), 0);
+    EXPECT_EQ(events.front(), "begin 0 0");
+    EXPECT_EQ(events.back(), "end");
+    EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
+}
+
+class CountingAntiFreeze : public TIdAntiFreezeBase {
+public:
+    void Pump() override
+    {
+        if (OnPump)
+            OnPump();
+    }
+    std::function<void()> OnPump;
+};
+
+TEST_F(ScriptedTransfer, DisconnectWhileWaitingForTheServersConnectionEndsTheWait)
+{
+    Start([](PeerSocket &peer) {
+        peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go, but I never connect\r\n");
+        peer.WaitForClose();
+    });
+    CountingAntiFreeze antiFreeze;
+    antiFreeze.OnlyWhenIdle = false;
+    antiFreeze.IdleTimeOut = 10;
+    int pumps = 0;
+    antiFreeze.OnPump = [&] {
+        if (++pumps == 3)
+            FTP.Disconnect();
+    };
+    TMemoryStream stream;
+    try {
+        FTP.Get("f", &stream);
+        FAIL();
+    } catch (const EIdConnClosedGracefully &error) {
+        EXPECT_STREQ(error.what(), "Connection Closed Gracefully.");
+    }
+    EXPECT_FALSE(FTP.Connected());
+    EXPECT_EQ(FTP.DataConnection, nullptr);
+}
+
+TEST_F(ScriptedTransfer, AServerThatNeverConnectsTimesOut)
+{
+    Start([](PeerSocket &peer) {
+        peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        peer.WaitForClose();
+    });
+    FTP.DataConnectTimeout = 100;
+    TMemoryStream stream;
+    try {
+        FTP.Get("f", &stream);
+        FAIL();
+    } catch (const EIdSocketError &error) {
+        EXPECT_EQ(error.LastError, 10060);
+        EXPECT_STREQ(error.what(), "Socket Error # 10060\r\nConnection timed out.");
+    }
+    EXPECT_EQ(FTP.DataConnection, nullptr);
+}
+
+TEST_F(ScriptedTransfer, CommandWordsAndArgumentsGoOutExactly)
+{
+    Start([](PeerSocket &peer) {
+        const std::pair<const char *, const char *> exchanges[] = {
+            {"CWD ", "250 ok\r\n"},
+            {"CDUP", "250 ok\r\n"},
+            {"PWD", "257 \"/home/a \"\"b\" is current\r\n"},
+            {"MKD new dir", "257 \"new dir\" created\r\n"},
+            {"RMD old", "250 ok\r\n"},
+            {"DELE  spaced ", "250 ok\r\n"},
+            {"RNFR a", "350 ready\r\n"},
+            {"RNTO b", "250 ok\r\n"},
+            {"RNFR missing", "550 no\r\n"},
+            {"CWD x", "200 done anyway\r\n"},
+        };
+        for (const auto &[command, reply] : exchanges) {
+            EXPECT_EQ(peer.ReadLine(), command);
+            peer.Send(reply);
+        }
+        peer.WaitForClose();
+    });
+    FTP.EnterFolder("");
+    FTP.EnterParentFolder();
+    EXPECT_EQ(FTP.QueryCurrentFolder(), "/home/a ");
+    FTP.CreateFolder("new dir");
+    FTP.RemoveFolder("old");
+    FTP.Delete(" spaced ");
+    FTP.Rename("a", "b");
+    EXPECT_THROW(FTP.Rename("missing", "never"), EIdProtocolReplyError);
+    EXPECT_THROW(FTP.EnterFolder("x"), EIdProtocolReplyError);  // 200 is not 250
+}
+
+TEST_F(ScriptedTransfer, SizeGivesTheNumberOrMinusOne)
+{
+    const std::pair<const char *, int> replies[] = {
+        {"213 1234\r\n", 1234},      {"213 0x1F\r\n", 31},        {"213 $10\r\n", 16},
+        {"213 2147483647\r\n", 2147483647}, {"213 2147483648\r\n", -1}, {"213 12 bytes\r\n", -1},
+        {"213\r\n", -1},             {"550 No such file\r\n", -1}, {"500 Unknown\r\n", -1},
+    };
+    Start([&](PeerSocket &peer) {
+        for (const auto &[reply, size] : replies) {
+            EXPECT_EQ(peer.ReadLine(), "SIZE f");
+            peer.Send(reply);
+        }
+        peer.WaitForClose();
+    });
+    for (const auto &[reply, size] : replies)
+        EXPECT_EQ(FTP.Size("f"), size) << reply;
+}
+
+TEST_F(ScriptedTransfer, DownloadOntoAnExistingFileNeedsTheOverwriteFlag)
+{
+    TempDir dir;
+    const std::string path = dir.File("local.txt");
+    std::ofstream(path) << "precious";
+    Start([](PeerSocket &peer) {
+        const std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        ConnectData(PortOfPortCommand(port))->Close();  // nothing at all
+        peer.Send("226 Done\r\n");
+        peer.WaitForClose();
+    });
+    try {
+        FTP.Get("remote.txt", path, false);
+        FAIL();
+    } catch (const EIdFTPFileAlreadyExists &error) {
+        EXPECT_STREQ(error.what(), "Destination file already exists.");
+    }
+    EXPECT_EQ(std::filesystem::file_size(path), 8u);
+    FTP.Get("remote.txt", path, true);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
+
+TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)
+{
+    const struct {
+        const char *Line, *Host;
+        int Port;
+    } good[] = {
+        {"227 Entering Passive Mode (127,0,0,1,4,1)", "127.0.0.1", 1025},
+        {"227 Entering Passive Mode (192,168,1,2,195,80).", "192.168.1.2", 50000},
+        {"227 Entering Passive Mode 10,0,0,1,0,21", "10.0.0.1", 21},
+        {"227 =10,0,0,1,0,21", "=10.0.0.1", 21},
+        {"227 (a,b,c,d,1,2) host fields are not checked", "a.b.c.d", 258},
+        {"227 (1,2,3,4,1,2,3)", "1.2.3.4", -1},
+    };
+    for (const auto &g : good) {
+        if (g.Port < 0) {
+            EXPECT_THROW(TIdFTP::ParsePassiveReply(g.Line), EConvertError) << g.Line;
+            continue;
+        }
+        const auto address = TIdFTP::ParsePassiveReply(g.Line);
+        EXPECT_EQ(address.Host, g.Host) << g.Line;
+        EXPECT_EQ(address.Port, g.Port) << g.Line;
+    }
+    for (const char *bad : {"227 Entering Passive Mode (127,0,0,1,x,1)", "227 (127,0,0,1,4,)", "227 Passive",
+                            "227 (1,2,3,4)"}) {
+        try {
+            TIdFTP::ParsePassiveReply(bad);
+            FAIL() << bad;
+        } catch (const EConvertError &error) {
+            EXPECT_NE(std::string(error.what()).find("is not a valid integer value"), std::string::npos);
+        }
+    }
+}
+
+TEST(QuotedPath, TheFirstQuotedPartOrNothing)
+{
+    EXPECT_EQ(ExtractQuotedPath("257 \"/pub\" is current"), "/pub");
+    EXPECT_EQ(ExtractQuotedPath("257 \"/a\"\"b\""), "/a");
+    EXPECT_EQ(ExtractQuotedPath("257 /no/quotes"), "");
+    EXPECT_EQ(ExtractQuotedPath("257 \"unclosed"), "");
+}
+
+}  // namespace
