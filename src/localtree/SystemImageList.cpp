@@ -1,0 +1,160 @@
+#include "SystemImageList.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHash>
+#include <QMimeDatabase>
+
+namespace {
+
+// The process-wide list. Lives on the user-interface thread only.
+class TSystemIcons {
+public:
+    static TSystemIcons &Instance()
+    {
+        static TSystemIcons icons;
+        return icons;
+    }
+
+    const std::vector<QIcon> &Icons() const { return FIcons; }
+
+    int FolderIndex(bool open)
+    {
+        return IndexFor(open ? QStringLiteral("folder:open") : QStringLiteral("folder"), [open] {
+            QIcon icon = QIcon::fromTheme(open ? "folder-open" : "folder");
+            if (icon.isNull())
+                icon = QFileIconProvider().icon(QFileIconProvider::Folder);
+            return icon;
+        });
+    }
+
+    int MimeIndex(const QMimeType &mime)
+    {
+        return IndexFor("mime:" + mime.name(), [&mime] {
+            QIcon icon = QIcon::fromTheme(mime.iconName());
+            if (icon.isNull())
+                icon = QIcon::fromTheme(mime.genericIconName());
+            if (icon.isNull())
+                icon = QIcon::fromTheme("text-x-generic");
+            if (icon.isNull())
+                icon = QFileIconProvider().icon(QFileIconProvider::File);
+            return icon;
+        });
+    }
+
+    // The type of a name alone, cached by its suffix so that repeated types
+    // cost no new matching.
+    QMimeType TypeOfName(const QString &name)
+    {
+        const auto dot = name.lastIndexOf('.');
+        const QString key = dot > 0 ? name.mid(dot).toLower() : QStringLiteral("/") + name.toLower();
+        // Several-part suffixes (.tar.gz) and exact names (Makefile) need the
+        // whole name, so only simple suffixes are shared.
+        const bool shareable = dot > 0 && name.indexOf('.') == dot;
+        if (shareable) {
+            const auto found = FTypeBySuffix.constFind(key);
+            if (found != FTypeBySuffix.constEnd())
+                return *found;
+        }
+        const QMimeType type = FMime.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+        if (shareable)
+            FTypeBySuffix.insert(key, type);
+        return type;
+    }
+
+    QMimeType TypeOfItem(const QFileInfo &info) { return FMime.mimeTypeForFile(info); }
+
+private:
+    TSystemIcons()
+    {
+        // Outside a full desktop Qt may know no icon theme at all.
+        if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
+            for (const char *theme : {"Adwaita", "breeze", "gnome"})
+                if (QDir("/usr/share/icons/" + QString(theme)).exists()) {
+                    QIcon::setThemeName(theme);
+                    break;
+                }
+        }
+    }
+
+    template <typename Make>
+    int IndexFor(const QString &key, Make make)
+    {
+        const auto found = FIndexes.constFind(key);
+        if (found != FIndexes.constEnd())
+            return *found;
+        const QIcon icon = make();
+        const int index = icon.isNull() ? -1 : int(FIcons.size());
+        if (index >= 0)
+            FIcons.push_back(icon);
+        FIndexes.insert(key, index);
+        return index;
+    }
+
+    std::vector<QIcon> FIcons;
+    QHash<QString, int> FIndexes;
+    QHash<QString, QMimeType> FTypeBySuffix;
+    QMimeDatabase FMime;
+};
+
+}  // namespace
+
+TdfsSystemImageList::TdfsSystemImageList(TImageSize size) : FImageSize(size)
+{
+    LoadImages(FShareImages);
+}
+
+void TdfsSystemImageList::SetImageSize(TImageSize size)
+{
+    FImageSize = size;
+    if (FLoaded)
+        LoadImages(FShareImages);
+}
+
+void TdfsSystemImageList::SetShareImages(bool share)
+{
+    if (FLoaded)
+        LoadImages(share);
+    FShareImages = share;
+}
+
+void TdfsSystemImageList::LoadImages(bool share)
+{
+    FCopy.clear();
+    if (!share)
+        FCopy = TSystemIcons::Instance().Icons();
+    FLoaded = true;
+}
+
+int TdfsSystemImageList::GetImageIndex(const QString &fileName, bool, bool open, unsigned attributes)
+{
+    TSystemIcons &icons = TSystemIcons::Instance();
+    if (attributes == 0) {
+        const QFileInfo item(fileName);
+        if (!fileName.isEmpty() && item.exists())
+            return item.isDir() ? icons.FolderIndex(open) : icons.MimeIndex(icons.TypeOfItem(item));
+    }
+    if (attributes & faDirectory)
+        return icons.FolderIndex(open);
+    return icons.MimeIndex(icons.TypeOfName(fileName));
+}
+
+QIcon TdfsSystemImageList::Icon(int index) const
+{
+    const std::vector<QIcon> &list = FShareImages ? TSystemIcons::Instance().Icons() : FCopy;
+    if (index < 0 || index >= int(list.size()))
+        return {};
+    return list[size_t(index)];
+}
+
+QPixmap TdfsSystemImageList::Pixmap(int index) const
+{
+    const QIcon icon = Icon(index);
+    return icon.isNull() ? QPixmap() : icon.pixmap(Width(), Height());
+}
+
+int TdfsSystemImageList::Count() const
+{
+    return int(FShareImages ? TSystemIcons::Instance().Icons().size() : FCopy.size());
+}
