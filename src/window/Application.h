@@ -19,3 +19,17 @@ public:
     static void HandleException();
     static QString ExceptionText(std::exception_ptr error);
 };
+
+// A handler for Qt to call: an exception it raises goes to the default
+// error report here, before it could unwind through Qt's own code.
+template <typename Handler>
+auto Guarded(Handler handler)
+{
+    return [handler](auto &&...) {
+        try {
+            handler();
+        } catch (...) {
+            TApplication::HandleException();
+        }
+    };
+}

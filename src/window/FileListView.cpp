@@ -1,10 +1,17 @@
 #include "FileListView.h"
 
-TFileListView::TFileListView(QWidget *parent) : QListWidget(parent)
+#include <algorithm>
+
+TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
+    : QListView(parent), FItems(new TRemoteItemModel(images, this))
 {
+    setModel(FItems);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
-    setMovement(QListView::Static);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(2000);
+    setDragEnabled(true);
     SetViewStyle(vsSmallIcon);
 }
 
@@ -17,7 +24,8 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({32, 32});
         setFlow(QListView::LeftToRight);
         setWrapping(true);
-        setGridSize({80, 64});
+        setGridSize({96, 64});
+        setWordWrap(true);
         break;
     case vsSmallIcon:
         setViewMode(QListView::ListMode);
@@ -25,6 +33,7 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setFlow(QListView::LeftToRight);
         setWrapping(true);
         setGridSize({160, 20});
+        setWordWrap(false);
         break;
     case vsList:
         setViewMode(QListView::ListMode);
@@ -32,6 +41,7 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setFlow(QListView::TopToBottom);
         setWrapping(true);
         setGridSize({});
+        setWordWrap(false);
         break;
     case vsReport:
         setViewMode(QListView::ListMode);
@@ -39,8 +49,20 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setFlow(QListView::TopToBottom);
         setWrapping(false);
         setGridSize({});
+        setWordWrap(false);
         break;
     }
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
+    setDragEnabled(true);
+    emit ViewStyleSet(style);
+}
+
+std::vector<int> TFileListView::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }

@@ -5,6 +5,8 @@
 #include "CommonFunctions.h"
 #include "IDEEnhance.h"
 #include "IniFile.h"
+#include "ListingParser.h"
+#include "RemoteName.h"
 #include "AboutForm.h"
 #include "OrlaAboutBox.h"
 #include "SettingsStore.h"
@@ -17,6 +19,7 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QFile>
+#include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -42,6 +45,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreatePages();
     CreateLogAndStatusBar();
     CreateComponents();
+    CreateFilesMenu();
 
     About = new TOrlaAboutBox(this);
     About->AboutImage = AboutPicture();
@@ -82,7 +86,7 @@ QAction *TfrmMain::NewAction(const QString &text, int image, const QKeySequence 
 
 void TfrmMain::CreateActions()
 {
-    actDownload = NewAction("Download", 2, QKeySequence("Ctrl+D"),
+    actDownload = NewAction("Download Selected File(s).", 2, QKeySequence("Ctrl+D"),
                             "Download a file from the FTP server to your local hard drive.");
     actUpload = NewAction("Upload", 3, QKeySequence("Ctrl+U"), "Upload a file from your system to the FTP Site.");
     actNewFolder = NewAction("New Folder", 4, QKeySequence("Ctrl+N"), "Create a new folder on the FTP Server.");
@@ -95,7 +99,8 @@ void TfrmMain::CreateActions()
     SetActionsEnabled(false);
 
     connect(actAbout, &QAction::triggered, this, &TfrmMain::actAboutExecute);
-    connect(actConnect, &QAction::triggered, this, &TfrmMain::actConnectExecute);
+    connect(actConnect, &QAction::triggered, this, Guarded([this] { actConnectExecute(); }));
+    connect(actUpAFolder, &QAction::triggered, this, Guarded([this] { actUpAFolderExecute(); }));
 }
 
 static QToolBar *NewToolBar(QMainWindow *window, const QString &name)
@@ -196,6 +201,9 @@ void TfrmMain::CreateFolderBar()
     edCurrentDir->setObjectName("edCurrentDir");
     edCurrentDir->setFixedWidth(668);
     edCurrentDir->setEnabled(false);
+    edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
+                             "\r\nchange to that folder.\r\n(<CTRL> + <I> Sets the current directory as the "
+                             "default folder for this FTP Site.)");
     ToolBar1->addWidget(edCurrentDir);
     btnChangeFolder = new QToolButton;
     btnChangeFolder->setObjectName("btnChangeFolder");
@@ -203,6 +211,7 @@ void TfrmMain::CreateFolderBar()
     btnChangeFolder->setIcon(ChangeFolderGlyph());
     btnChangeFolder->setFixedSize(37, 21);
     btnChangeFolder->setEnabled(false);
+    btnChangeFolder->setToolTip("Change directory.");
     ToolBar1->addWidget(btnChangeFolder);
 }
 
@@ -223,14 +232,18 @@ void TfrmMain::CreatePages()
     Splitter2 = new QSplitter(Qt::Horizontal);
     Splitter2->setHandleWidth(3);
     tvFolders = new QTreeWidget;
+    tvFolders->setObjectName("tvFolders");
     tvFolders->setHeaderHidden(true);
-    lvFiles = new TFileListView;
+    tvFolders->setRootIsDecorated(false);
+    tvFolders->setIndentation(35);
+    tvFolders->setIconSize({16, 16});
+    tvFolders->setToolTip("List of folders under the current folder.");
+    lvFiles = new TFileListView(&ilSystem);
+    lvFiles->setObjectName("lvFiles");
+    lvFiles->setToolTip("List of files in the current folder.");
     Splitter2->addWidget(tvFolders);
     Splitter2->addWidget(lvFiles);
     Splitter2->setSizes({201, 380});
-    lbDirectory = new QListWidget(tsFTP);
-    lbDirectory->setFixedWidth(121);
-    lbDirectory->setVisible(false);
     remoteLayout->addWidget(Splitter2);
     pcRemoteSystem->addTab(tsFTP, "Remote System");
     Splitter3->addWidget(pcRemoteSystem);
@@ -311,6 +324,38 @@ void TfrmMain::CreateComponents()
     IPWatch.SetActive(true);
 }
 
+void TfrmMain::CreateFilesMenu()
+{
+    puFiles = new QMenu(this);
+    puFiles->addAction(actDownload);
+    puFiles->addSeparator();
+    QMenu *styles = puFiles->addMenu("View Style");
+    auto *group = new QActionGroup(this);
+    const auto radio = [&](const QString &text, TViewStyle style) {
+        QAction *item = styles->addAction(text);
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, Guarded([this, style] { SetFileViewStyle(style); }));
+        return item;
+    };
+    Icon1 = radio("Icon", vsIcon);
+    List1 = radio("List", vsList);
+    Report1 = radio("Report", vsReport);
+    SmallIcon1 = radio("Small Icon", vsSmallIcon);
+    Report1->setEnabled(false);
+    SmallIcon1->setChecked(true);
+    lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvFiles, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
+
+    btnChangeFolder->disconnect();
+    connect(btnChangeFolder, &QToolButton::clicked, this, Guarded([this] { btnChangeFolderClick(); }));
+    connect(tvFolders, &QTreeWidget::itemDoubleClicked, this, Guarded([this] { tvFoldersDblClick(); }));
+    for (QObject *watched : {static_cast<QObject *>(edCurrentDir), static_cast<QObject *>(tvFolders),
+                             static_cast<QObject *>(lvFiles), static_cast<QObject *>(lvFiles->viewport())})
+        watched->installEventFilter(this);
+}
+
 // ---- start and end ------------------------------------------------------------
 
 void TfrmMain::FormCreate()
@@ -375,7 +420,7 @@ void TfrmMain::LoadSettings()
     const int style = store->ReadInteger("ViewStyle", lvFiles->ViewStyle());
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
-        lvFiles->SetViewStyle(TViewStyle(style));
+        SetFileViewStyle(TViewStyle(style));
     cbAddress->clear();
     SelectLocalFolderOf(store->ReadString("LastFile", ProgramFile()));
 
@@ -466,9 +511,24 @@ void TfrmMain::cbAddressChange()
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress &&
-        (watched == cbAddress->lineEdit() || watched == edUserName || watched == edPassword))
-        return cbAddressKeyPress(static_cast<QKeyEvent *>(event));
+    try {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (watched == cbAddress->lineEdit() || watched == edUserName || watched == edPassword)
+                return cbAddressKeyPress(key);
+            if (watched == edCurrentDir)
+                return edCurrentDirKeyPress(key);
+            if (watched == tvFolders)
+                return tvFoldersKeyPress(key);
+            if (watched == lvFiles)
+                return lvFilesKeyPress(key);
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == lvFiles->viewport()) {
+            lvFilesDblClick();
+        }
+    } catch (...) {
+        TApplication::HandleException();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -544,7 +604,7 @@ void TfrmMain::actConnectExecute()
     if (FTP.Connected()) {
         FTP.Disconnect();
         tvFolders->clear();
-        lvFiles->clear();
+        lvFiles->Items()->Clear();
         return;
     }
     Connect();
@@ -565,6 +625,7 @@ void TfrmMain::Connect()
         FTP.Connect(true);
         const int site = cbAddress->currentIndex();
         edCurrentDir->setText(site >= 0 && site < Sites.Count() ? Sites[site].DefaultFolder : QString());
+        ChangeFolder(edCurrentDir->text().toStdString());
     } catch (...) {
         SetBusyCursor(false);
     }
@@ -599,4 +660,133 @@ void TfrmMain::FTPDisconnected()
 void TfrmMain::FTPStatus(TIdStatus, const std::string &asStatusText)
 {
     AddToLog(QString::fromStdString(asStatusText));
+}
+
+// ---- the remote folder view -------------------------------------------------------
+
+void TfrmMain::ChangeFolder(const std::string &folder)
+{
+    AddToLog("Change Dir: " + RemoteDisplayName(folder));
+    SetBusyCursor(true);
+    // Whatever happens, the list lays itself out anew and the cursor returns.
+    struct Closing {
+        TfrmMain *Form;
+        ~Closing()
+        {
+            const TViewStyle style = Form->lvFiles->ViewStyle();
+            Form->lvFiles->SetViewStyle(vsIcon);
+            Form->lvFiles->SetViewStyle(style);
+            Form->SetBusyCursor(false);
+        }
+    } closing{this};
+
+    FTP.EnterFolder(folder);
+    FTP.SetTransferType(ftASCII);
+    FCurrentDirRaw = FTP.QueryCurrentFolder();
+    edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
+    lbDirectory.clear();
+    FTP.List(lbDirectory, "", true);
+
+    tvFolders->clear();
+    const bool hooks = UseIDEHooks();
+    const auto addFolder = [this](const std::string &name) {
+        auto *node = new QTreeWidgetItem(tvFolders, QStringList{RemoteDisplayName(name)});
+        node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
+        node->setIcon(0, ilSystem.Icon(ilSystem.GetImageIndex(QString::fromStdString(name), false, false,
+                                                              faDirectory)));
+    };
+    addFolder("..");
+    TRemoteItemModel *files = lvFiles->Items();
+    files->BeginAppend();
+    struct EndAppend {
+        TRemoteItemModel *Files;
+        ~EndAppend() { Files->EndAppend(); }
+    } endAppend{files};
+    for (size_t i = 0; i < lbDirectory.size(); ++i) {
+        const std::string &line = lbDirectory[i];
+        if (hooks)
+            AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
+        TListingEntry entry = ParseListingLine(line);
+        if (entry.IsFolder) {
+            addFolder(entry.Name);
+        } else {
+            const QString caption = RemoteDisplayName(entry.Name);
+            const int image = ilSystem.GetImageIndex(caption, false, false, 0);
+            files->Append({std::move(entry.Name), caption, image});
+        }
+    }
+}
+
+std::string TfrmMain::CurrentDirBytes() const
+{
+    const QString text = edCurrentDir->text();
+    if (text == RemoteDisplayName(FCurrentDirRaw))
+        return FCurrentDirRaw;
+    return text.toStdString();
+}
+
+bool TfrmMain::edCurrentDirKeyPress(QKeyEvent *key)
+{
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        btnChangeFolder->click();
+        return true;
+    }
+    // Ctrl+I, not Tab, though both carry character 9.
+    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I) {
+        const int site = cbAddress->currentIndex();
+        if (site >= 0 && site < Sites.Count())
+            Sites[site].DefaultFolder = edCurrentDir->text();
+    }
+    return false;
+}
+
+void TfrmMain::btnChangeFolderClick()
+{
+    ChangeFolder(CurrentDirBytes());
+}
+
+void TfrmMain::tvFoldersDblClick()
+{
+    const QTreeWidgetItem *node = tvFolders->currentItem();
+    if (!node)
+        return;
+    const QByteArray name = node->data(0, TRemoteItemModel::RawNameRole).toByteArray();
+    ChangeFolder(name.toStdString());
+}
+
+bool TfrmMain::tvFoldersKeyPress(QKeyEvent *key)
+{
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    tvFoldersDblClick();
+    return true;
+}
+
+void TfrmMain::lvFilesDblClick()
+{
+    btnDownload->click();
+}
+
+bool TfrmMain::lvFilesKeyPress(QKeyEvent *key)
+{
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    lvFilesDblClick();
+    return true;
+}
+
+void TfrmMain::actUpAFolderExecute()
+{
+    FTP.EnterParentFolder();
+    ChangeFolder(FTP.QueryCurrentFolder());
+}
+
+void TfrmMain::SetFileViewStyle(TViewStyle style)
+{
+    lvFiles->SetViewStyle(style);
+    // The radio items follow the style, also when it comes from the settings.
+    for (auto [item, itemStyle] : {std::pair{Icon1, vsIcon}, std::pair{List1, vsList}, std::pair{Report1, vsReport},
+                                   std::pair{SmallIcon1, vsSmallIcon}})
+        if (itemStyle == style)
+            item->setChecked(true);
 }

@@ -11,6 +11,7 @@
 #include "IdIPWatch.h"
 #include "IdLogDebug.h"
 #include "SiteList.h"
+#include "SystemImageList.h"
 #include "UserDialogs.h"
 
 #include <QIcon>
@@ -63,11 +64,13 @@ public:
     TdfsSystemTreeView *SysTree;
     QTreeWidget *tvFolders;
     TFileListView *lvFiles;
-    QListWidget *lbDirectory;
+    // The raw lines of the last listing, in the server's order; never shown.
+    std::vector<std::string> lbDirectory;
     // The log and the status bar.
     QWidget *Panel2;
     QListWidget *lbConnection;
-    QMenu *puLog;
+    QMenu *puLog, *puFiles;
+    QAction *Icon1, *List1, *Report1, *SmallIcon1;
     QAction *ClearLog1;
     TStatusBar *sbMain;
     QProgressBar *ProgressBar1;
@@ -76,6 +79,8 @@ public:
         *actUpAFolder;
     std::vector<QIcon> ImageList1;
 
+    TdfsSystemImageList ilSystem{isSmall};
+    TdfsSystemImageList ilSystemLarge{isLarge};
     TIdFTP FTP;
     TIdAntiFreeze AntiFreeze;
     TIdLogDebug FTPLog;
@@ -98,6 +103,21 @@ public:
     void FTPConnected();
     void FTPDisconnected();
     void FTPStatus(TIdStatus axStatus, const std::string &asStatusText);
+
+    // Moves to a remote folder (bytes as the server takes them) and fills
+    // the folder box, the folder tree and the file list from its listing.
+    void ChangeFolder(const std::string &folder);
+    bool edCurrentDirKeyPress(QKeyEvent *key);
+    void btnChangeFolderClick();
+    void tvFoldersDblClick();
+    bool tvFoldersKeyPress(QKeyEvent *key);
+    void lvFilesDblClick();
+    bool lvFilesKeyPress(QKeyEvent *key);
+    void actUpAFolderExecute();
+    void SetFileViewStyle(TViewStyle style);
+    // The bytes of the folder box's text: those the server reported when the
+    // text is still what it showed, else the text as UTF-8.
+    std::string CurrentDirBytes() const;
     void actAboutExecute();
     void ClearLog1Click();
     void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
@@ -112,6 +132,7 @@ private:
     void RemoveSite();
     void SetBusyCursor(bool busy);
     bool FBusyCursor = false;
+    std::string FCurrentDirRaw;
 
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
     void CreateActions();
@@ -121,6 +142,7 @@ private:
     void CreatePages();
     void CreateLogAndStatusBar();
     void CreateComponents();
+    void CreateFilesMenu();
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
     // After the address box's items are filled: select item 0 and fill the bar.

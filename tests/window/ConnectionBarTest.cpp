@@ -71,8 +71,8 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     QTest::keyClick(Form->edPassword, Qt::Key_Return);
 
     ASSERT_TRUE(Form->FTP.Connected());
-    EXPECT_EQ(LogOf(*Form),
-              (QStringList{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected."}));
+    EXPECT_EQ(LogOf(*Form), (QStringList{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.",
+                                         "Change Dir: "}));
     EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
     EXPECT_EQ(Form->btnConnect->toolTip(), "Disconnect from server.");
     EXPECT_EQ(Form->actConnect->toolTip(), "Connect to server.");
@@ -84,16 +84,18 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     EXPECT_FALSE(Form->edPassword->isEnabled());
     EXPECT_TRUE(Form->edCurrentDir->isEnabled());
     EXPECT_TRUE(Form->btnChangeFolder->isEnabled());
-    EXPECT_EQ(Form->edCurrentDir->text(), "");  // typed, not chosen
+    EXPECT_EQ(Form->edCurrentDir->text(), "/");  // typed, not chosen: "CWD " and the server's folder
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     new QTreeWidgetItem(Form->tvFolders, QStringList{"pub"});
-    Form->lvFiles->addItem("readme.txt");
+    Form->lvFiles->Items()->BeginAppend();
+    Form->lvFiles->Items()->Append({"readme.txt", "readme.txt", -1});
+    Form->lvFiles->Items()->EndAppend();
     Form->btnConnect->click();
     EXPECT_FALSE(Form->FTP.Connected());
-    EXPECT_EQ(LogOf(*Form).mid(3), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
+    EXPECT_EQ(LogOf(*Form).mid(4), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
     EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
-    EXPECT_EQ(Form->lvFiles->count(), 0);
+    EXPECT_EQ(Form->lvFiles->Count(), 0);
     ExpectDisconnectedState();
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }

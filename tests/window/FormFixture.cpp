@@ -4,6 +4,7 @@
 #include "SettingsStore.h"
 
 #include <QFile>
+#include <QListWidget>
 
 #include <filesystem>
 #include <fstream>
@@ -54,4 +55,12 @@ void FormFixture::WriteSettingsFile(const std::string &text) const
 std::unique_ptr<QSettings> FormFixture::ReadSettings() const
 {
     return std::make_unique<QSettings>(SettingsFileName(), QSettings::IniFormat);
+}
+
+bool FormFixture::LogOfContains(const QString &entry) const
+{
+    for (int i = 0; i < Form->lbConnection->count(); ++i)
+        if (Form->lbConnection->item(i)->text() == entry)
+            return true;
+    return false;
 }

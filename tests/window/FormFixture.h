@@ -12,6 +12,20 @@
 #include <QSettings>
 
 #include <memory>
+#include <ostream>
+
+// Readable failure messages for Qt's strings.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '{';
+    for (const QString &text : list)
+        *out << " \"" << text.toStdString() << '"';
+    *out << " }";
+}
 
 class FormFixture : public ::testing::Test {
 protected:
@@ -27,6 +41,7 @@ protected:
     std::unique_ptr<QSettings> ReadSettings() const;
 
     void Start() { Form = std::make_unique<TfrmMain>(); }
+    bool LogOfContains(const QString &entry) const;
     void Stop() { Form.reset(); }
 
     TempDir Config;

@@ -71,7 +71,6 @@ TEST_F(MainForm, StartValuesOfTheControls)
     EXPECT_TRUE(Form->cbAddress->isEnabled());
     EXPECT_EQ(Form->edPassword->echoMode(), QLineEdit::Password);
     EXPECT_EQ(Form->pcRemoteSystem->currentWidget(), Form->tsFTP);
-    EXPECT_FALSE(Form->lbDirectory->isVisibleTo(Form.get()));
 
     EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Offline");
     EXPECT_EQ(Form->sbMain->PanelText(1), "");

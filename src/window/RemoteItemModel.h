@@ -1,0 +1,42 @@
+// The items of the remote file list: caption, the exact bytes of the name
+// and the system icon index, in listing order. A plain list model, so a
+// folder of 100,000 files costs a few dozen bytes per name.
+#pragma once
+
+#include <QAbstractListModel>
+
+#include <string>
+#include <vector>
+
+class TdfsSystemImageList;
+
+class TRemoteItemModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    // The role that gives the name's bytes, as a QByteArray.
+    static constexpr int RawNameRole = Qt::UserRole + 1;
+    static constexpr int ImageIndexRole = Qt::UserRole + 2;
+
+    explicit TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent = nullptr);
+
+    struct TItem {
+        std::string RawName;
+        QString Caption;
+        int ImageIndex = -1;
+    };
+
+    void Clear();
+    // Starts a new set of items without telling the view item by item;
+    // call EndAppend after.
+    void BeginAppend();
+    void Append(TItem item);
+    void EndAppend();
+
+    const TItem &Item(int row) const { return FItems[size_t(row)]; }
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+private:
+    const TdfsSystemImageList *FImages;
+    std::vector<TItem> FItems;
+};

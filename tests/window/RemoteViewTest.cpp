@@ -1,0 +1,266 @@
+// The remote folder view: the listing parse, and walking a real server's
+// folders from the window.
+#include "FormFixture.h"
+
+#include "FtpServerFixture.h"
+#include "IdStream.h"
+#include "ListingParser.h"
+#include "StatusBar.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+TEST(ListingParse, WorkedExamples)
+{
+    const struct {
+        const char *Line;
+        bool Folder;
+        const char *Name;
+    } rows[] = {
+        {"drwxr-xr-x 2 ftp ftp 4096 Jan 10 12:00 pub", true, "pub"},
+        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", false, "read me.txt"},
+        // A link is a file, its arrow and target kept.
+        {"lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub", false, "www -> pub"},
+        // Short (DOS) form: the marker decides; a name of several words keeps its last.
+        {"01-10-02 12:00PM <DIR> Docs", true, "Docs"},
+        {"01-10-02 12:00PM <DIR> My Docs", true, "Docs"},
+        {"01-10-02 12:00PM 5120 a.zip", false, "a.zip"},
+        {"total 8", false, "8"},
+        // The first field is upper-cased before the test.
+        {"dr-x 1 a b 0 Jan 1 2020 lower", true, "lower"},
+        // A leading blank gives no first field, and costs one of the eight drops.
+        {" drwx 1 a b 0 Jan 1 2020 leading-blank", false, "2020 leading-blank"},
+        {"-rw 1 a b 0 Jan  1  2020   spaced   name  ", false, "spaced   name"},
+        {"nospace", false, "nospace"},
+        {"", false, ""},
+        {"-rw 1 a b 3 Jan 1 2020 caf\xe9", false, "caf\xe9"},
+    };
+    for (const auto &row : rows) {
+        const TListingEntry entry = ParseListingLine(row.Line);
+        EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
+        EXPECT_EQ(entry.Name, row.Name) << row.Line;
+    }
+}
+
+QStringList Folders(const TfrmMain &form)
+{
+    QStringList names;
+    for (int i = 0; i < form.tvFolders->topLevelItemCount(); ++i)
+        names.append(form.tvFolders->topLevelItem(i)->text(0));
+    return names;
+}
+
+QStringList Files(const TfrmMain &form)
+{
+    QStringList names;
+    for (int i = 0; i < form.lvFiles->Count(); ++i)
+        names.append(form.lvFiles->Caption(i));
+    return names;
+}
+
+class RemoteView : public FormFixture {
+protected:
+    void SetUp() override
+    {
+        FormFixture::SetUp();
+        const auto root = Server.Root().Path();
+        std::filesystem::create_directories(root / "pub" / "sub");
+        std::filesystem::create_directories(root / "pub" / "empty");
+        std::ofstream(root / "pub" / "notes.txt") << "n";
+        std::ofstream(root / "pub" / "report.pdf") << "p";
+        std::ofstream(root / "top.txt") << "t";
+        WriteIni(QString("[GENERAL]\nSites=1\n[SITES]\nSite0.Address=localhost:%1\nSite0.UserName=%2\n"
+                         "Site0.Password=%3\nSite0.DefaultFolder=pub\n")
+                     .arg(Server.Port())
+                     .arg(FtpServer::User, FtpServer::Password)
+                     .toStdString());
+        Start();
+        Form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+        Form->actConnect->trigger();
+        ASSERT_TRUE(Form->FTP.Connected());
+    }
+
+    QTreeWidgetItem *Folder(const QString &name)
+    {
+        const auto found = Form->tvFolders->findItems(name, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+
+    FtpServer Server;
+};
+
+TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
+{
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    QStringList folders = Folders(*Form);
+    ASSERT_FALSE(folders.isEmpty());
+    EXPECT_EQ(folders.takeFirst(), "..");
+    folders.sort();
+    EXPECT_EQ(folders, (QStringList{"empty", "sub"}));
+    QStringList files = Files(*Form);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"notes.txt", "report.pdf"}));
+    EXPECT_EQ(Form->lbDirectory.size(), 4u);
+    // Folders show the folder icon; files the icons of their types.
+    const int folderIcon = Form->ilSystem.GetImageIndex("x", false, false, faDirectory);
+    EXPECT_FALSE(Folder("sub")->icon(0).isNull());
+    for (int i = 0; i < Form->lvFiles->Count(); ++i) {
+        const int icon = Form->lvFiles->Items()->Item(i).ImageIndex;
+        EXPECT_GE(icon, 0);
+        EXPECT_NE(icon, folderIcon);
+    }
+    EXPECT_TRUE(LogOfContains("Change Dir: pub"));
+}
+
+TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
+{
+    Form->tvFolders->setCurrentItem(Folder("sub"));
+    emit Form->tvFolders->itemDoubleClicked(Folder("sub"), 0);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
+    EXPECT_EQ(Folders(*Form), QStringList{".."});
+    EXPECT_EQ(Form->lvFiles->Count(), 0);
+
+    Form->tvFolders->setCurrentItem(Folder(".."));
+    Form->tvFolders->setFocus();
+    QTest::keyClick(Form->tvFolders, Qt::Key_Return);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+
+    Form->actUpAFolder->trigger();
+    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_EQ(Files(*Form), QStringList{"top.txt"});
+
+    Form->edCurrentDir->setText("pub/empty");
+    QTest::keyClick(Form->edCurrentDir, Qt::Key_Return);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/empty");
+    EXPECT_EQ(Folders(*Form), QStringList{".."});
+
+    Form->edCurrentDir->setText("/pub");
+    Form->btnChangeFolder->click();
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
+TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
+{
+    const QStringList before = Files(*Form);
+    QSignalSpy styles(Form->lvFiles, &TFileListView::ViewStyleSet);
+    Form->edCurrentDir->setText("no-such-folder");
+    Form->btnChangeFolder->click();
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors.front().startsWith("550 ")) << Dialogs.Errors.front().toStdString();
+    EXPECT_EQ(Files(*Form), before);
+    EXPECT_EQ(Form->edCurrentDir->text(), "no-such-folder");
+    // The list re-lays itself out even after a failure, and the cursor returns.
+    ASSERT_EQ(styles.size(), 2);
+    EXPECT_EQ(styles[0][0].value<TViewStyle>(), vsIcon);
+    EXPECT_EQ(styles[1][0].value<TViewStyle>(), vsSmallIcon);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(RemoteView, EverySuccessfulChangeFlipsTheViewStyleBack)
+{
+    Form->SetFileViewStyle(vsList);
+    QSignalSpy styles(Form->lvFiles, &TFileListView::ViewStyleSet);
+    Form->btnChangeFolder->click();
+    ASSERT_EQ(styles.size(), 2);
+    EXPECT_EQ(styles[1][0].value<TViewStyle>(), vsList);
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsList);
+}
+
+TEST_F(RemoteView, CtrlIInTheFolderBoxSetsTheChosenSitesDefaultFolder)
+{
+    Form->edCurrentDir->setText("/pub/sub");
+    Form->edCurrentDir->setFocus();
+    QTest::keyClick(Form->edCurrentDir, Qt::Key_Tab);
+    EXPECT_EQ(Form->Sites[0].DefaultFolder, "pub");
+    QTest::keyClick(Form->edCurrentDir, Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(Form->Sites[0].DefaultFolder, "/pub/sub");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
+}
+
+TEST_F(RemoteView, CtrlIWithATypedAddressChangesNoSite)
+{
+    Form->actConnect->trigger();  // disconnect, to type an address
+    Form->cbAddress->lineEdit()->setFocus();
+    QTest::keyClicks(Form->cbAddress->lineEdit(), "x");
+    ASSERT_EQ(Form->cbAddress->currentIndex(), -1);
+    Form->edCurrentDir->setEnabled(true);
+    Form->edCurrentDir->setText("/elsewhere");
+    QTest::keyClick(Form->edCurrentDir, Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(Form->Sites[0].DefaultFolder, "pub");
+}
+
+TEST_F(RemoteView, DoubleClickAndEnterInTheFileListRunTheDownloadButton)
+{
+    int downloads = 0;
+    QObject::connect(Form->actDownload, &QAction::triggered, [&] { ++downloads; });
+    QTest::mouseDClick(Form->lvFiles->viewport(), Qt::LeftButton, {}, {5, 5});
+    Form->lvFiles->setFocus();
+    QTest::keyClick(Form->lvFiles, Qt::Key_Return);
+    EXPECT_EQ(downloads, 2);
+}
+
+TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
+{
+    EXPECT_TRUE(Form->SmallIcon1->isChecked());
+    EXPECT_FALSE(Form->Report1->isEnabled());
+    Form->List1->trigger();
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsList);
+    EXPECT_TRUE(Form->List1->isChecked());
+    EXPECT_FALSE(Form->SmallIcon1->isChecked());
+    Form->Icon1->trigger();
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
+    EXPECT_EQ(Form->lvFiles->viewMode(), QListView::IconMode);
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("ViewStyle").toInt(), 0);
+    Start();
+    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
+    EXPECT_TRUE(Form->Icon1->isChecked());
+}
+
+TEST_F(RemoteView, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    const std::string folder = "d\xe9j\xe0";
+    const std::string file = "caf\xe9.txt";
+    std::filesystem::create_directories(Server.Root().Path() / "pub" / folder);
+    std::ofstream(Server.Root().Path() / "pub" / file) << "latin";
+    Form->btnChangeFolder->click();
+
+    QTreeWidgetItem *node = Folder(QString::fromLatin1(folder.c_str()));
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString(), folder);
+    int row = -1;
+    for (int i = 0; i < Form->lvFiles->Count(); ++i)
+        if (Form->lvFiles->Items()->Item(i).RawName == file)
+            row = i;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(Form->lvFiles->Caption(row), QString::fromLatin1(file.c_str()));
+    // The bytes, not the caption, name the file to the server.
+    TMemoryStream contents;
+    Form->FTP.Get(Form->lvFiles->Items()->Item(row).RawName, &contents);
+    EXPECT_EQ(contents.Data(), "latin");
+}
+
+TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
+{
+    Form->actConnect->trigger();
+    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
+    EXPECT_EQ(Form->lvFiles->Count(), 0);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    EXPECT_EQ(Form->lbDirectory.size(), 4u);
+}
+
+}  // namespace
