@@ -66,16 +66,6 @@ struct DataConnectionScope {
     ~DataConnectionScope() { Slot = nullptr; }
 };
 
-std::string TrimmedText(const std::string &text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 int DecimalField(const std::string &field)
 {
@@ -110,7 +100,7 @@ TIdFTP::TPassiveAddress TIdFTP::ParsePassiveReply(const std::string &line)
 {
     // Seen: "227 Entering Passive Mode (127,0,0,1,4,51)" and, without the
     // parentheses, "227 Entering Passive Mode 127,0,0,1,4,51".
-    const std::string text = TrimmedText(line);
+    const std::string text = Trim(line);
     std::string fields;
     const auto open = text.find('(');
     const auto close = text.find(')');
@@ -250,7 +240,7 @@ void TIdFTP::Put(const std::string &localName, const std::string &remoteName, bo
 void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
 {
     TMemoryStream text;
-    ReceiveData(TrimmedText((details ? "list " : "nlst ") + specifier), &text);
+    ReceiveData(Trim((details ? "list " : "nlst ") + specifier), &text);
 
     lines.clear();
     const std::string &all = text.Data();
@@ -365,7 +355,7 @@ int TIdFTP::Size(const std::string &name)
     std::string reply;
     for (size_t i = 0; i < ReplyLines.size(); ++i)
         reply += (i ? "\r\n" : "") + ReplyLines[i];
-    reply = TrimmedText(reply);
+    reply = Trim(reply);
     const auto blank = reply.find(' ');
     return StrToIntDef(blank == std::string::npos ? std::string() : reply.substr(blank + 1), -1);
 }

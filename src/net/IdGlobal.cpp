@@ -30,6 +30,17 @@ std::string FormatNumber(const std::string &format, long long number)
     return out;
 }
 
+std::string Trim(const std::string &text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+        --end;
+    return text.substr(begin, end - begin);
+}
+
 std::string LocalDateTimeText()
 {
     const std::time_t now = std::time(nullptr);

@@ -40,5 +40,8 @@ std::string FormatText(const std::string &format, const std::string &argument);
 // "%d"
 std::string FormatNumber(const std::string &format, long long number);
 
+// The text without characters of codes 0 to 32 at either end.
+std::string Trim(const std::string &text);
+
 // Local date and time as the user's short date and long time ("%x %X").
 std::string LocalDateTimeText();

@@ -364,17 +364,6 @@ int64_t TIdTCPConnection::WriteFileContents(const std::string &path, bool allowT
 
 namespace {
 
-// Characters with codes 0 to 32 off both ends.
-std::string Trimmed(const std::string &line)
-{
-    size_t begin = 0;
-    size_t end = line.size();
-    while (begin < end && static_cast<unsigned char>(line[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32)
-        --end;
-    return line.substr(begin, end - begin);
-}
 
 bool StartsWithNoCase(const std::string &text, const std::string &prefix)
 {
@@ -417,7 +406,7 @@ int16_t TIdTCPConnection::SendCommand(const std::string &command, int16_t allowe
 std::string TIdTCPConnection::ReadNonBlankLine()
 {
     for (;;) {
-        const std::string line = Trimmed(ReadLine());
+        const std::string line = Trim(ReadLine());
         if (!line.empty())
             return line;
     }
