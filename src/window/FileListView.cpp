@@ -24,8 +24,10 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({32, 32});
         setFlow(QListView::LeftToRight);
         setWrapping(true);
-        setGridSize({96, 64});
+        setGridSize({112, 64});
         setWordWrap(true);
+        // Each caption gets the width of its grid cell, not the icon's.
+        setUniformItemSizes(false);
         break;
     case vsSmallIcon:
         setViewMode(QListView::ListMode);
@@ -52,6 +54,8 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setWordWrap(false);
         break;
     }
+    if (style != vsIcon)
+        setUniformItemSizes(true);
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
     setDragEnabled(true);

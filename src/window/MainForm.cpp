@@ -172,6 +172,7 @@ void TfrmMain::CreateConnectionBar()
     edPassword->setObjectName("edPassword");
     edPassword->setFixedWidth(121);
     edPassword->setEchoMode(QLineEdit::Password);
+    edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
     edPassword->setToolTip("Password to use when connecting to the site.");
     tbControl->addWidget(edPassword);
 
