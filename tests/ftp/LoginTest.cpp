@@ -1,11 +1,18 @@
 // Connect and login: the scripted server for what real servers will not do
 // on demand, pyftpdlib for the real thing.
 #include "FtpServerFixture.h"
+#include "IdAntiFreezeBase.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -259,6 +266,95 @@ TEST_F(RealServer, AWrongPasswordFailsWith530AndDisconnects)
         EXPECT_EQ(error.ReplyErrorCode, 530);
     }
     EXPECT_FALSE(FTP.Connected());
+}
+
+}  // namespace
+
+namespace {
+
+// A listener whose accept queue is full: the kernel drops further SYNs, so
+// a connect to it waits as one to a server that does not answer.
+class SilentListener {
+public:
+    SilentListener()
+    {
+        FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(FListener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(FListener, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &length);
+        Port = ntohs(address.sin_port);
+        // Fill the queue (a backlog of 0 still holds one) and wait till it is.
+        for (int i = 0; i < 2; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+            FFillers.push_back(fd);
+        }
+        pollfd ready{FListener, POLLIN, 0};
+        ::poll(&ready, 1, 5000);
+    }
+    ~SilentListener()
+    {
+        for (int fd : FFillers)
+            ::close(fd);
+        ::close(FListener);
+    }
+    int Port = 0;
+
+private:
+    int FListener;
+    std::vector<int> FFillers;
+};
+
+class CountingAntiFreeze : public TIdAntiFreezeBase {
+public:
+    void Pump() override
+    {
+        ++Pumps;
+        if (OnPump)
+            OnPump();
+    }
+    int Pumps = 0;
+    std::function<void()> OnPump;
+};
+
+TEST(SlicedConnect, AServerThatDoesNotAnswerTimesOutWhileTheWindowPumps)
+{
+    SilentListener silent;
+    CountingAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 10;
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = silent.Port;
+    ftp.ConnectTimeout = 300;
+    try {
+        ftp.Connect(true);
+        FAIL() << "connected";
+    } catch (const EIdSocketError &error) {
+        EXPECT_EQ(error.LastError, 10060);
+        EXPECT_STREQ(error.what(), "Socket Error # 10060\r\nConnection timed out.");
+    }
+    EXPECT_GT(antiFreeze.Pumps, 1);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+TEST(SlicedConnect, DisconnectFromAHandlerAbandonsTheConnect)
+{
+    SilentListener silent;
+    CountingAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 10;
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = silent.Port;
+    antiFreeze.OnPump = [&] {
+        if (antiFreeze.Pumps == 3)
+            ftp.Disconnect();
+    };
+    EXPECT_THROW(ftp.Connect(true), EIdConnClosedGracefully);
+    EXPECT_FALSE(ftp.Connected());
 }
 
 }  // namespace
