@@ -1,7 +1,7 @@
 // Connect and login: the scripted server for what real servers will not do
 // on demand, pyftpdlib for the real thing.
 #include "FtpServerFixture.h"
-#include "IdAntiFreezeBase.h"
+#include "CountingAntiFreeze.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "ScriptedPeer.h"
@@ -309,17 +309,6 @@ private:
     std::vector<int> FFillers;
 };
 
-class CountingAntiFreeze : public TIdAntiFreezeBase {
-public:
-    void Pump() override
-    {
-        ++Pumps;
-        if (OnPump)
-            OnPump();
-    }
-    int Pumps = 0;
-    std::function<void()> OnPump;
-};
 
 TEST(SlicedConnect, AServerThatDoesNotAnswerTimesOutWhileTheWindowPumps)
 {

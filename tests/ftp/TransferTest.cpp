@@ -1,6 +1,6 @@
 // Data connections and the file and folder commands against a scripted
 // server: exact wire orders, final replies, refusals, aborts.
-#include "IdAntiFreezeBase.h"
+#include "CountingAntiFreeze.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "IdStream.h"
@@ -207,15 +207,6 @@ TEST_F(ScriptedTransfer, AnAbortFromAWorkHandlerEndsTheDownloadWith426And226)
     EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
 }
 
-class CountingAntiFreeze : public TIdAntiFreezeBase {
-public:
-    void Pump() override
-    {
-        if (OnPump)
-            OnPump();
-    }
-    std::function<void()> OnPump;
-};
 
 TEST_F(ScriptedTransfer, DisconnectWhileWaitingForTheServersConnectionEndsTheWait)
 {

@@ -1,6 +1,6 @@
 // The anti-freeze hook and the sliced socket wait. Slices and pumps are
 // observed (the stack records every wait's time-out), never timed.
-#include "IdAntiFreezeBase.h"
+#include "CountingAntiFreeze.h"
 #include "IdException.h"
 #include "NetTestSupport.h"
 #include "ScriptedPeer.h"
@@ -11,17 +11,6 @@
 
 namespace {
 
-class CountingAntiFreeze : public TIdAntiFreezeBase {
-public:
-    void Pump() override
-    {
-        ++Pumps;
-        if (OnPump)
-            OnPump();
-    }
-    int Pumps = 0;
-    std::function<void()> OnPump;
-};
 
 class SlicedWait : public ::testing::Test {
 protected:
