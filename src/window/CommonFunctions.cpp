@@ -1,6 +1,7 @@
 #include "CommonFunctions.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 QString ProgramFile()
 {
@@ -18,4 +19,11 @@ QString ExtractFilePath(const QString &path)
     if (slash < 0)
         return {};
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString TextFromBytes(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }

@@ -1,17 +1,15 @@
 #include "IniFile.h"
 
+#include "CommonFunctions.h"
+
 #include <QFile>
-#include <QStringDecoder>
 
 namespace {
 
 // Files from the old program are often in an 8-bit code page, not UTF-8.
 QString Decode(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
+    QString text = TextFromBytes(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text;

@@ -349,7 +349,6 @@ void TfrmMain::CreateFilesMenu()
     connect(lvFiles, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
 
-    btnChangeFolder->disconnect();
     connect(btnChangeFolder, &QToolButton::clicked, this, Guarded([this] { btnChangeFolderClick(); }));
     connect(tvFolders, &QTreeWidget::itemDoubleClicked, this, Guarded([this] { tvFoldersDblClick(); }));
     for (QObject *watched : {static_cast<QObject *>(edCurrentDir), static_cast<QObject *>(tvFolders),
@@ -690,11 +689,12 @@ void TfrmMain::ChangeFolder(const std::string &folder)
 
     tvFolders->clear();
     const bool hooks = UseIDEHooks();
-    const auto addFolder = [this](const std::string &name) {
+    // With the directory attribute every name gets the same folder icon.
+    const QIcon folderIcon = ilSystem.Icon(ilSystem.GetImageIndex("..", false, false, faDirectory));
+    const auto addFolder = [this, &folderIcon](const std::string &name) {
         auto *node = new QTreeWidgetItem(tvFolders, QStringList{RemoteDisplayName(name)});
         node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
-        node->setIcon(0, ilSystem.Icon(ilSystem.GetImageIndex(QString::fromStdString(name), false, false,
-                                                              faDirectory)));
+        node->setIcon(0, folderIcon);
     };
     addFolder("..");
     TRemoteItemModel *files = lvFiles->Items();
