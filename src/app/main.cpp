@@ -2,13 +2,18 @@
 // message loop until the main window closes.
 #include "Application.h"
 #include "MainForm.h"
+#include "SystemControlPack.h"
 
 int main(int argc, char **argv)
 {
     TApplication application(argc, argv);
     application.setApplicationName("Veldra");
     application.setOrganizationName("Tarnwick");
-    TfrmMain frmMain;
-    frmMain.show();
-    return application.exec();
+    int status = 0;
+    {
+        TfrmMain frmMain;
+        frmMain.show();
+        status = application.exec();
+    }
+    return CheckFolderDataFreed(status);
 }

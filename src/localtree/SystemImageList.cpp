@@ -65,6 +65,14 @@ public:
 
     QMimeType TypeOfItem(const QFileInfo &info) { return FMime.mimeTypeForFile(info); }
 
+    int ThemeIndex(const QString &name, const QString &fallback)
+    {
+        return IndexFor("theme:" + name, [&] {
+            QIcon icon = QIcon::fromTheme(name);
+            return icon.isNull() && !fallback.isEmpty() ? QIcon::fromTheme(fallback) : icon;
+        });
+    }
+
 private:
     TSystemIcons()
     {
@@ -125,6 +133,11 @@ void TdfsSystemImageList::LoadImages(bool share)
     if (!share)
         FCopy = TSystemIcons::Instance().Icons();
     FLoaded = true;
+}
+
+int SystemThemeIconIndex(const QString &name, const QString &fallback)
+{
+    return TSystemIcons::Instance().ThemeIndex(name, fallback);
 }
 
 int TdfsSystemImageList::GetImageIndex(const QString &fileName, bool, bool open, unsigned attributes)

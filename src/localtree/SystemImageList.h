@@ -28,6 +28,10 @@ enum : unsigned {
     faOffline = 0x1000,
 };
 
+// The index of a theme icon by its name (or `fallback` when the theme
+// lacks it) in the process-wide list; -1 when neither exists.
+int SystemThemeIconIndex(const QString &name, const QString &fallback = QString());
+
 class TdfsSystemImageList {
 public:
     explicit TdfsSystemImageList(TImageSize size = isLarge);

@@ -1,15 +1,672 @@
 #include "SystemTreeView.h"
 
-TdfsSystemTreeView::TdfsSystemTreeView(QWidget *parent) : QTreeWidget(parent)
+#include "ItemProp.h"
+#include "NameBytes.h"
+#include "ShellNamespace.h"
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+
+namespace {
+
+// The attributes a node keeps of its item.
+constexpr uint32_t AttributeMask = 0xF20B0177;
+
+// Restores what a bulk change suspended, also when it throws.
+class TUpdateGuard {
+public:
+    explicit TUpdateGuard(TdfsCustomSystemTreeView &tree) : FTree(tree) { FTree.BeginUpdate(); }
+    ~TUpdateGuard() { FTree.EndUpdate(); }
+
+private:
+    TdfsCustomSystemTreeView &FTree;
+};
+
+class TBusyCursor {
+public:
+    explicit TBusyCursor(QWidget *widget) : FWidget(widget) { FWidget->setCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { FWidget->unsetCursor(); }
+
+private:
+    QWidget *FWidget;
+};
+
+}  // namespace
+
+TdfsSystemTreeView::TdfsSystemTreeView(QWidget *parent) : TdfsCustomSystemTreeView(parent), FDesktop(SHGetDesktopFolder())
 {
+    setModel(&FModel);
     setHeaderHidden(true);
-    setIndentation(19);
+    setUniformRowHeights(true);
+    setRootIsDecorated(true);
+    setEditTriggers(SelectedClicked | EditKeyPressed);
+    setSelectionMode(SingleSelection);
+    setIconSize({16, 16});
+    // Long names scroll sideways rather than being cut.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    FModel.OnDeletion = [this](TTreeNode *node) { FreeNodeData(node); };
+    FModel.IconOf = [this](TTreeNode *node, bool selected) { return FIcons.IconOf(node, selected); };
+    FModel.CanEdit = [this](TTreeNode *node) { return FEditing.CanRename(node); };
+    FModel.OnEdited = [this](TTreeNode *node, const QString &text) { return FEditing.Rename(node, text); };
+    FModel.DragData = [this](TTreeNode *node) { return DragData(node); };
+    connect(this, &QTreeView::expanded, this, &TdfsSystemTreeView::NodeExpanded);
+}
+
+TdfsSystemTreeView::~TdfsSystemTreeView()
+{
+    FDestroying = true;
+    FWatch.Stop();
+    FModel.Clear();
+    setModel(nullptr);
+}
+
+// ---- properties -----------------------------------------------------------------------
+
+void TdfsSystemTreeView::SetRootFolder(TRootFolder root)
+{
+    FRootFolder = root;
+    Reset();
+}
+
+void TdfsSystemTreeView::SetCustomDir(const QString &path)
+{
+    FCustomDir = path;
+    Reset();
+}
+
+void TdfsSystemTreeView::SetCustomDirCaption(const QString &caption)
+{
+    FCustomDirCaption = caption;
+    if (FRootFolder == rfCustom && !caption.isEmpty() && FModel.TopCount() > 0) {
+        FModel.Top(0)->Text = caption;
+        FModel.Changed(FModel.Top(0));
+    }
+}
+
+void TdfsSystemTreeView::SetShowFiles(bool on)
+{
+    FShowFiles = on;
+    Reset();
+}
+
+void TdfsSystemTreeView::SetCheckboxes(bool on)
+{
+    if (on == FCheckboxes)
+        return;
+    FCheckboxes = on;
+    FModel.SetCheckboxes(on);
+    RecreateWnd();
+}
+
+void TdfsSystemTreeView::SetAutoscroll(bool on)
+{
+    FAutoscroll = on;
+    setMouseTracking(on);
+}
+
+void TdfsSystemTreeView::SetFileMask(const QString &mask)
+{
+    FFileMask = mask;
+    FMask.SetMask(mask);
+    Reset();
+}
+
+void TdfsSystemTreeView::SetDragMode(TDragMode mode)
+{
+    FDragMode = mode;
+    setDragEnabled(mode == dmAutomatic);
+    setAcceptDrops(true);
+    setDragDropMode(mode == dmAutomatic ? DragDrop : DropOnly);
+}
+
+// ---- nodes and their data --------------------------------------------------------------
+
+void TdfsSystemTreeView::FreeNodeData(TTreeNode *node)
+{
+    FWatch.Forget(node);
+    if (node == FDropTarget)
+        FDropTarget = nullptr;
+    // While the window is made anew, nodes keep their data.
+    if (FRecreating)
+        return;
+    delete node->Data;
+    node->Data = nullptr;
+}
+
+void TdfsSystemTreeView::DeleteNode(TTreeNode *node)
+{
+    FModel.Delete(node);
+}
+
+std::string TdfsSystemTreeView::GetNodePathBytes(TTreeNode *node) const
+{
+    const TFolderItemData *data = DataOf(node);
+    if (!data || !data->ShellFolder)
+        return {};
+    return data->ShellFolder->PathOf(data->RelativeId);
+}
+
+QString TdfsSystemTreeView::GetNodePath(TTreeNode *node) const
+{
+    return TextFromBytes(GetNodePathBytes(node));
+}
+
+PCItemIDList TdfsSystemTreeView::GetSelectedId() const
+{
+    const TFolderItemData *data = DataOf(Selected());
+    return data ? data->AbsoluteId : nullptr;
+}
+
+// ---- building -------------------------------------------------------------------------------
+
+void TdfsSystemTreeView::Reset()
+{
+    if (!HandleAllocated() || Loading())
+        return;
+    PItemIDList kept = nullptr;
+    bool keptOpen = false;
+    if (const TFolderItemData *data = DataOf(Selected())) {
+        kept = CopyPidl(data->AbsoluteId);
+        keptOpen = IsExpanded(Selected());
+    }
+    const TPidl keptOwner(kept);
+    const bool immediate = FImmediate;
+    FImmediate = true;
+    struct TRestore {
+        TdfsSystemTreeView *Tree;
+        bool Immediate;
+        ~TRestore() { Tree->FImmediate = Immediate; }
+    } restore{this, immediate};
+    TUpdateGuard update(*this);
+
+    SetSelected(nullptr);
+    FWatch.Stop();
+    FModel.Clear();
+
+    PItemIDList root = nullptr;
+    if (FRootFolder == rfCustom)
+        root = FDesktop->ParseDisplayName(QFile::encodeName(FCustomDir).toStdString());
+    else
+        root = SHGetSpecialFolderLocation(RootFolderCsidl(FRootFolder));
+    TTreeNode *rootNode = nullptr;
+    if (root) {
+        PItemIDList absolute = CopyPidl(root);
+        rootNode = AddNode(FDesktop, absolute, nullptr, root);
+        if (!rootNode) {
+            FreePidl(absolute);
+            FreePidl(root);
+        }
+    }
+    if (rootNode && FExpandRoot)
+        Expand(rootNode);
+    if (FSortType != stNone)
+        CustomSort();
+
+    if (!FPendingSelection.empty()) {
+        const std::string pending = std::move(FPendingSelection);
+        FPendingSelection.clear();
+        SelectPath(pending);
+    } else if (kept && rootNode) {
+        // The kept identifier runs from the desktop; the search runs from
+        // the root, so the root's own part goes.
+        PCItemIDList rest = kept;
+        if (!PidlStartsWith(kept, rootNode->Data->AbsoluteId, &rest))
+            rest = kept;
+        if (TTreeNode *node = FindNodeById(rest)) {
+            SetSelected(node);
+            MakeVisible(node);
+            if (keptOpen)
+                Expand(node);
+        }
+    }
+    NotifyLinkedViews(0);
+}
+
+TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &folder, PItemIDList absoluteId,
+                                       TTreeNode *parent, PItemIDList relativeId)
+{
+    folder->GetAttributesOf(nullptr, SFGAO_VALIDATE);
+    QString name = folder->GetDisplayNameOf(relativeId);
+    if (!parent && FRootFolder == rfCustom && !FCustomDirCaption.isEmpty())
+        name = FCustomDirCaption;
+    const uint32_t attributes = folder->GetAttributesOf(relativeId, AttributeMask);
+    if (FRootFolder == rfFileSystem && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
+        return nullptr;
+    if (!FFileMask.isEmpty() && !(attributes & SFGAO_FOLDER)) {
+        const std::string path = folder->PathOf(relativeId);
+        if (!path.empty() && !FMask.Matches(TextFromBytes(path)))
+            return nullptr;
+    }
+
+    auto *data = new TFolderItemData;
+    data->ShellFolder = folder;
+    data->Attributes = attributes;
+    data->RelativeId = relativeId;
+    data->AbsoluteId = absoluteId;
+    TTreeNode *node = FModel.Add(parent, name);
+    node->Data = data;
+    // Icons are looked up when the node is first painted: a folder of
+    // 100,000 files shows the few dozen that are in view.
+    node->IconsPending = true;
+    if (attributes & SFGAO_SHARE)
+        node->OverlayIndex = 0;
+    if (attributes & SFGAO_LINK)
+        node->OverlayIndex = 1;
+    node->HasChildren = NodeHasChildren(folder, relativeId, attributes);
+    return node;
+}
+
+bool TdfsSystemTreeView::NodeHasChildren(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId,
+                                         uint32_t attributes)
+{
+    if (attributes & SFGAO_HASSUBFOLDER)
+        return true;
+    if (!FShowFiles || !(attributes & SFGAO_FOLDER))
+        return false;
+    const std::shared_ptr<TShellFolder> child = folder->BindToObject(relativeId);
+    if (!child)
+        return false;
+    // One item is enough to tell.
+    const auto items = child->EnumObjects(SHCONTF_NONFOLDERS | (FShowHiddenDirs ? unsigned(SHCONTF_INCLUDEHIDDEN) : 0u));
+    if (!items)
+        return false;
+    PItemIDList first = items->Next();
+    const bool any = first != nullptr;
+    FreePidl(first);
+    return any;
+}
+
+// ---- opening ---------------------------------------------------------------------------
+
+bool TdfsSystemTreeView::PopulateNode(const std::shared_ptr<TShellFolder> &folder, TTreeNode *node)
+{
+    TUpdateGuard update(*this);
+    TBusyCursor busy(viewport());
+    unsigned flags = SHCONTF_FOLDERS;
+    if (FShowHiddenDirs)
+        flags |= SHCONTF_INCLUDEHIDDEN;
+    if (FShowFiles)
+        flags |= SHCONTF_NONFOLDERS;
+    const auto items = folder->EnumObjects(flags);
+    if (!items)
+        return false;
+    bool result = false;
+    FModel.BeginBatch(node);
+    struct TEndBatch {
+        TSystemTreeModel &Model;
+        ~TEndBatch() { Model.EndBatch(); }
+    } endBatch{FModel};
+    while (PItemIDList relative = items->Next()) {
+        result = true;
+        PItemIDList absolute = ConcatPidls(node->Data->AbsoluteId, relative);
+        if (!AddNode(folder, absolute, node, relative)) {
+            FreePidl(absolute);
+            FreePidl(relative);
+        }
+    }
+    // Announced once, in the folder's order.
+    std::vector<PCItemIDList> ids;
+    ids.reserve(FModel.Pending().size());
+    for (const auto &child : FModel.Pending())
+        ids.push_back(child->Data->RelativeId);
+    FModel.EndBatch(folder->SortOrder(ids));
+    return result;
+}
+
+bool TdfsSystemTreeView::CanExpand(TTreeNode *node)
+{
+    bool allow = true;
+    if (OnExpanding)
+        OnExpanding(this, node, allow);
+    if (!allow)
+        return false;
+    TFolderItemData *data = DataOf(node);
+    if (data && !data->Populated) {
+        if (node->Parent() || FRootFolder != rfDesktop) {
+            std::string error;
+            const std::shared_ptr<TShellFolder> folder = data->ShellFolder->BindToObject(data->RelativeId, &error);
+            if (!folder)
+                throw EShellError(error);
+            data->Populated = true;
+            allow = PopulateNode(folder, node);
+        } else {
+            PopulateNode(FDesktop, node);
+            data->Populated = true;
+        }
+    }
+    if (allow) {
+        DoPopulated(node);
+    } else {
+        node->HasChildren = false;
+        FModel.Changed(node);
+        // The view keeps what it knew of the button until it lays out anew.
+        scheduleDelayedItemsLayout();
+    }
+    return allow;
+}
+
+void TdfsSystemTreeView::DoPopulated(TTreeNode *node)
+{
+    if (OnPopulated)
+        OnPopulated(this, node);
+}
+
+bool TdfsSystemTreeView::Expand(TTreeNode *node)
+{
+    if (!node || !CanExpand(node))
+        return false;
+    FOpening = true;
+    expand(FModel.IndexOf(node));
+    FOpening = false;
+    if (OnExpanded)
+        OnExpanded(this, node);
+    return true;
+}
+
+void TdfsSystemTreeView::NodeExpanded(const QModelIndex &index)
+{
+    // The view opened the node itself (a click, a key): ask now.
+    if (FOpening)
+        return;
+    TTreeNode *node = FModel.NodeOf(index);
+    bool allow = false;
+    try {
+        allow = CanExpand(node);
+    } catch (const std::exception &error) {
+        ShellUi::ShowError(GetValidHandle(), QString::fromUtf8(error.what()));
+    }
+    if (!allow) {
+        collapse(index);
+        return;
+    }
+    if (OnExpanded)
+        OnExpanded(this, node);
+}
+
+void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
+{
+    if (!node)
+        return;
+    const bool wasOpen = IsExpanded(node);
+    TUpdateGuard update(*this);
+    FModel.DeleteChildren(node);
+    if (node->Data)
+        node->Data->Populated = false;
+    const bool mayOpen = CanExpand(node);
+    if (wasOpen && mayOpen && !IsExpanded(node)) {
+        FOpening = true;
+        expand(FModel.IndexOf(node));
+        FOpening = false;
+    }
+    NotifyLinkedViews(1);
+}
+
+// ---- order and search -----------------------------------------------------------------
+
+int TdfsSystemTreeView::CompareNodes(TTreeNode *a, TTreeNode *b) const
+{
+    if (a == b)
+        return 0;
+    if (!a)
+        return -1;
+    if (!b)
+        return 1;
+    if (!a->Data || !b->Data)
+        return 0;
+    return int(int8_t(a->Data->ShellFolder->CompareIDs(a->Data->RelativeId, b->Data->RelativeId) & 0xFF));
+}
+
+bool TdfsSystemTreeView::CustomSort(const std::function<int(TTreeNode *, TTreeNode *)> &compare)
+{
+    TUpdateGuard update(*this);
+    const auto byFolder = [this](TTreeNode *a, TTreeNode *b) { return CompareNodes(a, b); };
+    FModel.SortBy(nullptr, compare ? compare : byFolder);
+    std::vector<TTreeNode *> pending;
+    for (int i = 0; i < FModel.TopCount(); ++i)
+        pending.push_back(FModel.Top(i));
+    while (!pending.empty()) {
+        TTreeNode *node = pending.back();
+        pending.pop_back();
+        FModel.SortBy(node, byFolder);
+        for (int i = 0; i < node->Count(); ++i)
+            pending.push_back(node->Item(i));
+    }
+    return true;
+}
+
+TTreeNode *TdfsSystemTreeView::FindNodeById(PCItemIDList id)
+{
+    if (FModel.TopCount() == 0 || !id)
+        return nullptr;
+    TTreeNode *node = FModel.Top(0);
+    if (IsEmptyPidl(id) || node->Count() == 0)
+        return node;
+    for (PCItemIDList rest = id; !IsEmptyPidl(rest);) {
+        const TPidl step(CopyFirstPidl(rest));
+        TTreeNode *match = nullptr;
+        for (int i = 0; i < node->Count() && !match; ++i) {
+            TFolderItemData *data = node->Item(i)->Data;
+            if (data && data->ShellFolder->CompareIDs(data->RelativeId, step.get()) == 0)
+                match = node->Item(i);
+        }
+        if (!match)
+            break;
+        node = match;
+        rest = NextPidl(rest);
+        if (IsEmptyPidl(rest))
+            break;
+        Expand(node);
+        if (node->Count() == 0)
+            break;
+    }
+    return node;
+}
+
+// ---- the selection ----------------------------------------------------------------------
+
+std::string TdfsSystemTreeView::SelectionBytes() const
+{
+    if (!HandleAllocated())
+        return {};
+    return GetNodePathBytes(Selected());
+}
+
+QString TdfsSystemTreeView::Selection() const
+{
+    return TextFromBytes(SelectionBytes());
 }
 
 void TdfsSystemTreeView::SetSelection(const QString &path)
 {
-    FSelection = path;
-    clear();
-    auto *item = new QTreeWidgetItem(this, QStringList{path});
-    setCurrentItem(item);
+    SetSelectionBytes(QFile::encodeName(path).toStdString());
+}
+
+void TdfsSystemTreeView::SetSelectionBytes(const std::string &path)
+{
+    if (path.empty())
+        return;
+    if (Loading() || !HandleAllocated()) {
+        FPendingSelection = path;
+        return;
+    }
+    SelectPath(path);
+}
+
+void TdfsSystemTreeView::SelectPath(const std::string &path)
+{
+    if (FModel.TopCount() == 0)
+        return;
+    TTreeNode *root = FModel.Top(0);
+    if (!IsExpanded(root))
+        Expand(root);
+    TFolderItemData *first = DataOf(root->GetFirstChild());
+    if (!first)
+        return;
+    std::string parsed = path;
+    if (FRootFolder != rfDesktop && FRootFolder != rfDrives && FRootFolder != rfFileSystem) {
+        const std::string label = root->Text.toUtf8().toStdString() + '/';
+        if (QString::fromStdString(parsed).startsWith(QString::fromStdString(label), Qt::CaseInsensitive))
+            parsed = parsed.substr(label.size());
+    }
+    const TPidl id(first->ShellFolder->ParseDisplayName(parsed));
+    if (!id)
+        return;
+    TUpdateGuard update(*this);
+    if (TTreeNode *node = FindNodeById(id.get())) {
+        SetSelected(node);
+        MakeVisible(node);
+    }
+}
+
+void TdfsSystemTreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    TdfsCustomSystemTreeView::currentChanged(current, previous);
+    TTreeNode *node = FModel.NodeOf(current);
+    FModel.SetSelectedNode(node);
+    if (FDestroying)
+        return;
+    SelectionChanged(node);
+}
+
+void TdfsSystemTreeView::SelectionChanged(TTreeNode *node)
+{
+    TBusyCursor busy(viewport());
+    if (OnChange)
+        OnChange(this, node);
+    if (ReadDelay() > 0 && !FImmediate) {
+        CancelReadDelay();
+        StartReadDelay();
+    } else {
+        if (!Loading())
+            FImmediate = false;
+        NotifyLinkedViews(0);
+        // A selection reported at once is watched at once too.
+        if (DataOf(node))
+            FWatch.Start(node);
+    }
+}
+
+void TdfsSystemTreeView::ReadDelayElapsed()
+{
+    NotifyLinkedViews(0);
+    FWatch.Start(Selected());
+}
+
+void TdfsSystemTreeView::SelectLinkedItem(PCItemIDList absoluteId)
+{
+    if (FModel.TopCount() == 0 || !absoluteId)
+        return;
+    PCItemIDList rest = absoluteId;
+    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId, &rest))
+        rest = absoluteId;
+    if (TTreeNode *node = FindNodeById(rest)) {
+        SetSelected(node);
+        MakeVisible(node);
+    }
+}
+
+// ---- the window ----------------------------------------------------------------------------
+
+void TdfsSystemTreeView::CreateWnd()
+{
+    if (!Loading())
+        Reset();
+}
+
+void TdfsSystemTreeView::DestroyWnd()
+{
+    if (FPendingSelection.empty())
+        FPendingSelection = GetNodePathBytes(Selected());
+}
+
+void TdfsSystemTreeView::Loaded()
+{
+    Reset();
+}
+
+// ---- renaming and the item menu ------------------------------------------------------------
+
+bool TdfsSystemTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    TTreeNode *node = FModel.NodeOf(index);
+    if (node && trigger != NoEditTriggers && state() != EditingState) {
+        if (!FEditing.CanRename(node))
+            return false;
+        bool allow = true;
+        if (OnEditing)
+            OnEditing(this, node, allow);
+        if (!allow)
+            return false;
+    }
+    return TdfsCustomSystemTreeView::edit(index, trigger, event);
+}
+
+void TdfsSystemTreeView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (FPopupMenuMethod == pmmContext || FPopupMenuMethod == pmmContextUser) {
+        const bool mouse = event->reason() == QContextMenuEvent::Mouse;
+        if (TTreeNode *node = mouse ? GetNodeAt(event->pos()) : Selected()) {
+            SetSelected(node);
+            const QPoint at =
+                mouse ? event->globalPos() : viewport()->mapToGlobal(visualRect(FModel.IndexOf(node)).center());
+            if (ShowContextMenu(node, at)) {
+                event->accept();
+                return;
+            }
+        }
+    }
+    if ((FPopupMenuMethod == pmmUser || FPopupMenuMethod == pmmContextUser) && PopupMenu)
+        PopupMenu->exec(event->globalPos());
+    event->accept();
+}
+
+bool TdfsSystemTreeView::ShowContextMenu(TTreeNode *node, const QPoint &screenPoint)
+{
+    return FEditing.ShowContextMenu(node, screenPoint);
+}
+
+// ---- dragging and scrolling -------------------------------------------------------------------
+
+QMimeData *TdfsSystemTreeView::DragData(TTreeNode *node)
+{
+    auto *data = new QMimeData;
+    const std::string path = GetNodePathBytes(node);
+    if (!path.empty())
+        data->setUrls({FileUrlFromBytes(path)});
+    return data;
+}
+
+void TdfsSystemTreeView::AutoscrollAt(int x, int y)
+{
+    const int band = qAbs(fontMetrics().height());
+    const int bottom = height() - (verticalScrollBar()->maximum() > 0 ? 16 : 0) - band;
+    const int right = width() - (horizontalScrollBar()->maximum() > 0 ? 16 : 0) - band;
+    if (y < band)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (y > bottom)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (x < band)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (x > right)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+}
+
+void TdfsSystemTreeView::DragMovedAt(const QPoint &at)
+{
+    if (FAutoscroll)
+        AutoscrollAt(at.x(), at.y());
+}
+
+void TdfsSystemTreeView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (FAutoscroll) {
+        const QPoint at = viewport()->mapTo(this, event->position().toPoint());
+        AutoscrollAt(at.x(), at.y());
+    }
+    TdfsCustomSystemTreeView::mouseMoveEvent(event);
 }

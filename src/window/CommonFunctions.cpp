@@ -1,7 +1,6 @@
 #include "CommonFunctions.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 
 QString ProgramFile()
 {
@@ -19,11 +18,4 @@ QString ExtractFilePath(const QString &path)
     if (slash < 0)
         return {};
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString TextFromBytes(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }

@@ -1,7 +1,8 @@
 // Small helpers: the running program's own file, and text from bytes.
 #pragma once
 
-#include <QByteArrayView>
+#include "NameBytes.h"
+
 #include <QString>
 
 // The running executable's full path.
@@ -10,7 +11,3 @@ QString ProgramFile();
 QString ProgramFolder();
 // The folder part of a path ("" when it has none).
 QString ExtractFilePath(const QString &path);
-
-// Bytes as text: UTF-8 when they are valid UTF-8, else Latin-1, so every
-// byte shows as something.
-QString TextFromBytes(QByteArrayView bytes);

@@ -70,6 +70,8 @@ TfrmMain::~TfrmMain()
     } catch (...) {
         TApplication::HandleException();
     }
+    ShellUi::SetHintHandler(nullptr);
+    ShellUi::SetErrorHandler(nullptr);
 }
 
 // ---- building the window ----------------------------------------------------
@@ -223,6 +225,11 @@ void TfrmMain::CreatePages()
 
     pcLocalSystem = new QTabWidget;
     SysTree = new TdfsSystemTreeView;
+    SysTree->setObjectName("SysTree");
+    SysTree->SetShowFiles(true);
+    SysTree->SetDragMode(dmAutomatic);
+    SysTree->SetIndent(19);
+    SysTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { SysTreeChange(); };
     pcLocalSystem->addTab(SysTree, "Local System");
     Splitter3->addWidget(pcLocalSystem);
 
@@ -323,6 +330,11 @@ void TfrmMain::CreateComponents()
         IPWatchStatus(sender, status, text);
     };
     IPWatch.SetActive(true);
+
+    // The local tree's messages are the program's: tests answer them too.
+    ShellUi::SetErrorHandler([](QWidget *owner, const QString &text) { UserDialogs().ShowError(owner, text); });
+    // The hint of a hovered menu item: "verb|help text"; the help shows.
+    ShellUi::SetHintHandler([this](const QString &hint) { sbMain->SetSimpleText(hint.section('|', 1)); });
 }
 
 void TfrmMain::CreateFilesMenu()
@@ -480,6 +492,16 @@ void TfrmMain::ClearLog1Click()
 void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
 {
     AddToLog(QString::fromStdString(AText));
+}
+
+void TfrmMain::SysTreeChange()
+{
+    // The dialogs open where the user is in the local tree.
+    try {
+        OpenDialog1.InitialDir = SysTree->Selection();
+        SaveDialog1.InitialDir = SysTree->Selection();
+    } catch (...) {
+    }
 }
 
 void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)

@@ -121,6 +121,7 @@ public:
     void actAboutExecute();
     void ClearLog1Click();
     void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
+    void SysTreeChange();
     void IPWatchStatus(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText);
 
 protected:

@@ -4,5 +4,5 @@
 
 QString RemoteDisplayName(const std::string &bytes)
 {
-    return TextFromBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return TextFromBytes(bytes);
 }

@@ -31,6 +31,14 @@ int TStatusBar::PanelLeft(int index) const
     return left;
 }
 
+void TStatusBar::SetSimpleText(const QString &text)
+{
+    FSimpleText = text;
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setVisible(text.isEmpty());
+    update();
+}
+
 QSize TStatusBar::sizeHint() const
 {
     return {PanelLeft(PanelCount()), 19};
@@ -39,6 +47,10 @@ QSize TStatusBar::sizeHint() const
 void TStatusBar::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (!FSimpleText.isEmpty()) {
+        painter.drawText(rect().adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, FSimpleText);
+        return;
+    }
     for (int i = 0; i < PanelCount(); ++i) {
         const QRect panel(PanelLeft(i), 0, FWidths[size_t(i)] - 2, height());
         QStyleOptionFrame frame;

@@ -19,6 +19,10 @@ public:
     void SetPanelText(int index, const QString &text);
     // Left edge of a panel, in the bar's coordinates.
     int PanelLeft(int index) const;
+    // A hint shown across the whole bar, over the panels and what lies on
+    // them, until it is set back to "".
+    void SetSimpleText(const QString &text);
+    QString SimpleText() const { return FSimpleText; }
 
     QSize sizeHint() const override;
 
@@ -28,4 +32,5 @@ protected:
 private:
     std::vector<int> FWidths;
     QStringList FTexts;
+    QString FSimpleText;
 };

@@ -27,7 +27,7 @@
 namespace {
 
 const std::string TwoSitesIni =
-    "[FILES]\r\nLastFile=/srv/uploads/report.txt\r\n"
+    "[FILES]\r\nLastFile=/usr/share/report.txt\r\n"
     "[GENERAL]\r\nSites=2\r\n"
     "[SITES]\r\n"
     "Site0.Address=ftp.one.example\r\nSite0.UserName=alice\r\nSite0.Password=secret\r\n"
@@ -43,6 +43,9 @@ TEST_F(MainForm, FirstStartWithNeitherFile)
     EXPECT_EQ(Form->Sites.Count(), 0);
     EXPECT_EQ(Form->cbAddress->count(), 0);
     EXPECT_EQ(Form->cbAddress->currentText(), "");
+    // The local tree selects once it is shown.
+    EXPECT_EQ(Form->SysTree->Selection(), "");
+    Form->show();
     EXPECT_EQ(Form->SysTree->Selection(), ProgramFolder());
     EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
@@ -124,7 +127,8 @@ TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
     EXPECT_EQ(Form->edUserName->text(), "alice");
     EXPECT_EQ(Form->edPassword->text(), "secret");
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
-    EXPECT_EQ(Form->SysTree->Selection(), "/srv/uploads");
+    Form->show();
+    EXPECT_EQ(Form->SysTree->Selection(), "/usr/share");
     Stop();
 
     const auto settings = ReadSettings();
@@ -143,7 +147,7 @@ TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
 TEST_F(MainForm, SettingsStoreWinsOverTheIni)
 {
     WriteIni(TwoSitesIni);
-    WriteSettingsFile("[General]\nViewStyle=3\nLastFile=/home/me/notes.txt\nSites=1\n"
+    WriteSettingsFile("[General]\nViewStyle=3\nLastFile=/usr/lib/notes.txt\nSites=1\n"
                       "Site0.Address=stored.example\nSite0.UserName=carol\nSite0.Password=pw\n"
                       "Site0.DefaultFolder=/in\n");
     Start();
@@ -154,7 +158,8 @@ TEST_F(MainForm, SettingsStoreWinsOverTheIni)
     EXPECT_EQ(Form->edUserName->text(), "carol");
     EXPECT_EQ(Form->edCurrentDir->text(), "/in");
     EXPECT_EQ(Form->lvFiles->ViewStyle(), vsReport);
-    EXPECT_EQ(Form->SysTree->Selection(), "/home/me");
+    Form->show();
+    EXPECT_EQ(Form->SysTree->Selection(), "/usr/lib");
 }
 
 TEST_F(MainForm, ShrunkenSiteListLeavesOldValuesUnread)

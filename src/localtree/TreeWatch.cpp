@@ -1,0 +1,147 @@
+#include "TreeWatch.h"
+
+#include "SystemTreeView.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+enum TPathKind { pkNone, pkFolder, pkFile, pkGone };
+
+TPathKind KindOf(const std::string &path)
+{
+    if (path.empty())
+        return pkNone;
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return pkGone;
+    return S_ISDIR(info.st_mode) ? pkFolder : pkFile;
+}
+
+std::string FolderOf(const std::string &path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == 0 ? "/" : path.substr(0, slash) + '/';
+}
+
+}  // namespace
+
+void TTreeWatch::Stop()
+{
+    if (FWatcher)
+        FWatcher->Terminate();
+    FWatcher.reset();
+    FWatchedNode = nullptr;
+    StopParent();
+}
+
+void TTreeWatch::StopParent()
+{
+    if (FParentWatcher)
+        FParentWatcher->Terminate();
+    FParentWatcher.reset();
+    FParentNode = nullptr;
+}
+
+void TTreeWatch::Forget(TTreeNode *node)
+{
+    if (node && (node == FWatchedNode || node == FParentNode))
+        Stop();
+}
+
+void TTreeWatch::Start(TTreeNode *node)
+{
+    Stop();
+    std::string path = FTree.GetNodePathBytes(node);
+    if (FTree.ShowFiles() && KindOf(path) == pkFile)
+        path = FolderOf(path);
+    if (path.empty())
+        return;
+    FWatchedNode = node;
+    const bool everything = FTree.ShowFiles() || FTree.ListView();
+    const unsigned kinds = everything ? fncFileName | fncDirName | fncAttributes | fncSize | fncLastWrite : fncDirName;
+    FWatcher = TFileChangeThread::Create(path, kinds, false);
+    FWatcher->OnTerminate = [this](TFileChangeThread *) { WatchedFolderChanged(); };
+
+    FParentNode = node->Parent();
+    const std::string parentPath = FTree.GetNodePathBytes(FParentNode);
+    if (FParentNode && !parentPath.empty()) {
+        FParentWatcher = TFileChangeThread::Create(parentPath, fncDirName, false);
+        FParentWatcher->OnTerminate = [this](TFileChangeThread *) { ParentFolderChanged(); };
+    } else {
+        FParentNode = nullptr;
+    }
+}
+
+void TTreeWatch::WatchedFolderChanged()
+{
+    FWatcher.reset();
+    StopParent();
+    TTreeNode *node = FWatchedNode;
+    if (!node)
+        return;
+    const std::string path = FTree.GetNodePathBytes(node);
+    FTree.BeginUpdate();
+    struct TEnd {
+        TdfsSystemTreeView &Tree;
+        ~TEnd() { Tree.EndUpdate(); }
+    } end{FTree};
+    switch (KindOf(path)) {
+    case pkFolder: {
+        const bool wasOpen = FTree.IsExpanded(node);
+        FWatchedNode = nullptr;
+        FTree.RefreshNode(node);
+        if (wasOpen) {
+            FTree.Expand(node);
+            FTree.MakeVisible(node);
+        }
+        Start(node);
+        break;
+    }
+    case pkFile: {
+        // A file is watched through its folder: that folder changed. It is
+        // read anew and the file stays selected while it is there.
+        TTreeNode *folder = node->Parent();
+        if (!folder) {
+            Start(node);
+            break;
+        }
+        FWatchedNode = nullptr;
+        const bool wasOpen = FTree.IsExpanded(folder);
+        FTree.RefreshNode(folder);
+        if (wasOpen)
+            FTree.Expand(folder);
+        FTree.SetSelectionBytes(path);
+        Start(FTree.Selected());
+        break;
+    }
+    case pkGone: {
+        TTreeNode *parent = node->Parent();
+        FWatchedNode = nullptr;
+        if (!parent)
+            break;
+        const bool wasOpen = FTree.IsExpanded(parent);
+        FTree.RefreshNode(parent);
+        if (wasOpen) {
+            FTree.Expand(parent);
+            FTree.MakeVisible(parent);
+        }
+        FTree.SetSelected(parent);
+        break;
+    }
+    case pkNone:
+        break;
+    }
+}
+
+void TTreeWatch::ParentFolderChanged()
+{
+    FParentWatcher.reset();
+    TTreeNode *parent = FParentNode;
+    FParentNode = nullptr;
+    if (!FWatchedNode || KindOf(FTree.GetNodePathBytes(FWatchedNode)) == pkFolder)
+        return;
+    if (parent)
+        FTree.SetSelected(parent);
+    FTree.Reset();
+}
