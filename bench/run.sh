@@ -3,7 +3,9 @@
 # curl's against the same server and mode:
 #   - download and upload of a 1 GiB file in active mode: MB/s, CPU seconds;
 #   - ChangeFolder on a folder of 100,000 files: seconds and peak memory,
-#     next to curl's time to fetch the same listing.
+#     next to curl's time to fetch the same listing;
+#   - the local tree opening that folder with files shown: seconds and peak
+#     memory, next to the time `find DIR -maxdepth 1` takes on it.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,3 +52,9 @@ echo "== ChangeFolder on $files files"
 t=$( { time curl -s -P 127.0.0.1 "$url/many/" -o "$work/local/listing.txt"; } 2>&1 )
 read -r real user sys <<< "$t"
 echo "curl   fetch of the listing ($(wc -l < "$work/local/listing.txt") lines): ${real} s"
+
+echo "== Local tree opening a folder of $files files"
+./build/bench/bench_localtree "$work/root/many"
+t=$( { time find "$work/root/many" -maxdepth 1 > /dev/null; } 2>&1 )
+read -r real user sys <<< "$t"
+echo "find   -maxdepth 1 on the same folder: ${real} s"
