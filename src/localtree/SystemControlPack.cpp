@@ -7,6 +7,7 @@
 #include <QDragMoveEvent>
 #include <QEvent>
 #include <QMessageBox>
+#include <QScrollBar>
 
 #include <atomic>
 #include <cstdio>
@@ -112,10 +113,10 @@ TdfsCustomSystemTreeView *DeviceHookOwner = nullptr;
 TdfsCustomSystemTreeView::TdfsCustomSystemTreeView(QWidget *parent) : QTreeView(parent)
 {
     FDelayTimer.setSingleShot(true);
-    connect(&FDelayTimer, &QTimer::timeout, this, [this] { ReadDelayElapsed(); });
+    connect(&FDelayTimer, &QTimer::timeout, this, [this] { Guarded([this] { ReadDelayElapsed(); }); });
     if (!DeviceHookOwner) {
         DeviceHookOwner = this;
-        FDeviceWatch = std::make_unique<TDeviceWatch>([this] { DeviceChanged(); });
+        FDeviceWatch = std::make_unique<TDeviceWatch>([this] { Guarded([this] { DeviceChanged(); }); });
     }
 }
 
@@ -221,6 +222,15 @@ void TdfsCustomSystemTreeView::RecreateWnd()
     CreateWnd();
 }
 
+void TdfsCustomSystemTreeView::Guarded(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const std::exception &error) {
+        ShellUi::ShowError(GetValidHandle(), QString::fromUtf8(error.what()));
+    }
+}
+
 void TdfsCustomSystemTreeView::DeviceChanged()
 {
     Reset();
@@ -264,7 +274,7 @@ bool TdfsCustomSystemTreeView::event(QEvent *event)
 {
     if (event->type() == QEvent::Show && !FHandleAllocated) {
         FHandleAllocated = true;
-        CreateWnd();
+        Guarded([this] { CreateWnd(); });
     }
     return QTreeView::event(event);
 }
@@ -312,4 +322,19 @@ void TdfsCustomSystemTreeView::dropEvent(QDropEvent *event)
         OnDragDrop(this, event->source(), at.x(), at.y(), event->mimeData());
     FDropTarget = nullptr;
     event->acceptProposedAction();
+}
+
+void TdfsCustomSystemTreeView::ScrollNearEdges(const QPoint &at)
+{
+    const int band = qAbs(fontMetrics().height());
+    const int bottom = height() - (verticalScrollBar()->maximum() > 0 ? 16 : 0) - band;
+    const int right = width() - (horizontalScrollBar()->maximum() > 0 ? 16 : 0) - band;
+    if (at.y() < band)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (at.y() > bottom)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (at.x() < band)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (at.x() > right)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }

@@ -134,6 +134,10 @@ public:
     // A linked view moved to another folder.
     virtual void LinkedViewChanged(QObject *view, PCItemIDList absoluteId);
 
+    // Runs an action that Qt's event handling reached: an error it raises is
+    // shown to the user and goes no further.
+    void Guarded(const std::function<void()> &action);
+
     // Drops the window and makes it anew, as a style change needs.
     void RecreateWnd();
     // The owner of the dialogs the namespace may raise.
@@ -163,6 +167,9 @@ protected:
     void dropEvent(QDropEvent *event) override;
     // A drag moves over the control: the derived tree may scroll.
     virtual void DragMovedAt(const QPoint &) {}
+    // Scrolls one line or column when `at` (control coordinates) lies in
+    // the band of one font height along an edge.
+    void ScrollNearEdges(const QPoint &at);
 
     TSystemTreeModel FModel;
     TdfsSystemImageList FImages{isSmall};

@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QScrollBar>
 
 namespace {
 
@@ -67,18 +66,6 @@ TdfsSystemTreeView::~TdfsSystemTreeView()
 
 // ---- properties -----------------------------------------------------------------------
 
-void TdfsSystemTreeView::SetRootFolder(TRootFolder root)
-{
-    FRootFolder = root;
-    Reset();
-}
-
-void TdfsSystemTreeView::SetCustomDir(const QString &path)
-{
-    FCustomDir = path;
-    Reset();
-}
-
 void TdfsSystemTreeView::SetCustomDirCaption(const QString &caption)
 {
     FCustomDirCaption = caption;
@@ -88,12 +75,6 @@ void TdfsSystemTreeView::SetCustomDirCaption(const QString &caption)
     }
 }
 
-void TdfsSystemTreeView::SetShowFiles(bool on)
-{
-    FShowFiles = on;
-    Reset();
-}
-
 void TdfsSystemTreeView::SetCheckboxes(bool on)
 {
     if (on == FCheckboxes)
@@ -101,12 +82,6 @@ void TdfsSystemTreeView::SetCheckboxes(bool on)
     FCheckboxes = on;
     FModel.SetCheckboxes(on);
     RecreateWnd();
-}
-
-void TdfsSystemTreeView::SetAutoscroll(bool on)
-{
-    FAutoscroll = on;
-    setMouseTracking(on);
 }
 
 void TdfsSystemTreeView::SetFileMask(const QString &mask)
@@ -375,11 +350,7 @@ void TdfsSystemTreeView::NodeExpanded(const QModelIndex &index)
         return;
     TTreeNode *node = FModel.NodeOf(index);
     bool allow = false;
-    try {
-        allow = CanExpand(node);
-    } catch (const std::exception &error) {
-        ShellUi::ShowError(GetValidHandle(), QString::fromUtf8(error.what()));
-    }
+    Guarded([&] { allow = CanExpand(node); });
     if (!allow) {
         collapse(index);
         return;
@@ -392,6 +363,10 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
 {
     if (!node)
         return;
+    if (!node->Data) {
+        ShellUi::ShowError(GetValidHandle(), QStringLiteral("Could not get folder data."));
+        return;
+    }
     const bool wasOpen = IsExpanded(node);
     TUpdateGuard update(*this);
     FModel.DeleteChildren(node);
@@ -614,7 +589,9 @@ void TdfsSystemTreeView::contextMenuEvent(QContextMenuEvent *event)
             SetSelected(node);
             const QPoint at =
                 mouse ? event->globalPos() : viewport()->mapToGlobal(visualRect(FModel.IndexOf(node)).center());
-            if (ShowContextMenu(node, at)) {
+            bool handled = false;
+            Guarded([&] { handled = ShowContextMenu(node, at); });
+            if (handled) {
                 event->accept();
                 return;
             }
@@ -643,23 +620,26 @@ QMimeData *TdfsSystemTreeView::DragData(TTreeNode *node)
 
 void TdfsSystemTreeView::AutoscrollAt(int x, int y)
 {
-    const int band = qAbs(fontMetrics().height());
-    const int bottom = height() - (verticalScrollBar()->maximum() > 0 ? 16 : 0) - band;
-    const int right = width() - (horizontalScrollBar()->maximum() > 0 ? 16 : 0) - band;
-    if (y < band)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (y > bottom)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    if (x < band)
-        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (x > right)
-        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ScrollNearEdges(QPoint(x, y));
 }
 
 void TdfsSystemTreeView::DragMovedAt(const QPoint &at)
 {
     if (FAutoscroll)
         AutoscrollAt(at.x(), at.y());
+}
+
+void TdfsSystemTreeView::keyPressEvent(QKeyEvent *event)
+{
+    // "*" would open every folder below, reading the disk to its end: it
+    // opens the one node.
+    if (event->key() == Qt::Key_Asterisk) {
+        if (TTreeNode *node = Selected())
+            Guarded([this, node] { Expand(node); });
+        event->accept();
+        return;
+    }
+    TdfsCustomSystemTreeView::keyPressEvent(event);
 }
 
 void TdfsSystemTreeView::mouseMoveEvent(QMouseEvent *event)

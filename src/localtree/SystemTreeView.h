@@ -41,13 +41,25 @@ public:
     QString Directory() const { return Selection(); }
     void SetDirectory(const QString &path) { SetSelection(path); }
     TRootFolder RootFolder() const { return FRootFolder; }
-    void SetRootFolder(TRootFolder root);
+    void SetRootFolder(TRootFolder root)
+    {
+        FRootFolder = root;
+        Reset();
+    }
     QString CustomDir() const { return FCustomDir; }
-    void SetCustomDir(const QString &path);
+    void SetCustomDir(const QString &path)
+    {
+        FCustomDir = path;
+        Reset();
+    }
     QString CustomDirCaption() const { return FCustomDirCaption; }
     void SetCustomDirCaption(const QString &caption);
     bool ShowFiles() const { return FShowFiles; }
-    void SetShowFiles(bool on);
+    void SetShowFiles(bool on)
+    {
+        FShowFiles = on;
+        Reset();
+    }
     bool ShowHiddenDirs() const { return FShowHiddenDirs; }
     void SetShowHiddenDirs(bool on) { FShowHiddenDirs = on; }
     bool ExpandRoot() const { return FExpandRoot; }
@@ -55,7 +67,11 @@ public:
     bool Checkboxes() const { return FCheckboxes; }
     void SetCheckboxes(bool on);
     bool Autoscroll() const { return FAutoscroll; }
-    void SetAutoscroll(bool on);
+    void SetAutoscroll(bool on)
+    {
+        FAutoscroll = on;
+        setMouseTracking(on);
+    }
     QString FileMask() const { return FFileMask; }
     void SetFileMask(const QString &mask);
     // The ordinary tree-control properties the owner sets.
@@ -112,6 +128,7 @@ protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void DragMovedAt(const QPoint &at) override;
 
 private:

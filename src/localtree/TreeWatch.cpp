@@ -61,13 +61,15 @@ void TTreeWatch::Start(TTreeNode *node)
     const bool everything = FTree.ShowFiles() || FTree.ListView();
     const unsigned kinds = everything ? fncFileName | fncDirName | fncAttributes | fncSize | fncLastWrite : fncDirName;
     FWatcher = TFileChangeThread::Create(path, kinds, false);
-    FWatcher->OnTerminate = [this](TFileChangeThread *) { WatchedFolderChanged(); };
+    FWatcher->OnTerminate = [this](TFileChangeThread *) { FTree.Guarded([this] { WatchedFolderChanged(); }); };
 
     FParentNode = node->Parent();
     const std::string parentPath = FTree.GetNodePathBytes(FParentNode);
     if (FParentNode && !parentPath.empty()) {
         FParentWatcher = TFileChangeThread::Create(parentPath, fncDirName, false);
-        FParentWatcher->OnTerminate = [this](TFileChangeThread *) { ParentFolderChanged(); };
+        FParentWatcher->OnTerminate = [this](TFileChangeThread *) {
+            FTree.Guarded([this] { ParentFolderChanged(); });
+        };
     } else {
         FParentNode = nullptr;
     }
