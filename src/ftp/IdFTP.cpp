@@ -4,23 +4,44 @@
 #include "IdSimpleServer.h"
 #include "IdStream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
-#include <filesystem>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <utility>
 
 TIdFTP::TIdFTP()
 {
     Port = 21;
 }
 
+TIdFTP::TCommandScope::TCommandScope(TIdFTP &ftp) : FFtp(ftp)
+{
+    // Its lines would interleave with the running command's on the control
+    // connection, and each would read the other's reply.
+    if (FFtp.FBusy)
+        throw EIdFTPBusy("Busy: another command is in progress.");
+    FFtp.FBusy = true;
+}
+
 void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
     if (type == FTransferType || DataConnection)
         return;
-    FTransferType = type;
-    if (Connected())
+    if (Connected()) {
+        const TCommandScope scope(*this);
+        FTransferType = type;
         SendTypeCommand();
+        return;
+    }
+    FTransferType = type;
 }
 
 void TIdFTP::SendTypeCommand()
@@ -30,6 +51,7 @@ void TIdFTP::SendTypeCommand()
 
 void TIdFTP::Connect(bool login)
 {
+    const TCommandScope scope(*this);
     try {
         TIdTCPClient::Connect();
         ReadReply({220});
@@ -208,20 +230,94 @@ void TIdFTP::SendData(const std::string &command, TStream *source)
     });
 }
 
-void TIdFTP::Get(const std::string &remoteName, TStream *destination)
+void TIdFTP::GetStream(const std::string &remoteName, TStream *destination)
 {
     ReceiveData("retr " + remoteName, destination);
 }
 
+void TIdFTP::Get(const std::string &remoteName, TStream *destination)
+{
+    const TCommandScope scope(*this);
+    GetStream(remoteName, destination);
+}
+
+namespace {
+
+// A file beside the target that takes its place when committed, and is
+// removed when it is not.
+class TPartFile {
+public:
+    explicit TPartFile(const std::string &target) : FTarget(target)
+    {
+        const auto slash = target.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+        FPath = folder + "." + name + ".part-XXXXXX";
+        FHandle = ::mkostemp(FPath.data(), O_CLOEXEC);
+        if (FHandle < 0)
+            throw EFileStreamError("Cannot create file " + target);
+        // The file the user gets has the permissions a new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(FHandle, 0666 & ~mask);
+    }
+    ~TPartFile()
+    {
+        if (!FPath.empty())
+            ::unlink(FPath.c_str());
+    }
+    TPartFile(const TPartFile &) = delete;
+    TPartFile &operator=(const TPartFile &) = delete;
+
+    // The stream takes the descriptor.
+    int TakeHandle() { return std::exchange(FHandle, -1); }
+    const std::string &Path() const { return FPath; }
+
+    void Commit(bool replace)
+    {
+        const int result = ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), replace ? 0 : RENAME_NOREPLACE);
+        if (result != 0) {
+            if (errno == EEXIST)
+                throw EIdFTPFileAlreadyExists("Destination file already exists.");
+            throw EFileStreamError("Cannot create file " + FTarget);
+        }
+        FPath.clear();
+    }
+
+private:
+    std::string FTarget;
+    std::string FPath;
+    int FHandle = -1;
+};
+
+bool IsExistingFile(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
 void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bool overwrite)
 {
-    if (!overwrite && std::filesystem::exists(localName))
+    const TCommandScope scope(*this);
+    if (!overwrite && IsExistingFile(localName))
         throw EIdFTPFileAlreadyExists("Destination file already exists.");
-    TFileStream file(localName, TFileStream::fmCreate);
-    Get(remoteName, &file);
+    TPartFile part(localName);
+    {
+        TFileStream file(part.TakeHandle(), part.Path());
+        GetStream(remoteName, &file);
+    }
+    part.Commit(overwrite);
 }
 
 void TIdFTP::Put(TStream *source, const std::string &remoteName, bool append)
+{
+    const TCommandScope scope(*this);
+    PutStream(source, remoteName, append);
+}
+
+void TIdFTP::PutStream(TStream *source, const std::string &remoteName, bool append)
 {
     if (remoteName.empty())
         SendData("STOU " + remoteName, source);
@@ -233,12 +329,14 @@ void TIdFTP::Put(TStream *source, const std::string &remoteName, bool append)
 
 void TIdFTP::Put(const std::string &localName, const std::string &remoteName, bool append)
 {
+    const TCommandScope scope(*this);
     TFileStream file(localName, TFileStream::fmOpenRead);
-    Put(&file, remoteName, append);
+    PutStream(&file, remoteName, append);
 }
 
 void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
 {
+    const TCommandScope scope(*this);
     TMemoryStream text;
     ReceiveData(Trim((details ? "list " : "nlst ") + specifier), &text);
 
@@ -274,11 +372,13 @@ void TIdFTP::CloseDataConnection()
 
 void TIdFTP::EnterFolder(const std::string &folder)
 {
+    const TCommandScope scope(*this);
     SendCommand("CWD " + folder, 250);
 }
 
 void TIdFTP::EnterParentFolder()
 {
+    const TCommandScope scope(*this);
     SendCommand("CDUP", 250);
 }
 
@@ -292,32 +392,37 @@ std::string ExtractQuotedPath(const std::string &line)
 
 std::string TIdFTP::QueryCurrentFolder()
 {
+    const TCommandScope scope(*this);
     SendCommand("PWD", 257);
     return ExtractQuotedPath(LastReplyLine());
 }
 
 void TIdFTP::CreateFolder(const std::string &folder)
 {
+    const TCommandScope scope(*this);
     SendCommand("MKD " + folder, 257);
 }
 
 void TIdFTP::RemoveFolder(const std::string &folder)
 {
+    const TCommandScope scope(*this);
     SendCommand("RMD " + folder, 250);
 }
 
 void TIdFTP::Delete(const std::string &name)
 {
+    const TCommandScope scope(*this);
     SendCommand("DELE " + name, 250);
 }
 
 void TIdFTP::Rename(const std::string &oldName, const std::string &newName)
 {
+    const TCommandScope scope(*this);
     SendCommand("RNFR " + oldName, 350);
     SendCommand("RNTO " + newName, 250);
 }
 
-int StrToIntDef(const std::string &text, int defaultValue)
+int64_t StrToInt64Def(const std::string &text, int64_t defaultValue)
 {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -326,30 +431,32 @@ int StrToIntDef(const std::string &text, int defaultValue)
     if (i < text.size() && (text[i] == '-' || text[i] == '+'))
         negative = text[i++] == '-';
     int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
         ++i;
     } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
-    if (i >= text.size())
+    // Digits only from here: a second sign ("--5", "0x-1F") is no number.
+    const auto isDigit = [base](char ch) {
+        return std::isdigit(static_cast<unsigned char>(ch)) || (base == 16 && std::isxdigit(static_cast<unsigned char>(ch)));
+    };
+    if (i >= text.size() || !std::all_of(text.begin() + std::ptrdiff_t(i), text.end(), isDigit))
         return defaultValue;
-    long long value = 0;
-    const auto [stop, error] = std::from_chars(text.data() + i, text.data() + text.size(), value, base);
+    uint64_t magnitude = 0;
+    const auto [stop, error] = std::from_chars(text.data() + i, text.data() + text.size(), magnitude, base);
     if (error != std::errc() || stop != text.data() + text.size())
         return defaultValue;
-    value = negative ? -value : value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    const uint64_t limit = uint64_t(std::numeric_limits<int64_t>::max()) + (negative ? 1 : 0);
+    if (magnitude > limit)
         return defaultValue;
-    return int(value);
+    return negative ? int64_t(0 - magnitude) : int64_t(magnitude);
 }
 
-int TIdFTP::Size(const std::string &name)
+int64_t TIdFTP::Size(const std::string &name)
 {
+    const TCommandScope scope(*this);
     if (SendCommand("SIZE " + name, TReplyCodes{}) != 213)
         return -1;
     std::string reply;
@@ -357,5 +464,5 @@ int TIdFTP::Size(const std::string &name)
         reply += (i ? "\r\n" : "") + ReplyLines[i];
     reply = Trim(reply);
     const auto blank = reply.find(' ');
-    return StrToIntDef(blank == std::string::npos ? std::string() : reply.substr(blank + 1), -1);
+    return StrToInt64Def(blank == std::string::npos ? std::string() : reply.substr(blank + 1), -1);
 }

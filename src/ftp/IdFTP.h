@@ -6,6 +6,7 @@
 
 #include "IdTCPClient.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,13 +19,19 @@ enum TIdFTPTransferType { ftBinary = 0, ftASCII = 1 };
 // The path between the first pair of double quotes of a 257 line; empty
 // when there is no closing quote.
 std::string ExtractQuotedPath(const std::string &line);
-// A 32-bit number as the size reply gives it (blanks, sign, decimal, or
-// hexadecimal after "$", "x" or "0x"), or the default.
-int StrToIntDef(const std::string &text, int defaultValue);
+// A 64-bit number as the size reply gives it (leading blanks, one sign,
+// decimal digits, or hexadecimal digits after "$", "x" or "0x"), or the
+// default for any other text.
+int64_t StrToInt64Def(const std::string &text, int64_t defaultValue);
 
 class TIdFTP : public TIdTCPClient {
 public:
     TIdFTP();
+
+    // One command at a time: while an operation runs (a window handler may
+    // run in the middle of it), another one raises EIdFTPBusy. Disconnect
+    // and AbortTransfer stay allowed, to end the running one.
+    bool Busy() const { return FBusy; }
 
     std::string User;
     std::string Password;
@@ -51,6 +58,9 @@ public:
     // ---- transfers ----
     void Get(const std::string &remoteName, TStream *destination);
     // Raises EIdFTPFileAlreadyExists for an existing file unless `overwrite`.
+    // The data go to a temporary file beside the target, which takes the
+    // target's place only when the server's final reply says the transfer
+    // succeeded; on any failure the target is as it was.
     void Get(const std::string &remoteName, const std::string &localName, bool overwrite);
     // An empty remote name uploads with "STOU ".
     void Put(TStream *source, const std::string &remoteName, bool append);
@@ -68,8 +78,8 @@ public:
     void RemoveFolder(const std::string &folder);
     void Delete(const std::string &name);
     void Rename(const std::string &oldName, const std::string &newName);
-    // The size the server reports, or -1 (any refusal, or no 32-bit number).
-    int Size(const std::string &name);
+    // The size the server reports, or -1 (any refusal, or no number).
+    int64_t Size(const std::string &name);
 
     // The data connection of the transfer in progress, or none.
     TIdTCPConnection *DataConnection = nullptr;
@@ -92,10 +102,23 @@ protected:
     void CopyWorkHandlers(TIdTCPConnection *connection);
 
 private:
+    // Marks an operation running for its lifetime; raises when one is.
+    class TCommandScope {
+    public:
+        explicit TCommandScope(TIdFTP &ftp);
+        ~TCommandScope() { FFtp.FBusy = false; }
+
+    private:
+        TIdFTP &FFtp;
+    };
+
+    void GetStream(const std::string &remoteName, TStream *destination);
+    void PutStream(TStream *source, const std::string &remoteName, bool append);
     // Opens the data connection around `move`, for either direction.
     void Transfer(const std::string &command, bool sending, const std::function<void(TIdTCPConnection &)> &move);
     void ReadFinalReply();
 
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;
+    bool FBusy = false;
 };

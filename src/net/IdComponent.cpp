@@ -77,7 +77,7 @@ void TIdComponent::ReportStatus(TIdStatus status, const std::string &argument)
         OnStatus(this, status, StatusText(status, argument));
 }
 
-void TIdComponent::StartWork(TWorkMode mode, int countMax)
+void TIdComponent::StartWork(TWorkMode mode, int64_t countMax)
 {
     TWorkInfo &info = FWorkInfos[mode];
     if (++info.WorkLevel == 1) {
@@ -88,14 +88,12 @@ void TIdComponent::StartWork(TWorkMode mode, int countMax)
     }
 }
 
-void TIdComponent::AddWork(TWorkMode mode, int count)
+void TIdComponent::AddWork(TWorkMode mode, int64_t count)
 {
     TWorkInfo &info = FWorkInfos[mode];
     if (info.WorkLevel < 1)
         return;
-    // The running total is 32-bit; wrap as the counters always have rather
-    // than overflow undefinedly on transfers past 2 GiB.
-    info.WorkDone = int(uint32_t(info.WorkDone) + uint32_t(count));
+    info.WorkDone += count;
     if (OnWork)
         OnWork(this, mode, info.WorkDone);
 }

@@ -6,6 +6,7 @@
 
 #include "IdGlobal.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,8 +38,9 @@ private:
 
 class TIdComponent;
 using TIdStatusEvent = std::function<void(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText)>;
-using TWorkBeginEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int AWorkCountMax)>;
-using TWorkEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int AWorkCount)>;
+// Work counts are 64-bit: transfers of several gigabytes count on.
+using TWorkBeginEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int64_t AWorkCountMax)>;
+using TWorkEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode, int64_t AWorkCount)>;
 using TWorkEndEvent = std::function<void(TIdComponent *Sender, TWorkMode AWorkMode)>;
 
 class TIdComponent : public TIdBaseComponent {
@@ -51,13 +53,13 @@ public:
     TWorkEvent OnWork;
     TWorkEndEvent OnWorkEnd;
 
-    void StartWork(TWorkMode mode, int countMax);
-    void AddWork(TWorkMode mode, int count);
+    void StartWork(TWorkMode mode, int64_t countMax);
+    void AddWork(TWorkMode mode, int64_t count);
     void FinishWork(TWorkMode mode);
 
     struct TWorkInfo {
-        int WorkDone = 0;
-        int WorkMax = 0;
+        int64_t WorkDone = 0;
+        int64_t WorkMax = 0;
         int WorkLevel = 0;
     };
     const TWorkInfo &WorkInfo(TWorkMode mode) const { return FWorkInfos[mode]; }

@@ -20,6 +20,8 @@ ID_EXCEPTION(EIdAlreadyConnected, EIdException);
 ID_EXCEPTION(EIdInvalidServiceName, EIdException);
 ID_EXCEPTION(EIdInvalidSocket, EIdException);
 ID_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
+// A command asked for while another is still running on the connection.
+ID_EXCEPTION(EIdFTPBusy, EIdException);
 ID_EXCEPTION(EIdMoreThanOneTIdAntiFreeze, EIdException);
 ID_EXCEPTION(EIdStackCanNotLoadWinsock, EIdException);
 ID_EXCEPTION(EIdCanNotChangeTarget, EIdException);

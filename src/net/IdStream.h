@@ -49,6 +49,8 @@ class TFileStream : public TStream {
 public:
     enum TMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
     TFileStream(const std::string &fileName, TMode mode);
+    // Takes an open descriptor; closes it with the stream.
+    TFileStream(int handle, const std::string &fileName) : FFileName(fileName), FHandle(handle) {}
     ~TFileStream() override;
     TFileStream(const TFileStream &) = delete;
     TFileStream &operator=(const TFileStream &) = delete;

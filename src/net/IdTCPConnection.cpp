@@ -332,7 +332,7 @@ void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool wit
     const int64_t size = stream->Size() - stream->Position();
     if (withCount)
         WriteInt32(int32_t(size), true);
-    StartWork(wdSend, int(size));
+    StartWork(wdSend, size);
     struct Finish {
         TIdTCPConnection *Connection;
         ~Finish() { Connection->FinishWork(wdSend); }

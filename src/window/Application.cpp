@@ -3,6 +3,8 @@
 #include "IdMainThreadQueue.h"
 #include "UserDialogs.h"
 
+#include <cstdio>
+
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     // Worker threads queue their main-thread calls; run them on this thread.
@@ -37,9 +39,22 @@ QString TApplication::ExceptionText(std::exception_ptr error)
     }
 }
 
+namespace {
+bool Quiet = false;
+}
+
+void TApplication::SetQuiet(bool quiet)
+{
+    Quiet = quiet;
+}
+
 void TApplication::HandleException()
 {
     const QString text = ExceptionText(std::current_exception());
+    if (Quiet) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
     try {
         UserDialogs().ShowError(QApplication::activeWindow(), text);
     } catch (...) {

@@ -17,6 +17,9 @@ public:
 
     // Reports the exception in flight; call it from a catch block.
     static void HandleException();
+    // While quiet, errors go to standard error only: the window is closing
+    // and no one is there to read a message box.
+    static void SetQuiet(bool quiet);
     static QString ExceptionText(std::exception_ptr error);
 };
 

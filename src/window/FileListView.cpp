@@ -1,5 +1,7 @@
 #include "FileListView.h"
 
+#include <QDropEvent>
+
 #include <algorithm>
 
 TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
@@ -12,6 +14,7 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     setLayoutMode(QListView::Batched);
     setBatchSize(2000);
     setDragEnabled(true);
+    setAcceptDrops(true);
     SetViewStyle(vsSmallIcon);
 }
 
@@ -69,4 +72,24 @@ std::vector<int> TFileListView::SelectedRows() const
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void TFileListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void TFileListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->source() != this && OnDragOver && OnDragOver(event->source(), event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TFileListView::dropEvent(QDropEvent *event)
+{
+    if (event->source() != this && OnDragDrop)
+        OnDragDrop(event->source(), event->mimeData());
+    event->acceptProposedAction();
 }

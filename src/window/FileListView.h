@@ -7,6 +7,8 @@
 
 #include <QListView>
 
+#include <functional>
+
 enum TViewStyle { vsIcon = 0, vsSmallIcon = 1, vsList = 2, vsReport = 3 };
 
 class TFileListView : public QListView {
@@ -22,6 +24,16 @@ public:
     QString Caption(int row) const { return FItems->Item(row).Caption; }
     // The selected rows, in list order.
     std::vector<int> SelectedRows() const;
+
+    // Drops: the owner decides what it takes. `source` is the widget the
+    // drag came from in this program, nullptr for another program.
+    std::function<bool(QObject *source, const QMimeData *data)> OnDragOver;
+    std::function<void(QObject *source, const QMimeData *data)> OnDragDrop;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 signals:
     void ViewStyleSet(TViewStyle style);

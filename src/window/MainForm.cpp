@@ -31,7 +31,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QCloseEvent>
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 {
@@ -103,6 +105,11 @@ void TfrmMain::CreateActions()
     connect(actAbout, &QAction::triggered, this, &TfrmMain::actAboutExecute);
     connect(actConnect, &QAction::triggered, this, Guarded([this] { actConnectExecute(); }));
     connect(actUpAFolder, &QAction::triggered, this, Guarded([this] { actUpAFolderExecute(); }));
+    connect(actDownload, &QAction::triggered, this, Guarded([this] { actDownloadExecute(); }));
+    connect(actUpload, &QAction::triggered, this, Guarded([this] { actUploadExecute(); }));
+    connect(actNewFolder, &QAction::triggered, this, Guarded([this] { actNewFolderExecute(); }));
+    connect(actDelete, &QAction::triggered, this, Guarded([this] { actDeleteExecute(); }));
+    connect(actRename, &QAction::triggered, this, Guarded([this] { actRenameExecute(); }));
 }
 
 static QToolBar *NewToolBar(QMainWindow *window, const QString &name)
@@ -191,8 +198,8 @@ void TfrmMain::CreateConnectionBar()
         cbAddressChange();
     });
     connect(cbAddress, &QComboBox::activated, this, [this] { cbAddressChange(); });
-    for (QWidget *input : {static_cast<QWidget *>(cbAddress->lineEdit()), static_cast<QWidget *>(edUserName),
-                           static_cast<QWidget *>(edPassword)})
+    for (QWidget *input : {static_cast<QWidget *>(cbAddress), static_cast<QWidget *>(cbAddress->lineEdit()),
+                           static_cast<QWidget *>(edUserName), static_cast<QWidget *>(edPassword)})
         input->installEventFilter(this);
 }
 
@@ -230,6 +237,12 @@ void TfrmMain::CreatePages()
     SysTree->SetDragMode(dmAutomatic);
     SysTree->SetIndent(19);
     SysTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { SysTreeChange(); };
+    SysTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
+        accept = SysTreeDragOver(source);
+    };
+    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *, int, int, const QMimeData *) {
+        Guarded([this] { SysTreeDragDrop(); })();
+    };
     pcLocalSystem->addTab(SysTree, "Local System");
     Splitter3->addWidget(pcLocalSystem);
 
@@ -249,6 +262,10 @@ void TfrmMain::CreatePages()
     lvFiles = new TFileListView(&ilSystem);
     lvFiles->setObjectName("lvFiles");
     lvFiles->setToolTip("List of files in the current folder.");
+    lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) { return lvFilesDragOver(source, data); };
+    lvFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
+        Guarded([this, source, data] { lvFilesDragDrop(source, data); })();
+    };
     Splitter2->addWidget(tvFolders);
     Splitter2->addWidget(lvFiles);
     Splitter2->setSizes({201, 380});
@@ -316,6 +333,9 @@ void TfrmMain::CreateComponents()
     FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
     FTP.OnConnected = [this](TIdTCPClient *) { FTPConnected(); };
     FTP.OnDisconnected = [this](TIdTCPConnection *) { FTPDisconnected(); };
+    FTP.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int64_t countMax) { FTPWorkBegin(mode, countMax); };
+    FTP.OnWork = [this](TIdComponent *, TWorkMode mode, int64_t count) { FTPWork(mode, count); };
+    FTP.OnWorkEnd = [this](TIdComponent *, TWorkMode mode) { FTPWorkEnd(mode); };
 
     AntiFreeze.IdleTimeOut = 50;
     AntiFreeze.OnlyWhenIdle = false;
@@ -372,7 +392,7 @@ void TfrmMain::CreateFilesMenu()
 
 void TfrmMain::FormCreate()
 {
-    SizePreset = false;
+    Transfers.SizePreset = false;
     ProgressBar1->setParent(sbMain);
     ProgressBar1->move(sbMain->PanelLeft(1) + 1, 2);
     ProgressBar1->show();
@@ -494,16 +514,6 @@ void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
     AddToLog(QString::fromStdString(AText));
 }
 
-void TfrmMain::SysTreeChange()
-{
-    // The dialogs open where the user is in the local tree.
-    try {
-        OpenDialog1.InitialDir = SysTree->Selection();
-        SaveDialog1.InitialDir = SysTree->Selection();
-    } catch (...) {
-    }
-}
-
 void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)
 {
     sbMain->SetPanelText(3, QString::fromStdString(asStatusText));
@@ -514,29 +524,15 @@ void TfrmMain::actAboutExecute()
     About->Execute(true);
 }
 
-// ---- the connection bar -------------------------------------------------------
-
-void TfrmMain::cbAddressChange()
-{
-    const int index = cbAddress->findText(cbAddress->currentText(), Qt::MatchFixedString);
-    if (index < 0) {
-        edUserName->setText("Anonymous");
-        edPassword->setText(QString());
-        return;
-    }
-    const TSiteEntry &site = Sites[index];
-    cbAddress->setEditText(site.Address);
-    edUserName->setText(site.UserName);
-    edPassword->setText(site.Password);
-    edCurrentDir->setText(site.DefaultFolder);
-}
-
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     try {
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
-            if (watched == cbAddress->lineEdit() || watched == edUserName || watched == edPassword)
+            // The combo box takes the keys itself and hands them to its line
+            // edit past any filter: the filter sits on both.
+            if (watched == cbAddress || watched == cbAddress->lineEdit() || watched == edUserName ||
+                watched == edPassword)
                 return cbAddressKeyPress(key);
             if (watched == edCurrentDir)
                 return edCurrentDirKeyPress(key);
@@ -554,61 +550,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TfrmMain::cbAddressKeyPress(QKeyEvent *key)
-{
-    // Ctrl+I and Tab both carry character 9 here: only the I with Ctrl adds
-    // a site; Tab goes on moving the focus.
-    const bool control = key->modifiers() & Qt::ControlModifier;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        actConnect->trigger();
-        return false;
-    }
-    if (control && key->key() == Qt::Key_I) {
-        AddOrUpdateSite();
-        return true;
-    }
-    if (control && key->key() == Qt::Key_D) {
-        RemoveSite();
-        return true;
-    }
-    return false;
-}
-
-void TfrmMain::AddOrUpdateSite()
-{
-    const QString address = cbAddress->currentText();
-    const int index = cbAddress->findText(address, Qt::MatchFixedString);
-    if (index < 0) {
-        Sites.Append({address, edUserName->text(), edPassword->text(), QString()});
-        const QSignalBlocker blocker(cbAddress);
-        const int selected = cbAddress->currentIndex();
-        cbAddress->addItem(address);
-        cbAddress->setCurrentIndex(selected);
-        cbAddress->setEditText(address);
-    } else {
-        TSiteEntry &site = Sites[index];
-        site.Address = address;
-        site.UserName = edUserName->text();
-        site.Password = edPassword->text();
-    }
-}
-
-void TfrmMain::RemoveSite()
-{
-    const int index = cbAddress->currentIndex();
-    if (index != -1) {
-        Sites.Remove(index);
-        const QSignalBlocker blocker(cbAddress);
-        cbAddress->removeItem(index);
-    }
-    if (cbAddress->count() > 0) {
-        const QSignalBlocker blocker(cbAddress);
-        cbAddress->setCurrentIndex(0);
-    }
-    cbAddressChange();
-}
-
-// ---- connecting ---------------------------------------------------------------------
+// ---- busy state and closing -------------------------------------------------------
 
 void TfrmMain::SetBusyCursor(bool busy)
 {
@@ -621,195 +563,33 @@ void TfrmMain::SetBusyCursor(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::actConnectExecute()
-{
-    if (FTP.Connected()) {
-        FTP.Disconnect();
-        tvFolders->clear();
-        lvFiles->Items()->Clear();
-        return;
-    }
-    Connect();
-}
-
-void TfrmMain::Connect()
-{
-    // Every failure here has already told its story in the log through the
-    // status events; no message box on top.
-    try {
-        SetBusyCursor(true);
-        const THostAddress address = SplitHostAddress(cbAddress->currentText());
-        FTP.Host = address.Host.toStdString();
-        FTP.Port = address.Port;
-        FTP.User = edUserName->text().toStdString();
-        FTP.Password = edPassword->text().toStdString();
-        lbConnection->clear();
-        FTP.Connect(true);
-        const int site = cbAddress->currentIndex();
-        edCurrentDir->setText(site >= 0 && site < Sites.Count() ? Sites[site].DefaultFolder : QString());
-        ChangeFolder(edCurrentDir->text().toStdString());
-    } catch (...) {
-        SetBusyCursor(false);
-    }
-}
-
-void TfrmMain::FTPConnected()
-{
-    btnConnect->setIcon(ImageList1[0]);
-    btnConnect->setToolTip("Disconnect from server.");
-    sbMain->SetPanelText(0, "Status: Online");
-    btnChangeFolder->setEnabled(true);
-    SetActionsEnabled(true);
-    edCurrentDir->setEnabled(true);
-    cbAddress->setEnabled(false);
-    edUserName->setEnabled(false);
-    edPassword->setEnabled(false);
-    SetBusyCursor(false);
-}
-
-void TfrmMain::FTPDisconnected()
-{
-    btnConnect->setIcon(ImageList1[1]);
-    btnConnect->setToolTip("Connect to server.");
-    sbMain->SetPanelText(0, "Status: Offline");
-    SetActionsEnabled(false);
-    edCurrentDir->setEnabled(false);
-    cbAddress->setEnabled(true);
-    edUserName->setEnabled(true);
-    edPassword->setEnabled(true);
-}
-
 void TfrmMain::FTPStatus(TIdStatus, const std::string &asStatusText)
 {
     AddToLog(QString::fromStdString(asStatusText));
 }
 
-// ---- the remote folder view -------------------------------------------------------
-
-void TfrmMain::ChangeFolder(const std::string &folder)
+void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    AddToLog("Change Dir: " + RemoteDisplayName(folder));
-    SetBusyCursor(true);
-    // Whatever happens, the list lays itself out anew and the cursor returns.
-    struct Closing {
-        TfrmMain *Form;
-        ~Closing()
-        {
-            const TViewStyle style = Form->lvFiles->ViewStyle();
-            Form->lvFiles->SetViewStyle(vsIcon);
-            Form->lvFiles->SetViewStyle(style);
-            Form->SetBusyCursor(false);
-        }
-    } closing{this};
-
-    FTP.EnterFolder(folder);
-    FTP.SetTransferType(ftASCII);
-    FCurrentDirRaw = FTP.QueryCurrentFolder();
-    edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
-    lbDirectory.clear();
-    FTP.List(lbDirectory, "", true);
-
-    tvFolders->clear();
-    const bool hooks = UseIDEHooks();
-    // With the directory attribute every name gets the same folder icon.
-    const QIcon folderIcon = ilSystem.Icon(ilSystem.GetImageIndex("..", false, false, faDirectory));
-    const auto addFolder = [this, &folderIcon](const std::string &name) {
-        auto *node = new QTreeWidgetItem(tvFolders, QStringList{RemoteDisplayName(name)});
-        node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
-        node->setIcon(0, folderIcon);
-    };
-    addFolder("..");
-    TRemoteItemModel *files = lvFiles->Items();
-    files->BeginAppend();
-    struct EndAppend {
-        TRemoteItemModel *Files;
-        ~EndAppend() { Files->EndAppend(); }
-    } endAppend{files};
-    for (size_t i = 0; i < lbDirectory.size(); ++i) {
-        const std::string &line = lbDirectory[i];
-        if (hooks)
-            AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
-        TListingEntry entry = ParseListingLine(line);
-        if (entry.IsFolder) {
-            addFolder(entry.Name);
-        } else {
-            const QString caption = RemoteDisplayName(entry.Name);
-            const int image = ilSystem.GetImageIndex(caption, false, false, 0);
-            files->Append({std::move(entry.Name), caption, image});
-        }
-    }
-}
-
-std::string TfrmMain::CurrentDirBytes() const
-{
-    const QString text = edCurrentDir->text();
-    if (text == RemoteDisplayName(FCurrentDirRaw))
-        return FCurrentDirRaw;
-    return text.toStdString();
-}
-
-bool TfrmMain::edCurrentDirKeyPress(QKeyEvent *key)
-{
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        btnChangeFolder->click();
-        return true;
-    }
-    // Ctrl+I, not Tab, though both carry character 9.
-    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I) {
-        const int site = cbAddress->currentIndex();
-        if (site >= 0 && site < Sites.Count())
-            Sites[site].DefaultFolder = edCurrentDir->text();
-    }
-    return false;
-}
-
-void TfrmMain::btnChangeFolderClick()
-{
-    ChangeFolder(CurrentDirBytes());
-}
-
-void TfrmMain::tvFoldersDblClick()
-{
-    const QTreeWidgetItem *node = tvFolders->currentItem();
-    if (!node)
+    if (!FTP.Busy()) {
+        QMainWindow::closeEvent(event);
         return;
-    const QByteArray name = node->data(0, TRemoteItemModel::RawNameRole).toByteArray();
-    ChangeFolder(name.toStdString());
-}
-
-bool TfrmMain::tvFoldersKeyPress(QKeyEvent *key)
-{
-    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return false;
-    tvFoldersDblClick();
-    return true;
-}
-
-void TfrmMain::lvFilesDblClick()
-{
-    btnDownload->click();
-}
-
-bool TfrmMain::lvFilesKeyPress(QKeyEvent *key)
-{
-    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return false;
-    lvFilesDblClick();
-    return true;
-}
-
-void TfrmMain::actUpAFolderExecute()
-{
-    FTP.EnterParentFolder();
-    ChangeFolder(FTP.QueryCurrentFolder());
-}
-
-void TfrmMain::SetFileViewStyle(TViewStyle style)
-{
-    lvFiles->SetViewStyle(style);
-    // The radio items follow the style, also when it comes from the settings.
-    for (auto [item, itemStyle] : {std::pair{Icon1, vsIcon}, std::pair{List1, vsList}, std::pair{Report1, vsReport},
-                                   std::pair{SmallIcon1, vsSmallIcon}})
-        if (itemStyle == style)
-            item->setChecked(true);
+    }
+    // A command runs below this handler: end it as Disconnect does (a
+    // download removes its temporary file), and close once it unwound.
+    event->ignore();
+    if (FClosing)
+        return;
+    FClosing = true;
+    TApplication::SetQuiet(true);
+    FTP.Disconnect();
+    const auto closeWhenDone = std::make_shared<std::function<void()>>();
+    *closeWhenDone = [this, closeWhenDone] {
+        if (FTP.Busy()) {
+            QTimer::singleShot(10, this, *closeWhenDone);
+            return;
+        }
+        TApplication::SetQuiet(false);
+        close();
+    };
+    QTimer::singleShot(0, this, *closeWhenDone);
 }

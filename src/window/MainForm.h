@@ -4,14 +4,18 @@
 // class wires them to the controls.
 #pragma once
 
+#include "ConnectionWorkflow.h"
 #include "FileListView.h"
 #include "FileVersionInfo.h"
 #include "IdAntiFreeze.h"
 #include "IdFTP.h"
 #include "IdIPWatch.h"
 #include "IdLogDebug.h"
+#include "RemoteFileOperations.h"
+#include "RemoteView.h"
 #include "SiteList.h"
 #include "SystemImageList.h"
+#include "Transfers.h"
 #include "UserDialogs.h"
 
 #include <QIcon>
@@ -20,7 +24,9 @@
 #include <vector>
 
 class QAction;
+class QDropEvent;
 class QKeyEvent;
+class QMimeData;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +38,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class TdfsCustomSystemTreeView;
 class TdfsSystemTreeView;
 class TOrlaAboutBox;
 class TStatusBar;
@@ -41,9 +48,6 @@ class TfrmMain : public QMainWindow {
 public:
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
-
-    void AddToLog(const QString &message);
-    void SetActionsEnabled(bool on);
 
     // Cool bar, row 1.
     QToolBar *tbConnection, *tbFile, *ToolBar2, *ToolBar3;
@@ -89,51 +93,78 @@ public:
     TOrlaAboutBox *About;
     TFileDialog SaveDialog1, OpenDialog1;
     TSiteList Sites;
-    bool SizePreset = false;
+
+    // The steps of each feature, in a unit of their own.
+    TConnectionWorkflow Connection{*this};
+    TRemoteView RemoteView{*this};
+    TTransfers Transfers{*this};
+    TRemoteFileOperations FileOperations{*this};
 
     void FormCreate();
     void FormDestroy();
     void ImportIniSettings();
     void LoadSettings();
     void SaveSettings();
-    void cbAddressChange();
-    // The key of a key press in the connection bar; true when it is consumed.
-    bool cbAddressKeyPress(QKeyEvent *key);
-    void actConnectExecute();
-    void FTPConnected();
-    void FTPDisconnected();
+    void AddToLog(const QString &message);
+    void SetActionsEnabled(bool on);
+    // The screen cursor: the hourglass, or back to the default.
+    void SetBusyCursor(bool busy);
+
+    // ---- the connection bar
+    void cbAddressChange() { Connection.AddressChanged(); }
+    // A key press in the connection bar; true when it is consumed.
+    bool cbAddressKeyPress(QKeyEvent *key) { return Connection.KeyPress(key); }
+    void actConnectExecute() { Connection.Execute(); }
+    void FTPConnected() { Connection.Connected(); }
+    void FTPDisconnected() { Connection.Disconnected(); }
     void FTPStatus(TIdStatus axStatus, const std::string &asStatusText);
 
+    // ---- the remote folder view
     // Moves to a remote folder (bytes as the server takes them) and fills
     // the folder box, the folder tree and the file list from its listing.
-    void ChangeFolder(const std::string &folder);
-    bool edCurrentDirKeyPress(QKeyEvent *key);
-    void btnChangeFolderClick();
-    void tvFoldersDblClick();
-    bool tvFoldersKeyPress(QKeyEvent *key);
-    void lvFilesDblClick();
-    bool lvFilesKeyPress(QKeyEvent *key);
-    void actUpAFolderExecute();
-    void SetFileViewStyle(TViewStyle style);
-    // The bytes of the folder box's text: those the server reported when the
-    // text is still what it showed, else the text as UTF-8.
-    std::string CurrentDirBytes() const;
+    void ChangeFolder(const std::string &folder) { RemoteView.ChangeFolder(folder); }
+    std::string CurrentDirBytes() const { return RemoteView.CurrentDirBytes(); }
+    bool edCurrentDirKeyPress(QKeyEvent *key) { return RemoteView.FolderBoxKeyPress(key); }
+    void btnChangeFolderClick() { RemoteView.GoClicked(); }
+    void tvFoldersDblClick() { RemoteView.FolderTreeDoubleClicked(); }
+    bool tvFoldersKeyPress(QKeyEvent *key) { return RemoteView.FolderTreeKeyPress(key); }
+    void lvFilesDblClick() { RemoteView.FileListDoubleClicked(); }
+    bool lvFilesKeyPress(QKeyEvent *key) { return RemoteView.FileListKeyPress(key); }
+    void actUpAFolderExecute() { RemoteView.UpAFolder(); }
+    void SetFileViewStyle(TViewStyle style) { RemoteView.SetViewStyle(style); }
+
+    // ---- transfers
+    void actDownloadExecute() { Transfers.DownloadSelected(); }
+    void DownloadFile(const std::string &remote, const std::string &local) { Transfers.DownloadFile(remote, local); }
+    void actUploadExecute() { Transfers.UploadChosen(); }
+    void UploadPath(const std::string &path) { Transfers.UploadPath(path); }
+    bool lvFilesDragOver(QObject *source, const QMimeData *data) { return Transfers.FileListDragOver(source, data); }
+    void lvFilesDragDrop(QObject *source, const QMimeData *data) { Transfers.FileListDragDrop(source, data); }
+    bool SysTreeDragOver(QObject *source) { return Transfers.TreeDragOver(source); }
+    void SysTreeDragDrop() { Transfers.TreeDragDrop(); }
+    void SysTreeChange() { Transfers.TreeChanged(); }
+    void FTPWorkBegin(TWorkMode mode, int64_t countMax) { Transfers.WorkBegin(mode, countMax); }
+    void FTPWork(TWorkMode mode, int64_t count) { Transfers.Work(mode, count); }
+    void FTPWorkEnd(TWorkMode mode) { Transfers.WorkEnd(mode); }
+
+    // ---- remote file operations
+    void actNewFolderExecute() { FileOperations.NewFolder(); }
+    void actDeleteExecute() { FileOperations.Delete(); }
+    void actRenameExecute() { FileOperations.Rename(); }
+
     void actAboutExecute();
     void ClearLog1Click();
     void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
-    void SysTreeChange();
     void IPWatchStatus(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Closing during a transfer ends it first, and closes once it unwound.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Connect();
-    void AddOrUpdateSite();
-    void RemoveSite();
-    void SetBusyCursor(bool busy);
     bool FBusyCursor = false;
-    std::string FCurrentDirRaw;
+    bool FClosing = false;
 
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
     void CreateActions();
@@ -144,6 +175,7 @@ private:
     void CreateLogAndStatusBar();
     void CreateComponents();
     void CreateFilesMenu();
+    void WireDrags();
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
     // After the address box's items are filled: select item 0 and fill the bar.

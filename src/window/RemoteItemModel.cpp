@@ -2,6 +2,8 @@
 
 #include "SystemImageList.h"
 
+#include <QMimeData>
+
 TRemoteItemModel::TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent)
     : QAbstractListModel(parent), FImages(images)
 {
@@ -54,4 +56,25 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+Qt::ItemFlags TRemoteItemModel::flags(const QModelIndex &index) const
+{
+    return QAbstractListModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList TRemoteItemModel::mimeTypes() const
+{
+    return {QString::fromLatin1(DragFormat)};
+}
+
+QMimeData *TRemoteItemModel::mimeData(const QModelIndexList &indexes) const
+{
+    QByteArray names;
+    for (const QModelIndex &index : indexes)
+        if (index.isValid() && index.row() < int(FItems.size()))
+            names += QByteArray::fromStdString(FItems[size_t(index.row())].RawName) + '\0';
+    auto *data = new QMimeData;
+    data->setData(QString::fromLatin1(DragFormat), names);
+    return data;
 }

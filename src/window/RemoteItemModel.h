@@ -35,6 +35,13 @@ public:
     const TItem &Item(int row) const { return FItems[size_t(row)]; }
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
+    // A drag of remote files carries their names; whoever takes the drop
+    // reads the selection of the view it came from.
+    static constexpr const char *DragFormat = "application/x-veldra-remote-names";
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
     const TdfsSystemImageList *FImages;

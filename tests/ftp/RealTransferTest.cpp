@@ -75,12 +75,12 @@ TEST_P(RealTransfer, DownloadsAreByteExact)
         std::ofstream(Remote("file.bin"), std::ios::binary) << contents;
         TMemoryStream stream;
         int begins = 0, ends = 0, last = 0;
-        FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int max) {
+        FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int64_t max) {
             ++begins;
             EXPECT_EQ(mode, wdReceive);
             EXPECT_EQ(max, 0);
         };
-        FTP.OnWork = [&](TIdComponent *, TWorkMode, int count) { last = count; };
+        FTP.OnWork = [&](TIdComponent *, TWorkMode, int64_t count) { last = count; };
         FTP.OnWorkEnd = [&](TIdComponent *, TWorkMode) { ++ends; };
         FTP.Get("file.bin", &stream);
         EXPECT_TRUE(stream.Data() == contents) << size;
@@ -110,7 +110,7 @@ TEST_P(RealTransfer, UploadsAreByteExact)
         source.Write(contents.data(), int64_t(contents.size()));
         source.SetPosition(0);
         int begins = 0;
-        FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int max) {
+        FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int64_t max) {
             ++begins;
             EXPECT_EQ(mode, wdSend);
             EXPECT_EQ(max, int(size));

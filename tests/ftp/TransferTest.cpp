@@ -190,10 +190,10 @@ TEST_F(ScriptedTransfer, AnAbortFromAWorkHandlerEndsTheDownloadWith426And226)
         peer.WaitForClose();
     });
     std::vector<std::string> events;
-    FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int max) {
+    FTP.OnWorkBegin = [&](TIdComponent *, TWorkMode mode, int64_t max) {
         events.push_back("begin " + std::to_string(mode) + " " + std::to_string(max));
     };
-    FTP.OnWork = [&](TIdComponent *, TWorkMode, int count) {
+    FTP.OnWork = [&](TIdComponent *, TWorkMode, int64_t count) {
         events.push_back("work");
         if (count > 0)
             FTP.AbortTransfer();
@@ -291,10 +291,21 @@ TEST_F(ScriptedTransfer, CommandWordsAndArgumentsGoOutExactly)
 
 TEST_F(ScriptedTransfer, SizeGivesTheNumberOrMinusOne)
 {
-    const std::pair<const char *, int> replies[] = {
-        {"213 1234\r\n", 1234},      {"213 0x1F\r\n", 31},        {"213 $10\r\n", 16},
-        {"213 2147483647\r\n", 2147483647}, {"213 2147483648\r\n", -1}, {"213 12 bytes\r\n", -1},
-        {"213\r\n", -1},             {"550 No such file\r\n", -1}, {"500 Unknown\r\n", -1},
+    // Sizes are 64-bit: files past 2 GiB and 4 GiB have theirs.
+    const std::pair<const char *, int64_t> replies[] = {
+        {"213 1234\r\n", 1234},
+        {"213 0x1F\r\n", 31},
+        {"213 $10\r\n", 16},
+        {"213 2147483648\r\n", 2147483648},
+        {"213 5000000000\r\n", 5000000000},
+        {"213 -7\r\n", -7},
+        {"213 9223372036854775808\r\n", -1},
+        {"213 12 bytes\r\n", -1},
+        {"213 --5\r\n", -1},  // one sign only
+        {"213 0x-1F\r\n", -1},
+        {"213\r\n", -1},
+        {"550 No such file\r\n", -1},
+        {"500 Unknown\r\n", -1},
     };
     Start([&](PeerSocket &peer) {
         for (const auto &[reply, size] : replies) {
@@ -330,6 +341,82 @@ TEST_F(ScriptedTransfer, DownloadOntoAnExistingFileNeedsTheOverwriteFlag)
     EXPECT_EQ(std::filesystem::file_size(path), 8u);
     FTP.Get("remote.txt", path, true);
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
+
+// Whatever ends a download early, the local file of that name is as it
+// was and no temporary file stays behind.
+TEST_F(ScriptedTransfer, AFailedDownloadLosesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.File("local.txt");
+    std::ofstream(path) << "precious";
+    using Script = std::function<void(PeerSocket &, const std::string &port)>;
+    const std::pair<const char *, Script> failures[] = {
+        {"refused", [](PeerSocket &peer, const std::string &) { peer.Send("550 No such file\r\n"); }},
+        {"final reply 451",
+         [](PeerSocket &peer, const std::string &port) {
+             peer.Send("150 Go\r\n");
+             ConnectData(PortOfPortCommand(port))->Send("half of it");
+             peer.Send("451 Local error in processing\r\n");
+         }},
+        {"426 without 226",
+         [](PeerSocket &peer, const std::string &port) {
+             peer.Send("150 Go\r\n");
+             ConnectData(PortOfPortCommand(port))->Send("half");
+             peer.Send("426 Connection closed\r\n550 gone\r\n");
+         }},
+    };
+    Start([&](PeerSocket &peer) {
+        for (const auto &[name, script] : failures) {
+            const std::string port = peer.ReadLine();
+            peer.Send("200 ok\r\n");
+            peer.ReadLine();
+            script(peer, port);
+        }
+        peer.WaitForClose();
+    });
+    for (const auto &[name, script] : failures) {
+        EXPECT_THROW(FTP.Get("remote.txt", path, true), EIdProtocolReplyError) << name;
+        std::ifstream kept(path);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious") << name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << name;
+    }
+}
+
+TEST_F(ScriptedTransfer, OneCommandAtATime)
+{
+    Start([](PeerSocket &peer) {
+        const std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "retr f");
+        peer.Send("150 Go\r\n");
+        auto data = ConnectData(PortOfPortCommand(port));
+        data->Send("first");
+        // Nothing but the transfer's own lines may come meanwhile.
+        EXPECT_FALSE(peer.WaitForClose(200));
+        data->Send("second");
+        data->Close();
+        peer.Send("226 Done\r\n");
+        EXPECT_EQ(peer.ReadLine(), "PWD");
+        peer.Send("257 \"/\"\r\n");
+        peer.WaitForClose();
+    });
+    // A handler that runs during the transfer tries a command of its own.
+    std::vector<std::string> refusals;
+    FTP.OnWork = [&](TIdComponent *, TWorkMode, int64_t) {
+        try {
+            FTP.EnterFolder("elsewhere");
+        } catch (const EIdFTPBusy &error) {
+            refusals.push_back(error.what());
+        }
+    };
+    TMemoryStream stream;
+    FTP.Get("f", &stream);
+    EXPECT_EQ(stream.Data(), "firstsecond");
+    ASSERT_FALSE(refusals.empty());
+    EXPECT_EQ(refusals.front(), "Busy: another command is in progress.");
+    FTP.OnWork = nullptr;
+    EXPECT_EQ(FTP.QueryCurrentFolder(), "/");
 }
 
 TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)

@@ -13,10 +13,10 @@ EventRecorder::EventRecorder(TIdComponent &component)
     component.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) {
         Events.push_back("status " + std::to_string(status) + " " + text);
     };
-    component.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int max) {
+    component.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int64_t max) {
         Events.push_back("begin " + std::to_string(mode) + " " + std::to_string(max));
     };
-    component.OnWork = [this](TIdComponent *, TWorkMode mode, int count) {
+    component.OnWork = [this](TIdComponent *, TWorkMode mode, int64_t count) {
         Events.push_back("work " + std::to_string(mode) + " " + std::to_string(count));
     };
     component.OnWorkEnd = [this](TIdComponent *, TWorkMode mode) {

@@ -1,0 +1,148 @@
+#include "ConnectionWorkflow.h"
+
+#include "Application.h"
+#include "HostAddress.h"
+#include "MainForm.h"
+#include "StatusBar.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+
+void TConnectionWorkflow::Execute()
+{
+    if (F.FTP.Connected()) {
+        F.FTP.Disconnect();
+        F.tvFolders->clear();
+        F.lvFiles->Items()->Clear();
+        return;
+    }
+    Connect();
+}
+
+void TConnectionWorkflow::Connect()
+{
+    // The status events have told most of the story in the log; the error
+    // itself goes there too ("530 Login incorrect."), with no message box.
+    try {
+        F.SetBusyCursor(true);
+        const THostAddress address = SplitHostAddress(F.cbAddress->currentText());
+        F.FTP.Host = address.Host.toStdString();
+        F.FTP.Port = address.Port;
+        F.FTP.User = F.edUserName->text().toStdString();
+        F.FTP.Password = F.edPassword->text().toStdString();
+        F.lbConnection->clear();
+        F.FTP.Connect(true);
+        const int site = F.cbAddress->currentIndex();
+        F.edCurrentDir->setText(site >= 0 && site < F.Sites.Count() ? F.Sites[site].DefaultFolder : QString());
+        // Without a start folder, the login folder: an empty change-folder
+        // request is refused by some servers and sends others to the root.
+        if (F.edCurrentDir->text().isEmpty())
+            F.ChangeFolder(F.FTP.QueryCurrentFolder());
+        else
+            F.ChangeFolder(F.edCurrentDir->text().toStdString());
+    } catch (...) {
+        F.SetBusyCursor(false);
+        F.AddToLog(TApplication::ExceptionText(std::current_exception()));
+    }
+}
+
+void TConnectionWorkflow::Connected()
+{
+    F.btnConnect->setIcon(F.ImageList1[0]);
+    F.btnConnect->setToolTip("Disconnect from server.");
+    F.sbMain->SetPanelText(0, "Status: Online");
+    F.btnChangeFolder->setEnabled(true);
+    F.SetActionsEnabled(true);
+    F.edCurrentDir->setEnabled(true);
+    F.cbAddress->setEnabled(false);
+    F.edUserName->setEnabled(false);
+    F.edPassword->setEnabled(false);
+    F.SetBusyCursor(false);
+}
+
+void TConnectionWorkflow::Disconnected()
+{
+    F.btnConnect->setIcon(F.ImageList1[1]);
+    F.btnConnect->setToolTip("Connect to server.");
+    F.sbMain->SetPanelText(0, "Status: Offline");
+    F.SetActionsEnabled(false);
+    F.edCurrentDir->setEnabled(false);
+    F.cbAddress->setEnabled(true);
+    F.edUserName->setEnabled(true);
+    F.edPassword->setEnabled(true);
+}
+
+void TConnectionWorkflow::AddressChanged()
+{
+    const int index = F.cbAddress->findText(F.cbAddress->currentText(), Qt::MatchFixedString);
+    if (index < 0) {
+        F.edUserName->setText("Anonymous");
+        F.edPassword->setText(QString());
+        return;
+    }
+    const TSiteEntry &site = F.Sites[index];
+    F.cbAddress->setEditText(site.Address);
+    F.edUserName->setText(site.UserName);
+    F.edPassword->setText(site.Password);
+    F.edCurrentDir->setText(site.DefaultFolder);
+}
+
+bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
+{
+    // Ctrl+I and Tab both carry character 9 here: only the I with Ctrl adds
+    // a site; Tab goes on moving the focus.
+    const bool control = key->modifiers() & Qt::ControlModifier;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        F.actConnect->trigger();
+        return false;
+    }
+    if (control && key->key() == Qt::Key_I) {
+        AddOrUpdateSite();
+        return true;
+    }
+    if (control && key->key() == Qt::Key_D) {
+        RemoveSite();
+        return true;
+    }
+    return false;
+}
+
+void TConnectionWorkflow::AddOrUpdateSite()
+{
+    QComboBox *box = F.cbAddress;
+    const QString address = box->currentText();
+    const int index = box->findText(address, Qt::MatchFixedString);
+    if (index < 0) {
+        F.Sites.Append({address, F.edUserName->text(), F.edPassword->text(), QString()});
+        const QSignalBlocker blocker(box);
+        const int selected = box->currentIndex();
+        box->addItem(address);
+        box->setCurrentIndex(selected);
+        box->setEditText(address);
+    } else {
+        TSiteEntry &site = F.Sites[index];
+        site.Address = address;
+        site.UserName = F.edUserName->text();
+        site.Password = F.edPassword->text();
+    }
+}
+
+void TConnectionWorkflow::RemoveSite()
+{
+    QComboBox *box = F.cbAddress;
+    const int index = box->currentIndex();
+    if (index != -1) {
+        F.Sites.Remove(index);
+        const QSignalBlocker blocker(box);
+        box->removeItem(index);
+    }
+    if (box->count() > 0) {
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(0);
+    }
+    AddressChanged();
+}

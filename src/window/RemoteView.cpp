@@ -1,0 +1,144 @@
+#include "RemoteView.h"
+
+#include "IDEEnhance.h"
+#include "ListingParser.h"
+#include "MainForm.h"
+#include "RemoteName.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+
+void TRemoteView::ChangeFolder(const std::string &folder)
+{
+    F.AddToLog("Change Dir: " + RemoteDisplayName(folder));
+    F.SetBusyCursor(true);
+    // Whatever happens, the list lays itself out anew and the cursor returns.
+    struct TClosing {
+        TfrmMain &Form;
+        ~TClosing()
+        {
+            const TViewStyle style = Form.lvFiles->ViewStyle();
+            Form.lvFiles->SetViewStyle(vsIcon);
+            Form.lvFiles->SetViewStyle(style);
+            Form.SetBusyCursor(false);
+        }
+    } closing{F};
+
+    F.FTP.EnterFolder(folder);
+    F.FTP.SetTransferType(ftASCII);
+    FCurrentDirRaw = F.FTP.QueryCurrentFolder();
+    F.edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
+    F.lbDirectory.clear();
+    F.FTP.List(F.lbDirectory, "", true);
+    FillViews();
+}
+
+void TRemoteView::FillViews()
+{
+    F.tvFolders->clear();
+    const bool hooks = UseIDEHooks();
+    // With the directory attribute every name gets the same folder icon.
+    const QIcon folderIcon = F.ilSystem.Icon(F.ilSystem.GetImageIndex("..", false, false, faDirectory));
+    const auto addFolder = [this, &folderIcon](const std::string &name) {
+        auto *node = new QTreeWidgetItem(F.tvFolders, QStringList{RemoteDisplayName(name)});
+        node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
+        node->setIcon(0, folderIcon);
+    };
+    addFolder("..");
+    TRemoteItemModel *files = F.lvFiles->Items();
+    files->BeginAppend();
+    struct TEndAppend {
+        TRemoteItemModel *Files;
+        ~TEndAppend() { Files->EndAppend(); }
+    } endAppend{files};
+    for (size_t i = 0; i < F.lbDirectory.size(); ++i) {
+        const std::string &line = F.lbDirectory[i];
+        if (hooks)
+            F.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
+        TListingEntry entry = ParseListingLine(line);
+        if (entry.IsFolder) {
+            addFolder(entry.Name);
+        } else {
+            const QString caption = RemoteDisplayName(entry.Name);
+            const int image = F.ilSystem.GetImageIndex(caption, false, false, 0);
+            files->Append({std::move(entry.Name), caption, image});
+        }
+    }
+}
+
+std::string TRemoteView::CurrentDirBytes() const
+{
+    const QString text = F.edCurrentDir->text();
+    if (text == RemoteDisplayName(FCurrentDirRaw))
+        return FCurrentDirRaw;
+    return text.toStdString();
+}
+
+bool TRemoteView::FolderBoxKeyPress(QKeyEvent *key)
+{
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        F.btnChangeFolder->click();
+        return true;
+    }
+    // Ctrl+I, not Tab, though both carry character 9.
+    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I) {
+        const int site = F.cbAddress->currentIndex();
+        if (site >= 0 && site < F.Sites.Count())
+            F.Sites[site].DefaultFolder = F.edCurrentDir->text();
+    }
+    return false;
+}
+
+void TRemoteView::GoClicked()
+{
+    ChangeFolder(CurrentDirBytes());
+}
+
+void TRemoteView::FolderTreeDoubleClicked()
+{
+    const QTreeWidgetItem *node = F.tvFolders->currentItem();
+    if (!node)
+        return;
+    ChangeFolder(node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString());
+}
+
+bool TRemoteView::FolderTreeKeyPress(QKeyEvent *key)
+{
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    FolderTreeDoubleClicked();
+    return true;
+}
+
+void TRemoteView::FileListDoubleClicked()
+{
+    F.btnDownload->click();
+}
+
+bool TRemoteView::FileListKeyPress(QKeyEvent *key)
+{
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    FileListDoubleClicked();
+    return true;
+}
+
+void TRemoteView::UpAFolder()
+{
+    F.FTP.EnterParentFolder();
+    ChangeFolder(F.FTP.QueryCurrentFolder());
+}
+
+void TRemoteView::SetViewStyle(TViewStyle style)
+{
+    F.lvFiles->SetViewStyle(style);
+    // The radio items follow the style, also when it comes from the settings.
+    for (auto [item, itemStyle] : {std::pair{F.Icon1, vsIcon}, std::pair{F.List1, vsList},
+                                   std::pair{F.Report1, vsReport}, std::pair{F.SmallIcon1, vsSmallIcon}})
+        if (itemStyle == style)
+            item->setChecked(true);
+}

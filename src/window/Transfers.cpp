@@ -1,0 +1,335 @@
+#include "Transfers.h"
+
+#include "CommonFunctions.h"
+#include "IDEEnhance.h"
+#include "IdStream.h"
+#include "MainForm.h"
+#include "RemoteName.h"
+#include "StatusBar.h"
+#include "SystemTreeView.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QUrl>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace {
+
+bool IsFolder(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsLinkToFolder(const std::string &path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && IsFolder(path);
+}
+
+std::string NamePart(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderPart(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string WithSlash(const std::string &folder)
+{
+    return !folder.empty() && folder.back() == '/' ? folder : folder + '/';
+}
+
+QString Text(const std::string &bytes)
+{
+    return TextFromBytes(bytes);
+}
+
+// The exact bytes of a local file URL's path.
+std::string PathOfUrl(const QUrl &url)
+{
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+}  // namespace
+
+bool TTransfers::IsLocalFileName(const std::string &name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+// ---- downloads ----------------------------------------------------------------------
+
+void TTransfers::DownloadSelected()
+{
+    if (!F.FTP.Connected())
+        return;
+    const std::vector<int> rows = F.lvFiles->SelectedRows();
+    if (rows.empty())
+        return;
+    // A name that could lead out of the chosen folder is not proposed.
+    const std::string first = F.lvFiles->Items()->Item(rows.front()).RawName;
+    F.SaveDialog1.FileName = IsLocalFileName(first) ? F.lvFiles->Caption(rows.front()) : QString();
+    if (!F.SaveDialog1.Execute(&F))
+        return;
+    const std::string chosen = QFile::encodeName(F.SaveDialog1.FileName).toStdString();
+    if (rows.size() == 1) {
+        // The one file may be saved under another name.
+        DownloadFile(first, chosen);
+        return;
+    }
+    std::vector<std::string> names;
+    for (int row : rows)
+        names.push_back(F.lvFiles->Items()->Item(row).RawName);
+    DownloadInto(WithSlash(FolderPart(chosen)), names);
+}
+
+void TTransfers::DownloadInto(const std::string &folder, const std::vector<std::string> &names)
+{
+    for (const std::string &name : names) {
+        if (!IsLocalFileName(name)) {
+            F.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.");
+            continue;
+        }
+        DownloadFile(name, folder + name);
+    }
+    if (names.size() > 1)
+        F.AddToLog("Transfer of selected files complete.");
+}
+
+void TTransfers::DownloadFile(const std::string &remoteName, const std::string &localPath)
+{
+    F.FTP.SetTransferType(ftBinary);
+    SizePreset = true;
+    // An unknown size shows as the unsigned 32-bit form of -1.
+    const int64_t size = F.FTP.Size(remoteName);
+    ExpectedSize = size < 0 ? int64_t(4294967295) : size;
+    if (UseIDEHooks())
+        F.AddToLog("Binary Transfer Started: \r\n    Source:      " + RemoteDisplayName(remoteName) + "\r\n" +
+                   "    Destination: " + Text(localPath) + "\r\n" + "    File Size:   " +
+                   QString::number(ExpectedSize));
+    else
+        F.AddToLog("Transfer Started: " + RemoteDisplayName(remoteName));
+    F.FTP.Get(remoteName, localPath, true);
+}
+
+// ---- uploads -----------------------------------------------------------------------
+
+template <typename Upload>
+void TTransfers::UploadAndRefresh(Upload upload)
+{
+    std::exception_ptr failure;
+    try {
+        upload();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The remote view shows what arrived, whatever happened; the first
+    // error is the one reported.
+    try {
+        F.ChangeFolder(F.FTP.QueryCurrentFolder());
+    } catch (...) {
+        if (!failure)
+            throw;
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TTransfers::UploadChosen()
+{
+    if (!F.FTP.Connected() || !F.OpenDialog1.Execute(&F))
+        return;
+    F.OpenDialog1.InitialDir = ExtractFilePath(F.OpenDialog1.FileName);
+    UploadAndRefresh([this] {
+        for (const QString &file : F.OpenDialog1.Files) {
+            F.FTP.SetTransferType(ftBinary);
+            UploadPath(QFile::encodeName(file).toStdString());
+        }
+    });
+}
+
+void TTransfers::UploadPath(const std::string &path)
+{
+    if (!IsFolder(path)) {
+        const std::string name = NamePart(path);
+        F.AddToLog("Transfer Started: " + Text(name));
+        F.FTP.Put(path, name, false);
+        return;
+    }
+    F.AddToLog("Transfering directory: " + Text(path));
+    if (!UseIDEHooks()) {
+        F.AddToLog("Currently unabled to transfer directories...");
+        F.AddToLog("This feature to be released in an upcomming version.");
+        return;
+    }
+    UploadFolder(path);
+}
+
+void TTransfers::UploadFolder(const std::string &path)
+{
+    std::string trimmed = Trim(path);
+    if (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    const std::string folderName = NamePart(trimmed);
+    try {
+        F.FTP.CreateFolder(folderName);
+    } catch (const std::exception &) {
+        // It may be there already; the change into it tells.
+    }
+    F.ChangeFolder(folderName);
+    std::exception_ptr failure;
+    try {
+        DIR *folder = ::opendir(trimmed.c_str());
+        if (!folder)
+            throw EFileStreamError("Cannot open folder " + trimmed);
+        struct TClose {
+            DIR *Folder;
+            ~TClose() { ::closedir(Folder); }
+        } close{folder};
+        while (const dirent *entry = ::readdir(folder)) {
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                continue;
+            const std::string child = WithSlash(trimmed) + entry->d_name;
+            // A link to a folder is not followed: a loop of them never ends.
+            if (IsLinkToFolder(child)) {
+                F.AddToLog("Skipped a link to a folder: " + Text(child));
+                continue;
+            }
+            F.FTP.SetTransferType(ftBinary);
+            UploadPath(child);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Back where the call began, whatever happened.
+    try {
+        F.FTP.EnterParentFolder();
+    } catch (...) {
+        if (!failure)
+            throw;
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// ---- drags ------------------------------------------------------------------------------
+
+bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
+{
+    if (!F.FTP.Connected())
+        return false;
+    if (source == F.SysTree)
+        return true;
+    // Files from the desktop's file manager.
+    return !source && data && data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile();
+}
+
+void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
+{
+    if (!F.FTP.Connected())
+        return;
+    std::vector<std::string> paths;
+    if (source == F.SysTree) {
+        paths.push_back(F.SysTree->SelectionBytes());
+    } else if (!source && data) {
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                paths.push_back(PathOfUrl(url));
+    }
+    if (paths.empty() || paths.front().empty())
+        return;
+    UploadAndRefresh([this, &paths] {
+        for (const std::string &path : paths) {
+            F.FTP.SetTransferType(ftBinary);
+            UploadPath(path);
+        }
+    });
+}
+
+bool TTransfers::TreeDragOver(QObject *source)
+{
+    TTreeNode *target = F.SysTree->DropTarget();
+    // A caption with a dot is taken for a file: the tree shows files too.
+    return source == F.lvFiles && target && !target->Text.contains('.') && F.FTP.Connected();
+}
+
+void TTransfers::TreeDragDrop()
+{
+    if (!F.FTP.Connected())
+        return;
+    std::string folder = F.SysTree->GetNodePathBytes(F.SysTree->DropTarget());
+    // A place with no path of its own ("Computer") is no folder to write to.
+    if (folder.empty())
+        return;
+    if (NamePart(folder).find('.') != std::string::npos && !IsFolder(folder))
+        folder = FolderPart(folder);
+    std::vector<std::string> names;
+    for (int row : F.lvFiles->SelectedRows())
+        names.push_back(F.lvFiles->Items()->Item(row).RawName);
+    DownloadInto(WithSlash(folder), names);
+}
+
+void TTransfers::TreeChanged()
+{
+    // The dialogs open where the user is in the local tree.
+    try {
+        F.OpenDialog1.InitialDir = F.SysTree->Selection();
+        F.SaveDialog1.InitialDir = F.SysTree->Selection();
+    } catch (...) {
+    }
+}
+
+// ---- progress ---------------------------------------------------------------------------
+
+void TTransfers::WorkBegin(TWorkMode, int64_t countMax)
+{
+    F.SetBusyCursor(true);
+    FWorkStart.start();
+    FLastShown = -1;
+    if (!SizePreset && countMax > 0)
+        ExpectedSize = countMax;
+    SizePreset = false;
+    F.SetActionsEnabled(false);
+}
+
+void TTransfers::Work(TWorkMode mode, int64_t count)
+{
+    // The panel and the bar change a few dozen times a second at most: a
+    // repaint per 32 KiB block would cost more than the transfer itself.
+    const qint64 now = FWorkStart.elapsed();
+    if (FLastShown >= 0 && now - FLastShown < 40)
+        return;
+    FLastShown = now;
+    const double elapsed = double(now) / 1000.0;
+    const double rate = elapsed > 0 ? double(count) / 1024.0 / elapsed : 0.0;
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QString speed = locale.toString(rate, 'f', 2) + " KB/s";
+    F.sbMain->SetPanelText(2, (mode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
+    if (count > 0 && ExpectedSize != 0)
+        F.ProgressBar1->setValue(int(double(count) / double(ExpectedSize) * 100.0));
+    QCoreApplication::processEvents();
+}
+
+void TTransfers::WorkEnd(TWorkMode)
+{
+    F.SetBusyCursor(false);
+    F.ProgressBar1->setValue(0);
+    F.AddToLog("Transfer Complete.");
+    F.SetActionsEnabled(true);
+}

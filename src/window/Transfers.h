@@ -1,0 +1,63 @@
+// Moving files between the local disk and the current remote folder:
+// download through the save dialog or by a drag onto the local tree,
+// upload through the open dialog or by a drag onto the remote file list
+// (from the local tree or from the desktop's file manager), the folder
+// upload of IDE-hooks mode, and the progress, speed and log lines of every
+// data transfer.
+//
+// Local paths are bytes, as the kernel takes them; a remote name keeps its
+// bytes from the listing to the local file.
+#pragma once
+
+#include "IdGlobal.h"
+
+#include <QElapsedTimer>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QMimeData;
+class QObject;
+class TfrmMain;
+
+class TTransfers {
+public:
+    explicit TTransfers(TfrmMain &form) : F(form) {}
+
+    // The byte count progress is measured against, and whether a download
+    // has just set it.
+    int64_t ExpectedSize = 0;
+    bool SizePreset = false;
+
+    void DownloadSelected();
+    void DownloadFile(const std::string &remoteName, const std::string &localPath);
+    void UploadChosen();
+    void UploadPath(const std::string &path);
+
+    bool FileListDragOver(QObject *source, const QMimeData *data);
+    void FileListDragDrop(QObject *source, const QMimeData *data);
+    bool TreeDragOver(QObject *source);
+    void TreeDragDrop();
+    void TreeChanged();
+
+    void WorkBegin(TWorkMode mode, int64_t countMax);
+    void Work(TWorkMode mode, int64_t count);
+    void WorkEnd(TWorkMode mode);
+
+    // A remote name that can name a file in a local folder: no "/", no NUL,
+    // not "." or "..". A listing may hold any of them.
+    static bool IsLocalFileName(const std::string &name);
+
+private:
+    // Downloads each name into `folder`, skipping names that would leave it.
+    void DownloadInto(const std::string &folder, const std::vector<std::string> &names);
+    void UploadFolder(const std::string &path);
+    // Runs `upload`, then shows the remote folder anew whatever happened.
+    template <typename Upload>
+    void UploadAndRefresh(Upload upload);
+
+    TfrmMain &F;
+    QElapsedTimer FWorkStart;
+    qint64 FLastShown = -1;
+};
