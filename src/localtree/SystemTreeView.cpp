@@ -97,6 +97,8 @@ void TdfsSystemTreeView::SetDragMode(TDragMode mode)
     setDragEnabled(mode == dmAutomatic);
     setAcceptDrops(true);
     setDragDropMode(mode == dmAutomatic ? DragDrop : DropOnly);
+    // Drops arrive at the viewport, the widget under the pointer.
+    viewport()->setAcceptDrops(true);
 }
 
 // ---- nodes and their data --------------------------------------------------------------

@@ -61,7 +61,9 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setUniformItemSizes(true);
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
+    // A static list takes no drops of its own: the owner's, it does.
     setDragEnabled(true);
+    viewport()->setAcceptDrops(true);
     emit ViewStyleSet(style);
 }
 

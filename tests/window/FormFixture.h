@@ -3,6 +3,7 @@
 // it (beside this test program), the settings file into a fresh folder.
 #pragma once
 
+#include "FtpServerFixture.h"
 #include "MainForm.h"
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
@@ -11,8 +12,11 @@
 
 #include <QSettings>
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
+
+class QTreeWidgetItem;
 
 // Readable failure messages for Qt's strings.
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -47,4 +51,24 @@ protected:
     TempDir Config;
     ScriptedDialogs Dialogs;
     std::unique_ptr<TfrmMain> Form;
+};
+
+// The window shown and connected to a real FTP server (pyftpdlib) whose
+// root holds pub/ (folders sub/ and empty/, files notes.txt and report.pdf)
+// and top.txt; the one saved site starts in "pub".
+class ConnectedForm : public FormFixture {
+protected:
+    void SetUp() override;
+
+    QTreeWidgetItem *Folder(const QString &name) const;
+    QStringList Folders() const;
+    QStringList Files() const;
+    QStringList LogEntries() const;
+    // Selects files of the list by clicks, Ctrl held for all but the first.
+    void SelectFiles(const QStringList &captions);
+    // Gives a widget the focus by a click, as a user does.
+    void ClickInto(QWidget *widget);
+    std::filesystem::path Remote(const std::string &relative = {}) const { return Server.Root().Path() / relative; }
+
+    FtpServer Server;
 };

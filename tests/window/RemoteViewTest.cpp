@@ -54,63 +54,17 @@ TEST(ListingParse, WorkedExamples)
     }
 }
 
-QStringList Folders(const TfrmMain &form)
-{
-    QStringList names;
-    for (int i = 0; i < form.tvFolders->topLevelItemCount(); ++i)
-        names.append(form.tvFolders->topLevelItem(i)->text(0));
-    return names;
-}
-
-QStringList Files(const TfrmMain &form)
-{
-    QStringList names;
-    for (int i = 0; i < form.lvFiles->Count(); ++i)
-        names.append(form.lvFiles->Caption(i));
-    return names;
-}
-
-class RemoteView : public FormFixture {
-protected:
-    void SetUp() override
-    {
-        FormFixture::SetUp();
-        const auto root = Server.Root().Path();
-        std::filesystem::create_directories(root / "pub" / "sub");
-        std::filesystem::create_directories(root / "pub" / "empty");
-        std::ofstream(root / "pub" / "notes.txt") << "n";
-        std::ofstream(root / "pub" / "report.pdf") << "p";
-        std::ofstream(root / "top.txt") << "t";
-        WriteIni(QString("[GENERAL]\nSites=1\n[SITES]\nSite0.Address=localhost:%1\nSite0.UserName=%2\n"
-                         "Site0.Password=%3\nSite0.DefaultFolder=pub\n")
-                     .arg(Server.Port())
-                     .arg(FtpServer::User, FtpServer::Password)
-                     .toStdString());
-        Start();
-        Form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->actConnect->trigger();
-        ASSERT_TRUE(Form->FTP.Connected());
-    }
-
-    QTreeWidgetItem *Folder(const QString &name)
-    {
-        const auto found = Form->tvFolders->findItems(name, Qt::MatchExactly);
-        return found.isEmpty() ? nullptr : found.front();
-    }
-
-    FtpServer Server;
-};
+using RemoteView = ConnectedForm;
 
 TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
 {
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
-    QStringList folders = Folders(*Form);
+    QStringList folders = Folders();
     ASSERT_FALSE(folders.isEmpty());
     EXPECT_EQ(folders.takeFirst(), "..");
     folders.sort();
     EXPECT_EQ(folders, (QStringList{"empty", "sub"}));
-    QStringList files = Files(*Form);
+    QStringList files = Files();
     files.sort();
     EXPECT_EQ(files, (QStringList{"notes.txt", "report.pdf"}));
     EXPECT_EQ(Form->lbDirectory.size(), 4u);
@@ -130,7 +84,7 @@ TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
     Form->tvFolders->setCurrentItem(Folder("sub"));
     emit Form->tvFolders->itemDoubleClicked(Folder("sub"), 0);
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
-    EXPECT_EQ(Folders(*Form), QStringList{".."});
+    EXPECT_EQ(Folders(), QStringList{".."});
     EXPECT_EQ(Form->lvFiles->Count(), 0);
 
     Form->tvFolders->setCurrentItem(Folder(".."));
@@ -140,12 +94,12 @@ TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
 
     Form->actUpAFolder->trigger();
     EXPECT_EQ(Form->edCurrentDir->text(), "/");
-    EXPECT_EQ(Files(*Form), QStringList{"top.txt"});
+    EXPECT_EQ(Files(), QStringList{"top.txt"});
 
     Form->edCurrentDir->setText("pub/empty");
     QTest::keyClick(Form->edCurrentDir, Qt::Key_Return);
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub/empty");
-    EXPECT_EQ(Folders(*Form), QStringList{".."});
+    EXPECT_EQ(Folders(), QStringList{".."});
 
     Form->edCurrentDir->setText("/pub");
     Form->btnChangeFolder->click();
@@ -155,13 +109,13 @@ TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
 
 TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
 {
-    const QStringList before = Files(*Form);
+    const QStringList before = Files();
     QSignalSpy styles(Form->lvFiles, &TFileListView::ViewStyleSet);
     Form->edCurrentDir->setText("no-such-folder");
     Form->btnChangeFolder->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors.front().startsWith("550 ")) << Dialogs.Errors.front().toStdString();
-    EXPECT_EQ(Files(*Form), before);
+    EXPECT_EQ(Files(), before);
     EXPECT_EQ(Form->edCurrentDir->text(), "no-such-folder");
     // The list re-lays itself out even after a failure, and the cursor returns.
     ASSERT_EQ(styles.size(), 2);

@@ -1,0 +1,97 @@
+// New folder, delete and rename on a real server, with the focus rules
+// that decide what they act on.
+#include "FormFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+namespace {
+
+using RemoteFileOperations = ConnectedForm;
+
+const QString SelectFirst = "You must first select a valid folder or file.";
+
+TEST_F(RemoteFileOperations, NewFolderMovesIntoItOrAsksForAName)
+{
+    Dialogs.InputAnswers = {std::nullopt, QString(), QString("made")};
+    Form->actNewFolder->trigger();  // Cancel
+    Form->actNewFolder->trigger();  // OK with nothing typed
+    EXPECT_EQ(Dialogs.Messages, (QStringList{"Must enter a valid directory name to create it.",
+                                             "Must enter a valid directory name to create it."}));
+    ClickInto(Form->lvFiles);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(Dialogs.InputsShown.size(), 3u);
+    EXPECT_EQ(Dialogs.InputsShown[2].Caption, "Make new directory");
+    EXPECT_EQ(Dialogs.InputsShown[2].Prompt, "Name");
+    EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/made")));
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/made");
+}
+
+TEST_F(RemoteFileOperations, DeleteActsOnTheFocusedView)
+{
+    // The file list: every selected file, with no question first; Del
+    // reaches the action from the list.
+    SelectFiles({"notes.txt", "report.pdf"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_FALSE(std::filesystem::exists(Remote("pub/notes.txt")));
+    EXPECT_FALSE(std::filesystem::exists(Remote("pub/report.pdf")));
+    EXPECT_TRUE(Files().isEmpty());
+
+    // The folder tree: the selected folder.
+    ClickInto(Form->tvFolders);
+    Form->tvFolders->setCurrentItem(Folder("empty"));
+    Form->actDelete->trigger();
+    EXPECT_FALSE(std::filesystem::exists(Remote("pub/empty")));
+    EXPECT_EQ(Folders(), (QStringList{"..", "sub"}));
+
+    // Anywhere else: the message, and the view is shown anew.
+    ClickInto(Form->edCurrentDir);
+    Form->actDelete->trigger();
+    EXPECT_EQ(Dialogs.Messages, QStringList{SelectFirst});
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+TEST_F(RemoteFileOperations, RenameActsOnTheFocusedViewAndCancelKeepsTheName)
+{
+    SelectFiles({"notes.txt"});
+    Dialogs.InputAnswers = {QString("renamed.txt"), std::nullopt, QString("any")};
+    Form->actRename->trigger();
+    EXPECT_EQ(Dialogs.InputsShown[0].Caption, "Rename: notes.txt");
+    EXPECT_EQ(Dialogs.InputsShown[0].Prompt, "New Name:");
+    EXPECT_EQ(Dialogs.InputsShown[0].Proposal, "notes.txt");
+    EXPECT_TRUE(std::filesystem::exists(Remote("pub/renamed.txt")));
+    EXPECT_TRUE(Files().contains("renamed.txt"));
+
+    // Cancel gives the old name back: the rename to itself goes out.
+    ClickInto(Form->tvFolders);
+    Form->tvFolders->setCurrentItem(Folder("sub"));
+    Form->actRename->trigger();
+    EXPECT_EQ(Dialogs.InputsShown[1].Caption, "Rename: sub");
+    EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/sub")));
+
+    // Focus elsewhere: an empty proposal, then the message.
+    ClickInto(Form->edCurrentDir);
+    Form->actRename->trigger();
+    EXPECT_EQ(Dialogs.InputsShown[2].Caption, "Rename: ");
+    EXPECT_EQ(Dialogs.InputsShown[2].Proposal, "");
+    EXPECT_EQ(Dialogs.Messages, QStringList{SelectFirst});
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+TEST_F(RemoteFileOperations, ARefusedRequestIsReported)
+{
+    std::filesystem::create_directories(Remote("pub/sub/inside"));
+    ClickInto(Form->tvFolders);
+    Form->tvFolders->setCurrentItem(Folder("sub"));
+    Form->actDelete->trigger();  // not empty
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith("550 ")) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/sub")));
+}
+
+}  // namespace
