@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libgtest-dev
   # run: Qt's platform plugins (xcb, offscreen), fonts, a virtual display
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  # end-to-end tests: a window manager and real X input on that display
+  openbox xdotool
   # icons of file types: an icon theme and the MIME database
   adwaita-icon-theme shared-mime-info
   # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies

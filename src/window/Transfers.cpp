@@ -301,6 +301,7 @@ void TTransfers::WorkBegin(TWorkMode, int64_t countMax)
     F.SetBusyCursor(true);
     FWorkStart.start();
     FLastShown = -1;
+    FWorkUnshown = false;
     if (!SizePreset && countMax > 0)
         ExpectedSize = countMax;
     SizePreset = false;
@@ -309,25 +310,37 @@ void TTransfers::WorkBegin(TWorkMode, int64_t countMax)
 
 void TTransfers::Work(TWorkMode mode, int64_t count)
 {
+    FWorkMode = mode;
+    FWorkCount = count;
     // The panel and the bar change a few dozen times a second at most: a
     // repaint per 32 KiB block would cost more than the transfer itself.
-    const qint64 now = FWorkStart.elapsed();
-    if (FLastShown >= 0 && now - FLastShown < 40)
+    if (FLastShown >= 0 && FWorkStart.elapsed() - FLastShown < 40) {
+        FWorkUnshown = true;
         return;
-    FLastShown = now;
-    const double elapsed = double(now) / 1000.0;
-    const double rate = elapsed > 0 ? double(count) / 1024.0 / elapsed : 0.0;
+    }
+    ShowWork();
+    QCoreApplication::processEvents();
+}
+
+void TTransfers::ShowWork()
+{
+    FWorkUnshown = false;
+    FLastShown = FWorkStart.elapsed();
+    const double elapsed = double(FLastShown) / 1000.0;
+    const double rate = elapsed > 0 ? double(FWorkCount) / 1024.0 / elapsed : 0.0;
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const QString speed = locale.toString(rate, 'f', 2) + " KB/s";
-    F.sbMain->SetPanelText(2, (mode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
-    if (count > 0 && ExpectedSize != 0)
-        F.ProgressBar1->setValue(int(double(count) / double(ExpectedSize) * 100.0));
-    QCoreApplication::processEvents();
+    F.sbMain->SetPanelText(2, (FWorkMode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
+    if (FWorkCount > 0 && ExpectedSize != 0)
+        F.ProgressBar1->setValue(int(double(FWorkCount) / double(ExpectedSize) * 100.0));
 }
 
 void TTransfers::WorkEnd(TWorkMode)
 {
+    // The speed panel keeps the last figure.
+    if (FWorkUnshown)
+        ShowWork();
     F.SetBusyCursor(false);
     F.ProgressBar1->setValue(0);
     F.AddToLog("Transfer Complete.");

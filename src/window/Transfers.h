@@ -57,7 +57,13 @@ private:
     template <typename Upload>
     void UploadAndRefresh(Upload upload);
 
+    // Shows the speed and the progress of the work so far.
+    void ShowWork();
+
     TfrmMain &F;
     QElapsedTimer FWorkStart;
     qint64 FLastShown = -1;
+    TWorkMode FWorkMode = wdReceive;
+    int64_t FWorkCount = 0;
+    bool FWorkUnshown = false;
 };
