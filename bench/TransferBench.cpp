@@ -1,7 +1,7 @@
 // Download and upload of one file through TIdFTP with the window's settings
 // (active mode, buffer sizes 8192 and 1024, the anti-freeze registered and
 // active with its 50 ms slices). Prints MB/s and CPU seconds; asserts
-// nothing. Usage: bench_transfer PORT USER PASSWORD REMOTE-FILE LOCAL-FILE
+// nothing. Usage: bench_transfer PORT USER PASSWORD REMOTE-FILE LOCAL-FILE [UPLOAD-NAME]
 #include "IdAntiFreeze.h"
 #include "IdFTP.h"
 #include "IdStream.h"
@@ -39,8 +39,8 @@ void Measure(const char *what, int64_t bytes, Work work)
 
 int main(int argc, char **argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: bench_transfer PORT USER PASSWORD REMOTE-FILE LOCAL-FILE\n");
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: bench_transfer PORT USER PASSWORD REMOTE-FILE LOCAL-FILE [UPLOAD-NAME]\n");
         return 2;
     }
     QCoreApplication application(argc, argv);
@@ -63,7 +63,8 @@ int main(int argc, char **argv)
     const int64_t size = ftp.Size(remote);
     Measure("download", size, [&] { ftp.Get(remote, local, true); });
     TFileStream file(local, TFileStream::fmOpenRead);
-    Measure("upload", file.Size(), [&] { ftp.Put(&file, remote + ".up", false); });
+    const std::string uploadName = argc == 7 ? argv[6] : remote + ".up";
+    Measure("upload", file.Size(), [&] { ftp.Put(&file, uploadName, false); });
     ftp.Disconnect();
     return 0;
 }

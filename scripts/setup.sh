@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, running and testing Veldra
-# needs. Checks first, so a second run takes seconds. Uses sudo when not root.
+# needs; with the argument "bench", also what the benchmarks need. Checks
+# first, so a second run takes seconds. Uses sudo when not root.
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,10 @@ packages=(
   # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies
   python3-pyftpdlib dante-server microsocks
 )
+if [[ ${1:-} == bench ]]; then
+  # a fast FTP server to measure against, and curl to compare with
+  packages+=(vsftpd curl)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

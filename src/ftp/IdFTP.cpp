@@ -10,6 +10,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -243,6 +247,62 @@ void TIdFTP::Get(const std::string &remoteName, TStream *destination)
 
 namespace {
 
+// Removes replaced files on a thread of its own: freeing the blocks of a
+// large file takes longer than a window may wait (a gigabyte: a tenth of a
+// second). What is queued is removed before the program ends.
+class TDiscarder {
+public:
+    static TDiscarder &Instance()
+    {
+        static TDiscarder discarder;
+        return discarder;
+    }
+    void Discard(std::string path)
+    {
+        {
+            std::lock_guard lock(FMutex);
+            FPaths.push_back(std::move(path));
+            if (!FThread.joinable())
+                FThread = std::thread([this] { Run(); });
+        }
+        FWake.notify_one();
+    }
+    ~TDiscarder()
+    {
+        {
+            std::lock_guard lock(FMutex);
+            FStopping = true;
+        }
+        FWake.notify_one();
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(FMutex);
+        for (;;) {
+            FWake.wait(lock, [this] { return FStopping || !FPaths.empty(); });
+            while (!FPaths.empty()) {
+                const std::string path = std::move(FPaths.front());
+                FPaths.pop_front();
+                lock.unlock();
+                ::unlink(path.c_str());
+                lock.lock();
+            }
+            if (FStopping)
+                return;
+        }
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    std::deque<std::string> FPaths;
+    std::thread FThread;
+    bool FStopping = false;
+};
+
 // A file beside the target that takes its place when committed, and is
 // removed when it is not.
 class TPartFile {
@@ -275,6 +335,15 @@ public:
 
     void Commit(bool replace)
     {
+        // A file in the way is swapped out rather than freed here.
+        struct stat info {};
+        const bool fileInTheWay =
+            ::lstat(FTarget.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
+        if (replace && fileInTheWay &&
+            ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_EXCHANGE) == 0) {
+            TDiscarder::Instance().Discard(std::exchange(FPath, std::string()));
+            return;
+        }
         const int result = ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), replace ? 0 : RENAME_NOREPLACE);
         if (result != 0) {
             if (errno == EEXIST)
@@ -303,6 +372,10 @@ void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bo
     const TCommandScope scope(*this);
     if (!overwrite && IsExistingFile(localName))
         throw EIdFTPFileAlreadyExists("Destination file already exists.");
+    // A folder of that name: nothing is sent, nothing replaced.
+    struct stat info {};
+    if (::stat(localName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw EFileStreamError("Cannot create file " + localName);
     TPartFile part(localName);
     {
         TFileStream file(part.TakeHandle(), part.Path());

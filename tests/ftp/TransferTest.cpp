@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -341,6 +343,28 @@ TEST_F(ScriptedTransfer, DownloadOntoAnExistingFileNeedsTheOverwriteFlag)
     EXPECT_EQ(std::filesystem::file_size(path), 8u);
     FTP.Get("remote.txt", path, true);
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    // The replaced file goes on a thread of its own, and goes entirely.
+    for (int i = 0; i < 500 && std::distance(std::filesystem::directory_iterator(dir.Path()), {}) > 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST_F(ScriptedTransfer, AFolderOfTheTargetsNameIsNeverReplaced)
+{
+    TempDir dir;
+    const std::string path = dir.File("taken");
+    std::filesystem::create_directories(path + "/inside");
+    Start([](PeerSocket &peer) { EXPECT_TRUE(peer.WaitForClose()); });  // nothing is sent
+    for (bool overwrite : {true, false}) {
+        try {
+            FTP.Get("remote.txt", path, overwrite);
+            ADD_FAILURE();
+        } catch (const EFileStreamError &error) {
+            EXPECT_EQ(error.what(), "Cannot create file " + path);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(path + "/inside"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 // Whatever ends a download early, the local file of that name is as it

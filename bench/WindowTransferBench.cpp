@@ -1,0 +1,108 @@
+// Download and upload of one file through the window's own path, offscreen:
+// DownloadFile and UploadPath with the work handlers that drive the
+// progress bar, the speed panel and the log. Prints MB/s, CPU seconds and
+// the longest pause of the window's event loop (a 10 ms timer that counts
+// its own lateness); asserts nothing.
+// Usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE
+#include "Application.h"
+#include "MainForm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The longest time between two turns of a 10 ms timer.
+class TLoopWatch {
+public:
+    TLoopWatch()
+    {
+        FTimer.setInterval(10);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            FLongest = std::max(FLongest, FSince.restart());
+        });
+    }
+    void Start()
+    {
+        FLongest = 0;
+        FSince.start();
+        FTimer.start();
+    }
+    qint64 Stop()
+    {
+        FTimer.stop();
+        return std::max(FLongest, FSince.elapsed());
+    }
+
+private:
+    QTimer FTimer;
+    QElapsedTimer FSince;
+    qint64 FLongest = 0;
+};
+
+template <typename Work>
+void Measure(const char *what, int64_t bytes, Work work)
+{
+    TLoopWatch loop;
+    const double cpu = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    loop.Start();
+    work();
+    const qint64 pause = loop.Stop();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    std::printf("veldra window %-8s %8.1f MB/s  %6.2f s wall  %6.2f s CPU  longest event-loop pause %lld ms\n", what,
+                double(bytes) / 1e6 / seconds, seconds, CpuSeconds() - cpu, static_cast<long long>(pause));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE\n");
+        return 2;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TApplication application(argc, argv);
+    application.setOrganizationName("Tarnwick");
+    application.setApplicationName("Veldra bench");  // keeps the real settings apart
+    TfrmMain form;
+    form.show();
+    form.cbAddress->setEditText(QString("127.0.0.1:%1").arg(argv[1]));
+    form.edUserName->setText("anonymous");
+    form.edPassword->setText("bench@localhost");
+    form.actConnect->trigger();
+    if (!form.FTP.Connected()) {
+        std::fprintf(stderr, "could not connect\n");
+        return 1;
+    }
+    const std::string remote = argv[2], folder = argv[3], local = argv[4];
+    Measure("download", form.FTP.Size(remote), [&] { form.DownloadFile(remote, local); });
+    form.ChangeFolder(folder);
+    FILE *file = std::fopen(local.c_str(), "rb");
+    std::fseek(file, 0, SEEK_END);
+    const int64_t bytes = std::ftell(file);
+    std::fclose(file);
+    form.FTP.SetTransferType(ftBinary);
+    Measure("upload", bytes, [&] { form.UploadPath(local); });
+    form.actConnect->trigger();
+    return 0;
+}
