@@ -220,7 +220,13 @@ TEST_F(Connection, WorkPeriodsNest)
     Client.AddWork(wdSend, 3);
     Client.FinishWork(wdSend);
     Client.AddWork(wdSend, 1);  // outside a period: silent
-    EXPECT_EQ(recorder.Events, (std::vector<std::string>{"begin 1 10", "work 1 4", "work 1 7", "end 1"}));
+    // Counts are 64-bit: a transfer past 4 GiB counts on.
+    Client.StartWork(wdReceive, 6000000000);
+    Client.AddWork(wdReceive, 3000000000);
+    Client.AddWork(wdReceive, 3000000000);
+    Client.FinishWork(wdReceive);
+    EXPECT_EQ(recorder.Events, (std::vector<std::string>{"begin 1 10", "work 1 4", "work 1 7", "end 1", "begin 0 6000000000",
+                                                         "work 0 3000000000", "work 0 6000000000", "end 0"}));
     EXPECT_EQ(Client.WorkInfo(wdSend).WorkLevel, 0);
 }
 

@@ -167,6 +167,22 @@ TEST_F(Transfers, FolderUploads)
     EXPECT_EQ(Form->FTP.QueryCurrentFolder(), "/pub");
 }
 
+// The suite also runs with "/USEIDEHOOKS": then the start of a download
+// is a block of lines with source, destination and size.
+TEST_F(Transfers, DownloadLogEntries)
+{
+    Form->DownloadFile("report.pdf", Local.File("r.pdf"));
+    const QStringList entries = LogEntries();
+    if (UseIDEHooks()) {
+        const QString block = "| Binary Transfer Started: \r\n    Source:      report.pdf\r\n    Destination: " +
+                              LocalText("r.pdf") + "\r\n    File Size:   1";
+        EXPECT_EQ(entries.filter(block).size(), 1) << entries.join('\n').toStdString();
+    } else {
+        EXPECT_TRUE(entries.contains("Transfer Started: report.pdf"));
+    }
+    EXPECT_EQ(Contents(Local.File("r.pdf")), "p");
+}
+
 TEST_F(Transfers, ProgressAndSpeedFollowTheWork)
 {
     Form->Transfers.ExpectedSize = 0;
