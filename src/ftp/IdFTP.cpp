@@ -24,6 +24,41 @@
 TIdFTP::TIdFTP()
 {
     Port = 21;
+    ReadTimeout = DefaultReadTimeout;
+}
+
+void TIdFTP::CheckArgument(const std::string &text)
+{
+    // A hostile listing can deliver such a name; sent, it would become two
+    // commands.
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        throw EIdFTPInvalidArgument("A name or argument cannot hold a line break or a NUL character.");
+}
+
+int16_t TIdFTP::SendCommand(const std::string &command, const TReplyCodes &allowed)
+{
+    if (command != std::string(1, '\0'))
+        CheckArgument(command);
+    return TIdTCPClient::SendCommand(command, allowed);
+}
+
+int16_t TIdFTP::ReadReply(const TReplyCodes &allowed)
+{
+    try {
+        return TIdTCPClient::ReadReply(allowed);
+    } catch (const EIdProtocolReplyError &) {
+        throw;  // a whole reply, only not the one hoped for: still in step
+    } catch (...) {
+        // Whatever the server sends next could be taken for the reply to a
+        // later command.
+        if (Socket()->IsOpen) {
+            try {
+                Disconnect();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
 }
 
 TIdFTP::TCommandScope::TCommandScope(TIdFTP &ftp) : FFtp(ftp)
@@ -56,6 +91,8 @@ void TIdFTP::SendTypeCommand()
 void TIdFTP::Connect(bool login)
 {
     const TCommandScope scope(*this);
+    CheckArgument(User);
+    CheckArgument(Password);
     try {
         TIdTCPClient::Connect();
         ReadReply({220});
@@ -117,6 +154,7 @@ void TIdFTP::Disconnect()
 
 void TIdFTP::CopyWorkHandlers(TIdTCPConnection *connection)
 {
+    connection->ReadTimeout = ReadTimeout;
     connection->OnWork = OnWork;
     connection->OnWorkBegin = OnWorkBegin;
     connection->OnWorkEnd = OnWorkEnd;
@@ -148,7 +186,19 @@ TIdFTP::TPassiveAddress TIdFTP::ParsePassiveReply(const std::string &line)
 
     TPassiveAddress address;
     address.Host = parts[0] + "." + parts[1] + "." + parts[2] + "." + parts[3];
-    address.Port = DecimalField(parts[4]) * 256 + DecimalField(parts[5]);
+    const int high = DecimalField(parts[4]), low = DecimalField(parts[5]);
+    // Each field is one byte; the host fields are not used, but numbers
+    // there must be bytes too.
+    bool valid = high >= 0 && high <= 255 && low >= 0 && low <= 255 && high * 256 + low != 0;
+    for (int i = 0; i < 4 && valid; ++i) {
+        int field = 0;
+        const auto [end, error] = std::from_chars(parts[size_t(i)].data(), parts[size_t(i)].data() + parts[size_t(i)].size(), field);
+        if (error == std::errc() && end == parts[size_t(i)].data() + parts[size_t(i)].size())
+            valid = field >= 0 && field <= 255;
+    }
+    if (!valid)
+        throw EIdFTPInvalidPassiveReply("The server's passive address is not valid: " + text);
+    address.Port = high * 256 + low;
     return address;
 }
 
@@ -168,46 +218,103 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
 
 void TIdFTP::ReadFinalReply()
 {
-    if (ReadReply({225, 226, 250, 426}) == 426)
-        ReadReply({226});
+    if (ReadReply({225, 226, 250, 426}) != 426)
+        return;
+    if (FAborted) {
+        ReadReply({226});  // the reply to the ABOR
+        return;
+    }
+    // Cut short by the server: no success, whatever follows.
+    const std::string cut = LastReplyLine();
+    // Some servers send a 226 after it; read it, lest a later command
+    // take it for its own.
+    if (InBufferSize() > 0 || (Socket()->IsOpen && Socket()->WaitReadable(1000))) {
+        const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
+        try {
+            ReadReply({});
+        } catch (...) {
+        }
+        ReadTimeout = timeout;
+    }
+    throw EIdProtocolReplyError(426, cut);
+}
+
+void TIdFTP::SettleOwedReplies(int owed)
+{
+    const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
+    try {
+        while (owed > 0 && Socket()->IsOpen) {
+            const int16_t code = ReadReply({});
+            if (owed == 2 && code >= 100 && code < 200) {
+                owed = 1;  // the preliminary: the final one follows
+                continue;
+            }
+            owed = 0;
+            if (code == 426 && FAborted)
+                ReadReply({});  // the reply to the ABOR
+        }
+    } catch (...) {
+        // ReadReply has closed the connection: nothing can be out of step.
+    }
+    ReadTimeout = timeout;
 }
 
 void TIdFTP::Transfer(const std::string &command, bool sending,
                       const std::function<void(TIdTCPConnection &)> &move)
 {
-    if (Passive) {
-        // The data go to the server this connection reaches, whatever address
-        // the reply names: a hostile server could name any host, and one
-        // behind NAT names one nobody can reach. Through a proxy, the proxy
-        // resolves the server's name as it did for the control connection.
-        const TPassiveAddress announced = EnterPassive();
-        WriteLine(command);
-        auto *client = new TIdTCPClient;
-        DataConnectionScope scope(DataConnection, client);
-        client->SocksInfo = SocksInfo;
-        CopyWorkHandlers(client);
-        client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
-        client->Port = announced.Port;
-        client->Connect();
-        try {
-            ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
-            move(*client);
-        } catch (...) {
+    CheckArgument(command);
+    FAborted = false;
+    // The replies the server owes for this transfer: 2 after the command
+    // went out (the preliminary and the final), 1 after the preliminary.
+    int owed = 0;
+    try {
+        if (Passive) {
+            // The data go to the server this connection reaches, whatever
+            // address the reply names: a hostile server could name any host,
+            // and one behind NAT names one nobody can reach. Through a proxy,
+            // the proxy resolves the server's name as it did for the control
+            // connection.
+            const TPassiveAddress announced = EnterPassive();
+            WriteLine(command);
+            owed = 2;
+            auto *client = new TIdTCPClient;
+            DataConnectionScope scope(DataConnection, client);
+            client->SocksInfo = SocksInfo;
+            CopyWorkHandlers(client);
+            client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
+            client->Port = announced.Port;
+            client->Connect();
+            try {
+                try {
+                    ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
+                } catch (const EIdProtocolReplyError &) {
+                    owed = 0;  // that was the final reply
+                    throw;
+                }
+                owed = 1;
+                move(*client);
+            } catch (...) {
+                client->Disconnect();
+                throw;
+            }
             client->Disconnect();
-            throw;
+        } else {
+            auto *listener = new TIdSimpleServer;
+            DataConnectionScope scope(DataConnection, listener);
+            CopyWorkHandlers(listener);
+            listener->BoundIP = Socket()->IP;
+            listener->StartListening();
+            AnnounceDataPort(listener->Socket());
+            SendCommand(command, {125, 150});
+            owed = 1;
+            listener->WaitForConnection();
+            move(*listener);
         }
-        client->Disconnect();
-    } else {
-        auto *listener = new TIdSimpleServer;
-        DataConnectionScope scope(DataConnection, listener);
-        CopyWorkHandlers(listener);
-        listener->BoundIP = Socket()->IP;
-        listener->AcceptTimeout = DataConnectTimeout;
-        listener->StartListening();
-        AnnounceDataPort(listener->Socket());
-        SendCommand(command, {125, 150});
-        listener->WaitForConnection();
-        move(*listener);
+        owed = 0;
+    } catch (...) {
+        if (owed > 0)
+            SettleOwedReplies(owed);
+        throw;
     }
     ReadFinalReply();
 }
@@ -430,6 +537,7 @@ void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier,
 
 void TIdFTP::AbortTransfer()
 {
+    FAborted = true;
     if (Connected())
         WriteLine("ABOR");
     CloseDataConnection();
@@ -491,6 +599,7 @@ void TIdFTP::Delete(const std::string &name)
 void TIdFTP::Rename(const std::string &oldName, const std::string &newName)
 {
     const TCommandScope scope(*this);
+    CheckArgument(newName);  // before the first of the two goes out
     SendCommand("RNFR " + oldName, 350);
     SendCommand("RNTO " + newName, 250);
 }

@@ -83,11 +83,26 @@ public:
 
     // The data connection of the transfer in progress, or none.
     TIdTCPConnection *DataConnection = nullptr;
-    // In active mode, how long to wait for the server's data connection
-    // before giving up with 10060.
-    int DataConnectTimeout = 60000;
 
-    // The host and port of a 227 reply.
+    // A control or data connection silent this long (milliseconds) ends
+    // the call with socket error 10060; so does a server that does not
+    // open its data connection in active mode. The user's Disconnect ends
+    // any wait sooner.
+    static constexpr int DefaultReadTimeout = 60000;
+    // After a transfer failed, how long to wait for the replies the server
+    // still owes before the control connection is closed instead.
+    static constexpr int SettleTimeout = 10000;
+
+    // Reads a reply; a reply that cannot be read whole (a time-out, a
+    // close, no end) leaves the connection out of step, so it is closed.
+    int16_t ReadReply(const TReplyCodes &allowed) override;
+    using TIdTCPClient::SendCommand;
+    // Refuses a command holding CR, LF or NUL before anything is sent.
+    int16_t SendCommand(const std::string &command, const TReplyCodes &allowed) override;
+
+    // The host and port of a 227 reply; raises EConvertError for fields
+    // that are no numbers, EIdFTPInvalidPassiveReply for numbers outside
+    // 0 to 255 and for port 0.
     struct TPassiveAddress {
         std::string Host;
         int Port = 0;
@@ -112,6 +127,11 @@ private:
         TIdFTP &FFtp;
     };
 
+    // Refuses text that would break a command line: CR, LF or NUL.
+    static void CheckArgument(const std::string &text);
+    // Reads the replies the server still owes (at most SettleTimeout), or
+    // closes the control connection when they do not come.
+    void SettleOwedReplies(int owed);
     void GetStream(const std::string &remoteName, TStream *destination);
     void PutStream(TStream *source, const std::string &remoteName, bool append);
     // Opens the data connection around `move`, for either direction.
@@ -121,4 +141,6 @@ private:
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;
     bool FBusy = false;
+    // AbortTransfer was called during the transfer in progress.
+    bool FAborted = false;
 };

@@ -49,10 +49,11 @@ bool TIdSimpleServer::WaitForConnection()
     // While listening, the socket handle is the listener itself: closing the
     // connection (a disconnect of the control connection, an abort) closes
     // it and the wait ends with "Connection Closed Gracefully.".
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AcceptTimeout);
+    const bool bounded = ReadTimeout != IdTimeoutInfinite;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounded ? ReadTimeout : 0);
     bool pending = false;
     while (!AbortRequested && !pending) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (bounded && std::chrono::steady_clock::now() >= deadline) {
             Socket()->Close();
             ListenHandle = Id_INVALID_SOCKET;
             GStack->RaiseError(Id_WSAETIMEDOUT);

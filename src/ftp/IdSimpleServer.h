@@ -17,9 +17,8 @@ public:
     // Longest single poll of the accept wait; the wait itself is sliced by
     // the anti-freeze like any other.
     int AcceptPollTime = 0;
-    // The accept wait gives up with 10060 after this long: a server that
-    // never connects must not hold the window for ever.
-    int AcceptTimeout = 60000;
+    // The accept wait gives up with 10060 after ReadTimeout, when that is
+    // set: a server that never connects must not hold the window for ever.
 
     void ResetState() override;
     virtual void AbortAccept();

@@ -22,6 +22,10 @@ ID_EXCEPTION(EIdInvalidSocket, EIdException);
 ID_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
 // A command asked for while another is still running on the connection.
 ID_EXCEPTION(EIdFTPBusy, EIdException);
+// A name or argument that would break the command line it goes into.
+ID_EXCEPTION(EIdFTPInvalidArgument, EIdException);
+// A passive reply naming an address no server can have.
+ID_EXCEPTION(EIdFTPInvalidPassiveReply, EIdException);
 ID_EXCEPTION(EIdMoreThanOneTIdAntiFreeze, EIdException);
 ID_EXCEPTION(EIdStackCanNotLoadWinsock, EIdException);
 ID_EXCEPTION(EIdCanNotChangeTarget, EIdException);
@@ -42,6 +46,8 @@ ID_EXCEPTION(EIdInterceptPropIsNil, EIdTCPConnectionError);
 ID_EXCEPTION(EIdNoDataToRead, EIdTCPConnectionError);
 // A peer that sends no line end: the line being read passed the cap.
 ID_EXCEPTION(EIdLineTooLong, EIdTCPConnectionError);
+// A multi-line reply that does not end: it passed the cap.
+ID_EXCEPTION(EIdReplyTooLong, EIdTCPConnectionError);
 
 ID_EXCEPTION(EIdSocksError, EIdException);
 ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);

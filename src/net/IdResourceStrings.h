@@ -16,6 +16,7 @@ inline constexpr const char *NotEnoughDataInBuffer = "Not enough data in buffer.
 inline constexpr const char *NoDataToRead = "No data to read.";
 inline constexpr const char *InterceptPropIsNil = "InterceptEnabled cannot be set to true when Intercept is nil.";
 inline constexpr const char *LineTooLong = "Line too long: no line end within %d bytes.";
+inline constexpr const char *ReplyTooLong = "Reply too long: no end within 10000 lines or 1048576 bytes.";
 
 inline constexpr const char *CannotAllocateSocket = "Cannot allocate socket.";
 inline constexpr const char *CouldNotBindSocket = "Could not bind socket. Address and port are already in use.";

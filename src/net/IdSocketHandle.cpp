@@ -205,3 +205,29 @@ bool TIdSocketHandle::WaitReadable(int milliseconds)
             return true;
     return false;
 }
+
+bool TIdSocketHandle::WaitWritable(int milliseconds)
+{
+    const bool forever = milliseconds == IdTimeoutInfinite;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(forever ? 0 : milliseconds);
+    TIdAntiFreezeBase *antiFreeze = TIdAntiFreezeBase::Current();
+    const bool sliced = antiFreeze && antiFreeze->Active && TIdAntiFreezeBase::OnMainThread();
+    for (;;) {
+        if (!IsOpen)
+            throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+        const long long left =
+            forever ? 1 : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 && !forever)
+            return false;
+        int slice = sliced ? std::max(antiFreeze->IdleTimeOut, 1) : (forever ? IdTimeoutInfinite : int(left));
+        if (!forever && slice != IdTimeoutInfinite && slice > left)
+            slice = int(left);
+        std::vector<TIdSocketHandleValue> writeList{Handle};
+        const bool ready = GStack->SelectSockets(nullptr, &writeList, nullptr, slice) == 1;
+        if (sliced)
+            TIdAntiFreezeBase::PumpIfDue(!ready);
+        if (ready)
+            return true;
+    }
+}

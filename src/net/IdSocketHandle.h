@@ -40,6 +40,8 @@ public:
     // the anti-freeze may run the window's handlers after each one; a
     // socket closed meanwhile ends the wait with EIdConnClosedGracefully.
     bool WaitReadable(int milliseconds);
+    // Waits until a send can go out, in the anti-freeze's slices.
+    bool WaitWritable(int milliseconds);
 
     TIdSocketHandleValue Handle = Id_INVALID_SOCKET;
     bool IsOpen = false;

@@ -40,6 +40,7 @@ public:
     // Each list present is cut down to its ready sockets; returns their count.
     virtual int SelectSockets(std::vector<TIdSocketHandleValue> *readList, std::vector<TIdSocketHandleValue> *writeList,
                               std::vector<TIdSocketHandleValue> *errorList, int timeout) = 0;
+    // `flags` as the POSIX send takes them (Id_MSG_DONTWAIT).
     virtual int SendOn(TIdSocketHandleValue socket, const void *buffer, int length, int flags) = 0;
     virtual int SendToOn(TIdSocketHandleValue socket, const void *buffer, int length, int flags,
                          const std::string &address, int port) = 0;

@@ -116,8 +116,13 @@ int TIdTCPConnection::ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInB
     if (!FSocket.IsOpen)
         return 0;
     TIdBuffer *target = destination ? destination : &FRecvChunk;
-    if (!FSocket.WaitReadable(timeout))
+    // A peer silent for longer than the read time-out ends the call.
+    const bool bounded = timeout == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
+    if (!FSocket.WaitReadable(bounded ? ReadTimeout : timeout)) {
+        if (bounded)
+            GStack->RaiseError(Id_WSAETIMEDOUT);
         return 0;
+    }
 
     const int capacity = int(std::min<int64_t>(target->Size(), std::numeric_limits<int>::max()));
     int result;
@@ -223,8 +228,12 @@ void TIdTCPConnection::ReadExact(void *buffer, int count)
 {
     if (count <= 0 || !buffer)
         return;
-    while (FInBuffer.Size() < count)
-        ReceiveChunk(true, WaitForever, true, nullptr);
+    while (FInBuffer.Size() < count) {
+        // A peer that closes part way through leaves a buffer that never
+        // fills: the close is the end, not a reason to ask again.
+        if (ReceiveChunk(true, WaitForever, true, nullptr) == 0 && (PeerClosed || !FSocket.IsOpen))
+            throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+    }
     std::memcpy(buffer, FInBuffer.Memory(), size_t(count));
     ConsumeBytes(count);
 }
@@ -291,6 +300,14 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
         int sent;
         if (FInterceptEnabled && FIntercept && FIntercept->HandlesSend) {
             sent = FIntercept->InterceptSend(bytes + position, length);
+        } else if (ReadTimeout != IdTimeoutInfinite) {
+            // A peer that stops reading must not hold the call for ever:
+            // wait for room, then send what fits.
+            if (!FSocket.WaitWritable(ReadTimeout))
+                GStack->RaiseError(Id_WSAETIMEDOUT);
+            sent = FSocket.Send(bytes + position, length, Id_MSG_DONTWAIT);
+            if (sent == Id_SOCKET_ERROR && GStack->LastError() == Id_WSAEWOULDBLOCK)
+                continue;
         } else {
             sent = FSocket.Send(bytes + position, length);
             TIdAntiFreezeBase::PumpIfDue(false);
@@ -303,7 +320,7 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
         }
         AddWork(wdSend, sent);
         if (FInterceptEnabled && FIntercept)
-            FIntercept->AfterSend(bytes + position, length);
+            FIntercept->AfterSend(bytes + position, sent);
         position += sent;
     }
 }
@@ -418,12 +435,19 @@ int16_t TIdTCPConnection::ReadReply(const TReplyCodes &allowed)
     ReplyLines.push_back(ReadNonBlankLine());
     const std::string &first = ReplyLines.front();
     if (first.size() > 3 && first[3] == '-') {
+        // Only the code and a blank end it; servers send short free-text
+        // lines in between ("220-", "    ok").
         const std::string terminator = first.substr(0, 3) + ' ';
+        const std::string bare = first.substr(0, 3);
+        size_t bytes = first.size();
         for (;;) {
             ReplyLines.push_back(ReadNonBlankLine());
             const std::string &line = ReplyLines.back();
-            if (line.size() < 4 || StartsWithNoCase(line, terminator))
+            if (line == bare || StartsWithNoCase(line, terminator))
                 break;
+            bytes += line.size();
+            if (ReplyLines.size() > size_t(MaxReplyLines) || bytes > size_t(MaxReplyBytes))
+                throw EIdReplyTooLong(RSId::ReplyTooLong);
         }
     }
     ReplyCode = CodeOf(LastReplyLine());

@@ -29,8 +29,16 @@ public:
     // A line being read that grows past this without its terminator ends the
     // read with EIdLineTooLong: no reply line comes near it.
     static constexpr int MaxLineLength = 1024 * 1024;
+    // A multi-line reply past either of these ends with EIdReplyTooLong:
+    // no server's reply comes near them, an endless one would grow for ever.
+    static constexpr int MaxReplyLines = 10000;
+    static constexpr int MaxReplyBytes = 1024 * 1024;
 
     bool ASCIIFilter = false;
+    // The longest a read or a send may wait for the peer, in milliseconds;
+    // past it the call ends with socket error 10060. Waits without limit
+    // by default; an explicit time-out given to a read still decides it.
+    int ReadTimeout = IdTimeoutInfinite;
     TIdSocketHandle *Socket() { return &FSocket; }
     TIdBuffer &InBuffer() { return FInBuffer; }
     bool LineTimedOut = false;

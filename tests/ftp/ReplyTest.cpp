@@ -34,22 +34,48 @@ TEST_F(Reply, MultiLineReplyEndsAtTheCodeAndABlank)
     Peer.Join();
 }
 
-TEST_F(Reply, TerminatorOfOnlyTheCodeAndShortContinuationLinesEndTheReply)
+// A multi-line reply ends only at its terminator: the code and a blank,
+// or the code alone. Short free-text lines in between do not end it.
+TEST_F(Reply, OnlyTheTerminatorEndsAMultiLineReply)
 {
     Start([](PeerSocket &peer) {
         peer.Send("211-Features\r\n211\r\n");
-        peer.Send("230-Hello\r\nab\r\n");
+        peer.Send("230-Hello\r\nab\r\n230-\r\n   ok\r\n230 Welcome\r\n");
         peer.Send("200\r\n");
     });
     EXPECT_EQ(Client.ReadReply({}), 211);
     EXPECT_EQ(Client.ReplyLines.size(), 2u);
-    // The short line ends it and gives the code: not a number, so 0.
-    EXPECT_EQ(Client.ReadReply({}), 0);
-    EXPECT_EQ(Client.LastReplyLine(), "ab");
+    EXPECT_EQ(Client.ReadReply({}), 230);
+    EXPECT_EQ(Client.ReplyLines, (std::vector<std::string>{"230-Hello", "ab", "230-", "ok", "230 Welcome"}));
     EXPECT_EQ(Client.ReadReply({200}), 200);
     EXPECT_EQ(Client.ReplyLines, std::vector<std::string>{"200"});
     Peer.Join();
 }
+
+// A reply that never ends stops at a bound: lines, or bytes.
+class EndlessReply : public Reply, public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(EndlessReply, EndsWithAClearError)
+{
+    const auto [lines, length] = GetParam();
+    Start([lines, length](PeerSocket &peer) {
+        std::string reply = "220-endless\r\n";
+        for (int i = 0; i < lines; ++i)
+            reply += std::string(size_t(length), 'x') + "\r\n";
+        peer.Send(reply);
+        peer.WaitForClose();
+    });
+    try {
+        Client.ReadReply({});
+        ADD_FAILURE();
+    } catch (const EIdReplyTooLong &error) {
+        EXPECT_STREQ(error.what(), "Reply too long: no end within 10000 lines or 1048576 bytes.");
+    }
+    Client.Disconnect();
+    Peer.Join();
+}
+
+INSTANTIATE_TEST_SUITE_P(LinesOrBytes, EndlessReply, ::testing::Values(std::pair{10001, 1}, std::pair{1100, 1000}));
 
 TEST_F(Reply, CodeComesFromTheLastLineAndItsSpecialForms)
 {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -77,10 +78,19 @@ TEST_F(ScriptedTransfer, ActiveListingWireOrderAndLineSplitting)
     EXPECT_EQ(transcript.substr(transcript.rfind("\r\n", transcript.size() - 3) + 2, 5), "PORT ");
 }
 
-TEST_F(ScriptedTransfer, FinalReplies225And250And426Then226CountAsSuccess)
+// 225 and 250 end a transfer as 226 does. A 426 ends it with an error
+// unless we aborted: the server cut it short; a 226 after it is read, so
+// the next command gets its own reply.
+TEST_F(ScriptedTransfer, FinalReplies)
 {
-    Start([](PeerSocket &peer) {
-        for (const char *final : {"225 Closing\r\n", "250 Done\r\n", "426 Aborted\r\n226 Abort ok\r\n"}) {
+    const std::pair<const char *, const char *> finals[] = {
+        {"225 Closing\r\n", nullptr},
+        {"250 Done\r\n", nullptr},
+        {"426 Connection closed; transfer aborted.\r\n226 Abort ok\r\n", "426 Connection closed; transfer aborted."},
+        {"426 Cut short\r\n", "426 Cut short"},
+    };
+    Start([&](PeerSocket &peer) {
+        for (const auto &[final, error] : finals) {
             const std::string port = peer.ReadLine();
             peer.Send("200 ok\r\n");
             EXPECT_EQ(peer.ReadLine(), "retr f");
@@ -88,13 +98,23 @@ TEST_F(ScriptedTransfer, FinalReplies225And250And426Then226CountAsSuccess)
             ConnectData(PortOfPortCommand(port))->Send("xyz");
             peer.Send(final);
         }
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 in step\r\n");
         peer.WaitForClose();
     });
-    for (int i = 0; i < 3; ++i) {
+    for (const auto &[final, error] : finals) {
         TMemoryStream stream;
-        FTP.Get("f", &stream);
+        try {
+            FTP.Get("f", &stream);
+            EXPECT_EQ(error, nullptr) << final;
+        } catch (const EIdProtocolReplyError &failure) {
+            ASSERT_NE(error, nullptr) << final;
+            EXPECT_STREQ(failure.what(), error);
+            EXPECT_EQ(failure.ReplyErrorCode, 426);
+        }
         EXPECT_EQ(stream.Data(), "xyz");
     }
+    EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
 }
 
 TEST_F(ScriptedTransfer, RefusedDataCommandSkipsTheFinalReply)
@@ -212,11 +232,13 @@ TEST_F(ScriptedTransfer, AnAbortFromAWorkHandlerEndsTheDownloadWith426And226)
 
 TEST_F(ScriptedTransfer, DisconnectWhileWaitingForTheServersConnectionEndsTheWait)
 {
-    Start([](PeerSocket &peer) {
+    std::atomic<bool> waiting{false};
+    Start([&waiting](PeerSocket &peer) {
         peer.ReadLine();
         peer.Send("200 ok\r\n");
         peer.ReadLine();
         peer.Send("150 Go, but I never connect\r\n");
+        waiting = true;
         peer.WaitForClose();
     });
     CountingAntiFreeze antiFreeze;
@@ -224,7 +246,7 @@ TEST_F(ScriptedTransfer, DisconnectWhileWaitingForTheServersConnectionEndsTheWai
     antiFreeze.IdleTimeOut = 10;
     int pumps = 0;
     antiFreeze.OnPump = [&] {
-        if (++pumps == 3)
+        if (waiting && ++pumps == 3)
             FTP.Disconnect();
     };
     TMemoryStream stream;
@@ -247,7 +269,7 @@ TEST_F(ScriptedTransfer, AServerThatNeverConnectsTimesOut)
         peer.Send("150 Go\r\n");
         peer.WaitForClose();
     });
-    FTP.DataConnectTimeout = 100;
+    FTP.ReadTimeout = 100;
     TMemoryStream stream;
     try {
         FTP.Get("f", &stream);
@@ -443,6 +465,113 @@ TEST_F(ScriptedTransfer, OneCommandAtATime)
     EXPECT_EQ(FTP.QueryCurrentFolder(), "/");
 }
 
+// After a transfer fails, the replies the server still owes are read, so
+// the next command gets its own; when they do not come, the control
+// connection is closed rather than left out of step.
+TEST_F(ScriptedTransfer, RepliesStayInStepAfterAFailedTransfer)
+{
+    FTP.ReadTimeout = 300;
+    Start([](PeerSocket &peer) {
+        // The data connection is never opened; the server says so late.
+        peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        peer.Send("425 Can't open data connection.\r\n");
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 in step\r\n");
+        // The data connection is reset half way; the 426 comes after.
+        const std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        auto data = ConnectData(PortOfPortCommand(port));
+        data->Send("part");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        data->Reset();
+        peer.Send("426 Connection reset\r\n");
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 in step\r\n");
+        // The data connection is never opened and the server stays silent.
+        peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        peer.ReadLine();
+        peer.Send("150 Go\r\n");
+        EXPECT_TRUE(peer.WaitForClose());
+    });
+    for (int transfer = 0; transfer < 3; ++transfer) {
+        TMemoryStream stream;
+        EXPECT_THROW(FTP.Get("f", &stream), EIdSocketError) << transfer;
+        if (transfer < 2) {
+            EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200) << transfer;
+        }
+    }
+    EXPECT_FALSE(FTP.Connected());
+}
+
+// A peer that goes silent ends the call after the read time-out, on the
+// control connection and on the data connection, reading or sending.
+TEST_F(ScriptedTransfer, NoCallBlocksForever)
+{
+    FTP.ReadTimeout = 200;
+    Start([](PeerSocket &peer) {
+        EXPECT_EQ(peer.ReadLine(), "PWD");  // and no reply
+        EXPECT_TRUE(peer.WaitForClose());
+    });
+    const auto timedOut = [](const std::function<void()> &call) {
+        try {
+            call();
+        } catch (const EIdSocketError &error) {
+            return error.LastError == 10060 && std::string(error.what()) == "Socket Error # 10060\r\nConnection timed out.";
+        }
+        return false;
+    };
+    EXPECT_TRUE(timedOut([this] { FTP.QueryCurrentFolder(); }));
+    EXPECT_FALSE(FTP.Connected());
+    FTP.Disconnect();
+    Server.Join();
+
+    for (const bool sending : {false, true}) {
+        Start([sending](PeerSocket &peer) {
+            const std::string port = peer.ReadLine();
+            peer.Send("200 ok\r\n");
+            peer.ReadLine();
+            peer.Send("150 Go\r\n");
+            auto data = ConnectData(PortOfPortCommand(port));
+            // Silent on the data connection, and reading nothing of it.
+            if (sending)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            else
+                EXPECT_TRUE(data->WaitForClose());
+            peer.Send("426 Gone\r\n");
+            peer.WaitForClose();
+        });
+        TMemoryStream stream;
+        stream.SetSize(64 << 20);  // more than the socket buffers hold
+        EXPECT_TRUE(timedOut([&] { sending ? FTP.Put(&stream, "f", false) : FTP.Get("f", &stream); })) << sending;
+        FTP.Disconnect();
+        Server.Join();
+    }
+}
+
+TEST_F(ScriptedTransfer, NoLineBreaksInCommands)
+{
+    Start([](PeerSocket &peer) { EXPECT_TRUE(peer.WaitForClose()); });
+    const std::string names[] = {"a\r\nDELE b", "a\nb", std::string("a\0b", 3)};
+    for (const std::string &name : names) {
+        TMemoryStream stream;
+        EXPECT_THROW(FTP.EnterFolder(name), EIdFTPInvalidArgument);
+        EXPECT_THROW(FTP.Get(name, &stream), EIdFTPInvalidArgument);
+        EXPECT_THROW(FTP.Put(&stream, name, false), EIdFTPInvalidArgument);
+        EXPECT_THROW(FTP.Rename("old", name), EIdFTPInvalidArgument);
+        EXPECT_THROW(FTP.Size(name), EIdFTPInvalidArgument);
+    }
+    FTP.Disconnect();
+    Server.Join();
+    EXPECT_EQ(Server.Transcript(), "");  // nothing at all went out
+}
+
 TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)
 {
     const struct {
@@ -465,6 +594,10 @@ TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)
         EXPECT_EQ(address.Host, g.Host) << g.Line;
         EXPECT_EQ(address.Port, g.Port) << g.Line;
     }
+    // Numbers that are no bytes, and port 0, name no server.
+    for (const char *impossible : {"227 (127,0,0,1,256,1)", "227 (127,0,0,1,1,256)", "227 (127,0,0,1,0,0)",
+                                   "227 (300,0,0,1,4,1)", "227 (127,0,0,1,-1,1)"})
+        EXPECT_THROW(TIdFTP::ParsePassiveReply(impossible), EIdFTPInvalidPassiveReply) << impossible;
     for (const char *bad : {"227 Entering Passive Mode (127,0,0,1,x,1)", "227 (127,0,0,1,4,)", "227 Passive",
                             "227 (1,2,3,4)"}) {
         try {
