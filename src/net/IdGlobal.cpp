@@ -1,5 +1,6 @@
 #include "IdGlobal.h"
 
+#include <cctype>
 #include <ctime>
 
 std::string FormatText(const std::string &format, const std::string &argument)
@@ -49,4 +50,14 @@ std::string LocalDateTimeText()
     char text[128];
     const size_t n = std::strftime(text, sizeof text, "%x %X", &local);
     return std::string(text, n);
+}
+
+bool StartsWithNoCase(const std::string &text, const std::string &prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
 }

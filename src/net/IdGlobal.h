@@ -44,6 +44,8 @@ std::string FormatNumber(const std::string &format, long long number);
 
 // The text without characters of codes 0 to 32 at either end.
 std::string Trim(const std::string &text);
+// Whether `text` begins with `prefix`, letter case aside.
+bool StartsWithNoCase(const std::string &text, const std::string &prefix);
 
 // Local date and time as the user's short date and long time ("%x %X").
 std::string LocalDateTimeText();

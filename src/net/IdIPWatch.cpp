@@ -30,8 +30,16 @@ void TIdIPWatchThread::RunOnce()
         remaining -= slice;
         if (Terminated())
             return;
+        std::string address;
+        bool found = true;
+        try {
+            if (LookupHandler)
+                address = LookupHandler();
+        } catch (...) {
+            found = false;
+        }
         if (PollHandler)
-            RunInMainThread(PollHandler);
+            RunInMainThread([this, &address, found] { PollHandler(address, found); });
     }
 }
 
@@ -59,7 +67,8 @@ void TIdIPWatch::SetActive(bool active)
     if (active) {
         FThread = std::make_unique<TIdIPWatchThread>();
         FThread->Watch = this;
-        FThread->PollHandler = [this] { PollAddress(); };
+        FThread->LookupHandler = [this] { return ReadLocalAddress(); };
+        FThread->PollHandler = [this](const std::string &address, bool found) { ApplyAddress(address, found); };
         FThread->Interval = FWatchInterval;
         FThread->Start();
     } else {
@@ -89,31 +98,32 @@ std::string TIdIPWatch::ReadLocalAddress()
 
 void TIdIPWatch::PollAddress()
 {
-    if (FBusy)
-        return;
+    std::string address;
+    bool found = true;
     try {
-        const bool wasOnline = FHasAddress;
-        const std::string oldAddress = FCurrentAddress;
-        FBusy = true;
-        struct ClearBusy {
-            bool &Busy;
-            ~ClearBusy() { Busy = false; }
-        };
-        {
-            ClearBusy clear{FBusy};
-            FCurrentAddress = ReadLocalAddress();
-        }
-        FHasAddress = IsOnlineAddress(FCurrentAddress);
-        if (wasOnline && !FHasAddress) {
-            if (IsOnlineAddress(oldAddress))
-                FPreviousAddress = oldAddress;
-            AppendToHistory(FPreviousAddress);
-        }
-        if (wasOnline != FHasAddress && OnStatusChanged)
-            OnStatusChanged(this);
+        address = ReadLocalAddress();
     } catch (...) {
-        // The state stays as far as it got.
+        found = false;
     }
+    ApplyAddress(address, found);
+}
+
+void TIdIPWatch::ApplyAddress(const std::string &address, bool found)
+{
+    // A failed look-up leaves the state as far as it got.
+    if (!found)
+        return;
+    const bool wasOnline = FHasAddress;
+    const std::string oldAddress = FCurrentAddress;
+    FCurrentAddress = address;
+    FHasAddress = IsOnlineAddress(FCurrentAddress);
+    if (wasOnline && !FHasAddress) {
+        if (IsOnlineAddress(oldAddress))
+            FPreviousAddress = oldAddress;
+        AppendToHistory(FPreviousAddress);
+    }
+    if (wasOnline != FHasAddress && OnStatusChanged)
+        OnStatusChanged(this);
 }
 
 void TIdIPWatch::AppendToHistory(const std::string &address)

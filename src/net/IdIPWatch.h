@@ -22,7 +22,10 @@ public:
 
     std::atomic<uint32_t> Interval{1000};
     TIdIPWatch *Watch = nullptr;
-    std::function<void()> PollHandler;
+    // The look-up runs on this thread: a slow resolver must not hold the
+    // window. Its result (or its failure) goes to the main thread.
+    std::function<std::string()> LookupHandler;
+    std::function<void(const std::string &address, bool found)> PollHandler;
 
 protected:
     void RunOnce() override;
@@ -48,12 +51,17 @@ public:
     const std::string &PreviousAddress() const { return FPreviousAddress; }
     const std::vector<std::string> &AddressHistory() const { return FHistory; }
 
-    // The periodic check; runs on the main thread.
+    // The check: the look-up, then the state. The thread does the look-up
+    // on its own and hands the result to ApplyAddress on the main thread.
     void PollAddress();
+    // Takes a looked-up address into the state; a failed look-up (`found`
+    // false) leaves the state as it is. Main thread.
+    void ApplyAddress(const std::string &address, bool found);
     void WriteHistoryFile();
 
 protected:
-    // The address the stack reports for this machine.
+    // The address the stack reports for this machine; called on the watch
+    // thread, so it touches no state.
     virtual std::string ReadLocalAddress();
 
 private:
@@ -66,6 +74,5 @@ private:
     bool FHasAddress = false;
     std::string FPreviousAddress;
     std::vector<std::string> FHistory;
-    bool FBusy = false;
     std::unique_ptr<TIdIPWatchThread> FThread;
 };

@@ -11,9 +11,32 @@ void TIdLogBase::AfterReceive(const char *bytes, int count)
     AddEntry("Recv: " + std::string(bytes, size_t(count > 0 ? count : 0)));
 }
 
+namespace {
+
+// A password never reaches a log: each "PASS" line keeps its verb only.
+std::string MaskPasswords(const std::string &sent)
+{
+    std::string masked;
+    size_t start = 0;
+    while (start < sent.size()) {
+        size_t end = sent.find('\n', start);
+        end = end == std::string::npos ? sent.size() : end + 1;
+        std::string line = sent.substr(start, end - start);
+        if (line.size() >= 5 && StartsWithNoCase(line, "pass ")) {
+            const bool crlf = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
+            line = line.substr(0, 5) + "****" + (crlf ? "\r\n" : line.back() == '\n' ? "\n" : "");
+        }
+        masked += line;
+        start = end;
+    }
+    return masked;
+}
+
+}  // namespace
+
 void TIdLogBase::AfterSend(const char *bytes, int count)
 {
-    AddEntry("Sent: " + std::string(bytes, size_t(count > 0 ? count : 0)));
+    AddEntry("Sent: " + MaskPasswords(std::string(bytes, size_t(count > 0 ? count : 0))));
 }
 
 void TIdLogBase::Detach()

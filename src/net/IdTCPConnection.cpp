@@ -381,17 +381,6 @@ int64_t TIdTCPConnection::WriteFileContents(const std::string &path, bool allowT
 
 namespace {
 
-
-bool StartsWithNoCase(const std::string &text, const std::string &prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
 int16_t CodeOf(const std::string &line)
 {
     if (StartsWithNoCase(line, "+OK"))

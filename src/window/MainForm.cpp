@@ -288,6 +288,12 @@ void TfrmMain::CreateLogAndStatusBar()
     puLog = new QMenu(this);
     ClearLog1 = puLog->addAction("Clear Log");
     connect(ClearLog1, &QAction::triggered, this, &TfrmMain::ClearLog1Click);
+    // The control connection's lines in the log, as every FTP client's
+    // message log shows them; kept in the settings.
+    ShowProtocol1 = puLog->addAction("Show Protocol");
+    ShowProtocol1->setCheckable(true);
+    ShowProtocol1->setChecked(true);
+    connect(ShowProtocol1, &QAction::toggled, this, [this](bool on) { FTPLog.SetActive(on); });
     lbConnection->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lbConnection, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { puLog->popup(lbConnection->viewport()->mapToGlobal(at)); });
@@ -341,8 +347,11 @@ void TfrmMain::CreateComponents()
     AntiFreeze.OnlyWhenIdle = false;
 
     FTPLog.SetTarget(ltEvent);
+    FTPLog.LogTime = false;  // the log adds its own time, in IDE-hooks mode
     FTPLog.SetActive(true);
     FTPLog.OnLogItem = [this](TIdLogDebug *sender, std::string &text) { FTPLogLogItem(sender, text); };
+    FTP.SetIntercept(&FTPLog);
+    FTP.SetInterceptEnabled(true);
 
     IPWatch.HistoryEnabled = false;
     IPWatch.HistoryFilename = "iphist.dat";
@@ -449,6 +458,7 @@ void TfrmMain::LoadSettings()
     const auto store = TSettingsStore::OpenForReading();
     if (!store)
         return;
+    ShowProtocol1->setChecked(store->ReadInteger("ShowProtocol", 1) != 0);
     const int style = store->ReadInteger("ViewStyle", lvFiles->ViewStyle());
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
@@ -477,6 +487,7 @@ void TfrmMain::SaveSettings()
 {
     const auto store = TSettingsStore::OpenForWriting();
     store->WriteInteger("ViewStyle", lvFiles->ViewStyle());
+    store->WriteInteger("ShowProtocol", ShowProtocol1->isChecked() ? 1 : 0);
     if (!OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", OpenDialog1.FileName);
     Sites.WriteToStore(*store);
@@ -511,7 +522,16 @@ void TfrmMain::ClearLog1Click()
 
 void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
 {
-    AddToLog(QString::fromStdString(AText));
+    // One entry per protocol line: "Recv: 220-a<EOL>220 b<EOL>" becomes
+    // "Recv: 220-a" and "Recv: 220 b". The connection's own comings and
+    // goings are in the log already, from its status texts.
+    for (const char *direction : {"Sent: ", "Recv: "}) {
+        if (AText.rfind(direction, 0) != 0)
+            continue;
+        const QString text = TextFromBytes(AText.substr(6));
+        for (const QString &line : text.split("<EOL>", Qt::SkipEmptyParts))
+            AddToLog(direction + line);
+    }
 }
 
 void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)

@@ -75,7 +75,7 @@ public:
     QListWidget *lbConnection;
     QMenu *puLog, *puFiles;
     QAction *Icon1, *List1, *Report1, *SmallIcon1;
-    QAction *ClearLog1;
+    QAction *ClearLog1, *ShowProtocol1;
     TStatusBar *sbMain;
     QProgressBar *ProgressBar1;
 

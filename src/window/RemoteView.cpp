@@ -60,11 +60,14 @@ void TRemoteView::FillViews()
         if (hooks)
             F.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
         TListingEntry entry = ParseListingLine(line);
+        if (entry.Skip)
+            continue;
         if (entry.IsFolder) {
             addFolder(entry.Name);
         } else {
             const QString caption = RemoteDisplayName(entry.Name);
-            const int image = F.ilSystem.GetImageIndex(caption, false, false, 0);
+            // By the name alone: a remote name says nothing of local files.
+            const int image = F.ilSystem.GetImageIndex(caption, false, false, faNormal);
             files->Append({std::move(entry.Name), caption, image});
         }
     }

@@ -128,6 +128,12 @@ void TSettingsStore::WriteInteger(const QString &name, int value)
     FSettings->setValue(name, value);
 }
 
+void TSettingsStore::DeleteValue(const QString &name)
+{
+    CheckWritable(name);
+    FSettings->remove(name);
+}
+
 void TSettingsStore::Close()
 {
     if (!FForWriting || !FWritable)

@@ -38,6 +38,8 @@ public:
     // Raise "Failed to set data for '<name>'" when the store cannot be written.
     void WriteString(const QString &name, const QString &value);
     void WriteInteger(const QString &name, int value);
+    // Removes a value; nothing happens when there is none.
+    void DeleteValue(const QString &name);
 
     // Writes everything out; raises like the writes when that fails.
     void Close();

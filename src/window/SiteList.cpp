@@ -49,4 +49,8 @@ void TSiteList::WriteToStore(TSettingsStore &store) const
         store.WriteString(ValueName(i, "Password"), site.Password);
         store.WriteString(ValueName(i, "DefaultFolder"), site.DefaultFolder);
     }
+    // A removed site takes its keys along, its password among them.
+    for (int i = Count(); store.ValueExists(ValueName(i, "Address")) || store.ValueExists(ValueName(i, "Password")); ++i)
+        for (const char *field : Fields)
+            store.DeleteValue(ValueName(i, field));
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,8 @@ namespace {
 class ScriptedWatch : public TIdIPWatch {
 public:
     std::deque<std::string> Addresses;
-    int Reads = 0;
+    std::atomic<int> Reads = 0;
+    std::atomic<int> ReadsOnTheMainThread = 0;
 
     void Check(const std::string &address)
     {
@@ -28,6 +30,7 @@ protected:
     std::string ReadLocalAddress() override
     {
         ++Reads;
+        ReadsOnTheMainThread += IdMainThreadQueue::IsMainThread();
         if (Addresses.empty())
             return "127.0.0.1";
         std::string address = Addresses.front();
@@ -128,7 +131,7 @@ TEST(IPWatchThread, ChecksAfterEverySliceOfAtMost500)
              {1000, {500, 500}}, {300, {300}}, {1200, {500, 500, 200}}}) {
         RecordingWatchThread thread;
         int polls = 0;
-        thread.PollHandler = [&] { ++polls; };
+        thread.PollHandler = [&](const std::string &, bool) { ++polls; };
         thread.Interval = interval;
         thread.RunOnce();
         EXPECT_EQ(thread.Sleeps, slices) << interval;
@@ -136,10 +139,15 @@ TEST(IPWatchThread, ChecksAfterEverySliceOfAtMost500)
     }
 }
 
-TEST(IPWatchThread, AnActiveWatchChecksOnTheMainThreadUntilStopped)
+// The look-up runs on the watch's thread, the state changes on the main
+// thread, and nothing runs after the stop.
+TEST(IPWatchThread, LooksUpOnItsOwnThreadAndChecksOnTheMainThreadUntilStopped)
 {
     ScriptedWatch watch;
     watch.HistoryEnabled = false;
+    watch.Addresses = {"10.0.0.7"};
+    int changes = 0;
+    watch.OnStatusChanged = [&](TIdIPWatch *) { changes += IdMainThreadQueue::IsMainThread(); };
     watch.SetWatchInterval(5);
     watch.SetActive(true);
     IdMainThreadQueue::DrainUntil([&] { return watch.Reads >= 3; });
@@ -147,6 +155,8 @@ TEST(IPWatchThread, AnActiveWatchChecksOnTheMainThreadUntilStopped)
     const int reads = watch.Reads;
     IdMainThreadQueue::Drain();
     EXPECT_EQ(watch.Reads, reads);
+    EXPECT_EQ(watch.ReadsOnTheMainThread, 0);
+    EXPECT_EQ(changes, 2);  // online with 10.0.0.7, then offline
     EXPECT_FALSE(watch.Active());
 }
 

@@ -43,10 +43,14 @@ TEST_F(Log, ReceivedAndSentBytesShowLineEndsAsEol)
     EXPECT_EQ(Client.ReadLine(), "220 Ready");
     Client.WriteLine("USER x");
     EXPECT_EQ(Client.ReadLine(), "331 a");
+    // A password never reaches the log.
+    Client.WriteLine("pass secret");
+    Client.WriteLine("PASS x y");
     Client.Disconnect();
     Peer.Join();
     EXPECT_EQ(Entries, (std::vector<std::string>{"Recv: 220 Ready<EOL>", "Sent: USER x<EOL>",
-                                                 "Recv: 331 a<EOL>230 b<EOL>", "Disconnected."}));
+                                                 "Recv: 331 a<EOL>230 b<EOL>", "Sent: pass ****<EOL>",
+                                                 "Sent: PASS ****<EOL>", "Disconnected."}));
 }
 
 TEST_F(Log, PeerCloseGivesAnEmptyReceiveThenDisconnected)

@@ -17,11 +17,26 @@
 
 namespace {
 
+// The log without the protocol's lines.
 QStringList LogOf(const TfrmMain &form)
 {
     QStringList entries;
-    for (int i = 0; i < form.lbConnection->count(); ++i)
-        entries.append(form.lbConnection->item(i)->text());
+    for (int i = 0; i < form.lbConnection->count(); ++i) {
+        const QString entry = form.lbConnection->item(i)->text();
+        if (!entry.startsWith("Sent: ") && !entry.startsWith("Recv: "))
+            entries.append(entry);
+    }
+    return entries;
+}
+
+QStringList ProtocolOf(const TfrmMain &form)
+{
+    QStringList entries;
+    for (int i = 0; i < form.lbConnection->count(); ++i) {
+        const QString entry = form.lbConnection->item(i)->text();
+        if (entry.startsWith("Sent: ") || entry.startsWith("Recv: "))
+            entries.append(entry);
+    }
     return entries;
 }
 
@@ -141,6 +156,35 @@ TEST_F(ConnectionBar, ARejectedLoginEndsDisconnectedWithoutAMessage)
     EXPECT_EQ(LogOf(*Form).mid(LogOf(*Form).size() - 2), (QStringList{"Not connected.", "530 Authentication failed."}));
     ExpectDisconnectedState();
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
+// The control connection's lines are in the log, the password masked; the
+// log's menu switches them, and the choice is kept.
+TEST_F(ConnectionBar, TheProtocolShowsInTheLogWithThePasswordMasked)
+{
+    FtpServer server;
+    TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
+    Form->edUserName->setText(FtpServer::User);
+    Form->edPassword->setText(FtpServer::Password);
+    Form->actConnect->trigger();
+    ASSERT_TRUE(Form->FTP.Connected());
+    const QStringList protocol = ProtocolOf(*Form);
+    EXPECT_TRUE(protocol.contains("Recv: 220 Veldra test server ready."));
+    EXPECT_TRUE(protocol.contains("Sent: user tester"));
+    EXPECT_TRUE(protocol.contains("Sent: pass ****"));
+    EXPECT_FALSE(protocol.join('\n').contains(FtpServer::Password));
+    EXPECT_TRUE(protocol.contains("Sent: PWD"));
+
+    ASSERT_TRUE(Form->ShowProtocol1->isChecked());
+    Form->ShowProtocol1->trigger();
+    const int before = int(ProtocolOf(*Form).size());
+    Form->btnChangeFolder->click();
+    EXPECT_EQ(ProtocolOf(*Form).size(), before);
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("ShowProtocol").toInt(), 0);
+    Start();
+    EXPECT_FALSE(Form->ShowProtocol1->isChecked());
+    EXPECT_FALSE(Form->FTPLog.Active());
 }
 
 TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)

@@ -162,7 +162,7 @@ TEST_F(MainForm, SettingsStoreWinsOverTheIni)
     EXPECT_EQ(Form->SysTree->Selection(), "/usr/lib");
 }
 
-TEST_F(MainForm, ShrunkenSiteListLeavesOldValuesUnread)
+TEST_F(MainForm, RemovingASiteRemovesItsKeys)
 {
     WriteSettingsFile("[General]\nSites=3\nSite0.Address=a\nSite1.Address=b\nSite2.Address=c\n");
     Start();
@@ -172,7 +172,8 @@ TEST_F(MainForm, ShrunkenSiteListLeavesOldValuesUnread)
     Stop();
     EXPECT_EQ(ReadSettings()->value("Sites").toInt(), 2);
     EXPECT_EQ(ReadSettings()->value("Site1.Address").toString(), "c");
-    EXPECT_EQ(ReadSettings()->value("Site2.Address").toString(), "c");  // stays, never read
+    EXPECT_FALSE(ReadSettings()->contains("Site2.Address"));
+    EXPECT_FALSE(ReadSettings()->contains("Site2.Password"));
 
     Start();
     ASSERT_EQ(Form->cbAddress->count(), 2);
@@ -309,11 +310,14 @@ TEST_F(MainForm, OwnsItsNetworkComponentsWithTheirSettings)
     EXPECT_FALSE(Form->IPWatch.HistoryEnabled);
     EXPECT_EQ(Form->IPWatch.HistoryFilename, "iphist.dat");
 
-    // The log's entries would reach the log list, were it attached.
-    Form->FTPLog.LogTime = false;
-    Form->FTPLog.AfterSend("PWD\r\n", 5);
-    ASSERT_EQ(Form->lbConnection->count(), 1);
-    EXPECT_TRUE(Form->lbConnection->item(0)->text().endsWith("Sent: PWD<EOL>"));
+    // The debug log watches the control connection; its lines reach the
+    // log list one by one.
+    EXPECT_EQ(Form->FTP.Intercept(), &Form->FTPLog);
+    EXPECT_TRUE(Form->FTP.InterceptEnabled());
+    Form->FTPLog.AfterReceive("220-a\r\n220 b\r\n", 14);
+    ASSERT_EQ(Form->lbConnection->count(), 2);
+    EXPECT_TRUE(Form->lbConnection->item(0)->text().endsWith("Recv: 220-a"));
+    EXPECT_TRUE(Form->lbConnection->item(1)->text().endsWith("Recv: 220 b"));
     Stop();
     EXPECT_EQ(TIdAntiFreezeBase::Current(), nullptr);
     EXPECT_FALSE(QFile::exists("iphist.dat"));  // history off: nothing written
