@@ -28,10 +28,11 @@ public:
 
 protected:
     virtual void NotifyConnected();
-
-private:
+    // The proxy's side of the connect, on a connection to the proxy.
     void NegotiateSocks4(bool version4A);
     void NegotiateSocks5();
+
+private:
     void WriteRequest(const std::string &request);
     std::string ReadSocks5Reply(int count);
 };

@@ -27,11 +27,21 @@ QString Unquoted(const QString &value)
 TIniFile::TIniFile(const QString &fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
+    if (file.open(QIODevice::ReadOnly))
+        Parse(file.readAll());
+}
 
+TIniFile TIniFile::FromBytes(const QByteArray &bytes)
+{
+    TIniFile ini;
+    ini.Parse(bytes);
+    return ini;
+}
+
+void TIniFile::Parse(const QByteArray &bytes)
+{
     QString section;
-    const QString text = Decode(file.readAll());
+    const QString text = Decode(bytes);
     for (QStringView line : QStringView(text).split(u'\n')) {
         line = line.trimmed();
         if (line.isEmpty() || line.front() == ';')

@@ -12,6 +12,8 @@
 class TIniFile {
 public:
     explicit TIniFile(const QString &fileName);
+    // The same reading of a file's bytes.
+    static TIniFile FromBytes(const QByteArray &bytes);
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     // A value that is not a whole 32-bit number (decimal, or hexadecimal
@@ -19,6 +21,9 @@ public:
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
 
 private:
+    TIniFile() = default;
+    void Parse(const QByteArray &bytes);
+
     struct Entry {
         QString Section;
         QString Key;

@@ -31,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QCloseEvent>
@@ -505,8 +506,28 @@ void TfrmMain::AddToLog(const QString &message)
         entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' +
                 locale.toString(now.time(), QLocale::LongFormat) + "| " + message;
     }
-    lbConnection->addItem(entry);
+    // Each entry knows its size: the list then lays itself out without
+    // measuring every entry's text again at each new one, which a burst of
+    // protocol lines would make take minutes.
+    auto *item = new QListWidgetItem(entry);
+    const QFontMetrics metrics(lbConnection->font());
+    int width = 0;
+    const QStringList lines = entry.split(QRegularExpression("\r\n|\n|\r"));
+    for (const QString &line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
+    lbConnection->addItem(item);
+    // Selected at once, scrolled to once per turn of the event loop.
+    lbConnection->setAutoScroll(false);
     lbConnection->setCurrentRow(lbConnection->count() - 1);
+    lbConnection->setAutoScroll(true);
+    if (!FLogScrollPending) {
+        FLogScrollPending = true;
+        QTimer::singleShot(0, this, [this] {
+            FLogScrollPending = false;
+            lbConnection->scrollToBottom();
+        });
+    }
 }
 
 void TfrmMain::SetActionsEnabled(bool on)
@@ -525,11 +546,22 @@ void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
     // One entry per protocol line: "Recv: 220-a<EOL>220 b<EOL>" becomes
     // "Recv: 220-a" and "Recv: 220 b". The connection's own comings and
     // goings are in the log already, from its status texts.
+    // A line the last receive cut short waits for the rest, within one
+    // connection.
+    if (AText.rfind("Sent: ", 0) != 0 && AText.rfind("Recv: ", 0) != 0)
+        FProtocolTail.clear();
     for (const char *direction : {"Sent: ", "Recv: "}) {
         if (AText.rfind(direction, 0) != 0)
             continue;
-        const QString text = TextFromBytes(AText.substr(6));
-        for (const QString &line : text.split("<EOL>", Qt::SkipEmptyParts))
+        std::string text = AText.substr(6);
+        const bool received = direction[0] == 'R';
+        if (received) {
+            text = FProtocolTail + text;
+            const size_t end = text.rfind("<EOL>");
+            FProtocolTail = end == std::string::npos ? text : text.substr(end + 5);
+            text = end == std::string::npos ? std::string() : text.substr(0, end + 5);
+        }
+        for (const QString &line : TextFromBytes(text).split("<EOL>", Qt::SkipEmptyParts))
             AddToLog(direction + line);
     }
 }

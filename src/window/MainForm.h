@@ -165,6 +165,9 @@ protected:
 private:
     bool FBusyCursor = false;
     bool FClosing = false;
+    bool FLogScrollPending = false;
+    // The start of a received line whose end has not come yet.
+    std::string FProtocolTail;
 
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
     void CreateActions();

@@ -314,7 +314,9 @@ TEST_F(MainForm, OwnsItsNetworkComponentsWithTheirSettings)
     // log list one by one.
     EXPECT_EQ(Form->FTP.Intercept(), &Form->FTPLog);
     EXPECT_TRUE(Form->FTP.InterceptEnabled());
-    Form->FTPLog.AfterReceive("220-a\r\n220 b\r\n", 14);
+    // A line cut between two receives shows whole.
+    Form->FTPLog.AfterReceive("220-a\r\n220 ", 11);
+    Form->FTPLog.AfterReceive("b\r\n", 3);
     ASSERT_EQ(Form->lbConnection->count(), 2);
     EXPECT_TRUE(Form->lbConnection->item(0)->text().endsWith("Recv: 220-a"));
     EXPECT_TRUE(Form->lbConnection->item(1)->text().endsWith("Recv: 220 b"));
