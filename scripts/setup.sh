@@ -12,6 +12,8 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   # end-to-end tests: a window manager and real X input on that display
   openbox xdotool
+  # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
+  clang libclang-rt-14-dev
   # icons of file types: an icon theme and the MIME database
   adwaita-icon-theme shared-mime-info
   # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies
