@@ -65,6 +65,21 @@ public:
 
     QMimeType TypeOfItem(const QFileInfo &info) { return FMime.mimeTypeForFile(info); }
 
+    // The selected state of an icon: its selected look as an icon of its
+    // own, so that the same index serves both lists.
+    int SelectedIndex(int index)
+    {
+        if (index < 0 || index >= int(FIcons.size()))
+            return index;
+        const QIcon normal = FIcons[size_t(index)];
+        return IndexFor(QStringLiteral("selected:%1").arg(index), [&normal] {
+            QIcon selected;
+            for (int size : {16, 32})
+                selected.addPixmap(normal.pixmap(size, size, QIcon::Selected));
+            return selected;
+        });
+    }
+
     int ThemeIndex(const QString &name, const QString &fallback)
     {
         return IndexFor("theme:" + name, [&] {
@@ -140,17 +155,18 @@ int SystemThemeIconIndex(const QString &name, const QString &fallback)
     return TSystemIcons::Instance().ThemeIndex(name, fallback);
 }
 
-int TdfsSystemImageList::GetImageIndex(const QString &fileName, bool, bool open, unsigned attributes)
+int TdfsSystemImageList::GetImageIndex(const QString &fileName, bool selected, bool open, unsigned attributes)
 {
     TSystemIcons &icons = TSystemIcons::Instance();
-    if (attributes == 0) {
-        const QFileInfo item(fileName);
-        if (!fileName.isEmpty() && item.exists())
-            return item.isDir() ? icons.FolderIndex(open) : icons.MimeIndex(icons.TypeOfItem(item));
-    }
-    if (attributes & faDirectory)
-        return icons.FolderIndex(open);
-    return icons.MimeIndex(icons.TypeOfName(fileName));
+    int index;
+    const QFileInfo item(fileName);
+    if (attributes == 0 && !fileName.isEmpty() && item.exists())
+        index = item.isDir() ? icons.FolderIndex(open) : icons.MimeIndex(icons.TypeOfItem(item));
+    else if (attributes & faDirectory)
+        index = icons.FolderIndex(open);
+    else
+        index = icons.MimeIndex(icons.TypeOfName(fileName));
+    return selected ? icons.SelectedIndex(index) : index;
 }
 
 QIcon TdfsSystemImageList::Icon(int index) const

@@ -53,9 +53,9 @@ public:
     TWorkEvent OnWork;
     TWorkEndEvent OnWorkEnd;
 
-    void StartWork(TWorkMode mode, int64_t countMax);
-    void AddWork(TWorkMode mode, int64_t count);
-    void FinishWork(TWorkMode mode);
+    virtual void StartWork(TWorkMode mode, int64_t countMax);
+    virtual void AddWork(TWorkMode mode, int64_t count);
+    virtual void FinishWork(TWorkMode mode);
 
     struct TWorkInfo {
         int64_t WorkDone = 0;

@@ -86,8 +86,8 @@ public:
 
 class EIdProtocolReplyError : public EIdException {
 public:
-    EIdProtocolReplyError(int replyCode, const std::string &message) : EIdException(message), ReplyErrorCode(replyCode)
+    EIdProtocolReplyError(int replyCode, const std::string &message) : EIdException(message), ReplyCode(replyCode)
     {
     }
-    int ReplyErrorCode;
+    int ReplyCode;
 };

@@ -143,7 +143,7 @@ void TIdIPWatch::WriteHistoryFile()
         return;
     std::ofstream file(HistoryFilename, std::ios::binary | std::ios::trunc);
     if (!file)
-        throw EFileStreamError("Cannot create file \"" + HistoryFilename + "\". " + std::strerror(errno) + ".");
+        throw EFileStreamError("Cannot create file " + HistoryFilename);
     for (const std::string &address : FHistory)
         file << address << "\r\n";
 }

@@ -32,7 +32,7 @@ void TIdLogDebug::SetActive(bool value)
             if (!file->is_open())
                 file = std::make_unique<std::fstream>(Filename, std::ios::out | std::ios::binary | std::ios::trunc);
             if (!file->is_open())
-                throw EFileStreamError("Cannot open file \"" + Filename + "\". " + std::strerror(errno) + ".");
+                throw EFileStreamError("Cannot open file " + Filename);
             FFile = std::move(file);
         } else if (!value) {
             FFile.reset();

@@ -54,10 +54,8 @@ TFileStream::TFileStream(const std::string &fileName, TMode mode) : FFileName(fi
     case fmOpenReadWrite: flags |= O_RDWR; break;
     }
     FHandle = ::open(fileName.c_str(), flags, 0666);
-    if (FHandle < 0) {
-        const char *what = mode == fmCreate ? "Cannot create file \"" : "Cannot open file \"";
-        throw EFileStreamError(what + fileName + "\". " + std::strerror(errno) + ".");
-    }
+    if (FHandle < 0)
+        throw EFileStreamError((mode == fmCreate ? "Cannot create file " : "Cannot open file ") + fileName);
 }
 
 TFileStream::~TFileStream()

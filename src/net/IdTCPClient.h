@@ -24,7 +24,7 @@ public:
 
     // Returns when the connection and any proxy negotiation are complete.
     virtual void Connect();
-    void ConnectAndReadAll();
+    virtual void ConnectAndReadAll();
 
 protected:
     virtual void NotifyConnected();

@@ -55,19 +55,19 @@ public:
     void SetInterceptEnabled(bool enabled);
 
     // ---- reading ----
-    bool Connected();
-    void CheckConnection(bool raiseIfClosed, bool ignoreBuffer);
-    void ProbeForClose(bool raiseIfClosed);
+    virtual bool Connected();
+    virtual void CheckConnection(bool raiseIfClosed, bool ignoreBuffer);
+    virtual void ProbeForClose(bool raiseIfClosed);
     // One wait and one receive; the count received (0 on time-out or close).
-    int ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInBuffer, TIdBuffer *destination);
+    virtual int ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInBuffer, TIdBuffer *destination);
     // Without a terminator, a line ends at LF and a CR before it is dropped.
     // A time-out gives "" with LineTimedOut set.
-    std::string ReadLine(const std::string &terminator = {}, int timeout = WaitForever);
-    std::string TakeBytes(int count);
-    void ConsumeBytes(int count);
+    virtual std::string ReadLine(const std::string &terminator = {}, int timeout = WaitForever);
+    virtual std::string TakeBytes(int count);
+    virtual void ConsumeBytes(int count);
     int InBufferSize() const { return int(FInBuffer.Size()); }
     std::string ReadAvailable();
-    std::string ReadAll();
+    virtual std::string ReadAll();
     void ReadExact(void *buffer, int count);
     int32_t ReadInt32(bool convert = true);
     // count -1 without untilClose reads a 32-bit count first; with
@@ -75,16 +75,16 @@ public:
     void ReadToStream(TStream *stream, int count = -1, bool untilClose = false);
 
     // ---- writing ----
-    void Write(const std::string &text);
-    void WriteLine(const std::string &text);
+    virtual void Write(const std::string &text);
+    virtual void WriteLine(const std::string &text);
     void WriteBytes(const void *buffer, int count);
     void WriteInt32(int32_t value, bool convert = true);
-    void WriteFromStream(TStream *stream, bool fromStart = true, bool withCount = false);
-    int64_t WriteFileContents(const std::string &path, bool allowTransmit = false);
+    virtual void WriteFromStream(TStream *stream, bool fromStart = true, bool withCount = false);
+    virtual int64_t WriteFileContents(const std::string &path, bool allowTransmit = false);
 
     // ---- closing and state ----
     virtual void Disconnect();
-    void DropSocket();
+    virtual void DropSocket();
     virtual void NotifyDisconnected();
     virtual void ResetState();
 

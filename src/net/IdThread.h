@@ -11,9 +11,16 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+
+// The base of what a thread may own in its Data field.
+class TIdThreadData {
+public:
+    virtual ~TIdThreadData() = default;
+};
 
 class TIdThread {
 public:
@@ -28,10 +35,12 @@ public:
     void Start();
     // Asks the thread to end, parks it, and waits until it has ended,
     // running main-thread calls it queues meanwhile.
-    void StopAndWait();
+    virtual void StopAndWait();
     void Terminate();
 
     std::string FailureText;
+    // What a subclass keeps with its thread; freed with the thread object.
+    std::unique_ptr<TIdThreadData> Data;
     std::function<void(TIdThread *, const std::exception &)> OnRunFailure;
 
 protected:

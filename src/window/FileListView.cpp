@@ -1,6 +1,8 @@
 #include "FileListView.h"
 
 #include <QDropEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -94,4 +96,24 @@ void TFileListView::dropEvent(QDropEvent *event)
     if (event->source() != this && OnDragDrop)
         OnDragDrop(event->source(), event->mimeData());
     event->acceptProposedAction();
+}
+
+bool TFileListView::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QListView::viewportEvent(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = indexAt(help->pos());
+    QString tip = toolTip();
+    if (index.isValid()) {
+        // Room for the name beside the icon, or under it in two lines.
+        const QRect cell = visualRect(index);
+        const int room =
+            viewMode() == IconMode ? 2 * cell.width() - 8 : cell.width() - iconSize().width() - 8;
+        const QString caption = FItems->Item(index.row()).Caption;
+        if (fontMetrics().horizontalAdvance(caption) > room)
+            tip = caption;
+    }
+    QToolTip::showText(help->globalPos(), tip, viewport());
+    return true;
 }

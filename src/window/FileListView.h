@@ -31,6 +31,8 @@ public:
     std::function<void(QObject *source, const QMimeData *data)> OnDragDrop;
 
 protected:
+    // The list's hint, or the whole name of an item whose name is cut.
+    bool viewportEvent(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;

@@ -144,6 +144,7 @@ void TfrmMain::CreateCoolBar()
     btnRename = ButtonFor(ToolBar2, actRename);
     ToolBar2->addSeparator();
     btnUpAFolder = ButtonFor(ToolBar2, actUpAFolder);
+    btnUpAFolder->installEventFilter(this);
     ToolBar3 = NewToolBar(this, "ToolBar3");
     btnAbout = ButtonFor(ToolBar3, actAbout);
 
@@ -392,9 +393,11 @@ void TfrmMain::CreateFilesMenu()
             [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
 
     connect(btnChangeFolder, &QToolButton::clicked, this, Guarded([this] { btnChangeFolderClick(); }));
-    connect(tvFolders, &QTreeWidget::itemDoubleClicked, this, Guarded([this] { tvFoldersDblClick(); }));
+    // A double-click anywhere in the folder tree, empty space too, goes to
+    // the selected node.
     for (QObject *watched : {static_cast<QObject *>(edCurrentDir), static_cast<QObject *>(tvFolders),
-                             static_cast<QObject *>(lvFiles), static_cast<QObject *>(lvFiles->viewport())})
+                             static_cast<QObject *>(tvFolders->viewport()), static_cast<QObject *>(lvFiles),
+                             static_cast<QObject *>(lvFiles->viewport())})
         watched->installEventFilter(this);
 }
 
@@ -467,21 +470,18 @@ void TfrmMain::LoadSettings()
     cbAddress->clear();
     SelectLocalFolderOf(store->ReadString("LastFile", ProgramFile()));
 
-    // Fill the box as far as the reading got, even when it stops on a value
-    // of the wrong kind.
+    // Fill the box as far as the reading got, and choose its first site,
+    // even when the reading stops on a value of the wrong kind.
     struct FillBox {
         TfrmMain *Form;
         ~FillBox()
         {
             for (int i = 0; i < Form->Sites.Count(); ++i)
                 Form->cbAddress->addItem(Form->Sites[i].Address);
+            Form->SelectFirstSite();
         }
-    };
-    {
-        FillBox fill{this};
-        Sites.ReadFromStore(*store);
-    }
-    SelectFirstSite();
+    } fill{this};
+    Sites.ReadFromStore(*store);
 }
 
 void TfrmMain::SaveSettings()
@@ -503,8 +503,10 @@ void TfrmMain::AddToLog(const QString &message)
     if (UseIDEHooks()) {
         const QLocale locale = QLocale::system();
         const QDateTime now = QDateTime::currentDateTime();
-        entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' +
-                locale.toString(now.time(), QLocale::LongFormat) + "| " + message;
+        // The long time without its zone name.
+        const QString time = locale.timeFormat(QLocale::LongFormat).remove('t').trimmed();
+        entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' + locale.toString(now.time(), time) + "| " +
+                message;
     }
     // Each entry knows its size: the list then lays itself out without
     // measuring every entry's text again at each new one, which a burst of
@@ -594,6 +596,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
                 return lvFilesKeyPress(key);
         } else if (event->type() == QEvent::MouseButtonDblClick && watched == lvFiles->viewport()) {
             lvFilesDblClick();
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == tvFolders->viewport()) {
+            tvFoldersDblClick();
+        } else if (event->type() == QEvent::ToolTip && watched == btnUpAFolder) {
+            return true;  // "Up a Folder" has no hint
         }
     } catch (...) {
         TApplication::HandleException();

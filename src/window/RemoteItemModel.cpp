@@ -45,7 +45,6 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
     const TItem &item = FItems[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return item.Caption;
     case Qt::DecorationRole:
         return FImages->Icon(item.ImageIndex);

@@ -111,7 +111,6 @@ int TSettingsStore::ReadInteger(const QString &name, int defaultValue) const
 
 void TSettingsStore::CheckWritable(const QString &name)
 {
-    FLastName = name;
     if (!FForWriting || !FWritable)
         throw ERegistryException(Message("Failed to set data for '%1'", name).toStdString());
 }
@@ -144,5 +143,6 @@ void TSettingsStore::Close()
     FWritable = false;
     ::chmod(QFile::encodeName(FSettings->fileName()).constData(), S_IRUSR | S_IWUSR);
     if (failed)
-        throw ERegistryException(Message("Failed to set data for '%1'", FLastName).toStdString());
+        // The values went in; the file is what could not be written.
+        throw ERegistryException(Message("Failed to set data for '%1'", FSettings->fileName()).toStdString());
 }

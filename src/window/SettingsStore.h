@@ -51,5 +51,4 @@ private:
     std::unique_ptr<QSettings> FSettings;
     bool FForWriting;
     bool FWritable = false;
-    QString FLastName;
 };

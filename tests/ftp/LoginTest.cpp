@@ -263,7 +263,7 @@ TEST_F(RealServer, AWrongPasswordFailsWith530AndDisconnects)
         FTP.Connect(true);
         FAIL();
     } catch (const EIdProtocolReplyError &error) {
-        EXPECT_EQ(error.ReplyErrorCode, 530);
+        EXPECT_EQ(error.ReplyCode, 530);
     }
     EXPECT_FALSE(FTP.Connected());
 }

@@ -146,7 +146,7 @@ TEST_P(RealTransfer, ARefusedRetrieveLeavesTheSessionUsable)
         FTP.Get("no-such-file", &stream);
         FAIL();
     } catch (const EIdProtocolReplyError &error) {
-        EXPECT_EQ(error.ReplyErrorCode, 550);
+        EXPECT_EQ(error.ReplyCode, 550);
     }
     EXPECT_EQ(FTP.DataConnection, nullptr);
     EXPECT_EQ(FTP.Size("no-such-file"), -1);

@@ -106,7 +106,7 @@ TEST_F(Reply, RejectedCodeRaisesWithTheWholeLastLine)
         Client.SendCommand("RETR missing.txt", {150, 125});
         FAIL();
     } catch (const EIdProtocolReplyError &error) {
-        EXPECT_EQ(error.ReplyErrorCode, 550);
+        EXPECT_EQ(error.ReplyCode, 550);
         EXPECT_STREQ(error.what(), "550 missing.txt: No such file or directory.");
     }
     EXPECT_EQ(Client.ReplyCode, 550);

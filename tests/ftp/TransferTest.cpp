@@ -110,7 +110,7 @@ TEST_F(ScriptedTransfer, FinalReplies)
         } catch (const EIdProtocolReplyError &failure) {
             ASSERT_NE(error, nullptr) << final;
             EXPECT_STREQ(failure.what(), error);
-            EXPECT_EQ(failure.ReplyErrorCode, 426);
+            EXPECT_EQ(failure.ReplyCode, 426);
         }
         EXPECT_EQ(stream.Data(), "xyz");
     }

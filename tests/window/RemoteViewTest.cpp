@@ -91,8 +91,10 @@ TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
 
 TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
 {
-    Form->tvFolders->setCurrentItem(Folder("sub"));
-    emit Form->tvFolders->itemDoubleClicked(Folder("sub"), 0);
+    const QRect sub = Form->tvFolders->visualItemRect(Folder("sub"));
+    // A double-click: a click, then the second press.
+    QTest::mouseClick(Form->tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
+    QTest::mouseDClick(Form->tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
     EXPECT_EQ(Folders(), QStringList{".."});
     EXPECT_EQ(Form->lvFiles->Count(), 0);
@@ -101,6 +103,15 @@ TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
     Form->tvFolders->setFocus();
     QTest::keyClick(Form->tvFolders, Qt::Key_Return);
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+
+    // A double-click in the empty space below goes to the selected node.
+    Form->tvFolders->setCurrentItem(Folder("sub"));
+    QTest::mouseDClick(Form->tvFolders->viewport(), Qt::LeftButton, {},
+                       QPoint(20, Form->tvFolders->viewport()->height() - 5));
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
+    Form->btnChangeFolder->setFocus();
+    Form->edCurrentDir->setText("/pub");
+    Form->btnChangeFolder->click();
 
     Form->actUpAFolder->trigger();
     EXPECT_EQ(Form->edCurrentDir->text(), "/");
