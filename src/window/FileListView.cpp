@@ -106,10 +106,10 @@ bool TFileListView::viewportEvent(QEvent *event)
     const QModelIndex index = indexAt(help->pos());
     QString tip = toolTip();
     if (index.isValid()) {
-        // Room for the name beside the icon, or under it in two lines.
-        const QRect cell = visualRect(index);
-        const int room =
-            viewMode() == IconMode ? 2 * cell.width() - 8 : cell.width() - iconSize().width() - 8;
+        // Room for the name beside the icon, or under it in two lines; a
+        // grid cuts an entry to its cell.
+        const int cell = gridSize().isValid() ? gridSize().width() : visualRect(index).width();
+        const int room = viewMode() == IconMode ? 2 * cell - 8 : cell - iconSize().width() - 8;
         const QString caption = FItems->Item(index.row()).Caption;
         if (fontMetrics().horizontalAdvance(caption) > room)
             tip = caption;

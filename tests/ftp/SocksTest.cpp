@@ -233,6 +233,45 @@ TEST_F(ScriptedProxy, Socks5RefusalsAndSilence)
     Proxy.Join();
 }
 
+// A proxy that sends part of its reply and closes: the connect ends with
+// the close (SOCKS 4) or with "Socks server did not respond." (SOCKS 5),
+// never by asking for the rest for ever.
+TEST_F(ScriptedProxy, AReplyCutShortEndsTheConnect)
+{
+    Client.Host = "10.1.2.3";
+    const struct {
+        TSocksVersion Version;
+        int RequestBytes;
+        std::string Reply;
+        const char *Message;
+    } cases[] = {
+        {svSocks4, 9, Bytes({0, 90, 0}), "Connection Closed Gracefully."},
+        {svSocks5, 3, Bytes({5}), "Socks server did not respond."},
+        {svSocks5, 3, Bytes({5, 0}) + "\x05\x00\x00", "Socks server did not respond."},
+    };
+    for (const auto &test : cases) {
+        Client.SocksInfo.Version = test.Version;
+        const bool secondStep = test.Reply.size() > 2 && test.Version == svSocks5;
+        Proxy.Serve([&test, secondStep](PeerSocket &peer) {
+            peer.Read(size_t(test.RequestBytes));
+            peer.Send(secondStep ? test.Reply.substr(0, 2) : test.Reply);
+            if (secondStep) {
+                peer.Read(10);
+                peer.Send(test.Reply.substr(2));
+            }
+            peer.Close();
+        });
+        try {
+            Client.Connect();
+            ADD_FAILURE() << test.Message;
+        } catch (const EIdException &error) {
+            EXPECT_STREQ(error.what(), test.Message);
+        }
+        Client.Disconnect();
+        Proxy.Join();
+    }
+}
+
 TEST_F(ScriptedProxy, OverlongValuesAreRefusedBeforeAnythingIsSent)
 {
     Client.SocksInfo.Version = svSocks5;

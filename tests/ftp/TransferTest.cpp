@@ -2,9 +2,8 @@
 // server: exact wire orders, final replies, refusals, aborts.
 #include "CountingAntiFreeze.h"
 #include "IdException.h"
-#include "IdFTP.h"
 #include "IdStream.h"
-#include "ScriptedPeer.h"
+#include "ScriptedFtp.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,38 +15,6 @@
 #include <thread>
 
 namespace {
-
-// A data connection the scripted server opens to the client's listener.
-std::unique_ptr<PeerSocket> ConnectData(int port)
-{
-    const int fd = ConnectLoopback(port);
-    if (fd < 0)
-        throw std::runtime_error("no listener on the announced port");
-    return std::make_unique<PeerSocket>(fd);
-}
-
-class ScriptedTransfer : public ::testing::Test {
-protected:
-    // The script runs after a greeting; the client connects without login.
-    void Start(std::function<void(PeerSocket &)> script)
-    {
-        Server.Serve([script = std::move(script)](PeerSocket &peer) {
-            peer.Send("220 Ready\r\n");
-            script(peer);
-        });
-        FTP.Host = "127.0.0.1";
-        FTP.Port = Server.Port();
-        FTP.Connect(false);
-    }
-    void TearDown() override
-    {
-        FTP.Disconnect();
-        Server.Join();
-    }
-
-    ScriptedPeer Server;
-    TIdFTP FTP;
-};
 
 TEST_F(ScriptedTransfer, ActiveListingWireOrderAndLineSplitting)
 {

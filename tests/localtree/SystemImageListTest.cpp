@@ -62,6 +62,18 @@ TEST(SystemImages, AllListsShareOneIndexSpaceAndAFailedLookupShowsNothing)
     EXPECT_EQ(small.Version(), "TdfsSystemImageList v1.16");
 }
 
+// The selected state is an icon of its own, in its selected look.
+TEST(SystemImages, SelectedAsksForTheSelectedStateIcon)
+{
+    TdfsSystemImageList list(isSmall);
+    const int normal = list.GetImageIndex("a.txt", false, false, faNormal);
+    const int selected = list.GetImageIndex("a.txt", true, false, faNormal);
+    ASSERT_GE(selected, 0);
+    EXPECT_NE(selected, normal);
+    EXPECT_EQ(list.GetImageIndex("b.txt", true, false, faNormal), selected);
+    EXPECT_EQ(list.Pixmap(selected).toImage(), list.Icon(normal).pixmap(16, 16, QIcon::Selected).toImage());
+}
+
 TEST(SystemImages, SwitchingTheSizeReloadsAtOnce)
 {
     TdfsSystemImageList list(isLarge);

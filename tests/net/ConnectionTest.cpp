@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include "IdStream.h"
+#include "IdTCPClient.h"
 #include "NetTestSupport.h"
 #include "ScriptedPeer.h"
 #include "TempDir.h"
@@ -11,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -331,6 +336,32 @@ TEST_F(Connection, BufferRemovesFromTheFront)
     }
     buffer.RemoveFront(4);
     EXPECT_EQ(buffer.Size(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The client binds where it is told, and turns Nagle's delay off on demand.
+TEST(Client, BindsToItsAddressAndSetsNoDelay)
+{
+    for (const bool nagle : {true, false}) {
+        ScriptedPeer peer;
+        peer.Serve([](PeerSocket &socket) { socket.WaitForClose(); });
+        TIdTCPClient client;
+        client.Host = "127.0.0.1";
+        client.Port = peer.Port();
+        client.BoundIP = "127.0.0.1";
+        client.UseNagle = nagle;
+        client.Connect();
+        EXPECT_EQ(client.Socket()->IP, "127.0.0.1");
+        int noDelay = -1;
+        socklen_t length = sizeof noDelay;
+        ASSERT_EQ(::getsockopt(client.Socket()->Handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
+        EXPECT_EQ(noDelay != 0, !nagle);
+        client.Disconnect();
+        peer.Join();
+    }
 }
 
 }  // namespace

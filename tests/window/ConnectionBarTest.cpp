@@ -5,6 +5,7 @@
 #include "ChildProcess.h"
 #include "FtpServerFixture.h"
 #include "HostAddress.h"
+#include "ScriptedPeer.h"
 #include "StatusBar.h"
 
 #include <QAction>
@@ -185,6 +186,77 @@ TEST_F(ConnectionBar, TheProtocolShowsInTheLogWithThePasswordMasked)
     Start();
     EXPECT_FALSE(Form->ShowProtocol1->isChecked());
     EXPECT_FALSE(Form->FTPLog.Active());
+}
+
+// A start folder the server refuses leaves the window connected, with
+// empty views and no message box; the refusal is in the log.
+TEST_F(ConnectionBar, ARefusedStartFolderLeavesTheWindowConnected)
+{
+    FtpServer server;
+    Form->cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
+    Form->Sites[1] = {Form->cbAddress->itemText(1), FtpServer::User, FtpServer::Password, "/no-such-folder"};
+    Form->cbAddress->setCurrentIndex(1);
+    emit Form->cbAddress->activated(1);
+    Form->actConnect->trigger();
+    EXPECT_TRUE(Form->FTP.Connected());
+    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
+    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
+    EXPECT_TRUE(LogOf(*Form).last().startsWith("550 ")) << LogOf(*Form).last().toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A listing that fails leaves the views as they were; the folder box shows
+// the folder the server moved to.
+TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
+{
+    ScriptedPeer server;
+    server.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        const std::pair<const char *, const char *> login[] = {
+            {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"}, {"type I", "200 Binary\r\n"},
+            {"syst", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
+            {"type A", "200 ASCII\r\n"}, {"PWD", "257 \"/\"\r\n"}};
+        for (const auto &[command, reply] : login) {
+            EXPECT_EQ(peer.ReadLine(), command);
+            peer.Send(reply);
+        }
+        std::string port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("150 Here\r\n");
+        {
+            PeerSocket data(ConnectLoopback(PortOfPortCommand(port)));
+            data.Send("drwxr-xr-x 2 a b 0 Jan 1 2020 kept\r\n-rw-r--r-- 1 a b 1 Jan 1 2020 kept.txt\r\n");
+        }
+        peer.Send("226 Done\r\n");
+        for (const auto &[command, reply] : {std::pair{"CWD /other", "250 There\r\n"},
+                                             std::pair{"PWD", "257 \"/other\"\r\n"}}) {
+            EXPECT_EQ(peer.ReadLine(), command);
+            peer.Send(reply);
+        }
+        port = peer.ReadLine();
+        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("550 Cannot list\r\n");
+        peer.WaitForClose();
+    });
+    TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
+    Form->edUserName->setText("u");
+    Form->edPassword->setText("p");
+    Form->actConnect->trigger();
+    ASSERT_TRUE(Form->FTP.Connected());
+    ASSERT_EQ(Form->lvFiles->Count(), 1);
+    Form->edCurrentDir->setText("/other");
+    Form->btnChangeFolder->click();
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_EQ(Dialogs.Errors[0], "550 Cannot list");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/other");
+    EXPECT_EQ(Form->lvFiles->Count(), 1);
+    EXPECT_EQ(Form->lvFiles->Caption(0), "kept.txt");
+    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 2);
+    Form->actConnect->trigger();
+    server.Join();
 }
 
 TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)

@@ -7,6 +7,7 @@
 #include "IDEEnhance.h"
 #include "OrlaAboutBox.h"
 #include "StatusBar.h"
+#include "SettingsStore.h"
 #include "SystemTreeView.h"
 
 #include <QAction>
@@ -18,6 +19,9 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QScreen>
+#include <QHelpEvent>
 #include <QToolButton>
 
 #include <sys/stat.h>
@@ -192,13 +196,23 @@ TEST_F(MainForm, ValueOfTheWrongKindIsReportedAndTheWindowStillOpens)
     EXPECT_EQ(Form->windowTitle(), "Veldra - v3.1.2.149");
 }
 
+// What was read before stays, and item 0 of it is chosen, also when the
+// import gave the sites.
 TEST_F(MainForm, SiteCountOfTheWrongKindStopsAfterTheViewStyle)
 {
-    WriteSettingsFile("[General]\nViewStyle=0\nSites=two\n");
-    Start();
-    EXPECT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'Sites'"});
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
-    EXPECT_EQ(Form->cbAddress->count(), 0);
+    for (const bool withIni : {false, true}) {
+        if (withIni)
+            WriteIni(TwoSitesIni);
+        WriteSettingsFile("[General]\nViewStyle=0\nSites=two\n");
+        Start();
+        EXPECT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'Sites'"});
+        Dialogs.Errors.clear();
+        EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
+        EXPECT_EQ(Form->cbAddress->count(), withIni ? 2 : 0);
+        EXPECT_EQ(Form->cbAddress->currentIndex(), withIni ? 0 : -1);
+        EXPECT_EQ(Form->edUserName->text(), withIni ? "alice" : "");
+        Form.reset();
+    }
 }
 
 TEST_F(MainForm, UnknownViewStyleNumberKeepsTheCurrentStyle)
@@ -233,6 +247,22 @@ TEST_F(MainForm, SettingsFileIsReadableByItsOwnerAlone)
     ASSERT_EQ(::stat(QFile::encodeName(SettingsFileName()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(ReadSettings()->value("LastFile").toString(), "/tmp/last upload.bin");
+}
+
+// A flush that fails after the values went in names the file, not a value.
+TEST_F(MainForm, AFailedFlushNamesTheFile)
+{
+    auto store = TSettingsStore::OpenForWriting();
+    store->WriteInteger("ViewStyle", 1);
+    const std::filesystem::path file = SettingsFileName().toStdString();
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);  // where the file should go
+    try {
+        store->Close();
+        FAIL();
+    } catch (const ERegistryException &error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()), "Failed to set data for '" + SettingsFileName() + "'");
+    }
 }
 
 TEST_F(MainForm, FailedSaveIsReported)
@@ -274,11 +304,43 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     // The suite also runs with "/USEIDEHOOKS" on its command line.
     if (UseIDEHooks()) {
         EXPECT_TRUE(QRegularExpression("^\\S.* .*\\| second$").match(entry).hasMatch()) << entry.toStdString();
+        // The time carries no zone name.
+        EXPECT_FALSE(entry.contains(QDateTime::currentDateTime().timeZoneAbbreviation())) << entry.toStdString();
     } else {
         EXPECT_EQ(entry, "second");
     }
     Form->ClearLog1->trigger();
     EXPECT_EQ(Form->lbConnection->count(), 0);
+}
+
+// Hints show as tool tips: the file list's own, or the whole name of an
+// entry it cuts; "Up a Folder" has none.
+TEST_F(MainForm, ToolTipsShowTheHintsThereAre)
+{
+    Start();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    const auto tipAt = [](QWidget *widget, const QPoint &at) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(Form->btnUpAFolder, {5, 5}), "");
+    EXPECT_EQ(tipAt(Form->btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
+    const QString longName = QString("a-name-far-too-long-for-its-cell-in-the-list-").repeated(3) + ".txt";
+    Form->lvFiles->Items()->BeginAppend();
+    Form->lvFiles->Items()->Append({"s.txt", "s.txt", -1});
+    Form->lvFiles->Items()->Append({longName.toStdString(), longName, -1});
+    Form->lvFiles->Items()->EndAppend();
+    QApplication::processEvents();
+    // The middle of an entry's grid cell, where the user points.
+    const auto centreOf = [&](int row) {
+        const QRect entry = Form->lvFiles->visualRect(Form->lvFiles->model()->index(row, 0));
+        return QRect(entry.topLeft(), Form->lvFiles->gridSize()).center();
+    };
+    EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(0)), "List of files in the current folder.");
+    EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(1)), longName);
 }
 
 TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
@@ -291,6 +353,9 @@ TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
         EXPECT_EQ(window->lblVersion->text(), "3.1.2.149");
         EXPECT_EQ(window->lblProductVersion->text(), "3.1");
         EXPECT_EQ(window->lblTradeMark->text(), "");
+        // Centred on the desktop, not on the main window.
+        const QPoint desktop = window->screen()->availableGeometry().center();
+        EXPECT_LE((window->geometry().center() - desktop).manhattanLength(), 10);
         window->close();
     });
     Form->actAbout->trigger();

@@ -3,6 +3,7 @@
 #include "FormFixture.h"
 
 #include "FtpServerFixture.h"
+#include "IDEEnhance.h"
 #include "IdStream.h"
 #include "ListingParser.h"
 #include "StatusBar.h"
@@ -244,6 +245,21 @@ TEST_F(RemoteView, RemoteNamesNeverTouchTheLocalDisk)
               Form->ilSystem.GetImageIndex("any.txt", false, false, faNormal));
     EXPECT_NE(Form->lvFiles->Items()->Item(row).ImageIndex,
               Form->ilSystem.GetImageIndex("any", false, false, faDirectory));
+}
+
+// In IDE-hooks mode (the suite runs once with "/USEIDEHOOKS") every listing
+// line is logged, numbered from 0.
+TEST_F(RemoteView, ListingLinesAreLoggedInIdeHooksMode)
+{
+    Form->btnChangeFolder->click();
+    const QStringList entries = LogEntries().filter("File Entry (");
+    if (!UseIDEHooks()) {
+        EXPECT_TRUE(entries.isEmpty());
+        return;
+    }
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_TRUE(entries[0].contains("| File Entry (0): "));
+    EXPECT_TRUE(entries[3].contains("| File Entry (3): "));
 }
 
 TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
