@@ -251,6 +251,7 @@ TEST_F(RemoteView, RemoteNamesNeverTouchTheLocalDisk)
 // line is logged, numbered from 0.
 TEST_F(RemoteView, ListingLinesAreLoggedInIdeHooksMode)
 {
+    Form->ClearLog1->trigger();
     Form->btnChangeFolder->click();
     const QStringList entries = LogEntries().filter("File Entry (");
     if (!UseIDEHooks()) {
