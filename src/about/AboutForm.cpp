@@ -1,66 +1,94 @@
 #include "AboutForm.h"
 
+#include <QFormLayout>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <filesystem>
 
 TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmAbout");
     setWindowTitle("About");
-    // Client area of a 361 x 304 outer frame.
-    setFixedSize(353, 281);
 
-    imgAboutImage = new QLabel(this);
-    imgAboutImage->setGeometry(8, 8, 105, 105);
+    // The picture in its frame, beside the product's values; the legal texts
+    // and the description below; laid out by the font, so that no label runs
+    // into its value whatever the font's size.
+    imgAboutImage = new QLabel;
+    imgAboutImage->setFixedSize(105, 105);
     imgAboutImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Bevel1 = new QFrame(this);
-    Bevel1->setGeometry(8, 8, 105, 105);
+    Bevel1 = new QFrame;
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setFixedSize(105, 105);
+    auto *picture = new QGridLayout;
+    picture->addWidget(imgAboutImage, 0, 0);
+    picture->addWidget(Bevel1, 0, 0);
 
-    AddLabel(120, 8, "Company:");
-    AddLabel(120, 24, "Product Name:");
-    AddLabel(120, 40, "Product Version:");
-    AddLabel(120, 56, "Internal Name:");
-    AddLabel(120, 72, "Version:");
-    AddLabel(120, 88, "Original File Name:");
-    lblCompany = AddLabel(216, 8);
-    lblProductName = AddLabel(216, 24);
-    lblProductVersion = AddLabel(216, 40);
-    lblInternalName = AddLabel(216, 56);
-    lblVersion = AddLabel(216, 72);
-    lblFileName = AddLabel(216, 88);
-    AddLabel(8, 120, "Trade Mark:");
-    lblTradeMark = AddLabel(72, 120);
-    AddLabel(8, 136, "Copyright:");
-    lblCopyright = AddLabel(72, 136);
-    AddLabel(8, 152, "Description:");
+    auto *product = new QFormLayout;
+    product->setLabelAlignment(Qt::AlignLeft);
+    lblCompany = AddRow(product, "Company:");
+    lblProductName = AddRow(product, "Product Name:");
+    lblProductVersion = AddRow(product, "Product Version:");
+    lblInternalName = AddRow(product, "Internal Name:");
+    lblVersion = AddRow(product, "Version:");
+    lblFileName = AddRow(product, "Original File Name:");
+    auto *top = new QHBoxLayout;
+    top->addLayout(picture);
+    top->addSpacing(7);
+    top->addLayout(product, 1);
 
-    memDescription = new QPlainTextEdit(this);
-    memDescription->setGeometry(16, 168, 329, 65);
+    auto *legal = new QFormLayout;
+    legal->setLabelAlignment(Qt::AlignLeft);
+    lblTradeMark = AddRow(legal, "Trade Mark:");
+    lblCopyright = AddRow(legal, "Copyright:");
+    // A long copyright wraps rather than being cut.
+    lblCopyright->setWordWrap(true);
+
+    memDescription = new QPlainTextEdit;
     memDescription->setReadOnly(true);
     memDescription->setFrameStyle(QFrame::NoFrame);
     memDescription->setBackgroundRole(QPalette::Window);
     memDescription->viewport()->setBackgroundRole(QPalette::Window);
+    memDescription->setFixedHeight(fontMetrics().lineSpacing() * 4 + 8);
 
-    btnOk = new QPushButton("Ok", this);
-    btnOk->setGeometry(272, 248, 75, 25);
+    btnOk = new QPushButton("Ok");
     btnOk->setDefault(true);
+    btnOk->setMinimumWidth(75);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(top);
+    layout->addLayout(legal);
+    layout->addWidget(new QLabel("Description:"));
+    auto *description = new QHBoxLayout;
+    description->addSpacing(8);
+    description->addWidget(memDescription);
+    layout->addLayout(description);
+    layout->addLayout(buttons);
+    // As wide as the old window at its font at least, and as its contents need.
+    setMinimumWidth(std::max(361, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 60));
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     setTabOrder(memDescription, btnOk);
 }
 
-QLabel *TfrmAbout::AddLabel(int left, int top, const QString &text)
+QLabel *TfrmAbout::AddRow(QFormLayout *form, const QString &text)
 {
-    auto *label = new QLabel(text, this);
-    label->move(left, top);
-    label->setMinimumWidth(left < 120 ? 270 : 130);
-    return label;
+    auto *value = new QLabel;
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(new QLabel(text), value);
+    return value;
 }
 
 void TfrmAbout::showEvent(QShowEvent *event)
@@ -86,5 +114,9 @@ void TfrmAbout::FormShow()
     lblTradeMark->setText(text(VersionInfo.LegalTradeMarks));
     lblCopyright->setText(text(VersionInfo.LegalCopyright));
     memDescription->setPlainText(text(VersionInfo.FileDescription));
+    adjustSize();
+    // Centred on the desktop, not on the window that owns it.
+    if (QScreen *desktop = screen())
+        move(desktop->availableGeometry().center() - rect().center());
     btnOk->setFocus();
 }

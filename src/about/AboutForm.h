@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+class QFormLayout;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
@@ -35,5 +36,6 @@ protected:
 
 private:
     void FormShow();
-    QLabel *AddLabel(int left, int top, const QString &text = {});
+    // A label and its value as a row of `form`; the value label.
+    static QLabel *AddRow(QFormLayout *form, const QString &text);
 };

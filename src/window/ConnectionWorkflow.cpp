@@ -55,7 +55,6 @@ void TConnectionWorkflow::Connected()
     F.btnConnect->setIcon(F.ImageList1[0]);
     F.btnConnect->setToolTip("Disconnect from server.");
     F.sbMain->SetPanelText(0, "Status: Online");
-    F.btnChangeFolder->setEnabled(true);
     F.SetActionsEnabled(true);
     F.edCurrentDir->setEnabled(true);
     F.cbAddress->setEnabled(false);

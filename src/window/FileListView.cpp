@@ -10,6 +10,13 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     : QListView(parent), FItems(new TRemoteItemModel(images, this))
 {
     setModel(FItems);
+    connect(FItems, &QAbstractItemModel::modelReset, this, [this] {
+        FLongestName = 0;
+        const QFontMetrics metrics = fontMetrics();
+        for (int row = 0; row < FItems->rowCount(); ++row)
+            FLongestName = std::max(FLongestName, metrics.horizontalAdvance(FItems->Item(row).Caption));
+        FitGrid();
+    });
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
@@ -29,7 +36,6 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({32, 32});
         setFlow(QListView::LeftToRight);
         setWrapping(true);
-        setGridSize({112, 64});
         setWordWrap(true);
         // Each caption gets the width of its grid cell, not the icon's.
         setUniformItemSizes(false);
@@ -39,7 +45,6 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({16, 16});
         setFlow(QListView::LeftToRight);
         setWrapping(true);
-        setGridSize({160, 20});
         setWordWrap(false);
         break;
     case vsList:
@@ -47,7 +52,6 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({16, 16});
         setFlow(QListView::TopToBottom);
         setWrapping(true);
-        setGridSize({});
         setWordWrap(false);
         break;
     case vsReport:
@@ -55,7 +59,6 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setIconSize({16, 16});
         setFlow(QListView::TopToBottom);
         setWrapping(false);
-        setGridSize({});
         setWordWrap(false);
         break;
     }
@@ -63,10 +66,47 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setUniformItemSizes(true);
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
+    FitGrid();
     // A static list takes no drops of its own: the owner's, it does.
     setDragEnabled(true);
     viewport()->setAcceptDrops(true);
     emit ViewStyleSet(style);
+}
+
+void TFileListView::FitGrid()
+{
+    // The narrowest cells are the window's own; wider ones as the names
+    // need, up to the list's width (a single column scrolls sideways).
+    const QFontMetrics metrics = fontMetrics();
+    const int room = viewport()->width() - 2;
+    const int lineHeight = std::max(20, metrics.height() + 4);
+    const auto fit = [&](int least, int need, bool capped) {
+        return capped ? std::max(least, std::min(need, room)) : std::max(least, need);
+    };
+    const int smallNeed = iconSize().width() + FLongestName + 14;
+    QSize grid;
+    switch (FViewStyle) {
+    case vsIcon:
+        grid = {fit(112, FLongestName + 12, true), std::max(64, 36 + 2 * metrics.lineSpacing())};
+        break;
+    case vsSmallIcon:
+        grid = {fit(160, smallNeed, true), lineHeight};
+        break;
+    case vsList:
+        grid = {fit(60, smallNeed, true), lineHeight};
+        break;
+    case vsReport:
+        grid = {fit(60, smallNeed, false), lineHeight};
+        break;
+    }
+    if (grid != gridSize())
+        setGridSize(grid);
+}
+
+void TFileListView::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    FitGrid();
 }
 
 std::vector<int> TFileListView::SelectedRows() const

@@ -36,11 +36,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 signals:
     void ViewStyleSet(TViewStyle style);
 
 private:
+    // Cells as wide as the longest name, while the list has room for that.
+    void FitGrid();
+
     TRemoteItemModel *FItems;
+    int FLongestName = 0;
     TViewStyle FViewStyle = vsIcon;
 };

@@ -13,17 +13,17 @@
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QComboBox>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QFile>
 #include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSplitter>
@@ -31,7 +31,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QCloseEvent>
@@ -39,8 +38,6 @@
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle("Veldra");
-    resize(793, 540);
-    move(192, 123);
     ImageList1 = ToolGlyphs();
 
     CreateActions();
@@ -49,6 +46,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreateLogAndStatusBar();
     CreateComponents();
     CreateFilesMenu();
+    WindowPlacement::FitToFont(*this, {793, 540}, {192, 123}, Panes());
 
     About = new TOrlaAboutBox(this);
     About->AboutImage = AboutPicture();
@@ -113,14 +111,25 @@ void TfrmMain::CreateActions()
     connect(actRename, &QAction::triggered, this, Guarded([this] { actRenameExecute(); }));
 }
 
-static QToolBar *NewToolBar(QMainWindow *window, const QString &name)
+// `title` is what screen readers and the window's bar menu call it.
+static QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QString &title)
 {
-    auto *bar = new QToolBar(name, window);
+    auto *bar = new QToolBar(title, window);
     bar->setObjectName(name);
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     window->addToolBar(Qt::TopToolBarArea, bar);
     return bar;
+}
+
+// A field's label, its buddy: screen readers call the field by the label's
+// words, `name`.
+static void AddLabel(QToolBar *bar, const QString &text, QWidget *field, const QString &name)
+{
+    auto *label = new QLabel(text);
+    label->setBuddy(field);
+    bar->addWidget(label);
+    field->setAccessibleName(name);
 }
 
 static QToolButton *ButtonFor(QToolBar *bar, QAction *action)
@@ -133,19 +142,19 @@ static QToolButton *ButtonFor(QToolBar *bar, QAction *action)
 
 void TfrmMain::CreateCoolBar()
 {
-    tbConnection = NewToolBar(this, "tbConnection");
+    tbConnection = NewToolBar(this, "tbConnection", "Connection");
     btnConnect = ButtonFor(tbConnection, actConnect);
-    tbFile = NewToolBar(this, "tbFile");
+    tbFile = NewToolBar(this, "tbFile", "Transfers");
     btnDownload = ButtonFor(tbFile, actDownload);
     btnUpload = ButtonFor(tbFile, actUpload);
-    ToolBar2 = NewToolBar(this, "ToolBar2");
+    ToolBar2 = NewToolBar(this, "ToolBar2", "Remote files");
     btnCreateDir = ButtonFor(ToolBar2, actNewFolder);
     btnDelete = ButtonFor(ToolBar2, actDelete);
     btnRename = ButtonFor(ToolBar2, actRename);
     ToolBar2->addSeparator();
     btnUpAFolder = ButtonFor(ToolBar2, actUpAFolder);
     btnUpAFolder->installEventFilter(this);
-    ToolBar3 = NewToolBar(this, "ToolBar3");
+    ToolBar3 = NewToolBar(this, "ToolBar3", "Help");
     btnAbout = ButtonFor(ToolBar3, actAbout);
 
     addToolBarBreak();
@@ -156,31 +165,33 @@ void TfrmMain::CreateCoolBar()
 
 void TfrmMain::CreateConnectionBar()
 {
-    tbControl = NewToolBar(this, "tbControl");
-    tbControl->addWidget(new QLabel("FTP Address:  "));
+    tbControl = NewToolBar(this, "tbControl", "Site");
     cbAddress = new QComboBox;
     cbAddress->setObjectName("cbAddress");
+    AddLabel(tbControl, "FTP Address:  ", cbAddress, "FTP Address");
     cbAddress->setEditable(true);
     cbAddress->setInsertPolicy(QComboBox::NoInsert);
     // The bar fills itself from the sites; Qt's own completion and its
     // choosing of a matching item when the focus leaves would fight that.
     cbAddress->setCompleter(nullptr);
+    cbAddress->lineEdit()->setAccessibleName("FTP Address");
+    cbAddress->view()->setAccessibleName("Saved sites");
     QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
     cbAddress->setFixedWidth(145);
     cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permentently to the list.)"
                           "\r\n(<CTRL> + <D> to remove a site permentently from the list.)");
     tbControl->addWidget(cbAddress);
 
-    tbControl->addWidget(new QLabel("   User Name:  "));
     edUserName = new QLineEdit;
     edUserName->setObjectName("edUserName");
+    AddLabel(tbControl, "   User Name:  ", edUserName, "User Name");
     edUserName->setFixedWidth(121);
     edUserName->setToolTip("User name to connect as.");
     tbControl->addWidget(edUserName);
 
-    tbControl->addWidget(new QLabel("   Password:  "));
     edPassword = new QLineEdit;
     edPassword->setObjectName("edPassword");
+    AddLabel(tbControl, "   Password:  ", edPassword, "Password");
     edPassword->setFixedWidth(121);
     edPassword->setEchoMode(QLineEdit::Password);
     edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
@@ -207,10 +218,10 @@ void TfrmMain::CreateConnectionBar()
 
 void TfrmMain::CreateFolderBar()
 {
-    ToolBar1 = NewToolBar(this, "ToolBar1");
-    ToolBar1->addWidget(new QLabel("FTP Folder:  "));
+    ToolBar1 = NewToolBar(this, "ToolBar1", "Folder");
     edCurrentDir = new QLineEdit;
     edCurrentDir->setObjectName("edCurrentDir");
+    AddLabel(ToolBar1, "FTP Folder:  ", edCurrentDir, "FTP Folder");
     edCurrentDir->setFixedWidth(668);
     edCurrentDir->setEnabled(false);
     edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
@@ -224,17 +235,21 @@ void TfrmMain::CreateFolderBar()
     btnChangeFolder->setFixedSize(37, 21);
     btnChangeFolder->setEnabled(false);
     btnChangeFolder->setToolTip("Change directory.");
+    btnChangeFolder->setAccessibleName("Go");
     ToolBar1->addWidget(btnChangeFolder);
 }
 
 void TfrmMain::CreatePages()
 {
     Splitter3 = new QSplitter(Qt::Horizontal);
+    Splitter3->setObjectName("Splitter3");
     Splitter3->setHandleWidth(3);
 
     pcLocalSystem = new QTabWidget;
+    pcLocalSystem->setAccessibleName("Local System");
     SysTree = new TdfsSystemTreeView;
     SysTree->setObjectName("SysTree");
+    SysTree->setAccessibleName("Local folders");
     SysTree->SetShowFiles(true);
     SysTree->SetDragMode(dmAutomatic);
     SysTree->SetIndent(19);
@@ -249,13 +264,16 @@ void TfrmMain::CreatePages()
     Splitter3->addWidget(pcLocalSystem);
 
     pcRemoteSystem = new QTabWidget;
+    pcRemoteSystem->setAccessibleName("Remote System");
     tsFTP = new QWidget;
     auto *remoteLayout = new QHBoxLayout(tsFTP);
     remoteLayout->setContentsMargins(0, 0, 0, 0);
     Splitter2 = new QSplitter(Qt::Horizontal);
+    Splitter2->setObjectName("Splitter2");
     Splitter2->setHandleWidth(3);
     tvFolders = new QTreeWidget;
     tvFolders->setObjectName("tvFolders");
+    tvFolders->setAccessibleName("Remote folders");
     tvFolders->setHeaderHidden(true);
     tvFolders->setRootIsDecorated(false);
     tvFolders->setIndentation(35);
@@ -263,6 +281,7 @@ void TfrmMain::CreatePages()
     tvFolders->setToolTip("List of folders under the current folder.");
     lvFiles = new TFileListView(&ilSystem);
     lvFiles->setObjectName("lvFiles");
+    lvFiles->setAccessibleName("Remote files");
     lvFiles->setToolTip("List of files in the current folder.");
     lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) { return lvFilesDragOver(source, data); };
     lvFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
@@ -285,6 +304,7 @@ void TfrmMain::CreateLogAndStatusBar()
     logLayout->setContentsMargins(0, 0, 0, 0);
     lbConnection = new QListWidget;
     lbConnection->setObjectName("lbConnection");
+    lbConnection->setAccessibleName("Log");
     logLayout->addWidget(lbConnection);
 
     puLog = new QMenu(this);
@@ -301,6 +321,7 @@ void TfrmMain::CreateLogAndStatusBar()
             [this](const QPoint &at) { puLog->popup(lbConnection->viewport()->mapToGlobal(at)); });
 
     Splitter1 = new QSplitter(Qt::Vertical);
+    Splitter1->setObjectName("Splitter1");
     Splitter1->setHandleWidth(3);
     Splitter1->addWidget(Splitter3);
     Splitter1->addWidget(Panel2);
@@ -309,16 +330,21 @@ void TfrmMain::CreateLogAndStatusBar()
 
     sbMain = new TStatusBar;
     sbMain->setObjectName("sbMain");
-    sbMain->AddPanel(100, "Status: Offline");
-    sbMain->AddPanel(200);
-    // Wide enough for the speed text in the desktop's default font.
-    sbMain->AddPanel(180, "Download speed 0.00 KB/s");
-    sbMain->AddPanel(50);
+    // Panels never narrower than their texts at the desktop's font.
+    const QFontMetrics metrics = sbMain->fontMetrics();
+    const auto fit = [&](int width, const char *widest) {
+        return std::max(width, metrics.horizontalAdvance(widest) + 12);
+    };
+    sbMain->AddPanel(fit(100, "Status: Offline"), "Status: Offline", "Connection status");
+    sbMain->AddPanel(200, {}, "Transfer progress");
+    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), "Download speed 0.00 KB/s", "Transfer speed");
+    sbMain->AddPanel(50, {}, "IP status");
     ProgressBar1 = new QProgressBar;
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFixedSize(200, 17);
+    ProgressBar1->setAccessibleName("Transfer progress");
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
@@ -462,6 +488,7 @@ void TfrmMain::LoadSettings()
     const auto store = TSettingsStore::OpenForReading();
     if (!store)
         return;
+    WindowPlacement::Restore(*store, *this, Panes());
     ShowProtocol1->setChecked(store->ReadInteger("ShowProtocol", 1) != 0);
     const int style = store->ReadInteger("ViewStyle", lvFiles->ViewStyle());
     // A style number the list does not know leaves the current one.
@@ -492,80 +519,16 @@ void TfrmMain::SaveSettings()
     if (!OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", OpenDialog1.FileName);
     Sites.WriteToStore(*store);
+    WindowPlacement::Save(*store, *this, Panes());
     store->Close();
 }
 
 // ---- the log and the actions ------------------------------------------------
 
-void TfrmMain::AddToLog(const QString &message)
-{
-    QString entry = message;
-    if (UseIDEHooks()) {
-        const QLocale locale = QLocale::system();
-        const QDateTime now = QDateTime::currentDateTime();
-        // The long time without its zone name.
-        const QString time = locale.timeFormat(QLocale::LongFormat).remove('t').trimmed();
-        entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' + locale.toString(now.time(), time) + "| " +
-                message;
-    }
-    // Each entry knows its size: the list then lays itself out without
-    // measuring every entry's text again at each new one, which a burst of
-    // protocol lines would make take minutes.
-    auto *item = new QListWidgetItem(entry);
-    const QFontMetrics metrics(lbConnection->font());
-    int width = 0;
-    const QStringList lines = entry.split(QRegularExpression("\r\n|\n|\r"));
-    for (const QString &line : lines)
-        width = std::max(width, metrics.horizontalAdvance(line));
-    item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
-    lbConnection->addItem(item);
-    // Selected at once, scrolled to once per turn of the event loop.
-    lbConnection->setAutoScroll(false);
-    lbConnection->setCurrentRow(lbConnection->count() - 1);
-    lbConnection->setAutoScroll(true);
-    if (!FLogScrollPending) {
-        FLogScrollPending = true;
-        QTimer::singleShot(0, this, [this] {
-            FLogScrollPending = false;
-            lbConnection->scrollToBottom();
-        });
-    }
-}
-
 void TfrmMain::SetActionsEnabled(bool on)
 {
     for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete, actRename, actUpAFolder})
         action->setEnabled(on);
-}
-
-void TfrmMain::ClearLog1Click()
-{
-    lbConnection->clear();
-}
-
-void TfrmMain::FTPLogLogItem(TIdLogDebug *, std::string &AText)
-{
-    // One entry per protocol line: "Recv: 220-a<EOL>220 b<EOL>" becomes
-    // "Recv: 220-a" and "Recv: 220 b". The connection's own comings and
-    // goings are in the log already, from its status texts.
-    // A line the last receive cut short waits for the rest, within one
-    // connection.
-    if (AText.rfind("Sent: ", 0) != 0 && AText.rfind("Recv: ", 0) != 0)
-        FProtocolTail.clear();
-    for (const char *direction : {"Sent: ", "Recv: "}) {
-        if (AText.rfind(direction, 0) != 0)
-            continue;
-        std::string text = AText.substr(6);
-        const bool received = direction[0] == 'R';
-        if (received) {
-            text = FProtocolTail + text;
-            const size_t end = text.rfind("<EOL>");
-            FProtocolTail = end == std::string::npos ? text : text.substr(end + 5);
-            text = end == std::string::npos ? std::string() : text.substr(0, end + 5);
-        }
-        for (const QString &line : TextFromBytes(text).split("<EOL>", Qt::SkipEmptyParts))
-            AddToLog(direction + line);
-    }
 }
 
 void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)
@@ -598,6 +561,8 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
             lvFilesDblClick();
         } else if (event->type() == QEvent::MouseButtonDblClick && watched == tvFolders->viewport()) {
             tvFoldersDblClick();
+        } else if (event->type() == QEvent::EnabledChange && watched == edCurrentDir) {
+            btnChangeFolder->setEnabled(edCurrentDir->isEnabled());
         } else if (event->type() == QEvent::ToolTip && watched == btnUpAFolder) {
             return true;  // "Up a Folder" has no hint
         }

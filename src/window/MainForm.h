@@ -4,6 +4,7 @@
 // class wires them to the controls.
 #pragma once
 
+#include "ConnectionLog.h"
 #include "ConnectionWorkflow.h"
 #include "FileListView.h"
 #include "FileVersionInfo.h"
@@ -95,6 +96,7 @@ public:
     TSiteList Sites;
 
     // The steps of each feature, in a unit of their own.
+    TConnectionLog Log{*this};
     TConnectionWorkflow Connection{*this};
     TRemoteView RemoteView{*this};
     TTransfers Transfers{*this};
@@ -105,7 +107,7 @@ public:
     void ImportIniSettings();
     void LoadSettings();
     void SaveSettings();
-    void AddToLog(const QString &message);
+    void AddToLog(const QString &message) { Log.Add(message); }
     void SetActionsEnabled(bool on);
     // The screen cursor: the hourglass, or back to the default.
     void SetBusyCursor(bool busy);
@@ -153,8 +155,8 @@ public:
     void actRenameExecute() { FileOperations.Rename(); }
 
     void actAboutExecute();
-    void ClearLog1Click();
-    void FTPLogLogItem(TIdLogDebug *ASender, std::string &AText);
+    void ClearLog1Click() { Log.Clear(); }
+    void FTPLogLogItem(TIdLogDebug *, std::string &AText) { Log.ProtocolItem(AText); }
     void IPWatchStatus(TIdComponent *axSender, TIdStatus axStatus, const std::string &asStatusText);
 
 protected:
@@ -165,9 +167,6 @@ protected:
 private:
     bool FBusyCursor = false;
     bool FClosing = false;
-    bool FLogScrollPending = false;
-    // The start of a received line whose end has not come yet.
-    std::string FProtocolTail;
 
     QAction *NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint);
     void CreateActions();
@@ -178,6 +177,7 @@ private:
     void CreateLogAndStatusBar();
     void CreateComponents();
     void CreateFilesMenu();
+    std::vector<QSplitter *> Panes() const { return {Splitter1, Splitter2, Splitter3}; }
     void WireDrags();
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);

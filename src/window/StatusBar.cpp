@@ -1,26 +1,38 @@
 #include "StatusBar.h"
 
-#include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFrame>
+#include <QLabel>
 
 TStatusBar::TStatusBar(QWidget *parent) : QWidget(parent)
 {
-    setFixedHeight(19);
+    setFixedHeight(std::max(19, fontMetrics().height() + 6));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    FSimple = new QLabel(this);
+    FSimple->setAccessibleName("Hint");
+    FSimple->setAutoFillBackground(true);
+    FSimple->setIndent(3);
+    FSimple->hide();
 }
 
-void TStatusBar::AddPanel(int width, const QString &text)
+void TStatusBar::AddPanel(int width, const QString &text, const QString &name)
 {
+    auto *panel = new QLabel(text, this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setIndent(2);
+    panel->setAccessibleName(name);
+    panel->setGeometry(PanelLeft(PanelCount()), 0, width - 2, height());
+    FPanels.push_back(panel);
     FWidths.push_back(width);
-    FTexts.append(text);
-    update();
+    FSimple->raise();
+}
+
+QString TStatusBar::PanelText(int index) const
+{
+    return FPanels.at(size_t(index))->text();
 }
 
 void TStatusBar::SetPanelText(int index, const QString &text)
 {
-    FTexts[index] = text;
-    update();
+    FPanels.at(size_t(index))->setText(text);
 }
 
 int TStatusBar::PanelLeft(int index) const
@@ -33,32 +45,31 @@ int TStatusBar::PanelLeft(int index) const
 
 void TStatusBar::SetSimpleText(const QString &text)
 {
-    FSimpleText = text;
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->setVisible(text.isEmpty());
-    update();
+    FSimple->setText(text);
+    FSimple->setGeometry(rect());
+    FSimple->setVisible(!text.isEmpty());
+    FSimple->raise();
+}
+
+QString TStatusBar::SimpleText() const
+{
+    return FSimple->text();
 }
 
 QSize TStatusBar::sizeHint() const
 {
-    return {PanelLeft(PanelCount()), 19};
+    return {PanelLeft(PanelCount()), height()};
 }
 
-void TStatusBar::paintEvent(QPaintEvent *)
+void TStatusBar::resizeEvent(QResizeEvent *)
 {
-    QPainter painter(this);
-    if (!FSimpleText.isEmpty()) {
-        painter.drawText(rect().adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, FSimpleText);
-        return;
+    // The last panel takes what is left of the bar, so long texts there
+    // (the IP watch's) are not cut while there is room.
+    if (!FPanels.empty()) {
+        const int last = PanelCount() - 1;
+        const int left = PanelLeft(last);
+        FPanels.back()->setGeometry(left, 0, std::max(FWidths.back(), width() - left) - 2, height());
     }
-    for (int i = 0; i < PanelCount(); ++i) {
-        const QRect panel(PanelLeft(i), 0, FWidths[size_t(i)] - 2, height());
-        QStyleOptionFrame frame;
-        frame.initFrom(this);
-        frame.rect = panel;
-        frame.lineWidth = 1;
-        frame.state |= QStyle::State_Sunken;
-        style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
-        painter.drawText(panel.adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, FTexts[i]);
-    }
+    if (FSimple->isVisible())
+        FSimple->setGeometry(rect());
 }

@@ -86,6 +86,7 @@ protected:
         EXPECT_TRUE(Form->edUserName->isEnabled());
         EXPECT_TRUE(Form->edPassword->isEnabled());
         EXPECT_FALSE(Form->edCurrentDir->isEnabled());
+        EXPECT_FALSE(Form->btnChangeFolder->isEnabled());  // the go button follows the folder box
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };

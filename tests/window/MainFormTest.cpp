@@ -300,6 +300,7 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     Form->AddToLog("second");
     ASSERT_EQ(Form->lbConnection->count(), 2);
     EXPECT_EQ(Form->lbConnection->currentRow(), 1);
+    EXPECT_TRUE(Form->lbConnection->selectedItems().isEmpty());
     const QString entry = Form->lbConnection->item(1)->text();
     // The suite also runs with "/USEIDEHOOKS" on its command line.
     if (UseIDEHooks()) {
@@ -311,36 +312,6 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     }
     Form->ClearLog1->trigger();
     EXPECT_EQ(Form->lbConnection->count(), 0);
-}
-
-// Hints show as tool tips: the file list's own, or the whole name of an
-// entry it cuts; "Up a Folder" has none.
-TEST_F(MainForm, ToolTipsShowTheHintsThereAre)
-{
-    Start();
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    const auto tipAt = [](QWidget *widget, const QPoint &at) {
-        QToolTip::hideText();
-        QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
-        QApplication::sendEvent(widget, &help);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
-    };
-    EXPECT_EQ(tipAt(Form->btnUpAFolder, {5, 5}), "");
-    EXPECT_EQ(tipAt(Form->btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
-    const QString longName = QString("a-name-far-too-long-for-its-cell-in-the-list-").repeated(3) + ".txt";
-    Form->lvFiles->Items()->BeginAppend();
-    Form->lvFiles->Items()->Append({"s.txt", "s.txt", -1});
-    Form->lvFiles->Items()->Append({longName.toStdString(), longName, -1});
-    Form->lvFiles->Items()->EndAppend();
-    QApplication::processEvents();
-    // The middle of an entry's grid cell, where the user points.
-    const auto centreOf = [&](int row) {
-        const QRect entry = Form->lvFiles->visualRect(Form->lvFiles->model()->index(row, 0));
-        return QRect(entry.topLeft(), Form->lvFiles->gridSize()).center();
-    };
-    EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(0)), "List of files in the current folder.");
-    EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(1)), longName);
 }
 
 TEST_F(MainForm, AboutBoxShowsTheProgramsValues)

@@ -1,0 +1,146 @@
+// The window at home on a desktop: fitted to the font, kept where the user
+// left it, found by screen readers, names shown whole while there is room.
+#include "FormFixture.h"
+
+#include "StatusBar.h"
+#include "SystemTreeView.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeWidget>
+
+namespace {
+
+using Desktop = FormFixture;
+
+QString AccessibleName(QObject *object)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(object);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+TEST_F(Desktop, WindowFitsItsContentsAndKeepsItsPlacement)
+{
+    Start();
+    const QRect room = Form->screen()->availableGeometry();
+    const auto expectFitted = [&] {
+        const QSize least = Form->sizeHint().expandedTo({793, 540}).boundedTo(room.size());
+        EXPECT_GE(Form->width(), least.width());
+        EXPECT_GE(Form->height(), least.height());
+        EXPECT_TRUE(room.contains(Form->geometry()));
+    };
+    expectFitted();
+
+    Form->resize(700, 500);
+    Form->move(20, 30);
+    Form->Splitter3->setSizes({300, 390});
+    Form->Splitter1->setSizes({330, 100});
+    Stop();
+    Start();
+    EXPECT_EQ(Form->size(), QSize(700, 500));
+    EXPECT_EQ(Form->pos(), QPoint(20, 30));
+    EXPECT_EQ(Form->Splitter3->sizes()[0], 300);
+    EXPECT_EQ(Form->Splitter1->sizes()[1], 100);
+
+    // Values no one can read leave the fitted placement, silently.
+    Stop();
+    WriteSettingsFile("[General]\nWindowPlacement=garbage\n[Panes]\nSplitter3=AAAA\n");
+    Start();
+    expectFitted();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+TEST_F(Desktop, ControlsAreFoundByTheirNames)
+{
+    Start();
+    // Fields carry their label's words; the label is their buddy.
+    const std::pair<QWidget *, QString> fields[] = {{Form->cbAddress, "FTP Address"},
+                                                    {Form->cbAddress->lineEdit(), "FTP Address"},
+                                                    {Form->edUserName, "User Name"},
+                                                    {Form->edPassword, "Password"},
+                                                    {Form->edCurrentDir, "FTP Folder"}};
+    for (const auto &[field, name] : fields)
+        EXPECT_EQ(AccessibleName(field), name);
+    QStringList buddies;
+    for (QLabel *label : Form->findChildren<QLabel *>())
+        if (label->buddy())
+            buddies << label->buddy()->accessibleName();
+    EXPECT_EQ(buddies, (QStringList{"FTP Address", "User Name", "Password", "FTP Folder"}));
+
+    // Everything the user can reach or read has a name of its own.
+    const std::pair<QWidget *, QString> named[] = {
+        {Form->SysTree, "Local folders"},       {Form->tvFolders, "Remote folders"},
+        {Form->lvFiles, "Remote files"},        {Form->lbConnection, "Log"},
+        {Form->btnChangeFolder, "Go"},          {Form->ProgressBar1, "Transfer progress"},
+        {Form->sbMain->Panel(0), "Connection status"}, {Form->sbMain->Panel(2), "Transfer speed"},
+        {Form->sbMain->Panel(3), "IP status"}};
+    for (const auto &[widget, name] : named)
+        EXPECT_EQ(AccessibleName(widget), name);
+    for (QWidget *widget : Form->findChildren<QWidget *>())
+        if (widget->focusPolicy() != Qt::NoFocus)
+            EXPECT_FALSE(AccessibleName(widget).isEmpty()) << widget->metaObject()->className() << ' '
+                                                           << widget->objectName().toStdString();
+}
+
+TEST_F(Desktop, StatusPanelsFitTheirTexts)
+{
+    Start();
+    const QFontMetrics metrics = Form->sbMain->fontMetrics();
+    Form->sbMain->SetPanelText(2, "Download speed 99,999.99 KB/s");
+    for (int panel : {0, 2})
+        EXPECT_GE(Form->sbMain->Panel(panel)->contentsRect().width(),
+                  metrics.horizontalAdvance(Form->sbMain->PanelText(panel)))
+            << panel;
+}
+
+// In the flowing styles an entry's cell grows with the longest name as far
+// as the list is wide; the whole name is in the tool tip only when cut.
+TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
+{
+    Start();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    const auto tipAt = [](QWidget *widget, const QPoint &at) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(Form->btnUpAFolder, {5, 5}), "");  // "Up a Folder" has no hint
+    EXPECT_EQ(tipAt(Form->btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
+
+    const QString medium = "quarterly-report-of-the-northern-branch.pdf";
+    const QString huge = QString("a-name-far-too-long-for-any-list-").repeated(8) + ".txt";
+    Form->lvFiles->Items()->BeginAppend();
+    for (const QString &name : {QString("s.txt"), medium, huge})
+        Form->lvFiles->Items()->Append({name.toStdString(), name, -1});
+    Form->lvFiles->Items()->EndAppend();
+    const QString hint = "List of files in the current folder.";
+    const int mediumWidth = Form->lvFiles->fontMetrics().horizontalAdvance(medium);
+    for (TViewStyle style : {vsIcon, vsSmallIcon, vsList}) {
+        Form->SetFileViewStyle(style);
+        QApplication::processEvents();
+        const QSize grid = Form->lvFiles->gridSize();
+        EXPECT_GE(grid.width(), mediumWidth + (style == vsIcon ? 0 : 16)) << style;
+        EXPECT_LE(grid.width(), Form->lvFiles->viewport()->width()) << style;
+        const auto centreOf = [&](int row) {
+            const QRect entry = Form->lvFiles->visualRect(Form->lvFiles->model()->index(row, 0));
+            return QRect(entry.topLeft(), grid).center();
+        };
+        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(0)), hint) << style;
+        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(1)), hint) << style;
+        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(2)), huge) << style;
+    }
+}
+
+}  // namespace
