@@ -12,6 +12,10 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   # end-to-end tests: a window manager and real X input on that display
   openbox xdotool
+  # accessibility tests: a session bus, the accessibility bus, its Python client
+  dbus at-spi2-core python3-pyatspi
+  # installed files: the launcher and AppStream validators
+  desktop-file-utils appstream
   # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
   clang libclang-rt-14-dev
   # icons of file types: an icon theme and the MIME database

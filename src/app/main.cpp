@@ -1,14 +1,22 @@
-// Program start: the application titled "Veldra", the main window, the
-// message loop until the main window closes.
+// Program start: the command line, the application titled "Veldra" with
+// its icon, the main window, the message loop until the main window closes.
 #include "Application.h"
+#include "CommandLine.h"
 #include "MainForm.h"
 #include "SystemControlPack.h"
 
+#include <QIcon>
+
 int main(int argc, char **argv)
 {
+    CommandLine::SetIdentity();
+    if (CommandLine::AnswerWithoutDisplay(argc, argv))
+        return 0;
     TApplication application(argc, argv);
-    application.setApplicationName("Veldra");
-    application.setOrganizationName("Tarnwick");
+    CommandLine::Check(application);
+    // The desktop matches the window to its launcher and icon by this name.
+    QGuiApplication::setDesktopFileName("org.tarnwick.Veldra");
+    QApplication::setWindowIcon(QIcon(":/icons/org.tarnwick.Veldra.svg"));
     int status = 0;
     {
         TfrmMain frmMain;

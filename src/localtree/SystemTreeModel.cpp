@@ -225,6 +225,13 @@ bool TSystemTreeModel::hasChildren(const QModelIndex &parent) const
     return node->HasChildren || node->Count() > 0;
 }
 
+QVariant TSystemTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return QStringLiteral("Name");
+    return QAbstractItemModel::headerData(section, orientation, role);
+}
+
 QVariant TSystemTreeModel::data(const QModelIndex &index, int role) const
 {
     TTreeNode *node = NodeOf(index);

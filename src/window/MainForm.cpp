@@ -126,7 +126,11 @@ static QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QStr
 // words, `name`.
 static void AddLabel(QToolBar *bar, const QString &text, QWidget *field, const QString &name)
 {
-    auto *label = new QLabel(text);
+    // Spaces around the words give the gaps; the label itself reads clean.
+    auto *label = new QLabel(text.trimmed());
+    const int space = label->fontMetrics().horizontalAdvance(' ');
+    const int leading = int(text.size() - QStringView(text).trimmed().size()) - 2;
+    label->setContentsMargins(space * std::max(0, leading), 0, space * 2, 0);
     label->setBuddy(field);
     bar->addWidget(label);
     field->setAccessibleName(name);
@@ -275,6 +279,7 @@ void TfrmMain::CreatePages()
     tvFolders->setObjectName("tvFolders");
     tvFolders->setAccessibleName("Remote folders");
     tvFolders->setHeaderHidden(true);
+    tvFolders->setHeaderLabel("Name");  // read out by screen readers only
     tvFolders->setRootIsDecorated(false);
     tvFolders->setIndentation(35);
     tvFolders->setIconSize({16, 16});
