@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Veldra
-# needs; with the argument "bench", also what the benchmarks need. Checks
-# first, so a second run takes seconds. Uses sudo when not root.
+# Installs the Debian packages Veldra needs: with the argument "run", what
+# building and running the program takes; without one, also what its tests
+# take; with "bench", also what the benchmarks take. Checks first, so a
+# second run takes seconds. Uses sudo when not root.
 set -euo pipefail
 
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libgtest-dev
-  # run: Qt's platform plugins (xcb, offscreen), fonts, a virtual display
-  qt6-qpa-plugins fonts-dejavu-core xvfb xauth
-  # end-to-end tests: a window manager and real X input on that display
-  openbox xdotool
-  # accessibility tests: a session bus, the accessibility bus, its Python client
-  dbus at-spi2-core python3-pyatspi
-  # installed files: the launcher and AppStream validators
-  desktop-file-utils appstream
-  # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
-  clang libclang-rt-14-dev
-  # icons of file types: an icon theme and the MIME database
-  adwaita-icon-theme shared-mime-info
-  # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies
-  python3-pyftpdlib dante-server microsocks
+  qt6-base-dev qt6-svg-dev
+  # run: Qt's platform plugins, fonts, icons of file types (an icon theme
+  # and the MIME database)
+  qt6-qpa-plugins fonts-dejavu-core adwaita-icon-theme shared-mime-info
 )
+if [[ ${1:-} != run ]]; then
+  packages+=(
+    libgtest-dev
+    # a virtual display, a window manager and real X input on it
+    xvfb xauth openbox xdotool
+    # accessibility tests: a session bus, the accessibility bus, its Python client
+    dbus at-spi2-core python3-pyatspi
+    # installed files: the launcher and AppStream validators
+    desktop-file-utils appstream
+    # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
+    clang libclang-rt-14-dev
+    # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies
+    python3-pyftpdlib dante-server microsocks
+  )
+fi
 if [[ ${1:-} == bench ]]; then
   # a fast FTP server to measure against, and curl to compare with
   packages+=(vsftpd curl)

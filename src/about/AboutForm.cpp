@@ -11,7 +11,6 @@
 #include <QShowEvent>
 
 #include <algorithm>
-#include <filesystem>
 
 TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
 {
@@ -67,7 +66,8 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
     buttons->addWidget(btnOk);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(8);
     layout->addLayout(top);
     layout->addLayout(legal);
     layout->addWidget(new QLabel("Description:"));
@@ -77,7 +77,7 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
     layout->addLayout(description);
     layout->addLayout(buttons);
     // As wide as the old window at its font at least, and as its contents need.
-    setMinimumWidth(std::max(361, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 60));
+    layout->addStrut(std::max(361, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 60));
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     setTabOrder(memDescription, btnOk);
@@ -100,8 +100,9 @@ void TfrmAbout::showEvent(QShowEvent *event)
 
 void TfrmAbout::FormShow()
 {
-    std::error_code error;
-    VersionInfo.SetExecutableFile(std::filesystem::read_symlink("/proc/self/exe", error).string());
+    // The running program's own image, even when an update has replaced
+    // the file on disk since it started.
+    VersionInfo.SetExecutableFile("/proc/self/exe");
 
     const auto text = [](const std::string &s) { return QString::fromStdString(s); };
     lblCompany->setText(text(VersionInfo.CompanyName));

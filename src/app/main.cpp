@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "CommandLine.h"
 #include "MainForm.h"
+#include "QuitSignals.h"
 #include "SystemControlPack.h"
 
 #include <QIcon>
@@ -20,6 +21,7 @@ int main(int argc, char **argv)
     int status = 0;
     {
         TfrmMain frmMain;
+        QuitSignals::CloseOnSignal(&frmMain);
         frmMain.show();
         status = application.exec();
     }

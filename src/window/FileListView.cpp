@@ -4,12 +4,35 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
+#include <QStyledItemDelegate>
+
 #include <algorithm>
+
+namespace {
+
+// In the list styles every entry fills its grid cell: the view takes one
+// entry's size for all of them (the last one's), which would cut longer
+// names before the cell ends.
+class TCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const auto *view = static_cast<const QListView *>(parent());
+        if (view->viewMode() == QListView::ListMode && view->gridSize().isValid())
+            return view->gridSize();
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
+
+}  // namespace
 
 TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     : QListView(parent), FItems(new TRemoteItemModel(images, this))
 {
     setModel(FItems);
+    setItemDelegate(new TCellDelegate(this));
     connect(FItems, &QAbstractItemModel::modelReset, this, [this] {
         FLongestName = 0;
         const QFontMetrics metrics = fontMetrics();
@@ -99,8 +122,14 @@ void TFileListView::FitGrid()
         grid = {fit(60, smallNeed, false), lineHeight};
         break;
     }
-    if (grid != gridSize())
+    if (grid != gridSize()) {
         setGridSize(grid);
+        // The view keeps the entries' size until it is told they changed.
+        setUniformItemSizes(false);
+        if (FViewStyle != vsIcon)
+            setUniformItemSizes(true);
+    }
+
 }
 
 void TFileListView::resizeEvent(QResizeEvent *event)

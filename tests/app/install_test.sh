@@ -38,4 +38,21 @@ for switch in /USEIDEHOOKS /NOIDEHOOKS; do
   timeout 3 "$program" "$switch" >/dev/null 2>&1 || status=$?
   ((status == 124)) || fail "$switch: the program ended with status $status"
 done
+
+# Ending the session (SIGTERM) closes the window as the user would: it ends
+# normally and its settings are saved.
+"$program" /NOIDEHOOKS >/dev/null 2>&1 &
+pid=$!
+catches_term() {  # SIGTERM (15) is bit 14 of the caught-signal mask
+  local mask
+  mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$pid/status" 2>/dev/null) || return 1
+  [[ -n $mask ]] && (((0x$mask >> 14) & 1))
+}
+for _ in $(seq 200); do catches_term && break; sleep 0.1; done
+catches_term || fail "the program does not catch SIGTERM"
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+((status == 0)) || fail "after SIGTERM the program ended with status $status"
+grep -q '^ViewStyle=' "$XDG_CONFIG_HOME/Tarnwick/Veldra.ini" || fail "no settings saved after SIGTERM"
 echo "install_test: passed"
