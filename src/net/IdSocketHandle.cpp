@@ -174,6 +174,10 @@ bool TIdSocketHandle::WaitSlice(int milliseconds)
     std::vector<TIdSocketHandleValue> readList{Handle};
     const bool readable = GStack->SelectSockets(&readList, nullptr, nullptr, milliseconds) == 1;
     TIdAntiFreezeBase::PumpIfDue(!readable);
+    // The pump may have run an abort or a disconnect: what was ready
+    // belongs to a socket that is gone.
+    if (!IsOpen)
+        throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
     return readable;
 }
 
@@ -227,6 +231,8 @@ bool TIdSocketHandle::WaitWritable(int milliseconds)
         const bool ready = GStack->SelectSockets(nullptr, &writeList, nullptr, slice) == 1;
         if (sliced)
             TIdAntiFreezeBase::PumpIfDue(!ready);
+        if (!IsOpen)
+            throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
         if (ready)
             return true;
     }

@@ -34,7 +34,16 @@ void FitToFont(QWidget &window, QSize designedSize, QPoint designedPlace, const 
     const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 14, 1 << 14);
     const QSize wanted = (designedSize * scale).expandedTo(window.sizeHint());
-    window.resize(wanted.boundedTo(room.size()));
+    // Too big for the screen with its frame: it starts maximized, and
+    // comes back from that a little smaller than the screen.
+    const QSize frame(16, 2 * window.fontMetrics().height() + 16);
+    if (wanted.width() + frame.width() > room.width() || wanted.height() + frame.height() > room.height()) {
+        window.resize((room.size() * 0.85).expandedTo(window.minimumSizeHint()).boundedTo(room.size()));
+        window.move(room.center() - window.rect().center());
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+        return;
+    }
+    window.resize(wanted);
     QRect place(designedPlace, window.size());
     if (!room.contains(place))
         place.moveCenter(room.center());

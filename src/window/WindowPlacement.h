@@ -15,8 +15,8 @@ namespace WindowPlacement {
 
 // Sizes the window and its panes as designed at a 13-pixel font, grown in
 // step with the desktop's font, never below what the contents ask for and
-// never past the screen; places it at `designedPlace` when it fits there,
-// else in the middle of the screen.
+// started maximized when that does not fit on the screen; places it at
+// `designedPlace` when it fits there, else in the middle of the screen.
 void FitToFont(QWidget &window, QSize designedSize, QPoint designedPlace, const std::vector<QSplitter *> &panes);
 
 void Save(TSettingsStore &store, const QWidget &window, const std::vector<QSplitter *> &panes);
