@@ -2,14 +2,12 @@
 // listing fetched, parsed and both views filled. Prints seconds and the
 // program's peak memory; asserts nothing.
 // Usage: bench_changefolder PORT USER PASSWORD FOLDER
-#include "Application.h"
-#include "MainForm.h"
+#include "BenchSupport.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,15 +19,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: bench_changefolder PORT USER PASSWORD FOLDER\n");
         return 2;
     }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication application(argc, argv);
-    application.setOrganizationName("Tarnwick");
-    application.setApplicationName("Veldra bench");  // keeps the real settings apart
+    TBenchApplication application(argc, argv);
     TfrmMain form;
     form.show();
-    form.cbAddress->setEditText(QString("127.0.0.1:%1").arg(argv[1]));
-    form.edUserName->setText(argv[2]);
-    form.edPassword->setText(argv[3]);
+    FillConnectionBar(form, argv[1], argv[2], argv[3]);
     form.actConnect->trigger();
     if (!form.FTP.Connected()) {
         std::fprintf(stderr, "could not connect\n");

@@ -2,11 +2,9 @@
 // with files shown: enumerated, sorted, icons set for what is in view, and
 // painted. Prints seconds and the program's peak memory; asserts nothing.
 // Usage: bench_localtree FOLDER
-#include "Application.h"
-#include "MainForm.h"
+#include "BenchSupport.h"
 #include "SystemTreeView.h"
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,10 +16,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: bench_localtree FOLDER\n");
         return 2;
     }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication application(argc, argv);
-    application.setOrganizationName("Tarnwick");
-    application.setApplicationName("Veldra bench");  // keeps the real settings apart
+    TBenchApplication application(argc, argv);
     int status = 0;
     {
         TfrmMain form;

@@ -5,24 +5,16 @@
 #include "IdAntiFreeze.h"
 #include "IdFTP.h"
 #include "IdStream.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 template <typename Work>
 void Measure(const char *what, int64_t bytes, Work work)

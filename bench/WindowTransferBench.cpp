@@ -4,8 +4,7 @@
 // the longest pause of the window's event loop (a 10 ms timer that counts
 // its own lateness); asserts nothing.
 // Usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE
-#include "Application.h"
-#include "MainForm.h"
+#include "BenchSupport.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,21 +12,12 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The longest time between two turns of a 10 ms timer.
 class TLoopWatch {
@@ -80,15 +70,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE\n");
         return 2;
     }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication application(argc, argv);
-    application.setOrganizationName("Tarnwick");
-    application.setApplicationName("Veldra bench");  // keeps the real settings apart
+    TBenchApplication application(argc, argv);
     TfrmMain form;
     form.show();
-    form.cbAddress->setEditText(QString("127.0.0.1:%1").arg(argv[1]));
-    form.edUserName->setText("anonymous");
-    form.edPassword->setText("bench@localhost");
+    FillConnectionBar(form, argv[1], "anonymous", "bench@localhost");
     form.actConnect->trigger();
     if (!form.FTP.Connected()) {
         std::fprintf(stderr, "could not connect\n");
