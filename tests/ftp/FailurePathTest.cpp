@@ -22,18 +22,7 @@ namespace {
 // A listener of the scripted server's own, for passive data connections.
 class PassiveListener {
 public:
-    PassiveListener()
-    {
-        FSocket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(FSocket, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(FSocket, 1);
-        socklen_t length = sizeof address;
-        ::getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length);
-        FPort = ntohs(address.sin_port);
-    }
+    PassiveListener() { FSocket = ListenLoopback(1, FPort); }
     ~PassiveListener() { ::close(FSocket); }
     std::string Reply() const
     {

@@ -278,15 +278,11 @@ class SilentListener {
 public:
     SilentListener()
     {
-        FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        FListener = ListenLoopback(0, Port);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(FListener, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(FListener, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &length);
-        Port = ntohs(address.sin_port);
+        address.sin_port = htons(uint16_t(Port));
         // Fill the queue (a backlog of 0 still holds one) and wait till it is.
         for (int i = 0; i < 2; ++i) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

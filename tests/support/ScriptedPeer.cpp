@@ -133,16 +133,9 @@ void PeerSocket::Close()
 
 ScriptedPeer::ScriptedPeer()
 {
-    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(FListener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::listen(FListener, 8) != 0)
+    FListener = ListenLoopback(8, FPort);
+    if (FListener < 0)
         Fail("cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &length);
-    FPort = ntohs(address.sin_port);
 }
 
 ScriptedPeer::~ScriptedPeer()
@@ -184,6 +177,23 @@ void ScriptedPeer::Join()
         FThread.join();
     if (FFailure)
         std::rethrow_exception(std::exchange(FFailure, nullptr));
+}
+
+int ListenLoopback(int backlog, int &port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(fd, backlog) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
 }
 
 int ConnectLoopback(int port)

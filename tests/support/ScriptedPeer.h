@@ -68,6 +68,10 @@ private:
     std::string FTranscript;
 };
 
+// A socket listening on 127.0.0.1 at a free port, which `port` receives;
+// -1 when that fails.
+int ListenLoopback(int backlog, int &port);
+
 // Connects a plain socket to 127.0.0.1:port (for tests that play the client).
 int ConnectLoopback(int port);
 
