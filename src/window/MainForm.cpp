@@ -4,12 +4,10 @@
 #include "HostAddress.h"
 #include "CommonFunctions.h"
 #include "IDEEnhance.h"
-#include "IniFile.h"
 #include "ListingParser.h"
 #include "RemoteName.h"
 #include "AboutForm.h"
 #include "OrlaAboutBox.h"
-#include "SettingsStore.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
@@ -19,7 +17,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QFile>
 #include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
@@ -451,81 +448,6 @@ void TfrmMain::FormCreate()
 void TfrmMain::FormDestroy()
 {
     SaveSettings();
-}
-
-void TfrmMain::SelectLocalFolderOf(const QString &file)
-{
-    try {
-        SysTree->SetSelection(ExtractFilePath(file));
-    } catch (...) {
-        // A folder the tree cannot show is no reason to stop the start.
-    }
-}
-
-void TfrmMain::SelectFirstSite()
-{
-    if (Sites.Count() > 0) {
-        cbAddress->setCurrentIndex(0);
-        cbAddressChange();
-    }
-}
-
-void TfrmMain::ImportIniSettings()
-{
-    const QString iniName = ProgramFolder() + "/FTP.Ini";
-    try {
-        const TIniFile ini(iniName);
-        cbAddress->clear();
-        SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", ProgramFile()));
-        Sites.ReadFromIni(ini);
-        for (int i = 0; i < Sites.Count(); ++i)
-            cbAddress->addItem(Sites[i].Address);
-        SelectFirstSite();
-    } catch (...) {
-        QFile::remove(iniName);
-        throw;
-    }
-    QFile::remove(iniName);
-}
-
-void TfrmMain::LoadSettings()
-{
-    const auto store = TSettingsStore::OpenForReading();
-    if (!store)
-        return;
-    WindowPlacement::Restore(*store, *this, Panes());
-    ShowProtocol1->setChecked(store->ReadInteger("ShowProtocol", 1) != 0);
-    const int style = store->ReadInteger("ViewStyle", lvFiles->ViewStyle());
-    // A style number the list does not know leaves the current one.
-    if (style >= vsIcon && style <= vsReport)
-        SetFileViewStyle(TViewStyle(style));
-    cbAddress->clear();
-    SelectLocalFolderOf(store->ReadString("LastFile", ProgramFile()));
-
-    // Fill the box as far as the reading got, and choose its first site,
-    // even when the reading stops on a value of the wrong kind.
-    struct FillBox {
-        TfrmMain *Form;
-        ~FillBox()
-        {
-            for (int i = 0; i < Form->Sites.Count(); ++i)
-                Form->cbAddress->addItem(Form->Sites[i].Address);
-            Form->SelectFirstSite();
-        }
-    } fill{this};
-    Sites.ReadFromStore(*store);
-}
-
-void TfrmMain::SaveSettings()
-{
-    const auto store = TSettingsStore::OpenForWriting();
-    store->WriteInteger("ViewStyle", lvFiles->ViewStyle());
-    store->WriteInteger("ShowProtocol", ShowProtocol1->isChecked() ? 1 : 0);
-    if (!OpenDialog1.FileName.isEmpty())
-        store->WriteString("LastFile", OpenDialog1.FileName);
-    Sites.WriteToStore(*store);
-    WindowPlacement::Save(*store, *this, Panes());
-    store->Close();
 }
 
 // ---- the log and the actions ------------------------------------------------

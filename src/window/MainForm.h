@@ -8,6 +8,7 @@
 #include "ConnectionWorkflow.h"
 #include "FileListView.h"
 #include "FileVersionInfo.h"
+#include "FormSettings.h"
 #include "IdAntiFreeze.h"
 #include "IdFTP.h"
 #include "IdIPWatch.h"
@@ -97,6 +98,7 @@ public:
 
     // The steps of each feature, in a unit of their own.
     TConnectionLog Log{*this};
+    TFormSettings Settings{*this};
     TConnectionWorkflow Connection{*this};
     TRemoteView RemoteView{*this};
     TTransfers Transfers{*this};
@@ -104,11 +106,13 @@ public:
 
     void FormCreate();
     void FormDestroy();
-    void ImportIniSettings();
-    void LoadSettings();
-    void SaveSettings();
+    void ImportIniSettings() { Settings.ImportIni(); }
+    void LoadSettings() { Settings.Load(); }
+    void SaveSettings() { Settings.Save(); }
     void AddToLog(const QString &message) { Log.Add(message); }
     void SetActionsEnabled(bool on);
+    // The splitters whose division is kept between runs.
+    std::vector<QSplitter *> Panes() const { return {Splitter1, Splitter2, Splitter3}; }
     // The screen cursor: the hourglass, or back to the default.
     void SetBusyCursor(bool busy);
 
@@ -177,10 +181,5 @@ private:
     void CreateLogAndStatusBar();
     void CreateComponents();
     void CreateFilesMenu();
-    std::vector<QSplitter *> Panes() const { return {Splitter1, Splitter2, Splitter3}; }
     void WireDrags();
-    // Selects the folder part of `file` in the local tree; errors ignored.
-    void SelectLocalFolderOf(const QString &file);
-    // After the address box's items are filled: select item 0 and fill the bar.
-    void SelectFirstSite();
 };
