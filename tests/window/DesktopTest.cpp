@@ -51,6 +51,7 @@ TEST_F(Desktop, WindowFitsItsContentsAndKeepsItsPlacement)
     Form->Splitter1->setSizes({330, 100});
     Stop();
     Start();
+    EXPECT_FALSE(Form->isMaximized());
     EXPECT_EQ(Form->size(), QSize(700, 500));
     EXPECT_EQ(Form->pos(), QPoint(20, 30));
     EXPECT_EQ(Form->Splitter3->sizes()[0], 300);
