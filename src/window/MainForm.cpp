@@ -119,15 +119,13 @@ static QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QStr
     return bar;
 }
 
-// A field's label, its buddy: screen readers call the field by the label's
-// words, `name`.
-static void AddLabel(QToolBar *bar, const QString &text, QWidget *field, const QString &name)
+// A field's label "<name>:", its buddy: screen readers call the field by
+// `name`. A gap before it parts it from the field to its left.
+static void AddLabel(QToolBar *bar, QWidget *field, const QString &name, bool gapBefore)
 {
-    // Spaces around the words give the gaps; the label itself reads clean.
-    auto *label = new QLabel(text.trimmed());
+    auto *label = new QLabel(name + ':');
     const int space = label->fontMetrics().horizontalAdvance(' ');
-    const int leading = int(text.size() - QStringView(text).trimmed().size()) - 2;
-    label->setContentsMargins(space * std::max(0, leading), 0, space * 2, 0);
+    label->setContentsMargins(gapBefore ? 3 * space : 0, 0, 2 * space, 0);
     label->setBuddy(field);
     bar->addWidget(label);
     field->setAccessibleName(name);
@@ -169,7 +167,7 @@ void TfrmMain::CreateConnectionBar()
     tbControl = NewToolBar(this, "tbControl", "Site");
     cbAddress = new QComboBox;
     cbAddress->setObjectName("cbAddress");
-    AddLabel(tbControl, "FTP Address:  ", cbAddress, "FTP Address");
+    AddLabel(tbControl, cbAddress, "FTP Address", false);
     cbAddress->setEditable(true);
     cbAddress->setInsertPolicy(QComboBox::NoInsert);
     // The bar fills itself from the sites; Qt's own completion and its
@@ -185,14 +183,14 @@ void TfrmMain::CreateConnectionBar()
 
     edUserName = new QLineEdit;
     edUserName->setObjectName("edUserName");
-    AddLabel(tbControl, "   User Name:  ", edUserName, "User Name");
+    AddLabel(tbControl, edUserName, "User Name", true);
     edUserName->setFixedWidth(121);
     edUserName->setToolTip("User name to connect as.");
     tbControl->addWidget(edUserName);
 
     edPassword = new QLineEdit;
     edPassword->setObjectName("edPassword");
-    AddLabel(tbControl, "   Password:  ", edPassword, "Password");
+    AddLabel(tbControl, edPassword, "Password", true);
     edPassword->setFixedWidth(121);
     edPassword->setEchoMode(QLineEdit::Password);
     edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
@@ -222,7 +220,7 @@ void TfrmMain::CreateFolderBar()
     ToolBar1 = NewToolBar(this, "ToolBar1", "Folder");
     edCurrentDir = new QLineEdit;
     edCurrentDir->setObjectName("edCurrentDir");
-    AddLabel(ToolBar1, "FTP Folder:  ", edCurrentDir, "FTP Folder");
+    AddLabel(ToolBar1, edCurrentDir, "FTP Folder", false);
     edCurrentDir->setFixedWidth(668);
     edCurrentDir->setEnabled(false);
     edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
