@@ -37,13 +37,13 @@ void SetIdentity()
     QCoreApplication::setApplicationVersion(VELDRA_VERSION);
 }
 
-bool AnswerWithoutDisplay(int argc, char **argv)
+void AnswerWithoutDisplay(int argc, char **argv)
 {
     bool asks = false;
     for (int i = 1; i < argc && !asks; ++i)
         asks = AsksForText(argv[i]);
     if (!asks)
-        return false;
+        return;
     const QCoreApplication application(argc, argv);
     QCommandLineParser parser;
     Describe(parser);
@@ -51,8 +51,8 @@ bool AnswerWithoutDisplay(int argc, char **argv)
     // to a question about the program.
     parser.parse(QCoreApplication::arguments());
     if (parser.isSet("version"))
-        parser.showVersion();  // ends the program
-    parser.showHelp();         // ends the program
+        parser.showVersion();
+    parser.showHelp();
 }
 
 void Check(const QCoreApplication &application)

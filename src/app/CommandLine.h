@@ -9,9 +9,9 @@ namespace CommandLine {
 // Sets the name and version --version prints.
 void SetIdentity();
 
-// Answers --version and --help before any window system is reached, so
-// they work without a display; returns true when the program is to end.
-bool AnswerWithoutDisplay(int argc, char **argv);
+// Answers --version and --help, and then ends the program, before any
+// window system is reached: they work without a display.
+void AnswerWithoutDisplay(int argc, char **argv);
 
 // Checks the rest once the application has taken its own options out:
 // an unknown option ends the program with a message and status 1.

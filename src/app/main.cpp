@@ -11,8 +11,7 @@
 int main(int argc, char **argv)
 {
     CommandLine::SetIdentity();
-    if (CommandLine::AnswerWithoutDisplay(argc, argv))
-        return 0;
+    CommandLine::AnswerWithoutDisplay(argc, argv);
     TApplication application(argc, argv);
     CommandLine::Check(application);
     // The desktop matches the window to its launcher and icon by this name.
