@@ -152,6 +152,14 @@ TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
         EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(1)), huge) << style;
         EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(2)), hint) << style;
     }
+
+    // A narrower list narrows the cells, and the entries with them.
+    Form->SetFileViewStyle(vsSmallIcon);
+    Form->Splitter3->setSizes({Form->Splitter3->width() - 300, 300});
+    QApplication::processEvents();
+    EXPECT_LE(Form->lvFiles->gridSize().width(), Form->lvFiles->viewport()->width());
+    EXPECT_EQ(Form->lvFiles->visualRect(Form->lvFiles->model()->index(0, 0)).width(),
+              Form->lvFiles->gridSize().width());
 }
 
 }  // namespace
