@@ -13,7 +13,7 @@ seeds=tests/fuzz/corpus/$target
 [[ -d $seeds ]] || { echo "fuzz: no target $target" >&2; exit 2; }
 
 if [[ ! -f build-fuzz/build.ninja ]]; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELDRA_FUZZ=ON -DBUILD_TESTING=OFF \
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELDRA_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build build-fuzz -j2 --target "fuzz_$target" >/dev/null
