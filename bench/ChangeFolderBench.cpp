@@ -22,12 +22,8 @@ int main(int argc, char **argv)
     TBenchApplication application(argc, argv);
     TfrmMain form;
     form.show();
-    FillConnectionBar(form, argv[1], argv[2], argv[3]);
-    form.actConnect->trigger();
-    if (!form.FTP.Connected()) {
-        std::fprintf(stderr, "could not connect\n");
+    if (!ConnectForm(form, argv[1], argv[2], argv[3]))
         return 1;
-    }
     const auto start = std::chrono::steady_clock::now();
     form.ChangeFolder(argv[4]);
     QCoreApplication::processEvents();  // let the views lay themselves out

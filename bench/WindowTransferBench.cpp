@@ -73,12 +73,8 @@ int main(int argc, char **argv)
     TBenchApplication application(argc, argv);
     TfrmMain form;
     form.show();
-    FillConnectionBar(form, argv[1], "anonymous", "bench@localhost");
-    form.actConnect->trigger();
-    if (!form.FTP.Connected()) {
-        std::fprintf(stderr, "could not connect\n");
+    if (!ConnectForm(form, argv[1], "anonymous", "bench@localhost"))
         return 1;
-    }
     const std::string remote = argv[2], folder = argv[3], local = argv[4];
     Measure("download", form.FTP.Size(remote), [&] { form.DownloadFile(remote, local); });
     form.ChangeFolder(folder);

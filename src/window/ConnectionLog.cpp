@@ -27,7 +27,8 @@ void TConnectionLog::Add(const QString &message)
     auto *item = new QListWidgetItem(entry);
     const QFontMetrics metrics(F.lbConnection->font());
     int width = 0;
-    const QStringList lines = entry.split(QRegularExpression("\r\n|\n|\r"));
+    static const QRegularExpression lineBreak("\r\n|\n|\r");
+    const QStringList lines = entry.split(lineBreak);
     for (const QString &line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
     item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));

@@ -306,14 +306,22 @@ private:
 };
 
 
-TEST(SlicedConnect, AServerThatDoesNotAnswerTimesOutWhileTheWindowPumps)
-{
+// A connect to a server that never takes it, with the window's pump.
+class SlicedConnect : public ::testing::Test {
+protected:
+    SlicedConnect()
+    {
+        antiFreeze.IdleTimeOut = 10;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = silent.Port;
+    }
     SilentListener silent;
     CountingAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 10;
     TIdFTP ftp;
-    ftp.Host = "127.0.0.1";
-    ftp.Port = silent.Port;
+};
+
+TEST_F(SlicedConnect, AServerThatDoesNotAnswerTimesOutWhileTheWindowPumps)
+{
     ftp.ConnectTimeout = 300;
     try {
         ftp.Connect(true);
@@ -326,14 +334,8 @@ TEST(SlicedConnect, AServerThatDoesNotAnswerTimesOutWhileTheWindowPumps)
     EXPECT_FALSE(ftp.Connected());
 }
 
-TEST(SlicedConnect, DisconnectFromAHandlerAbandonsTheConnect)
+TEST_F(SlicedConnect, DisconnectFromAHandlerAbandonsTheConnect)
 {
-    SilentListener silent;
-    CountingAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 10;
-    TIdFTP ftp;
-    ftp.Host = "127.0.0.1";
-    ftp.Port = silent.Port;
     antiFreeze.OnPump = [&] {
         if (antiFreeze.Pumps == 3)
             ftp.Disconnect();
