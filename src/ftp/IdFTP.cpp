@@ -149,6 +149,44 @@ void TIdFTP::Disconnect()
     TIdTCPClient::Disconnect();
 }
 
+void TIdFTP::Quit(int timeout)
+{
+    if (FBusy || !Socket()->IsOpen) {
+        Disconnect();
+        return;
+    }
+    {
+        const TCommandScope scope(*this);
+        const int readTimeout = std::exchange(ReadTimeout, timeout);
+        try {
+            WriteLine("QUIT");
+            TIdTCPClient::ReadReply({});
+        } catch (...) {
+            // Gone already, or too slow: the close below ends it either way.
+        }
+        ReadTimeout = readTimeout;
+    }
+    Disconnect();
+}
+
+std::string TIdFTP::ReadIdleNotice()
+{
+    if (FBusy || !Socket()->IsOpen)
+        return {};
+    const TCommandScope scope(*this);
+    try {
+        while (Socket()->IsOpen && ReceiveChunk(false, 0, true, nullptr) > 0) {
+        }
+    } catch (const EIdException &) {
+        // A reset: the connection is no more use than a closed one.
+        Disconnect();
+    }
+    std::string notice = TakeBytes(InBufferSize());
+    while (!notice.empty() && (notice.back() == '\n' || notice.back() == '\r'))
+        notice.pop_back();
+    return notice;
+}
+
 void TIdFTP::CopyWorkHandlers(TIdTCPConnection *connection)
 {
     connection->ReadTimeout = ReadTimeout;

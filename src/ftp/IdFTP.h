@@ -54,6 +54,16 @@ public:
     // Closes the control connection and the data connection of a transfer
     // in progress, so a transfer waiting on either ends at once.
     void Disconnect() override;
+    // Ends the session as servers like it: "QUIT", its reply awaited for at
+    // most `timeout` milliseconds, then Disconnect. While a command runs,
+    // only Disconnect: the server would take QUIT for that command's.
+    void Quit(int timeout = 2000);
+    // What the server sent while no command ran, read without waiting.
+    // Servers end an idle session, some with a last reply first ("421
+    // Timeout."); when the server closed, so is this connection (with
+    // OnDisconnected). The bytes are no reply to any command of ours, so
+    // they are taken out of the way.
+    std::string ReadIdleNotice();
 
     // ---- transfers ----
     void Get(const std::string &remoteName, TStream *destination);

@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "FailureText.h"
 #include "IdMainThreadQueue.h"
 #include "UserDialogs.h"
 
@@ -50,6 +51,13 @@ void TApplication::SetQuiet(bool quiet)
 
 void TApplication::HandleException()
 {
+    // Told already, or the user's own doing.
+    try {
+        std::rethrow_exception(std::current_exception());
+    } catch (const EAbort &) {
+        return;
+    } catch (...) {
+    }
     const QString text = ExceptionText(std::current_exception());
     if (Quiet) {
         std::fprintf(stderr, "%s\n", qPrintable(text));

@@ -1,23 +1,28 @@
 #include "ConnectionWorkflow.h"
 
 #include "Application.h"
+#include "FailureText.h"
 #include "HostAddress.h"
+#include "IdException.h"
 #include "MainForm.h"
+#include "RemoteName.h"
 #include "StatusBar.h"
+#include "UserDialogs.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
 void TConnectionWorkflow::Execute()
 {
     if (F.FTP.Connected()) {
-        F.FTP.Disconnect();
-        F.tvFolders->clear();
-        F.lvFiles->Items()->Clear();
+        RequestDisconnect();
+        F.FTP.Quit();
         return;
     }
     Connect();
@@ -25,33 +30,49 @@ void TConnectionWorkflow::Execute()
 
 void TConnectionWorkflow::Connect()
 {
-    // The status events have told most of the story in the log; the error
-    // itself goes there too ("530 Login incorrect."), with no message box.
+    // The status events have told most of the story in the log; the
+    // failure itself is said in words there, and a server's refusal
+    // ("530 Login incorrect.") in a message box as well: the user must act.
+    const THostAddress address = SplitHostAddress(F.cbAddress->currentText());
+    bool refusedByServer = false;
     try {
         F.SetBusyCursor(true);
-        const THostAddress address = SplitHostAddress(F.cbAddress->currentText());
+        FDisconnectRequested = false;
         F.FTP.Host = address.Host.toStdString();
         F.FTP.Port = address.Port;
         F.FTP.User = F.edUserName->text().toStdString();
         F.FTP.Password = F.edPassword->text().toStdString();
         F.lbConnection->clear();
-        F.FTP.Connect(true);
+        try {
+            F.FTP.Connect(true);
+        } catch (const EIdProtocolReplyError &) {
+            refusedByServer = true;
+            throw;
+        }
+        LoggedIn();
         const int site = F.cbAddress->currentIndex();
         F.edCurrentDir->setText(site >= 0 && site < F.Sites.Count() ? F.Sites[site].DefaultFolder : QString());
         // Without a start folder, the login folder: an empty change-folder
         // request is refused by some servers and sends others to the root.
-        if (F.edCurrentDir->text().isEmpty())
-            F.ChangeFolder(F.FTP.QueryCurrentFolder());
-        else
-            F.ChangeFolder(F.edCurrentDir->text().toStdString());
+        F.RemoteView.EnterStartFolder(F.edCurrentDir->text().toStdString());
     } catch (...) {
         F.SetBusyCursor(false);
-        F.AddToLog(TApplication::ExceptionText(std::current_exception()));
+        const QString text = FOnline ? TApplication::ExceptionText(std::current_exception())
+                                     : ConnectFailureText(std::current_exception(), address.Host, address.Port);
+        F.AddToLog(text);
+        if (refusedByServer)
+            UserDialogs().ShowError(&F, text);
     }
 }
 
 void TConnectionWorkflow::Connected()
 {
+    // Online only once the login has succeeded.
+}
+
+void TConnectionWorkflow::LoggedIn()
+{
+    FOnline = true;
     F.btnConnect->setIcon(F.ImageList1[0]);
     F.btnConnect->setToolTip("Disconnect from server.");
     F.sbMain->SetPanelText(0, "Status: Online");
@@ -61,10 +82,13 @@ void TConnectionWorkflow::Connected()
     F.edUserName->setEnabled(false);
     F.edPassword->setEnabled(false);
     F.SetBusyCursor(false);
+    WatchIdleConnection();
 }
 
 void TConnectionWorkflow::Disconnected()
 {
+    StopWatching();
+    FOnline = false;
     F.btnConnect->setIcon(F.ImageList1[1]);
     F.btnConnect->setToolTip("Connect to server.");
     F.sbMain->SetPanelText(0, "Status: Offline");
@@ -73,6 +97,44 @@ void TConnectionWorkflow::Disconnected()
     F.cbAddress->setEnabled(true);
     F.edUserName->setEnabled(true);
     F.edPassword->setEnabled(true);
+    F.RemoteView.Clear();
+    F.Transfers.ResetDisplay();
+}
+
+// ---- the idle connection ------------------------------------------------------
+
+void TConnectionWorkflow::WatchIdleConnection()
+{
+    StopWatching();
+    FIdleWatch = new QSocketNotifier(F.FTP.Socket()->Handle, QSocketNotifier::Read, &F);
+    QObject::connect(FIdleWatch, &QSocketNotifier::activated, &F, Guarded([this] { IdleConnectionReadable(); }));
+}
+
+void TConnectionWorkflow::StopWatching()
+{
+    // This may run inside the notifier's own signal.
+    if (FIdleWatch) {
+        FIdleWatch->setEnabled(false);
+        FIdleWatch->deleteLater();
+    }
+    FIdleWatch = nullptr;
+}
+
+void TConnectionWorkflow::IdleConnectionReadable()
+{
+    if (!FIdleWatch)
+        return;
+    // A command's reply is that command's to read: look again later.
+    if (F.FTP.Busy()) {
+        FIdleWatch->setEnabled(false);
+        QTimer::singleShot(100, FIdleWatch, [watch = FIdleWatch] { watch->setEnabled(true); });
+        return;
+    }
+    const std::string notice = F.FTP.ReadIdleNotice();
+    if (F.FTP.Connected())
+        return;
+    F.AddToLog(notice.empty() ? QStringLiteral("The server closed the connection.")
+                              : "The server closed the connection: " + RemoteDisplayName(notice));
 }
 
 void TConnectionWorkflow::AddressChanged()

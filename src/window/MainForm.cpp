@@ -68,6 +68,13 @@ TfrmMain::~TfrmMain()
     } catch (...) {
         TApplication::HandleException();
     }
+    // The units the events reach go before the client does.
+    FTP.OnStatus = nullptr;
+    FTP.OnConnected = nullptr;
+    FTP.OnDisconnected = nullptr;
+    FTP.OnWorkBegin = nullptr;
+    FTP.OnWork = nullptr;
+    FTP.OnWorkEnd = nullptr;
     ShellUi::SetHintHandler(nullptr);
     ShellUi::SetErrorHandler(nullptr);
 }
@@ -452,6 +459,8 @@ void TfrmMain::FormDestroy()
 
 void TfrmMain::SetActionsEnabled(bool on)
 {
+    // Whatever asks, offline they stay off.
+    on = on && Connection.Online();
     for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete, actRename, actUpAFolder})
         action->setEnabled(on);
 }
@@ -511,14 +520,22 @@ void TfrmMain::SetBusyCursor(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::FTPStatus(TIdStatus, const std::string &asStatusText)
+void TfrmMain::FTPStatus(TIdStatus axStatus, const std::string &asStatusText)
 {
+    // A host that was never found leaves no address to disconnect from.
+    if (axStatus == ssDisconnecting && FTP.Socket()->RemoteIP.empty())
+        return;
     AddToLog(QString::fromStdString(asStatusText));
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     if (!FTP.Busy()) {
+        // A clean end of the session, which servers log as such.
+        if (FTP.Connected()) {
+            Connection.RequestDisconnect();
+            FTP.Quit();
+        }
         QMainWindow::closeEvent(event);
         return;
     }
@@ -528,6 +545,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     if (FClosing)
         return;
     FClosing = true;
+    Connection.RequestDisconnect();
     TApplication::SetQuiet(true);
     FTP.Disconnect();
     const auto closeWhenDone = std::make_shared<std::function<void()>>();

@@ -23,6 +23,12 @@ std::string RawName(const QTreeWidgetItem *node)
     return node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString();
 }
 
+QString DeleteQuestion(const QString &name, size_t count)
+{
+    const QString what = count == 1 ? '"' + name + '"' : QStringLiteral("%1 items").arg(count);
+    return QStringLiteral("Delete %1 from the server? This cannot be undone.").arg(what);
+}
+
 }  // namespace
 
 void TRemoteFileOperations::ShowSelectMessage()
@@ -59,6 +65,8 @@ void TRemoteFileOperations::Delete()
             ShowSelectMessage();
             return;
         }
+        if (!UserDialogs().Confirm(&F, DeleteQuestion(selected.front()->text(0), 1)))
+            return;
         F.FTP.RemoveFolder(RawName(selected.front()));
     } else if (focus == F.lvFiles) {
         const std::vector<int> rows = F.lvFiles->SelectedRows();
@@ -66,7 +74,9 @@ void TRemoteFileOperations::Delete()
             ShowSelectMessage();
             return;
         }
-        // No question first: the action deletes at once.
+        // Nothing goes without a Yes: one key press could empty a server.
+        if (!UserDialogs().Confirm(&F, DeleteQuestion(F.lvFiles->Caption(rows.front()), rows.size())))
+            return;
         for (int row : rows)
             F.FTP.Delete(F.lvFiles->Items()->Item(row).RawName);
     } else {

@@ -1,6 +1,7 @@
 #include "RemoteView.h"
 
 #include "IDEEnhance.h"
+#include "IdException.h"
 #include "ListingParser.h"
 #include "MainForm.h"
 #include "RemoteName.h"
@@ -28,7 +29,16 @@ void TRemoteView::ChangeFolder(const std::string &folder)
         }
     } closing{F};
 
-    F.FTP.EnterFolder(folder);
+    FEnterRefused = false;
+    try {
+        F.FTP.EnterFolder(folder);
+    } catch (...) {
+        // Refused: the box shows the folder the views show.
+        F.edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
+        FEnterRefused = true;
+        throw;
+    }
+    FListingCurrent = false;
     F.FTP.SetTransferType(ftASCII);
     FCurrentDirRaw = F.FTP.QueryCurrentFolder();
     F.edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
@@ -37,9 +47,27 @@ void TRemoteView::ChangeFolder(const std::string &folder)
     FillViews();
 }
 
+void TRemoteView::EnterStartFolder(const std::string &folder)
+{
+    if (folder.empty()) {
+        ChangeFolder(F.FTP.QueryCurrentFolder());
+        return;
+    }
+    try {
+        ChangeFolder(folder);
+    } catch (const EIdProtocolReplyError &refusal) {
+        if (!FEnterRefused || !F.FTP.Connected())
+            throw;
+        F.AddToLog(QString::fromUtf8(refusal.what()));
+        ChangeFolder(F.FTP.QueryCurrentFolder());
+    }
+}
+
 void TRemoteView::FillViews()
 {
     F.tvFolders->clear();
+    FListedFiles.clear();
+    FListingCurrent = true;
     const bool hooks = UseIDEHooks();
     // With the directory attribute every name gets the same folder icon.
     const QIcon folderIcon = F.ilSystem.Icon(F.ilSystem.GetImageIndex("..", false, false, faDirectory));
@@ -68,9 +96,18 @@ void TRemoteView::FillViews()
             const QString caption = RemoteDisplayName(entry.Name);
             // By the name alone: a remote name says nothing of local files.
             const int image = F.ilSystem.GetImageIndex(caption, false, false, faNormal);
+            FListedFiles.insert(entry.Name);
             files->Append({std::move(entry.Name), caption, image});
         }
     }
+}
+
+void TRemoteView::Clear()
+{
+    F.tvFolders->clear();
+    F.lvFiles->Items()->Clear();
+    FListedFiles.clear();
+    FListingCurrent = false;
 }
 
 std::string TRemoteView::CurrentDirBytes() const

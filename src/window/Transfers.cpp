@@ -1,6 +1,7 @@
 #include "Transfers.h"
 
 #include "CommonFunctions.h"
+#include "FailureText.h"
 #include "IDEEnhance.h"
 #include "IdStream.h"
 #include "MainForm.h"
@@ -10,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
@@ -26,6 +28,12 @@ bool IsFolder(const std::string &path)
 {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool IsLinkToFolder(const std::string &path)
@@ -88,7 +96,8 @@ void TTransfers::DownloadSelected()
         return;
     const std::string chosen = QFile::encodeName(F.SaveDialog1.FileName).toStdString();
     if (rows.size() == 1) {
-        // The one file may be saved under another name.
+        // The one file may be saved under another name; the dialog has
+        // asked before a file of that name is replaced.
         DownloadFile(first, chosen);
         return;
     }
@@ -100,15 +109,47 @@ void TTransfers::DownloadSelected()
 
 void TTransfers::DownloadInto(const std::string &folder, const std::vector<std::string> &names)
 {
+    TOverwriteGuard guard([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+                          names.size() > 1);
+    const QString place = "in " + Text(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
     for (const std::string &name : names) {
         if (!IsLocalFileName(name)) {
             F.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.");
             continue;
         }
-        DownloadFile(name, folder + name);
+        const auto target =
+            guard.Target(name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); });
+        if (!target) {
+            F.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": the local file of that name was kept.");
+            continue;
+        }
+        DownloadFile(name, folder + *target);
     }
     if (names.size() > 1)
         F.AddToLog("Transfer of selected files complete.");
+}
+
+template <typename Move>
+void TTransfers::Transfer(const QString &what, const QString &name, const QString &keptOutcome, Move move)
+{
+    FFileTransfer = true;
+    try {
+        move();
+    } catch (...) {
+        FFileTransfer = false;
+        const std::exception_ptr error = std::current_exception();
+        // The user's own Disconnect or close: said in the log, no box.
+        if (F.Connection.DisconnectRequested()) {
+            F.AddToLog(QStringLiteral("%1 of %2 was stopped by the disconnect.").arg(what, name) +
+                       (keptOutcome.isEmpty() ? QString() : ' ' + keptOutcome));
+            throw EAbort();
+        }
+        const QString text = TransferFailureText(what, name, error, keptOutcome);
+        F.AddToLog(text);
+        throw ETransferFailed(text);
+    }
+    FFileTransfer = false;
+    F.AddToLog("Transfer Complete.");
 }
 
 void TTransfers::DownloadFile(const std::string &remoteName, const std::string &localPath)
@@ -124,24 +165,39 @@ void TTransfers::DownloadFile(const std::string &remoteName, const std::string &
                    QString::number(ExpectedSize));
     else
         F.AddToLog("Transfer Started: " + RemoteDisplayName(remoteName));
-    F.FTP.Get(remoteName, localPath, true);
+    // A failed download leaves an existing file as it was.
+    const QString kept = IsFile(localPath) ? QStringLiteral("The existing local file was kept.") : QString();
+    Transfer("Download", RemoteDisplayName(remoteName), kept,
+             [&] { F.FTP.Get(remoteName, localPath, true); });
 }
 
 // ---- uploads -----------------------------------------------------------------------
 
-template <typename Upload>
-void TTransfers::UploadAndRefresh(Upload upload)
+TOverwriteGuard &TTransfers::Guard()
 {
+    if (!FGuard)
+        FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+                       false);
+    return *FGuard;
+}
+
+template <typename Upload>
+void TTransfers::UploadAndRefresh(bool several, Upload upload)
+{
+    FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+                   several);
     std::exception_ptr failure;
     try {
         upload();
     } catch (...) {
         failure = std::current_exception();
     }
+    FGuard.reset();
     // The remote view shows what arrived, whatever happened; the first
-    // error is the one reported.
+    // error is the one reported. Offline there is nothing to show.
     try {
-        F.ChangeFolder(F.FTP.QueryCurrentFolder());
+        if (F.FTP.Connected())
+            F.ChangeFolder(F.FTP.QueryCurrentFolder());
     } catch (...) {
         if (!failure)
             throw;
@@ -155,7 +211,7 @@ void TTransfers::UploadChosen()
     if (!F.FTP.Connected() || !F.OpenDialog1.Execute(&F))
         return;
     F.OpenDialog1.InitialDir = ExtractFilePath(F.OpenDialog1.FileName);
-    UploadAndRefresh([this] {
+    UploadAndRefresh(F.OpenDialog1.Files.size() > 1, [this] {
         for (const QString &file : F.OpenDialog1.Files) {
             F.FTP.SetTransferType(ftBinary);
             UploadPath(QFile::encodeName(file).toStdString());
@@ -163,12 +219,19 @@ void TTransfers::UploadChosen()
     });
 }
 
+bool TTransfers::RemoteFileExists(const std::string &name)
+{
+    // The listing answers without a round trip while it shows the folder
+    // the upload goes to.
+    if (F.RemoteView.ListingCurrent())
+        return F.RemoteView.ListsFile(name);
+    return F.FTP.Size(name) >= 0;
+}
+
 void TTransfers::UploadPath(const std::string &path)
 {
     if (!IsFolder(path)) {
-        const std::string name = NamePart(path);
-        F.AddToLog("Transfer Started: " + Text(name));
-        F.FTP.Put(path, name, false);
+        UploadFile(path);
         return;
     }
     F.AddToLog("Transfering directory: " + Text(path));
@@ -178,6 +241,23 @@ void TTransfers::UploadPath(const std::string &path)
         return;
     }
     UploadFolder(path);
+}
+
+void TTransfers::UploadFile(const std::string &path)
+{
+    const std::string name = NamePart(path);
+    const QString place = F.RemoteView.ListingCurrent() ? "on the server in " + F.edCurrentDir->text()
+                                                        : QStringLiteral("on the server");
+    const auto target = Guard().Target(name, place, [this](const std::string &candidate) {
+        return RemoteFileExists(candidate);
+    });
+    if (!target) {
+        F.AddToLog("Skipped \"" + Text(name) + "\": the file of that name on the server was kept.");
+        return;
+    }
+    F.AddToLog("Transfer Started: " + Text(name));
+    Transfer("Upload", Text(name), QString(), [&] { F.FTP.Put(path, *target, false); });
+    F.RemoteView.NoteFile(*target);
 }
 
 void TTransfers::UploadFolder(const std::string &path)
@@ -216,7 +296,9 @@ void TTransfers::UploadFolder(const std::string &path)
     } catch (...) {
         failure = std::current_exception();
     }
-    // Back where the call began, whatever happened.
+    // Back where the call began, whatever happened; the view still shows
+    // the folder just filled.
+    F.RemoteView.ListingLeft();
     try {
         F.FTP.EnterParentFolder();
     } catch (...) {
@@ -253,7 +335,7 @@ void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
     }
     if (paths.empty() || paths.front().empty())
         return;
-    UploadAndRefresh([this, &paths] {
+    UploadAndRefresh(paths.size() > 1 || IsFolder(paths.front()), [this, &paths] {
         for (const std::string &path : paths) {
             F.FTP.SetTransferType(ftBinary);
             UploadPath(path);
@@ -312,6 +394,7 @@ void TTransfers::Work(TWorkMode mode, int64_t count)
 {
     FWorkMode = mode;
     FWorkCount = count;
+
     // The panel and the bar change a few dozen times a second at most: a
     // repaint per 32 KiB block would cost more than the transfer itself.
     if (FLastShown >= 0 && FWorkStart.elapsed() - FLastShown < 40) {
@@ -331,18 +414,29 @@ void TTransfers::ShowWork()
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const QString speed = locale.toString(rate, 'f', 2) + " KB/s";
-    F.sbMain->SetPanelText(2, (FWorkMode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
+    // A listing is no download: the panel keeps the last file's speed.
+    if (FFileTransfer)
+        F.sbMain->SetPanelText(2, (FWorkMode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
     if (FWorkCount > 0 && ExpectedSize != 0)
         F.ProgressBar1->setValue(int(double(FWorkCount) / double(ExpectedSize) * 100.0));
 }
 
 void TTransfers::WorkEnd(TWorkMode)
 {
-    // The speed panel keeps the last figure.
+    // The speed panel keeps the last figure. Whether the transfer
+    // succeeded, only the server's final reply tells: its caller says so.
     if (FWorkUnshown)
         ShowWork();
     F.SetBusyCursor(false);
     F.ProgressBar1->setValue(0);
-    F.AddToLog("Transfer Complete.");
     F.SetActionsEnabled(true);
+}
+
+void TTransfers::ResetDisplay()
+{
+    FWorkMode = wdReceive;
+    FWorkCount = 0;
+    F.ProgressBar1->setValue(0);
+    QLocale locale = QLocale::system();
+    F.sbMain->SetPanelText(2, "Download speed " + locale.toString(0.0, 'f', 2) + " KB/s");
 }

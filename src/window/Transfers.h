@@ -10,10 +10,12 @@
 #pragma once
 
 #include "IdGlobal.h"
+#include "OverwriteGuard.h"
 
 #include <QElapsedTimer>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,23 +46,38 @@ public:
     void WorkBegin(TWorkMode mode, int64_t countMax);
     void Work(TWorkMode mode, int64_t count);
     void WorkEnd(TWorkMode mode);
+    // The connection went: the speed panel and the bar start afresh.
+    void ResetDisplay();
 
     // A remote name that can name a file in a local folder: no "/", no NUL,
     // not "." or "..". A listing may hold any of them.
     static bool IsLocalFileName(const std::string &name);
 
 private:
-    // Downloads each name into `folder`, skipping names that would leave it.
+    // Downloads each name into `folder`, skipping names that would leave it
+    // and asking before a file there is replaced.
     void DownloadInto(const std::string &folder, const std::vector<std::string> &names);
     void UploadFolder(const std::string &path);
-    // Runs `upload`, then shows the remote folder anew whatever happened.
+    void UploadFile(const std::string &path);
+    // Runs `upload` as one batch, then shows the remote folder anew
+    // whatever happened.
     template <typename Upload>
-    void UploadAndRefresh(Upload upload);
+    void UploadAndRefresh(bool several, Upload upload);
+    // The guard of the batch in progress, or one for a single file.
+    TOverwriteGuard &Guard();
+    bool RemoteFileExists(const std::string &name);
+    // Runs one file's transfer; a failure is logged as a sentence that
+    // names the file and goes on as an error that says the same.
+    template <typename Move>
+    void Transfer(const QString &what, const QString &name, const QString &keptOutcome, Move move);
 
     // Shows the speed and the progress of the work so far.
     void ShowWork();
 
     TfrmMain &F;
+    std::optional<TOverwriteGuard> FGuard;
+    // A file moves: its work shows as a speed. A listing's does not.
+    bool FFileTransfer = false;
     QElapsedTimer FWorkStart;
     qint64 FLastShown = -1;
     TWorkMode FWorkMode = wdReceive;

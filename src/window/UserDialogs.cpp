@@ -1,6 +1,8 @@
 #include "UserDialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -17,6 +19,35 @@ public:
     void ShowError(QWidget *parent, const QString &text) override
     {
         QMessageBox::critical(parent, QApplication::applicationName(), text);
+    }
+
+    bool Confirm(QWidget *parent, const QString &text) override
+    {
+        return QMessageBox::question(parent, QApplication::applicationName(), text,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    }
+
+    TOverwriteChoice AskOverwrite(QWidget *parent, const TOverwriteQuestion &question) override
+    {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question.Text, QMessageBox::NoButton,
+                        parent);
+        box.setInformativeText(QStringLiteral("Rename saves it as \"%1\".").arg(question.FreeName));
+        QPushButton *overwrite = box.addButton("&Overwrite", QMessageBox::AcceptRole);
+        QPushButton *skip = box.addButton("&Skip", QMessageBox::RejectRole);
+        QPushButton *rename = box.addButton("&Rename", QMessageBox::AcceptRole);
+        box.setDefaultButton(skip);
+        box.setEscapeButton(skip);
+        QCheckBox all("&Apply to all");
+        if (question.Several)
+            box.setCheckBox(&all);
+        box.exec();
+        TOverwriteChoice choice;
+        choice.ApplyToAll = question.Several && all.isChecked();
+        if (box.clickedButton() == overwrite)
+            choice.Answer = TOverwriteAnswer::Overwrite;
+        else if (box.clickedButton() == rename)
+            choice.Answer = TOverwriteAnswer::Rename;
+        return choice;
     }
 
     bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
@@ -36,7 +67,8 @@ public:
         if (dialog.Kind == TFileDialog::TKind::Save) {
             box.setAcceptMode(QFileDialog::AcceptSave);
             box.setFileMode(QFileDialog::AnyFile);
-            box.setOption(QFileDialog::DontConfirmOverwrite);
+            // The dialog asks before a chosen file is replaced; the download
+            // then does not ask again.
         } else {
             box.setAcceptMode(QFileDialog::AcceptOpen);
             box.setFileMode(dialog.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

@@ -21,6 +21,20 @@ struct TFileDialog {
     bool Execute(QWidget *parent);
 };
 
+// What a transfer does with a file whose name is taken at its target.
+enum class TOverwriteAnswer { Overwrite, Skip, Rename };
+
+struct TOverwriteQuestion {
+    QString Text;      // which file, and where
+    QString FreeName;  // the name Rename would give it
+    bool Several = false;  // more files follow: "Apply to all" is offered
+};
+
+struct TOverwriteChoice {
+    TOverwriteAnswer Answer = TOverwriteAnswer::Skip;
+    bool ApplyToAll = false;
+};
+
 class TUserDialogs {
 public:
     virtual ~TUserDialogs() = default;
@@ -28,6 +42,10 @@ public:
     virtual void ShowMessage(QWidget *parent, const QString &text) = 0;
     // The default error report: the error's text in a message box.
     virtual void ShowError(QWidget *parent, const QString &text) = 0;
+    // A question with Yes and No, No the default; true for Yes.
+    virtual bool Confirm(QWidget *parent, const QString &text) = 0;
+    // Overwrite, Skip or Rename; closing the box skips.
+    virtual TOverwriteChoice AskOverwrite(QWidget *parent, const TOverwriteQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.
     virtual bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     // Shows the dialog and fills FileName and Files; false when cancelled.

@@ -26,3 +26,23 @@ bool ScriptedDialogs::ExecuteFileDialog(QWidget *, TFileDialog &dialog)
     dialog.FileName = chosen.front();
     return true;
 }
+
+bool ScriptedDialogs::Confirm(QWidget *, const QString &text)
+{
+    Questions.append(text);
+    if (ConfirmAnswers.empty())
+        return false;
+    const bool answer = ConfirmAnswers.front();
+    ConfirmAnswers.pop_front();
+    return answer;
+}
+
+TOverwriteChoice ScriptedDialogs::AskOverwrite(QWidget *, const TOverwriteQuestion &question)
+{
+    OverwritesAsked.push_back(question);
+    if (OverwriteAnswers.empty())
+        return {};
+    const TOverwriteChoice answer = OverwriteAnswers.front();
+    OverwriteAnswers.pop_front();
+    return answer;
+}

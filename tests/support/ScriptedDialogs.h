@@ -24,7 +24,16 @@ public:
     std::deque<std::optional<QStringList>> FileAnswers;
     std::vector<TFileDialog> FileDialogsShown;
 
+    // Questions asked, and the answers given in turn; an empty script
+    // answers No (the default button) and Skip (Escape).
+    QStringList Questions;
+    std::deque<bool> ConfirmAnswers;
+    std::vector<TOverwriteQuestion> OverwritesAsked;
+    std::deque<TOverwriteChoice> OverwriteAnswers;
+
     void ShowMessage(QWidget *, const QString &text) override { Messages.append(text); }
+    bool Confirm(QWidget *, const QString &text) override;
+    TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;
     bool ExecuteFileDialog(QWidget *, TFileDialog &dialog) override;

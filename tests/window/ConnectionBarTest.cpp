@@ -12,9 +12,12 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <filesystem>
 
 namespace {
 
@@ -104,7 +107,7 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     ASSERT_TRUE(Form->FTP.Connected());
     // No start folder: the login folder, which the server names.
     EXPECT_EQ(LogOf(*Form), (QStringList{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.",
-                                         "Change Dir: /", "Transfer Complete."}));
+                                         "Change Dir: /"}));
     EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
     EXPECT_EQ(Form->btnConnect->toolTip(), "Disconnect from server.");
     EXPECT_EQ(Form->actConnect->toolTip(), "Connect to server.");
@@ -125,39 +128,45 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     Form->lvFiles->Items()->EndAppend();
     Form->btnConnect->click();
     EXPECT_FALSE(Form->FTP.Connected());
-    EXPECT_EQ(LogOf(*Form).mid(5), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
+    // The session ends as servers like it: QUIT, and its reply.
+    EXPECT_EQ(ProtocolOf(*Form).mid(ProtocolOf(*Form).size() - 2), (QStringList{"Sent: QUIT", "Recv: 221 Goodbye."}));
+    EXPECT_EQ(LogOf(*Form).mid(4), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
     EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
     EXPECT_EQ(Form->lvFiles->Count(), 0);
     ExpectDisconnectedState();
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
-// A failed connect shows no message box, but its error is in the log.
-TEST_F(ConnectionBar, ARefusedConnectionLeavesTheWindowQuietlyDisconnected)
-{
-    TypeAddress(QString("127.0.0.1:%1").arg(FreeLoopbackPort()));
-    Form->AddToLog("old entry");
-    Form->actConnect->trigger();
-    EXPECT_FALSE(Form->FTP.Connected());
-    EXPECT_EQ(LogOf(*Form), (QStringList{"Connecting to 127.0.0.1.", "Disconnecting from 127.0.0.1.", "Not connected.",
-                                         "Socket Error # 10061\r\nConnection refused."}));
-    ExpectDisconnectedState();
-    EXPECT_TRUE(Dialogs.Errors.isEmpty());
-    EXPECT_TRUE(Dialogs.Messages.isEmpty());
-}
-
-TEST_F(ConnectionBar, ARejectedLoginEndsDisconnectedWithoutAMessage)
+// A failed connect says in words what went wrong, and ends disconnected;
+// a server's refusal is shown in a box as well, since the user must act.
+TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
 {
     FtpServer server;
-    TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
-    Form->edUserName->setText(FtpServer::User);
-    Form->edPassword->setText("wrong");
-    Form->actConnect->trigger();
-    EXPECT_FALSE(Form->FTP.Connected());
-    EXPECT_TRUE(LogOf(*Form).contains("Connected."));
-    EXPECT_EQ(LogOf(*Form).mid(LogOf(*Form).size() - 2), (QStringList{"Not connected.", "530 Authentication failed."}));
-    ExpectDisconnectedState();
-    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    const int closed = FreeLoopbackPort();
+    const struct {
+        QString Address, Password, LastEntry;
+        bool Box;
+    } cases[] = {
+        {QString("127.0.0.1:%1").arg(closed), FtpServer::Password,
+         QString("Nothing is listening at 127.0.0.1:%1 (connection refused).").arg(closed), false},
+        {"no-such-host.invalid", FtpServer::Password, "Could not find the host \"no-such-host.invalid\".", false},
+        {QString("127.0.0.1:%1").arg(server.Port()), "wrong", "530 Authentication failed.", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Address.toStdString());
+        Dialogs.Errors.clear();
+        TypeAddress(c.Address);
+        Form->edUserName->setText(FtpServer::User);
+        Form->edPassword->setText(c.Password);
+        Form->actConnect->trigger();
+        EXPECT_FALSE(Form->FTP.Connected());
+        EXPECT_EQ(LogOf(*Form).last(), c.LastEntry);
+        // A host never found leaves no "Disconnecting from ." behind.
+        EXPECT_FALSE(LogOf(*Form).contains("Disconnecting from ."));
+        EXPECT_EQ(Dialogs.Errors, c.Box ? QStringList{c.LastEntry} : QStringList());
+        ExpectDisconnectedState();
+    }
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
 }
 
 // The control connection's lines are in the log, the password masked; the
@@ -189,11 +198,12 @@ TEST_F(ConnectionBar, TheProtocolShowsInTheLogWithThePasswordMasked)
     EXPECT_FALSE(Form->FTPLog.Active());
 }
 
-// A start folder the server refuses leaves the window connected, with
-// empty views and no message box; the refusal is in the log.
-TEST_F(ConnectionBar, ARefusedStartFolderLeavesTheWindowConnected)
+// A start folder the server refuses leaves the window connected in the
+// login folder, with no message box; the refusal is in the log.
+TEST_F(ConnectionBar, ARefusedStartFolderShowsTheLoginFolder)
 {
     FtpServer server;
+    std::filesystem::create_directory(server.Root().Path() / "pub");
     Form->cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
     Form->Sites[1] = {Form->cbAddress->itemText(1), FtpServer::User, FtpServer::Password, "/no-such-folder"};
     Form->cbAddress->setCurrentIndex(1);
@@ -201,10 +211,35 @@ TEST_F(ConnectionBar, ARefusedStartFolderLeavesTheWindowConnected)
     Form->actConnect->trigger();
     EXPECT_TRUE(Form->FTP.Connected());
     EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
-    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
-    EXPECT_TRUE(LogOf(*Form).last().startsWith("550 ")) << LogOf(*Form).last().toStdString();
+    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_EQ(Folders(), (QStringList{"..", "pub"}));
+    EXPECT_TRUE(LogOf(*Form).filter(QRegularExpression("^550 ")).size() == 1)
+        << LogOf(*Form).join('\n').toStdString();
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The server's side of a login as "u" with "p" and the listing of "/".
+void ServeLogin(PeerSocket &peer, const std::string &listing)
+{
+    peer.Send("220 Ready\r\n");
+    const std::pair<const char *, const char *> login[] = {
+        {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"}, {"type I", "200 Binary\r\n"},
+        {"syst", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
+        {"type A", "200 ASCII\r\n"}, {"PWD", "257 \"/\"\r\n"}};
+    for (const auto &[command, reply] : login) {
+        EXPECT_EQ(peer.ReadLine(), command);
+        peer.Send(reply);
+    }
+    const std::string port = peer.ReadLine();
+    peer.Send("200 ok\r\n");
+    EXPECT_EQ(peer.ReadLine(), "list");
+    peer.Send("150 Here\r\n");
+    {
+        PeerSocket data(ConnectLoopback(PortOfPortCommand(port)));
+        data.Send(listing);
+    }
+    peer.Send("226 Done\r\n");
 }
 
 // A listing that fails leaves the views as they were; the folder box shows
@@ -213,30 +248,13 @@ TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
 {
     ScriptedPeer server;
     server.Serve([](PeerSocket &peer) {
-        peer.Send("220 Ready\r\n");
-        const std::pair<const char *, const char *> login[] = {
-            {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"}, {"type I", "200 Binary\r\n"},
-            {"syst", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
-            {"type A", "200 ASCII\r\n"}, {"PWD", "257 \"/\"\r\n"}};
-        for (const auto &[command, reply] : login) {
-            EXPECT_EQ(peer.ReadLine(), command);
-            peer.Send(reply);
-        }
-        std::string port = peer.ReadLine();
-        peer.Send("200 ok\r\n");
-        EXPECT_EQ(peer.ReadLine(), "list");
-        peer.Send("150 Here\r\n");
-        {
-            PeerSocket data(ConnectLoopback(PortOfPortCommand(port)));
-            data.Send("drwxr-xr-x 2 a b 0 Jan 1 2020 kept\r\n-rw-r--r-- 1 a b 1 Jan 1 2020 kept.txt\r\n");
-        }
-        peer.Send("226 Done\r\n");
+        ServeLogin(peer, "drwxr-xr-x 2 a b 0 Jan 1 2020 kept\r\n-rw-r--r-- 1 a b 1 Jan 1 2020 kept.txt\r\n");
         for (const auto &[command, reply] : {std::pair{"CWD /other", "250 There\r\n"},
                                              std::pair{"PWD", "257 \"/other\"\r\n"}}) {
             EXPECT_EQ(peer.ReadLine(), command);
             peer.Send(reply);
         }
-        port = peer.ReadLine();
+        peer.ReadLine();  // PORT
         peer.Send("200 ok\r\n");
         EXPECT_EQ(peer.ReadLine(), "list");
         peer.Send("550 Cannot list\r\n");
@@ -260,9 +278,36 @@ TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
     server.Join();
 }
 
+// A server that ends an idle session is noticed at once: the window goes
+// offline as on a Disconnect, with one line saying why.
+TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticed)
+{
+    ScriptedPeer server;
+    server.Serve([](PeerSocket &peer) {
+        ServeLogin(peer, "-rw-r--r-- 1 a b 1 Jan 1 2020 idle.txt\r\n");
+        peer.Send("421 No-transfer-time exceeded. Closing control connection.\r\n");
+        peer.Close();
+    });
+    TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
+    Form->edUserName->setText("u");
+    Form->edPassword->setText("p");
+    Form->actConnect->trigger();
+    Form->sbMain->SetPanelText(2, "Download speed 9.00 KB/s");
+    server.Join();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->FTP.Connected(); }, 5000));
+    EXPECT_EQ(LogOf(*Form).filter("The server closed").size(), 1);
+    EXPECT_EQ(LogOf(*Form).last(),
+              "The server closed the connection: 421 No-transfer-time exceeded. Closing control connection.");
+    EXPECT_EQ(Form->lvFiles->Count(), 0);
+    ExpectDisconnectedState();
+    EXPECT_EQ(Form->sbMain->PanelText(2), "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
 TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)
 {
     FtpServer server;
+    std::filesystem::create_directory(server.Root().Path() / "in");
     Form->cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
     Form->Sites[1].Address = Form->cbAddress->itemText(1);
     Form->Sites[1].UserName = FtpServer::User;

@@ -95,7 +95,7 @@ QTreeWidgetItem *ConnectedForm::Folder(const QString &name) const
     return found.isEmpty() ? nullptr : found.front();
 }
 
-QStringList ConnectedForm::Folders() const
+QStringList FormFixture::Folders() const
 {
     QStringList names;
     for (int i = 0; i < Form->tvFolders->topLevelItemCount(); ++i)
@@ -103,7 +103,7 @@ QStringList ConnectedForm::Folders() const
     return names;
 }
 
-QStringList ConnectedForm::Files() const
+QStringList FormFixture::Files() const
 {
     QStringList names;
     for (int i = 0; i < Form->lvFiles->Count(); ++i)
@@ -111,7 +111,7 @@ QStringList ConnectedForm::Files() const
     return names;
 }
 
-QStringList ConnectedForm::LogEntries() const
+QStringList FormFixture::LogEntries() const
 {
     QStringList entries;
     for (int i = 0; i < Form->lbConnection->count(); ++i)

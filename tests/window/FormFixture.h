@@ -46,6 +46,9 @@ protected:
 
     void Start() { Form = std::make_unique<TfrmMain>(); }
     bool LogOfContains(const QString &entry) const;
+    QStringList Folders() const;
+    QStringList Files() const;
+    QStringList LogEntries() const;
     void Stop() { Form.reset(); }
 
     TempDir Config;
@@ -61,9 +64,6 @@ protected:
     void SetUp() override;
 
     QTreeWidgetItem *Folder(const QString &name) const;
-    QStringList Folders() const;
-    QStringList Files() const;
-    QStringList LogEntries() const;
     // Selects files of the list by clicks, Ctrl held for all but the first.
     void SelectFiles(const QStringList &captions);
     // Gives a widget the focus by a click, as a user does.

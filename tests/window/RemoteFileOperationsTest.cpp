@@ -32,27 +32,35 @@ TEST_F(RemoteFileOperations, NewFolderMovesIntoItOrAsksForAName)
     EXPECT_EQ(Form->edCurrentDir->text(), "/pub/made");
 }
 
-TEST_F(RemoteFileOperations, DeleteActsOnTheFocusedView)
+// Nothing is deleted without a Yes; No, the default, keeps it all.
+TEST_F(RemoteFileOperations, DeleteAsksThenActsOnTheFocusedView)
 {
-    // The file list: every selected file, with no question first; Del
-    // reaches the action from the list.
+    // The file list: every selected file; Del reaches the action from it.
     SelectFiles({"notes.txt", "report.pdf"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_EQ(Dialogs.Questions, QStringList{"Delete 2 items from the server? This cannot be undone."});
+    EXPECT_TRUE(std::filesystem::exists(Remote("pub/notes.txt")));
+    EXPECT_EQ(Files(), (QStringList{"notes.txt", "report.pdf"}));
+    Dialogs.ConfirmAnswers = {true};
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/notes.txt")));
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/report.pdf")));
     EXPECT_TRUE(Files().isEmpty());
 
-    // The folder tree: the selected folder.
+    // The folder tree: the selected folder, named in the question.
     ClickInto(Form->tvFolders);
     Form->tvFolders->setCurrentItem(Folder("empty"));
+    Dialogs.ConfirmAnswers = {true};
     Form->actDelete->trigger();
+    EXPECT_EQ(Dialogs.Questions.last(), "Delete \"empty\" from the server? This cannot be undone.");
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/empty")));
     EXPECT_EQ(Folders(), (QStringList{"..", "sub"}));
 
-    // Anywhere else: the message, and the view is shown anew.
+    // Anywhere else: the message, no question, and the view is shown anew.
     ClickInto(Form->edCurrentDir);
     Form->actDelete->trigger();
     EXPECT_EQ(Dialogs.Messages, QStringList{SelectFirst});
+    EXPECT_EQ(Dialogs.Questions.size(), 3);
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
@@ -88,6 +96,7 @@ TEST_F(RemoteFileOperations, ARefusedRequestIsReported)
     std::filesystem::create_directories(Remote("pub/sub/inside"));
     ClickInto(Form->tvFolders);
     Form->tvFolders->setCurrentItem(Folder("sub"));
+    Dialogs.ConfirmAnswers = {true};
     Form->actDelete->trigger();  // not empty
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors[0].startsWith("550 ")) << Dialogs.Errors[0].toStdString();

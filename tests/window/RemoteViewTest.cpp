@@ -138,7 +138,7 @@ TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors.front().startsWith("550 ")) << Dialogs.Errors.front().toStdString();
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(Form->edCurrentDir->text(), "no-such-folder");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");  // the folder the views show
     // The list re-lays itself out even after a failure, and the cursor returns.
     ASSERT_EQ(styles.size(), 2);
     EXPECT_EQ(styles[0][0].value<TViewStyle>(), vsIcon);

@@ -1,0 +1,78 @@
+#include "FailureText.h"
+
+#include "IdException.h"
+#include "IdGlobal.h"
+#include "IdStream.h"
+
+namespace {
+
+// "Socket Error # 10054\r\nConnection reset by peer." reads as one line.
+QString OneLine(const std::string &text)
+{
+    QString line = QString::fromUtf8(text).simplified();
+    while (line.endsWith('.'))
+        line.chop(1);
+    return line;
+}
+
+QString Sentence(QString text)
+{
+    if (!text.endsWith('.') && !text.endsWith('?') && !text.endsWith('!'))
+        text += '.';
+    return text;
+}
+
+}  // namespace
+
+QString FailureCause(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIdConnClosedGracefully &) {
+        return QStringLiteral("the connection was closed by the server");
+    } catch (const EIdSocketError &e) {
+        if (e.LastError == Id_WSAETIMEDOUT)
+            return QStringLiteral("the server did not answer in time");
+        return OneLine(e.what());
+    } catch (const std::exception &e) {
+        return OneLine(e.what());
+    } catch (...) {
+        return QStringLiteral("an unknown error");
+    }
+}
+
+QString ConnectFailureText(std::exception_ptr error, const QString &host, int port)
+{
+    const QString place = QStringLiteral("%1:%2").arg(host).arg(port);
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIdSocketError &e) {
+        switch (e.LastError) {
+        case Id_WSAHOST_NOT_FOUND:
+        case Id_WSATRY_AGAIN:
+        case Id_WSANO_RECOVERY:
+        case Id_WSANO_DATA:  // a name with no address
+            return QStringLiteral("Could not find the host \"%1\".").arg(host);
+        case Id_WSAECONNREFUSED:
+            return QStringLiteral("Nothing is listening at %1 (connection refused).").arg(place);
+        case Id_WSAETIMEDOUT:
+            return QStringLiteral("%1 did not answer in time.").arg(place);
+        default:
+            return Sentence(QStringLiteral("Could not connect to %1: %2").arg(place, FailureCause(error)));
+        }
+    } catch (const EIdProtocolReplyError &e) {
+        return QString::fromUtf8(e.what());  // the server's own line: "530 Login incorrect."
+    } catch (const EIdConnClosedGracefully &) {
+        return QStringLiteral("%1 closed the connection before the login was done.").arg(place);
+    } catch (...) {
+        return Sentence(FailureCause(error));
+    }
+}
+
+QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error, const QString &outcome)
+{
+    QString text = Sentence(QStringLiteral("%1 of %2 failed: %3").arg(what, name, FailureCause(error)));
+    if (!outcome.isEmpty())
+        text += ' ' + outcome;
+    return text;
+}

@@ -1,0 +1,35 @@
+// What went wrong, in words a user reads: the log line and the one message
+// box of a failed transfer or connect say the same sentence. The engine's
+// own texts ("Socket Error # 11001") stay as they are; these name the host,
+// the file and the cause.
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+// The cause of a failure, without a final full stop: "the connection was
+// closed by the server", "Socket Error # 10054 Connection reset by peer",
+// or the server's reply line.
+QString FailureCause(std::exception_ptr error);
+
+// A failed connect to host:port, as one sentence.
+QString ConnectFailureText(std::exception_ptr error, const QString &host, int port);
+
+// "Download of NAME failed: CAUSE." with `outcome` after it when it is not
+// empty (what became of the local file).
+QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error,
+                            const QString &outcome = {});
+
+// An error already told to the user in the log and in a message box of
+// its own, or one the user caused: the default error report stays quiet.
+class EAbort : public std::exception {
+public:
+    const char *what() const noexcept override { return "Operation aborted"; }
+};
+
+// A failure told in a full sentence: the default report shows the text.
+class ETransferFailed : public std::runtime_error {
+public:
+    explicit ETransferFailed(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
