@@ -1,11 +1,11 @@
 #include "ShellContextMenu.h"
 
 #include "NameBytes.h"
+#include "Trash.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 
@@ -98,8 +98,7 @@ void TItemContextMenu::InvokeCommand(int command, QWidget *)
         NewFolder();
         break;
     case cmdTrash:
-        if (!QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(FPath))))
-            throw EShellError(QStringLiteral("Could not move \"%1\" to the trash.").arg(name).toStdString());
+        MoveToTrash(FPath);
         break;
     case cmdCopyLocation:
         QGuiApplication::clipboard()->setText(name);
