@@ -17,6 +17,8 @@ TContextMenuChoice ShowItemContextMenu(const std::shared_ptr<TShellFolder> &fold
     if (!items)
         return choice;
     QMenu menu(owner);
+    // Screen readers call the menu by its item.
+    menu.setAccessibleName(folder->GetDisplayNameOf(relativeId));
     if (!items->QueryContextMenu(menu, 1, 0x7FFF))
         return choice;
     for (QAction *action : menu.actions()) {

@@ -54,6 +54,13 @@ TdfsSystemTreeView::TdfsSystemTreeView(QWidget *parent) : TdfsCustomSystemTreeVi
     FModel.OnEdited = [this](TTreeNode *node, const QString &text) { return FEditing.Rename(node, text); };
     FModel.DragData = [this](TTreeNode *node) { return DragData(node); };
     connect(this, &QTreeView::expanded, this, &TdfsSystemTreeView::NodeExpanded);
+    FOpenWatch = new TOpenFolderWatch(*this);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (IsExpanded(FModel.NodeOf(index)))
+            FOpenWatch->Watch(FModel.NodeOf(index));
+    });
+    connect(this, &QTreeView::collapsed, this,
+            [this](const QModelIndex &index) { FOpenWatch->Forget(FModel.NodeOf(index)); });
 }
 
 TdfsSystemTreeView::~TdfsSystemTreeView()
@@ -106,6 +113,7 @@ void TdfsSystemTreeView::SetDragMode(TDragMode mode)
 void TdfsSystemTreeView::FreeNodeData(TTreeNode *node)
 {
     FWatch.Forget(node);
+    FOpenWatch->Forget(node);
     if (node == FDropTarget)
         FDropTarget = nullptr;
     // While the window is made anew, nodes keep their data.
@@ -370,6 +378,17 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
         return;
     }
     const bool wasOpen = IsExpanded(node);
+    // The user's place below the node: the open folders and the selected
+    // item, found again by identifier where they still exist.
+    std::vector<TPidl> openBelow;
+    for (TTreeNode *open : OpenNodesBelow(node))
+        openBelow.emplace_back(CopyPidl(open->Data->AbsoluteId));
+    TPidl selected;
+    if (TTreeNode *current = Selected(); current && current->Data)
+        for (TTreeNode *above = current->Parent(); above && !selected; above = above->Parent())
+            if (above == node)
+                selected = TPidl(CopyPidl(current->Data->AbsoluteId));
+
     TUpdateGuard update(*this);
     FModel.DeleteChildren(node);
     if (node->Data)
@@ -380,7 +399,39 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
         expand(FModel.IndexOf(node));
         FOpening = false;
     }
+    for (const TPidl &id : openBelow)
+        if (TTreeNode *open = FindExactNode(id.get()))
+            Expand(open);
+    if (selected)
+        if (TTreeNode *again = FindExactNode(selected.get()))
+            SetSelected(again);
     NotifyLinkedViews(1);
+}
+
+std::vector<TTreeNode *> TdfsSystemTreeView::OpenNodesBelow(TTreeNode *node) const
+{
+    // Parents before their children, so opening them in order works.
+    std::vector<TTreeNode *> open;
+    for (int i = 0; i < node->Count(); ++i) {
+        TTreeNode *child = node->Item(i);
+        if (child->Data && IsExpanded(child)) {
+            open.push_back(child);
+            const std::vector<TTreeNode *> below = OpenNodesBelow(child);
+            open.insert(open.end(), below.begin(), below.end());
+        }
+    }
+    return open;
+}
+
+TTreeNode *TdfsSystemTreeView::FindExactNode(PCItemIDList absoluteId)
+{
+    if (FModel.TopCount() == 0 || !absoluteId)
+        return nullptr;
+    PCItemIDList rest = absoluteId;
+    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId, &rest))
+        rest = absoluteId;
+    TTreeNode *node = FindNodeById(rest);
+    return node && node->Data && PidlsEqual(node->Data->AbsoluteId, absoluteId) ? node : nullptr;
 }
 
 // ---- order and search -----------------------------------------------------------------
@@ -638,6 +689,17 @@ void TdfsSystemTreeView::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Asterisk) {
         if (TTreeNode *node = Selected())
             Guarded([this, node] { Expand(node); });
+        event->accept();
+        return;
+    }
+    // F5 reads the selected folder anew, as in file managers.
+    if (event->key() == Qt::Key_F5 && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (TTreeNode *node = Selected())
+            Guarded([this, node] {
+                // A file is read anew with its folder.
+                const bool file = node->Data && !(node->Data->Attributes & SFGAO_FOLDER);
+                RefreshNode(file && node->Parent() ? node->Parent() : node);
+            });
         event->accept();
         return;
     }

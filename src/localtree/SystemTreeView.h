@@ -10,6 +10,7 @@
 #pragma once
 
 #include "MaskSearch.h"
+#include "OpenFolderWatch.h"
 #include "NodeIcons.h"
 #include "SystemControlPack.h"
 #include "TreeEditing.h"
@@ -101,6 +102,7 @@ public:
     // The folder data of a node; nullptr when it has none.
     TFolderItemData *DataOf(TTreeNode *node) const { return node ? node->Data : nullptr; }
     const TTreeWatch &Watch() const { return FWatch; }
+    const TOpenFolderWatch &OpenFolders() const { return *FOpenWatch; }
 
     // ---- overridable
     virtual PCItemIDList GetSelectedId() const;
@@ -139,6 +141,9 @@ private:
     bool NodeHasChildren(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId, uint32_t attributes);
     int CompareNodes(TTreeNode *a, TTreeNode *b) const;
     TTreeNode *FindNodeById(PCItemIDList id);
+    // The node of an absolute identifier, or nullptr when none has it.
+    TTreeNode *FindExactNode(PCItemIDList absoluteId);
+    std::vector<TTreeNode *> OpenNodesBelow(TTreeNode *node) const;
     void SelectPath(const std::string &path);
     void SelectionChanged(TTreeNode *node);
     void FreeNodeData(TTreeNode *node);
@@ -161,4 +166,5 @@ private:
     TNodeIcons FIcons{FImages};
     TTreeEditing FEditing{*this};
     TTreeWatch FWatch{*this};
+    TOpenFolderWatch *FOpenWatch;
 };

@@ -4,10 +4,61 @@
 #include "IdMainThreadQueue.h"
 #include "UserDialogs.h"
 
+#include <QAccessibleObject>
+#include <QMenu>
+
 #include <cstdio>
+
+namespace {
+
+// The application as screen readers see it: Qt leaves pop-up menus out of
+// its windows, so a context menu never showed on the accessibility bus.
+// Open menus are listed after the windows, as other toolkits list them.
+class TApplicationAccessible : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + int(OpenMenus().size()); }
+
+    QAccessibleInterface *child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows)
+            return QAccessibleApplication::child(index);
+        const QList<QWidget *> menus = OpenMenus();
+        return index - windows < menus.size() ? QAccessible::queryAccessibleInterface(menus[index - windows]) : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const int index = QAccessibleApplication::indexOfChild(child);
+        if (index >= 0 || !child)
+            return index;
+        const int menu = int(OpenMenus().indexOf(qobject_cast<QWidget *>(child->object())));
+        return menu < 0 ? -1 : QAccessibleApplication::childCount() + menu;
+    }
+
+private:
+    static QList<QWidget *> OpenMenus()
+    {
+        QList<QWidget *> menus;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && qobject_cast<QMenu *>(widget))
+                menus.append(widget);
+        return menus;
+    }
+};
+
+QAccessibleInterface *AccessibleFactory(const QString &className, QObject *object)
+{
+    if (object == qApp && className == QLatin1String("TApplication"))
+        return new TApplicationAccessible;
+    return nullptr;
+}
+
+}  // namespace
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
+    QAccessible::installFactory(AccessibleFactory);
     // Worker threads queue their main-thread calls; run them on this thread.
     IdMainThreadQueue::SetWakeUp([this] {
         QMetaObject::invokeMethod(this, [] { IdMainThreadQueue::Drain(); }, Qt::QueuedConnection);
@@ -59,10 +110,10 @@ void TApplication::HandleException()
     } catch (...) {
     }
     const QString text = ExceptionText(std::current_exception());
-    if (Quiet) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+    // Standard error keeps a copy for the session's journal.
+    std::fprintf(stderr, "veldra: %s\n", qPrintable(text));
+    if (Quiet)
         return;
-    }
     try {
         UserDialogs().ShowError(QApplication::activeWindow(), text);
     } catch (...) {

@@ -17,7 +17,8 @@ public:
 
     // Reports the exception in flight; call it from a catch block.
     static void HandleException();
-    // While quiet, errors go to standard error only: the window is closing
+    // Errors are shown and copied to standard error; while quiet, they go
+    // to standard error only: the window is closing
     // and no one is there to read a message box.
     static void SetQuiet(bool quiet);
     static QString ExceptionText(std::exception_ptr error);

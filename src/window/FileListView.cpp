@@ -1,7 +1,10 @@
 #include "FileListView.h"
 
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QToolTip>
 
 #include <QStyledItemDelegate>
@@ -101,7 +104,11 @@ void TFileListView::FitGrid()
     // The narrowest cells are the window's own; wider ones as the names
     // need, up to the list's width (a single column scrolls sideways).
     const QFontMetrics metrics = fontMetrics();
-    const int room = viewport()->width() - 2;
+    // The view lays its items out in its width less a scroll bar's, which
+    // it keeps free in case one is needed: an item wider than that starts
+    // a new row below an empty first one.
+    const int room = viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar()) -
+                     2 * spacing() - 2;
     const int lineHeight = std::max(20, metrics.height() + 4);
     const auto fit = [&](int least, int need, bool capped) {
         return capped ? std::max(least, std::min(need, room)) : std::max(least, need);
@@ -136,6 +143,13 @@ void TFileListView::resizeEvent(QResizeEvent *event)
 {
     QListView::resizeEvent(event);
     FitGrid();
+}
+
+void TFileListView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    if (event->reason() != Qt::MouseFocusReason && !currentIndex().isValid() && FItems->rowCount() > 0)
+        selectionModel()->setCurrentIndex(FItems->index(0), QItemSelectionModel::NoUpdate);
 }
 
 std::vector<int> TFileListView::SelectedRows() const

@@ -37,6 +37,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Coming in by the keyboard, the focus rests on an item.
+    void focusInEvent(QFocusEvent *event) override;
 
 signals:
     void ViewStyleSet(TViewStyle style);

@@ -9,7 +9,20 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+
+namespace {
+
+// Without a stored file the tree opens at the user's home folder: the
+// program's own folder is a binary folder on Linux (/usr/bin), not where
+// anyone's files are.
+QString DefaultLastFile()
+{
+    return QDir::homePath() + '/';
+}
+
+}  // namespace
 
 void TFormSettings::SelectLocalFolderOf(const QString &file)
 {
@@ -36,7 +49,7 @@ void TFormSettings::ImportIni()
     try {
         const TIniFile ini(iniName);
         F.cbAddress->clear();
-        SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", ProgramFile()));
+        SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", DefaultLastFile()));
         F.Sites.ReadFromIni(ini);
         FillAddressBox();
     } catch (...) {
@@ -58,7 +71,7 @@ void TFormSettings::Load()
     if (style >= vsIcon && style <= vsReport)
         F.SetFileViewStyle(TViewStyle(style));
     F.cbAddress->clear();
-    SelectLocalFolderOf(store->ReadString("LastFile", ProgramFile()));
+    SelectLocalFolderOf(store->ReadString("LastFile", DefaultLastFile()));
 
     // Fill the box as far as the reading got, and choose its first site,
     // even when the reading stops on a value of the wrong kind.

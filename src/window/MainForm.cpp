@@ -6,6 +6,7 @@
 #include "IDEEnhance.h"
 #include "ListingParser.h"
 #include "RemoteName.h"
+#include "ShortcutPriority.h"
 #include "AboutForm.h"
 #include "OrlaAboutBox.h"
 #include "StatusBar.h"
@@ -113,6 +114,7 @@ void TfrmMain::CreateActions()
     connect(actNewFolder, &QAction::triggered, this, Guarded([this] { actNewFolderExecute(); }));
     connect(actDelete, &QAction::triggered, this, Guarded([this] { actDeleteExecute(); }));
     connect(actRename, &QAction::triggered, this, Guarded([this] { actRenameExecute(); }));
+    new TShortcutPriority(this, {actDownload, actUpload, actNewFolder, actRename, actConnect, actAbout});
 }
 
 // `title` is what screen readers and the window's bar menu call it.
@@ -300,8 +302,11 @@ void TfrmMain::CreatePages()
     remoteLayout->addWidget(Splitter2);
     pcRemoteSystem->addTab(tsFTP, "Remote System");
     Splitter3->addWidget(pcRemoteSystem);
-    Splitter3->setSizes({201, 589});
-    Splitter3->setStretchFactor(1, 1);
+    // The local tree takes a third of the width, and keeps it as the
+    // window grows: deep local paths need the room.
+    Splitter3->setSizes({300, 600});
+    Splitter3->setStretchFactor(0, 1);
+    Splitter3->setStretchFactor(1, 2);
 }
 
 void TfrmMain::CreateLogAndStatusBar()
@@ -315,6 +320,7 @@ void TfrmMain::CreateLogAndStatusBar()
     logLayout->addWidget(lbConnection);
 
     puLog = new QMenu(this);
+    puLog->setAccessibleName("Log");
     ClearLog1 = puLog->addAction("Clear Log");
     connect(ClearLog1, &QAction::triggered, this, &TfrmMain::ClearLog1Click);
     // The control connection's lines in the log, as every FTP client's
@@ -404,6 +410,7 @@ void TfrmMain::CreateComponents()
 void TfrmMain::CreateFilesMenu()
 {
     puFiles = new QMenu(this);
+    puFiles->setAccessibleName("Remote files");
     puFiles->addAction(actDownload);
     puFiles->addSeparator();
     QMenu *styles = puFiles->addMenu("View Style");

@@ -146,10 +146,27 @@ void TRemoteView::FolderTreeDoubleClicked()
     ChangeFolder(node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString());
 }
 
+bool TRemoteView::ViewKeyPress(QKeyEvent *key)
+{
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    // As in file managers: F5 reads the folder anew, Backspace goes up.
+    if (key->key() == Qt::Key_F5) {
+        if (F.FTP.Connected())
+            ChangeFolder(FCurrentDirRaw);
+        return true;
+    }
+    if (key->key() == Qt::Key_Backspace) {
+        F.actUpAFolder->trigger();
+        return true;
+    }
+    return false;
+}
+
 bool TRemoteView::FolderTreeKeyPress(QKeyEvent *key)
 {
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return false;
+        return ViewKeyPress(key);
     FolderTreeDoubleClicked();
     return true;
 }
@@ -162,7 +179,7 @@ void TRemoteView::FileListDoubleClicked()
 bool TRemoteView::FileListKeyPress(QKeyEvent *key)
 {
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return false;
+        return ViewKeyPress(key);
     FileListDoubleClicked();
     return true;
 }

@@ -46,6 +46,8 @@ public:
 
 private:
     void FillViews();
+    // Keys both views share.
+    bool ViewKeyPress(QKeyEvent *key);
 
     TfrmMain &F;
     std::string FCurrentDirRaw;

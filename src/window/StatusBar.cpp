@@ -19,6 +19,7 @@ void TStatusBar::AddPanel(int width, const QString &text, const QString &name)
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setIndent(2);
     panel->setAccessibleName(name);
+    panel->setAccessibleDescription(text);
     panel->setGeometry(PanelLeft(PanelCount()), 0, width - 2, height());
     FPanels.push_back(panel);
     FWidths.push_back(width);
@@ -32,7 +33,11 @@ QString TStatusBar::PanelText(int index) const
 
 void TStatusBar::SetPanelText(int index, const QString &text)
 {
-    FPanels.at(size_t(index))->setText(text);
+    // The name says which panel it is; the description, read out with
+    // it, what the panel shows now.
+    QLabel *panel = FPanels.at(size_t(index));
+    panel->setText(text);
+    panel->setAccessibleDescription(text);
 }
 
 int TStatusBar::PanelLeft(int index) const

@@ -52,11 +52,17 @@ public:
 
     bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
     {
-        bool ok = false;
-        const QString answer = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
-        if (ok)
-            value = answer;
-        return ok;
+        QInputDialog box(parent);
+        box.setWindowTitle(caption);
+        box.setLabelText(prompt);
+        box.setTextValue(value);
+        // Wide enough for its whole title beside the frame's buttons: a
+        // window manager cuts a title to the window ("Make … ectory").
+        box.setMinimumWidth(box.fontMetrics().horizontalAdvance(caption) + 12 * box.fontMetrics().height());
+        if (box.exec() != QDialog::Accepted)
+            return false;
+        value = box.textValue();
+        return true;
     }
 
     bool ExecuteFileDialog(QWidget *parent, TFileDialog &dialog) override

@@ -4,7 +4,9 @@
 Run inside a D-Bus session of its own (dbus-run-session): starts the
 accessibility bus, turns accessibility on as a screen reader does, starts
 Veldra on a virtual display and looks for the connection bar's fields by
-their names, each labelled by its label.
+their names, each labelled by its label, reads a status panel's text, and
+opens the local tree's item menu with a real right click to find its
+commands.
 
 Usage: atspi_test.py VELDRA
 """
@@ -14,55 +16,22 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_test import Display, wait_for  # noqa: E402
-
-from gi.repository import Gio, GLib  # noqa: E402
-
-
-def turn_accessibility_on():
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-    bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-                  GLib.Variant("(ssv)", ("org.a11y.Status", "IsEnabled", GLib.Variant("b", True))),
-                  None, Gio.DBusCallFlags.NONE, 5000, None)
-
-
-def bus_ready():
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-    reply = bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-                          GLib.Variant("(s)", ("org.a11y.Bus",)), None, Gio.DBusCallFlags.NONE, 5000, None)
-    return reply.unpack()[0]
-
-
-def descendants(node):
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            yield child
-            yield from descendants(child)
+from desktop import AccessibilityBus, Display, descendants, wait_for  # noqa: E402
 
 
 def main():
     veldra = sys.argv[1]
     work = tempfile.mkdtemp(prefix="veldra-atspi-")
     display = Display()
-    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    bus = AccessibilityBus()
+    pyatspi = bus.pyatspi
     program = None
     try:
-        wait_for(bus_ready, 10, "the accessibility bus")
-        turn_accessibility_on()
-        import pyatspi
         env = dict(display.env, HOME=work, XDG_CONFIG_HOME=os.path.join(work, ".config"), QT_QPA_PLATFORM="xcb")
         program = subprocess.Popen([veldra, "/NOIDEHOOKS"], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
-
-        def veldra_app():
-            for app in pyatspi.Registry.getDesktop(0):
-                if app is not None and app.name == "Veldra" and app.childCount > 0:
-                    return app
-            return None
-        wait_for(lambda: veldra_app() is not None, 20, "Veldra on the accessibility bus")
-        nodes = list(descendants(veldra_app()))
+        wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
+        nodes = list(descendants(bus.application("Veldra")))
         by_name = {}
         for node in nodes:
             by_name.setdefault(node.name, []).append(node)
@@ -79,13 +48,32 @@ def main():
         for name in ("Remote folders", "Remote files", "Local folders", "Log", "Connection status",
                      "Transfer speed", "Transfer progress"):
             assert name in by_name, "nothing named %r" % name
+        # A panel's name says what it is, its description what it shows.
+        status = by_name["Connection status"][0]
+        assert status.description == "Status: Offline", repr(status.description)
+
+        # The local tree's item menu, opened by a right click on "Home".
+        window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
+        display.xdotool("windowactivate", "--sync", window)
+        home = bus.control(by_name["Local folders"][0], "Home")
+        assert home, "no Home in the local tree"
+        x, y = bus.centre(home)
+        display.xdotool("mousemove", str(x), str(y), "click", "3")
+
+        def item_menu():
+            for child in bus.application("Veldra"):
+                if child is not None and child.getRoleName() == "popup menu" and child.name == "Home":
+                    return child
+            return None
+        wait_for(lambda: item_menu() is not None, 10, "the item menu on the accessibility bus")
+        items = [child.name for child in item_menu() if child.getRoleName() == "menu item"]
+        assert items == ["Open", "Rename", "New Folder", "Move to Trash", "Copy Location", "Refresh"], items
         print("atspi_test: passed")
     finally:
         if program is not None:
             program.terminate()
             program.wait()
-        bus.terminate()
-        bus.wait()
+        bus.close()
         display.close()
 
 

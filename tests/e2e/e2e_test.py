@@ -4,9 +4,12 @@
 Starts Xvfb with a window manager (openbox), a real FTP server on
 127.0.0.1 and Veldra with a home folder of its own, then types and clicks
 with xdotool as a user does: Enter in the address box connects and Ctrl+I
-there keeps the site, Ctrl+D downloads the selected remote file through
-the save dialog byte for byte, Ctrl+N makes a remote folder, and closing
-the window saves the settings. Every check reads files on disk.
+there keeps the site; Ctrl+U and Ctrl+N act from the folder box; Ctrl+D
+downloads the selected remote file through the save dialog byte for byte;
+Del asks before it deletes; a download onto an existing file asks, and
+Skip keeps it; a download the server cuts is told and keeps the local
+file; Ctrl+F connects from the user name field; closing the window saves
+the settings. Every check reads files on disk or the program's messages.
 
 Usage: e2e_test.py VELDRA SUPPORT_DIR
 """
@@ -17,44 +20,8 @@ import sys
 import tempfile
 import time
 
-
-def wait_for(condition, seconds=15.0, what="condition"):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
-
-
-class Display:
-    """Xvfb on a free display number, with openbox."""
-
-    def __init__(self):
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
-                                     pass_fds=(write,), stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        self.name = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.name)
-        self.wm = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
-
-    def xdotool(self, *arguments):
-        return subprocess.run(["xdotool", *arguments], env=self.env, check=True, capture_output=True,
-                              text=True).stdout
-
-    def close(self):
-        for process in (self.wm, self.xvfb):
-            process.terminate()
-            process.wait()
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import AccessibilityBus, Display, wait_for  # noqa: E402
 
 
 def main():
@@ -62,17 +29,26 @@ def main():
     work = tempfile.mkdtemp(prefix="veldra-e2e-")
     processes = []
     display = Display()
+    bus = AccessibilityBus()
     try:
         root, home, local = (os.path.join(work, name) for name in ("root", "home", "local"))
         os.makedirs(os.path.join(root, "pub"))
+        os.makedirs(os.path.join(root, "cut"))
         os.makedirs(os.path.join(home, "Desktop"))
         os.makedirs(local)
         payload = os.urandom(200_000)
-        with open(os.path.join(root, "pub", "data.bin"), "wb") as out:
-            out.write(payload)
+        write = lambda path, data: open(path, "wb").write(data)  # noqa: E731
+        read = lambda path: open(path, "rb").read()  # noqa: E731
+        write(os.path.join(root, "pub", "data.bin"), payload)
+        write(os.path.join(root, "pub", "notes.txt"), b"notes")
+        write(os.path.join(root, "pub", "victim.txt"), b"victim")
+        write(os.path.join(root, "cut", "cut.bin"), payload)
+        write(os.path.join(home, "up.txt"), b"up")
+        for name in ("data.bin", "cut.bin"):
+            write(os.path.join(local, name), b"keep")
 
-        server = subprocess.Popen(["/usr/bin/python3", os.path.join(support, "ftp_server.py"), "--root", root],
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        server = subprocess.Popen(["/usr/bin/python3", os.path.join(support, "ftp_server.py"), "--root", root,
+                                   "--cut"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         processes.append(server)
         port = int(server.stdout.readline().split()[1])
 
@@ -82,11 +58,27 @@ def main():
         processes.append(program)
         window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
         display.xdotool("windowactivate", "--sync", window)
-        geometry = dict(line.strip().split(": ", 1) for line in display.xdotool("getwindowgeometry", window).splitlines()[1:])
-        left, top = (int(value) for value in geometry["Position"].split(" ")[0].split(","))
+        wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
+        app = bus.application("Veldra")
+
+        # The controls are found by their names, as a screen reader finds
+        # them; a click goes to the middle of one (its left part for the
+        # file list, where the names are).
+        def place(name, role, left=False):
+            control = bus.control(app, name, role)
+            assert control is not None, "no %s named %r" % (role, name)
+            x, y = bus.centre(control)
+            if left:
+                x -= control.queryComponent().getSize()[0] // 2 - 40
+            return x, y
+
+        address = place("FTP Address", "combo box")
+        user_name = place("User Name", "text")
+        folder_box = place("FTP Folder", "text")
+        file_list = place("Remote files", "list", left=True)
 
         def click(x, y, button="1"):
-            display.xdotool("mousemove", str(left + x), str(top + y), "click", button)
+            display.xdotool("mousemove", str(x), str(y), "click", button)
             time.sleep(0.3)
 
         def keys(*names):
@@ -97,44 +89,108 @@ def main():
             display.xdotool("type", "--delay", "20", text)
             time.sleep(0.2)
 
+        shown = display.shown
+
+        def answer_question(*answer):
+            # The program's message boxes carry its name alone as their title.
+            wait_for(lambda: shown("^Veldra$"), what="a question of the program")
+            time.sleep(0.3)
+            keys(*answer)
+            wait_for(lambda: not shown("^Veldra$"), what="the question to close")
+
+        def in_file_dialog(path, then=()):
+            dialog = "^(Open|Save As)$"
+            wait_for(lambda: shown(dialog), what="a file dialog")
+            time.sleep(0.5)
+            keys("ctrl+a")
+            type_text(path)
+            keys("Return", *then)
+            wait_for(lambda: not shown(dialog), what="the file dialog to close")
+
         # The connection bar: the address, Tab, the user, Tab, the password.
-        click(153, 53)
+        click(*address)
         type_text("127.0.0.1:%d" % port)
         keys("Tab")
         type_text("tester")
         keys("Tab")
         type_text("secret")
-        click(153, 53)
+        click(*address)
         keys("ctrl+i")
         keys("Return")
         time.sleep(1.5)
 
-        # The folder box: type a folder and press Enter.
-        click(400, 83)
+        # The folder box: type a folder and press Enter. The window's
+        # shortcuts then act from it, though a line edit binds Ctrl+U.
+        click(*folder_box)
         keys("ctrl+a")
         type_text("/pub")
         keys("Return")
         time.sleep(1.0)
-
-        # The one file, selected by keys in the file list, saved by Ctrl+D.
-        click(560, 330)
-        keys("Home", "space")
-        keys("ctrl+d")
-        time.sleep(1.0)
-        keys("ctrl+a")
-        type_text(os.path.join(local, "saved.bin"))
-        keys("Return")
-        target = os.path.join(local, "saved.bin")
-        wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(payload), what="the download")
-        with open(target, "rb") as saved:
-            assert saved.read() == payload, "the download differs from the remote file"
-
-        # Ctrl+N: a folder on the server.
+        keys("ctrl+u")
+        in_file_dialog(os.path.join(home, "up.txt"))
+        wait_for(lambda: os.path.exists(os.path.join(root, "pub", "up.txt")), what="the upload")
         keys("ctrl+n")
         time.sleep(0.8)
         type_text("made")
         keys("Return")
         wait_for(lambda: os.path.isdir(os.path.join(root, "pub", "made")), what="the new remote folder")
+
+        # The new folder is shown; Backspace in the list goes back up. One
+        # file, found by typing its name there, is saved by Ctrl+D.
+        click(*file_list)
+        keys("BackSpace")
+        time.sleep(1.0)
+        type_text("data")
+        keys("ctrl+d")
+        in_file_dialog(os.path.join(local, "saved.bin"))
+        target = os.path.join(local, "saved.bin")
+        wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(payload), what="the download")
+        assert read(target) == payload, "the download differs from the remote file"
+
+        # Del asks first: No (Escape) keeps the file, Yes deletes it.
+        type_text("victim")
+        keys("Delete")
+        answer_question("Escape")
+        time.sleep(0.5)
+        assert os.path.exists(os.path.join(root, "pub", "victim.txt")), "deleted without a Yes"
+        keys("Delete")
+        answer_question("y")
+        wait_for(lambda: not os.path.exists(os.path.join(root, "pub", "victim.txt")), what="the delete")
+
+        # Every file into a folder that holds one of them: asked, and Skip
+        # keeps the local file.
+        click(*file_list)
+        keys("ctrl+a", "ctrl+d")
+        in_file_dialog(os.path.join(local, "any"))
+        answer_question("s")
+        wait_for(lambda: all(os.path.exists(os.path.join(local, name)) for name in ("notes.txt", "up.txt")),
+                 what="the other files")
+        time.sleep(0.5)
+        assert read(os.path.join(local, "data.bin")) == b"keep", "the skipped file was replaced"
+
+        # A download the server cuts: one message, the local file kept.
+        click(*folder_box)
+        keys("ctrl+a")
+        type_text("/cut")
+        keys("Return")
+        time.sleep(1.0)
+        click(*file_list)
+        type_text("cut")
+        keys("ctrl+d")
+        # The save dialog asks itself before it names an existing file.
+        in_file_dialog(os.path.join(local, "cut.bin"), then=("y",))
+        answer_question("Return")
+        assert read(os.path.join(local, "cut.bin")) == b"keep", "the cut download replaced the local file"
+
+        # Offline now; Ctrl+F connects from the user name field.
+        click(*user_name)
+        keys("ctrl+f")
+        time.sleep(1.5)
+        keys("ctrl+n")
+        time.sleep(0.8)
+        type_text("again")
+        keys("Return")
+        wait_for(lambda: os.path.isdir(os.path.join(root, "again")), what="a folder made after connecting again")
 
         # Closing the window saves the site kept with Ctrl+I.
         display.xdotool("windowactivate", "--sync", window)
@@ -142,16 +198,28 @@ def main():
         program.wait(timeout=15)
         errors = program.stderr.read()
         assert program.returncode == 0, "the program ended with %d: %s" % (program.returncode, errors)
+        told = ("veldra: Download of cut.bin failed: the connection was closed by the server. "
+                "The existing local file was kept.")
+        assert told in errors.splitlines(), errors
+        assert len([line for line in errors.splitlines() if line.startswith("veldra: ")]) == 1, errors
         with open(os.path.join(home, ".config", "Tarnwick", "Veldra.ini")) as settings:
             text = settings.read()
         assert "Site0.Address=127.0.0.1:%d" % port in text, text
         assert "Site0.UserName=tester" in text, text
-        print("end-to-end: connect, keep a site, download, new folder, close: all seen on disk")
+        print("end-to-end: connect, shortcuts from the folder box, upload, download, delete asked, "
+              "overwrite asked, a cut download told, reconnect, close: all seen on disk")
+    except BaseException:
+        # What the screen showed when it failed, where one asked for it.
+        shot = os.environ.get("VELDRA_E2E_SCREENSHOT")
+        if shot:
+            display.screenshot(shot)
+        raise
     finally:
         for process in processes:
             if process.poll() is None:
                 process.kill()
                 process.wait()
+        bus.close()
         display.close()
         shutil.rmtree(work, ignore_errors=True)
 

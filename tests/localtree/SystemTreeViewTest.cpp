@@ -258,6 +258,42 @@ TEST_F(Tree, ChangesOnDiskShowByThemselves)
     EXPECT_TRUE(WaitFor([&] { return View->Selection() == Home.Text("w") && Child(View->Selected(), "renamed"); }));
 }
 
+// Every open folder is watched, not only the selected one; reading one
+// anew keeps the folders below it open and the selection where it was.
+TEST_F(Tree, OpenFoldersStayCurrentAndKeepTheUsersPlace)
+{
+    Make().SetReadDelay(0);
+    Show();
+    Home.MkDir("a/a1/inner");
+    Home.MkDir("b");
+    ASSERT_TRUE(Select(Home.Path("a/a1/inner")));
+    TTreeNode *a = View->Selected()->Parent()->Parent();
+    ASSERT_TRUE(Select(Home.Path("b")) && WatchingNow());
+    ASSERT_TRUE(View->OpenFolders().Watching(a));
+    Home.MkDir("a/new");
+    ASSERT_TRUE(WaitFor([&] { return Child(a, "new") != nullptr; }));
+    EXPECT_TRUE(View->IsExpanded(Child(a, "a1")));
+    EXPECT_EQ(Labels(Child(a, "a1")), QStringList{"inner"});
+    EXPECT_EQ(View->Selection(), Home.Text("b"));
+
+    ASSERT_TRUE(Select(Home.Path("a/a1/inner")) && WatchingNow());
+    Home.Touch("a/file.txt");
+    ASSERT_TRUE(WaitFor([&] { return Child(a, "file.txt") != nullptr; }));
+    EXPECT_EQ(View->Selection(), Home.Text("a/a1/inner"));
+    EXPECT_TRUE(View->IsExpanded(Child(a, "a1")));
+
+    // F5 reads the selected folder anew: a folder made in a closed child
+    // of it, which no watch sees, gives that child its button.
+    Home.MkDir("a/a1/inner/deep");
+    ASSERT_TRUE(WaitFor([&] { return Child(View->Selected(), "deep") != nullptr; }));
+    EXPECT_FALSE(Child(View->Selected(), "deep")->HasChildren);
+    Home.MkDir("a/a1/inner/deep/deeper");
+    ClickOn(View->Selected());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    EXPECT_TRUE(Child(View->Selected(), "deep")->HasChildren);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
 TEST_F(Tree, AVolumeThatComesOrGoesRebuildsTheTreeKeepingTheSelection)
 {
     TempDir fake;

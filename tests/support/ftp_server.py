@@ -4,9 +4,12 @@
 Prints "PORT <n>" once it listens, then serves until killed. Users: the
 given user with its password (full rights on the root folder), and
 anonymous (read and write, so uploads can be tested either way).
+With --cut, a download of a file whose name starts with "cut" ends the
+session half way, as a server that dies does.
 """
 import argparse
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -20,6 +23,7 @@ def main():
     parser.add_argument("--user", default="tester")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--cut", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -28,7 +32,12 @@ def main():
     authorizer.add_anonymous(args.root, perm="elradfmwMT")
 
     class Handler(FTPHandler):
-        pass
+        def ftp_RETR(self, file):
+            if args.cut and os.path.basename(file).startswith("cut"):
+                self.respond("150 File status okay. About to open data connection.")
+                self.close()
+                return
+            return FTPHandler.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
     Handler.banner = "Veldra test server ready."

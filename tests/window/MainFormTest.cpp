@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,7 +51,7 @@ TEST_F(MainForm, FirstStartWithNeitherFile)
     // The local tree selects once it is shown.
     EXPECT_EQ(Form->SysTree->Selection(), "");
     Form->show();
-    EXPECT_EQ(Form->SysTree->Selection(), ProgramFolder());
+    EXPECT_EQ(Form->SysTree->Selection(), QDir::homePath());
     EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_FALSE(QFile::exists(SettingsFileName()));

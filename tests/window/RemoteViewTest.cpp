@@ -189,6 +189,61 @@ TEST_F(RemoteView, DoubleClickAndEnterInTheFileListRunTheDownloadButton)
     EXPECT_EQ(downloads, 2);
 }
 
+// The window's shortcuts act wherever the focus is; a text field keeps
+// Del and Backspace for its text. (The offscreen platform binds no Ctrl
+// keys in a line edit; the end-to-end test types them on X11, which does.)
+TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
+{
+    SelectFiles({"notes.txt"});
+    ClickInto(Form->edCurrentDir);
+    ASSERT_EQ(QApplication::focusWidget(), Form->edCurrentDir);
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    };
+    press(Qt::Key_U);  // upload: the open dialog
+    press(Qt::Key_D);  // download: the save dialog
+    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 2u);
+    EXPECT_EQ(Dialogs.FileDialogsShown[0].Kind, TFileDialog::TKind::Open);
+    EXPECT_EQ(Dialogs.FileDialogsShown[1].Kind, TFileDialog::TKind::Save);
+    press(Qt::Key_N);  // new folder
+    press(Qt::Key_R);  // rename, the focus in neither view
+    ASSERT_EQ(Dialogs.InputsShown.size(), 2u);
+    EXPECT_EQ(Dialogs.InputsShown[0].Caption, "Make new directory");
+    EXPECT_EQ(Dialogs.InputsShown[1].Caption, "Rename: ");
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");  // not cleared by Ctrl+U
+    press(Qt::Key_End, {});
+    press(Qt::Key_Backspace, {});
+    EXPECT_EQ(Form->edCurrentDir->text(), "/pu");
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// As in file managers: Tab into the list rests on its first item, F5
+// reads the folder anew and Backspace goes up, in either view.
+TEST_F(RemoteView, KeysOfTheViews)
+{
+    ClickInto(Form->tvFolders);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), Form->lvFiles);
+    EXPECT_EQ(Form->lvFiles->currentIndex().row(), 0);
+    EXPECT_TRUE(Form->lvFiles->SelectedRows().empty());
+
+    std::ofstream(Remote("pub/fresh.txt")) << "f";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    EXPECT_TRUE(Files().contains("fresh.txt"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+
+    ClickInto(Form->tvFolders);
+    Form->tvFolders->setCurrentItem(Folder("pub"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    std::filesystem::create_directory(Remote("pub/later"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    EXPECT_TRUE(Folders().contains("later"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+}
+
 TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
 {
     EXPECT_TRUE(Form->SmallIcon1->isChecked());
