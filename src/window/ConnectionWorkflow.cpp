@@ -127,7 +127,12 @@ void TConnectionWorkflow::IdleConnectionReadable()
     // A command's reply is that command's to read: look again later.
     if (F.FTP.Busy()) {
         FIdleWatch->setEnabled(false);
-        QTimer::singleShot(100, FIdleWatch, [watch = FIdleWatch] { watch->setEnabled(true); });
+        // Only while it is still the watch of a live connection: a
+        // stopped one waits for its deletion, its socket already closed.
+        QTimer::singleShot(100, FIdleWatch, [this, watch = FIdleWatch] {
+            if (watch == FIdleWatch)
+                watch->setEnabled(true);
+        });
         return;
     }
     const std::string notice = F.FTP.ReadIdleNotice();
