@@ -5,11 +5,19 @@ reader does.
 
 Run the tests inside a D-Bus session of their own (dbus-run-session).
 """
+import atexit
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 
 from gi.repository import Gio, GLib
+
+# Each test a runtime folder of its own: the accessibility bus keeps its
+# address there, and two tests running at once must not share one.
+os.environ["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="veldra-runtime-")
+atexit.register(shutil.rmtree, os.environ["XDG_RUNTIME_DIR"], True)
 
 
 def wait_for(condition, seconds=15.0, what="condition"):

@@ -283,7 +283,9 @@ TEST_F(Tree, OpenFoldersStayCurrentAndKeepTheUsersPlace)
     EXPECT_TRUE(View->IsExpanded(Child(a, "a1")));
 
     // F5 reads the selected folder anew: a folder made in a closed child
-    // of it, which no watch sees, gives that child its button.
+    // of it, which no watch sees, gives that child its button. (The
+    // selected folder was read anew above: its watch starts again.)
+    ASSERT_TRUE(WatchingNow());
     Home.MkDir("a/a1/inner/deep");
     ASSERT_TRUE(WaitFor([&] { return Child(View->Selected(), "deep") != nullptr; }));
     EXPECT_FALSE(Child(View->Selected(), "deep")->HasChildren);
