@@ -3,6 +3,7 @@
 #include "IdException.h"
 #include "IdSimpleServer.h"
 #include "IdStream.h"
+#include "ListingParser.h"
 #include "PartFile.h"
 
 #include <fcntl.h>
@@ -443,19 +444,7 @@ void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier,
     TMemoryStream text;
     ReceiveData(Trim((details ? "list " : "nlst ") + specifier), &text);
 
-    lines.clear();
-    const std::string &all = text.Data();
-    const size_t end = std::min(all.find('\0'), all.size());
-    size_t start = 0;
-    while (start < end) {
-        size_t stop = start;
-        while (stop < end && all[stop] != '\r' && all[stop] != '\n')
-            ++stop;
-        lines.push_back(all.substr(start, stop - start));
-        if (stop < end && all[stop] == '\r' && stop + 1 < end && all[stop + 1] == '\n')
-            ++stop;
-        start = stop + 1;
-    }
+    lines = SplitListing(text.Data());
 }
 
 void TIdFTP::AbortTransfer()

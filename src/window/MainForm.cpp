@@ -4,7 +4,6 @@
 #include "HostAddress.h"
 #include "CommonFunctions.h"
 #include "IDEEnhance.h"
-#include "ListingParser.h"
 #include "RemoteName.h"
 #include "ShortcutPriority.h"
 #include "AboutForm.h"

@@ -34,7 +34,8 @@ TEST_F(ScriptedTransfer, ActiveListingWireOrderAndLineSplitting)
     });
     std::vector<std::string> lines{"stale"};
     FTP.List(lines, "", true);
-    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "after blank"}));
+    // A bare CR is part of its line.
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three\rfour", "", "after blank"}));
     EXPECT_EQ(FTP.DataConnection, nullptr);
     // PORT goes first and is refused: nothing else is sent.
     EXPECT_THROW(FTP.List(lines, "-a", false), EIdProtocolReplyError);

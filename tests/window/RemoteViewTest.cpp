@@ -1,11 +1,9 @@
-// The remote folder view: the listing parse, and walking a real server's
-// folders from the window.
+// The remote folder view: walking a real server's folders from the window.
 #include "FormFixture.h"
 
 #include "FtpServerFixture.h"
 #include "IDEEnhance.h"
 #include "IdStream.h"
-#include "ListingParser.h"
 #include "StatusBar.h"
 
 #include <QAction>
@@ -22,48 +20,6 @@
 #include <fstream>
 
 namespace {
-
-// The listing parse is fragile by nature: one row per server dialect and
-// quirk.
-TEST(ListingParse, WorkedExamples)
-{
-    const struct {
-        const char *Line;
-        bool Folder;
-        const char *Name;
-    } rows[] = {
-        {"drwxr-xr-x 2 ftp ftp 4096 Jan 10 12:00 pub", true, "pub"},
-        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", false, "read me.txt"},
-        // A link is a file, named without its target.
-        {"lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub", false, "www"},
-        // vsftpd: numeric owners, zero-padded day.
-        {"-rw-r--r--    1 1000     1000           24 Dec 07 07:31 probe.txt", false, "probe.txt"},
-        // Short (DOS, IIS) form: by columns, so blanks in a name stay.
-        {"01-10-02 12:00PM <DIR> Docs", true, "Docs"},
-        {"01-10-02 12:00PM <DIR> My Docs", true, "My Docs"},
-        {"01-10-02 12:00PM 5120 a.zip", false, "a.zip"},
-        {"12-31-2019  11:59PM       <DIR>          Year Four Digits", true, "Year Four Digits"},
-        // The first field is upper-cased before the test.
-        {"dr-x 1 a b 0 Jan 1 2020 lower", true, "lower"},
-        // A leading blank gives no first field, and costs one of the eight drops.
-        {" drwx 1 a b 0 Jan 1 2020 leading-blank", false, "2020 leading-blank"},
-        {"-rw 1 a b 0 Jan  1  2020   spaced   name  ", false, "spaced   name"},
-        {"nospace", false, "nospace"},
-        {"-rw 1 a b 3 Jan 1 2020 caf\xe9", false, "caf\xe9"},
-        // A regular file may hold an arrow in its name.
-        {"-rw 1 a b 3 Jan 1 2020 a -> b", false, "a -> b"},
-    };
-    for (const auto &row : rows) {
-        const TListingEntry entry = ParseListingLine(row.Line);
-        EXPECT_FALSE(entry.Skip) << row.Line;
-        EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
-        EXPECT_EQ(entry.Name, row.Name) << row.Line;
-    }
-    // Lines that name nothing.
-    for (const char *line : {"total 8", "total 0", "", "   "})
-        EXPECT_TRUE(ParseListingLine(line).Skip) << line;
-    EXPECT_FALSE(ParseListingLine("total").Skip);  // a file of that name
-}
 
 using RemoteView = ConnectedForm;
 

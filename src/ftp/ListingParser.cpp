@@ -1,0 +1,272 @@
+#include "ListingParser.h"
+
+#include "IdGlobal.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+bool IsDigit(char ch)
+{
+    return std::isdigit(static_cast<unsigned char>(ch)) != 0;
+}
+
+bool AllDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
+}
+
+// A field of a line and where it stands, so that the name after it can be
+// taken with its blanks.
+struct TField {
+    std::string_view Text;
+    size_t End = 0;
+};
+
+std::vector<TField> FieldsOf(std::string_view line, size_t from, size_t most)
+{
+    std::vector<TField> fields;
+    size_t at = from;
+    while (fields.size() < most) {
+        while (at < line.size() && line[at] == ' ')
+            ++at;
+        if (at >= line.size())
+            break;
+        const size_t start = at;
+        while (at < line.size() && line[at] != ' ')
+            ++at;
+        fields.push_back({line.substr(start, at - start), at});
+    }
+    return fields;
+}
+
+bool IsMonth(std::string_view field)
+{
+    static const std::array<const char *, 12> months = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (field.size() != 3)
+        return false;
+    char lower[3];
+    for (int i = 0; i < 3; ++i)
+        lower[i] = char(std::tolower(static_cast<unsigned char>(field[size_t(i)])));
+    return std::any_of(months.begin(), months.end(),
+                       [&](const char *month) { return std::memcmp(month, lower, 3) == 0; });
+}
+
+// "07:31", "7:31", or with seconds.
+bool IsTime(std::string_view field)
+{
+    const size_t colon = field.find(':');
+    return colon != std::string_view::npos && colon >= 1 && colon <= 2 && field.size() >= colon + 3 &&
+           AllDigits(field.substr(0, colon)) && AllDigits(field.substr(colon + 1, 2)) &&
+           (field.size() == colon + 3 || (field[colon + 3] == ':' && AllDigits(field.substr(colon + 4))));
+}
+
+bool IsYear(std::string_view field)
+{
+    return field.size() == 4 && AllDigits(field);
+}
+
+bool IsDay(std::string_view field)
+{
+    return field.size() <= 2 && AllDigits(field);
+}
+
+// "2019-12-07", as "ls --time-style=long-iso" prints it.
+bool IsIsoDate(std::string_view field)
+{
+    return field.size() == 10 && field[4] == '-' && field[7] == '-' && AllDigits(field.substr(0, 4)) &&
+           AllDigits(field.substr(5, 2)) && AllDigits(field.substr(8, 2));
+}
+
+// The kind letter, then permission letters: "drwxr-xr-x", "-rw-r--r--+"
+// (an ACL), "dr-x" from minimal servers.
+bool IsPermissions(std::string_view field)
+{
+    if (field.empty() || !std::strchr("-bcdDlps", field[0]))
+        return false;
+    std::string_view rest = field.substr(1);
+    if (!rest.empty() && std::strchr("+.@", rest.back()))
+        rest.remove_suffix(1);
+    return std::all_of(rest.begin(), rest.end(), [](char ch) { return std::strchr("-rwxsStTlL", ch) != nullptr; });
+}
+
+// ---- the dialects -----------------------------------------------------------------
+
+// "total 8" heads a Unix listing.
+bool ParseTotal(std::string_view line, TListingEntry &entry)
+{
+    const std::string trimmed = Trim(std::string(line));
+    if (trimmed.size() <= 6 || trimmed.compare(0, 6, "total ") != 0 || !AllDigits(std::string_view(trimmed).substr(6)))
+        return false;
+    entry.Skip = true;
+    return true;
+}
+
+// EPLF: "+i8388621.48594,m825718503,r,s280,\tdjb.html"; "/" marks a folder.
+bool ParseEplf(std::string_view line, TListingEntry &entry)
+{
+    const size_t tab = line.find('\t');
+    if (line.empty() || line[0] != '+' || tab == std::string_view::npos)
+        return false;
+    const std::string_view facts = line.substr(1, tab - 1);
+    entry.IsFolder = facts == "/" || facts.find(",/,") != std::string_view::npos || facts.rfind("/,", 0) == 0;
+    entry.Name = std::string(line.substr(tab + 1));
+    entry.Skip = entry.Name.empty();
+    return true;
+}
+
+// MLSD facts: "type=dir;modify=20191207073100; name". The folder itself
+// and its parent come as "cdir" and "pdir": no entries.
+bool ParseFacts(std::string_view line, TListingEntry &entry)
+{
+    const size_t end = line.find("; ");
+    if (end == std::string_view::npos || line.substr(0, end).find('=') == std::string_view::npos ||
+        line.substr(0, end).find(' ') != std::string_view::npos)
+        return false;
+    std::string type;
+    for (std::string_view facts = line.substr(0, end + 1); !facts.empty();) {
+        const size_t semicolon = facts.find(';');
+        const std::string_view fact = facts.substr(0, semicolon);
+        facts.remove_prefix(semicolon + 1);
+        const size_t equals = fact.find('=');
+        if (equals == std::string_view::npos)
+            return false;
+        std::string name(fact.substr(0, equals));
+        std::transform(name.begin(), name.end(), name.begin(), [](char ch) { return char(std::tolower(ch)); });
+        if (name == "type") {
+            type = std::string(fact.substr(equals + 1));
+            std::transform(type.begin(), type.end(), type.begin(), [](char ch) { return char(std::tolower(ch)); });
+        }
+    }
+    entry.Name = std::string(line.substr(end + 2));
+    entry.IsFolder = type == "dir";
+    entry.Skip = entry.Name.empty() || type == "cdir" || type == "pdir";
+    return true;
+}
+
+// DOS and IIS: "01-10-02  12:00PM  <DIR>  Docs", "12-31-2019 11:59PM 5120 a b.zip".
+bool ParseDos(std::string_view line, TListingEntry &entry)
+{
+    const std::vector<TField> fields = FieldsOf(line, 0, 3);
+    if (fields.size() < 3)
+        return false;
+    const std::string_view date = fields[0].Text, time = fields[1].Text;
+    const bool dateOk = (date.size() == 8 || date.size() == 10) && AllDigits(date.substr(0, 2)) && date[2] == '-' &&
+                        AllDigits(date.substr(3, 2)) && date[5] == '-' && AllDigits(date.substr(6));
+    const bool timeOk = (time.size() == 5 || time.size() == 7) && AllDigits(time.substr(0, 2)) && time[2] == ':' &&
+                        AllDigits(time.substr(3, 2));
+    if (!dateOk || !timeOk)
+        return false;
+    size_t start = fields[2].End;
+    while (start < line.size() && line[start] == ' ')
+        ++start;
+    entry.IsFolder = fields[2].Text == "<DIR>";
+    entry.Name = Trim(std::string(line.substr(start)));
+    entry.Skip = entry.Name.empty();
+    return true;
+}
+
+// Unix "ls -l": permissions, then links, owner, group and size, any of
+// which some server leaves out or changes ("1, 5" for a device), then the
+// date. The date is what is looked for: a month, a day and a time or a
+// year (or an ISO date and a time); the name is everything after the one
+// blank that follows it. Seen:
+//   "dr-xr-xr-x 2 root 512 Apr 8 1994 dir" (no group)
+//   "crw-rw-rw- 1 root root 1, 5 Jun 29 1997 zero" (a device)
+bool ParseUnix(std::string_view line, TListingEntry &entry)
+{
+    size_t start = 0;
+    while (start < line.size() && line[start] == ' ')
+        ++start;
+    const std::vector<TField> fields = FieldsOf(line, start, 12);
+    if (fields.size() < 4 || !IsPermissions(fields[0].Text))
+        return false;
+    size_t nameStart = std::string_view::npos;
+    for (size_t i = 2; i + 1 < fields.size() && nameStart == std::string_view::npos; ++i) {
+        if (i + 2 < fields.size() && IsMonth(fields[i].Text) && IsDay(fields[i + 1].Text) &&
+            (IsTime(fields[i + 2].Text) || IsYear(fields[i + 2].Text)))
+            nameStart = fields[i + 2].End + 1;
+        else if (IsIsoDate(fields[i].Text) && IsTime(fields[i + 1].Text))
+            nameStart = fields[i + 1].End + 1;
+    }
+    if (nameStart == std::string_view::npos)
+        return false;
+    entry.Name = nameStart < line.size() ? std::string(line.substr(nameStart)) : std::string();
+    const char kind = fields[0].Text[0];
+    // A link is named by itself, not by its target.
+    if (kind == 'l') {
+        const size_t arrow = entry.Name.find(" -> ");
+        if (arrow != std::string::npos)
+            entry.Name.resize(arrow);
+    }
+    entry.IsFolder = kind == 'd' || kind == 'D';
+    entry.Skip = entry.Name.empty();
+    return true;
+}
+
+// Anything else: eight blank-separated fields dropped before the name, and
+// " <DIR>" or a first field beginning with "d" for a folder.
+bool ParseByWords(std::string_view line, TListingEntry &entry)
+{
+    const std::string text(line);
+    const auto firstBlank = text.find(' ');
+    const std::string first = firstBlank == std::string::npos ? std::string() : Trim(text.substr(0, firstBlank));
+    std::string rest = text;
+    for (int i = 0; i < 8; ++i) {
+        const auto blank = rest.find(' ');
+        rest = Trim(blank == std::string::npos ? rest : rest.substr(blank + 1));
+    }
+    entry.Name = rest;
+    entry.IsFolder = (!first.empty() && std::toupper(static_cast<unsigned char>(first[0])) == 'D') ||
+                     text.find(" <DIR>") != std::string::npos;
+    entry.Skip = rest.empty();
+    return true;
+}
+
+struct TDialect {
+    const char *Name;
+    bool (*Parse)(std::string_view line, TListingEntry &entry);
+};
+
+// In order: the first that knows the line reads it.
+constexpr TDialect Dialects[] = {
+    {"total line", ParseTotal}, {"EPLF", ParseEplf}, {"MLSD facts", ParseFacts},
+    {"DOS and IIS", ParseDos},  {"Unix ls -l", ParseUnix}, {"words", ParseByWords},
+};
+
+}  // namespace
+
+TListingEntry ParseListingLine(const std::string &line)
+{
+    for (const TDialect &dialect : Dialects) {
+        TListingEntry entry;
+        if (dialect.Parse(line, entry))
+            return entry;
+    }
+    return {};
+}
+
+std::vector<std::string> SplitListing(const std::string &bytes)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        size_t stop = end;
+        if (stop > start && bytes[stop - 1] == '\r')
+            --stop;
+        // A NUL cuts its own line; the lines after it still count.
+        if (const void *nul = std::memchr(bytes.data() + start, '\0', stop - start))
+            stop = size_t(static_cast<const char *>(nul) - bytes.data());
+        lines.push_back(bytes.substr(start, stop - start));
+        start = end + 1;
+    }
+    return lines;
+}

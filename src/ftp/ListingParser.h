@@ -1,0 +1,24 @@
+// The lines of a folder listing (LIST) as folders and files. Servers send
+// what their system's "ls" or "dir" prints, and no two agree; the parser
+// is fragile by nature, so each dialect is a row of a table, tried in
+// order, and each is read by what its fields hold, not by counting them.
+// A name keeps the line's bytes exactly, blanks included: it goes back to
+// the server in the next command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct TListingEntry {
+    bool IsFolder = false;
+    std::string Name;
+    // The line names nothing ("total 8", a blank line).
+    bool Skip = false;
+};
+
+// One line, without its line end.
+[[nodiscard]] TListingEntry ParseListingLine(const std::string &line);
+
+// A listing's bytes as lines: LF or CR LF ends a line; a bare CR is part
+// of its line (names may hold one), and a NUL ends its own line's text.
+[[nodiscard]] std::vector<std::string> SplitListing(const std::string &bytes);

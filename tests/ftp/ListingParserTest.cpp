@@ -1,0 +1,85 @@
+// The listing parser, fragile by nature: one row per server dialect and
+// quirk, each with the line a server really sends.
+#include "ListingParser.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ListingParser, OneRowPerDialectAndQuirk)
+{
+    const struct {
+        const char *Line;
+        bool Folder;
+        const char *Name;
+    } rows[] = {
+        // Unix "ls -l", as vsftpd, proftpd, pure-ftpd and pyftpdlib send it.
+        {"drwxr-xr-x 2 ftp ftp 4096 Jan 10 12:00 pub", true, "pub"},
+        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", false, "read me.txt"},
+        {"-rw-r--r--    1 1000     1000           24 Dec 07 07:31 probe.txt", false, "probe.txt"},  // vsftpd
+        {"-rw-r--r--   1 103      nogroup        24 Dec  7 07:32 probe.txt", false, "probe.txt"},  // proftpd
+        {"-rw-r--r-- 1 a b 3 Jan 1 2020 caf\xe9", false, "caf\xe9"},  // bytes, not UTF-8
+        // A link is a file, named without its target; a file may hold an arrow.
+        {"lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub", false, "www"},
+        {"-rw 1 a b 3 Jan 1 2020 a -> b", false, "a -> b"},
+        // No group column: the name is not "1994 dir".
+        {"dr-xr-xr-x 2 root 512 Apr 8 1994 dir", true, "dir"},
+        // A device: "major, minor" stands where the size does.
+        {"crw-rw-rw- 1 root root 1, 5 Jun 29 1997 zero", false, "zero"},
+        // Blanks in a name are the name's, at its end too.
+        {"-rw-r--r-- 1 u g 5 Jan 1 12:00 two  blanks  ", false, "two  blanks  "},
+        {"-rw 1 a b 0 Jan  1  2020   spaced   name  ", false, "  spaced   name  "},
+        // An owner named like a month is no date.
+        {"-rw-r--r-- 1 Jan Feb 5 Mar 3 12:00 odd", false, "odd"},
+        // An ACL mark after the permissions; the long ISO time style.
+        {"drwxr-xr-x+ 2 a b 4096 Jan 1 12:00 acl", true, "acl"},
+        {"-rw-r--r-- 1 a b 10 2019-12-07 07:31 iso.txt", false, "iso.txt"},
+        // Minimal servers: short permissions, any letter case for the kind.
+        {"dr-x 1 a b 0 Jan 1 2020 lower", true, "lower"},
+        {"Drwx 1 a b 0 Jan 1 2020 upper", true, "upper"},
+        // A leading blank: still a Unix line.
+        {" drwx 1 a b 0 Jan 1 2020 leading-blank", true, "leading-blank"},
+        // DOS and IIS: by columns, so blanks in a name stay.
+        {"01-10-02 12:00PM <DIR> Docs", true, "Docs"},
+        {"01-10-02 12:00PM <DIR> My Docs", true, "My Docs"},
+        {"01-10-02 12:00PM 5120 a.zip", false, "a.zip"},
+        {"12-31-2019  11:59PM       <DIR>          Year Four Digits", true, "Year Four Digits"},
+        // EPLF: "/" marks a folder, the name follows a tab.
+        {"+i8388621.48594,m825718503,r,s280,\tdjb.html", false, "djb.html"},
+        {"+i8388621.50690,m824255907,/,\t514", true, "514"},
+        // MLSD facts.
+        {"type=dir;modify=20191207073100;perm=flcdmpe; sub dir", true, "sub dir"},
+        {"Type=file;Size=1024;Modify=20191207073100; a b.txt", false, "a b.txt"},
+        // Anything else: the words after the eighth.
+        {"nospace", false, "nospace"},
+        {"total", false, "total"},  // a file of that name
+    };
+    for (const auto &row : rows) {
+        const TListingEntry entry = ParseListingLine(row.Line);
+        EXPECT_FALSE(entry.Skip) << row.Line;
+        EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
+        EXPECT_EQ(entry.Name, row.Name) << row.Line;
+    }
+    // Lines that name nothing.
+    for (const char *line : {"total 8", "total 0", "", "   ", "type=cdir;modify=20191207073100; /pub",
+                             "type=pdir; ..", "-rw-r--r-- 1 u g 5 Jan 1 12:00"})
+        EXPECT_TRUE(ParseListingLine(line).Skip) << line;
+}
+
+TEST(ListingParser, LinesEndAtLineFeeds)
+{
+    using Lines = std::vector<std::string>;
+    const std::pair<std::string, Lines> rows[] = {
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\n\nb\n", {"a", "", "b"}},
+        // A bare CR belongs to its line: a name may hold one.
+        {"name\rwith CR\r\nnext\r\n", {"name\rwith CR", "next"}},
+        // A NUL ends its own line's text, not the listing.
+        {std::string("cut\0junk\r\nkept\n", 15), {"cut", "kept"}},
+        {"", {}},
+    };
+    for (const auto &[bytes, lines] : rows)
+        EXPECT_EQ(SplitListing(bytes), lines);
+}
+
+}  // namespace
