@@ -1,13 +1,14 @@
 #include "IdFTP.h"
 
 #include "IdException.h"
+#include "IdLocalPath.h"
+#include "IdScopeGuard.h"
 #include "IdSimpleServer.h"
 #include "IdStream.h"
 #include "ListingParser.h"
 #include "PartFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,17 +116,6 @@ void TIdFTP::Connect(bool login)
 // ---- transfers ----------------------------------------------------------------------
 
 namespace {
-
-// Clears DataConnection when the transfer's object goes, on every path.
-struct DataConnectionScope {
-    TIdTCPConnection *&Slot;
-    std::unique_ptr<TIdTCPConnection> Connection;
-    DataConnectionScope(TIdTCPConnection *&slot, TIdTCPConnection *connection) : Slot(slot), Connection(connection)
-    {
-        Slot = connection;
-    }
-    ~DataConnectionScope() { Slot = nullptr; }
-};
 
 
 int DecimalField(const std::string &field)
@@ -313,8 +303,10 @@ void TIdFTP::Transfer(const std::string &command, bool sending,
             const TPassiveAddress announced = EnterPassive();
             WriteLine(command);
             owed = 2;
-            auto *client = new TIdTCPClient;
-            DataConnectionScope scope(DataConnection, client);
+            const auto owned = std::make_unique<TIdTCPClient>();
+            TIdTCPClient *client = owned.get();
+            DataConnection = client;
+            const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
             client->SocksInfo = SocksInfo;
             CopyWorkHandlers(client);
             client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
@@ -335,8 +327,10 @@ void TIdFTP::Transfer(const std::string &command, bool sending,
             }
             client->Disconnect();
         } else {
-            auto *listener = new TIdSimpleServer;
-            DataConnectionScope scope(DataConnection, listener);
+            const auto owned = std::make_unique<TIdSimpleServer>();
+            TIdSimpleServer *listener = owned.get();
+            DataConnection = listener;
+            const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
             CopyWorkHandlers(listener);
             listener->BoundIP = Socket()->IP;
             listener->StartListening();
@@ -388,24 +382,14 @@ void TIdFTP::Get(const std::string &remoteName, TStream *destination)
     GetStream(remoteName, destination);
 }
 
-namespace {
-
-bool IsExistingFile(const std::string &path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-}  // namespace
-
 void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bool overwrite)
 {
     const TCommandScope scope(*this);
-    if (!overwrite && IsExistingFile(localName))
+    const LocalPath::TKind existing = LocalPath::KindOf(localName);
+    if (!overwrite && existing == LocalPath::TKind::File)
         throw EIdFTPFileAlreadyExists("Destination file already exists.");
     // A folder of that name: nothing is sent, nothing replaced.
-    struct stat info {};
-    if (::stat(localName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (existing == LocalPath::TKind::Folder)
         throw EFileStreamError("Cannot create file " + localName);
     TPartFile part(localName);
     {

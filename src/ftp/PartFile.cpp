@@ -1,6 +1,7 @@
 #include "PartFile.h"
 
 #include "IdException.h"
+#include "IdLocalPath.h"
 #include "IdStream.h"
 
 #include <fcntl.h>
@@ -76,10 +77,7 @@ private:
 
 TPartFile::TPartFile(const std::string &target) : FTarget(target)
 {
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    FPath = folder + "." + name + ".part-XXXXXX";
+    FPath = LocalPath::Join(LocalPath::FolderPart(target), "." + LocalPath::NamePart(target) + ".part-XXXXXX");
     FHandle = ::mkostemp(FPath.data(), O_CLOEXEC);
     if (FHandle < 0) {
         FPath.clear();

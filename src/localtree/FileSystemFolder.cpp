@@ -1,6 +1,7 @@
 #include "FileSystemFolder.h"
 
 #include "NameBytes.h"
+#include "IdLocalPath.h"
 
 #include <QCollator>
 
@@ -95,8 +96,7 @@ TFileSystemFolder::TFileSystemFolder(std::string path) : FPath(std::move(path)) 
 
 QString TFileSystemFolder::OwnName() const
 {
-    const size_t slash = FPath.find_last_of('/');
-    return TextFromBytes(slash == std::string::npos || FPath == "/" ? FPath : FPath.substr(slash + 1));
+    return TextFromBytes(FPath == "/" ? FPath : LocalPath::NamePart(FPath));
 }
 
 std::string TFileSystemFolder::NormalPath(const std::string &path)
@@ -149,12 +149,10 @@ PItemIDList TFileSystemFolder::ParseRelative(const std::string &folder, const st
             if (items.empty())
                 return nullptr;
             items.pop_back();
-            current = current.substr(0, current.find_last_of('/'));
-            if (current.empty())
-                current = "/";
+            current = LocalPath::FolderPart(current);
             continue;
         }
-        current = JoinPath(current, step);
+        current = LocalPath::Join(current, step);
         bool exists = false;
         const uint8_t type = PathType(current, exists);
         if (!exists)
@@ -308,7 +306,7 @@ std::vector<size_t> TFileSystemFolder::SortOrder(const std::vector<PCItemIDList>
 
 std::string TFileSystemFolder::ItemPath(PCItemIDList item)
 {
-    return ShellItem::Kind(item) == ShellItem::ikFile ? JoinPath(FPath, ShellItem::Payload(item)) : std::string();
+    return ShellItem::Kind(item) == ShellItem::ikFile ? LocalPath::Join(FPath, ShellItem::Payload(item)) : std::string();
 }
 
 PItemIDList TFileSystemFolder::RenameItem(PCItemIDList item, const std::string &newName)
@@ -326,7 +324,7 @@ PItemIDList TFileSystemFolder::RenameItem(PCItemIDList item, const std::string &
         throw EShellError("A name cannot contain a NUL character.");
     const std::string oldName = ShellItem::Payload(item);
     if (newName != oldName) {
-        const std::string from = JoinPath(FPath, oldName), to = JoinPath(FPath, newName);
+        const std::string from = LocalPath::Join(FPath, oldName), to = LocalPath::Join(FPath, newName);
         // Never replaces an item of the new name: rename() would destroy it.
         int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
         if (result != 0 && errno == EINVAL) {

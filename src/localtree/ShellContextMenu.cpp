@@ -2,6 +2,7 @@
 
 #include "NameBytes.h"
 #include "Trash.h"
+#include "IdLocalPath.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -114,7 +115,7 @@ void TItemContextMenu::NewFolder()
     const std::string where = FCreatedInside ? FPath : FFolder->Path();
     for (int number = 1; number < 1000; ++number) {
         const std::string name = number == 1 ? "New Folder" : "New Folder (" + std::to_string(number) + ")";
-        if (::mkdir(JoinPath(where, name).c_str(), 0777) == 0) {
+        if (::mkdir(LocalPath::Join(where, name).c_str(), 0777) == 0) {
             FCreatedName = name;
             return;
         }

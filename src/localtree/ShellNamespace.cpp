@@ -83,12 +83,6 @@ QCollator &NaturalCollator()
     return collator;
 }
 
-std::string JoinPath(const std::string &folder, const std::string &name)
-{
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + '/' + name;
-}
 
 // ---- the operations on several levels -----------------------------------------
 

@@ -167,5 +167,3 @@ inline bool IsHiddenName(const std::string &name)
 {
     return !name.empty() && name[0] == '.';
 }
-// Joins a folder path and a name.
-std::string JoinPath(const std::string &folder, const std::string &name);

@@ -4,6 +4,7 @@
 #include "NameBytes.h"
 #include "ShellNamespace.h"
 
+#include <QScopeGuard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QHeaderView>
@@ -162,11 +163,7 @@ void TdfsSystemTreeView::Reset()
     const TPidl keptOwner(kept);
     const bool immediate = FImmediate;
     FImmediate = true;
-    struct TRestore {
-        TdfsSystemTreeView *Tree;
-        bool Immediate;
-        ~TRestore() { Tree->FImmediate = Immediate; }
-    } restore{this, immediate};
+    const auto restore = qScopeGuard([this, immediate] { FImmediate = immediate; });
     TUpdateGuard update(*this);
 
     SetSelected(nullptr);
@@ -282,10 +279,8 @@ bool TdfsSystemTreeView::PopulateNode(const std::shared_ptr<TShellFolder> &folde
         return false;
     bool result = false;
     FModel.BeginBatch(node);
-    struct TEndBatch {
-        TSystemTreeModel &Model;
-        ~TEndBatch() { Model.EndBatch(); }
-    } endBatch{FModel};
+    // An enumeration that raises still ends the batch (a second end does nothing).
+    const auto endBatch = qScopeGuard([this] { FModel.EndBatch(); });
     while (PItemIDList relative = items->Next()) {
         result = true;
         PItemIDList absolute = ConcatPidls(node->Data->AbsoluteId, relative);

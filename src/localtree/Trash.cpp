@@ -2,6 +2,7 @@
 
 #include "NameBytes.h"
 #include "ShellNamespace.h"
+#include "IdLocalPath.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -26,19 +27,6 @@ std::string ErrorText(int error)
     return std::strerror(error);
 }
 
-std::string Parent(const std::string &path)
-{
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Join(const std::string &folder, const std::string &name)
-{
-    return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
 std::string HomeFolder()
 {
     if (const char *home = std::getenv("HOME"); home && *home)
@@ -59,8 +47,8 @@ std::string HomeTrash()
 dev_t DeviceOf(std::string path)
 {
     struct stat info {};
-    while (::stat(path.c_str(), &info) != 0 && path != "/")
-        path = Parent(path);
+    while (::stat(path.empty() ? "." : path.c_str(), &info) != 0 && !path.empty() && path != "/")
+        path = LocalPath::FolderPart(path);
     return info.st_dev;
 }
 
@@ -71,7 +59,8 @@ bool MakeFolders(const std::string &path)
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
-    if (path != "/" && !MakeFolders(Parent(path)))
+    const std::string parent = LocalPath::FolderPart(path);
+    if (!parent.empty() && path != "/" && !MakeFolders(parent))
         return false;
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
@@ -133,23 +122,23 @@ TTrashPlace TrashPlaceFor(const std::string &path)
         return {home, {}};
     }
     // The top of the item's volume: the last folder up on its device.
-    std::string top = Parent(path);
+    std::string top = LocalPath::FolderPart(path);
     for (;;) {
         struct stat above {};
-        const std::string up = Parent(top);
+        const std::string up = LocalPath::FolderPart(top);
         if (top == "/" || ::stat(up.c_str(), &above) != 0 || above.st_dev != item.st_dev)
             break;
         top = up;
     }
     const std::string uid = std::to_string(::getuid());
     struct stat shared {};
-    const std::string sharedTrash = Join(top, ".Trash");
+    const std::string sharedTrash = LocalPath::Join(top, ".Trash");
     if (::lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX)) {
         const std::string mine = sharedTrash + "/" + uid;
         if (OwnTrashFolder(mine) && WithSubfolders(mine))
             return {mine, top};
     }
-    const std::string mine = Join(top, ".Trash-" + uid);
+    const std::string mine = LocalPath::Join(top, ".Trash-" + uid);
     if (OwnTrashFolder(mine) && WithSubfolders(mine))
         return {mine, top};
     Fail(path, "its volume has no trash folder that can be used");
@@ -161,11 +150,12 @@ std::string MoveToTrash(const std::string &given)
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     // The item itself keeps its name; the folder it is in is made absolute.
-    char *folder = ::realpath(Parent(path).c_str(), nullptr);
+    const std::string parent = LocalPath::FolderPart(path);
+    char *folder = ::realpath(parent.empty() ? "." : parent.c_str(), nullptr);
     if (!folder)
         Fail(given, ErrorText(errno));
-    const std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    path = Join(folder, name);
+    const std::string name = LocalPath::NamePart(path);
+    path = LocalPath::Join(folder, name);
     std::free(folder);
 
     const TTrashPlace place = TrashPlaceFor(path);

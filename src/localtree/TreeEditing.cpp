@@ -3,6 +3,7 @@
 #include "ItemProp.h"
 #include "ShellContextMenu.h"
 #include "SystemTreeView.h"
+#include "IdLocalPath.h"
 
 bool TTreeEditing::CanRename(TTreeNode *node) const
 {
@@ -65,7 +66,7 @@ void TTreeEditing::AfterNewFolder(TTreeNode *folder, const std::string &name)
         return;
     FTree.RefreshNode(folder);
     FTree.Expand(folder);
-    const std::string path = JoinPath(FTree.GetNodePathBytes(folder), name);
+    const std::string path = LocalPath::Join(FTree.GetNodePathBytes(folder), name);
     for (int i = 0; i < folder->Count(); ++i) {
         TTreeNode *child = folder->Item(i);
         if (FTree.GetNodePathBytes(child) == path) {

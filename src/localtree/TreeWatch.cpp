@@ -1,28 +1,15 @@
 #include "TreeWatch.h"
 
 #include "SystemTreeView.h"
+#include "IdLocalPath.h"
 
-#include <sys/stat.h>
+#include <QScopeGuard>
+
 
 namespace {
 
-enum TPathKind { pkNone, pkFolder, pkFile, pkGone };
-
-TPathKind KindOf(const std::string &path)
-{
-    if (path.empty())
-        return pkNone;
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return pkGone;
-    return S_ISDIR(info.st_mode) ? pkFolder : pkFile;
-}
-
-std::string FolderOf(const std::string &path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == 0 ? "/" : path.substr(0, slash) + '/';
-}
+using LocalPath::KindOf;
+using LocalPath::TKind;
 
 }  // namespace
 
@@ -53,8 +40,8 @@ void TTreeWatch::Start(TTreeNode *node)
 {
     Stop();
     std::string path = FTree.GetNodePathBytes(node);
-    if (FTree.ShowFiles() && KindOf(path) == pkFile)
-        path = FolderOf(path);
+    if (FTree.ShowFiles() && KindOf(path) == TKind::File)
+        path = LocalPath::WithSlash(LocalPath::FolderPart(path));
     if (path.empty())
         return;
     FWatchedNode = node;
@@ -84,12 +71,9 @@ void TTreeWatch::WatchedFolderChanged()
         return;
     const std::string path = FTree.GetNodePathBytes(node);
     FTree.BeginUpdate();
-    struct TEnd {
-        TdfsSystemTreeView &Tree;
-        ~TEnd() { Tree.EndUpdate(); }
-    } end{FTree};
+    const auto end = qScopeGuard([this] { FTree.EndUpdate(); });
     switch (KindOf(path)) {
-    case pkFolder: {
+    case TKind::Folder: {
         const bool wasOpen = FTree.IsExpanded(node);
         FWatchedNode = nullptr;
         FTree.RefreshNode(node);
@@ -100,7 +84,7 @@ void TTreeWatch::WatchedFolderChanged()
         Start(node);
         break;
     }
-    case pkFile: {
+    case TKind::File: {
         // A file is watched through its folder: that folder changed. It is
         // read anew and the file stays selected while it is there.
         TTreeNode *folder = node->Parent();
@@ -117,7 +101,7 @@ void TTreeWatch::WatchedFolderChanged()
         Start(FTree.Selected());
         break;
     }
-    case pkGone: {
+    case TKind::Gone: {
         TTreeNode *parent = node->Parent();
         FWatchedNode = nullptr;
         if (!parent)
@@ -131,7 +115,7 @@ void TTreeWatch::WatchedFolderChanged()
         FTree.SetSelected(parent);
         break;
     }
-    case pkNone:
+    case TKind::None:
         break;
     }
 }
@@ -141,7 +125,7 @@ void TTreeWatch::ParentFolderChanged()
     FParentWatcher.reset();
     TTreeNode *parent = FParentNode;
     FParentNode = nullptr;
-    if (!FWatchedNode || KindOf(FTree.GetNodePathBytes(FWatchedNode)) == pkFolder)
+    if (!FWatchedNode || KindOf(FTree.GetNodePathBytes(FWatchedNode)) == TKind::Folder)
         return;
     if (parent)
         FTree.SetSelected(parent);

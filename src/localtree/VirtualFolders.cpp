@@ -1,6 +1,7 @@
 #include "VirtualFolders.h"
 
 #include "NameBytes.h"
+#include "IdLocalPath.h"
 
 #include <QCollator>
 #include <QDir>
@@ -41,12 +42,6 @@ std::string EncodedPath(const QString &path)
     return QFile::encodeName(QDir::cleanPath(path)).toStdString();
 }
 
-bool IsFolder(const std::string &path)
-{
-    struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 PItemIDList Prepend(PItemIDList head, PItemIDList tail)
 {
     if (!tail) {
@@ -78,7 +73,7 @@ TDesktopFolder::TDesktopFolder()
 }
 
 TDesktopFolder::TDesktopFolder(std::string home, std::string desktop)
-    : TFileSystemFolder(desktop != home && IsFolder(desktop) ? desktop : home),
+    : TFileSystemFolder(desktop != home && LocalPath::IsFolder(desktop) ? desktop : home),
       FHome(std::move(home)),
       FListsFiles(Path() != FHome)
 {

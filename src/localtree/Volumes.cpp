@@ -1,6 +1,7 @@
 #include "Volumes.h"
 
 #include "NameBytes.h"
+#include "IdLocalPath.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -59,12 +60,6 @@ bool SystemArea(const std::string &mountPoint)
     return false;
 }
 
-std::string BaseName(const std::string &path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string RealPath(const std::string &path)
 {
     char resolved[PATH_MAX];
@@ -111,7 +106,7 @@ QString TVolume::DisplayName() const
         return QStringLiteral("File System");
     if (!Label.isEmpty())
         return Label;
-    return TextFromBytes(BaseName(MountPoint));
+    return TextFromBytes(LocalPath::NamePart(MountPoint));
 }
 
 TVolumeSources &VolumeSources()
@@ -175,13 +170,13 @@ std::vector<TVolume> ReadVolumes()
             const std::string link = VolumeSources().ByLabel + '/' + entry->d_name;
             const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
             if (length > 0)
-                labels.emplace_back(BaseName(std::string(target, size_t(length))), UnescapeLabel(entry->d_name));
+                labels.emplace_back(LocalPath::NamePart(std::string(target, size_t(length))), UnescapeLabel(entry->d_name));
         }
         ::closedir(folder);
     }
     for (TVolume &volume : volumes) {
         if (volume.Source.compare(0, 5, "/dev/") == 0) {
-            const std::string device = BaseName(RealPath(volume.Source));
+            const std::string device = LocalPath::NamePart(RealPath(volume.Source));
             for (const auto &[labelled, label] : labels)
                 if (labelled == device)
                     volume.Label = label;

@@ -2,6 +2,7 @@
 
 #include "IdResourceStrings.h"
 #include "IdStack.h"
+#include "IdScopeGuard.h"
 
 #include <algorithm>
 
@@ -101,10 +102,7 @@ void TIdComponent::AddWork(TWorkMode mode, int64_t count)
 void TIdComponent::FinishWork(TWorkMode mode)
 {
     TWorkInfo &info = FWorkInfos[mode];
-    struct Lower {
-        int &Level;
-        ~Lower() { --Level; }
-    } lower{info.WorkLevel};  // also when the handler raises
+    const auto lower = IdScopeExit([&info] { --info.WorkLevel; });  // also when the handler raises
     if (info.WorkLevel == 1 && OnWorkEnd)
         OnWorkEnd(this, mode);
 }

@@ -2,6 +2,7 @@
 
 #include "IdException.h"
 #include "IdResourceStrings.h"
+#include "IdScopeGuard.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -430,20 +431,15 @@ int64_t TIdStackPosix::WholeFileSend(TIdSocketHandleValue socket, const std::str
     sigpending(&pending);
     const bool wasPending = sigismember(&pending, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, &old);
-    struct Restore {
-        const sigset_t &Pipe, &Old;
-        bool WasPending;
-        ~Restore()
-        {
-            sigset_t now;
-            sigpending(&now);
-            if (!WasPending && sigismember(&now, SIGPIPE)) {
-                const timespec zero{0, 0};
-                sigtimedwait(&Pipe, nullptr, &zero);
-            }
-            pthread_sigmask(SIG_SETMASK, &Old, nullptr);
+    const auto restore = IdScopeExit([&pipe, &old, wasPending] {
+        sigset_t now;
+        sigpending(&now);
+        if (!wasPending && sigismember(&now, SIGPIPE)) {
+            const timespec zero{0, 0};
+            sigtimedwait(&pipe, nullptr, &zero);
         }
-    } restore{pipe, old, wasPending};
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    });
 
     while (ok && sent < info.st_size) {
         const ssize_t n = ::sendfile(socket, file, nullptr, size_t(info.st_size - sent));

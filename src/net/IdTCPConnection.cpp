@@ -6,6 +6,7 @@
 #include "IdResourceStrings.h"
 #include "IdStack.h"
 #include "IdStream.h"
+#include "IdScopeGuard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -215,10 +216,7 @@ std::string TIdTCPConnection::ReadAll()
 {
     std::string all;
     StartWork(wdReceive, 0);
-    struct Finish {
-        TIdTCPConnection *Connection;
-        ~Finish() { Connection->FinishWork(wdReceive); }
-    } finish{this};
+    const auto finish = IdScopeExit([this] { FinishWork(wdReceive); });
     while (Connected())
         all += ReadAvailable();
     return all;
@@ -255,16 +253,11 @@ void TIdTCPConnection::ReadToStream(TStream *stream, int count, bool untilClose)
         stream->SetPosition(position);
     }
     StartWork(wdReceive, untilClose ? 0 : count);
-    struct Finish {
-        TIdTCPConnection *Connection;
-        TStream *Stream;
-        ~Finish()
-        {
-            Connection->FinishWork(wdReceive);
-            if (Stream->Position() < Stream->Size())
-                Stream->SetSize(Stream->Position());
-        }
-    } finish{this, stream};
+    const auto finish = IdScopeExit([this, stream] {
+        FinishWork(wdReceive);
+        if (stream->Position() < stream->Size())
+            stream->SetSize(stream->Position());
+    });
 
     // Until the close, the count is unlimited: a 32-bit remainder would end
     // a download silently at 2 GiB.
@@ -350,10 +343,7 @@ void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool wit
     if (withCount)
         WriteInt32(int32_t(size), true);
     StartWork(wdSend, size);
-    struct Finish {
-        TIdTCPConnection *Connection;
-        ~Finish() { Connection->FinishWork(wdSend); }
-    } finish{this};
+    const auto finish = IdScopeExit([this] { FinishWork(wdSend); });
 
     const int blockSize = std::max(SendBufferSize, 1);
     std::unique_ptr<char[]> block(new char[size_t(blockSize)]);

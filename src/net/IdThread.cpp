@@ -8,8 +8,16 @@ TIdThread::TIdThread(bool createSuspended) : FStopRequested(createSuspended) {}
 
 TIdThread::~TIdThread()
 {
-    if (FThread.joinable())
+    if (!FThread.joinable())
+        return;
+    // The wait runs queued main-thread calls, which may raise; a destructor
+    // must not, and the thread ends either way.
+    try {
         StopAndWait();
+    } catch (...) {
+        if (FThread.joinable())
+            FThread.join();
+    }
 }
 
 void TIdThread::Start()
@@ -63,20 +71,28 @@ void TIdThread::SleepFor(int milliseconds)
 void TIdThread::Execute()
 {
     try {
-        while (!FTerminated) {
-            struct Finish {
-                TIdThread *Thread;
-                ~Finish() noexcept(false) { Thread->FinishLoop(); }
-            } finish{this};
-            if (IsStopped()) {
-                std::unique_lock lock(FMutex);
-                FWake.wait(lock, [this] { return FTerminated || !FStopRequested; });
-                if (FTerminated)
-                    break;
+        for (bool ended = false; !ended && !FTerminated;) {
+            // FinishLoop closes every round, also one that failed; an error
+            // it raises itself takes the place of the round's, as a finally
+            // block's does.
+            std::exception_ptr failure;
+            try {
+                if (IsStopped()) {
+                    std::unique_lock lock(FMutex);
+                    FWake.wait(lock, [this] { return FTerminated || !FStopRequested; });
+                    ended = FTerminated;
+                }
+                if (!ended) {
+                    PrepareLoop();
+                    while (!IsStopped())
+                        RunOnce();
+                }
+            } catch (...) {
+                failure = std::current_exception();
             }
-            PrepareLoop();
-            while (!IsStopped())
-                RunOnce();
+            FinishLoop();
+            if (failure)
+                std::rethrow_exception(failure);
         }
     } catch (const std::exception &error) {
         FailureText = error.what();

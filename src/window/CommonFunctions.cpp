@@ -1,5 +1,8 @@
 #include "CommonFunctions.h"
 
+#include "IdLocalPath.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 QString ProgramFile()
@@ -14,8 +17,5 @@ QString ProgramFolder()
 
 QString ExtractFilePath(const QString &path)
 {
-    const auto slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return {};
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+    return QFile::decodeName(QByteArray::fromStdString(LocalPath::FolderPart(QFile::encodeName(path).toStdString())));
 }

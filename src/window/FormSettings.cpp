@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 
 namespace {
 
@@ -75,10 +76,7 @@ void TFormSettings::Load()
 
     // Fill the box as far as the reading got, and choose its first site,
     // even when the reading stops on a value of the wrong kind.
-    struct FillBox {
-        TFormSettings *Settings;
-        ~FillBox() { Settings->FillAddressBox(); }
-    } fill{this};
+    const auto fill = qScopeGuard([this] { FillAddressBox(); });
     F.Sites.ReadFromStore(*store);
 }
 

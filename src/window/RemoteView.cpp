@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -18,16 +19,12 @@ void TRemoteView::ChangeFolder(const std::string &folder)
     F.AddToLog("Change Dir: " + RemoteDisplayName(folder));
     F.SetBusyCursor(true);
     // Whatever happens, the list lays itself out anew and the cursor returns.
-    struct TClosing {
-        TfrmMain &Form;
-        ~TClosing()
-        {
-            const TViewStyle style = Form.lvFiles->ViewStyle();
-            Form.lvFiles->SetViewStyle(vsIcon);
-            Form.lvFiles->SetViewStyle(style);
-            Form.SetBusyCursor(false);
-        }
-    } closing{F};
+    const auto closing = qScopeGuard([this] {
+        const TViewStyle style = F.lvFiles->ViewStyle();
+        F.lvFiles->SetViewStyle(vsIcon);
+        F.lvFiles->SetViewStyle(style);
+        F.SetBusyCursor(false);
+    });
 
     FEnterRefused = false;
     try {
@@ -79,10 +76,7 @@ void TRemoteView::FillViews()
     addFolder("..");
     TRemoteItemModel *files = F.lvFiles->Items();
     files->BeginAppend();
-    struct TEndAppend {
-        TRemoteItemModel *Files;
-        ~TEndAppend() { Files->EndAppend(); }
-    } endAppend{files};
+    const auto endAppend = qScopeGuard([files] { files->EndAppend(); });
     for (size_t i = 0; i < F.lbDirectory.size(); ++i) {
         const std::string &line = F.lbDirectory[i];
         if (hooks)

@@ -3,6 +3,7 @@
 #include "CommonFunctions.h"
 #include "FailureText.h"
 #include "IDEEnhance.h"
+#include "IdLocalPath.h"
 #include "IdStream.h"
 #include "MainForm.h"
 #include "RemoteName.h"
@@ -15,6 +16,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <dirent.h>
@@ -24,41 +26,16 @@
 
 namespace {
 
-bool IsFolder(const std::string &path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string &path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
+using LocalPath::FolderPart;
+using LocalPath::IsFile;
+using LocalPath::IsFolder;
+using LocalPath::NamePart;
+using LocalPath::WithSlash;
 
 bool IsLinkToFolder(const std::string &path)
 {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && IsFolder(path);
-}
-
-std::string NamePart(const std::string &path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderPart(const std::string &path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string WithSlash(const std::string &folder)
-{
-    return !folder.empty() && folder.back() == '/' ? folder : folder + '/';
 }
 
 QString Text(const std::string &bytes)
@@ -277,10 +254,7 @@ void TTransfers::UploadFolder(const std::string &path)
         DIR *folder = ::opendir(trimmed.c_str());
         if (!folder)
             throw EFileStreamError("Cannot open folder " + trimmed);
-        struct TClose {
-            DIR *Folder;
-            ~TClose() { ::closedir(Folder); }
-        } close{folder};
+        const auto close = qScopeGuard([folder] { ::closedir(folder); });
         while (const dirent *entry = ::readdir(folder)) {
             if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
                 continue;
