@@ -54,6 +54,8 @@ int16_t TIdFTP::ReadReply(const TReplyCodes &allowed)
             try {
                 Disconnect();
             } catch (...) {
+                // A status or disconnect handler that raises: the first
+                // error is the one to report.
             }
         }
         throw;
@@ -108,6 +110,7 @@ void TIdFTP::Connect(bool login)
         try {
             Disconnect();
         } catch (...) {
+            // A handler that raises: the connect's own error is reported.
         }
         throw;
     }
@@ -259,6 +262,8 @@ void TIdFTP::ReadFinalReply()
         try {
             ReadReply({});
         } catch (...) {
+            // None came, or no whole one: ReadReply has closed the
+            // connection, so nothing can be out of step.
         }
         ReadTimeout = timeout;
     }

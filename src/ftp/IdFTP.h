@@ -18,11 +18,11 @@ enum TIdFTPTransferType { ftBinary = 0, ftASCII = 1 };
 
 // The path between the first pair of double quotes of a 257 line; empty
 // when there is no closing quote.
-std::string ExtractQuotedPath(const std::string &line);
+[[nodiscard]] std::string ExtractQuotedPath(const std::string &line);
 // A 64-bit number as the size reply gives it (leading blanks, one sign,
 // decimal digits, or hexadecimal digits after "$", "x" or "0x"), or the
 // default for any other text.
-int64_t StrToInt64Def(const std::string &text, int64_t defaultValue);
+[[nodiscard]] int64_t StrToInt64Def(const std::string &text, int64_t defaultValue);
 
 class TIdFTP : public TIdTCPClient {
 public:
@@ -117,7 +117,7 @@ public:
         std::string Host;
         int Port = 0;
     };
-    static TPassiveAddress ParsePassiveReply(const std::string &line);
+    [[nodiscard]] static TPassiveAddress ParsePassiveReply(const std::string &line);
 
 protected:
     void ReceiveData(const std::string &command, TStream *destination);

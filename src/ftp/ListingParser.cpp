@@ -101,7 +101,7 @@ bool IsPermissions(std::string_view field)
 bool ParseTotal(std::string_view line, TListingEntry &entry)
 {
     const std::string trimmed = Trim(std::string(line));
-    if (trimmed.size() <= 6 || trimmed.compare(0, 6, "total ") != 0 || !AllDigits(std::string_view(trimmed).substr(6)))
+    if (trimmed.size() <= 6 || !trimmed.starts_with("total ") || !AllDigits(std::string_view(trimmed).substr(6)))
         return false;
     entry.Skip = true;
     return true;
@@ -114,7 +114,7 @@ bool ParseEplf(std::string_view line, TListingEntry &entry)
     if (line.empty() || line[0] != '+' || tab == std::string_view::npos)
         return false;
     const std::string_view facts = line.substr(1, tab - 1);
-    entry.IsFolder = facts == "/" || facts.find(",/,") != std::string_view::npos || facts.rfind("/,", 0) == 0;
+    entry.IsFolder = facts == "/" || facts.find(",/,") != std::string_view::npos || facts.starts_with("/,");
     entry.Name = std::string(line.substr(tab + 1));
     entry.Skip = entry.Name.empty();
     return true;

@@ -1,7 +1,7 @@
 // Watches one folder for one change, on a thread of its own, and tells its
 // owner on the user-interface thread. Linux has no change handles: the
-// watch is an inotify descriptor polled in 10 ms slices, so a stop request
-// ends the thread within about 10 ms.
+// thread waits on an inotify descriptor and on an event descriptor that a
+// stop request writes to, so it ends at once.
 //
 // The owner holds the watcher by a shared pointer and may drop it at any
 // time; the thread keeps its own reference until it ends. Once Terminate
@@ -30,6 +30,10 @@ public:
     static std::shared_ptr<TFileChangeThread> Create(const std::string &folder, unsigned notifyFilter,
                                                      bool watchSubtree);
 
+    ~TFileChangeThread();
+    TFileChangeThread(const TFileChangeThread &) = delete;
+    TFileChangeThread &operator=(const TFileChangeThread &) = delete;
+
     const std::string WatchedFolder;
     const unsigned NotifyFilter;
     const bool WatchSubtree;
@@ -57,6 +61,7 @@ private:
     // True when a notice of the kinds asked for was read.
     bool ReadNotices(int descriptor);
 
+    const int FWake;
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FStopped{false};
     std::atomic<bool> FFinished{false};

@@ -95,7 +95,7 @@ bool RemovableDevice(const std::string &deviceId)
     // A partition takes the flag of the disk it is on.
     const bool partition = ::access((device + "/partition").c_str(), F_OK) == 0;
     const std::string disk = partition ? device.substr(0, device.find_last_of('/')) : device;
-    return ReadFile(disk + "/removable").compare(0, 1, "1") == 0;
+    return ReadFile(disk + "/removable").starts_with('1');
 }
 
 }  // namespace
@@ -139,7 +139,7 @@ std::vector<TVolume> ParseMountInfo(const std::string &text)
         if (volume.MountPoint != "/" && KernelFileSystems.count(volume.FileSystem))
             continue;
         const bool listed = volume.MountPoint == "/" || UserMountArea(volume.MountPoint) ||
-                            (wholeTree && volume.Source.compare(0, 5, "/dev/") == 0 && !SystemArea(volume.MountPoint));
+                            (wholeTree && volume.Source.starts_with("/dev/") && !SystemArea(volume.MountPoint));
         if (!listed)
             continue;
         std::erase_if(volumes, [&](const TVolume &old) { return old.MountPoint == volume.MountPoint; });
@@ -175,7 +175,7 @@ std::vector<TVolume> ReadVolumes()
         ::closedir(folder);
     }
     for (TVolume &volume : volumes) {
-        if (volume.Source.compare(0, 5, "/dev/") == 0) {
+        if (volume.Source.starts_with("/dev/")) {
             const std::string device = LocalPath::NamePart(RealPath(volume.Source));
             for (const auto &[labelled, label] : labels)
                 if (labelled == device)

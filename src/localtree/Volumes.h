@@ -35,7 +35,7 @@ TVolumeSources &VolumeSources();
 // first, then the others as the table gives them, each mount point once
 // (a later mount over the same point hides the earlier). Labels and the
 // removable flag are not filled in.
-std::vector<TVolume> ParseMountInfo(const std::string &text);
+[[nodiscard]] std::vector<TVolume> ParseMountInfo(const std::string &text);
 
 // The volumes now, with labels and the removable flag; mount points that
 // are not folders are left out.

@@ -43,7 +43,7 @@ std::string FormatText(const std::string &format, const std::string &argument);
 std::string FormatNumber(const std::string &format, long long number);
 
 // The text without characters of codes 0 to 32 at either end.
-std::string Trim(const std::string &text);
+[[nodiscard]] std::string Trim(const std::string &text);
 // Whether `text` begins with `prefix`, letter case aside.
 bool StartsWithNoCase(const std::string &text, const std::string &prefix);
 

@@ -10,10 +10,8 @@
 
 TIdLogDebug::~TIdLogDebug()
 {
-    try {
-        SetActive(false);
-    } catch (...) {
-    }
+    // Switching off only closes the file: nothing here raises.
+    SetActive(false);
 }
 
 void TIdLogDebug::SetTarget(TIdLogDebugTarget target)

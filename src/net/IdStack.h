@@ -73,7 +73,7 @@ public:
 
     static bool IsDottedQuad(const std::string &text);
     static std::string AddressToText(const std::array<uint8_t, 4> &address);
-    static std::array<uint8_t, 4> TextToAddress(const std::string &text);
+    [[nodiscard]] static std::array<uint8_t, 4> TextToAddress(const std::string &text);
 
 protected:
     std::vector<std::string> FLocalAddresses;

@@ -58,6 +58,7 @@ void TIdTCPClient::Connect()
         try {
             Disconnect();
         } catch (...) {
+            // A handler that raises: the connect's own error is reported.
         }
         throw;
     }

@@ -59,10 +59,10 @@ void TConnectionLog::ProtocolItem(const std::string &AText)
     // goings are in the log already, from its status texts.
     // A line the last receive cut short waits for the rest, within one
     // connection.
-    if (AText.rfind("Sent: ", 0) != 0 && AText.rfind("Recv: ", 0) != 0)
+    if (!AText.starts_with("Sent: ") && !AText.starts_with("Recv: "))
         FProtocolTail.clear();
     for (const char *direction : {"Sent: ", "Recv: "}) {
-        if (AText.rfind(direction, 0) != 0)
+        if (!AText.starts_with(direction))
             continue;
         std::string text = AText.substr(6);
         const bool received = direction[0] == 'R';

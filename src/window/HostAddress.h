@@ -10,4 +10,4 @@ struct THostAddress {
     int Port = 21;
 };
 
-THostAddress SplitHostAddress(const QString &text);
+[[nodiscard]] THostAddress SplitHostAddress(const QString &text);

@@ -61,7 +61,7 @@ bool DebuggerPresent()
 {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("TracerPid:", 0) == 0)
+        if (line.starts_with("TracerPid:"))
             return std::stol(line.substr(10)) != 0;
     return false;
 }

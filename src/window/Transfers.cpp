@@ -343,11 +343,8 @@ void TTransfers::TreeDragDrop()
 void TTransfers::TreeChanged()
 {
     // The dialogs open where the user is in the local tree.
-    try {
-        F.OpenDialog1.InitialDir = F.SysTree->Selection();
-        F.SaveDialog1.InitialDir = F.SysTree->Selection();
-    } catch (...) {
-    }
+    F.OpenDialog1.InitialDir = F.SysTree->Selection();
+    F.SaveDialog1.InitialDir = F.SysTree->Selection();
 }
 
 // ---- progress ---------------------------------------------------------------------------
