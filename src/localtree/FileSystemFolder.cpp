@@ -54,7 +54,7 @@ public:
     TFileSystemEnum(DIR *folder, unsigned flags) : FFolder(folder), FFlags(flags) {}
     ~TFileSystemEnum() override { ::closedir(FFolder); }
 
-    PItemIDList Next() override
+    TPidl Next() override
     {
         while (const dirent *entry = ::readdir(FFolder)) {
             const char *name = entry->d_name;
@@ -138,7 +138,7 @@ bool TFileSystemFolder::IsUnder(const std::string &path, const std::string &fold
     return true;
 }
 
-PItemIDList TFileSystemFolder::ParseRelative(const std::string &folder, const std::string &relative)
+TPidl TFileSystemFolder::ParseRelative(const std::string &folder, const std::string &relative)
 {
     std::vector<std::pair<std::string, uint8_t>> items;
     std::string current = folder;
@@ -159,18 +159,13 @@ PItemIDList TFileSystemFolder::ParseRelative(const std::string &folder, const st
             return nullptr;
         items.emplace_back(step, type);
     }
-    PItemIDList list = CreatePidl(2);
-    for (const auto &[name, type] : items) {
-        PItemIDList item = ShellItem::MakeFile(name, type);
-        PItemIDList longer = ConcatPidls(list, item);
-        FreePidl(item);
-        FreePidl(list);
-        list = longer;
-    }
+    TPidl list = CreatePidl(2);
+    for (const auto &[name, type] : items)
+        list = ConcatPidls(list.get(), ShellItem::MakeFile(name, type).get());
     return list;
 }
 
-PItemIDList TFileSystemFolder::ParseDisplayName(const std::string &path)
+TPidl TFileSystemFolder::ParseDisplayName(const std::string &path)
 {
     if (path.empty())
         return nullptr;
@@ -309,7 +304,7 @@ std::string TFileSystemFolder::ItemPath(PCItemIDList item)
     return ShellItem::Kind(item) == ShellItem::ikFile ? LocalPath::Join(FPath, ShellItem::Payload(item)) : std::string();
 }
 
-PItemIDList TFileSystemFolder::RenameItem(PCItemIDList item, const std::string &newName)
+TPidl TFileSystemFolder::RenameItem(PCItemIDList item, const std::string &newName)
 {
     if (ShellItem::Kind(item) != ShellItem::ikFile)
         return TShellFolder::RenameItem(item, newName);

@@ -8,7 +8,7 @@ class TFileSystemFolder : public TShellFolder {
 public:
     explicit TFileSystemFolder(std::string path);
 
-    PItemIDList ParseDisplayName(const std::string &path) override;
+    TPidl ParseDisplayName(const std::string &path) override;
     std::unique_ptr<TEnumIDList> EnumObjects(unsigned flags) override;
     std::vector<size_t> SortOrder(const std::vector<PCItemIDList> &items) override;
     std::string Path() const override { return FPath; }
@@ -20,7 +20,7 @@ public:
     // The items for `relative` ("a/b") under `folder`, each checked on
     // disk; nullptr when a step does not exist. "." steps are skipped,
     // ".." steps go up, but never above `folder`.
-    static PItemIDList ParseRelative(const std::string &folder, const std::string &relative);
+    static TPidl ParseRelative(const std::string &folder, const std::string &relative);
     // A path made absolute in form: repeated and trailing "/" dropped, "."
     // and ".." resolved by name. "" when it is not absolute.
     static std::string NormalPath(const std::string &path);
@@ -35,7 +35,7 @@ protected:
     QString ItemName(PCItemIDList item) override;
     int CompareItems(PCItemIDList a, PCItemIDList b) override;
     std::string ItemPath(PCItemIDList item) override;
-    PItemIDList RenameItem(PCItemIDList item, const std::string &newName) override;
+    TPidl RenameItem(PCItemIDList item, const std::string &newName) override;
     void Validate() override { FWritableKnown = false; }
 
     // What this folder grants its children: rename, delete, move, copy

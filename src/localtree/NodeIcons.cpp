@@ -8,10 +8,10 @@
 void TNodeIcons::LoadIcons(TTreeNode *node)
 {
     node->IconsPending = false;
-    const TFolderItemData *data = node->Data;
+    const TFolderItemData *data = node->Data.get();
     if (!data)
         return;
-    TPidlIcons icons = GetPidlIcons(data->AbsoluteId);
+    TPidlIcons icons = GetPidlIcons(data->AbsoluteId.get());
     if (icons.Open == 0 && icons.Normal != 0)
         icons.Open = icons.Normal;
     // A folder opens when selected; other items show one icon.

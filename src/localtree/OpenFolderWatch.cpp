@@ -99,6 +99,6 @@ void TOpenFolderWatch::RefreshDue()
         // The selected folder has its own watcher, with its own rules.
         if (node == FTree.Watch().WatchedNode() || !FTree.IsExpanded(node))
             continue;
-        FTree.Guarded([this, node] { FTree.RefreshNode(node); });
+        FTree.Guarded([this, node] { FTree.RefreshKeepingOpen(node); });
     }
 }

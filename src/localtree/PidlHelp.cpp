@@ -38,13 +38,13 @@ size_t GetPidlSize(PCItemIDList pidl)
     return size_t(EndOf(pidl) - pidl) + 2;
 }
 
-PItemIDList CreatePidl(size_t size)
+TPidl CreatePidl(size_t size)
 {
     auto *pidl = static_cast<PItemIDList>(std::calloc(size ? size : 1, 1));
     if (!pidl)
         throw std::bad_alloc();
     ++LivePidls;
-    return pidl;
+    return TPidl(pidl);
 }
 
 void FreePidl(PItemIDList &pidl)
@@ -56,23 +56,23 @@ void FreePidl(PItemIDList &pidl)
     pidl = nullptr;
 }
 
-PItemIDList CopyPidl(PCItemIDList pidl)
+TPidl CopyPidl(PCItemIDList pidl)
 {
     if (!pidl)
         return nullptr;
     const size_t size = GetPidlSize(pidl);
-    PItemIDList copy = CreatePidl(size);
-    std::memcpy(copy, pidl, size);
+    TPidl copy = CreatePidl(size);
+    std::memcpy(copy.get(), pidl, size);
     return copy;
 }
 
-PItemIDList CopyFirstPidl(PCItemIDList pidl)
+TPidl CopyFirstPidl(PCItemIDList pidl)
 {
     if (!pidl)
         return nullptr;
     const uint16_t first = CountAt(pidl);
-    PItemIDList copy = CreatePidl(size_t(first) + 2);
-    std::memcpy(copy, pidl, first);
+    TPidl copy = CreatePidl(size_t(first) + 2);
+    std::memcpy(copy.get(), pidl, first);
     return copy;
 }
 
@@ -83,15 +83,15 @@ PCItemIDList NextPidl(PCItemIDList pidl)
     return pidl + CountAt(pidl);
 }
 
-PItemIDList ConcatPidls(PCItemIDList first, PCItemIDList second)
+TPidl ConcatPidls(PCItemIDList first, PCItemIDList second)
 {
     const size_t head = first ? GetPidlSize(first) - 2 : 0;
     const size_t tail = second ? GetPidlSize(second) : 2;
-    PItemIDList joined = CreatePidl(head + tail);
+    TPidl joined = CreatePidl(head + tail);
     if (head)
-        std::memcpy(joined, first, head);
+        std::memcpy(joined.get(), first, head);
     if (second)
-        std::memcpy(joined + head, second, tail);
+        std::memcpy(joined.get() + head, second, tail);
     return joined;
 }
 
@@ -108,19 +108,19 @@ int PidlItemCount(PCItemIDList pidl)
     return count;
 }
 
-PItemIDList CopyParentPidl(PCItemIDList pidl)
+TPidl CopyParentPidl(PCItemIDList pidl)
 {
     PCItemIDList last = pidl;
     for (PCItemIDList item = pidl; !IsEmptyPidl(item); item = NextPidl(item))
         last = item;
     const size_t head = IsEmptyPidl(pidl) ? 0 : size_t(last - pidl);
-    PItemIDList parent = CreatePidl(head + 2);
+    TPidl parent = CreatePidl(head + 2);
     if (head)
-        std::memcpy(parent, pidl, head);
+        std::memcpy(parent.get(), pidl, head);
     return parent;
 }
 
-PItemIDList CopyLastPidl(PCItemIDList pidl)
+TPidl CopyLastPidl(PCItemIDList pidl)
 {
     PCItemIDList last = nullptr;
     for (PCItemIDList item = pidl; !IsEmptyPidl(item); item = NextPidl(item))

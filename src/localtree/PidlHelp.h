@@ -5,7 +5,8 @@
 // item belong to the namespace that made it (see ShellNamespace).
 //
 // Lists are plain memory from one allocator, so that any owner can free
-// any list; `TPidl` holds one for code that wants it freed by scope.
+// any list. Every list made here comes as a `TPidl`, which frees it; the
+// raw pointers name lists someone else owns.
 #pragma once
 
 #include <cstddef>
@@ -15,30 +16,36 @@
 using PItemIDList = uint8_t *;
 using PCItemIDList = const uint8_t *;
 
+// Frees the list and clears the reference; TPidl's deleter.
+void FreePidl(PItemIDList &pidl);
+
+struct TPidlFree {
+    void operator()(uint8_t *pidl) const { FreePidl(pidl); }
+};
+using TPidl = std::unique_ptr<uint8_t, TPidlFree>;
+
 // Sum of the counts plus 2 for the terminator; 0 for a missing list.
 size_t GetPidlSize(PCItemIDList pidl);
 // `size` zeroed bytes.
-PItemIDList CreatePidl(size_t size);
-// Frees the list and clears the reference.
-void FreePidl(PItemIDList &pidl);
-PItemIDList CopyPidl(PCItemIDList pidl);
+TPidl CreatePidl(size_t size);
+TPidl CopyPidl(PCItemIDList pidl);
 // The first item alone, with a terminator.
-PItemIDList CopyFirstPidl(PCItemIDList pidl);
+TPidl CopyFirstPidl(PCItemIDList pidl);
 // The rest after the first item, inside the same memory: an empty list
 // when the first was the last; nullptr when the list is missing or empty.
 PCItemIDList NextPidl(PCItemIDList pidl);
 // `first` without its terminator, then the whole of `second`. `first` may
 // be missing.
-PItemIDList ConcatPidls(PCItemIDList first, PCItemIDList second);
+TPidl ConcatPidls(PCItemIDList first, PCItemIDList second);
 
 // A missing list or one that is only the terminator.
 bool IsEmptyPidl(PCItemIDList pidl);
 // How many items the list holds.
 int PidlItemCount(PCItemIDList pidl);
 // The list without its last item (a copy); empty for one item or none.
-PItemIDList CopyParentPidl(PCItemIDList pidl);
+TPidl CopyParentPidl(PCItemIDList pidl);
 // The last item (a copy), or an empty list.
-PItemIDList CopyLastPidl(PCItemIDList pidl);
+TPidl CopyLastPidl(PCItemIDList pidl);
 // Byte-wise equality of two lists.
 bool PidlsEqual(PCItemIDList a, PCItemIDList b);
 // True when `prefix` is a leading run of whole items of `pidl`; then `rest`
@@ -47,14 +54,6 @@ bool PidlStartsWith(PCItemIDList pidl, PCItemIDList prefix, PCItemIDList *rest =
 
 // How many lists are allocated and not yet freed, process-wide.
 long LivePidlCount();
-
-struct TPidlFree {
-    void operator()(uint8_t *pidl) const
-    {
-        FreePidl(pidl);
-    }
-};
-using TPidl = std::unique_ptr<uint8_t, TPidlFree>;
 
 // The small normal and small open icon indexes of an absolute identifier,
 // in the process-wide system icon list; -1 each when none can be had.

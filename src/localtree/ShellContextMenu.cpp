@@ -38,14 +38,11 @@ const TCommandText Commands[TItemContextMenu::cmdCount] = {
 TItemContextMenu::TItemContextMenu(std::shared_ptr<TShellFolder> folder, PCItemIDList item)
     : FFolder(std::move(folder)), FItem(CopyFirstPidl(item))
 {
-    FPath = FFolder->PathOf(FItem);
-    FAttributes = FFolder->GetAttributesOf(FItem, SFGAO_FOLDER | SFGAO_CANRENAME | SFGAO_CANDELETE);
+    FPath = FFolder->PathOf(FItem.get());
+    FAttributes = FFolder->GetAttributesOf(FItem.get(), SFGAO_FOLDER | SFGAO_CANRENAME | SFGAO_CANDELETE);
 }
 
-TItemContextMenu::~TItemContextMenu()
-{
-    FreePidl(FItem);
-}
+TItemContextMenu::~TItemContextMenu() = default;
 
 QString TItemContextMenu::GetCommandString(int command, bool help)
 {

@@ -38,7 +38,7 @@ private:
     void NewFolder();
 
     std::shared_ptr<TShellFolder> FFolder;
-    PItemIDList FItem;
+    TPidl FItem;
     std::string FPath;
     uint32_t FAttributes;
     std::string FCreatedName;

@@ -16,20 +16,20 @@
 
 namespace ShellItem {
 
-PItemIDList Make(TKind kind, const std::string &payload)
+TPidl Make(TKind kind, const std::string &payload)
 {
     const size_t count = 2 + 1 + payload.size();
     if (count > 0xFFFF)
         throw EShellError("A name is too long for the folder tree.");
-    PItemIDList item = CreatePidl(count + 2);
+    TPidl item = CreatePidl(count + 2);
     const uint16_t count16 = uint16_t(count);
-    std::memcpy(item, &count16, 2);
-    item[2] = kind;
-    std::memcpy(item + 3, payload.data(), payload.size());
+    std::memcpy(item.get(), &count16, 2);
+    item.get()[2] = kind;
+    std::memcpy(item.get() + 3, payload.data(), payload.size());
     return item;
 }
 
-PItemIDList MakeFile(const std::string &name, uint8_t type)
+TPidl MakeFile(const std::string &name, uint8_t type)
 {
     std::string payload(1, char(type));
     payload += name;
@@ -102,9 +102,7 @@ static THolder HolderOf(TShellFolder &start, PCItemIDList relative)
     std::shared_ptr<TShellFolder> folder = start.shared_from_this();
     PCItemIDList item = relative;
     for (PCItemIDList next = NextPidl(item); !IsEmptyPidl(next); item = next, next = NextPidl(next)) {
-        PItemIDList first = CopyFirstPidl(item);
-        folder = folder->BindToObject(first);
-        FreePidl(first);
+        folder = folder->BindToObject(CopyFirstPidl(item).get());
         if (!folder)
             return {};
     }
@@ -161,27 +159,21 @@ int TShellFolder::CompareIDs(PCItemIDList a, PCItemIDList b)
     PCItemIDList restA = NextPidl(a), restB = NextPidl(b);
     if (IsEmptyPidl(restA) || IsEmptyPidl(restB))
         return int(!IsEmptyPidl(restA)) - int(!IsEmptyPidl(restB));
-    PItemIDList step = CopyFirstPidl(a);
-    const std::shared_ptr<TShellFolder> child = BindToObject(step);
-    FreePidl(step);
+    const std::shared_ptr<TShellFolder> child = BindToObject(CopyFirstPidl(a).get());
     return child ? child->CompareIDs(restA, restB) : 0;
 }
 
-PItemIDList TShellFolder::SetNameOf(PCItemIDList relative, const QString &newName)
+TPidl TShellFolder::SetNameOf(PCItemIDList relative, const QString &newName)
 {
     if (IsEmptyPidl(relative))
         throw EShellError(QStringLiteral("\"%1\" cannot be renamed.").arg(OwnName()).toStdString());
     const THolder holder = HolderOf(*this, relative);
     if (!holder.Folder)
         throw EShellError("The item to rename no longer exists.");
-    PItemIDList renamed = holder.Folder->RenameItem(holder.Item, newName.toUtf8().toStdString());
+    TPidl renamed = holder.Folder->RenameItem(holder.Item, newName.toUtf8().toStdString());
     if (holder.Item == relative)
         return renamed;
-    PItemIDList parent = CopyParentPidl(relative);
-    PItemIDList whole = ConcatPidls(parent, renamed);
-    FreePidl(parent);
-    FreePidl(renamed);
-    return whole;
+    return ConcatPidls(CopyParentPidl(relative).get(), renamed.get());
 }
 
 std::unique_ptr<TItemContextMenu> TShellFolder::GetUIObjectOf(PCItemIDList relative)
@@ -213,7 +205,7 @@ std::vector<size_t> TShellFolder::SortOrder(const std::vector<PCItemIDList> &ite
     return order;
 }
 
-PItemIDList TShellFolder::RenameItem(PCItemIDList item, const std::string &)
+TPidl TShellFolder::RenameItem(PCItemIDList item, const std::string &)
 {
     throw EShellError(QStringLiteral("\"%1\" cannot be renamed.").arg(ItemName(item)).toStdString());
 }
@@ -265,7 +257,7 @@ static QString SpecialFolderPath(int csidl)
     }
 }
 
-PItemIDList SHGetSpecialFolderLocation(int csidl)
+TPidl SHGetSpecialFolderLocation(int csidl)
 {
     if (csidl == CSIDL_DESKTOP)
         return CreatePidl(2);

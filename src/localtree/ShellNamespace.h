@@ -59,11 +59,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Hands out one relative identifier per call; nullptr ends.
+// Hands out one relative identifier per call; an empty one ends.
 class TEnumIDList {
 public:
     virtual ~TEnumIDList() = default;
-    virtual PItemIDList Next() = 0;
+    virtual TPidl Next() = 0;
 };
 
 class TShellFolder : public std::enable_shared_from_this<TShellFolder> {
@@ -72,7 +72,7 @@ public:
 
     // An identifier relative to this folder for a path (absolute, or
     // relative to this folder); nullptr when it names nothing that exists.
-    virtual PItemIDList ParseDisplayName(const std::string &path) = 0;
+    virtual TPidl ParseDisplayName(const std::string &path) = 0;
     // nullptr when the enumeration cannot start (no permission, gone).
     virtual std::unique_ptr<TEnumIDList> EnumObjects(unsigned flags) = 0;
 
@@ -87,7 +87,7 @@ public:
     // Negative, zero or positive; zero means the same item.
     int CompareIDs(PCItemIDList a, PCItemIDList b);
     // Renames the item; the new relative identifier. Throws EShellError.
-    PItemIDList SetNameOf(PCItemIDList relative, const QString &newName);
+    TPidl SetNameOf(PCItemIDList relative, const QString &newName);
     std::unique_ptr<TItemContextMenu> GetUIObjectOf(PCItemIDList relative);
     // The file-system path of a child; "" when it has none.
     std::string PathOf(PCItemIDList relative);
@@ -107,7 +107,7 @@ protected:
     virtual QString ItemName(PCItemIDList item) = 0;
     virtual int CompareItems(PCItemIDList a, PCItemIDList b) = 0;
     virtual std::string ItemPath(PCItemIDList item) = 0;
-    virtual PItemIDList RenameItem(PCItemIDList item, const std::string &newName);
+    virtual TPidl RenameItem(PCItemIDList item, const std::string &newName);
     virtual void Validate() {}
 };
 
@@ -115,7 +115,7 @@ protected:
 std::shared_ptr<TShellFolder> SHGetDesktopFolder();
 // The absolute identifier of a special folder (the CSIDL numbers); nullptr
 // when it has no counterpart here or does not exist.
-PItemIDList SHGetSpecialFolderLocation(int csidl);
+TPidl SHGetSpecialFolderLocation(int csidl);
 // The file-system path of an absolute identifier; "" when it has none.
 std::string SHGetPathFromIDList(PCItemIDList absoluteId);
 
@@ -148,8 +148,8 @@ enum TKind : uint8_t { ikFile = 'F', ikHome = 'H', ikComputer = 'C', ikVolume = 
 enum : uint8_t { itFolder = 0x1, itLink = 0x2 };
 
 // One item, as a list of one.
-PItemIDList Make(TKind kind, const std::string &payload);
-PItemIDList MakeFile(const std::string &name, uint8_t type);
+TPidl Make(TKind kind, const std::string &payload);
+TPidl MakeFile(const std::string &name, uint8_t type);
 TKind Kind(PCItemIDList item);
 // The bytes after the kind (for files: after the type byte too).
 std::string Payload(PCItemIDList item);

@@ -25,9 +25,13 @@ TFolderItemData::TFolderItemData()
 
 TFolderItemData::~TFolderItemData()
 {
-    FreePidl(RelativeId);
-    FreePidl(AbsoluteId);
     --LiveFolderData;
+}
+
+void TFolderItemData::Renamed(TPidl relative, PCItemIDList parentAbsolute)
+{
+    RelativeId = std::move(relative);
+    AbsoluteId = parentAbsolute ? ConcatPidls(parentAbsolute, RelativeId.get()) : CopyPidl(RelativeId.get());
 }
 
 long TFolderItemData::LiveCount()
@@ -216,9 +220,7 @@ void TdfsCustomSystemTreeView::RecreateWnd()
 {
     if (!FHandleAllocated)
         return;
-    FRecreating = true;
     DestroyWnd();
-    FRecreating = false;
     CreateWnd();
 }
 

@@ -24,8 +24,8 @@ class TShellFolder;
 class TDeviceWatch;
 
 // The data of one node: through which folder its item was enumerated, the
-// item's attributes and its identifiers. Created with the node, freed with
-// it; the program counts the live ones.
+// item's attributes and its identifiers. The node owns it; the program
+// counts the live ones.
 struct TFolderItemData {
     TFolderItemData();
     ~TFolderItemData();
@@ -35,8 +35,13 @@ struct TFolderItemData {
     bool Populated = false;
     std::shared_ptr<TShellFolder> ShellFolder;
     uint32_t Attributes = 0;
-    PItemIDList RelativeId = nullptr;  // owned
-    PItemIDList AbsoluteId = nullptr;  // owned
+    TPidl RelativeId;
+    TPidl AbsoluteId;
+
+    // The item has a new name: `relative` names it in its folder now, and
+    // the absolute identifier follows (under `parentAbsolute`, or alone at
+    // the top).
+    void Renamed(TPidl relative, PCItemIDList parentAbsolute);
 
     static long LiveCount();
 };
@@ -173,7 +178,6 @@ protected:
 
     TSystemTreeModel FModel;
     TdfsSystemImageList FImages{isSmall};
-    bool FRecreating = false;
     TTreeNode *FDropTarget = nullptr;
 
 private:

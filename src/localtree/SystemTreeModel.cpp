@@ -1,9 +1,14 @@
 #include "SystemTreeModel.h"
 
+#include "SystemControlPack.h"
+
 #include <QMimeData>
 
 #include <algorithm>
 #include <numeric>
+
+TTreeNode::TTreeNode() = default;
+TTreeNode::~TTreeNode() = default;
 
 int TTreeNode::Level() const
 {

@@ -18,8 +18,13 @@ struct TFolderItemData;
 
 class TTreeNode {
 public:
+    TTreeNode();
+    ~TTreeNode();
+    TTreeNode(const TTreeNode &) = delete;
+    TTreeNode &operator=(const TTreeNode &) = delete;
+
     QString Text;
-    TFolderItemData *Data = nullptr;
+    std::unique_ptr<TFolderItemData> Data;
     int ImageIndex = -1;
     int SelectedIndex = -1;
     int OverlayIndex = -1;

@@ -117,11 +117,6 @@ void TdfsSystemTreeView::FreeNodeData(TTreeNode *node)
     FOpenWatch->Forget(node);
     if (node == FDropTarget)
         FDropTarget = nullptr;
-    // While the window is made anew, nodes keep their data.
-    if (FRecreating)
-        return;
-    delete node->Data;
-    node->Data = nullptr;
 }
 
 void TdfsSystemTreeView::DeleteNode(TTreeNode *node)
@@ -134,7 +129,7 @@ std::string TdfsSystemTreeView::GetNodePathBytes(TTreeNode *node) const
     const TFolderItemData *data = DataOf(node);
     if (!data || !data->ShellFolder)
         return {};
-    return data->ShellFolder->PathOf(data->RelativeId);
+    return data->ShellFolder->PathOf(data->RelativeId.get());
 }
 
 QString TdfsSystemTreeView::GetNodePath(TTreeNode *node) const
@@ -145,7 +140,7 @@ QString TdfsSystemTreeView::GetNodePath(TTreeNode *node) const
 PCItemIDList TdfsSystemTreeView::GetSelectedId() const
 {
     const TFolderItemData *data = DataOf(Selected());
-    return data ? data->AbsoluteId : nullptr;
+    return data ? data->AbsoluteId.get() : nullptr;
 }
 
 // ---- building -------------------------------------------------------------------------------
@@ -154,13 +149,12 @@ void TdfsSystemTreeView::Reset()
 {
     if (!HandleAllocated() || Loading())
         return;
-    PItemIDList kept = nullptr;
+    TPidl kept;
     bool keptOpen = false;
     if (const TFolderItemData *data = DataOf(Selected())) {
-        kept = CopyPidl(data->AbsoluteId);
+        kept = CopyPidl(data->AbsoluteId.get());
         keptOpen = IsExpanded(Selected());
     }
-    const TPidl keptOwner(kept);
     const bool immediate = FImmediate;
     FImmediate = true;
     const auto restore = qScopeGuard([this, immediate] { FImmediate = immediate; });
@@ -170,19 +164,12 @@ void TdfsSystemTreeView::Reset()
     FWatch.Stop();
     FModel.Clear();
 
-    PItemIDList root = nullptr;
-    if (FRootFolder == rfCustom)
-        root = FDesktop->ParseDisplayName(QFile::encodeName(FCustomDir).toStdString());
-    else
-        root = SHGetSpecialFolderLocation(RootFolderCsidl(FRootFolder));
+    TPidl root = FRootFolder == rfCustom ? FDesktop->ParseDisplayName(QFile::encodeName(FCustomDir).toStdString())
+                                         : SHGetSpecialFolderLocation(RootFolderCsidl(FRootFolder));
     TTreeNode *rootNode = nullptr;
     if (root) {
-        PItemIDList absolute = CopyPidl(root);
-        rootNode = AddNode(FDesktop, absolute, nullptr, root);
-        if (!rootNode) {
-            FreePidl(absolute);
-            FreePidl(root);
-        }
+        TPidl absolute = CopyPidl(root.get());
+        rootNode = AddNode(FDesktop, std::move(absolute), nullptr, std::move(root));
     }
     if (rootNode && FExpandRoot)
         Expand(rootNode);
@@ -196,9 +183,9 @@ void TdfsSystemTreeView::Reset()
     } else if (kept && rootNode) {
         // The kept identifier runs from the desktop; the search runs from
         // the root, so the root's own part goes.
-        PCItemIDList rest = kept;
-        if (!PidlStartsWith(kept, rootNode->Data->AbsoluteId, &rest))
-            rest = kept;
+        PCItemIDList rest = kept.get();
+        if (!PidlStartsWith(kept.get(), rootNode->Data->AbsoluteId.get(), &rest))
+            rest = kept.get();
         if (TTreeNode *node = FindNodeById(rest)) {
             SetSelected(node);
             MakeVisible(node);
@@ -209,29 +196,29 @@ void TdfsSystemTreeView::Reset()
     NotifyLinkedViews(0);
 }
 
-TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &folder, PItemIDList absoluteId,
-                                       TTreeNode *parent, PItemIDList relativeId)
+TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &folder, TPidl absoluteId,
+                                       TTreeNode *parent, TPidl relativeId)
 {
     folder->GetAttributesOf(nullptr, SFGAO_VALIDATE);
-    QString name = folder->GetDisplayNameOf(relativeId);
+    QString name = folder->GetDisplayNameOf(relativeId.get());
     if (!parent && FRootFolder == rfCustom && !FCustomDirCaption.isEmpty())
         name = FCustomDirCaption;
-    const uint32_t attributes = folder->GetAttributesOf(relativeId, AttributeMask);
+    const uint32_t attributes = folder->GetAttributesOf(relativeId.get(), AttributeMask);
     if (FRootFolder == rfFileSystem && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
         return nullptr;
     if (!FFileMask.isEmpty() && !(attributes & SFGAO_FOLDER)) {
-        const std::string path = folder->PathOf(relativeId);
+        const std::string path = folder->PathOf(relativeId.get());
         if (!path.empty() && !FMask.Matches(TextFromBytes(path)))
             return nullptr;
     }
 
-    auto *data = new TFolderItemData;
+    auto data = std::make_unique<TFolderItemData>();
     data->ShellFolder = folder;
     data->Attributes = attributes;
-    data->RelativeId = relativeId;
-    data->AbsoluteId = absoluteId;
+    data->RelativeId = std::move(relativeId);
+    data->AbsoluteId = std::move(absoluteId);
     TTreeNode *node = FModel.Add(parent, name);
-    node->Data = data;
+    node->Data = std::move(data);
     // Icons are looked up when the node is first painted: a folder of
     // 100,000 files shows the few dozen that are in view.
     node->IconsPending = true;
@@ -239,7 +226,7 @@ TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &fold
         node->OverlayIndex = 0;
     if (attributes & SFGAO_LINK)
         node->OverlayIndex = 1;
-    node->HasChildren = NodeHasChildren(folder, relativeId, attributes);
+    node->HasChildren = NodeHasChildren(folder, node->Data->RelativeId.get(), attributes);
     return node;
 }
 
@@ -257,10 +244,7 @@ bool TdfsSystemTreeView::NodeHasChildren(const std::shared_ptr<TShellFolder> &fo
     const auto items = child->EnumObjects(SHCONTF_NONFOLDERS | (FShowHiddenDirs ? unsigned(SHCONTF_INCLUDEHIDDEN) : 0u));
     if (!items)
         return false;
-    PItemIDList first = items->Next();
-    const bool any = first != nullptr;
-    FreePidl(first);
-    return any;
+    return items->Next() != nullptr;
 }
 
 // ---- opening ---------------------------------------------------------------------------
@@ -281,19 +265,16 @@ bool TdfsSystemTreeView::PopulateNode(const std::shared_ptr<TShellFolder> &folde
     FModel.BeginBatch(node);
     // An enumeration that raises still ends the batch (a second end does nothing).
     const auto endBatch = qScopeGuard([this] { FModel.EndBatch(); });
-    while (PItemIDList relative = items->Next()) {
+    while (TPidl relative = items->Next()) {
         result = true;
-        PItemIDList absolute = ConcatPidls(node->Data->AbsoluteId, relative);
-        if (!AddNode(folder, absolute, node, relative)) {
-            FreePidl(absolute);
-            FreePidl(relative);
-        }
+        TPidl absolute = ConcatPidls(node->Data->AbsoluteId.get(), relative.get());
+        AddNode(folder, std::move(absolute), node, std::move(relative));
     }
     // Announced once, in the folder's order.
     std::vector<PCItemIDList> ids;
     ids.reserve(FModel.Pending().size());
     for (const auto &child : FModel.Pending())
-        ids.push_back(child->Data->RelativeId);
+        ids.push_back(child->Data->RelativeId.get());
     FModel.EndBatch(folder->SortOrder(ids));
     return result;
 }
@@ -309,7 +290,7 @@ bool TdfsSystemTreeView::CanExpand(TTreeNode *node)
     if (data && !data->Populated) {
         if (node->Parent() || FRootFolder != rfDesktop) {
             std::string error;
-            const std::shared_ptr<TShellFolder> folder = data->ShellFolder->BindToObject(data->RelativeId, &error);
+            const std::shared_ptr<TShellFolder> folder = data->ShellFolder->BindToObject(data->RelativeId.get(), &error);
             if (!folder)
                 throw EShellError(error);
             data->Populated = true;
@@ -364,7 +345,7 @@ void TdfsSystemTreeView::NodeExpanded(const QModelIndex &index)
         OnExpanded(this, node);
 }
 
-void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
+void TdfsSystemTreeView::RefreshKeepingOpen(TTreeNode *node)
 {
     if (!node)
         return;
@@ -377,12 +358,12 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
     // item, found again by identifier where they still exist.
     std::vector<TPidl> openBelow;
     for (TTreeNode *open : OpenNodesBelow(node))
-        openBelow.emplace_back(CopyPidl(open->Data->AbsoluteId));
+        openBelow.emplace_back(CopyPidl(open->Data->AbsoluteId.get()));
     TPidl selected;
     if (TTreeNode *current = Selected(); current && current->Data)
         for (TTreeNode *above = current->Parent(); above && !selected; above = above->Parent())
             if (above == node)
-                selected = TPidl(CopyPidl(current->Data->AbsoluteId));
+                selected = TPidl(CopyPidl(current->Data->AbsoluteId.get()));
 
     TUpdateGuard update(*this);
     FModel.DeleteChildren(node);
@@ -401,6 +382,32 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode *node)
         if (TTreeNode *again = FindExactNode(selected.get()))
             SetSelected(again);
     NotifyLinkedViews(1);
+}
+
+void TdfsSystemTreeView::WatchReported(TTreeWatch::TEvent event, TTreeNode *node)
+{
+    if (!node)
+        return;
+    TUpdateGuard update(*this);
+    switch (event) {
+    case TTreeWatch::TEvent::Changed:
+        RefreshKeepingOpen(node);
+        break;
+    case TTreeWatch::TEvent::Gone:
+        // Its parent, read anew, takes the selection.
+        if (TTreeNode *parent = node->Parent()) {
+            RefreshKeepingOpen(parent);
+            SetSelected(parent);
+            MakeVisible(parent);
+        }
+        break;
+    case TTreeWatch::TEvent::ParentLost:
+        // Renamed or moved away: the whole tree is built anew around the parent.
+        SetSelected(node);
+        Reset();
+        return;
+    }
+    FWatch.Start(Selected());
 }
 
 std::vector<TTreeNode *> TdfsSystemTreeView::OpenNodesBelow(TTreeNode *node) const
@@ -423,10 +430,10 @@ TTreeNode *TdfsSystemTreeView::FindExactNode(PCItemIDList absoluteId)
     if (FModel.TopCount() == 0 || !absoluteId)
         return nullptr;
     PCItemIDList rest = absoluteId;
-    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId, &rest))
+    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId.get(), &rest))
         rest = absoluteId;
     TTreeNode *node = FindNodeById(rest);
-    return node && node->Data && PidlsEqual(node->Data->AbsoluteId, absoluteId) ? node : nullptr;
+    return node && node->Data && PidlsEqual(node->Data->AbsoluteId.get(), absoluteId) ? node : nullptr;
 }
 
 // ---- order and search -----------------------------------------------------------------
@@ -441,7 +448,7 @@ int TdfsSystemTreeView::CompareNodes(TTreeNode *a, TTreeNode *b) const
         return 1;
     if (!a->Data || !b->Data)
         return 0;
-    return int(int8_t(a->Data->ShellFolder->CompareIDs(a->Data->RelativeId, b->Data->RelativeId) & 0xFF));
+    return int(int8_t(a->Data->ShellFolder->CompareIDs(a->Data->RelativeId.get(), b->Data->RelativeId.get()) & 0xFF));
 }
 
 bool TdfsSystemTreeView::CustomSort(const std::function<int(TTreeNode *, TTreeNode *)> &compare)
@@ -473,8 +480,8 @@ TTreeNode *TdfsSystemTreeView::FindNodeById(PCItemIDList id)
         const TPidl step(CopyFirstPidl(rest));
         TTreeNode *match = nullptr;
         for (int i = 0; i < node->Count() && !match; ++i) {
-            TFolderItemData *data = node->Item(i)->Data;
-            if (data && data->ShellFolder->CompareIDs(data->RelativeId, step.get()) == 0)
+            const TFolderItemData *data = node->Item(i)->Data.get();
+            if (data && data->ShellFolder->CompareIDs(data->RelativeId.get(), step.get()) == 0)
                 match = node->Item(i);
         }
         if (!match)
@@ -585,7 +592,7 @@ void TdfsSystemTreeView::SelectLinkedItem(PCItemIDList absoluteId)
     if (FModel.TopCount() == 0 || !absoluteId)
         return;
     PCItemIDList rest = absoluteId;
-    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId, &rest))
+    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId.get(), &rest))
         rest = absoluteId;
     if (TTreeNode *node = FindNodeById(rest)) {
         SetSelected(node);

@@ -96,11 +96,14 @@ public:
     QString GetNodePath(TTreeNode *node) const;
     std::string GetNodePathBytes(TTreeNode *node) const;
     void Reset() override;
-    void RefreshNode(TTreeNode *node);
+    // Reads a node's children anew; the folders open below it stay open
+    // and the selection stays where it still exists.
+    void RefreshNode(TTreeNode *node) { RefreshKeepingOpen(node); }
+    void RefreshKeepingOpen(TTreeNode *node);
     // Opens a node when it may open; false when it may not.
     bool Expand(TTreeNode *node);
     // The folder data of a node; nullptr when it has none.
-    TFolderItemData *DataOf(TTreeNode *node) const { return node ? node->Data : nullptr; }
+    TFolderItemData *DataOf(TTreeNode *node) const { return node ? node->Data.get() : nullptr; }
     const TTreeWatch &Watch() const { return FWatch; }
     const TOpenFolderWatch &OpenFolders() const { return *FOpenWatch; }
 
@@ -111,8 +114,8 @@ public:
     virtual void DoPopulated(TTreeNode *node);
     virtual void DeleteNode(TTreeNode *node);
     // Takes the identifiers when it returns a node; nullptr rejects the item.
-    virtual TTreeNode *AddNode(const std::shared_ptr<TShellFolder> &folder, PItemIDList absoluteId, TTreeNode *parent,
-                               PItemIDList relativeId);
+    virtual TTreeNode *AddNode(const std::shared_ptr<TShellFolder> &folder, TPidl absoluteId, TTreeNode *parent,
+                               TPidl relativeId);
     // Sorts the top level with `compare` (the folder order when empty),
     // then every node's children in the folder order.
     virtual bool CustomSort(const std::function<int(TTreeNode *, TTreeNode *)> &compare = {});
@@ -141,6 +144,8 @@ private:
     bool NodeHasChildren(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId, uint32_t attributes);
     int CompareNodes(TTreeNode *a, TTreeNode *b) const;
     TTreeNode *FindNodeById(PCItemIDList id);
+    // What the selected folder's watch saw.
+    void WatchReported(TTreeWatch::TEvent event, TTreeNode *node);
     // The node of an absolute identifier, or nullptr when none has it.
     TTreeNode *FindExactNode(PCItemIDList absoluteId);
     std::vector<TTreeNode *> OpenNodesBelow(TTreeNode *node) const;
@@ -165,6 +170,6 @@ private:
     TMaskSearch FMask;
     TNodeIcons FIcons{FImages};
     TTreeEditing FEditing{*this};
-    TTreeWatch FWatch{*this};
+    TTreeWatch FWatch{*this, [this](TTreeWatch::TEvent event, TTreeNode *node) { WatchReported(event, node); }};
     TOpenFolderWatch *FOpenWatch;
 };

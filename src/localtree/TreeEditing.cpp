@@ -16,18 +16,15 @@ bool TTreeEditing::Rename(TTreeNode *node, const QString &text)
     TFolderItemData *data = FTree.DataOf(node);
     if (!data || text.isEmpty() || text == node->Text)
         return false;
-    PItemIDList renamed = nullptr;
+    TPidl renamed;
     try {
-        renamed = data->ShellFolder->SetNameOf(data->RelativeId, text);
+        renamed = data->ShellFolder->SetNameOf(data->RelativeId.get(), text);
     } catch (const std::exception &error) {
         ShellUi::ShowError(FTree.GetValidHandle(), QString::fromUtf8(error.what()));
         return false;
     }
-    FreePidl(data->RelativeId);
-    data->RelativeId = renamed;
-    FreePidl(data->AbsoluteId);
     const TFolderItemData *parent = FTree.DataOf(node->Parent());
-    data->AbsoluteId = parent ? ConcatPidls(parent->AbsoluteId, renamed) : CopyPidl(renamed);
+    data->Renamed(std::move(renamed), parent ? parent->AbsoluteId.get() : nullptr);
     node->IconsPending = true;
     QString label = text;
     if (FTree.OnEdited)
@@ -39,10 +36,10 @@ bool TTreeEditing::Rename(TTreeNode *node, const QString &text)
 bool TTreeEditing::ShowContextMenu(TTreeNode *node, const QPoint &screenPoint)
 {
     const TFolderItemData *data = FTree.DataOf(node);
-    if (!data || !data->RelativeId)
+    if (!data || !data->RelativeId.get())
         return false;
     const TContextMenuChoice choice =
-        ShowItemContextMenu(data->ShellFolder, data->RelativeId, FTree.GetValidHandle(), screenPoint);
+        ShowItemContextMenu(data->ShellFolder, data->RelativeId.get(), FTree.GetValidHandle(), screenPoint);
     switch (choice.Command) {
     case TItemContextMenu::cmdRename:
         FTree.EditLabel(node);

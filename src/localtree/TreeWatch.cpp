@@ -3,7 +3,8 @@
 #include "SystemTreeView.h"
 #include "IdLocalPath.h"
 
-#include <QScopeGuard>
+#include <utility>
+
 
 
 namespace {
@@ -40,8 +41,12 @@ void TTreeWatch::Start(TTreeNode *node)
 {
     Stop();
     std::string path = FTree.GetNodePathBytes(node);
-    if (FTree.ShowFiles() && KindOf(path) == TKind::File)
+    // A selected file is watched through its folder.
+    TTreeNode *folder = node;
+    if (FTree.ShowFiles() && KindOf(path) == TKind::File) {
         path = LocalPath::WithSlash(LocalPath::FolderPart(path));
+        folder = node->Parent();
+    }
     if (path.empty())
         return;
     FWatchedNode = node;
@@ -50,7 +55,7 @@ void TTreeWatch::Start(TTreeNode *node)
     FWatcher = TFileChangeThread::Create(path, kinds, false);
     FWatcher->OnTerminate = [this](TFileChangeThread *) { FTree.Guarded([this] { WatchedFolderChanged(); }); };
 
-    FParentNode = node->Parent();
+    FParentNode = folder ? folder->Parent() : nullptr;
     const std::string parentPath = FTree.GetNodePathBytes(FParentNode);
     if (FParentNode && !parentPath.empty()) {
         FParentWatcher = TFileChangeThread::Create(parentPath, fncDirName, false);
@@ -66,55 +71,20 @@ void TTreeWatch::WatchedFolderChanged()
 {
     FWatcher.reset();
     StopParent();
-    TTreeNode *node = FWatchedNode;
+    TTreeNode *node = std::exchange(FWatchedNode, nullptr);
     if (!node)
         return;
-    const std::string path = FTree.GetNodePathBytes(node);
-    FTree.BeginUpdate();
-    const auto end = qScopeGuard([this] { FTree.EndUpdate(); });
-    switch (KindOf(path)) {
-    case TKind::Folder: {
-        const bool wasOpen = FTree.IsExpanded(node);
-        FWatchedNode = nullptr;
-        FTree.RefreshNode(node);
-        if (wasOpen) {
-            FTree.Expand(node);
-            FTree.MakeVisible(node);
-        }
-        Start(node);
+    switch (KindOf(FTree.GetNodePathBytes(node))) {
+    case TKind::Folder:
+        FReport(TEvent::Changed, node);
         break;
-    }
-    case TKind::File: {
-        // A file is watched through its folder: that folder changed. It is
-        // read anew and the file stays selected while it is there.
-        TTreeNode *folder = node->Parent();
-        if (!folder) {
-            Start(node);
-            break;
-        }
-        FWatchedNode = nullptr;
-        const bool wasOpen = FTree.IsExpanded(folder);
-        FTree.RefreshNode(folder);
-        if (wasOpen)
-            FTree.Expand(folder);
-        FTree.SetSelectionBytes(path);
-        Start(FTree.Selected());
+    case TKind::File:
+        // A file is watched through its folder: that folder changed.
+        FReport(TEvent::Changed, node->Parent() ? node->Parent() : node);
         break;
-    }
-    case TKind::Gone: {
-        TTreeNode *parent = node->Parent();
-        FWatchedNode = nullptr;
-        if (!parent)
-            break;
-        const bool wasOpen = FTree.IsExpanded(parent);
-        FTree.RefreshNode(parent);
-        if (wasOpen) {
-            FTree.Expand(parent);
-            FTree.MakeVisible(parent);
-        }
-        FTree.SetSelected(parent);
+    case TKind::Gone:
+        FReport(TEvent::Gone, node);
         break;
-    }
     case TKind::None:
         break;
     }
@@ -123,11 +93,10 @@ void TTreeWatch::WatchedFolderChanged()
 void TTreeWatch::ParentFolderChanged()
 {
     FParentWatcher.reset();
-    TTreeNode *parent = FParentNode;
-    FParentNode = nullptr;
-    if (!FWatchedNode || KindOf(FTree.GetNodePathBytes(FWatchedNode)) == TKind::Folder)
+    TTreeNode *parent = std::exchange(FParentNode, nullptr);
+    // A change beside the watched folder, which is still there, is no news.
+    if (!FWatchedNode || !FWatcher || KindOf(FWatcher->WatchedFolder) == TKind::Folder)
         return;
-    if (parent)
-        FTree.SetSelected(parent);
-    FTree.Reset();
+    Stop();
+    FReport(TEvent::ParentLost, parent);
 }

@@ -1,15 +1,15 @@
-// Keeps the local tree current: after each selection change the tree
-// watches the selected folder (or the folder of a selected file) and that
-// folder's parent, one change each, and reacts when a watcher fires:
-//   the watched folder changed: its node is read anew and watched again;
-//   it is gone: its parent is read anew and selected;
-//   the parent changed and the watched folder is no longer there (renamed,
-//   moved, deleted): the whole tree is rebuilt around the parent.
-// Only the tree's public operations are used.
+// Watches the tree's selected folder (or the folder of a selected file)
+// and that folder's parent, one change each, and says what it saw:
+//   Changed: the folder changed (for a selected file: its folder);
+//   Gone: the selected folder itself is gone;
+//   ParentLost: the parent changed and the selected folder is no longer
+//   there (renamed, moved, deleted).
+// The tree decides what to do; a report ends both watches.
 #pragma once
 
 #include "FileChange.h"
 
+#include <functional>
 #include <memory>
 
 class TdfsSystemTreeView;
@@ -17,7 +17,10 @@ class TTreeNode;
 
 class TTreeWatch {
 public:
-    explicit TTreeWatch(TdfsSystemTreeView &tree) : FTree(tree) {}
+    enum class TEvent { Changed, Gone, ParentLost };
+    using TReport = std::function<void(TEvent, TTreeNode *node)>;
+
+    TTreeWatch(TdfsSystemTreeView &tree, TReport report) : FTree(tree), FReport(std::move(report)) {}
     ~TTreeWatch() { Stop(); }
 
     void Start(TTreeNode *node);
@@ -37,6 +40,7 @@ private:
     void StopParent();
 
     TdfsSystemTreeView &FTree;
+    TReport FReport;
     std::shared_ptr<TFileChangeThread> FWatcher, FParentWatcher;
     TTreeNode *FWatchedNode = nullptr;
     TTreeNode *FParentNode = nullptr;

@@ -15,24 +15,19 @@ namespace {
 // Hands out prepared items, then those of a second enumeration.
 class TListEnum : public TEnumIDList {
 public:
-    TListEnum(std::vector<PItemIDList> items, std::unique_ptr<TEnumIDList> then)
+    TListEnum(std::vector<TPidl> items, std::unique_ptr<TEnumIDList> then)
         : FItems(std::move(items)), FThen(std::move(then))
     {
     }
-    ~TListEnum() override
-    {
-        for (size_t i = FNext; i < FItems.size(); ++i)
-            FreePidl(FItems[i]);
-    }
-    PItemIDList Next() override
+    TPidl Next() override
     {
         if (FNext < FItems.size())
-            return FItems[FNext++];
+            return std::move(FItems[FNext++]);
         return FThen ? FThen->Next() : nullptr;
     }
 
 private:
-    std::vector<PItemIDList> FItems;
+    std::vector<TPidl> FItems;
     size_t FNext = 0;
     std::unique_ptr<TEnumIDList> FThen;
 };
@@ -42,16 +37,10 @@ std::string EncodedPath(const QString &path)
     return QFile::encodeName(QDir::cleanPath(path)).toStdString();
 }
 
-PItemIDList Prepend(PItemIDList head, PItemIDList tail)
+// Nothing when the tail names nothing.
+TPidl Prepend(const TPidl &head, const TPidl &tail)
 {
-    if (!tail) {
-        FreePidl(head);
-        return nullptr;
-    }
-    PItemIDList whole = ConcatPidls(head, tail);
-    FreePidl(head);
-    FreePidl(tail);
-    return whole;
+    return tail ? ConcatPidls(head.get(), tail.get()) : nullptr;
 }
 
 uint32_t FolderAttributes(const std::string &path, uint32_t mask)
@@ -79,7 +68,7 @@ TDesktopFolder::TDesktopFolder(std::string home, std::string desktop)
 {
 }
 
-PItemIDList TDesktopFolder::ParseDisplayName(const std::string &path)
+TPidl TDesktopFolder::ParseDisplayName(const std::string &path)
 {
     if (path.empty())
         return nullptr;
@@ -97,7 +86,7 @@ PItemIDList TDesktopFolder::ParseDisplayName(const std::string &path)
 
 std::unique_ptr<TEnumIDList> TDesktopFolder::EnumObjects(unsigned flags)
 {
-    std::vector<PItemIDList> items;
+    std::vector<TPidl> items;
     if (flags & SHCONTF_FOLDERS) {
         items.push_back(ShellItem::Make(ShellItem::ikHome, {}));
         items.push_back(ShellItem::Make(ShellItem::ikComputer, {}));
@@ -197,7 +186,7 @@ const TVolume *TComputerFolder::VolumeOf(PCItemIDList item) const
     return nullptr;
 }
 
-PItemIDList TComputerFolder::ParseDisplayName(const std::string &path)
+TPidl TComputerFolder::ParseDisplayName(const std::string &path)
 {
     const std::string normal = TFileSystemFolder::NormalPath(path);
     const TVolume *best = nullptr;
@@ -216,7 +205,7 @@ PItemIDList TComputerFolder::ParseDisplayName(const std::string &path)
 
 std::unique_ptr<TEnumIDList> TComputerFolder::EnumObjects(unsigned flags)
 {
-    std::vector<PItemIDList> items;
+    std::vector<TPidl> items;
     if (flags & SHCONTF_FOLDERS)
         for (const TVolume &volume : FVolumes)
             items.push_back(ShellItem::Make(ShellItem::ikVolume, volume.MountPoint));

@@ -12,7 +12,7 @@ class TDesktopFolder : public TFileSystemFolder {
 public:
     TDesktopFolder();
 
-    PItemIDList ParseDisplayName(const std::string &path) override;
+    TPidl ParseDisplayName(const std::string &path) override;
     std::unique_ptr<TEnumIDList> EnumObjects(unsigned flags) override;
     std::vector<size_t> SortOrder(const std::vector<PCItemIDList> &items) override;
     QString OwnName() const override { return QStringLiteral("Desktop"); }
@@ -36,7 +36,7 @@ class TComputerFolder : public TShellFolder {
 public:
     TComputerFolder();
 
-    PItemIDList ParseDisplayName(const std::string &path) override;
+    TPidl ParseDisplayName(const std::string &path) override;
     std::unique_ptr<TEnumIDList> EnumObjects(unsigned flags) override;
     std::string Path() const override { return {}; }
     QString OwnName() const override { return QStringLiteral("Computer"); }

@@ -19,9 +19,9 @@ TPidl Make(const std::vector<std::string> &items)
         bytes += item;
     }
     bytes.append(2, '\0');
-    PItemIDList list = CreatePidl(bytes.size());
-    std::memcpy(list, bytes.data(), bytes.size());
-    return TPidl(list);
+    TPidl list = CreatePidl(bytes.size());
+    std::memcpy(list.get(), bytes.data(), bytes.size());
+    return list;
 }
 
 std::vector<std::string> Items(PCItemIDList list)
@@ -79,7 +79,7 @@ TEST(PidlHelp, ConcatenationDropsTheFirstTerminator)
 TEST(PidlHelp, FreeingClearsTheReferenceAndTheCount)
 {
     const long before = LivePidlCount();
-    PItemIDList list = CreatePidl(10);
+    PItemIDList list = CreatePidl(10).release();
     EXPECT_EQ(LivePidlCount(), before + 1);
     FreePidl(list);
     EXPECT_EQ(list, nullptr);

@@ -32,8 +32,8 @@ protected:
     {
         std::vector<TPidl> items;
         const auto list = folder.EnumObjects(flags);
-        while (PItemIDList item = list->Next())
-            items.emplace_back(item);
+        while (TPidl item = list->Next())
+            items.push_back(std::move(item));
         std::vector<PCItemIDList> ids;
         for (const TPidl &item : items)
             ids.push_back(item.get());
@@ -177,8 +177,7 @@ TEST_F(Namespace, ARenameNeverReplacesAnotherItem)
     };
     for (const Row &row : rows) {
         try {
-            PItemIDList renamed = folder->SetNameOf(old.get(), row.NewName);
-            FreePidl(renamed);
+            folder->SetNameOf(old.get(), row.NewName);
             ADD_FAILURE() << "renamed to " << row.NewName.toStdString();
         } catch (const EShellError &error) {
             EXPECT_STREQ(error.what(), row.Message);
