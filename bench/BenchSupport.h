@@ -44,10 +44,10 @@ private:
 // message) when that fails.
 inline bool ConnectForm(TfrmMain &form, const char *port, const QString &user, const QString &password)
 {
-    form.cbAddress->setEditText(QString("127.0.0.1:%1").arg(port));
-    form.edUserName->setText(user);
-    form.edPassword->setText(password);
-    form.actConnect->trigger();
+    form.findChild<QComboBox *>("cbAddress")->setEditText(QString("127.0.0.1:%1").arg(port));
+    form.findChild<QLineEdit *>("edUserName")->setText(user);
+    form.findChild<QLineEdit *>("edPassword")->setText(password);
+    form.findChild<QAction *>("actConnect")->trigger();
     if (!form.FTP.Connected())
         std::fprintf(stderr, "could not connect\n");
     return form.FTP.Connected();

@@ -3,6 +3,7 @@
 // program's peak memory; asserts nothing.
 // Usage: bench_changefolder PORT USER PASSWORD FOLDER
 #include "BenchSupport.h"
+#include "RemoteView.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -25,13 +26,13 @@ int main(int argc, char **argv)
     if (!ConnectForm(form, argv[1], argv[2], argv[3]))
         return 1;
     const auto start = std::chrono::steady_clock::now();
-    form.ChangeFolder(argv[4]);
+    form.RemoteView().ChangeFolder(argv[4]);
     QCoreApplication::processEvents();  // let the views lay themselves out
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("veldra ChangeFolder %zu lines: %.2f s, peak memory %.0f MB (whole program)\n",
-                form.lbDirectory.size(), seconds, double(usage.ru_maxrss) / 1024.0);
-    form.actConnect->trigger();
+                form.RemoteView().Listing().size(), seconds, double(usage.ru_maxrss) / 1024.0);
+    form.findChild<QAction *>("actConnect")->trigger();
     return 0;
 }

@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         TfrmMain form;
         form.show();
         QCoreApplication::processEvents();
-        TdfsSystemTreeView &tree = *form.SysTree;
+        TdfsSystemTreeView &tree = *form.findChild<TdfsSystemTreeView *>("SysTree");
         // Selecting the folder reads the folders above it, not the folder.
         tree.SetSelection(QString::fromLocal8Bit(argv[1]));
         TTreeNode *folder = tree.Selected();

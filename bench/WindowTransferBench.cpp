@@ -5,6 +5,8 @@
 // its own lateness); asserts nothing.
 // Usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE
 #include "BenchSupport.h"
+#include "RemoteView.h"
+#include "Transfers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -76,14 +78,14 @@ int main(int argc, char **argv)
     if (!ConnectForm(form, argv[1], "anonymous", "bench@localhost"))
         return 1;
     const std::string remote = argv[2], folder = argv[3], local = argv[4];
-    Measure("download", form.FTP.Size(remote), [&] { form.DownloadFile(remote, local); });
-    form.ChangeFolder(folder);
+    Measure("download", form.FTP.Size(remote), [&] { form.Transfers().DownloadFile(remote, local); });
+    form.RemoteView().ChangeFolder(folder);
     FILE *file = std::fopen(local.c_str(), "rb");
     std::fseek(file, 0, SEEK_END);
     const int64_t bytes = std::ftell(file);
     std::fclose(file);
     form.FTP.SetTransferType(ftBinary);
-    Measure("upload", bytes, [&] { form.UploadPath(local); });
-    form.actConnect->trigger();
+    Measure("upload", bytes, [&] { form.Transfers().UploadPath(local); });
+    form.findChild<QAction *>("actConnect")->trigger();
     return 0;
 }

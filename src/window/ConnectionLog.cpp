@@ -1,14 +1,45 @@
 #include "ConnectionLog.h"
 
 #include "IDEEnhance.h"
-#include "MainForm.h"
+#include "IdLogDebug.h"
 #include "NameBytes.h"
 
 #include <QDateTime>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTimer>
+
+TConnectionLog::TConnectionLog(QListWidget *list, TIdLogDebug &protocol)
+    : FList(list), FProtocol(protocol), FMenu(new QMenu(list))
+{
+    FMenu->setObjectName("puLog");
+    FMenu->setAccessibleName("Log");
+    QAction *clear = FMenu->addAction("Clear Log");
+    clear->setObjectName("ClearLog1");
+    connect(clear, &QAction::triggered, this, &TConnectionLog::Clear);
+    // The control connection's lines in the log, as every FTP client's
+    // message log shows them; kept in the settings.
+    FShowProtocol = FMenu->addAction("Show Protocol");
+    FShowProtocol->setObjectName("ShowProtocol1");
+    FShowProtocol->setCheckable(true);
+    FShowProtocol->setChecked(true);
+    connect(FShowProtocol, &QAction::toggled, this, [this](bool on) { FProtocol.SetActive(on); });
+    FList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(FList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { FMenu->popup(FList->viewport()->mapToGlobal(at)); });
+}
+
+bool TConnectionLog::ShowsProtocol() const
+{
+    return FShowProtocol->isChecked();
+}
+
+void TConnectionLog::SetShowsProtocol(bool on)
+{
+    FShowProtocol->setChecked(on);
+}
 
 void TConnectionLog::Add(const QString &message)
 {
@@ -25,31 +56,31 @@ void TConnectionLog::Add(const QString &message)
     // measuring every entry's text again at each new one, which a burst of
     // protocol lines would make take minutes.
     auto *item = new QListWidgetItem(entry);
-    const QFontMetrics metrics(F.lbConnection->font());
+    const QFontMetrics metrics(FList->font());
     int width = 0;
     static const QRegularExpression lineBreak("\r\n|\n|\r");
     const QStringList lines = entry.split(lineBreak);
     for (const QString &line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
     item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
-    F.lbConnection->addItem(item);
+    FList->addItem(item);
     // The current line at once, yet not shown as selected (the user's
     // selection stays as it is); scrolled to once per turn of the event loop.
-    F.lbConnection->setAutoScroll(false);
-    F.lbConnection->setCurrentRow(F.lbConnection->count() - 1, QItemSelectionModel::NoUpdate);
-    F.lbConnection->setAutoScroll(true);
+    FList->setAutoScroll(false);
+    FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
+    FList->setAutoScroll(true);
     if (!FScrollPending) {
         FScrollPending = true;
-        QTimer::singleShot(0, &F, [this] {
+        QTimer::singleShot(0, this, [this] {
             FScrollPending = false;
-            F.lbConnection->scrollToBottom();
+            FList->scrollToBottom();
         });
     }
 }
 
 void TConnectionLog::Clear()
 {
-    F.lbConnection->clear();
+    FList->clear();
 }
 
 void TConnectionLog::ProtocolItem(const std::string &AText)

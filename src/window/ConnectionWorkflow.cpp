@@ -1,28 +1,58 @@
 #include "ConnectionWorkflow.h"
 
 #include "Application.h"
+#include "ConnectionLog.h"
 #include "FailureText.h"
 #include "HostAddress.h"
 #include "IdException.h"
-#include "MainForm.h"
+#include "IdFTP.h"
 #include "RemoteName.h"
+#include "RemoteView.h"
+#include "SiteList.h"
 #include "StatusBar.h"
+#include "Transfers.h"
 #include "UserDialogs.h"
+#include "WindowServices.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+
+TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, TSiteList &sites,
+                                         const TWidgets &widgets, const TParts &parts)
+    : FWindow(window), FFtp(ftp), FSites(sites), W(widgets), FParts(parts)
+{
+    // Typing or choosing an item; programmatic changes call it themselves.
+    // Typed text is no chosen item, even when it equals one.
+    connect(W.Address->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (W.Address->currentIndex() != -1) {
+            const int cursor = W.Address->lineEdit()->cursorPosition();
+            const QSignalBlocker blocker(W.Address);
+            W.Address->setCurrentIndex(-1);
+            W.Address->setEditText(text);
+            W.Address->lineEdit()->setCursorPosition(cursor);
+        }
+        AddressChanged();
+    });
+    connect(W.Address, &QComboBox::activated, this, [this] { AddressChanged(); });
+    // The bar's keys (Enter, Ctrl+I, Ctrl+D). The combo box takes the keys
+    // itself and hands them to its line edit past any filter: the filter
+    // sits on both.
+    for (QObject *input : {static_cast<QObject *>(W.Address), static_cast<QObject *>(W.Address->lineEdit()),
+                           static_cast<QObject *>(W.UserName), static_cast<QObject *>(W.Password)})
+        input->installEventFilter(this);
+}
 
 void TConnectionWorkflow::Execute()
 {
-    if (F.FTP.Connected()) {
+    if (FFtp.Connected()) {
         RequestDisconnect();
-        F.FTP.Quit();
+        FFtp.Quit();
         return;
     }
     Connect();
@@ -33,35 +63,35 @@ void TConnectionWorkflow::Connect()
     // The status events have told most of the story in the log; the
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
-    const THostAddress address = SplitHostAddress(F.cbAddress->currentText());
+    const THostAddress address = SplitHostAddress(W.Address->currentText());
     bool refusedByServer = false;
     try {
-        F.SetBusyCursor(true);
+        FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
-        F.FTP.Host = address.Host.toStdString();
-        F.FTP.Port = address.Port;
-        F.FTP.User = F.edUserName->text().toStdString();
-        F.FTP.Password = F.edPassword->text().toStdString();
-        F.lbConnection->clear();
+        FFtp.Host = address.Host.toStdString();
+        FFtp.Port = address.Port;
+        FFtp.User = W.UserName->text().toStdString();
+        FFtp.Password = W.Password->text().toStdString();
+        FParts.Log.Clear();
         try {
-            F.FTP.Connect(true);
+            FFtp.Connect(true);
         } catch (const EIdProtocolReplyError &) {
             refusedByServer = true;
             throw;
         }
         LoggedIn();
-        const int site = F.cbAddress->currentIndex();
-        F.edCurrentDir->setText(site >= 0 && site < F.Sites.Count() ? F.Sites[site].DefaultFolder : QString());
+        const int site = W.Address->currentIndex();
+        FParts.RemoteView.SetFolderText(site >= 0 && site < FSites.Count() ? FSites[site].DefaultFolder : QString());
         // Without a start folder, the login folder: an empty change-folder
         // request is refused by some servers and sends others to the root.
-        F.RemoteView.EnterStartFolder(F.edCurrentDir->text().toStdString());
+        FParts.RemoteView.EnterStartFolder(FParts.RemoteView.FolderText().toStdString());
     } catch (...) {
-        F.SetBusyCursor(false);
+        FWindow.SetBusyCursor(false);
         const QString text = FOnline ? TApplication::ExceptionText(std::current_exception())
                                      : ConnectFailureText(std::current_exception(), address.Host, address.Port);
-        F.AddToLog(text);
+        FWindow.AddToLog(text);
         if (refusedByServer)
-            UserDialogs().ShowError(&F, text);
+            UserDialogs().ShowError(FWindow.DialogOwner(), text);
     }
 }
 
@@ -73,15 +103,15 @@ void TConnectionWorkflow::Connected()
 void TConnectionWorkflow::LoggedIn()
 {
     FOnline = true;
-    F.btnConnect->setIcon(F.ImageList1[0]);
-    F.btnConnect->setToolTip("Disconnect from server.");
-    F.sbMain->SetPanelText(0, "Status: Online");
-    F.SetActionsEnabled(true);
-    F.edCurrentDir->setEnabled(true);
-    F.cbAddress->setEnabled(false);
-    F.edUserName->setEnabled(false);
-    F.edPassword->setEnabled(false);
-    F.SetBusyCursor(false);
+    W.ConnectButton->setIcon(W.DisconnectGlyph);
+    W.ConnectButton->setToolTip("Disconnect from server.");
+    SetPanelText(W.StatusPanel, "Status: Online");
+    FWindow.SetActionsEnabled(true);
+    FParts.RemoteView.SetOnline(true);
+    W.Address->setEnabled(false);
+    W.UserName->setEnabled(false);
+    W.Password->setEnabled(false);
+    FWindow.SetBusyCursor(false);
     WatchIdleConnection();
 }
 
@@ -89,16 +119,16 @@ void TConnectionWorkflow::Disconnected()
 {
     StopWatching();
     FOnline = false;
-    F.btnConnect->setIcon(F.ImageList1[1]);
-    F.btnConnect->setToolTip("Connect to server.");
-    F.sbMain->SetPanelText(0, "Status: Offline");
-    F.SetActionsEnabled(false);
-    F.edCurrentDir->setEnabled(false);
-    F.cbAddress->setEnabled(true);
-    F.edUserName->setEnabled(true);
-    F.edPassword->setEnabled(true);
-    F.RemoteView.Clear();
-    F.Transfers.ResetDisplay();
+    W.ConnectButton->setIcon(W.ConnectGlyph);
+    W.ConnectButton->setToolTip("Connect to server.");
+    SetPanelText(W.StatusPanel, "Status: Offline");
+    FWindow.SetActionsEnabled(false);
+    FParts.RemoteView.SetOnline(false);
+    W.Address->setEnabled(true);
+    W.UserName->setEnabled(true);
+    W.Password->setEnabled(true);
+    FParts.RemoteView.Clear();
+    FParts.Transfers.ResetDisplay();
 }
 
 // ---- the idle connection ------------------------------------------------------
@@ -106,8 +136,8 @@ void TConnectionWorkflow::Disconnected()
 void TConnectionWorkflow::WatchIdleConnection()
 {
     StopWatching();
-    FIdleWatch = new QSocketNotifier(F.FTP.Socket()->Handle, QSocketNotifier::Read, &F);
-    QObject::connect(FIdleWatch, &QSocketNotifier::activated, &F, Guarded([this] { IdleConnectionReadable(); }));
+    FIdleWatch = new QSocketNotifier(FFtp.Socket()->Handle, QSocketNotifier::Read, this);
+    connect(FIdleWatch, &QSocketNotifier::activated, this, Guarded([this] { IdleConnectionReadable(); }));
 }
 
 void TConnectionWorkflow::StopWatching()
@@ -125,7 +155,7 @@ void TConnectionWorkflow::IdleConnectionReadable()
     if (!FIdleWatch)
         return;
     // A command's reply is that command's to read: look again later.
-    if (F.FTP.Busy()) {
+    if (FFtp.Busy()) {
         FIdleWatch->setEnabled(false);
         // Only while it is still the watch of a live connection: a
         // stopped one waits for its deletion, its socket already closed.
@@ -135,26 +165,47 @@ void TConnectionWorkflow::IdleConnectionReadable()
         });
         return;
     }
-    const std::string notice = F.FTP.ReadIdleNotice();
-    if (F.FTP.Connected())
+    const std::string notice = FFtp.ReadIdleNotice();
+    if (FFtp.Connected())
         return;
-    F.AddToLog(notice.empty() ? QStringLiteral("The server closed the connection.")
-                              : "The server closed the connection: " + RemoteDisplayName(notice));
+    FWindow.AddToLog(notice.empty() ? QStringLiteral("The server closed the connection.")
+                                    : "The server closed the connection: " + RemoteDisplayName(notice));
 }
+
+// ---- the sites --------------------------------------------------------------------
 
 void TConnectionWorkflow::AddressChanged()
 {
-    const int index = F.cbAddress->findText(F.cbAddress->currentText(), Qt::MatchFixedString);
+    const int index = W.Address->findText(W.Address->currentText(), Qt::MatchFixedString);
     if (index < 0) {
-        F.edUserName->setText("Anonymous");
-        F.edPassword->setText(QString());
+        W.UserName->setText("Anonymous");
+        W.Password->setText(QString());
         return;
     }
-    const TSiteEntry &site = F.Sites[index];
-    F.cbAddress->setEditText(site.Address);
-    F.edUserName->setText(site.UserName);
-    F.edPassword->setText(site.Password);
-    F.edCurrentDir->setText(site.DefaultFolder);
+    const TSiteEntry &site = FSites[index];
+    W.Address->setEditText(site.Address);
+    W.UserName->setText(site.UserName);
+    W.Password->setText(site.Password);
+    FParts.RemoteView.SetFolderText(site.DefaultFolder);
+}
+
+void TConnectionWorkflow::SitesLoaded()
+{
+    W.Address->clear();
+    for (int i = 0; i < FSites.Count(); ++i)
+        W.Address->addItem(FSites[i].Address);
+    if (FSites.Count() > 0) {
+        W.Address->setCurrentIndex(0);
+        AddressChanged();
+    }
+}
+
+void TConnectionWorkflow::SetChosenSiteFolder(const QString &folder)
+{
+    // Only a site chosen from the list; a typed address is no site.
+    const int site = W.Address->currentIndex();
+    if (site >= 0 && site < FSites.Count())
+        FSites[site].DefaultFolder = folder;
 }
 
 bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
@@ -163,7 +214,7 @@ bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
     // a site; Tab goes on moving the focus.
     const bool control = key->modifiers() & Qt::ControlModifier;
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        F.actConnect->trigger();
+        W.Connect->trigger();
         return false;
     }
     if (control && key->key() == Qt::Key_I) {
@@ -179,30 +230,30 @@ bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
 
 void TConnectionWorkflow::AddOrUpdateSite()
 {
-    QComboBox *box = F.cbAddress;
+    QComboBox *box = W.Address;
     const QString address = box->currentText();
     const int index = box->findText(address, Qt::MatchFixedString);
     if (index < 0) {
-        F.Sites.Append({address, F.edUserName->text(), F.edPassword->text(), QString()});
+        FSites.Append({address, W.UserName->text(), W.Password->text(), QString()});
         const QSignalBlocker blocker(box);
         const int selected = box->currentIndex();
         box->addItem(address);
         box->setCurrentIndex(selected);
         box->setEditText(address);
     } else {
-        TSiteEntry &site = F.Sites[index];
+        TSiteEntry &site = FSites[index];
         site.Address = address;
-        site.UserName = F.edUserName->text();
-        site.Password = F.edPassword->text();
+        site.UserName = W.UserName->text();
+        site.Password = W.Password->text();
     }
 }
 
 void TConnectionWorkflow::RemoveSite()
 {
-    QComboBox *box = F.cbAddress;
+    QComboBox *box = W.Address;
     const int index = box->currentIndex();
     if (index != -1) {
-        F.Sites.Remove(index);
+        FSites.Remove(index);
         const QSignalBlocker blocker(box);
         box->removeItem(index);
     }
@@ -211,4 +262,16 @@ void TConnectionWorkflow::RemoveSite()
         box->setCurrentIndex(0);
     }
     AddressChanged();
+}
+
+bool TConnectionWorkflow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    try {
+        return KeyPress(static_cast<QKeyEvent *>(event));
+    } catch (...) {
+        TApplication::HandleException();
+        return true;
+    }
 }

@@ -1,47 +1,87 @@
-// The connection bar's steps: connect and log in, land in the start
-// folder, disconnect, switch the controls with the connection state, fill
-// the bar from a saved site, and the keys that add and remove sites.
-// While online and idle it watches the control connection, so a server
-// that ends the session is noticed at once.
+// The connection bar: the address box with the saved sites, the user name
+// and the password, and the connect button. Connects and logs in, lands in
+// the start folder, disconnects, switches the controls with the connection
+// state, fills the bar from a saved site and keeps the site list with its
+// keys. While online and idle it watches the control connection, so a
+// server that ends the session is noticed at once.
 #pragma once
 
-#include <QString>
+#include <QIcon>
+#include <QObject>
 
+class QAction;
+class QComboBox;
 class QKeyEvent;
+class QLabel;
+class QLineEdit;
 class QSocketNotifier;
-class TfrmMain;
+class QToolButton;
+class TConnectionLog;
+class TIdFTP;
+class TRemoteView;
+class TSiteList;
+class TTransfers;
+class TWindowServices;
 
-class TConnectionWorkflow {
+class TConnectionWorkflow : public QObject {
+    Q_OBJECT
 public:
-    explicit TConnectionWorkflow(TfrmMain &form) : F(form) {}
+    struct TWidgets {
+        QComboBox *Address;
+        QLineEdit *UserName, *Password;
+        QAction *Connect;
+        QToolButton *ConnectButton;
+        QLabel *StatusPanel;
+        QIcon ConnectGlyph, DisconnectGlyph;
+    };
+    // The parts it moves along with the connection.
+    struct TParts {
+        TRemoteView &RemoteView;
+        TTransfers &Transfers;
+        TConnectionLog &Log;
+    };
+    TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, TSiteList &sites, const TWidgets &widgets,
+                        const TParts &parts);
 
-    // Connects, or disconnects when connected.
+    // Connects, or disconnects when connected (the connect action).
     void Execute();
-    // The TCP connection is up; the login follows.
+    // The client's events: the TCP connection is up (the login follows),
+    // and the connection ended.
     void Connected();
     void Disconnected();
     // The address text changed: fill the bar from a saved site.
     void AddressChanged();
-    // A key in the bar; true when it is consumed.
-    bool KeyPress(QKeyEvent *key);
 
-    // Logged in, and not disconnected since.
     bool Online() const { return FOnline; }
-    // The user asked for the disconnect now under way (or closed the
-    // window): a transfer it cuts short is no failure to report.
     bool DisconnectRequested() const { return FDisconnectRequested; }
+    // The user ends the session (a disconnect, or closing the window).
     void RequestDisconnect() { FDisconnectRequested = true; }
+
+    // The sites were read anew: the address box lists them and chooses
+    // the first.
+    void SitesLoaded();
+    // The folder box's Ctrl+I: the chosen site starts there from now on.
+    void SetChosenSiteFolder(const QString &folder);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Connect();
     void LoggedIn();
+    // A key in the bar; true when it is consumed.
+    bool KeyPress(QKeyEvent *key);
     void AddOrUpdateSite();
     void RemoveSite();
     void WatchIdleConnection();
     void StopWatching();
     void IdleConnectionReadable();
 
-    TfrmMain &F;
+    TWindowServices &FWindow;
+    TIdFTP &FFtp;
+    TSiteList &FSites;
+    TWidgets W;
+    TParts FParts;
     bool FOnline = false;
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;

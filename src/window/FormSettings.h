@@ -1,14 +1,33 @@
 // What the window keeps between runs: the sites, the view style, the
 // protocol switch, the last uploaded file's folder, the window's place and
-// panes; and the one-time import of the legacy INI file.
+// panes; and the one-time import of the legacy INI file. It asks each part
+// for what it keeps.
 #pragma once
 
+#include <vector>
+
+class QSplitter;
 class QString;
-class TfrmMain;
+class QWidget;
+class TConnectionLog;
+class TConnectionWorkflow;
+class TRemoteView;
+class TSiteList;
+class TTransfers;
 
 class TFormSettings {
 public:
-    explicit TFormSettings(TfrmMain &form) : F(form) {}
+    struct TParts {
+        TSiteList &Sites;
+        TConnectionWorkflow &Connection;
+        TRemoteView &RemoteView;
+        TTransfers &Transfers;
+        TConnectionLog &Log;
+    };
+    TFormSettings(QWidget &window, std::vector<QSplitter *> panes, const TParts &parts)
+        : FWindow(window), FPanes(std::move(panes)), P(parts)
+    {
+    }
 
     // Reads "FTP.Ini" beside the program, if there is one, and deletes it.
     void ImportIni();
@@ -20,8 +39,8 @@ public:
 private:
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
-    // Fills the address box from the sites and chooses the first.
-    void FillAddressBox();
 
-    TfrmMain &F;
+    QWidget &FWindow;
+    std::vector<QSplitter *> FPanes;
+    TParts P;
 };

@@ -1,23 +1,26 @@
 #include "MainForm.h"
 
-#include "Application.h"
-#include "HostAddress.h"
-#include "CommonFunctions.h"
-#include "IDEEnhance.h"
-#include "RemoteName.h"
-#include "ShortcutPriority.h"
 #include "AboutForm.h"
+#include "Application.h"
+#include "CommonFunctions.h"
+#include "ConnectionLog.h"
+#include "ConnectionWorkflow.h"
+#include "FileListView.h"
+#include "FormSettings.h"
 #include "OrlaAboutBox.h"
+#include "RemoteFileOperations.h"
+#include "RemoteView.h"
+#include "ShortcutPriority.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
+#include "Transfers.h"
+#include "UserDialogs.h"
 #include "WindowPlacement.h"
 
 #include <QAction>
-#include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QKeyEvent>
-#include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,12 +28,11 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <QCloseEvent>
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 {
@@ -38,19 +40,14 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     ImageList1 = ToolGlyphs();
 
     CreateActions();
-    CreateCoolBar();
+    CreateToolBars();
     CreatePages();
     CreateLogAndStatusBar();
     CreateComponents();
+    CreateParts();
     CreateFilesMenu();
+    WireActions();
     WindowPlacement::FitToFont(*this, {793, 540}, {192, 123}, Panes());
-
-    About = new TOrlaAboutBox(this);
-    About->AboutImage = AboutPicture();
-    About->StretchAboutPic = false;
-    OpenDialog1.Kind = TFileDialog::TKind::Open;
-    OpenDialog1.MultiSelect = true;
-    SaveDialog1.Kind = TFileDialog::TKind::Save;
 
     // Errors here (a settings value of the wrong kind) are reported like any
     // other, and the window still opens.
@@ -68,22 +65,25 @@ TfrmMain::~TfrmMain()
     } catch (...) {
         TApplication::HandleException();
     }
-    // The units the events reach go before the client does.
+    // The parts the events reach go before the client does.
     FTP.OnStatus = nullptr;
     FTP.OnConnected = nullptr;
     FTP.OnDisconnected = nullptr;
     FTP.OnWorkBegin = nullptr;
     FTP.OnWork = nullptr;
     FTP.OnWorkEnd = nullptr;
+    FTPLog.OnLogItem = nullptr;
     ShellUi::SetHintHandler(nullptr);
     ShellUi::SetErrorHandler(nullptr);
 }
 
 // ---- building the window ----------------------------------------------------
 
-QAction *TfrmMain::NewAction(const QString &text, int image, const QKeySequence &shortcut, const QString &hint)
+QAction *TfrmMain::NewAction(const char *name, const QString &text, int image, const QKeySequence &shortcut,
+                             const QString &hint)
 {
     auto *action = new QAction(ImageList1[size_t(image)], text, this);
+    action->setObjectName(name);
     action->setShortcut(shortcut);
     action->setToolTip(hint.isEmpty() ? text : hint);
     action->setStatusTip(hint);
@@ -93,26 +93,21 @@ QAction *TfrmMain::NewAction(const QString &text, int image, const QKeySequence 
 
 void TfrmMain::CreateActions()
 {
-    actDownload = NewAction("Download Selected File(s).", 2, QKeySequence("Ctrl+D"),
+    actDownload = NewAction("actDownload", "Download Selected File(s).", 2, QKeySequence("Ctrl+D"),
                             "Download a file from the FTP server to your local hard drive.");
-    actUpload = NewAction("Upload", 3, QKeySequence("Ctrl+U"), "Upload a file from your system to the FTP Site.");
-    actNewFolder = NewAction("New Folder", 4, QKeySequence("Ctrl+N"), "Create a new folder on the FTP Server.");
-    actDelete = NewAction("Delete", 5, QKeySequence(Qt::Key_Delete), "Delete a file or folder from the FTP Server.");
-    actRename = NewAction("Rename", 6, QKeySequence("Ctrl+R"), "Rename a file or folder on the FTP Server.");
-    actConnect = NewAction("Connect", 1, QKeySequence("Ctrl+F"), "Connect to server.");
-    actAbout = NewAction("About", 7, QKeySequence("Ctrl+Alt+A"), "About");
-    actUpAFolder = NewAction("Up a Folder", 8, QKeySequence("Alt+Backspace"), QString());
+    actUpload = NewAction("actUpload", "Upload", 3, QKeySequence("Ctrl+U"),
+                          "Upload a file from your system to the FTP Site.");
+    actNewFolder = NewAction("actNewFolder", "New Folder", 4, QKeySequence("Ctrl+N"),
+                             "Create a new folder on the FTP Server.");
+    actDelete = NewAction("actDelete", "Delete", 5, QKeySequence(Qt::Key_Delete),
+                          "Delete a file or folder from the FTP Server.");
+    actRename = NewAction("actRename", "Rename", 6, QKeySequence("Ctrl+R"),
+                          "Rename a file or folder on the FTP Server.");
+    actConnect = NewAction("actConnect", "Connect", 1, QKeySequence("Ctrl+F"), "Connect to server.");
+    actAbout = NewAction("actAbout", "About", 7, QKeySequence("Ctrl+Alt+A"), "About");
+    actUpAFolder = NewAction("actUpAFolder", "Up a Folder", 8, QKeySequence("Alt+Backspace"), QString());
     // The connection-bound actions start disabled, whatever FormCreate reaches.
     SetActionsEnabled(false);
-
-    connect(actAbout, &QAction::triggered, this, &TfrmMain::actAboutExecute);
-    connect(actConnect, &QAction::triggered, this, Guarded([this] { actConnectExecute(); }));
-    connect(actUpAFolder, &QAction::triggered, this, Guarded([this] { actUpAFolderExecute(); }));
-    connect(actDownload, &QAction::triggered, this, Guarded([this] { actDownloadExecute(); }));
-    connect(actUpload, &QAction::triggered, this, Guarded([this] { actUploadExecute(); }));
-    connect(actNewFolder, &QAction::triggered, this, Guarded([this] { actNewFolderExecute(); }));
-    connect(actDelete, &QAction::triggered, this, Guarded([this] { actDeleteExecute(); }));
-    connect(actRename, &QAction::triggered, this, Guarded([this] { actRenameExecute(); }));
     new TShortcutPriority(this, {actDownload, actUpload, actNewFolder, actRename, actConnect, actAbout});
 }
 
@@ -147,22 +142,23 @@ static QToolButton *ButtonFor(QToolBar *bar, QAction *action)
     return button;
 }
 
-void TfrmMain::CreateCoolBar()
+void TfrmMain::CreateToolBars()
 {
-    tbConnection = NewToolBar(this, "tbConnection", "Connection");
+    QToolBar *tbConnection = NewToolBar(this, "tbConnection", "Connection");
     btnConnect = ButtonFor(tbConnection, actConnect);
-    tbFile = NewToolBar(this, "tbFile", "Transfers");
-    btnDownload = ButtonFor(tbFile, actDownload);
-    btnUpload = ButtonFor(tbFile, actUpload);
-    ToolBar2 = NewToolBar(this, "ToolBar2", "Remote files");
-    btnCreateDir = ButtonFor(ToolBar2, actNewFolder);
-    btnDelete = ButtonFor(ToolBar2, actDelete);
-    btnRename = ButtonFor(ToolBar2, actRename);
-    ToolBar2->addSeparator();
-    btnUpAFolder = ButtonFor(ToolBar2, actUpAFolder);
+    btnConnect->setObjectName("btnConnect");
+    QToolBar *tbFile = NewToolBar(this, "tbFile", "Transfers");
+    ButtonFor(tbFile, actDownload)->setObjectName("btnDownload");
+    ButtonFor(tbFile, actUpload)->setObjectName("btnUpload");
+    QToolBar *files = NewToolBar(this, "ToolBar2", "Remote files");
+    ButtonFor(files, actNewFolder)->setObjectName("btnCreateDir");
+    ButtonFor(files, actDelete)->setObjectName("btnDelete");
+    ButtonFor(files, actRename)->setObjectName("btnRename");
+    files->addSeparator();
+    btnUpAFolder = ButtonFor(files, actUpAFolder);
+    btnUpAFolder->setObjectName("btnUpAFolder");
     btnUpAFolder->installEventFilter(this);
-    ToolBar3 = NewToolBar(this, "ToolBar3", "Help");
-    btnAbout = ButtonFor(ToolBar3, actAbout);
+    ButtonFor(NewToolBar(this, "ToolBar3", "Help"), actAbout)->setObjectName("btnAbout");
 
     addToolBarBreak();
     CreateConnectionBar();
@@ -172,7 +168,7 @@ void TfrmMain::CreateCoolBar()
 
 void TfrmMain::CreateConnectionBar()
 {
-    tbControl = NewToolBar(this, "tbControl", "Site");
+    QToolBar *tbControl = NewToolBar(this, "tbControl", "Site");
     cbAddress = new QComboBox;
     cbAddress->setObjectName("cbAddress");
     AddLabel(tbControl, cbAddress, "FTP Address", false);
@@ -204,37 +200,20 @@ void TfrmMain::CreateConnectionBar()
     edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
     edPassword->setToolTip("Password to use when connecting to the site.");
     tbControl->addWidget(edPassword);
-
-    // Typing or choosing an item; programmatic changes call it themselves.
-    // Typed text is no chosen item, even when it equals one.
-    connect(cbAddress->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
-        if (cbAddress->currentIndex() != -1) {
-            const int cursor = cbAddress->lineEdit()->cursorPosition();
-            const QSignalBlocker blocker(cbAddress);
-            cbAddress->setCurrentIndex(-1);
-            cbAddress->setEditText(text);
-            cbAddress->lineEdit()->setCursorPosition(cursor);
-        }
-        cbAddressChange();
-    });
-    connect(cbAddress, &QComboBox::activated, this, [this] { cbAddressChange(); });
-    for (QWidget *input : {static_cast<QWidget *>(cbAddress), static_cast<QWidget *>(cbAddress->lineEdit()),
-                           static_cast<QWidget *>(edUserName), static_cast<QWidget *>(edPassword)})
-        input->installEventFilter(this);
 }
 
 void TfrmMain::CreateFolderBar()
 {
-    ToolBar1 = NewToolBar(this, "ToolBar1", "Folder");
+    QToolBar *bar = NewToolBar(this, "ToolBar1", "Folder");
     edCurrentDir = new QLineEdit;
     edCurrentDir->setObjectName("edCurrentDir");
-    AddLabel(ToolBar1, edCurrentDir, "FTP Folder", false);
+    AddLabel(bar, edCurrentDir, "FTP Folder", false);
     edCurrentDir->setFixedWidth(668);
     edCurrentDir->setEnabled(false);
     edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
                              "\r\nchange to that folder.\r\n(<CTRL> + <I> Sets the current directory as the "
                              "default folder for this FTP Site.)");
-    ToolBar1->addWidget(edCurrentDir);
+    bar->addWidget(edCurrentDir);
     btnChangeFolder = new QToolButton;
     btnChangeFolder->setObjectName("btnChangeFolder");
     btnChangeFolder->setAutoRaise(true);
@@ -243,7 +222,7 @@ void TfrmMain::CreateFolderBar()
     btnChangeFolder->setEnabled(false);
     btnChangeFolder->setToolTip("Change directory.");
     btnChangeFolder->setAccessibleName("Go");
-    ToolBar1->addWidget(btnChangeFolder);
+    bar->addWidget(btnChangeFolder);
 }
 
 void TfrmMain::CreatePages()
@@ -253,6 +232,7 @@ void TfrmMain::CreatePages()
     Splitter3->setHandleWidth(3);
 
     pcLocalSystem = new QTabWidget;
+    pcLocalSystem->setObjectName("pcLocalSystem");
     pcLocalSystem->setAccessibleName("Local System");
     SysTree = new TdfsSystemTreeView;
     SysTree->setObjectName("SysTree");
@@ -260,19 +240,14 @@ void TfrmMain::CreatePages()
     SysTree->SetShowFiles(true);
     SysTree->SetDragMode(dmAutomatic);
     SysTree->SetIndent(19);
-    SysTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { SysTreeChange(); };
-    SysTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
-        accept = SysTreeDragOver(source);
-    };
-    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *, int, int, const QMimeData *) {
-        Guarded([this] { SysTreeDragDrop(); })();
-    };
     pcLocalSystem->addTab(SysTree, "Local System");
     Splitter3->addWidget(pcLocalSystem);
 
     pcRemoteSystem = new QTabWidget;
+    pcRemoteSystem->setObjectName("pcRemoteSystem");
     pcRemoteSystem->setAccessibleName("Remote System");
     tsFTP = new QWidget;
+    tsFTP->setObjectName("tsFTP");
     auto *remoteLayout = new QHBoxLayout(tsFTP);
     remoteLayout->setContentsMargins(0, 0, 0, 0);
     Splitter2 = new QSplitter(Qt::Horizontal);
@@ -291,10 +266,6 @@ void TfrmMain::CreatePages()
     lvFiles->setObjectName("lvFiles");
     lvFiles->setAccessibleName("Remote files");
     lvFiles->setToolTip("List of files in the current folder.");
-    lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) { return lvFilesDragOver(source, data); };
-    lvFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
-        Guarded([this, source, data] { lvFilesDragDrop(source, data); })();
-    };
     Splitter2->addWidget(tvFolders);
     Splitter2->addWidget(lvFiles);
     Splitter2->setSizes({201, 380});
@@ -310,27 +281,13 @@ void TfrmMain::CreatePages()
 
 void TfrmMain::CreateLogAndStatusBar()
 {
-    Panel2 = new QWidget;
+    auto *Panel2 = new QWidget;
     auto *logLayout = new QVBoxLayout(Panel2);
     logLayout->setContentsMargins(0, 0, 0, 0);
     lbConnection = new QListWidget;
     lbConnection->setObjectName("lbConnection");
     lbConnection->setAccessibleName("Log");
     logLayout->addWidget(lbConnection);
-
-    puLog = new QMenu(this);
-    puLog->setAccessibleName("Log");
-    ClearLog1 = puLog->addAction("Clear Log");
-    connect(ClearLog1, &QAction::triggered, this, &TfrmMain::ClearLog1Click);
-    // The control connection's lines in the log, as every FTP client's
-    // message log shows them; kept in the settings.
-    ShowProtocol1 = puLog->addAction("Show Protocol");
-    ShowProtocol1->setCheckable(true);
-    ShowProtocol1->setChecked(true);
-    connect(ShowProtocol1, &QAction::toggled, this, [this](bool on) { FTPLog.SetActive(on); });
-    lbConnection->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lbConnection, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { puLog->popup(lbConnection->viewport()->mapToGlobal(at)); });
 
     Splitter1 = new QSplitter(Qt::Vertical);
     Splitter1->setObjectName("Splitter1");
@@ -352,6 +309,7 @@ void TfrmMain::CreateLogAndStatusBar()
     sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), "Download speed 0.00 KB/s", "Transfer speed");
     sbMain->AddPanel(50, {}, "IP status");
     ProgressBar1 = new QProgressBar;
+    ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -376,12 +334,6 @@ void TfrmMain::CreateComponents()
     FTP.SocksInfo.Host = "localhost";
     FTP.SocksInfo.Port = 1080;
     FTP.SocksInfo.Version = svNoSocks;
-    FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
-    FTP.OnConnected = [this](TIdTCPClient *) { FTPConnected(); };
-    FTP.OnDisconnected = [this](TIdTCPConnection *) { FTPDisconnected(); };
-    FTP.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int64_t countMax) { FTPWorkBegin(mode, countMax); };
-    FTP.OnWork = [this](TIdComponent *, TWorkMode mode, int64_t count) { FTPWork(mode, count); };
-    FTP.OnWorkEnd = [this](TIdComponent *, TWorkMode mode) { FTPWorkEnd(mode); };
 
     AntiFreeze.IdleTimeOut = 50;
     AntiFreeze.OnlyWhenIdle = false;
@@ -389,16 +341,17 @@ void TfrmMain::CreateComponents()
     FTPLog.SetTarget(ltEvent);
     FTPLog.LogTime = false;  // the log adds its own time, in IDE-hooks mode
     FTPLog.SetActive(true);
-    FTPLog.OnLogItem = [this](TIdLogDebug *sender, std::string &text) { FTPLogLogItem(sender, text); };
     FTP.SetIntercept(&FTPLog);
     FTP.SetInterceptEnabled(true);
 
     IPWatch.HistoryEnabled = false;
     IPWatch.HistoryFilename = "iphist.dat";
-    IPWatch.OnStatus = [this](TIdComponent *sender, TIdStatus status, const std::string &text) {
-        IPWatchStatus(sender, status, text);
-    };
+    IPWatch.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { IPWatchStatus(text); };
     IPWatch.SetActive(true);
+
+    About = new TOrlaAboutBox(this);
+    About->AboutImage = AboutPicture();
+    About->StretchAboutPic = false;
 
     // The local tree's messages are the program's: tests answer them too.
     ShellUi::SetErrorHandler([](QWidget *owner, const QString &text) { UserDialogs().ShowError(owner, text); });
@@ -406,114 +359,132 @@ void TfrmMain::CreateComponents()
     ShellUi::SetHintHandler([this](const QString &hint) { sbMain->SetSimpleText(hint.section('|', 1)); });
 }
 
+void TfrmMain::CreateParts()
+{
+    FLog = std::make_unique<TConnectionLog>(lbConnection, FTPLog);
+    FRemoteView = std::make_unique<TRemoteView>(*this, FTP, ilSystem,
+                                                TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
+    FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView,
+                                              TTransfers::TWidgets{SysTree, ProgressBar1, sbMain->Panel(2)});
+    FConnection = std::make_unique<TConnectionWorkflow>(
+        *this, FTP, Sites,
+        TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, btnConnect, sbMain->Panel(0),
+                                      ImageList1[1], ImageList1[0]},
+        TConnectionWorkflow::TParts{*FRemoteView, *FTransfers, *FLog});
+    FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView);
+    FSettings = std::make_unique<TFormSettings>(
+        *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FLog});
+}
+
 void TfrmMain::CreateFilesMenu()
 {
     puFiles = new QMenu(this);
+    puFiles->setObjectName("puFiles");
     puFiles->setAccessibleName("Remote files");
     puFiles->addAction(actDownload);
     puFiles->addSeparator();
-    QMenu *styles = puFiles->addMenu("View Style");
-    auto *group = new QActionGroup(this);
-    const auto radio = [&](const QString &text, TViewStyle style) {
-        QAction *item = styles->addAction(text);
-        item->setCheckable(true);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this, Guarded([this, style] { SetFileViewStyle(style); }));
-        return item;
-    };
-    Icon1 = radio("Icon", vsIcon);
-    List1 = radio("List", vsList);
-    Report1 = radio("Report", vsReport);
-    SmallIcon1 = radio("Small Icon", vsSmallIcon);
-    Report1->setEnabled(false);
-    SmallIcon1->setChecked(true);
+    puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
     lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvFiles, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
+}
 
-    connect(btnChangeFolder, &QToolButton::clicked, this, Guarded([this] { btnChangeFolderClick(); }));
-    // A double-click anywhere in the folder tree, empty space too, goes to
-    // the selected node.
-    for (QObject *watched : {static_cast<QObject *>(edCurrentDir), static_cast<QObject *>(tvFolders),
-                             static_cast<QObject *>(tvFolders->viewport()), static_cast<QObject *>(lvFiles),
-                             static_cast<QObject *>(lvFiles->viewport())})
-        watched->installEventFilter(this);
+// Every input reaches its part here.
+void TfrmMain::WireActions()
+{
+    connect(actAbout, &QAction::triggered, this, [this] { About->Execute(true); });
+    connect(actConnect, &QAction::triggered, this, Guarded([this] { FConnection->Execute(); }));
+    connect(actUpAFolder, &QAction::triggered, this, Guarded([this] { FRemoteView->UpAFolder(); }));
+    connect(actDownload, &QAction::triggered, this, Guarded([this] { FTransfers->DownloadSelected(); }));
+    connect(actUpload, &QAction::triggered, this, Guarded([this] { FTransfers->UploadChosen(); }));
+    connect(actNewFolder, &QAction::triggered, this, Guarded([this] { FFileOperations->NewFolder(); }));
+    connect(actDelete, &QAction::triggered, this, Guarded([this] { FFileOperations->Delete(); }));
+    connect(actRename, &QAction::triggered, this, Guarded([this] { FFileOperations->Rename(); }));
+
+    // A file activated in the list runs the download action, Backspace the
+    // up action: enabled or not, as the buttons are.
+    connect(FRemoteView.get(), &TRemoteView::FileActivated, actDownload, &QAction::trigger);
+    connect(FRemoteView.get(), &TRemoteView::UpRequested, actUpAFolder, &QAction::trigger);
+    connect(FRemoteView.get(), &TRemoteView::DefaultFolderChosen, this,
+            [this](const QString &folder) { FConnection->SetChosenSiteFolder(folder); });
+
+    // Drags between the local tree and the remote file list.
+    lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) {
+        return FTransfers->FileListDragOver(source, data);
+    };
+    lvFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
+        Guarded([this, source, data] { FTransfers->FileListDragDrop(source, data); })();
+    };
+    SysTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { FTransfers->TreeChanged(); };
+    SysTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
+        accept = FTransfers->TreeDragOver(source);
+    };
+    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *, int, int, const QMimeData *) {
+        Guarded([this] { FTransfers->TreeDragDrop(); })();
+    };
+
+    // The client's events.
+    FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
+    FTP.OnConnected = [this](TIdTCPClient *) { FConnection->Connected(); };
+    FTP.OnDisconnected = [this](TIdTCPConnection *) { FConnection->Disconnected(); };
+    FTP.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int64_t countMax) {
+        FTransfers->WorkBegin(mode, countMax);
+    };
+    FTP.OnWork = [this](TIdComponent *, TWorkMode mode, int64_t count) { FTransfers->Work(mode, count); };
+    FTP.OnWorkEnd = [this](TIdComponent *, TWorkMode mode) { FTransfers->WorkEnd(mode); };
+    FTPLog.OnLogItem = [this](TIdLogDebug *, std::string &text) { FLog->ProtocolItem(text); };
 }
 
 // ---- start and end ------------------------------------------------------------
 
 void TfrmMain::FormCreate()
 {
-    Transfers.SizePreset = false;
+    FTransfers->SizePreset = false;
     ProgressBar1->setParent(sbMain);
     ProgressBar1->move(sbMain->PanelLeft(1) + 1, 2);
     ProgressBar1->show();
     pcRemoteSystem->setCurrentWidget(tsFTP);
     AppVersion.SetExecutableFile(ProgramFile().toStdString());
     setWindowTitle(windowTitle() + " - v" + QString::fromStdString(AppVersion.FileVersion));
-    ImportIniSettings();
-    LoadSettings();
+    FSettings->ImportIni();
+    FSettings->Load();
     SetActionsEnabled(false);
 }
 
 void TfrmMain::FormDestroy()
 {
-    SaveSettings();
+    FSettings->Save();
 }
 
-// ---- the log and the actions ------------------------------------------------
+std::vector<QSplitter *> TfrmMain::Panes() const
+{
+    return {Splitter1, Splitter2, Splitter3};
+}
+
+// ---- the shared services ------------------------------------------------------------
+
+void TfrmMain::AddToLog(const QString &message)
+{
+    FLog->Add(message);
+}
 
 void TfrmMain::SetActionsEnabled(bool on)
 {
     // Whatever asks, offline they stay off.
-    on = on && Connection.Online();
+    on = on && Online();
     for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete, actRename, actUpAFolder})
         action->setEnabled(on);
 }
 
-void TfrmMain::IPWatchStatus(TIdComponent *, TIdStatus, const std::string &asStatusText)
+bool TfrmMain::Online() const
 {
-    sbMain->SetPanelText(3, QString::fromStdString(asStatusText));
+    return FConnection && FConnection->Online();
 }
 
-void TfrmMain::actAboutExecute()
+bool TfrmMain::DisconnectRequested() const
 {
-    About->Execute(true);
+    return FConnection && FConnection->DisconnectRequested();
 }
-
-bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    try {
-        if (event->type() == QEvent::KeyPress) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            // The combo box takes the keys itself and hands them to its line
-            // edit past any filter: the filter sits on both.
-            if (watched == cbAddress || watched == cbAddress->lineEdit() || watched == edUserName ||
-                watched == edPassword)
-                return cbAddressKeyPress(key);
-            if (watched == edCurrentDir)
-                return edCurrentDirKeyPress(key);
-            if (watched == tvFolders)
-                return tvFoldersKeyPress(key);
-            if (watched == lvFiles)
-                return lvFilesKeyPress(key);
-        } else if (event->type() == QEvent::MouseButtonDblClick && watched == lvFiles->viewport()) {
-            lvFilesDblClick();
-        } else if (event->type() == QEvent::MouseButtonDblClick && watched == tvFolders->viewport()) {
-            tvFoldersDblClick();
-        } else if (event->type() == QEvent::EnabledChange && watched == edCurrentDir) {
-            btnChangeFolder->setEnabled(edCurrentDir->isEnabled());
-        } else if (event->type() == QEvent::ToolTip && watched == btnUpAFolder) {
-            return true;  // "Up a Folder" has no hint
-        }
-    } catch (...) {
-        TApplication::HandleException();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-// ---- busy state and closing -------------------------------------------------------
 
 void TfrmMain::SetBusyCursor(bool busy)
 {
@@ -534,12 +505,27 @@ void TfrmMain::FTPStatus(TIdStatus axStatus, const std::string &asStatusText)
     AddToLog(QString::fromStdString(asStatusText));
 }
 
+void TfrmMain::IPWatchStatus(const std::string &asStatusText)
+{
+    sbMain->SetPanelText(3, QString::fromStdString(asStatusText));
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // "Up a Folder" has no hint.
+    if (event->type() == QEvent::ToolTip && watched == btnUpAFolder)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- closing -------------------------------------------------------------------
+
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     if (!FTP.Busy()) {
         // A clean end of the session, which servers log as such.
         if (FTP.Connected()) {
-            Connection.RequestDisconnect();
+            FConnection->RequestDisconnect();
             FTP.Quit();
         }
         QMainWindow::closeEvent(event);
@@ -551,7 +537,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     if (FClosing)
         return;
     FClosing = true;
-    Connection.RequestDisconnect();
+    FConnection->RequestDisconnect();
     TApplication::SetQuiet(true);
     FTP.Disconnect();
     const auto closeWhenDone = std::make_shared<std::function<void()>>();

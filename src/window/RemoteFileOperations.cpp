@@ -1,10 +1,9 @@
 #include "RemoteFileOperations.h"
 
-#include "MainForm.h"
+#include "IdFTP.h"
+#include "RemoteView.h"
 #include "UserDialogs.h"
-
-#include <QApplication>
-#include <QTreeWidget>
+#include "WindowServices.h"
 
 namespace {
 
@@ -18,11 +17,6 @@ std::string AnswerBytes(const QString &answer, const QString &proposal, const st
     return answer == proposal ? proposalBytes : answer.toUtf8().toStdString();
 }
 
-std::string RawName(const QTreeWidgetItem *node)
-{
-    return node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString();
-}
-
 QString DeleteQuestion(const QString &name, size_t count)
 {
     const QString what = count == 1 ? '"' + name + '"' : QStringLiteral("%1 items").arg(count);
@@ -33,97 +27,100 @@ QString DeleteQuestion(const QString &name, size_t count)
 
 void TRemoteFileOperations::ShowSelectMessage()
 {
-    UserDialogs().ShowMessage(&F, SelectMessage);
+    UserDialogs().ShowMessage(FWindow.DialogOwner(), SelectMessage);
 }
 
 void TRemoteFileOperations::Refresh()
 {
-    F.ChangeFolder(F.FTP.QueryCurrentFolder());
+    FRemoteView.ChangeFolder(FFtp.QueryCurrentFolder());
 }
 
 void TRemoteFileOperations::NewFolder()
 {
     QString answer;
-    UserDialogs().InputQuery(&F, "Make new directory", "Name", answer);
+    UserDialogs().InputQuery(FWindow.DialogOwner(), "Make new directory", "Name", answer);
     if (answer.isEmpty()) {
-        UserDialogs().ShowMessage(&F, "Must enter a valid directory name to create it.");
+        UserDialogs().ShowMessage(FWindow.DialogOwner(), "Must enter a valid directory name to create it.");
         return;
     }
     const std::string folder = answer.toUtf8().toStdString();
-    F.FTP.CreateFolder(folder);
-    F.ChangeFolder(folder);
+    FFtp.CreateFolder(folder);
+    FRemoteView.ChangeFolder(folder);
 }
 
 void TRemoteFileOperations::Delete()
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return;
-    QWidget *focus = QApplication::focusWidget();
-    if (focus == F.tvFolders) {
-        const QList<QTreeWidgetItem *> selected = F.tvFolders->selectedItems();
-        if (selected.isEmpty()) {
+    switch (FRemoteView.Focus()) {
+    case TRemoteView::TFocus::Folders: {
+        const std::optional<TRemoteItem> folder = FRemoteView.SelectedFolder();
+        if (!folder) {
             ShowSelectMessage();
             return;
         }
-        if (!UserDialogs().Confirm(&F, DeleteQuestion(selected.front()->text(0), 1)))
+        if (!UserDialogs().Confirm(FWindow.DialogOwner(), DeleteQuestion(folder->Caption, 1)))
             return;
-        F.FTP.RemoveFolder(RawName(selected.front()));
-    } else if (focus == F.lvFiles) {
-        const std::vector<int> rows = F.lvFiles->SelectedRows();
-        if (rows.empty()) {
+        FFtp.RemoveFolder(folder->Name);
+        break;
+    }
+    case TRemoteView::TFocus::Files: {
+        const std::vector<TRemoteItem> files = FRemoteView.SelectedFiles();
+        if (files.empty()) {
             ShowSelectMessage();
             return;
         }
         // Nothing goes without a Yes: one key press could empty a server.
-        if (!UserDialogs().Confirm(&F, DeleteQuestion(F.lvFiles->Caption(rows.front()), rows.size())))
+        if (!UserDialogs().Confirm(FWindow.DialogOwner(), DeleteQuestion(files.front().Caption, files.size())))
             return;
-        for (int row : rows)
-            F.FTP.Delete(F.lvFiles->Items()->Item(row).RawName);
-    } else {
+        for (const TRemoteItem &file : files)
+            FFtp.Delete(file.Name);
+        break;
+    }
+    case TRemoteView::TFocus::Elsewhere:
         ShowSelectMessage();
+        break;
     }
     Refresh();
 }
 
 void TRemoteFileOperations::Rename()
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return;
-    QWidget *focus = QApplication::focusWidget();
-    QString oldName;
-    std::string oldBytes;
-    if (focus == F.tvFolders) {
-        const QList<QTreeWidgetItem *> selected = F.tvFolders->selectedItems();
-        if (selected.isEmpty()) {
+    const TRemoteView::TFocus focus = FRemoteView.Focus();
+    std::optional<TRemoteItem> old;
+    if (focus == TRemoteView::TFocus::Folders) {
+        old = FRemoteView.SelectedFolder();
+        if (!old) {
             ShowSelectMessage();
             return;
         }
-        oldName = selected.front()->text(0);
-        oldBytes = RawName(selected.front());
-    } else if (focus == F.lvFiles) {
-        const std::vector<int> rows = F.lvFiles->SelectedRows();
-        if (rows.empty()) {
+    } else if (focus == TRemoteView::TFocus::Files) {
+        const std::vector<TRemoteItem> files = FRemoteView.SelectedFiles();
+        if (files.empty()) {
             ShowSelectMessage();
             return;
         }
-        oldName = F.lvFiles->Caption(rows.front());
-        oldBytes = F.lvFiles->Items()->Item(rows.front()).RawName;
+        old = files.front();
     }
+    const QString oldName = old ? old->Caption : QString();
     // Cancel gives the proposal back: the rename to the same name goes out.
     QString answer = oldName;
-    UserDialogs().InputQuery(&F, "Rename: " + oldName, "New Name:", answer);
+    UserDialogs().InputQuery(FWindow.DialogOwner(), "Rename: " + oldName, "New Name:", answer);
     if (answer.trimmed().isEmpty())
         return;
-    const std::string newBytes = AnswerBytes(answer, oldName, oldBytes);
-    if (focus == F.tvFolders) {
-        F.FTP.Rename(oldBytes, newBytes);
-    } else if (focus == F.lvFiles) {
-        const std::vector<int> rows = F.lvFiles->SelectedRows();
-        if (rows.empty()) {
+    const std::string newBytes = AnswerBytes(answer, oldName, old ? old->Name : std::string());
+    if (focus == TRemoteView::TFocus::Folders) {
+        FFtp.Rename(old->Name, newBytes);
+    } else if (focus == TRemoteView::TFocus::Files) {
+        // The selection may have changed while the box was open.
+        const std::vector<TRemoteItem> files = FRemoteView.SelectedFiles();
+        if (files.empty()) {
             ShowSelectMessage();
             return;
         }
-        F.FTP.Rename(F.lvFiles->Items()->Item(rows.front()).RawName, newBytes);
+        FFtp.Rename(files.front().Name, newBytes);
     } else {
         ShowSelectMessage();
     }

@@ -2,14 +2,16 @@
 // follows the focus: the folder tree or the file list.
 #pragma once
 
-#include <string>
-
-class QString;
-class TfrmMain;
+class TIdFTP;
+class TRemoteView;
+class TWindowServices;
 
 class TRemoteFileOperations {
 public:
-    explicit TRemoteFileOperations(TfrmMain &form) : F(form) {}
+    TRemoteFileOperations(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView)
+        : FWindow(window), FFtp(ftp), FRemoteView(remoteView)
+    {
+    }
 
     void NewFolder();
     void Delete();
@@ -19,5 +21,7 @@ private:
     void ShowSelectMessage();
     void Refresh();
 
-    TfrmMain &F;
+    TWindowServices &FWindow;
+    TIdFTP &FFtp;
+    TRemoteView &FRemoteView;
 };

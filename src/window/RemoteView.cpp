@@ -1,86 +1,144 @@
 #include "RemoteView.h"
 
+#include "Application.h"
 #include "IDEEnhance.h"
 #include "IdException.h"
+#include "IdFTP.h"
 #include "ListingParser.h"
-#include "MainForm.h"
 #include "RemoteName.h"
+#include "SystemImageList.h"
+#include "WindowServices.h"
 
 #include <QAction>
-#include <QComboBox>
+#include <QActionGroup>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QToolButton>
 #include <QTreeWidget>
 
+namespace {
+
+std::string RawNameOf(const QTreeWidgetItem *node)
+{
+    return node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString();
+}
+
+bool IsEnter(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+TRemoteView::TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageList &icons,
+                         const TWidgets &widgets)
+    : FWindow(window), FFtp(ftp), FIcons(icons), W(widgets)
+{
+    // The items belong with the list they set the style of.
+    auto *group = new QActionGroup(W.Files);
+    const auto radio = [&](const char *name, const QString &text, TViewStyle style) {
+        auto *item = new QAction(text, W.Files);
+        item->setObjectName(name);
+        item->setCheckable(true);
+        item->setData(int(style));
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, Guarded([this, style] { SetViewStyle(style); }));
+        FStyleItems.append(item);
+        return item;
+    };
+    radio("Icon1", "Icon", vsIcon);
+    radio("List1", "List", vsList);
+    radio("Report1", "Report", vsReport)->setEnabled(false);
+    radio("SmallIcon1", "Small Icon", vsSmallIcon)->setChecked(true);
+
+    connect(W.Go, &QToolButton::clicked, this, Guarded([this] { GoClicked(); }));
+    // Enter in the folder box clicks the go button.
+    connect(W.FolderBox, &QLineEdit::returnPressed, W.Go, &QToolButton::click);
+    // Ctrl+I in the folder box, the views' keys, and a double-click
+    // anywhere in a view (empty space too: it acts on the selection).
+    for (QObject *watched : {static_cast<QObject *>(W.FolderBox), static_cast<QObject *>(W.Folders),
+                             static_cast<QObject *>(W.Folders->viewport()), static_cast<QObject *>(W.Files),
+                             static_cast<QObject *>(W.Files->viewport())})
+        watched->installEventFilter(this);
+}
+
+// ---- moving ---------------------------------------------------------------------------
+
 void TRemoteView::ChangeFolder(const std::string &folder)
 {
-    F.AddToLog("Change Dir: " + RemoteDisplayName(folder));
-    F.SetBusyCursor(true);
+    FWindow.AddToLog("Change Dir: " + RemoteDisplayName(folder));
+    FWindow.SetBusyCursor(true);
     // Whatever happens, the list lays itself out anew and the cursor returns.
     const auto closing = qScopeGuard([this] {
-        const TViewStyle style = F.lvFiles->ViewStyle();
-        F.lvFiles->SetViewStyle(vsIcon);
-        F.lvFiles->SetViewStyle(style);
-        F.SetBusyCursor(false);
+        const TViewStyle style = W.Files->ViewStyle();
+        W.Files->SetViewStyle(vsIcon);
+        W.Files->SetViewStyle(style);
+        FWindow.SetBusyCursor(false);
     });
 
     FEnterRefused = false;
     try {
-        F.FTP.EnterFolder(folder);
+        FFtp.EnterFolder(folder);
     } catch (...) {
         // Refused: the box shows the folder the views show.
-        F.edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
+        W.FolderBox->setText(RemoteDisplayName(FCurrentDirRaw));
         FEnterRefused = true;
         throw;
     }
     FListingCurrent = false;
-    F.FTP.SetTransferType(ftASCII);
-    FCurrentDirRaw = F.FTP.QueryCurrentFolder();
-    F.edCurrentDir->setText(RemoteDisplayName(FCurrentDirRaw));
-    F.lbDirectory.clear();
-    F.FTP.List(F.lbDirectory, "", true);
+    FFtp.SetTransferType(ftASCII);
+    FCurrentDirRaw = FFtp.QueryCurrentFolder();
+    W.FolderBox->setText(RemoteDisplayName(FCurrentDirRaw));
+    FListing.clear();
+    FFtp.List(FListing, "", true);
     FillViews();
 }
 
 void TRemoteView::EnterStartFolder(const std::string &folder)
 {
     if (folder.empty()) {
-        ChangeFolder(F.FTP.QueryCurrentFolder());
+        ChangeFolder(FFtp.QueryCurrentFolder());
         return;
     }
     try {
         ChangeFolder(folder);
     } catch (const EIdProtocolReplyError &refusal) {
-        if (!FEnterRefused || !F.FTP.Connected())
+        if (!FEnterRefused || !FFtp.Connected())
             throw;
-        F.AddToLog(QString::fromUtf8(refusal.what()));
-        ChangeFolder(F.FTP.QueryCurrentFolder());
+        FWindow.AddToLog(QString::fromUtf8(refusal.what()));
+        ChangeFolder(FFtp.QueryCurrentFolder());
     }
+}
+
+void TRemoteView::UpAFolder()
+{
+    FFtp.EnterParentFolder();
+    ChangeFolder(FFtp.QueryCurrentFolder());
 }
 
 void TRemoteView::FillViews()
 {
-    F.tvFolders->clear();
+    W.Folders->clear();
     FListedFiles.clear();
     FListingCurrent = true;
     const bool hooks = UseIDEHooks();
     // With the directory attribute every name gets the same folder icon.
-    const QIcon folderIcon = F.ilSystem.Icon(F.ilSystem.GetImageIndex("..", false, false, faDirectory));
+    const QIcon folderIcon = FIcons.Icon(FIcons.GetImageIndex("..", false, false, faDirectory));
     const auto addFolder = [this, &folderIcon](const std::string &name) {
-        auto *node = new QTreeWidgetItem(F.tvFolders, QStringList{RemoteDisplayName(name)});
+        auto *node = new QTreeWidgetItem(W.Folders, QStringList{RemoteDisplayName(name)});
         node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
         node->setIcon(0, folderIcon);
     };
     addFolder("..");
-    TRemoteItemModel *files = F.lvFiles->Items();
+    TRemoteItemModel *files = W.Files->Items();
     files->BeginAppend();
     const auto endAppend = qScopeGuard([files] { files->EndAppend(); });
-    for (size_t i = 0; i < F.lbDirectory.size(); ++i) {
-        const std::string &line = F.lbDirectory[i];
+    for (size_t i = 0; i < FListing.size(); ++i) {
+        const std::string &line = FListing[i];
         if (hooks)
-            F.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
+            FWindow.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
         TListingEntry entry = ParseListingLine(line);
         if (entry.Skip)
             continue;
@@ -89,7 +147,7 @@ void TRemoteView::FillViews()
         } else {
             const QString caption = RemoteDisplayName(entry.Name);
             // By the name alone: a remote name says nothing of local files.
-            const int image = F.ilSystem.GetImageIndex(caption, false, false, faNormal);
+            const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
             FListedFiles.insert(entry.Name);
             files->Append({std::move(entry.Name), caption, image});
         }
@@ -98,98 +156,146 @@ void TRemoteView::FillViews()
 
 void TRemoteView::Clear()
 {
-    F.tvFolders->clear();
-    F.lvFiles->Items()->Clear();
+    W.Folders->clear();
+    W.Files->Items()->Clear();
     FListedFiles.clear();
     FListingCurrent = false;
 }
 
+void TRemoteView::SetOnline(bool online)
+{
+    W.FolderBox->setEnabled(online);
+    W.Go->setEnabled(online);
+}
+
+// ---- what the views show ----------------------------------------------------------------
+
+QString TRemoteView::FolderText() const
+{
+    return W.FolderBox->text();
+}
+
+void TRemoteView::SetFolderText(const QString &text)
+{
+    W.FolderBox->setText(text);
+}
+
 std::string TRemoteView::CurrentDirBytes() const
 {
-    const QString text = F.edCurrentDir->text();
+    const QString text = W.FolderBox->text();
     if (text == RemoteDisplayName(FCurrentDirRaw))
         return FCurrentDirRaw;
     return text.toStdString();
 }
 
-bool TRemoteView::FolderBoxKeyPress(QKeyEvent *key)
+std::vector<TRemoteItem> TRemoteView::SelectedFiles() const
 {
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        F.btnChangeFolder->click();
-        return true;
+    std::vector<TRemoteItem> items;
+    for (int row : W.Files->SelectedRows()) {
+        const TRemoteItemModel::TItem &item = W.Files->Items()->Item(row);
+        items.push_back({item.RawName, item.Caption});
     }
-    // Ctrl+I, not Tab, though both carry character 9.
-    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I) {
-        const int site = F.cbAddress->currentIndex();
-        if (site >= 0 && site < F.Sites.Count())
-            F.Sites[site].DefaultFolder = F.edCurrentDir->text();
-    }
-    return false;
+    return items;
 }
+
+TRemoteView::TFocus TRemoteView::Focus() const
+{
+    const QWidget *focus = QApplication::focusWidget();
+    if (focus == W.Folders)
+        return TFocus::Folders;
+    return focus == W.Files ? TFocus::Files : TFocus::Elsewhere;
+}
+
+std::optional<TRemoteItem> TRemoteView::SelectedFolder() const
+{
+    const QList<QTreeWidgetItem *> selected = W.Folders->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return TRemoteItem{RawNameOf(selected.front()), selected.front()->text(0)};
+}
+
+bool TRemoteView::IsFileList(const QObject *source) const
+{
+    return source == W.Files;
+}
+
+TViewStyle TRemoteView::ViewStyle() const
+{
+    return W.Files->ViewStyle();
+}
+
+void TRemoteView::SetViewStyle(TViewStyle style)
+{
+    W.Files->SetViewStyle(style);
+    // The radio items follow the style, also when it comes from the settings.
+    for (QAction *item : FStyleItems)
+        if (item->data().toInt() == style)
+            item->setChecked(true);
+}
+
+// ---- inputs ---------------------------------------------------------------------------
 
 void TRemoteView::GoClicked()
 {
     ChangeFolder(CurrentDirBytes());
 }
 
-void TRemoteView::FolderTreeDoubleClicked()
+void TRemoteView::FolderTreeActivated()
 {
-    const QTreeWidgetItem *node = F.tvFolders->currentItem();
-    if (!node)
-        return;
-    ChangeFolder(node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString());
+    if (const QTreeWidgetItem *node = W.Folders->currentItem())
+        ChangeFolder(RawNameOf(node));
 }
 
-bool TRemoteView::ViewKeyPress(QKeyEvent *key)
+bool TRemoteView::FolderBoxKeyPress(QKeyEvent *key)
 {
+    // Ctrl+I, not Tab, though both carry character 9; not consumed.
+    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I)
+        emit DefaultFolderChosen(W.FolderBox->text());
+    return false;
+}
+
+bool TRemoteView::ViewKeyPress(QKeyEvent *key, bool tree)
+{
+    if (IsEnter(key)) {
+        if (tree)
+            FolderTreeActivated();
+        else
+            emit FileActivated();
+        return true;
+    }
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
     // As in file managers: F5 reads the folder anew, Backspace goes up.
     if (key->key() == Qt::Key_F5) {
-        if (F.FTP.Connected())
+        if (FFtp.Connected())
             ChangeFolder(FCurrentDirRaw);
         return true;
     }
     if (key->key() == Qt::Key_Backspace) {
-        F.actUpAFolder->trigger();
+        emit UpRequested();
         return true;
     }
     return false;
 }
 
-bool TRemoteView::FolderTreeKeyPress(QKeyEvent *key)
+bool TRemoteView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return ViewKeyPress(key);
-    FolderTreeDoubleClicked();
-    return true;
-}
-
-void TRemoteView::FileListDoubleClicked()
-{
-    F.btnDownload->click();
-}
-
-bool TRemoteView::FileListKeyPress(QKeyEvent *key)
-{
-    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return ViewKeyPress(key);
-    FileListDoubleClicked();
-    return true;
-}
-
-void TRemoteView::UpAFolder()
-{
-    F.FTP.EnterParentFolder();
-    ChangeFolder(F.FTP.QueryCurrentFolder());
-}
-
-void TRemoteView::SetViewStyle(TViewStyle style)
-{
-    F.lvFiles->SetViewStyle(style);
-    // The radio items follow the style, also when it comes from the settings.
-    for (auto [item, itemStyle] : {std::pair{F.Icon1, vsIcon}, std::pair{F.List1, vsList},
-                                   std::pair{F.Report1, vsReport}, std::pair{F.SmallIcon1, vsSmallIcon}})
-        if (itemStyle == style)
-            item->setChecked(true);
+    try {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (watched == W.FolderBox)
+                return FolderBoxKeyPress(key);
+            if (watched == W.Folders || watched == W.Files)
+                return ViewKeyPress(key, watched == W.Folders);
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            if (watched == W.Folders->viewport())
+                FolderTreeActivated();
+            else if (watched == W.Files->viewport())
+                emit FileActivated();
+        }
+    } catch (...) {
+        TApplication::HandleException();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }

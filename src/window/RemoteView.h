@@ -1,40 +1,64 @@
-// The remote folder view's steps: move to a folder and fill the folder
-// box, the folder tree and the file list from its listing; the inputs that
-// lead there; the file list's view style.
+// The remote folder view: the folder box with its go button, the folder
+// tree and the file list. It moves to a folder and fills them from its
+// listing, takes the inputs that lead there, and keeps the file list's
+// view style. It owns these widgets; others ask it what they show.
 #pragma once
 
 #include "FileListView.h"
 
+#include <QObject>
+
+#include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
+class QAction;
 class QKeyEvent;
-class TfrmMain;
+class QLineEdit;
+class QToolButton;
+class QTreeWidget;
+class TdfsSystemImageList;
+class TIdFTP;
+class TWindowServices;
 
-class TRemoteView {
+// A remote item as the views show it: its name's bytes and its caption.
+struct TRemoteItem {
+    std::string Name;
+    QString Caption;
+};
+
+class TRemoteView : public QObject {
+    Q_OBJECT
 public:
-    explicit TRemoteView(TfrmMain &form) : F(form) {}
+    struct TWidgets {
+        QLineEdit *FolderBox;
+        QToolButton *Go;
+        QTreeWidget *Folders;
+        TFileListView *Files;
+    };
+    TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageList &icons, const TWidgets &widgets);
 
     // Moves to a remote folder (bytes as the server takes them).
     void ChangeFolder(const std::string &folder);
     // The first folder of a session: a start folder the server refuses is
     // logged, and the login folder is shown instead.
     void EnterStartFolder(const std::string &folder);
-    // The bytes of the folder box's text: those the server reported when
-    // the text is still what it showed, else the text as UTF-8.
-    std::string CurrentDirBytes() const;
-
-    bool FolderBoxKeyPress(QKeyEvent *key);
-    void GoClicked();
-    void FolderTreeDoubleClicked();
-    bool FolderTreeKeyPress(QKeyEvent *key);
-    void FileListDoubleClicked();
-    bool FileListKeyPress(QKeyEvent *key);
+    // Up to the parent folder (the Up a Folder action).
     void UpAFolder();
-    void SetViewStyle(TViewStyle style);
     // Empties the folder tree and the file list: the connection went.
     void Clear();
+    // The folder box and its go button follow the connection.
+    void SetOnline(bool online);
 
+    // The folder box's text, and its bytes: those the server reported when
+    // the text is still what it showed, else the text as UTF-8.
+    QString FolderText() const;
+    void SetFolderText(const QString &text);
+    std::string CurrentDirBytes() const;
+
+    // The last listing's lines, as the server sent them.
+    const std::vector<std::string> &Listing() const { return FListing; }
     // Whether the views list the folder the server is in now, and whether
     // that listing names a file; an upload asks before it replaces one.
     bool ListingCurrent() const { return FListingCurrent; }
@@ -44,13 +68,46 @@ public:
     // The server moved to another folder; the views still show this one.
     void ListingLeft() { FListingCurrent = false; }
 
+    // The selected files, in list order.
+    std::vector<TRemoteItem> SelectedFiles() const;
+    // Where the keyboard focus is, for the operations that follow it.
+    enum class TFocus { Folders, Files, Elsewhere };
+    TFocus Focus() const;
+    std::optional<TRemoteItem> SelectedFolder() const;
+    // A drag that comes from the file list.
+    bool IsFileList(const QObject *source) const;
+
+    TViewStyle ViewStyle() const;
+    void SetViewStyle(TViewStyle style);
+    // The radio items of the "View Style" menu.
+    QList<QAction *> ViewStyleItems() const { return FStyleItems; }
+
+signals:
+    // A file was double-clicked or Enter pressed on it.
+    void FileActivated();
+    // Backspace in a view.
+    void UpRequested();
+    // Ctrl+I in the folder box: its text as the chosen site's folder.
+    void DefaultFolderChosen(const QString &folder);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void FillViews();
-    // Keys both views share.
-    bool ViewKeyPress(QKeyEvent *key);
+    void GoClicked();
+    void FolderTreeActivated();
+    bool FolderBoxKeyPress(QKeyEvent *key);
+    // Keys both views share; true when taken.
+    bool ViewKeyPress(QKeyEvent *key, bool tree);
 
-    TfrmMain &F;
+    TWindowServices &FWindow;
+    TIdFTP &FFtp;
+    TdfsSystemImageList &FIcons;
+    TWidgets W;
+    QList<QAction *> FStyleItems;
     std::string FCurrentDirRaw;
+    std::vector<std::string> FListing;
     std::unordered_set<std::string> FListedFiles;
     bool FListingCurrent = false;
     // The last ChangeFolder failed at the change itself, not the listing.

@@ -31,13 +31,17 @@ QString TStatusBar::PanelText(int index) const
     return FPanels.at(size_t(index))->text();
 }
 
-void TStatusBar::SetPanelText(int index, const QString &text)
+void SetPanelText(QLabel *panel, const QString &text)
 {
     // The name says which panel it is; the description, read out with
     // it, what the panel shows now.
-    QLabel *panel = FPanels.at(size_t(index));
     panel->setText(text);
     panel->setAccessibleDescription(text);
+}
+
+void TStatusBar::SetPanelText(int index, const QString &text)
+{
+    ::SetPanelText(FPanels.at(size_t(index)), text);
 }
 
 int TStatusBar::PanelLeft(int index) const

@@ -10,6 +10,9 @@
 
 class QLabel;
 
+// Sets a panel's text, and what screen readers read of it.
+void SetPanelText(QLabel *panel, const QString &text);
+
 class TStatusBar : public QWidget {
     Q_OBJECT
 public:

@@ -5,14 +5,16 @@
 #include "IDEEnhance.h"
 #include "IdLocalPath.h"
 #include "IdStream.h"
-#include "MainForm.h"
+#include "IdFTP.h"
 #include "RemoteName.h"
+#include "RemoteView.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
+#include "WindowServices.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QLineEdit>
+#include <QLabel>
 #include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
@@ -51,6 +53,14 @@ std::string PathOfUrl(const QUrl &url)
 
 }  // namespace
 
+TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, const TWidgets &widgets)
+    : FWindow(window), FFtp(ftp), FRemoteView(remoteView), W(widgets)
+{
+    OpenDialog1.Kind = TFileDialog::TKind::Open;
+    OpenDialog1.MultiSelect = true;
+    SaveDialog1.Kind = TFileDialog::TKind::Save;
+}
+
 bool TTransfers::IsLocalFileName(const std::string &name)
 {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
@@ -61,49 +71,49 @@ bool TTransfers::IsLocalFileName(const std::string &name)
 
 void TTransfers::DownloadSelected()
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return;
-    const std::vector<int> rows = F.lvFiles->SelectedRows();
-    if (rows.empty())
+    const std::vector<TRemoteItem> selected = FRemoteView.SelectedFiles();
+    if (selected.empty())
         return;
     // A name that could lead out of the chosen folder is not proposed.
-    const std::string first = F.lvFiles->Items()->Item(rows.front()).RawName;
-    F.SaveDialog1.FileName = IsLocalFileName(first) ? F.lvFiles->Caption(rows.front()) : QString();
-    if (!F.SaveDialog1.Execute(&F))
+    const std::string first = selected.front().Name;
+    SaveDialog1.FileName = IsLocalFileName(first) ? selected.front().Caption : QString();
+    if (!SaveDialog1.Execute(FWindow.DialogOwner()))
         return;
-    const std::string chosen = QFile::encodeName(F.SaveDialog1.FileName).toStdString();
-    if (rows.size() == 1) {
+    const std::string chosen = QFile::encodeName(SaveDialog1.FileName).toStdString();
+    if (selected.size() == 1) {
         // The one file may be saved under another name; the dialog has
         // asked before a file of that name is replaced.
         DownloadFile(first, chosen);
         return;
     }
     std::vector<std::string> names;
-    for (int row : rows)
-        names.push_back(F.lvFiles->Items()->Item(row).RawName);
+    for (const TRemoteItem &item : selected)
+        names.push_back(item.Name);
     DownloadInto(WithSlash(FolderPart(chosen)), names);
 }
 
 void TTransfers::DownloadInto(const std::string &folder, const std::vector<std::string> &names)
 {
-    TOverwriteGuard guard([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+    TOverwriteGuard guard([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(FWindow.DialogOwner(), question); },
                           names.size() > 1);
     const QString place = "in " + Text(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
     for (const std::string &name : names) {
         if (!IsLocalFileName(name)) {
-            F.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.");
+            FWindow.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.");
             continue;
         }
         const auto target =
             guard.Target(name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); });
         if (!target) {
-            F.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": the local file of that name was kept.");
+            FWindow.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": the local file of that name was kept.");
             continue;
         }
         DownloadFile(name, folder + *target);
     }
     if (names.size() > 1)
-        F.AddToLog("Transfer of selected files complete.");
+        FWindow.AddToLog("Transfer of selected files complete.");
 }
 
 template <typename Move>
@@ -116,36 +126,36 @@ void TTransfers::Transfer(const QString &what, const QString &name, const QStrin
         FFileTransfer = false;
         const std::exception_ptr error = std::current_exception();
         // The user's own Disconnect or close: said in the log, no box.
-        if (F.Connection.DisconnectRequested()) {
-            F.AddToLog(QStringLiteral("%1 of %2 was stopped by the disconnect.").arg(what, name) +
+        if (FWindow.DisconnectRequested()) {
+            FWindow.AddToLog(QStringLiteral("%1 of %2 was stopped by the disconnect.").arg(what, name) +
                        (keptOutcome.isEmpty() ? QString() : ' ' + keptOutcome));
             throw EAbort();
         }
         const QString text = TransferFailureText(what, name, error, keptOutcome);
-        F.AddToLog(text);
+        FWindow.AddToLog(text);
         throw ETransferFailed(text);
     }
     FFileTransfer = false;
-    F.AddToLog("Transfer Complete.");
+    FWindow.AddToLog("Transfer Complete.");
 }
 
 void TTransfers::DownloadFile(const std::string &remoteName, const std::string &localPath)
 {
-    F.FTP.SetTransferType(ftBinary);
+    FFtp.SetTransferType(ftBinary);
     SizePreset = true;
     // An unknown size shows as the unsigned 32-bit form of -1.
-    const int64_t size = F.FTP.Size(remoteName);
+    const int64_t size = FFtp.Size(remoteName);
     ExpectedSize = size < 0 ? int64_t(4294967295) : size;
     if (UseIDEHooks())
-        F.AddToLog("Binary Transfer Started: \r\n    Source:      " + RemoteDisplayName(remoteName) + "\r\n" +
+        FWindow.AddToLog("Binary Transfer Started: \r\n    Source:      " + RemoteDisplayName(remoteName) + "\r\n" +
                    "    Destination: " + Text(localPath) + "\r\n" + "    File Size:   " +
                    QString::number(ExpectedSize));
     else
-        F.AddToLog("Transfer Started: " + RemoteDisplayName(remoteName));
+        FWindow.AddToLog("Transfer Started: " + RemoteDisplayName(remoteName));
     // A failed download leaves an existing file as it was.
     const QString kept = IsFile(localPath) ? QStringLiteral("The existing local file was kept.") : QString();
     Transfer("Download", RemoteDisplayName(remoteName), kept,
-             [&] { F.FTP.Get(remoteName, localPath, true); });
+             [&] { FFtp.Get(remoteName, localPath, true); });
 }
 
 // ---- uploads -----------------------------------------------------------------------
@@ -153,7 +163,7 @@ void TTransfers::DownloadFile(const std::string &remoteName, const std::string &
 TOverwriteGuard &TTransfers::Guard()
 {
     if (!FGuard)
-        FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+        FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(FWindow.DialogOwner(), question); },
                        false);
     return *FGuard;
 }
@@ -161,7 +171,7 @@ TOverwriteGuard &TTransfers::Guard()
 template <typename Upload>
 void TTransfers::UploadAndRefresh(bool several, Upload upload)
 {
-    FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(&F, question); },
+    FGuard.emplace([this](const TOverwriteQuestion &question) { return UserDialogs().AskOverwrite(FWindow.DialogOwner(), question); },
                    several);
     std::exception_ptr failure;
     try {
@@ -173,8 +183,8 @@ void TTransfers::UploadAndRefresh(bool several, Upload upload)
     // The remote view shows what arrived, whatever happened; the first
     // error is the one reported. Offline there is nothing to show.
     try {
-        if (F.FTP.Connected())
-            F.ChangeFolder(F.FTP.QueryCurrentFolder());
+        if (FFtp.Connected())
+            FRemoteView.ChangeFolder(FFtp.QueryCurrentFolder());
     } catch (...) {
         if (!failure)
             throw;
@@ -185,12 +195,12 @@ void TTransfers::UploadAndRefresh(bool several, Upload upload)
 
 void TTransfers::UploadChosen()
 {
-    if (!F.FTP.Connected() || !F.OpenDialog1.Execute(&F))
+    if (!FFtp.Connected() || !OpenDialog1.Execute(FWindow.DialogOwner()))
         return;
-    F.OpenDialog1.InitialDir = ExtractFilePath(F.OpenDialog1.FileName);
-    UploadAndRefresh(F.OpenDialog1.Files.size() > 1, [this] {
-        for (const QString &file : F.OpenDialog1.Files) {
-            F.FTP.SetTransferType(ftBinary);
+    OpenDialog1.InitialDir = ExtractFilePath(OpenDialog1.FileName);
+    UploadAndRefresh(OpenDialog1.Files.size() > 1, [this] {
+        for (const QString &file : OpenDialog1.Files) {
+            FFtp.SetTransferType(ftBinary);
             UploadPath(QFile::encodeName(file).toStdString());
         }
     });
@@ -200,9 +210,9 @@ bool TTransfers::RemoteFileExists(const std::string &name)
 {
     // The listing answers without a round trip while it shows the folder
     // the upload goes to.
-    if (F.RemoteView.ListingCurrent())
-        return F.RemoteView.ListsFile(name);
-    return F.FTP.Size(name) >= 0;
+    if (FRemoteView.ListingCurrent())
+        return FRemoteView.ListsFile(name);
+    return FFtp.Size(name) >= 0;
 }
 
 void TTransfers::UploadPath(const std::string &path)
@@ -211,10 +221,10 @@ void TTransfers::UploadPath(const std::string &path)
         UploadFile(path);
         return;
     }
-    F.AddToLog("Transfering directory: " + Text(path));
+    FWindow.AddToLog("Transfering directory: " + Text(path));
     if (!UseIDEHooks()) {
-        F.AddToLog("Currently unabled to transfer directories...");
-        F.AddToLog("This feature to be released in an upcomming version.");
+        FWindow.AddToLog("Currently unabled to transfer directories...");
+        FWindow.AddToLog("This feature to be released in an upcomming version.");
         return;
     }
     UploadFolder(path);
@@ -223,18 +233,18 @@ void TTransfers::UploadPath(const std::string &path)
 void TTransfers::UploadFile(const std::string &path)
 {
     const std::string name = NamePart(path);
-    const QString place = F.RemoteView.ListingCurrent() ? "on the server in " + F.edCurrentDir->text()
+    const QString place = FRemoteView.ListingCurrent() ? "on the server in " + FRemoteView.FolderText()
                                                         : QStringLiteral("on the server");
     const auto target = Guard().Target(name, place, [this](const std::string &candidate) {
         return RemoteFileExists(candidate);
     });
     if (!target) {
-        F.AddToLog("Skipped \"" + Text(name) + "\": the file of that name on the server was kept.");
+        FWindow.AddToLog("Skipped \"" + Text(name) + "\": the file of that name on the server was kept.");
         return;
     }
-    F.AddToLog("Transfer Started: " + Text(name));
-    Transfer("Upload", Text(name), QString(), [&] { F.FTP.Put(path, *target, false); });
-    F.RemoteView.NoteFile(*target);
+    FWindow.AddToLog("Transfer Started: " + Text(name));
+    Transfer("Upload", Text(name), QString(), [&] { FFtp.Put(path, *target, false); });
+    FRemoteView.NoteFile(*target);
 }
 
 void TTransfers::UploadFolder(const std::string &path)
@@ -244,11 +254,11 @@ void TTransfers::UploadFolder(const std::string &path)
         trimmed.pop_back();
     const std::string folderName = NamePart(trimmed);
     try {
-        F.FTP.CreateFolder(folderName);
+        FFtp.CreateFolder(folderName);
     } catch (const std::exception &) {
         // It may be there already; the change into it tells.
     }
-    F.ChangeFolder(folderName);
+    FRemoteView.ChangeFolder(folderName);
     std::exception_ptr failure;
     try {
         DIR *folder = ::opendir(trimmed.c_str());
@@ -261,10 +271,10 @@ void TTransfers::UploadFolder(const std::string &path)
             const std::string child = WithSlash(trimmed) + entry->d_name;
             // A link to a folder is not followed: a loop of them never ends.
             if (IsLinkToFolder(child)) {
-                F.AddToLog("Skipped a link to a folder: " + Text(child));
+                FWindow.AddToLog("Skipped a link to a folder: " + Text(child));
                 continue;
             }
-            F.FTP.SetTransferType(ftBinary);
+            FFtp.SetTransferType(ftBinary);
             UploadPath(child);
         }
     } catch (...) {
@@ -272,9 +282,9 @@ void TTransfers::UploadFolder(const std::string &path)
     }
     // Back where the call began, whatever happened; the view still shows
     // the folder just filled.
-    F.RemoteView.ListingLeft();
+    FRemoteView.ListingLeft();
     try {
-        F.FTP.EnterParentFolder();
+        FFtp.EnterParentFolder();
     } catch (...) {
         if (!failure)
             throw;
@@ -287,9 +297,9 @@ void TTransfers::UploadFolder(const std::string &path)
 
 bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return false;
-    if (source == F.SysTree)
+    if (source == W.LocalTree)
         return true;
     // Files from the desktop's file manager.
     return !source && data && data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile();
@@ -297,11 +307,11 @@ bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 
 void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return;
     std::vector<std::string> paths;
-    if (source == F.SysTree) {
-        paths.push_back(F.SysTree->SelectionBytes());
+    if (source == W.LocalTree) {
+        paths.push_back(W.LocalTree->SelectionBytes());
     } else if (!source && data) {
         for (const QUrl &url : data->urls())
             if (url.isLocalFile())
@@ -311,7 +321,7 @@ void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
         return;
     UploadAndRefresh(paths.size() > 1 || IsFolder(paths.front()), [this, &paths] {
         for (const std::string &path : paths) {
-            F.FTP.SetTransferType(ftBinary);
+            FFtp.SetTransferType(ftBinary);
             UploadPath(path);
         }
     });
@@ -319,46 +329,56 @@ void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
 
 bool TTransfers::TreeDragOver(QObject *source)
 {
-    TTreeNode *target = F.SysTree->DropTarget();
+    TTreeNode *target = W.LocalTree->DropTarget();
     // A caption with a dot is taken for a file: the tree shows files too.
-    return source == F.lvFiles && target && !target->Text.contains('.') && F.FTP.Connected();
+    return FRemoteView.IsFileList(source) && target && !target->Text.contains('.') && FFtp.Connected();
 }
 
 void TTransfers::TreeDragDrop()
 {
-    if (!F.FTP.Connected())
+    if (!FFtp.Connected())
         return;
-    std::string folder = F.SysTree->GetNodePathBytes(F.SysTree->DropTarget());
+    std::string folder = W.LocalTree->GetNodePathBytes(W.LocalTree->DropTarget());
     // A place with no path of its own ("Computer") is no folder to write to.
     if (folder.empty())
         return;
     if (NamePart(folder).find('.') != std::string::npos && !IsFolder(folder))
         folder = FolderPart(folder);
     std::vector<std::string> names;
-    for (int row : F.lvFiles->SelectedRows())
-        names.push_back(F.lvFiles->Items()->Item(row).RawName);
+    for (const TRemoteItem &item : FRemoteView.SelectedFiles())
+        names.push_back(item.Name);
     DownloadInto(WithSlash(folder), names);
 }
 
 void TTransfers::TreeChanged()
 {
     // The dialogs open where the user is in the local tree.
-    F.OpenDialog1.InitialDir = F.SysTree->Selection();
-    F.SaveDialog1.InitialDir = F.SysTree->Selection();
+    OpenDialog1.InitialDir = W.LocalTree->Selection();
+    SaveDialog1.InitialDir = W.LocalTree->Selection();
+}
+
+bool TTransfers::SelectLocalFolder(const QString &folder)
+{
+    try {
+        W.LocalTree->SetSelection(folder);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 // ---- progress ---------------------------------------------------------------------------
 
 void TTransfers::WorkBegin(TWorkMode, int64_t countMax)
 {
-    F.SetBusyCursor(true);
+    FWindow.SetBusyCursor(true);
     FWorkStart.start();
     FLastShown = -1;
     FWorkUnshown = false;
     if (!SizePreset && countMax > 0)
         ExpectedSize = countMax;
     SizePreset = false;
-    F.SetActionsEnabled(false);
+    FWindow.SetActionsEnabled(false);
 }
 
 void TTransfers::Work(TWorkMode mode, int64_t count)
@@ -387,9 +407,9 @@ void TTransfers::ShowWork()
     const QString speed = locale.toString(rate, 'f', 2) + " KB/s";
     // A listing is no download: the panel keeps the last file's speed.
     if (FFileTransfer)
-        F.sbMain->SetPanelText(2, (FWorkMode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
+        SetPanelText(W.SpeedPanel, (FWorkMode == wdReceive ? "Download speed " : "Uploade speed ") + speed);
     if (FWorkCount > 0 && ExpectedSize != 0)
-        F.ProgressBar1->setValue(int(double(FWorkCount) / double(ExpectedSize) * 100.0));
+        W.Progress->setValue(int(double(FWorkCount) / double(ExpectedSize) * 100.0));
 }
 
 void TTransfers::WorkEnd(TWorkMode)
@@ -398,16 +418,16 @@ void TTransfers::WorkEnd(TWorkMode)
     // succeeded, only the server's final reply tells: its caller says so.
     if (FWorkUnshown)
         ShowWork();
-    F.SetBusyCursor(false);
-    F.ProgressBar1->setValue(0);
-    F.SetActionsEnabled(true);
+    FWindow.SetBusyCursor(false);
+    W.Progress->setValue(0);
+    FWindow.SetActionsEnabled(true);
 }
 
 void TTransfers::ResetDisplay()
 {
     FWorkMode = wdReceive;
     FWorkCount = 0;
-    F.ProgressBar1->setValue(0);
+    W.Progress->setValue(0);
     QLocale locale = QLocale::system();
-    F.sbMain->SetPanelText(2, "Download speed " + locale.toString(0.0, 'f', 2) + " KB/s");
+    SetPanelText(W.SpeedPanel, "Download speed " + locale.toString(0.0, 'f', 2) + " KB/s");
 }

@@ -11,6 +11,7 @@
 
 #include "IdGlobal.h"
 #include "OverwriteGuard.h"
+#include "UserDialogs.h"
 
 #include <QElapsedTimer>
 
@@ -19,13 +20,26 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QMimeData;
 class QObject;
-class TfrmMain;
+class QProgressBar;
+class TdfsSystemTreeView;
+class TIdFTP;
+class TRemoteView;
+class TWindowServices;
 
 class TTransfers {
 public:
-    explicit TTransfers(TfrmMain &form) : F(form) {}
+    struct TWidgets {
+        TdfsSystemTreeView *LocalTree;
+        QProgressBar *Progress;
+        QLabel *SpeedPanel;
+    };
+    TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, const TWidgets &widgets);
+
+    // The dialogs, and what they propose and keep.
+    TFileDialog SaveDialog1, OpenDialog1;
 
     // The byte count progress is measured against, and whether a download
     // has just set it.
@@ -42,6 +56,9 @@ public:
     bool TreeDragOver(QObject *source);
     void TreeDragDrop();
     void TreeChanged();
+    // Selects a local folder (the settings' last one); false when the tree
+    // cannot show it.
+    bool SelectLocalFolder(const QString &folder);
 
     void WorkBegin(TWorkMode mode, int64_t countMax);
     void Work(TWorkMode mode, int64_t count);
@@ -74,7 +91,10 @@ private:
     // Shows the speed and the progress of the work so far.
     void ShowWork();
 
-    TfrmMain &F;
+    TWindowServices &FWindow;
+    TIdFTP &FFtp;
+    TRemoteView &FRemoteView;
+    TWidgets W;
     std::optional<TOverwriteGuard> FGuard;
     // A file moves: its work shows as a speed. A listing's does not.
     bool FFileTransfer = false;

@@ -25,8 +25,8 @@ namespace {
 QStringList LogOf(const TfrmMain &form)
 {
     QStringList entries;
-    for (int i = 0; i < form.lbConnection->count(); ++i) {
-        const QString entry = form.lbConnection->item(i)->text();
+    for (int i = 0; i < form.findChild<QListWidget *>("lbConnection")->count(); ++i) {
+        const QString entry = form.findChild<QListWidget *>("lbConnection")->item(i)->text();
         if (!entry.startsWith("Sent: ") && !entry.startsWith("Recv: "))
             entries.append(entry);
     }
@@ -36,8 +36,8 @@ QStringList LogOf(const TfrmMain &form)
 QStringList ProtocolOf(const TfrmMain &form)
 {
     QStringList entries;
-    for (int i = 0; i < form.lbConnection->count(); ++i) {
-        const QString entry = form.lbConnection->item(i)->text();
+    for (int i = 0; i < form.findChild<QListWidget *>("lbConnection")->count(); ++i) {
+        const QString entry = form.findChild<QListWidget *>("lbConnection")->item(i)->text();
         if (entry.startsWith("Sent: ") || entry.startsWith("Recv: "))
             entries.append(entry);
     }
@@ -73,7 +73,7 @@ protected:
     // Clicks into the address box and replaces its text by typing.
     void TypeAddress(const QString &text)
     {
-        ClickInto(Form->cbAddress);
+        ClickInto(cbAddress);
         Press(Qt::Key_A, Qt::ControlModifier);
         Press(Qt::Key_Backspace);
         Type(text);
@@ -81,15 +81,15 @@ protected:
 
     void ExpectDisconnectedState()
     {
-        EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Offline");
-        EXPECT_EQ(Form->btnConnect->toolTip(), "Connect to server.");
-        EXPECT_FALSE(Form->actDownload->isEnabled());
-        EXPECT_FALSE(Form->actUpAFolder->isEnabled());
-        EXPECT_TRUE(Form->cbAddress->isEnabled());
-        EXPECT_TRUE(Form->edUserName->isEnabled());
-        EXPECT_TRUE(Form->edPassword->isEnabled());
-        EXPECT_FALSE(Form->edCurrentDir->isEnabled());
-        EXPECT_FALSE(Form->btnChangeFolder->isEnabled());  // the go button follows the folder box
+        EXPECT_EQ(sbMain->PanelText(0), "Status: Offline");
+        EXPECT_EQ(btnConnect->toolTip(), "Connect to server.");
+        EXPECT_FALSE(actDownload->isEnabled());
+        EXPECT_FALSE(actUpAFolder->isEnabled());
+        EXPECT_TRUE(cbAddress->isEnabled());
+        EXPECT_TRUE(edUserName->isEnabled());
+        EXPECT_TRUE(edPassword->isEnabled());
+        EXPECT_FALSE(edCurrentDir->isEnabled());
+        EXPECT_FALSE(btnChangeFolder->isEnabled());  // the go button follows the folder box
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };
@@ -99,40 +99,40 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     FtpServer server;
     Form->AddToLog("old entry");
     TypeAddress(QString("localhost:%1").arg(server.Port()));
-    Form->edUserName->setText(FtpServer::User);
-    Form->edPassword->setText(FtpServer::Password);
-    ClickInto(Form->cbAddress);
+    edUserName->setText(FtpServer::User);
+    edPassword->setText(FtpServer::Password);
+    ClickInto(cbAddress);
     Press(Qt::Key_Return);
 
     ASSERT_TRUE(Form->FTP.Connected());
     // No start folder: the login folder, which the server names.
     EXPECT_EQ(LogOf(*Form), (QStringList{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.",
                                          "Change Dir: /"}));
-    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
-    EXPECT_EQ(Form->btnConnect->toolTip(), "Disconnect from server.");
-    EXPECT_EQ(Form->actConnect->toolTip(), "Connect to server.");
-    for (QAction *action : {Form->actDownload, Form->actUpload, Form->actNewFolder, Form->actDelete,
-                            Form->actRename, Form->actUpAFolder})
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
+    EXPECT_EQ(btnConnect->toolTip(), "Disconnect from server.");
+    EXPECT_EQ(actConnect->toolTip(), "Connect to server.");
+    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete,
+                            actRename, actUpAFolder})
         EXPECT_TRUE(action->isEnabled());
-    EXPECT_FALSE(Form->cbAddress->isEnabled());
-    EXPECT_FALSE(Form->edUserName->isEnabled());
-    EXPECT_FALSE(Form->edPassword->isEnabled());
-    EXPECT_TRUE(Form->edCurrentDir->isEnabled());
-    EXPECT_TRUE(Form->btnChangeFolder->isEnabled());
-    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_FALSE(cbAddress->isEnabled());
+    EXPECT_FALSE(edUserName->isEnabled());
+    EXPECT_FALSE(edPassword->isEnabled());
+    EXPECT_TRUE(edCurrentDir->isEnabled());
+    EXPECT_TRUE(btnChangeFolder->isEnabled());
+    EXPECT_EQ(edCurrentDir->text(), "/");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    new QTreeWidgetItem(Form->tvFolders, QStringList{"pub"});
-    Form->lvFiles->Items()->BeginAppend();
-    Form->lvFiles->Items()->Append({"readme.txt", "readme.txt", -1});
-    Form->lvFiles->Items()->EndAppend();
-    Form->btnConnect->click();
+    new QTreeWidgetItem(tvFolders, QStringList{"pub"});
+    lvFiles->Items()->BeginAppend();
+    lvFiles->Items()->Append({"readme.txt", "readme.txt", -1});
+    lvFiles->Items()->EndAppend();
+    btnConnect->click();
     EXPECT_FALSE(Form->FTP.Connected());
     // The session ends as servers like it: QUIT, and its reply.
     EXPECT_EQ(ProtocolOf(*Form).mid(ProtocolOf(*Form).size() - 2), (QStringList{"Sent: QUIT", "Recv: 221 Goodbye."}));
     EXPECT_EQ(LogOf(*Form).mid(4), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
-    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
-    EXPECT_EQ(Form->lvFiles->Count(), 0);
+    EXPECT_EQ(tvFolders->topLevelItemCount(), 0);
+    EXPECT_EQ(lvFiles->Count(), 0);
     ExpectDisconnectedState();
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
@@ -156,9 +156,9 @@ TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
         SCOPED_TRACE(c.Address.toStdString());
         Dialogs.Errors.clear();
         TypeAddress(c.Address);
-        Form->edUserName->setText(FtpServer::User);
-        Form->edPassword->setText(c.Password);
-        Form->actConnect->trigger();
+        edUserName->setText(FtpServer::User);
+        edPassword->setText(c.Password);
+        actConnect->trigger();
         EXPECT_FALSE(Form->FTP.Connected());
         EXPECT_EQ(LogOf(*Form).last(), c.LastEntry);
         // A host never found leaves no "Disconnecting from ." behind.
@@ -175,9 +175,9 @@ TEST_F(ConnectionBar, TheProtocolShowsInTheLogWithThePasswordMasked)
 {
     FtpServer server;
     TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
-    Form->edUserName->setText(FtpServer::User);
-    Form->edPassword->setText(FtpServer::Password);
-    Form->actConnect->trigger();
+    edUserName->setText(FtpServer::User);
+    edPassword->setText(FtpServer::Password);
+    actConnect->trigger();
     ASSERT_TRUE(Form->FTP.Connected());
     const QStringList protocol = ProtocolOf(*Form);
     EXPECT_TRUE(protocol.contains("Recv: 220 Veldra test server ready."));
@@ -186,15 +186,15 @@ TEST_F(ConnectionBar, TheProtocolShowsInTheLogWithThePasswordMasked)
     EXPECT_FALSE(protocol.join('\n').contains(FtpServer::Password));
     EXPECT_TRUE(protocol.contains("Sent: PWD"));
 
-    ASSERT_TRUE(Form->ShowProtocol1->isChecked());
-    Form->ShowProtocol1->trigger();
+    ASSERT_TRUE(ShowProtocol1->isChecked());
+    ShowProtocol1->trigger();
     const int before = int(ProtocolOf(*Form).size());
-    Form->btnChangeFolder->click();
+    btnChangeFolder->click();
     EXPECT_EQ(ProtocolOf(*Form).size(), before);
     Stop();
     EXPECT_EQ(ReadSettings()->value("ShowProtocol").toInt(), 0);
     Start();
-    EXPECT_FALSE(Form->ShowProtocol1->isChecked());
+    EXPECT_FALSE(ShowProtocol1->isChecked());
     EXPECT_FALSE(Form->FTPLog.Active());
 }
 
@@ -204,14 +204,14 @@ TEST_F(ConnectionBar, ARefusedStartFolderShowsTheLoginFolder)
 {
     FtpServer server;
     std::filesystem::create_directory(server.Root().Path() / "pub");
-    Form->cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
-    Form->Sites[1] = {Form->cbAddress->itemText(1), FtpServer::User, FtpServer::Password, "/no-such-folder"};
-    Form->cbAddress->setCurrentIndex(1);
-    emit Form->cbAddress->activated(1);
-    Form->actConnect->trigger();
+    cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
+    Form->Sites[1] = {cbAddress->itemText(1), FtpServer::User, FtpServer::Password, "/no-such-folder"};
+    cbAddress->setCurrentIndex(1);
+    emit cbAddress->activated(1);
+    actConnect->trigger();
     EXPECT_TRUE(Form->FTP.Connected());
-    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Online");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
+    EXPECT_EQ(edCurrentDir->text(), "/");
     EXPECT_EQ(Folders(), (QStringList{"..", "pub"}));
     EXPECT_TRUE(LogOf(*Form).filter(QRegularExpression("^550 ")).size() == 1)
         << LogOf(*Form).join('\n').toStdString();
@@ -261,20 +261,20 @@ TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
         peer.WaitForClose();
     });
     TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
-    Form->edUserName->setText("u");
-    Form->edPassword->setText("p");
-    Form->actConnect->trigger();
+    edUserName->setText("u");
+    edPassword->setText("p");
+    actConnect->trigger();
     ASSERT_TRUE(Form->FTP.Connected());
-    ASSERT_EQ(Form->lvFiles->Count(), 1);
-    Form->edCurrentDir->setText("/other");
-    Form->btnChangeFolder->click();
+    ASSERT_EQ(lvFiles->Count(), 1);
+    edCurrentDir->setText("/other");
+    btnChangeFolder->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_EQ(Dialogs.Errors[0], "550 Cannot list");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/other");
-    EXPECT_EQ(Form->lvFiles->Count(), 1);
-    EXPECT_EQ(Form->lvFiles->Caption(0), "kept.txt");
-    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 2);
-    Form->actConnect->trigger();
+    EXPECT_EQ(edCurrentDir->text(), "/other");
+    EXPECT_EQ(lvFiles->Count(), 1);
+    EXPECT_EQ(lvFiles->Caption(0), "kept.txt");
+    EXPECT_EQ(tvFolders->topLevelItemCount(), 2);
+    actConnect->trigger();
     server.Join();
 }
 
@@ -289,18 +289,18 @@ TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticed)
         peer.Close();
     });
     TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
-    Form->edUserName->setText("u");
-    Form->edPassword->setText("p");
-    Form->actConnect->trigger();
-    Form->sbMain->SetPanelText(2, "Download speed 9.00 KB/s");
+    edUserName->setText("u");
+    edPassword->setText("p");
+    actConnect->trigger();
+    sbMain->SetPanelText(2, "Download speed 9.00 KB/s");
     server.Join();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->FTP.Connected(); }, 5000));
     EXPECT_EQ(LogOf(*Form).filter("The server closed").size(), 1);
     EXPECT_EQ(LogOf(*Form).last(),
               "The server closed the connection: 421 No-transfer-time exceeded. Closing control connection.");
-    EXPECT_EQ(Form->lvFiles->Count(), 0);
+    EXPECT_EQ(lvFiles->Count(), 0);
     ExpectDisconnectedState();
-    EXPECT_EQ(Form->sbMain->PanelText(2), "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
+    EXPECT_EQ(sbMain->PanelText(2), "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
@@ -308,30 +308,30 @@ TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)
 {
     FtpServer server;
     std::filesystem::create_directory(server.Root().Path() / "in");
-    Form->cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
-    Form->Sites[1].Address = Form->cbAddress->itemText(1);
+    cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
+    Form->Sites[1].Address = cbAddress->itemText(1);
     Form->Sites[1].UserName = FtpServer::User;
     Form->Sites[1].Password = FtpServer::Password;
-    Form->cbAddress->setCurrentIndex(1);
-    emit Form->cbAddress->activated(1);
-    EXPECT_EQ(Form->edUserName->text(), FtpServer::User);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/in");
-    Form->actConnect->trigger();
+    cbAddress->setCurrentIndex(1);
+    emit cbAddress->activated(1);
+    EXPECT_EQ(edUserName->text(), FtpServer::User);
+    EXPECT_EQ(edCurrentDir->text(), "/in");
+    actConnect->trigger();
     ASSERT_TRUE(Form->FTP.Connected());
-    EXPECT_EQ(Form->edCurrentDir->text(), "/in");
-    Form->actConnect->trigger();
+    EXPECT_EQ(edCurrentDir->text(), "/in");
+    actConnect->trigger();
 }
 
 TEST_F(ConnectionBar, TypingASavedAddressFillsTheBarButChoosesNoItem)
 {
     TypeAddress("FTP.TWO.EXAMPLE");
-    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.example");
-    EXPECT_EQ(Form->edUserName->text(), "bob");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/in");
-    EXPECT_EQ(Form->cbAddress->currentIndex(), -1);
+    EXPECT_EQ(cbAddress->currentText(), "ftp.two.example");
+    EXPECT_EQ(edUserName->text(), "bob");
+    EXPECT_EQ(edCurrentDir->text(), "/in");
+    EXPECT_EQ(cbAddress->currentIndex(), -1);
     Type("x");
-    EXPECT_EQ(Form->edUserName->text(), "Anonymous");
-    EXPECT_EQ(Form->edPassword->text(), "");
+    EXPECT_EQ(edUserName->text(), "Anonymous");
+    EXPECT_EQ(edPassword->text(), "");
 }
 
 TEST_F(ConnectionBar, CtrlIAddsANewSiteAndUpdatesOneThatDiffersInCase)
@@ -343,25 +343,25 @@ TEST_F(ConnectionBar, CtrlIAddsANewSiteAndUpdatesOneThatDiffersInCase)
     Type("pw3");
     Press(Qt::Key_I, Qt::ControlModifier);
     ASSERT_EQ(Form->Sites.Count(), 3);
-    EXPECT_EQ(Form->cbAddress->count(), 3);
-    EXPECT_EQ(Form->cbAddress->itemText(2), "new.example");
+    EXPECT_EQ(cbAddress->count(), 3);
+    EXPECT_EQ(cbAddress->itemText(2), "new.example");
     EXPECT_EQ(Form->Sites[2].UserName, "carol");
     EXPECT_EQ(Form->Sites[2].Password, "pw3");
     EXPECT_EQ(Form->Sites[2].DefaultFolder, "");
-    EXPECT_EQ(Form->edPassword->text(), "pw3");  // the key was consumed, no tab typed
+    EXPECT_EQ(edPassword->text(), "pw3");  // the key was consumed, no tab typed
 
     // Typed, the text would take the saved letter case at its last key.
-    Form->cbAddress->setEditText("FTP.One.Example");
-    Form->edUserName->setText("alice2");
-    Form->edPassword->setText("a2");
-    ClickInto(Form->cbAddress);
+    cbAddress->setEditText("FTP.One.Example");
+    edUserName->setText("alice2");
+    edPassword->setText("a2");
+    ClickInto(cbAddress);
     Press(Qt::Key_I, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites.Count(), 3);
     EXPECT_EQ(Form->Sites[0].Address, "FTP.One.Example");
     EXPECT_EQ(Form->Sites[0].UserName, "alice2");
     EXPECT_EQ(Form->Sites[0].Password, "a2");
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "/pub");
-    EXPECT_EQ(Form->cbAddress->itemText(0), "ftp.one.example");  // the item keeps its text
+    EXPECT_EQ(cbAddress->itemText(0), "ftp.one.example");  // the item keeps its text
 }
 
 TEST_F(ConnectionBar, TabMovesTheFocusAndAddsNoSite)
@@ -369,40 +369,40 @@ TEST_F(ConnectionBar, TabMovesTheFocusAndAddsNoSite)
     TypeAddress("tab.example");
     Press(Qt::Key_Tab);
     EXPECT_EQ(Form->Sites.Count(), 2);
-    EXPECT_EQ(Form->cbAddress->count(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), Form->edUserName);
+    EXPECT_EQ(cbAddress->count(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), edUserName);
 }
 
 TEST_F(ConnectionBar, CtrlDRemovesTheSelectedSiteOrNothing)
 {
-    ASSERT_EQ(Form->cbAddress->currentIndex(), 0);
+    ASSERT_EQ(cbAddress->currentIndex(), 0);
     int downloads = 0;
-    QObject::connect(Form->actDownload, &QAction::triggered, [&] { ++downloads; });
-    ClickInto(Form->cbAddress);
+    QObject::connect(actDownload, &QAction::triggered, [&] { ++downloads; });
+    ClickInto(cbAddress);
     Press(Qt::Key_D, Qt::ControlModifier);
     ASSERT_EQ(Form->Sites.Count(), 1);
     EXPECT_EQ(Form->Sites[0].Address, "ftp.two.example");
-    EXPECT_EQ(Form->cbAddress->count(), 1);
-    EXPECT_EQ(Form->cbAddress->currentIndex(), 0);
-    EXPECT_EQ(Form->edUserName->text(), "bob");
+    EXPECT_EQ(cbAddress->count(), 1);
+    EXPECT_EQ(cbAddress->currentIndex(), 0);
+    EXPECT_EQ(edUserName->text(), "bob");
     EXPECT_EQ(downloads, 0);
 
     // Typed text selects nothing: nothing goes, item 0 is chosen again.
     TypeAddress("other");
-    ASSERT_EQ(Form->cbAddress->currentIndex(), -1);
-    ClickInto(Form->edUserName);
+    ASSERT_EQ(cbAddress->currentIndex(), -1);
+    ClickInto(edUserName);
     Press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites.Count(), 1);
-    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.example");
-    EXPECT_EQ(Form->edUserName->text(), "bob");
+    EXPECT_EQ(cbAddress->currentText(), "ftp.two.example");
+    EXPECT_EQ(edUserName->text(), "bob");
 
     // The only site: the list empties and the bar falls back to anonymous.
-    ClickInto(Form->cbAddress);
+    ClickInto(cbAddress);
     Press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites.Count(), 0);
-    EXPECT_EQ(Form->cbAddress->count(), 0);
-    EXPECT_EQ(Form->edUserName->text(), "Anonymous");
-    EXPECT_EQ(Form->edPassword->text(), "");
+    EXPECT_EQ(cbAddress->count(), 0);
+    EXPECT_EQ(edUserName->text(), "Anonymous");
+    EXPECT_EQ(edPassword->text(), "");
 }
 
 TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)

@@ -49,8 +49,8 @@ TEST_F(Desktop, WindowFitsItsContentsAndKeepsItsPlacement)
     Form->move(20, 30);
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    Form->Splitter3->setSizes({300, 390});
-    Form->Splitter1->setSizes({330, 100});
+    Splitter3->setSizes({300, 390});
+    Splitter1->setSizes({330, 100});
     Stop();
     Start();
     Form->show();
@@ -58,8 +58,8 @@ TEST_F(Desktop, WindowFitsItsContentsAndKeepsItsPlacement)
     EXPECT_FALSE(Form->isMaximized());
     EXPECT_EQ(Form->size(), QSize(700, 500));
     EXPECT_EQ(Form->pos(), QPoint(20, 30));
-    EXPECT_NEAR(Form->Splitter3->sizes()[0], 300, 6);  // both panes share a few pixels of layout
-    EXPECT_EQ(Form->Splitter1->sizes()[1], 100);
+    EXPECT_NEAR(Splitter3->sizes()[0], 300, 6);  // both panes share a few pixels of layout
+    EXPECT_EQ(Splitter1->sizes()[1], 100);
 
     // Values no one can read leave the fitted placement, silently.
     Stop();
@@ -77,7 +77,7 @@ TEST_F(Desktop, TheLocalTreeTakesAThird)
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     const auto share = [this] {
-        const QList<int> sizes = Form->Splitter3->sizes();
+        const QList<int> sizes = Splitter3->sizes();
         return double(sizes[0]) / double(sizes[0] + sizes[1]);
     };
     EXPECT_NEAR(share(), 1.0 / 3, 0.02);
@@ -90,11 +90,11 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
 {
     Start();
     // Fields carry their label's words; the label is their buddy.
-    const std::pair<QWidget *, QString> fields[] = {{Form->cbAddress, "FTP Address"},
-                                                    {Form->cbAddress->lineEdit(), "FTP Address"},
-                                                    {Form->edUserName, "User Name"},
-                                                    {Form->edPassword, "Password"},
-                                                    {Form->edCurrentDir, "FTP Folder"}};
+    const std::pair<QWidget *, QString> fields[] = {{cbAddress, "FTP Address"},
+                                                    {cbAddress->lineEdit(), "FTP Address"},
+                                                    {edUserName, "User Name"},
+                                                    {edPassword, "Password"},
+                                                    {edCurrentDir, "FTP Folder"}};
     for (const auto &[field, name] : fields)
         EXPECT_EQ(AccessibleName(field), name);
     QStringList buddies;
@@ -105,11 +105,11 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
 
     // Everything the user can reach or read has a name of its own.
     const std::pair<QWidget *, QString> named[] = {
-        {Form->SysTree, "Local folders"},       {Form->tvFolders, "Remote folders"},
-        {Form->lvFiles, "Remote files"},        {Form->lbConnection, "Log"},
-        {Form->btnChangeFolder, "Go"},          {Form->ProgressBar1, "Transfer progress"},
-        {Form->sbMain->Panel(0), "Connection status"}, {Form->sbMain->Panel(2), "Transfer speed"},
-        {Form->sbMain->Panel(3), "IP status"}};
+        {SysTree, "Local folders"},       {tvFolders, "Remote folders"},
+        {lvFiles, "Remote files"},        {lbConnection, "Log"},
+        {btnChangeFolder, "Go"},          {ProgressBar1, "Transfer progress"},
+        {sbMain->Panel(0), "Connection status"}, {sbMain->Panel(2), "Transfer speed"},
+        {sbMain->Panel(3), "IP status"}};
     for (const auto &[widget, name] : named)
         EXPECT_EQ(AccessibleName(widget), name);
     for (QWidget *widget : Form->findChildren<QWidget *>()) {
@@ -122,11 +122,11 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
 TEST_F(Desktop, StatusPanelsFitTheirTexts)
 {
     Start();
-    const QFontMetrics metrics = Form->sbMain->fontMetrics();
-    Form->sbMain->SetPanelText(2, "Download speed 99,999.99 KB/s");
+    const QFontMetrics metrics = sbMain->fontMetrics();
+    sbMain->SetPanelText(2, "Download speed 99,999.99 KB/s");
     for (int panel : {0, 2})
-        EXPECT_GE(Form->sbMain->Panel(panel)->contentsRect().width(),
-                  metrics.horizontalAdvance(Form->sbMain->PanelText(panel)))
+        EXPECT_GE(sbMain->Panel(panel)->contentsRect().width(),
+                  metrics.horizontalAdvance(sbMain->PanelText(panel)))
             << panel;
 }
 
@@ -143,46 +143,46 @@ TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
         QApplication::sendEvent(widget, &help);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    EXPECT_EQ(tipAt(Form->btnUpAFolder, {5, 5}), "");  // "Up a Folder" has no hint
-    EXPECT_EQ(tipAt(Form->btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
+    EXPECT_EQ(tipAt(btnUpAFolder, {5, 5}), "");  // "Up a Folder" has no hint
+    EXPECT_EQ(tipAt(btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
 
     const QString medium = "quarterly-report-of-the-northern-branch.pdf";
     const QString huge = QString("a-name-far-too-long-for-any-list-").repeated(8) + ".txt";
-    Form->lvFiles->Items()->BeginAppend();
+    lvFiles->Items()->BeginAppend();
     // The last entry short: the view takes its size for all of them.
     for (const QString &name : {medium, huge, QString("s.txt")})
-        Form->lvFiles->Items()->Append({name.toStdString(), name, -1});
-    Form->lvFiles->Items()->EndAppend();
+        lvFiles->Items()->Append({name.toStdString(), name, -1});
+    lvFiles->Items()->EndAppend();
     const QString hint = "List of files in the current folder.";
-    const int mediumWidth = Form->lvFiles->fontMetrics().horizontalAdvance(medium);
+    const int mediumWidth = lvFiles->fontMetrics().horizontalAdvance(medium);
     for (TViewStyle style : {vsIcon, vsSmallIcon, vsList}) {
-        Form->SetFileViewStyle(style);
+        Form->RemoteView().SetViewStyle(style);
         QApplication::processEvents();
-        const QSize grid = Form->lvFiles->gridSize();
+        const QSize grid = lvFiles->gridSize();
         EXPECT_GE(grid.width(), mediumWidth + (style == vsIcon ? 0 : 16)) << style;
-        EXPECT_LE(grid.width(), Form->lvFiles->viewport()->width()) << style;
+        EXPECT_LE(grid.width(), lvFiles->viewport()->width()) << style;
         // The rectangle the entry is drawn in.
-        EXPECT_GE(Form->lvFiles->visualRect(Form->lvFiles->model()->index(0, 0)).width(),
+        EXPECT_GE(lvFiles->visualRect(lvFiles->model()->index(0, 0)).width(),
                   mediumWidth + (style == vsIcon ? 0 : 16))
             << style;
         const auto centreOf = [&](int row) {
-            const QRect entry = Form->lvFiles->visualRect(Form->lvFiles->model()->index(row, 0));
+            const QRect entry = lvFiles->visualRect(lvFiles->model()->index(row, 0));
             return QRect(entry.topLeft(), grid).center();
         };
         // No empty first row, however long a name.
-        EXPECT_LT(Form->lvFiles->visualRect(Form->lvFiles->model()->index(0, 0)).top(), grid.height()) << style;
-        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(0)), hint) << style;
-        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(1)), huge) << style;
-        EXPECT_EQ(tipAt(Form->lvFiles->viewport(), centreOf(2)), hint) << style;
+        EXPECT_LT(lvFiles->visualRect(lvFiles->model()->index(0, 0)).top(), grid.height()) << style;
+        EXPECT_EQ(tipAt(lvFiles->viewport(), centreOf(0)), hint) << style;
+        EXPECT_EQ(tipAt(lvFiles->viewport(), centreOf(1)), huge) << style;
+        EXPECT_EQ(tipAt(lvFiles->viewport(), centreOf(2)), hint) << style;
     }
 
     // A narrower list narrows the cells, and the entries with them.
-    Form->SetFileViewStyle(vsSmallIcon);
-    Form->Splitter3->setSizes({Form->Splitter3->width() - 300, 300});
+    Form->RemoteView().SetViewStyle(vsSmallIcon);
+    Splitter3->setSizes({Splitter3->width() - 300, 300});
     QApplication::processEvents();
-    EXPECT_LE(Form->lvFiles->gridSize().width(), Form->lvFiles->viewport()->width());
-    EXPECT_EQ(Form->lvFiles->visualRect(Form->lvFiles->model()->index(0, 0)).width(),
-              Form->lvFiles->gridSize().width());
+    EXPECT_LE(lvFiles->gridSize().width(), lvFiles->viewport()->width());
+    EXPECT_EQ(lvFiles->visualRect(lvFiles->model()->index(0, 0)).width(),
+              lvFiles->gridSize().width());
 }
 
 }  // namespace

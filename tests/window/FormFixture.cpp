@@ -3,7 +3,14 @@
 #include "CommonFunctions.h"
 #include "SettingsStore.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QListWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -24,6 +31,43 @@ void FormFixture::SetUp()
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(Config.Path().string()));
     QFile::remove(IniName());
+}
+
+template <typename T>
+void FormFixture::Find(T *&control, const char *name)
+{
+    control = Form->findChild<T *>(name);
+    ASSERT_TRUE(control) << "no control named " << name;
+}
+
+void FormFixture::Start()
+{
+    Form = std::make_unique<TfrmMain>();
+    Find(cbAddress, "cbAddress");
+    Find(edUserName, "edUserName");
+    Find(edPassword, "edPassword");
+    Find(edCurrentDir, "edCurrentDir");
+    Find(btnConnect, "btnConnect");
+    Find(btnDownload, "btnDownload");
+    Find(btnUpAFolder, "btnUpAFolder");
+    Find(btnChangeFolder, "btnChangeFolder");
+    Find(tvFolders, "tvFolders");
+    Find(lvFiles, "lvFiles");
+    Find(SysTree, "SysTree");
+    Find(lbConnection, "lbConnection");
+    Find(sbMain, "sbMain");
+    Find(ProgressBar1, "ProgressBar1");
+    Find(Splitter1, "Splitter1");
+    Find(Splitter3, "Splitter3");
+    Find(pcRemoteSystem, "pcRemoteSystem");
+    Find(tsFTP, "tsFTP");
+    for (auto [action, name] : {std::pair{&actDownload, "actDownload"}, {&actUpload, "actUpload"},
+                                {&actNewFolder, "actNewFolder"}, {&actDelete, "actDelete"},
+                                {&actRename, "actRename"}, {&actConnect, "actConnect"}, {&actAbout, "actAbout"},
+                                {&actUpAFolder, "actUpAFolder"}, {&Icon1, "Icon1"}, {&List1, "List1"},
+                                {&Report1, "Report1"}, {&SmallIcon1, "SmallIcon1"}, {&ClearLog1, "ClearLog1"},
+                                {&ShowProtocol1, "ShowProtocol1"}})
+        Find(*action, name);
 }
 
 void FormFixture::TearDown()
@@ -61,8 +105,8 @@ std::unique_ptr<QSettings> FormFixture::ReadSettings() const
 
 bool FormFixture::LogOfContains(const QString &entry) const
 {
-    for (int i = 0; i < Form->lbConnection->count(); ++i)
-        if (Form->lbConnection->item(i)->text() == entry)
+    for (int i = 0; i < lbConnection->count(); ++i)
+        if (lbConnection->item(i)->text() == entry)
             return true;
     return false;
 }
@@ -85,51 +129,51 @@ void ConnectedForm::SetUp()
     Form->show();
     Form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-    Form->actConnect->trigger();
+    actConnect->trigger();
     ASSERT_TRUE(Form->FTP.Connected());
 }
 
 QTreeWidgetItem *ConnectedForm::Folder(const QString &name) const
 {
-    const auto found = Form->tvFolders->findItems(name, Qt::MatchExactly);
+    const auto found = tvFolders->findItems(name, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.front();
 }
 
 QStringList FormFixture::Folders() const
 {
     QStringList names;
-    for (int i = 0; i < Form->tvFolders->topLevelItemCount(); ++i)
-        names.append(Form->tvFolders->topLevelItem(i)->text(0));
+    for (int i = 0; i < tvFolders->topLevelItemCount(); ++i)
+        names.append(tvFolders->topLevelItem(i)->text(0));
     return names;
 }
 
 QStringList FormFixture::Files() const
 {
     QStringList names;
-    for (int i = 0; i < Form->lvFiles->Count(); ++i)
-        names.append(Form->lvFiles->Caption(i));
+    for (int i = 0; i < lvFiles->Count(); ++i)
+        names.append(lvFiles->Caption(i));
     return names;
 }
 
 QStringList FormFixture::LogEntries() const
 {
     QStringList entries;
-    for (int i = 0; i < Form->lbConnection->count(); ++i)
-        entries.append(Form->lbConnection->item(i)->text());
+    for (int i = 0; i < lbConnection->count(); ++i)
+        entries.append(lbConnection->item(i)->text());
     return entries;
 }
 
 void ConnectedForm::SelectFiles(const QStringList &captions)
 {
-    Form->lvFiles->clearSelection();
+    lvFiles->clearSelection();
     for (const QString &caption : captions) {
         const int row = int(Files().indexOf(caption));
         ASSERT_GE(row, 0) << caption.toStdString();
-        const QModelIndex index = Form->lvFiles->model()->index(row, 0);
-        Form->lvFiles->scrollTo(index);
+        const QModelIndex index = lvFiles->model()->index(row, 0);
+        lvFiles->scrollTo(index);
         const Qt::KeyboardModifiers modifiers = caption == captions.front() ? Qt::NoModifier : Qt::ControlModifier;
-        QTest::mouseClick(Form->lvFiles->viewport(), Qt::LeftButton, modifiers,
-                          Form->lvFiles->visualRect(index).center());
+        QTest::mouseClick(lvFiles->viewport(), Qt::LeftButton, modifiers,
+                          lvFiles->visualRect(index).center());
     }
 }
 

@@ -3,10 +3,18 @@
 // it (beside this test program), the settings file into a fresh folder.
 #pragma once
 
+#include "ConnectionLog.h"
+#include "ConnectionWorkflow.h"
+#include "FileListView.h"
 #include "FtpServerFixture.h"
 #include "MainForm.h"
+#include "RemoteFileOperations.h"
+#include "RemoteView.h"
 #include "ScriptedDialogs.h"
+#include "StatusBar.h"
+#include "SystemTreeView.h"
 #include "TempDir.h"
+#include "Transfers.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +24,14 @@
 #include <memory>
 #include <ostream>
 
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
 class QTreeWidgetItem;
 
 // Readable failure messages for Qt's strings.
@@ -44,7 +60,9 @@ protected:
     // The settings file as another reader sees it.
     std::unique_ptr<QSettings> ReadSettings() const;
 
-    void Start() { Form = std::make_unique<TfrmMain>(); }
+    // Starts the window and finds its controls, as a user or a screen
+    // reader finds them: by their names.
+    void Start();
     bool LogOfContains(const QString &entry) const;
     QStringList Folders() const;
     QStringList Files() const;
@@ -54,6 +72,27 @@ protected:
     TempDir Config;
     ScriptedDialogs Dialogs;
     std::unique_ptr<TfrmMain> Form;
+
+    QComboBox *cbAddress = nullptr;
+    QLineEdit *edUserName = nullptr, *edPassword = nullptr, *edCurrentDir = nullptr;
+    QToolButton *btnConnect = nullptr, *btnDownload = nullptr, *btnUpAFolder = nullptr, *btnChangeFolder = nullptr;
+    QTreeWidget *tvFolders = nullptr;
+    TFileListView *lvFiles = nullptr;
+    TdfsSystemTreeView *SysTree = nullptr;
+    QListWidget *lbConnection = nullptr;
+    TStatusBar *sbMain = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QSplitter *Splitter1 = nullptr, *Splitter3 = nullptr;
+    QTabWidget *pcRemoteSystem = nullptr;
+    QWidget *tsFTP = nullptr;
+    QAction *actDownload = nullptr, *actUpload = nullptr, *actNewFolder = nullptr, *actDelete = nullptr,
+            *actRename = nullptr, *actConnect = nullptr, *actAbout = nullptr, *actUpAFolder = nullptr;
+    QAction *Icon1 = nullptr, *List1 = nullptr, *Report1 = nullptr, *SmallIcon1 = nullptr, *ClearLog1 = nullptr,
+            *ShowProtocol1 = nullptr;
+
+private:
+    template <typename T>
+    void Find(T *&control, const char *name);
 };
 
 // The window shown and connected to a real FTP server (pyftpdlib) whose

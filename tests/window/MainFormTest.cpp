@@ -9,6 +9,7 @@
 #include "StatusBar.h"
 #include "SettingsStore.h"
 #include "SystemTreeView.h"
+#include "ToolGlyphs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -46,13 +47,13 @@ TEST_F(MainForm, FirstStartWithNeitherFile)
 {
     Start();
     EXPECT_EQ(Form->Sites.Count(), 0);
-    EXPECT_EQ(Form->cbAddress->count(), 0);
-    EXPECT_EQ(Form->cbAddress->currentText(), "");
+    EXPECT_EQ(cbAddress->count(), 0);
+    EXPECT_EQ(cbAddress->currentText(), "");
     // The local tree selects once it is shown.
-    EXPECT_EQ(Form->SysTree->Selection(), "");
+    EXPECT_EQ(SysTree->Selection(), "");
     Form->show();
-    EXPECT_EQ(Form->SysTree->Selection(), QDir::homePath());
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_EQ(SysTree->Selection(), QDir::homePath());
+    EXPECT_EQ(lvFiles->ViewStyle(), vsSmallIcon);
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_FALSE(QFile::exists(SettingsFileName()));
     Stop();
@@ -69,25 +70,25 @@ TEST_F(MainForm, CaptionCarriesTheFileVersion)
 TEST_F(MainForm, StartValuesOfTheControls)
 {
     Start();
-    for (QAction *action : {Form->actDownload, Form->actUpload, Form->actNewFolder, Form->actDelete,
-                            Form->actRename, Form->actUpAFolder})
+    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete,
+                            actRename, actUpAFolder})
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
-    EXPECT_TRUE(Form->actConnect->isEnabled());
-    EXPECT_TRUE(Form->actAbout->isEnabled());
-    EXPECT_FALSE(Form->edCurrentDir->isEnabled());
-    EXPECT_FALSE(Form->btnChangeFolder->isEnabled());
-    EXPECT_TRUE(Form->cbAddress->isEnabled());
-    EXPECT_EQ(Form->edPassword->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(Form->pcRemoteSystem->currentWidget(), Form->tsFTP);
+    EXPECT_TRUE(actConnect->isEnabled());
+    EXPECT_TRUE(actAbout->isEnabled());
+    EXPECT_FALSE(edCurrentDir->isEnabled());
+    EXPECT_FALSE(btnChangeFolder->isEnabled());
+    EXPECT_TRUE(cbAddress->isEnabled());
+    EXPECT_EQ(edPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(pcRemoteSystem->currentWidget(), tsFTP);
 
-    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Offline");
-    EXPECT_EQ(Form->sbMain->PanelText(1), "");
-    EXPECT_EQ(Form->sbMain->PanelText(2), "Download speed 0.00 KB/s");
-    EXPECT_EQ(Form->sbMain->PanelText(3), "");
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Offline");
+    EXPECT_EQ(sbMain->PanelText(1), "");
+    EXPECT_EQ(sbMain->PanelText(2), "Download speed 0.00 KB/s");
+    EXPECT_EQ(sbMain->PanelText(3), "");
     // The progress bar lies over panel 1, 2 from the top.
-    EXPECT_EQ(Form->ProgressBar1->parentWidget(), Form->sbMain);
-    EXPECT_EQ(Form->ProgressBar1->geometry(), QRect(Form->sbMain->PanelLeft(1) + 1, 2, 200, 17));
-    EXPECT_EQ(Form->ProgressBar1->maximum(), 100);
+    EXPECT_EQ(ProgressBar1->parentWidget(), sbMain);
+    EXPECT_EQ(ProgressBar1->geometry(), QRect(sbMain->PanelLeft(1) + 1, 2, 200, 17));
+    EXPECT_EQ(ProgressBar1->maximum(), 100);
 }
 
 TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
@@ -99,14 +100,14 @@ TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
         const char *Hint;
     };
     const Expected expected[] = {
-        {Form->actDownload, "Ctrl+D", "Download a file from the FTP server to your local hard drive."},
-        {Form->actUpload, "Ctrl+U", "Upload a file from your system to the FTP Site."},
-        {Form->actNewFolder, "Ctrl+N", "Create a new folder on the FTP Server."},
-        {Form->actDelete, "Del", "Delete a file or folder from the FTP Server."},
-        {Form->actRename, "Ctrl+R", "Rename a file or folder on the FTP Server."},
-        {Form->actConnect, "Ctrl+F", "Connect to server."},
-        {Form->actAbout, "Ctrl+Alt+A", "About"},
-        {Form->actUpAFolder, "Alt+Backspace", nullptr},
+        {actDownload, "Ctrl+D", "Download a file from the FTP server to your local hard drive."},
+        {actUpload, "Ctrl+U", "Upload a file from your system to the FTP Site."},
+        {actNewFolder, "Ctrl+N", "Create a new folder on the FTP Server."},
+        {actDelete, "Del", "Delete a file or folder from the FTP Server."},
+        {actRename, "Ctrl+R", "Rename a file or folder on the FTP Server."},
+        {actConnect, "Ctrl+F", "Connect to server."},
+        {actAbout, "Ctrl+Alt+A", "About"},
+        {actUpAFolder, "Alt+Backspace", nullptr},
     };
     for (const Expected &e : expected) {
         EXPECT_EQ(e.Action->shortcut(), QKeySequence(e.Shortcut)) << e.Shortcut;
@@ -115,9 +116,9 @@ TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
         }
         EXPECT_FALSE(e.Action->icon().isNull()) << e.Shortcut;
     }
-    EXPECT_EQ(Form->ImageList1.size(), 9u);
-    EXPECT_EQ(Form->btnConnect->defaultAction(), Form->actConnect);
-    EXPECT_EQ(Form->btnUpAFolder->defaultAction(), Form->actUpAFolder);
+    EXPECT_EQ(ToolGlyphs().size(), 9u);
+    EXPECT_EQ(btnConnect->defaultAction(), actConnect);
+    EXPECT_EQ(btnUpAFolder->defaultAction(), actUpAFolder);
 }
 
 TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
@@ -125,15 +126,15 @@ TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
     WriteIni(TwoSitesIni);
     Start();
     EXPECT_FALSE(IniExists());
-    ASSERT_EQ(Form->cbAddress->count(), 2);
-    EXPECT_EQ(Form->cbAddress->itemText(1), "ftp.two.example");
-    EXPECT_EQ(Form->cbAddress->currentIndex(), 0);
-    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.one.example");
-    EXPECT_EQ(Form->edUserName->text(), "alice");
-    EXPECT_EQ(Form->edPassword->text(), "secret");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    ASSERT_EQ(cbAddress->count(), 2);
+    EXPECT_EQ(cbAddress->itemText(1), "ftp.two.example");
+    EXPECT_EQ(cbAddress->currentIndex(), 0);
+    EXPECT_EQ(cbAddress->currentText(), "ftp.one.example");
+    EXPECT_EQ(edUserName->text(), "alice");
+    EXPECT_EQ(edPassword->text(), "secret");
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
     Form->show();
-    EXPECT_EQ(Form->SysTree->Selection(), "/usr/share");
+    EXPECT_EQ(SysTree->Selection(), "/usr/share");
     Stop();
 
     const auto settings = ReadSettings();
@@ -157,14 +158,14 @@ TEST_F(MainForm, SettingsStoreWinsOverTheIni)
                       "Site0.DefaultFolder=/in\n");
     Start();
     EXPECT_FALSE(IniExists());
-    ASSERT_EQ(Form->cbAddress->count(), 1);
+    ASSERT_EQ(cbAddress->count(), 1);
     EXPECT_EQ(Form->Sites.Count(), 1);
-    EXPECT_EQ(Form->cbAddress->currentText(), "stored.example");
-    EXPECT_EQ(Form->edUserName->text(), "carol");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/in");
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsReport);
+    EXPECT_EQ(cbAddress->currentText(), "stored.example");
+    EXPECT_EQ(edUserName->text(), "carol");
+    EXPECT_EQ(edCurrentDir->text(), "/in");
+    EXPECT_EQ(lvFiles->ViewStyle(), vsReport);
     Form->show();
-    EXPECT_EQ(Form->SysTree->Selection(), "/usr/lib");
+    EXPECT_EQ(SysTree->Selection(), "/usr/lib");
 }
 
 TEST_F(MainForm, RemovingASiteRemovesItsKeys)
@@ -173,7 +174,7 @@ TEST_F(MainForm, RemovingASiteRemovesItsKeys)
     Start();
     ASSERT_EQ(Form->Sites.Count(), 3);
     Form->Sites.Remove(1);
-    Form->cbAddress->removeItem(1);
+    cbAddress->removeItem(1);
     Stop();
     EXPECT_EQ(ReadSettings()->value("Sites").toInt(), 2);
     EXPECT_EQ(ReadSettings()->value("Site1.Address").toString(), "c");
@@ -181,8 +182,8 @@ TEST_F(MainForm, RemovingASiteRemovesItsKeys)
     EXPECT_FALSE(ReadSettings()->contains("Site2.Password"));
 
     Start();
-    ASSERT_EQ(Form->cbAddress->count(), 2);
-    EXPECT_EQ(Form->cbAddress->itemText(1), "c");
+    ASSERT_EQ(cbAddress->count(), 2);
+    EXPECT_EQ(cbAddress->itemText(1), "c");
 }
 
 TEST_F(MainForm, ValueOfTheWrongKindIsReportedAndTheWindowStillOpens)
@@ -192,8 +193,8 @@ TEST_F(MainForm, ValueOfTheWrongKindIsReportedAndTheWindowStillOpens)
     Start();
     ASSERT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'ViewStyle'"});
     // The reading stopped at once: the import's sites stay.
-    EXPECT_EQ(Form->cbAddress->count(), 2);
-    EXPECT_FALSE(Form->actDownload->isEnabled());
+    EXPECT_EQ(cbAddress->count(), 2);
+    EXPECT_FALSE(actDownload->isEnabled());
     EXPECT_EQ(Form->windowTitle(), "Veldra - v3.1.2.149");
 }
 
@@ -208,10 +209,10 @@ TEST_F(MainForm, SiteCountOfTheWrongKindStopsAfterTheViewStyle)
         Start();
         EXPECT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'Sites'"});
         Dialogs.Errors.clear();
-        EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
-        EXPECT_EQ(Form->cbAddress->count(), withIni ? 2 : 0);
-        EXPECT_EQ(Form->cbAddress->currentIndex(), withIni ? 0 : -1);
-        EXPECT_EQ(Form->edUserName->text(), withIni ? "alice" : "");
+        EXPECT_EQ(lvFiles->ViewStyle(), vsIcon);
+        EXPECT_EQ(cbAddress->count(), withIni ? 2 : 0);
+        EXPECT_EQ(cbAddress->currentIndex(), withIni ? 0 : -1);
+        EXPECT_EQ(edUserName->text(), withIni ? "alice" : "");
         Form.reset();
     }
 }
@@ -220,7 +221,7 @@ TEST_F(MainForm, UnknownViewStyleNumberKeepsTheCurrentStyle)
 {
     WriteSettingsFile("[General]\nViewStyle=17\n");
     Start();
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_EQ(lvFiles->ViewStyle(), vsSmallIcon);
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
@@ -229,12 +230,12 @@ TEST_F(MainForm, PasswordWithCommasPercentSignsAndBackslashesSurvives)
     const QString password = "a,b%c\\d \"q\" ;x=y";
     WriteIni("[GENERAL]\nSites=1\n[SITES]\nSite0.Address=h\nSite0.Password=a,b%c\\d \"q\" ;x=y\n");
     Start();
-    EXPECT_EQ(Form->edPassword->text(), password);
+    EXPECT_EQ(edPassword->text(), password);
     Stop();
     EXPECT_EQ(ReadSettings()->value("Site0.Password").toString(), password);
     Start();
     EXPECT_EQ(Form->Sites[0].Password, password);
-    EXPECT_EQ(Form->edPassword->text(), password);
+    EXPECT_EQ(edPassword->text(), password);
 }
 
 TEST_F(MainForm, SettingsFileIsReadableByItsOwnerAlone)
@@ -242,7 +243,7 @@ TEST_F(MainForm, SettingsFileIsReadableByItsOwnerAlone)
     WriteSettingsFile("[General]\nSites=0\n");
     ::chmod(QFile::encodeName(SettingsFileName()).constData(), 0644);
     Start();
-    Form->OpenDialog1.FileName = "/tmp/last upload.bin";
+    Form->Transfers().OpenDialog1.FileName = "/tmp/last upload.bin";
     Stop();
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(SettingsFileName()).constData(), &info), 0);
@@ -279,19 +280,19 @@ TEST_F(MainForm, ChoosingOrTypingAnAddressFillsTheBar)
 {
     WriteIni(TwoSitesIni);
     Start();
-    Form->cbAddress->setEditText("FTP.TWO.example");
-    Form->cbAddressChange();
-    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.example");
-    EXPECT_EQ(Form->edUserName->text(), "bob");
-    EXPECT_EQ(Form->edPassword->text(), "hunter2");
-    EXPECT_EQ(Form->edCurrentDir->text(), "");
+    cbAddress->setEditText("FTP.TWO.example");
+    Form->Connection().AddressChanged();
+    EXPECT_EQ(cbAddress->currentText(), "ftp.two.example");
+    EXPECT_EQ(edUserName->text(), "bob");
+    EXPECT_EQ(edPassword->text(), "hunter2");
+    EXPECT_EQ(edCurrentDir->text(), "");
 
-    Form->edCurrentDir->setText("/kept");
-    QTest::keyClick(Form->cbAddress->lineEdit(), Qt::Key_X);
-    EXPECT_EQ(Form->cbAddress->currentText(), "ftp.two.examplex");
-    EXPECT_EQ(Form->edUserName->text(), "Anonymous");
-    EXPECT_EQ(Form->edPassword->text(), "");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/kept");
+    edCurrentDir->setText("/kept");
+    QTest::keyClick(cbAddress->lineEdit(), Qt::Key_X);
+    EXPECT_EQ(cbAddress->currentText(), "ftp.two.examplex");
+    EXPECT_EQ(edUserName->text(), "Anonymous");
+    EXPECT_EQ(edPassword->text(), "");
+    EXPECT_EQ(edCurrentDir->text(), "/kept");
 }
 
 TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
@@ -299,10 +300,10 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     Start();
     Form->AddToLog("first");
     Form->AddToLog("second");
-    ASSERT_EQ(Form->lbConnection->count(), 2);
-    EXPECT_EQ(Form->lbConnection->currentRow(), 1);
-    EXPECT_TRUE(Form->lbConnection->selectedItems().isEmpty());
-    const QString entry = Form->lbConnection->item(1)->text();
+    ASSERT_EQ(lbConnection->count(), 2);
+    EXPECT_EQ(lbConnection->currentRow(), 1);
+    EXPECT_TRUE(lbConnection->selectedItems().isEmpty());
+    const QString entry = lbConnection->item(1)->text();
     // The suite also runs with "/USEIDEHOOKS" on its command line.
     if (UseIDEHooks()) {
         EXPECT_TRUE(QRegularExpression("^\\S.* .*\\| second$").match(entry).hasMatch()) << entry.toStdString();
@@ -311,8 +312,8 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     } else {
         EXPECT_EQ(entry, "second");
     }
-    Form->ClearLog1->trigger();
-    EXPECT_EQ(Form->lbConnection->count(), 0);
+    ClearLog1->trigger();
+    EXPECT_EQ(lbConnection->count(), 0);
 }
 
 TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
@@ -330,7 +331,7 @@ TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
         EXPECT_LE((window->geometry().center() - desktop).manhattanLength(), 10);
         window->close();
     });
-    Form->actAbout->trigger();
+    actAbout->trigger();
     EXPECT_FALSE(Form->About->Window()->isVisible());
 }
 
@@ -354,9 +355,9 @@ TEST_F(MainForm, OwnsItsNetworkComponentsWithTheirSettings)
     // A line cut between two receives shows whole.
     Form->FTPLog.AfterReceive("220-a\r\n220 ", 11);
     Form->FTPLog.AfterReceive("b\r\n", 3);
-    ASSERT_EQ(Form->lbConnection->count(), 2);
-    EXPECT_TRUE(Form->lbConnection->item(0)->text().endsWith("Recv: 220-a"));
-    EXPECT_TRUE(Form->lbConnection->item(1)->text().endsWith("Recv: 220 b"));
+    ASSERT_EQ(lbConnection->count(), 2);
+    EXPECT_TRUE(lbConnection->item(0)->text().endsWith("Recv: 220-a"));
+    EXPECT_TRUE(lbConnection->item(1)->text().endsWith("Recv: 220 b"));
     Stop();
     EXPECT_EQ(TIdAntiFreezeBase::Current(), nullptr);
     EXPECT_FALSE(QFile::exists("iphist.dat"));  // history off: nothing written
@@ -369,7 +370,7 @@ TEST_F(MainForm, ErrorLeavingAHandlerIsReportedAndTheProgramGoesOn)
     QTest::qWait(20);
     EXPECT_EQ(Dialogs.Errors, QStringList{"Socket Error # 10061"});
     Form->AddToLog("still running");
-    EXPECT_EQ(Form->lbConnection->count(), 1);
+    EXPECT_EQ(lbConnection->count(), 1);
 }
 
 }  // namespace

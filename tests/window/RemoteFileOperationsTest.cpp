@@ -19,17 +19,17 @@ const QString SelectFirst = "You must first select a valid folder or file.";
 TEST_F(RemoteFileOperations, NewFolderMovesIntoItOrAsksForAName)
 {
     Dialogs.InputAnswers = {std::nullopt, QString(), QString("made")};
-    Form->actNewFolder->trigger();  // Cancel
-    Form->actNewFolder->trigger();  // OK with nothing typed
+    actNewFolder->trigger();  // Cancel
+    actNewFolder->trigger();  // OK with nothing typed
     EXPECT_EQ(Dialogs.Messages, (QStringList{"Must enter a valid directory name to create it.",
                                              "Must enter a valid directory name to create it."}));
-    ClickInto(Form->lvFiles);
+    ClickInto(lvFiles);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(Dialogs.InputsShown.size(), 3u);
     EXPECT_EQ(Dialogs.InputsShown[2].Caption, "Make new directory");
     EXPECT_EQ(Dialogs.InputsShown[2].Prompt, "Name");
     EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/made")));
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/made");
+    EXPECT_EQ(edCurrentDir->text(), "/pub/made");
 }
 
 // Nothing is deleted without a Yes; No, the default, keeps it all.
@@ -48,17 +48,17 @@ TEST_F(RemoteFileOperations, DeleteAsksThenActsOnTheFocusedView)
     EXPECT_TRUE(Files().isEmpty());
 
     // The folder tree: the selected folder, named in the question.
-    ClickInto(Form->tvFolders);
-    Form->tvFolders->setCurrentItem(Folder("empty"));
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("empty"));
     Dialogs.ConfirmAnswers = {true};
-    Form->actDelete->trigger();
+    actDelete->trigger();
     EXPECT_EQ(Dialogs.Questions.last(), "Delete \"empty\" from the server? This cannot be undone.");
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/empty")));
     EXPECT_EQ(Folders(), (QStringList{"..", "sub"}));
 
     // Anywhere else: the message, no question, and the view is shown anew.
-    ClickInto(Form->edCurrentDir);
-    Form->actDelete->trigger();
+    ClickInto(edCurrentDir);
+    actDelete->trigger();
     EXPECT_EQ(Dialogs.Messages, QStringList{SelectFirst});
     EXPECT_EQ(Dialogs.Questions.size(), 3);
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
@@ -68,7 +68,7 @@ TEST_F(RemoteFileOperations, RenameActsOnTheFocusedViewAndCancelKeepsTheName)
 {
     SelectFiles({"notes.txt"});
     Dialogs.InputAnswers = {QString("renamed.txt"), std::nullopt, QString("any")};
-    Form->actRename->trigger();
+    actRename->trigger();
     EXPECT_EQ(Dialogs.InputsShown[0].Caption, "Rename: notes.txt");
     EXPECT_EQ(Dialogs.InputsShown[0].Prompt, "New Name:");
     EXPECT_EQ(Dialogs.InputsShown[0].Proposal, "notes.txt");
@@ -76,15 +76,15 @@ TEST_F(RemoteFileOperations, RenameActsOnTheFocusedViewAndCancelKeepsTheName)
     EXPECT_TRUE(Files().contains("renamed.txt"));
 
     // Cancel gives the old name back: the rename to itself goes out.
-    ClickInto(Form->tvFolders);
-    Form->tvFolders->setCurrentItem(Folder("sub"));
-    Form->actRename->trigger();
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("sub"));
+    actRename->trigger();
     EXPECT_EQ(Dialogs.InputsShown[1].Caption, "Rename: sub");
     EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/sub")));
 
     // Focus elsewhere: an empty proposal, then the message.
-    ClickInto(Form->edCurrentDir);
-    Form->actRename->trigger();
+    ClickInto(edCurrentDir);
+    actRename->trigger();
     EXPECT_EQ(Dialogs.InputsShown[2].Caption, "Rename: ");
     EXPECT_EQ(Dialogs.InputsShown[2].Proposal, "");
     EXPECT_EQ(Dialogs.Messages, QStringList{SelectFirst});
@@ -94,10 +94,10 @@ TEST_F(RemoteFileOperations, RenameActsOnTheFocusedViewAndCancelKeepsTheName)
 TEST_F(RemoteFileOperations, ARefusedRequestIsReported)
 {
     std::filesystem::create_directories(Remote("pub/sub/inside"));
-    ClickInto(Form->tvFolders);
-    Form->tvFolders->setCurrentItem(Folder("sub"));
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("sub"));
     Dialogs.ConfirmAnswers = {true};
-    Form->actDelete->trigger();  // not empty
+    actDelete->trigger();  // not empty
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors[0].startsWith("550 ")) << Dialogs.Errors[0].toStdString();
     EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/sub")));

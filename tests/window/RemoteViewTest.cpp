@@ -25,7 +25,7 @@ using RemoteView = ConnectedForm;
 
 TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
 {
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
     QStringList folders = Folders();
     ASSERT_FALSE(folders.isEmpty());
     EXPECT_EQ(folders.takeFirst(), "..");
@@ -34,12 +34,12 @@ TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
     QStringList files = Files();
     files.sort();
     EXPECT_EQ(files, (QStringList{"notes.txt", "report.pdf"}));
-    EXPECT_EQ(Form->lbDirectory.size(), 4u);
+    EXPECT_EQ(Form->RemoteView().Listing().size(), 4u);
     // Folders show the folder icon; files the icons of their types.
     const int folderIcon = Form->ilSystem.GetImageIndex("x", false, false, faDirectory);
     EXPECT_FALSE(Folder("sub")->icon(0).isNull());
-    for (int i = 0; i < Form->lvFiles->Count(); ++i) {
-        const int icon = Form->lvFiles->Items()->Item(i).ImageIndex;
+    for (int i = 0; i < lvFiles->Count(); ++i) {
+        const int icon = lvFiles->Items()->Item(i).ImageIndex;
         EXPECT_GE(icon, 0);
         EXPECT_NE(icon, folderIcon);
     }
@@ -48,53 +48,53 @@ TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
 
 TEST_F(RemoteView, DoubleClickEnterAndUpWalkTheFolders)
 {
-    const QRect sub = Form->tvFolders->visualItemRect(Folder("sub"));
+    const QRect sub = tvFolders->visualItemRect(Folder("sub"));
     // A double-click: a click, then the second press.
-    QTest::mouseClick(Form->tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
-    QTest::mouseDClick(Form->tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
+    QTest::mouseDClick(tvFolders->viewport(), Qt::LeftButton, {}, sub.center());
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
     EXPECT_EQ(Folders(), QStringList{".."});
-    EXPECT_EQ(Form->lvFiles->Count(), 0);
+    EXPECT_EQ(lvFiles->Count(), 0);
 
-    Form->tvFolders->setCurrentItem(Folder(".."));
-    Form->tvFolders->setFocus();
-    QTest::keyClick(Form->tvFolders, Qt::Key_Return);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    tvFolders->setCurrentItem(Folder(".."));
+    tvFolders->setFocus();
+    QTest::keyClick(tvFolders, Qt::Key_Return);
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
 
     // A double-click in the empty space below goes to the selected node.
-    Form->tvFolders->setCurrentItem(Folder("sub"));
-    QTest::mouseDClick(Form->tvFolders->viewport(), Qt::LeftButton, {},
-                       QPoint(20, Form->tvFolders->viewport()->height() - 5));
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
-    Form->btnChangeFolder->setFocus();
-    Form->edCurrentDir->setText("/pub");
-    Form->btnChangeFolder->click();
+    tvFolders->setCurrentItem(Folder("sub"));
+    QTest::mouseDClick(tvFolders->viewport(), Qt::LeftButton, {},
+                       QPoint(20, tvFolders->viewport()->height() - 5));
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
+    btnChangeFolder->setFocus();
+    edCurrentDir->setText("/pub");
+    btnChangeFolder->click();
 
-    Form->actUpAFolder->trigger();
-    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    actUpAFolder->trigger();
+    EXPECT_EQ(edCurrentDir->text(), "/");
     EXPECT_EQ(Files(), QStringList{"top.txt"});
 
-    Form->edCurrentDir->setText("pub/empty");
-    QTest::keyClick(Form->edCurrentDir, Qt::Key_Return);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/empty");
+    edCurrentDir->setText("pub/empty");
+    QTest::keyClick(edCurrentDir, Qt::Key_Return);
+    EXPECT_EQ(edCurrentDir->text(), "/pub/empty");
     EXPECT_EQ(Folders(), QStringList{".."});
 
-    Form->edCurrentDir->setText("/pub");
-    Form->btnChangeFolder->click();
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
+    edCurrentDir->setText("/pub");
+    btnChangeFolder->click();
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
 TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
 {
     const QStringList before = Files();
-    QSignalSpy styles(Form->lvFiles, &TFileListView::ViewStyleSet);
-    Form->edCurrentDir->setText("no-such-folder");
-    Form->btnChangeFolder->click();
+    QSignalSpy styles(lvFiles, &TFileListView::ViewStyleSet);
+    edCurrentDir->setText("no-such-folder");
+    btnChangeFolder->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors.front().startsWith("550 ")) << Dialogs.Errors.front().toStdString();
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");  // the folder the views show
+    EXPECT_EQ(edCurrentDir->text(), "/pub");  // the folder the views show
     // The list re-lays itself out even after a failure, and the cursor returns.
     ASSERT_EQ(styles.size(), 2);
     EXPECT_EQ(styles[0][0].value<TViewStyle>(), vsIcon);
@@ -104,44 +104,44 @@ TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
 
 TEST_F(RemoteView, EverySuccessfulChangeFlipsTheViewStyleBack)
 {
-    Form->SetFileViewStyle(vsList);
-    QSignalSpy styles(Form->lvFiles, &TFileListView::ViewStyleSet);
-    Form->btnChangeFolder->click();
+    Form->RemoteView().SetViewStyle(vsList);
+    QSignalSpy styles(lvFiles, &TFileListView::ViewStyleSet);
+    btnChangeFolder->click();
     ASSERT_EQ(styles.size(), 2);
     EXPECT_EQ(styles[1][0].value<TViewStyle>(), vsList);
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsList);
+    EXPECT_EQ(lvFiles->ViewStyle(), vsList);
 }
 
 TEST_F(RemoteView, CtrlIInTheFolderBoxSetsTheChosenSitesDefaultFolder)
 {
-    Form->edCurrentDir->setText("/pub/sub");
-    Form->edCurrentDir->setFocus();
-    QTest::keyClick(Form->edCurrentDir, Qt::Key_Tab);
+    edCurrentDir->setText("/pub/sub");
+    edCurrentDir->setFocus();
+    QTest::keyClick(edCurrentDir, Qt::Key_Tab);
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "pub");
-    QTest::keyClick(Form->edCurrentDir, Qt::Key_I, Qt::ControlModifier);
+    QTest::keyClick(edCurrentDir, Qt::Key_I, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "/pub/sub");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub/sub");
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
 }
 
 TEST_F(RemoteView, CtrlIWithATypedAddressChangesNoSite)
 {
-    Form->actConnect->trigger();  // disconnect, to type an address
-    Form->cbAddress->lineEdit()->setFocus();
-    QTest::keyClicks(Form->cbAddress->lineEdit(), "x");
-    ASSERT_EQ(Form->cbAddress->currentIndex(), -1);
-    Form->edCurrentDir->setEnabled(true);
-    Form->edCurrentDir->setText("/elsewhere");
-    QTest::keyClick(Form->edCurrentDir, Qt::Key_I, Qt::ControlModifier);
+    actConnect->trigger();  // disconnect, to type an address
+    cbAddress->lineEdit()->setFocus();
+    QTest::keyClicks(cbAddress->lineEdit(), "x");
+    ASSERT_EQ(cbAddress->currentIndex(), -1);
+    edCurrentDir->setEnabled(true);
+    edCurrentDir->setText("/elsewhere");
+    QTest::keyClick(edCurrentDir, Qt::Key_I, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "pub");
 }
 
 TEST_F(RemoteView, DoubleClickAndEnterInTheFileListRunTheDownloadButton)
 {
     int downloads = 0;
-    QObject::connect(Form->actDownload, &QAction::triggered, [&] { ++downloads; });
-    QTest::mouseDClick(Form->lvFiles->viewport(), Qt::LeftButton, {}, {5, 5});
-    Form->lvFiles->setFocus();
-    QTest::keyClick(Form->lvFiles, Qt::Key_Return);
+    QObject::connect(actDownload, &QAction::triggered, [&] { ++downloads; });
+    QTest::mouseDClick(lvFiles->viewport(), Qt::LeftButton, {}, {5, 5});
+    lvFiles->setFocus();
+    QTest::keyClick(lvFiles, Qt::Key_Return);
     EXPECT_EQ(downloads, 2);
 }
 
@@ -151,8 +151,8 @@ TEST_F(RemoteView, DoubleClickAndEnterInTheFileListRunTheDownloadButton)
 TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
 {
     SelectFiles({"notes.txt"});
-    ClickInto(Form->edCurrentDir);
-    ASSERT_EQ(QApplication::focusWidget(), Form->edCurrentDir);
+    ClickInto(edCurrentDir);
+    ASSERT_EQ(QApplication::focusWidget(), edCurrentDir);
     const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
     };
@@ -166,10 +166,10 @@ TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
     ASSERT_EQ(Dialogs.InputsShown.size(), 2u);
     EXPECT_EQ(Dialogs.InputsShown[0].Caption, "Make new directory");
     EXPECT_EQ(Dialogs.InputsShown[1].Caption, "Rename: ");
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");  // not cleared by Ctrl+U
+    EXPECT_EQ(edCurrentDir->text(), "/pub");  // not cleared by Ctrl+U
     press(Qt::Key_End, {});
     press(Qt::Key_Backspace, {});
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pu");
+    EXPECT_EQ(edCurrentDir->text(), "/pu");
     EXPECT_TRUE(Dialogs.Questions.isEmpty());
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
@@ -178,44 +178,44 @@ TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
 // reads the folder anew and Backspace goes up, in either view.
 TEST_F(RemoteView, KeysOfTheViews)
 {
-    ClickInto(Form->tvFolders);
+    ClickInto(tvFolders);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), Form->lvFiles);
-    EXPECT_EQ(Form->lvFiles->currentIndex().row(), 0);
-    EXPECT_TRUE(Form->lvFiles->SelectedRows().empty());
+    ASSERT_EQ(QApplication::focusWidget(), lvFiles);
+    EXPECT_EQ(lvFiles->currentIndex().row(), 0);
+    EXPECT_TRUE(lvFiles->SelectedRows().empty());
 
     std::ofstream(Remote("pub/fresh.txt")) << "f";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
     EXPECT_TRUE(Files().contains("fresh.txt"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_EQ(edCurrentDir->text(), "/");
 
-    ClickInto(Form->tvFolders);
-    Form->tvFolders->setCurrentItem(Folder("pub"));
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("pub"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     std::filesystem::create_directory(Remote("pub/later"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
     EXPECT_TRUE(Folders().contains("later"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/");
+    EXPECT_EQ(edCurrentDir->text(), "/");
 }
 
 TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
 {
-    EXPECT_TRUE(Form->SmallIcon1->isChecked());
-    EXPECT_FALSE(Form->Report1->isEnabled());
-    Form->List1->trigger();
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsList);
-    EXPECT_TRUE(Form->List1->isChecked());
-    EXPECT_FALSE(Form->SmallIcon1->isChecked());
-    Form->Icon1->trigger();
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
-    EXPECT_EQ(Form->lvFiles->viewMode(), QListView::IconMode);
+    EXPECT_TRUE(SmallIcon1->isChecked());
+    EXPECT_FALSE(Report1->isEnabled());
+    List1->trigger();
+    EXPECT_EQ(lvFiles->ViewStyle(), vsList);
+    EXPECT_TRUE(List1->isChecked());
+    EXPECT_FALSE(SmallIcon1->isChecked());
+    Icon1->trigger();
+    EXPECT_EQ(lvFiles->ViewStyle(), vsIcon);
+    EXPECT_EQ(lvFiles->viewMode(), QListView::IconMode);
     Stop();
     EXPECT_EQ(ReadSettings()->value("ViewStyle").toInt(), 0);
     Start();
-    EXPECT_EQ(Form->lvFiles->ViewStyle(), vsIcon);
-    EXPECT_TRUE(Form->Icon1->isChecked());
+    EXPECT_EQ(lvFiles->ViewStyle(), vsIcon);
+    EXPECT_TRUE(Icon1->isChecked());
 }
 
 TEST_F(RemoteView, NamesThatAreNotUtf8KeepTheirBytes)
@@ -224,20 +224,20 @@ TEST_F(RemoteView, NamesThatAreNotUtf8KeepTheirBytes)
     const std::string file = "caf\xe9.txt";
     std::filesystem::create_directories(Server.Root().Path() / "pub" / folder);
     std::ofstream(Server.Root().Path() / "pub" / file) << "latin";
-    Form->btnChangeFolder->click();
+    btnChangeFolder->click();
 
     QTreeWidgetItem *node = Folder(QString::fromLatin1(folder.c_str()));
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->data(0, TRemoteItemModel::RawNameRole).toByteArray().toStdString(), folder);
     int row = -1;
-    for (int i = 0; i < Form->lvFiles->Count(); ++i)
-        if (Form->lvFiles->Items()->Item(i).RawName == file)
+    for (int i = 0; i < lvFiles->Count(); ++i)
+        if (lvFiles->Items()->Item(i).RawName == file)
             row = i;
     ASSERT_GE(row, 0);
-    EXPECT_EQ(Form->lvFiles->Caption(row), QString::fromLatin1(file.c_str()));
+    EXPECT_EQ(lvFiles->Caption(row), QString::fromLatin1(file.c_str()));
     // The bytes, not the caption, name the file to the server.
     TMemoryStream contents;
-    Form->FTP.Get(Form->lvFiles->Items()->Item(row).RawName, &contents);
+    Form->FTP.Get(lvFiles->Items()->Item(row).RawName, &contents);
     EXPECT_EQ(contents.Data(), "latin");
 }
 
@@ -248,13 +248,13 @@ TEST_F(RemoteView, RemoteNamesNeverTouchTheLocalDisk)
     const std::string name = "shadowed-by-a-local-folder.txt";
     std::filesystem::create_directories(std::filesystem::current_path() / name);
     std::ofstream(Remote("pub/" + name)) << "x";
-    Form->btnChangeFolder->click();
+    btnChangeFolder->click();
     std::filesystem::remove(std::filesystem::current_path() / name);
     const int row = int(Files().indexOf(QString::fromStdString(name)));
     ASSERT_GE(row, 0);
-    EXPECT_EQ(Form->lvFiles->Items()->Item(row).ImageIndex,
+    EXPECT_EQ(lvFiles->Items()->Item(row).ImageIndex,
               Form->ilSystem.GetImageIndex("any.txt", false, false, faNormal));
-    EXPECT_NE(Form->lvFiles->Items()->Item(row).ImageIndex,
+    EXPECT_NE(lvFiles->Items()->Item(row).ImageIndex,
               Form->ilSystem.GetImageIndex("any", false, false, faDirectory));
 }
 
@@ -262,8 +262,8 @@ TEST_F(RemoteView, RemoteNamesNeverTouchTheLocalDisk)
 // line is logged, numbered from 0.
 TEST_F(RemoteView, ListingLinesAreLoggedInIdeHooksMode)
 {
-    Form->ClearLog1->trigger();
-    Form->btnChangeFolder->click();
+    ClearLog1->trigger();
+    btnChangeFolder->click();
     const QStringList entries = LogEntries().filter("File Entry (");
     if (!UseIDEHooks()) {
         EXPECT_TRUE(entries.isEmpty());
@@ -276,11 +276,11 @@ TEST_F(RemoteView, ListingLinesAreLoggedInIdeHooksMode)
 
 TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
 {
-    Form->actConnect->trigger();
-    EXPECT_EQ(Form->tvFolders->topLevelItemCount(), 0);
-    EXPECT_EQ(Form->lvFiles->Count(), 0);
-    EXPECT_EQ(Form->edCurrentDir->text(), "/pub");
-    EXPECT_EQ(Form->lbDirectory.size(), 4u);
+    actConnect->trigger();
+    EXPECT_EQ(tvFolders->topLevelItemCount(), 0);
+    EXPECT_EQ(lvFiles->Count(), 0);
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
+    EXPECT_EQ(Form->RemoteView().Listing().size(), 4u);
 }
 
 }  // namespace

@@ -46,10 +46,10 @@ protected:
 
 TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
 {
-    Form->SysTree->SetSelection(QString::fromStdString(Local.Path().string()));
+    SysTree->SetSelection(QString::fromStdString(Local.Path().string()));
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("other.txt")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     ASSERT_EQ(Dialogs.FileDialogsShown.size(), 1u);
     EXPECT_EQ(Dialogs.FileDialogsShown[0].FileName, "notes.txt");
     EXPECT_EQ(Dialogs.FileDialogsShown[0].InitialDir, QString::fromStdString(Local.Path().string()));
@@ -59,7 +59,7 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
 
     SelectFiles({"notes.txt", "report.pdf"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("ignored.bin")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
     EXPECT_FALSE(std::filesystem::exists(Local.File("ignored.bin")));
@@ -73,7 +73,7 @@ TEST_F(Transfers, ARefusedDownloadLeavesAnExistingFileIntact)
     std::filesystem::remove(Remote("pub/notes.txt"));  // gone since the listing
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     // One box and one log line, saying the same.
     const QString told = "Download of notes.txt failed: 550 No such file or directory. The existing local file was kept.";
     EXPECT_EQ(Dialogs.Errors, QStringList{told});
@@ -92,7 +92,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     SelectFiles({"notes.txt", "report.pdf"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Skip, false}, {TOverwriteAnswer::Rename, false}};
-    Form->actDownload->trigger();
+    actDownload->trigger();
     ASSERT_EQ(Dialogs.OverwritesAsked.size(), 2u);
     EXPECT_EQ(Dialogs.OverwritesAsked[0].Text, "\"notes.txt\" already exists in " + LocalText("").chopped(1) + ".");
     EXPECT_EQ(Dialogs.OverwritesAsked[1].FreeName, "report (2).pdf");
@@ -105,7 +105,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     // Overwrite, for all: one question.
     Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, true}};
-    Form->actDownload->trigger();
+    actDownload->trigger();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
@@ -113,7 +113,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     // One file: the save dialog has asked already.
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("report.pdf")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
     EXPECT_EQ(Contents(Local.File("report.pdf")), "n");
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
@@ -126,17 +126,17 @@ TEST_F(Transfers, UploadsAskBeforeReplacingARemoteFile)
     std::ofstream(Local.File("notes.txt")) << "mine";
     std::ofstream(Local.File("new.txt")) << "new";
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt"), LocalText("new.txt")});
-    Form->actUpload->trigger();
+    actUpload->trigger();
     ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
     EXPECT_EQ(Dialogs.OverwritesAsked[0].Text, "\"notes.txt\" already exists on the server in /pub.");
     EXPECT_EQ(Contents(Remote("pub/notes.txt")), "n");
     EXPECT_EQ(Contents(Remote("pub/new.txt")), "new");
     EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: SIZE")).isEmpty());
 
-    Form->RemoteView.ListingLeft();
+    Form->RemoteView().ListingLeft();
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Rename, false}};
-    Form->actUpload->trigger();
+    actUpload->trigger();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 2u);
     EXPECT_TRUE(LogEntries().contains("Sent: SIZE notes.txt"));
     EXPECT_EQ(Contents(Remote("pub/notes.txt")), "n");
@@ -155,7 +155,7 @@ TEST_F(Transfers, ADownloadCutByTheServerSaysSo)
         for (int i = 0; i < 64; ++i)
             big << block;
     }
-    Form->btnChangeFolder->click();
+    btnChangeFolder->click();
     std::ofstream(Local.File("big.bin")) << "keep";
     const auto work = Form->FTP.OnWork;
     Form->FTP.OnWork = [&](TIdComponent *sender, TWorkMode mode, int64_t count) {
@@ -165,7 +165,7 @@ TEST_F(Transfers, ADownloadCutByTheServerSaysSo)
     };
     SelectFiles({"big.bin"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("big.bin")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     const QString told =
         "Download of big.bin failed: the connection was closed by the server. The existing local file was kept.";
     EXPECT_EQ(Dialogs.Errors, QStringList{told});
@@ -173,18 +173,18 @@ TEST_F(Transfers, ADownloadCutByTheServerSaysSo)
     EXPECT_TRUE(LogEntries().contains(told));
     EXPECT_EQ(Contents(Local.File("big.bin")), "keep");
     EXPECT_EQ(PartFiles(Local.Path()), 0);
-    EXPECT_EQ(Form->sbMain->PanelText(0), "Status: Offline");
-    for (QAction *action : {Form->actDownload, Form->actUpload, Form->actNewFolder, Form->actDelete,
-                            Form->actRename, Form->actUpAFolder})
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Offline");
+    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete,
+                            actRename, actUpAFolder})
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
-    EXPECT_EQ(Form->ProgressBar1->value(), 0);
+    EXPECT_EQ(ProgressBar1->value(), 0);
 }
 
 // A listing may name anything: a name that would lead out of the target
 // folder is logged and skipped, the others go on.
 TEST_F(Transfers, RemoteNamesStayInTheirFolder)
 {
-    TRemoteItemModel *items = Form->lvFiles->Items();
+    TRemoteItemModel *items = lvFiles->Items();
     std::vector<TRemoteItemModel::TItem> all;
     for (int i = 0; i < items->rowCount(); ++i)
         all.push_back(items->Item(i));
@@ -194,9 +194,9 @@ TEST_F(Transfers, RemoteNamesStayInTheirFolder)
     for (auto &item : all)
         items->Append(item);
     items->EndAppend();
-    Form->lvFiles->selectAll();
+    lvFiles->selectAll();
     Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
     EXPECT_FALSE(std::filesystem::exists(Local.Path().parent_path() / "escaped.txt"));
@@ -212,16 +212,16 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     std::ofstream(Local.File("b.txt")) << "bb";
     std::ofstream(Local.File("c.txt")) << "c";
     Dialogs.FileAnswers.push_back(QStringList{LocalText("a.txt"), LocalText("b.txt")});
-    Form->actUpload->trigger();
+    actUpload->trigger();
     EXPECT_EQ(Contents(Remote("pub/a.txt")), "aaa");
     EXPECT_EQ(Contents(Remote("pub/b.txt")), "bb");
     EXPECT_TRUE(Files().contains("a.txt"));  // the view shows what arrived
-    EXPECT_EQ(Form->OpenDialog1.InitialDir, QString::fromStdString(Local.Path().string()));
+    EXPECT_EQ(Form->Transfers().OpenDialog1.InitialDir, QString::fromStdString(Local.Path().string()));
 
     // The local tree's selection, dragged onto the list.
-    Form->SysTree->SetSelection(LocalText("c.txt"));
-    ASSERT_TRUE(Form->lvFilesDragOver(Form->SysTree, nullptr));
-    Form->lvFilesDragDrop(Form->SysTree, nullptr);
+    SysTree->SetSelection(LocalText("c.txt"));
+    ASSERT_TRUE(Form->Transfers().FileListDragOver(SysTree, nullptr));
+    Form->Transfers().FileListDragDrop(SysTree, nullptr);
     EXPECT_EQ(Contents(Remote("pub/c.txt")), "c");
 
     // Files from the desktop's file manager, dropped as a list of URLs.
@@ -229,12 +229,12 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(LocalText("b.txt")),
                   QUrl::fromEncoded("file://" + QByteArray::fromStdString(Local.File("caf\xe9.txt")).toPercentEncoding("/"))});
-    const QPoint at = Form->lvFiles->viewport()->rect().center();
+    const QPoint at = lvFiles->viewport()->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(Form->lvFiles->viewport(), &enter);
+    QApplication::sendEvent(lvFiles->viewport(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(Form->lvFiles->viewport(), &drop);
+    QApplication::sendEvent(lvFiles->viewport(), &drop);
     EXPECT_EQ(Contents(Remote("pub/caf\xe9.txt")), "latin");
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
@@ -249,8 +249,8 @@ TEST_F(Transfers, FolderUploads)
     std::ofstream(folder / "top.bin") << "top";
     std::ofstream(folder / "inner" / "deep.bin") << "deep";
     std::filesystem::create_directory_symlink("..", folder / "loop");
-    Form->lvFilesDragDrop(nullptr, nullptr);  // nothing dropped: nothing happens
-    Form->UploadPath(folder.string());
+    Form->Transfers().FileListDragDrop(nullptr, nullptr);  // nothing dropped: nothing happens
+    Form->Transfers().UploadPath(folder.string());
     if (!UseIDEHooks()) {
         EXPECT_EQ(LogEntries().mid(LogEntries().size() - 3),
                   (QStringList{"Transfering directory: " + QString::fromStdString(folder.string()),
@@ -272,7 +272,7 @@ TEST_F(Transfers, FolderUploads)
 // is a block of lines with source, destination and size.
 TEST_F(Transfers, DownloadLogEntries)
 {
-    Form->DownloadFile("report.pdf", Local.File("r.pdf"));
+    Form->Transfers().DownloadFile("report.pdf", Local.File("r.pdf"));
     const QStringList entries = LogEntries();
     if (UseIDEHooks()) {
         const QString block = "| Binary Transfer Started: \r\n    Source:      report.pdf\r\n    Destination: " +
@@ -287,41 +287,41 @@ TEST_F(Transfers, DownloadLogEntries)
 // Driven as a listing drives them: the bar moves, the speed panel does not.
 TEST_F(Transfers, ProgressFollowsTheWork)
 {
-    Form->sbMain->SetPanelText(2, "Download speed 1.00 KB/s");
-    Form->Transfers.ExpectedSize = 0;
-    Form->FTPWorkBegin(wdReceive, 2000);
-    EXPECT_FALSE(Form->actDownload->isEnabled());
+    sbMain->SetPanelText(2, "Download speed 1.00 KB/s");
+    Form->Transfers().ExpectedSize = 0;
+    Form->Transfers().WorkBegin(wdReceive, 2000);
+    EXPECT_FALSE(actDownload->isEnabled());
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
-    Form->FTPWork(wdReceive, 0);
+    Form->Transfers().Work(wdReceive, 0);
     QTest::qWait(60);
-    Form->FTPWork(wdReceive, 1000);
-    EXPECT_EQ(Form->ProgressBar1->value(), 50);
-    Form->FTPWorkEnd(wdReceive);
-    EXPECT_EQ(Form->ProgressBar1->value(), 0);
-    EXPECT_TRUE(Form->actDownload->isEnabled());
+    Form->Transfers().Work(wdReceive, 1000);
+    EXPECT_EQ(ProgressBar1->value(), 50);
+    Form->Transfers().WorkEnd(wdReceive);
+    EXPECT_EQ(ProgressBar1->value(), 0);
+    EXPECT_TRUE(actDownload->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(LogEntries().contains("Transfer Complete."));  // only the caller knows it completed
-    EXPECT_EQ(Form->sbMain->PanelText(2), "Download speed 1.00 KB/s");
+    EXPECT_EQ(sbMain->PanelText(2), "Download speed 1.00 KB/s");
 
     // A download's size stands until the next begin; a listing after it
     // (no maximum) measures against it.
-    Form->Transfers.SizePreset = true;
-    Form->Transfers.ExpectedSize = 400;
-    Form->FTPWorkBegin(wdReceive, 0);
-    Form->FTPWork(wdReceive, 100);
-    EXPECT_EQ(Form->ProgressBar1->value(), 25);
-    Form->FTPWorkEnd(wdReceive);
-    Form->FTPWorkBegin(wdSend, 0);
-    Form->FTPWork(wdSend, 200);
-    EXPECT_EQ(Form->ProgressBar1->value(), 50);
-    Form->FTPWorkEnd(wdSend);
+    Form->Transfers().SizePreset = true;
+    Form->Transfers().ExpectedSize = 400;
+    Form->Transfers().WorkBegin(wdReceive, 0);
+    Form->Transfers().Work(wdReceive, 100);
+    EXPECT_EQ(ProgressBar1->value(), 25);
+    Form->Transfers().WorkEnd(wdReceive);
+    Form->Transfers().WorkBegin(wdSend, 0);
+    Form->Transfers().Work(wdSend, 200);
+    EXPECT_EQ(ProgressBar1->value(), 50);
+    Form->Transfers().WorkEnd(wdSend);
 }
 
 TEST_F(Transfers, TheTreeTakesRemoteFilesOnFoldersOnly)
 {
     std::filesystem::create_directories(Local.Path() / "folder");
     std::ofstream(Local.File("file.txt")) << "f";
-    TdfsSystemTreeView *tree = Form->SysTree;
+    TdfsSystemTreeView *tree = SysTree;
     tree->SetSelection(QString::fromStdString(Local.Path().string()));
     TTreeNode *local = tree->Selected();
     ASSERT_TRUE(local && tree->Expand(local));
@@ -341,13 +341,13 @@ TEST_F(Transfers, TheTreeTakesRemoteFilesOnFoldersOnly)
         return false;
     };
     ASSERT_TRUE(dropOn("folder"));
-    EXPECT_TRUE(Form->SysTreeDragOver(Form->lvFiles));
-    EXPECT_FALSE(Form->SysTreeDragOver(Form->tvFolders));  // not the file list
+    EXPECT_TRUE(Form->Transfers().TreeDragOver(lvFiles));
+    EXPECT_FALSE(Form->Transfers().TreeDragOver(tvFolders));  // not the file list
     SelectFiles({"notes.txt"});
-    Form->SysTreeDragDrop();
+    Form->Transfers().TreeDragDrop();
     EXPECT_EQ(Contents(Local.Path() / "folder" / "notes.txt"), "n");
     ASSERT_TRUE(dropOn("file.txt"));
-    EXPECT_FALSE(Form->SysTreeDragOver(Form->lvFiles));  // a caption with a dot is a file
+    EXPECT_FALSE(Form->Transfers().TreeDragOver(lvFiles));  // a caption with a dot is a file
 }
 
 TEST_F(Transfers, ClosingTheWindowDuringADownloadEndsItSafely)
@@ -359,7 +359,7 @@ TEST_F(Transfers, ClosingTheWindowDuringADownloadEndsItSafely)
             big << block;
     }
     std::ofstream(Local.File("big.bin")) << "keep";
-    Form->btnChangeFolder->click();
+    btnChangeFolder->click();
     SelectFiles({"big.bin"});
     // The user closes the window once data flow.
     const auto work = Form->FTP.OnWork;
@@ -372,7 +372,7 @@ TEST_F(Transfers, ClosingTheWindowDuringADownloadEndsItSafely)
         }
     };
     Dialogs.FileAnswers.push_back(QStringList{LocalText("big.bin")});
-    Form->actDownload->trigger();
+    actDownload->trigger();
     ASSERT_TRUE(closeAsked);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !Form->isVisible(); }, 10000));
     EXPECT_FALSE(Form->FTP.Connected());
