@@ -16,24 +16,19 @@ namespace {
 // The attributes a node keeps of its item.
 constexpr uint32_t AttributeMask = 0xF20B0177;
 
-// Restores what a bulk change suspended, also when it throws.
-class TUpdateGuard {
-public:
-    explicit TUpdateGuard(TdfsCustomSystemTreeView &tree) : FTree(tree) { FTree.BeginUpdate(); }
-    ~TUpdateGuard() { FTree.EndUpdate(); }
+// Suspends repainting until the scope ends, also when it throws.
+[[nodiscard]] auto UpdateSuspended(TdfsCustomSystemTreeView &tree)
+{
+    tree.BeginUpdate();
+    return qScopeGuard([&tree] { tree.EndUpdate(); });
+}
 
-private:
-    TdfsCustomSystemTreeView &FTree;
-};
-
-class TBusyCursor {
-public:
-    explicit TBusyCursor(QWidget *widget) : FWidget(widget) { FWidget->setCursor(Qt::WaitCursor); }
-    ~TBusyCursor() { FWidget->unsetCursor(); }
-
-private:
-    QWidget *FWidget;
-};
+// The hourglass over the tree until the scope ends.
+[[nodiscard]] auto BusyCursor(QWidget *widget)
+{
+    widget->setCursor(Qt::WaitCursor);
+    return qScopeGuard([widget] { widget->unsetCursor(); });
+}
 
 }  // namespace
 
@@ -158,7 +153,7 @@ void TdfsSystemTreeView::Reset()
     const bool immediate = FImmediate;
     FImmediate = true;
     const auto restore = qScopeGuard([this, immediate] { FImmediate = immediate; });
-    TUpdateGuard update(*this);
+    const auto update = UpdateSuspended(*this);
 
     SetSelected(nullptr);
     FWatch.Stop();
@@ -251,8 +246,8 @@ bool TdfsSystemTreeView::NodeHasChildren(const std::shared_ptr<TShellFolder> &fo
 
 bool TdfsSystemTreeView::PopulateNode(const std::shared_ptr<TShellFolder> &folder, TTreeNode *node)
 {
-    TUpdateGuard update(*this);
-    TBusyCursor busy(viewport());
+    const auto update = UpdateSuspended(*this);
+    const auto busy = BusyCursor(viewport());
     unsigned flags = SHCONTF_FOLDERS;
     if (FShowHiddenDirs)
         flags |= SHCONTF_INCLUDEHIDDEN;
@@ -365,7 +360,7 @@ void TdfsSystemTreeView::RefreshKeepingOpen(TTreeNode *node)
             if (above == node)
                 selected = TPidl(CopyPidl(current->Data->AbsoluteId.get()));
 
-    TUpdateGuard update(*this);
+    const auto update = UpdateSuspended(*this);
     FModel.DeleteChildren(node);
     if (node->Data)
         node->Data->Populated = false;
@@ -388,7 +383,7 @@ void TdfsSystemTreeView::WatchReported(TTreeWatch::TEvent event, TTreeNode *node
 {
     if (!node)
         return;
-    TUpdateGuard update(*this);
+    const auto update = UpdateSuspended(*this);
     switch (event) {
     case TTreeWatch::TEvent::Changed:
         RefreshKeepingOpen(node);
@@ -453,7 +448,7 @@ int TdfsSystemTreeView::CompareNodes(TTreeNode *a, TTreeNode *b) const
 
 bool TdfsSystemTreeView::CustomSort(const std::function<int(TTreeNode *, TTreeNode *)> &compare)
 {
-    TUpdateGuard update(*this);
+    const auto update = UpdateSuspended(*this);
     const auto byFolder = [this](TTreeNode *a, TTreeNode *b) { return CompareNodes(a, b); };
     FModel.SortBy(nullptr, compare ? compare : byFolder);
     std::vector<TTreeNode *> pending;
@@ -546,7 +541,7 @@ void TdfsSystemTreeView::SelectPath(const std::string &path)
     const TPidl id(first->ShellFolder->ParseDisplayName(parsed));
     if (!id)
         return;
-    TUpdateGuard update(*this);
+    const auto update = UpdateSuspended(*this);
     if (TTreeNode *node = FindNodeById(id.get())) {
         SetSelected(node);
         MakeVisible(node);
@@ -565,7 +560,7 @@ void TdfsSystemTreeView::currentChanged(const QModelIndex &current, const QModel
 
 void TdfsSystemTreeView::SelectionChanged(TTreeNode *node)
 {
-    TBusyCursor busy(viewport());
+    const auto busy = BusyCursor(viewport());
     if (OnChange)
         OnChange(this, node);
     if (ReadDelay() > 0 && !FImmediate) {
