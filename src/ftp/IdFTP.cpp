@@ -96,7 +96,9 @@ void TIdFTP::Connect(bool login)
     CheckArgument(Password);
     try {
         TIdTCPClient::Connect();
-        ReadReply({220});
+        // "120 Service ready in nnn minutes" may come before the 220 (RFC 959).
+        while (ReadReply({120, 220}) == 120) {
+        }
         if (!login)
             return;
         if (SendCommand("user " + User, {230, 331}) == 331)
@@ -505,36 +507,13 @@ void TIdFTP::Rename(const std::string &oldName, const std::string &newName)
     SendCommand("RNTO " + newName, 250);
 }
 
-int64_t StrToInt64Def(const std::string &text, int64_t defaultValue)
+int64_t SizeFromReplyText(const std::string &text)
 {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    // Digits only from here: a second sign ("--5", "0x-1F") is no number.
-    const auto isDigit = [base](char ch) {
-        return std::isdigit(static_cast<unsigned char>(ch)) || (base == 16 && std::isxdigit(static_cast<unsigned char>(ch)));
-    };
-    if (i >= text.size() || !std::all_of(text.begin() + std::ptrdiff_t(i), text.end(), isDigit))
-        return defaultValue;
-    uint64_t magnitude = 0;
-    const auto [stop, error] = std::from_chars(text.data() + i, text.data() + text.size(), magnitude, base);
-    if (error != std::errc() || stop != text.data() + text.size())
-        return defaultValue;
-    const uint64_t limit = uint64_t(std::numeric_limits<int64_t>::max()) + (negative ? 1 : 0);
-    if (magnitude > limit)
-        return defaultValue;
-    return negative ? int64_t(0 - magnitude) : int64_t(magnitude);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        return -1;
+    int64_t size = 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    return error == std::errc() && stop == text.data() + text.size() ? size : -1;
 }
 
 int64_t TIdFTP::Size(const std::string &name)
@@ -547,5 +526,5 @@ int64_t TIdFTP::Size(const std::string &name)
         reply += (i ? "\r\n" : "") + ReplyLines[i];
     reply = Trim(reply);
     const auto blank = reply.find(' ');
-    return StrToInt64Def(blank == std::string::npos ? std::string() : reply.substr(blank + 1), -1);
+    return SizeFromReplyText(blank == std::string::npos ? std::string() : reply.substr(blank + 1));
 }

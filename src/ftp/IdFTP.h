@@ -19,10 +19,9 @@ enum TIdFTPTransferType { ftBinary = 0, ftASCII = 1 };
 // The path between the first pair of double quotes of a 257 line; empty
 // when there is no closing quote.
 [[nodiscard]] std::string ExtractQuotedPath(const std::string &line);
-// A 64-bit number as the size reply gives it (leading blanks, one sign,
-// decimal digits, or hexadecimal digits after "$", "x" or "0x"), or the
-// default for any other text.
-[[nodiscard]] int64_t StrToInt64Def(const std::string &text, int64_t defaultValue);
+// The size a 213 reply's text gives: plain decimal digits that fit 64
+// bits; -1 (unknown) for anything else, a sign or hexadecimal included.
+[[nodiscard]] int64_t SizeFromReplyText(const std::string &text);
 
 class TIdFTP : public TIdTCPClient {
 public:

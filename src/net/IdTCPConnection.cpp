@@ -377,12 +377,13 @@ int16_t CodeOf(const std::string &line)
         return 1;
     if (StartsWithNoCase(line, "-ERR"))
         return 0;
-    const std::string digits = line.substr(0, 3);
-    int code = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
-    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty())
+    // Three digits, then a blank, a "-" or the end: "2200 ready" and
+    // "220ready" are no 220.
+    const auto digit = [&line](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+    if (line.size() < 3 || !digit(0) || !digit(1) || !digit(2) ||
+        (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
         return 0;
-    return int16_t(code);
+    return int16_t((line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'));
 }
 
 }  // namespace

@@ -32,10 +32,12 @@ protected:
     std::vector<std::string> Events;
 };
 
+// A greeting may be announced by a 120 first (RFC 959); the session ends
+// with QUIT and its reply.
 TEST_F(ScriptedLogin, FullLoginInOrder)
 {
     Peer.Serve([](PeerSocket &peer) {
-        peer.Send("220-Hello\r\n220-there\r\n220 Ready\r\n");
+        peer.Send("120 Ready in a moment\r\n220-Hello\r\n220-there\r\n220 Ready\r\n");
         EXPECT_EQ(peer.ReadLine(), "user alice");
         peer.Send("331 Password please\r\n");
         EXPECT_EQ(peer.ReadLine(), "pass pw");
@@ -44,15 +46,32 @@ TEST_F(ScriptedLogin, FullLoginInOrder)
         peer.Send("200 Type set\r\n");
         EXPECT_EQ(peer.ReadLine(), "syst");
         peer.Send("215 UNIX Type: L8\r\n");
+        EXPECT_EQ(peer.ReadLine(), "QUIT");
+        peer.Send("221 Goodbye\r\n");
         peer.WaitForClose();
     });
     FTP.Connect(true);
     EXPECT_EQ(FTP.SystemDescription(), " UNIX Type: L8");
     EXPECT_TRUE(FTP.Connected());
-    FTP.Disconnect();  // no quit command
+    FTP.Quit();
+    EXPECT_FALSE(FTP.Connected());
     Peer.Join();
-    EXPECT_EQ(Peer.Transcript(), "user alice\r\npass pw\r\ntype I\r\nsyst\r\n");
+    EXPECT_EQ(Peer.Transcript(), "user alice\r\npass pw\r\ntype I\r\nsyst\r\nQUIT\r\n");
     EXPECT_EQ(Events, (std::vector<std::string>{"connected", "disconnected"}));
+}
+
+// A server that does not answer QUIT is closed all the same, in time.
+TEST_F(ScriptedLogin, QuitWaitsForItsReplyOnlySoLong)
+{
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        EXPECT_EQ(peer.ReadLine(), "QUIT");
+        peer.WaitForClose();
+    });
+    FTP.Connect(false);
+    FTP.Quit(50);
+    EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
 }
 
 TEST_F(ScriptedLogin, UserAcceptedWithoutPasswordAndUnknownSystem)

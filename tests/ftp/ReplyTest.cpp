@@ -77,20 +77,20 @@ TEST_P(EndlessReply, EndsWithAClearError)
 
 INSTANTIATE_TEST_SUITE_P(LinesOrBytes, EndlessReply, ::testing::Values(std::pair{10001, 1}, std::pair{1100, 1000}));
 
+// Three digits, then a blank, a "-" or the end of the line, make a code.
 TEST_F(Reply, CodeComesFromTheLastLineAndItsSpecialForms)
 {
-    Start([](PeerSocket &peer) {
-        peer.Send("150-first\r\n150 226 last\r\n");
-        peer.Send("+ok pop style\r\n");
-        peer.Send("-Err failed\r\n");
-        peer.Send("abc text\r\n");
-        peer.Send("22x\r\n");
+    const std::pair<const char *, int> rows[] = {
+        {"150-first\r\n150 226 last\r\n", 150}, {"+ok pop style\r\n", 1}, {"-Err failed\r\n", 0},
+        {"abc text\r\n", 0}, {"22x\r\n", 0}, {"2200 ready\r\n", 0}, {"220ready\r\n", 0},
+        {"-12 minus\r\n", 0}, {"220\r\n", 220}, {"421 \r\n", 421},
+    };
+    Start([&rows](PeerSocket &peer) {
+        for (const auto &[reply, code] : rows)
+            peer.Send(reply);
     });
-    EXPECT_EQ(Client.ReadReply({}), 150);
-    EXPECT_EQ(Client.ReadReply({}), 1);
-    EXPECT_EQ(Client.ReadReply({}), 0);
-    EXPECT_EQ(Client.ReadReply({}), 0);
-    EXPECT_EQ(Client.ReadReply({}), 0);
+    for (const auto &[reply, code] : rows)
+        EXPECT_EQ(Client.ReadReply({}), code) << reply;
     Peer.Join();
 }
 

@@ -283,14 +283,16 @@ TEST_F(ScriptedTransfer, CommandWordsAndArgumentsGoOutExactly)
 
 TEST_F(ScriptedTransfer, SizeGivesTheNumberOrMinusOne)
 {
-    // Sizes are 64-bit: files past 2 GiB and 4 GiB have theirs.
+    // Sizes are 64-bit: files past 2 GiB and 4 GiB have theirs. Only plain
+    // decimal digits are a size: no sign, no hexadecimal.
     const std::pair<const char *, int64_t> replies[] = {
         {"213 1234\r\n", 1234},
-        {"213 0x1F\r\n", 31},
-        {"213 $10\r\n", 16},
+        {"213 0x1F\r\n", -1},
+        {"213 $10\r\n", -1},
         {"213 2147483648\r\n", 2147483648},
         {"213 5000000000\r\n", 5000000000},
-        {"213 -7\r\n", -7},
+        {"213 -7\r\n", -1},
+        {"213 +7\r\n", -1},
         {"213 9223372036854775808\r\n", -1},
         {"213 12 bytes\r\n", -1},
         {"213 --5\r\n", -1},  // one sign only
