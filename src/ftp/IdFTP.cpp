@@ -1,6 +1,7 @@
 #include "IdFTP.h"
 
 #include "IdException.h"
+#include "IdResourceStrings.h"
 #include "IdLocalPath.h"
 #include "IdScopeGuard.h"
 #include "IdSimpleServer.h"
@@ -96,13 +97,25 @@ void TIdFTP::Connect(bool login)
     CheckArgument(Password);
     try {
         TIdTCPClient::Connect();
+        if (UseTLS == utUseImplicitTLS)
+            SecureControlConnection();
         // "120 Service ready in nnn minutes" may come before the 220 (RFC 959).
         while (ReadReply({120, 220}) == 120) {
+        }
+        if (UseTLS == utUseExplicitTLS) {
+            SendCommand("AUTH TLS", 234);
+            SecureControlConnection();
         }
         if (!login)
             return;
         if (SendCommand("user " + User, {230, 331}) == 331)
             SendCommand("pass " + Password, {230});
+        // Every data connection encrypted too (and never a clear command
+        // channel again: no CCC).
+        if (UseTLS != utNoTLS) {
+            SendCommand("PBSZ 0", 200);
+            SendCommand("PROT P", 200);
+        }
         SendTypeCommand();
         if (SendCommand("syst", {200, 215, 500}) == 500)
             FSystemDescription = "Unknown";
@@ -138,6 +151,39 @@ int DecimalField(const std::string &field)
 
 }  // namespace
 
+void TIdFTP::SecureControlConnection()
+{
+    StartTLS(Host);
+    ReportStatus(ssText, "Encrypted with " + TLS()->Description() + ".");
+    const TIdCertificateInfo certificate = TLS()->PeerCertificate();
+    const bool accepted = OnVerifyCertificate ? OnVerifyCertificate(certificate) : certificate.Problem.empty();
+    if (!accepted)
+        throw EIdTLSError(certificate.Problem.empty() ? "The server's certificate was not accepted."
+                                                      : "The server's certificate was not accepted: " +
+                                                            certificate.Problem + ".");
+}
+
+void TIdFTP::SecureDataConnection(TIdTCPConnection &data)
+{
+    data.StartTLS(Host, TLS());
+    // The data come from the server that logged us in, or from no one.
+    if (data.TLS()->PeerCertificate().Fingerprint != TLS()->PeerCertificate().Fingerprint) {
+        data.Disconnect();
+        throw EIdTLSError("The data connection's certificate is not the server's.");
+    }
+}
+
+void TIdFTP::WatchControlConnection(TIdTCPConnection &data)
+{
+    data.Socket()->Companion = Socket()->Handle;
+    data.Socket()->OnCompanionReadable = [this] {
+        // A reply that comes early (a 226 before the data's end) waits in
+        // the buffer; a close ends the transfer now.
+        if (!BufferArrived())
+            throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+    };
+}
+
 void TIdFTP::Disconnect()
 {
     // A transfer that waits for its data connection would otherwise wait on.
@@ -170,14 +216,15 @@ std::string TIdFTP::ReadIdleNotice()
     if (FBusy || !Socket()->IsOpen)
         return {};
     const TCommandScope scope(*this);
+    bool open = false;
     try {
-        while (Socket()->IsOpen && ReceiveChunk(false, 0, true, nullptr) > 0) {
-        }
+        open = BufferArrived();
     } catch (const EIdException &) {
-        // A reset: the connection is no more use than a closed one.
-        Disconnect();
+        // A reset, or TLS gone wrong: no more use than a closed connection.
     }
     std::string notice = TakeBytes(InBufferSize());
+    if (!open)
+        Disconnect();
     while (!notice.empty() && (notice.back() == '\n' || notice.back() == '\r'))
         notice.pop_back();
     return notice;
@@ -272,6 +319,22 @@ void TIdFTP::ReadFinalReply()
     throw EIdProtocolReplyError(426, cut);
 }
 
+void TIdFTP::SettleAbort()
+{
+    const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
+    try {
+        // The command's own reply (425, 426) may come first.
+        for (int reply = 0; reply < 3 && Socket()->IsOpen; ++reply) {
+            const int16_t code = ReadReply({});
+            if (code == 225 || code == 226)
+                break;
+        }
+    } catch (...) {
+        // ReadReply has closed the connection: nothing can be out of step.
+    }
+    ReadTimeout = timeout;
+}
+
 void TIdFTP::SettleOwedReplies(int owed)
 {
     const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
@@ -295,11 +358,37 @@ void TIdFTP::SettleOwedReplies(int owed)
 void TIdFTP::Transfer(const std::string &command, bool sending,
                       const std::function<void(TIdTCPConnection &)> &move)
 {
+    if (Passive || !PassiveFallback) {
+        TransferOnce(command, sending, move, nullptr);
+        return;
+    }
+    std::string why;
+    try {
+        TransferOnce(command, sending, move, &why);
+        return;
+    } catch (...) {
+        if (why.empty() || !Socket()->IsOpen)
+            throw;
+    }
+    ReportStatus(ssText, "Active mode failed (" + why + "): trying passive mode, for the rest of the session.");
+    Passive = true;
+    TransferOnce(command, sending, move, nullptr);
+}
+
+void TIdFTP::TransferOnce(const std::string &command, bool sending,
+                          const std::function<void(TIdTCPConnection &)> &move, std::string *fallbackReason)
+{
     CheckArgument(command);
     FAborted = false;
     // The replies the server owes for this transfer: 2 after the command
     // went out (the preliminary and the final), 1 after the preliminary.
     int owed = 0;
+    // Ends TLS in order before a data connection closes: servers count a
+    // transfer without the goodbye as cut short.
+    const auto finish = [](TIdTCPConnection &data) {
+        data.ShutdownTLS();
+        data.Disconnect();
+    };
     try {
         if (Passive) {
             // The data go to the server this connection reaches, whatever
@@ -316,6 +405,8 @@ void TIdFTP::Transfer(const std::string &command, bool sending,
             const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
             client->SocksInfo = SocksInfo;
             CopyWorkHandlers(client);
+            WatchControlConnection(*client);
+            client->ConnectTimeout = ConnectTimeout;
             client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
             client->Port = announced.Port;
             client->Connect();
@@ -327,25 +418,70 @@ void TIdFTP::Transfer(const std::string &command, bool sending,
                     throw;
                 }
                 owed = 1;
+                if (TLS())
+                    SecureDataConnection(*client);
                 move(*client);
             } catch (...) {
                 client->Disconnect();
                 throw;
             }
-            client->Disconnect();
+            finish(*client);
         } else {
             const auto owned = std::make_unique<TIdSimpleServer>();
             TIdSimpleServer *listener = owned.get();
             DataConnection = listener;
             const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
             CopyWorkHandlers(listener);
+            WatchControlConnection(*listener);
+            // Only the server may bring the data: a connection from anyone
+            // else is closed, and the wait goes on.
+            listener->RequiredPeerIP = Socket()->RemoteIP;
+            listener->OnRefused = [this](const std::string &address) {
+                ReportStatus(ssText, "Refused a data connection from " + address + ": not the server.");
+            };
             listener->BoundIP = Socket()->IP;
             listener->StartListening();
-            AnnounceDataPort(listener->Socket());
-            SendCommand(command, {125, 150});
+            // PORT refused, or the server could not connect (425): passive
+            // mode may do.
+            try {
+                AnnounceDataPort(listener->Socket());
+            } catch (const EIdProtocolReplyError &) {
+                if (fallbackReason)
+                    *fallbackReason = LastReplyLine();
+                throw;
+            }
+            try {
+                SendCommand(command, {125, 150});
+            } catch (const EIdProtocolReplyError &refusal) {
+                if (fallbackReason && refusal.ReplyCode == 425)
+                    *fallbackReason = LastReplyLine();
+                throw;
+            }
             owed = 1;
-            listener->WaitForConnection();
+            if (fallbackReason)
+                listener->ReadTimeout = std::min(ReadTimeout == IdTimeoutInfinite ? DataAcceptTimeout : ReadTimeout,
+                                                 DataAcceptTimeout);
+            try {
+                listener->WaitForConnection();
+            } catch (const EIdSocketError &error) {
+                if (!fallbackReason || error.LastError != Id_WSAETIMEDOUT)
+                    throw;
+                // The server never came: its command is cancelled, and the
+                // replies read up to the ABOR's, before passive mode tries.
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%g", DataAcceptTimeout / 1000.0);
+                *fallbackReason = std::string("no data connection within ") + seconds + " s";
+                owed = 0;
+                FAborted = true;
+                WriteLine("ABOR");
+                SettleAbort();
+                throw;
+            }
+            listener->ReadTimeout = ReadTimeout;
+            if (TLS())
+                SecureDataConnection(*listener);
             move(*listener);
+            finish(*listener);
         }
         owed = 0;
     } catch (...) {

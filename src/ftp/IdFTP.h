@@ -5,6 +5,7 @@
 #pragma once
 
 #include "IdTCPClient.h"
+#include "IdTLS.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,10 @@
 class TStream;
 
 enum TIdFTPTransferType { ftBinary = 0, ftASCII = 1 };
+
+// FTP over TLS (RFC 4217): none, explicit (AUTH TLS after the greeting), or
+// implicit (TLS from the first byte, port 990).
+enum TIdUseTLS { utNoTLS, utUseExplicitTLS, utUseImplicitTLS };
 
 // The path between the first pair of double quotes of a 257 line; empty
 // when there is no closing quote.
@@ -35,6 +40,18 @@ public:
     std::string User;
     std::string Password;
     bool Passive = false;
+
+    TIdUseTLS UseTLS = utNoTLS;
+    // The server's certificate, once per connection: true to go on. With
+    // no handler, only a certificate that verifies is taken.
+    std::function<bool(const TIdCertificateInfo &certificate)> OnVerifyCertificate;
+
+    // An active transfer that fails before any data flows (PORT refused,
+    // the server cannot connect, or no connection within DataAcceptTimeout)
+    // is tried again in passive mode, which then stays on: active mode
+    // fails behind most home routers.
+    bool PassiveFallback = false;
+    int DataAcceptTimeout = 15000;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
     // Stores the type and, when connected, tells the server; does nothing
@@ -119,6 +136,15 @@ public:
     [[nodiscard]] static TPassiveAddress ParsePassiveReply(const std::string &line);
 
 protected:
+    // Encrypts the control connection and asks whether to go on with the
+    // server's certificate; the log hears what TLS came to.
+    void SecureControlConnection();
+    // Encrypts a data connection, resuming the control connection's session;
+    // it must carry the server's certificate.
+    void SecureDataConnection(TIdTCPConnection &data);
+    // Looks at the control connection while a transfer waits: raises when
+    // the server has closed it.
+    void WatchControlConnection(TIdTCPConnection &data);
     void ReceiveData(const std::string &command, TStream *destination);
     void SendData(const std::string &command, TStream *source);
     TPassiveAddress EnterPassive();
@@ -143,8 +169,15 @@ private:
     void SettleOwedReplies(int owed);
     void GetStream(const std::string &remoteName, TStream *destination);
     void PutStream(TStream *source, const std::string &remoteName, bool append);
-    // Opens the data connection around `move`, for either direction.
+    // Opens the data connection around `move`, for either direction; in
+    // active mode falls back to passive mode where that is allowed.
     void Transfer(const std::string &command, bool sending, const std::function<void(TIdTCPConnection &)> &move);
+    // `fallbackReason` (active mode only) says why passive mode may do better,
+    // when the failure is of that kind.
+    void TransferOnce(const std::string &command, bool sending, const std::function<void(TIdTCPConnection &)> &move,
+                      std::string *fallbackReason);
+    // After an ABOR: reads replies up to its own.
+    void SettleAbort();
     void ReadFinalReply();
 
     TIdFTPTransferType FTransferType = ftBinary;

@@ -51,8 +51,8 @@ bool TIdSimpleServer::WaitForConnection()
     // it and the wait ends with "Connection Closed Gracefully.".
     const bool bounded = ReadTimeout != IdTimeoutInfinite;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounded ? ReadTimeout : 0);
-    bool pending = false;
-    while (!AbortRequested && !pending) {
+    bool accepted = false;
+    while (!AbortRequested && !accepted) {
         if (bounded && std::chrono::steady_clock::now() >= deadline) {
             Socket()->Close();
             ListenHandle = Id_INVALID_SOCKET;
@@ -60,10 +60,8 @@ bool TIdSimpleServer::WaitForConnection()
         }
         // A poll of at least a few milliseconds instead of none: the wait
         // still ends the moment the server connects, without spinning.
-        pending = Socket()->WaitReadable(std::max(AcceptPollTime, 10));
-    }
-
-    if (pending) {
+        if (!Socket()->WaitReadable(std::max(AcceptPollTime, 10)))
+            continue;
         const TIdSocketHandleValue listener = ListenHandle;
         Socket()->Handle = Id_INVALID_SOCKET;
         Socket()->IsOpen = false;
@@ -74,12 +72,26 @@ bool TIdSimpleServer::WaitForConnection()
             ListenHandle = Id_INVALID_SOCKET;
             throw;
         }
-        GStack->CloseSocketHandle(listener);
+        accepted = RequiredPeerIP.empty() || Socket()->RemoteIP == RequiredPeerIP;
+        if (!accepted) {
+            // Someone else came first: turned away, and the listener
+            // takes the socket's place again.
+            const std::string intruder = Socket()->RemoteIP;
+            Socket()->Close();
+            Socket()->Handle = listener;
+            Socket()->IsOpen = true;
+            if (OnRefused)
+                OnRefused(intruder);
+        }
+    }
+
+    if (accepted) {
+        GStack->CloseSocketHandle(ListenHandle);
     } else {
         // Aborted: the listener goes, and the handle is marked closed so
         // nothing uses or closes it again.
         Socket()->Close();
     }
     ListenHandle = Id_INVALID_SOCKET;
-    return pending;
+    return accepted;
 }

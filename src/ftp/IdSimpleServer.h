@@ -5,6 +5,7 @@
 
 #include "IdTCPConnection.h"
 
+#include <functional>
 #include <string>
 
 class TIdSimpleServer : public TIdTCPConnection {
@@ -17,6 +18,10 @@ public:
     // Longest single poll of the accept wait; the wait itself is sliced by
     // the anti-freeze like any other.
     int AcceptPollTime = 0;
+    // When set, only a connection from this address is kept: others are
+    // closed at once (and reported), and the wait goes on.
+    std::string RequiredPeerIP;
+    std::function<void(const std::string &address)> OnRefused;
     // The accept wait gives up with 10060 after ReadTimeout, when that is
     // set: a server that never connects must not hold the window for ever.
 

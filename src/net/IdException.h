@@ -49,6 +49,9 @@ ID_EXCEPTION(EIdLineTooLong, EIdTCPConnectionError);
 // A multi-line reply that does not end: it passed the cap.
 ID_EXCEPTION(EIdReplyTooLong, EIdTCPConnectionError);
 
+// TLS could not be set up, or failed on the way; the text says why.
+ID_EXCEPTION(EIdTLSError, EIdException);
+
 ID_EXCEPTION(EIdSocksError, EIdException);
 ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);
 ID_EXCEPTION(EIdSocksRequestServerFailed, EIdSocksError);

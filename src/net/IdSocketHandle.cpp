@@ -153,8 +153,7 @@ int TIdSocketHandle::WaitConnected(int timeout)
             return Id_SOCKET_ERROR;
         }
         const int slice = sliced ? int(std::min<long long>(left, std::max(antiFreeze->IdleTimeOut, 1))) : int(left);
-        std::vector<TIdSocketHandleValue> writeList{Handle};
-        const bool ready = GStack->SelectSockets(nullptr, &writeList, nullptr, slice) == 1;
+        const bool ready = SelectOnce(true, slice);
         if (sliced)
             TIdAntiFreezeBase::PumpIfDue(!ready);
         if (ready && IsOpen) {
@@ -167,12 +166,27 @@ int TIdSocketHandle::WaitConnected(int timeout)
     }
 }
 
+bool TIdSocketHandle::SelectOnce(bool write, int milliseconds)
+{
+    std::vector<TIdSocketHandleValue> reads, writes;
+    (write ? writes : reads).push_back(Handle);
+    const bool watching = Companion != Id_INVALID_SOCKET && OnCompanionReadable;
+    if (watching)
+        reads.push_back(Companion);
+    if (GStack->SelectSockets(reads.empty() ? nullptr : &reads, writes.empty() ? nullptr : &writes, nullptr,
+                              milliseconds) <= 0)
+        return false;
+    if (watching && std::find(reads.begin(), reads.end(), Companion) != reads.end())
+        OnCompanionReadable();
+    const std::vector<TIdSocketHandleValue> &ready = write ? writes : reads;
+    return std::find(ready.begin(), ready.end(), Handle) != ready.end();
+}
+
 bool TIdSocketHandle::WaitSlice(int milliseconds)
 {
     if (!IsOpen)
         throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
-    std::vector<TIdSocketHandleValue> readList{Handle};
-    const bool readable = GStack->SelectSockets(&readList, nullptr, nullptr, milliseconds) == 1;
+    const bool readable = SelectOnce(false, milliseconds);
     TIdAntiFreezeBase::PumpIfDue(!readable);
     // The pump may have run an abort or a disconnect: what was ready
     // belongs to a socket that is gone.
@@ -187,8 +201,22 @@ bool TIdSocketHandle::WaitReadable(int milliseconds)
         throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
     TIdAntiFreezeBase *antiFreeze = TIdAntiFreezeBase::Current();
     if (!antiFreeze || !antiFreeze->Active || !TIdAntiFreezeBase::OnMainThread()) {
-        std::vector<TIdSocketHandleValue> readList{Handle};
-        return GStack->SelectSockets(&readList, nullptr, nullptr, milliseconds) == 1;
+        if (Companion == Id_INVALID_SOCKET)
+            return SelectOnce(false, milliseconds);
+        // The companion may wake the wait without ending it: the time left
+        // goes on.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+        for (;;) {
+            int wait = milliseconds;
+            if (milliseconds != IdTimeoutInfinite)
+                wait = int(std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                      deadline - std::chrono::steady_clock::now())
+                                                      .count()));
+            if (SelectOnce(false, wait))
+                return true;
+            if (milliseconds != IdTimeoutInfinite && std::chrono::steady_clock::now() >= deadline)
+                return false;
+        }
     }
 
     // Slices of at most IdleTimeOut, the shortest first (120 with 50: 20,
@@ -227,8 +255,7 @@ bool TIdSocketHandle::WaitWritable(int milliseconds)
         int slice = sliced ? std::max(antiFreeze->IdleTimeOut, 1) : (forever ? IdTimeoutInfinite : int(left));
         if (!forever && slice != IdTimeoutInfinite && slice > left)
             slice = int(left);
-        std::vector<TIdSocketHandleValue> writeList{Handle};
-        const bool ready = GStack->SelectSockets(nullptr, &writeList, nullptr, slice) == 1;
+        const bool ready = SelectOnce(true, slice);
         if (sliced)
             TIdAntiFreezeBase::PumpIfDue(!ready);
         if (!IsOpen)

@@ -5,6 +5,7 @@
 
 #include "IdGlobal.h"
 
+#include <functional>
 #include <string>
 
 class TIdSocketHandle {
@@ -45,6 +46,12 @@ public:
 
     TIdSocketHandleValue Handle = Id_INVALID_SOCKET;
     bool IsOpen = false;
+    // A second socket every wait of this one watches: when it becomes
+    // readable, OnCompanionReadable runs and may end the wait by raising.
+    // A data connection watches its control connection this way, so a
+    // server that goes away ends the wait at once.
+    TIdSocketHandleValue Companion = Id_INVALID_SOCKET;
+    std::function<void()> OnCompanionReadable;
     std::string IP;
     std::string RemoteIP;
     int Port = 0;
@@ -52,5 +59,8 @@ public:
 
 private:
     bool WaitSlice(int milliseconds);
+    // One wait for this socket (to read or to write) and the companion;
+    // true when this socket is ready.
+    bool SelectOnce(bool write, int milliseconds);
     int WaitConnected(int timeout);
 };

@@ -6,6 +6,7 @@
 #include "IdResourceStrings.h"
 #include "IdStack.h"
 #include "IdStream.h"
+#include "IdTLS.h"
 #include "IdScopeGuard.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@ TIdTCPConnection::TIdTCPConnection()
 
 TIdTCPConnection::~TIdTCPConnection()
 {
+    FTls.reset();
     if (FIntercept)
         RemoveFreeNotification(FIntercept);
 }
@@ -75,6 +77,7 @@ void TIdTCPConnection::CheckConnection(bool raiseIfClosed, bool ignoreBuffer)
 
 void TIdTCPConnection::ResetState()
 {
+    FTls.reset();
     FSocket.Clear(true);
     FInBuffer.Clear();
     PeerClosed = false;
@@ -87,6 +90,9 @@ void TIdTCPConnection::Disconnect()
 
 void TIdTCPConnection::DropSocket()
 {
+    // The TLS layer goes with the socket; a goodbye (ShutdownTLS) is for
+    // those who close in order.
+    FTls.reset();
     if (FSocket.IsOpen) {
         ReportStatus(ssDisconnecting, FSocket.RemoteIP);
         FSocket.Close();
@@ -106,6 +112,39 @@ void TIdTCPConnection::NotifyDisconnected()
 
 // ---- reading ----------------------------------------------------------------------
 
+int TIdTCPConnection::ReceiveInto(char *target, int capacity)
+{
+    if (FTls)
+        return FTls->Read(target, capacity);
+    if (FInterceptEnabled && FIntercept && FIntercept->HandlesRecv)
+        return FIntercept->InterceptRecv(target, capacity);
+    return FSocket.Receive(target, capacity);
+}
+
+bool TIdTCPConnection::BufferArrived()
+{
+    while (FSocket.IsOpen) {
+        if (!FTls || FTls->Pending() == 0) {
+            std::vector<TIdSocketHandleValue> readable{FSocket.Handle};
+            if (GStack->SelectSockets(&readable, nullptr, nullptr, 0) != 1)
+                return true;
+        }
+        char chunk[16384];
+        const int count = ReceiveInto(chunk, int(sizeof chunk));
+        if (count == -1 && FTls)
+            return true;  // part of a TLS record: the rest is on its way
+        if (count <= 0) {
+            PeerClosed = true;
+            return false;
+        }
+        FInBuffer.SetPosition(FInBuffer.Size());
+        FInBuffer.Write(chunk, count);
+        if (FInterceptEnabled && FIntercept)
+            FIntercept->AfterReceive(chunk, count);
+    }
+    return false;
+}
+
 void TIdTCPConnection::ProbeForClose(bool raiseIfClosed)
 {
     ReceiveChunk(raiseIfClosed, 1, true, nullptr);
@@ -119,18 +158,23 @@ int TIdTCPConnection::ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInB
     TIdBuffer *target = destination ? destination : &FRecvChunk;
     // A peer silent for longer than the read time-out ends the call.
     const bool bounded = timeout == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
-    if (!FSocket.WaitReadable(bounded ? ReadTimeout : timeout)) {
-        if (bounded)
-            GStack->RaiseError(Id_WSAETIMEDOUT);
-        return 0;
-    }
-
     const int capacity = int(std::min<int64_t>(target->Size(), std::numeric_limits<int>::max()));
     int result;
-    if (FInterceptEnabled && FIntercept && FIntercept->HandlesRecv)
-        result = FIntercept->InterceptRecv(target->Memory(), capacity);
-    else
-        result = FSocket.Receive(target->Memory(), capacity);
+    for (;;) {
+        // TLS may hold decrypted bytes already, or want more before it has
+        // any: the socket is waited for only when there is nothing.
+        const bool ready = FTls && FTls->Pending() > 0;
+        const bool write = FTls && FTls->Want() == TIdTLSSession::wtWrite;
+        if (!ready && !(write ? FSocket.WaitWritable(bounded ? ReadTimeout : timeout)
+                              : FSocket.WaitReadable(bounded ? ReadTimeout : timeout))) {
+            if (bounded)
+                GStack->RaiseError(Id_WSAETIMEDOUT);
+            return 0;
+        }
+        result = ReceiveInto(target->Memory(), capacity);
+        if (result != -1 || !FTls)
+            break;
+    }
     PeerClosed = result == 0;
 
     if (result != 0) {
@@ -279,6 +323,41 @@ void TIdTCPConnection::ReadToStream(TStream *stream, int count, bool untilClose)
     }
 }
 
+// ---- TLS ------------------------------------------------------------------------------
+
+bool TIdTCPConnection::WaitForTLS(bool write)
+{
+    return write ? FSocket.WaitWritable(ReadTimeout) : FSocket.WaitReadable(ReadTimeout);
+}
+
+void TIdTCPConnection::StartTLS(const std::string &host, const TIdTLSSession *resume)
+{
+    auto tls = std::make_unique<TIdTLSSession>(FSocket.Handle);
+    try {
+        tls->Handshake(
+            host, resume,
+            [](void *connection, TIdTLSSession::TWant want) {
+                return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite);
+            },
+            this);
+    } catch (...) {
+        DropSocket();
+        throw;
+    }
+    FTls = std::move(tls);
+}
+
+void TIdTCPConnection::ShutdownTLS()
+{
+    if (!FTls || !FSocket.IsOpen)
+        return;
+    FTls->Shutdown(
+        [](void *connection, TIdTLSSession::TWant want) {
+            return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite);
+        },
+        this);
+}
+
 // ---- writing ----------------------------------------------------------------------
 
 void TIdTCPConnection::WriteBytes(const void *buffer, int count)
@@ -291,7 +370,14 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
     while (position < count) {
         const int length = count - position;
         int sent;
-        if (FInterceptEnabled && FIntercept && FIntercept->HandlesSend) {
+        if (FTls) {
+            sent = FTls->Write(bytes + position, length);
+            if (sent == -1) {
+                if (!WaitForTLS(FTls->Want() == TIdTLSSession::wtWrite))
+                    GStack->RaiseError(Id_WSAETIMEDOUT);
+                continue;
+            }
+        } else if (FInterceptEnabled && FIntercept && FIntercept->HandlesSend) {
             sent = FIntercept->InterceptSend(bytes + position, length);
         } else if (ReadTimeout != IdTimeoutInfinite) {
             // A peer that stops reading must not hold the call for ever:
@@ -360,7 +446,7 @@ void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool wit
 
 int64_t TIdTCPConnection::WriteFileContents(const std::string &path, bool allowTransmit)
 {
-    if (allowTransmit && !FInterceptEnabled)
+    if (allowTransmit && !FInterceptEnabled && !FTls)
         return GStack->WholeFileSend(FSocket.Handle, path);
     TFileStream file(path, TFileStream::fmOpenRead);
     WriteFromStream(&file, true, false);

@@ -15,10 +15,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class TIdConnectionIntercept;
+class TIdTLSSession;
 class TStream;
 
 class TIdTCPConnection : public TIdComponent {
@@ -82,6 +84,22 @@ public:
     virtual void WriteFromStream(TStream *stream, bool fromStart = true, bool withCount = false);
     virtual int64_t WriteFileContents(const std::string &path, bool allowTransmit = false);
 
+    // ---- TLS ----
+    // Encrypts the connection from here on: the client handshake on its
+    // socket, waiting as reads do. `host` names the server for the
+    // certificate check; `resume` is a session to resume. Throws
+    // EIdTLSError; the connection is then closed.
+    void StartTLS(const std::string &host, const TIdTLSSession *resume = nullptr);
+    // The TLS layer, or none while the connection is plain.
+    TIdTLSSession *TLS() const { return FTls.get(); }
+    // Says goodbye at the TLS level, as servers want before a data
+    // connection closes; nothing for a plain connection.
+    void ShutdownTLS();
+
+    // Takes what has arrived into the input buffer, without waiting and
+    // without running the window; false when the peer has closed.
+    bool BufferArrived();
+
     // ---- closing and state ----
     virtual void Disconnect();
     virtual void DropSocket();
@@ -122,4 +140,12 @@ private:
     TIdBuffer FRecvChunk;
     TIdConnectionIntercept *FIntercept = nullptr;
     bool FInterceptEnabled = false;
+    std::unique_ptr<TIdTLSSession> FTls;
+
+    // One read from the socket or the TLS layer into `target`: the count,
+    // 0 when the peer closed, -1 when nothing was there.
+    int ReceiveInto(char *target, int capacity);
+    // The wait of the TLS layer: for the socket to read or to write, in
+    // the read time-out.
+    bool WaitForTLS(bool write);
 };

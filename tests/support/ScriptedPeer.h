@@ -74,6 +74,8 @@ int ListenLoopback(int backlog, int &port);
 
 // Connects a plain socket to 127.0.0.1:port (for tests that play the client).
 int ConnectLoopback(int port);
+// The same from another loopback address ("127.0.0.2"): a third party.
+int ConnectLoopbackFrom(const char *source, int port);
 
 // The port of a "PORT h1,h2,h3,h4,p1,p2" command line.
 int PortOfPortCommand(const std::string &line);

@@ -1,0 +1,263 @@
+#include "IdTLS.h"
+
+#include "IdException.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+
+#include <cstdio>
+#include <mutex>
+
+struct TIdTLSSession::TState {
+    SSL *Ssl = nullptr;
+    // The newest resumable session the server handed out: with TLS 1.3 the
+    // tickets come after the handshake, and a data connection needs one.
+    SSL_SESSION *Latest = nullptr;
+
+    ~TState()
+    {
+        if (Latest)
+            SSL_SESSION_free(Latest);
+        if (Ssl)
+            SSL_free(Ssl);
+    }
+};
+
+namespace {
+
+int StateIndex()
+{
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// A new session from the server: kept as the newest (the reference is ours).
+int NewSession(SSL *ssl, SSL_SESSION *session)
+{
+    auto *state = static_cast<TIdTLSSession::TState *>(SSL_get_ex_data(ssl, StateIndex()));
+    if (!state)
+        return 0;
+    if (state->Latest)
+        SSL_SESSION_free(state->Latest);
+    state->Latest = session;
+    return 1;
+}
+
+SSL_CTX *Context()
+{
+    static SSL_CTX *context = [] {
+        SSL_CTX *ctx = SSL_CTX_new(TLS_client_method());
+        if (!ctx)
+            throw EIdTLSError("TLS could not be set up.");
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        SSL_CTX_set_default_verify_paths(ctx);
+        SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+        // Servers that close a data connection without saying goodbye are
+        // common; the final reply says whether a transfer completed.
+        SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+        SSL_CTX_sess_set_new_cb(ctx, NewSession);
+        return ctx;
+    }();
+    return context;
+}
+
+std::string OpenSslError(const char *what)
+{
+    std::string text = what;
+    if (const unsigned long code = ERR_get_error()) {
+        char reason[256];
+        ERR_error_string_n(code, reason, sizeof reason);
+        text += std::string(": ") + reason;
+    }
+    ERR_clear_error();
+    return text;
+}
+
+std::string Text(BIO *bio)
+{
+    char *data = nullptr;
+    const long length = BIO_get_mem_data(bio, &data);
+    return std::string(data, size_t(length > 0 ? length : 0));
+}
+
+std::string NameText(const X509_NAME *name)
+{
+    BIO *bio = BIO_new(BIO_s_mem());
+    X509_NAME_print_ex(bio, name, 0, XN_FLAG_RFC2253);
+    std::string text = Text(bio);
+    BIO_free(bio);
+    return text;
+}
+
+std::string TimeText(const ASN1_TIME *time)
+{
+    BIO *bio = BIO_new(BIO_s_mem());
+    ASN1_TIME_print(bio, time);
+    std::string text = Text(bio);
+    BIO_free(bio);
+    return text;
+}
+
+bool IsAddress(const std::string &host)
+{
+    in_addr v4{};
+    in6_addr v6{};
+    return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+}  // namespace
+
+TIdTLSSession::TIdTLSSession(int socket) : FState(std::make_unique<TState>())
+{
+    FState->Ssl = SSL_new(Context());
+    if (!FState->Ssl || !SSL_set_fd(FState->Ssl, socket))
+        throw EIdTLSError(OpenSslError("TLS could not be set up"));
+    SSL_set_ex_data(FState->Ssl, StateIndex(), FState.get());
+    ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+}
+
+TIdTLSSession::~TIdTLSSession() = default;
+
+void TIdTLSSession::Handshake(const std::string &host, const TIdTLSSession *resume, TWait wait, void *context)
+{
+    SSL *ssl = FState->Ssl;
+    // The name check is done, its result read after the handshake: going
+    // on with a certificate that fails it is for the user to decide.
+    SSL_set_verify(ssl, SSL_VERIFY_NONE, nullptr);
+    if (!host.empty()) {
+        X509_VERIFY_PARAM *param = SSL_get0_param(ssl);
+        X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        if (IsAddress(host)) {
+            X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str());
+        } else {
+            SSL_set_tlsext_host_name(ssl, host.c_str());
+            SSL_set1_host(ssl, host.c_str());
+        }
+    }
+    if (resume) {
+        SSL_SESSION *session = resume->FState->Latest ? resume->FState->Latest : SSL_get0_session(resume->FState->Ssl);
+        if (session)
+            SSL_set_session(ssl, session);
+    }
+    for (;;) {
+        ERR_clear_error();
+        const int result = SSL_connect(ssl);
+        if (result == 1)
+            return;
+        const int error = SSL_get_error(ssl, result);
+        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+            if (!wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite))
+                throw EIdTLSError("The server did not complete the TLS handshake in time.");
+            continue;
+        }
+        throw EIdTLSError(OpenSslError("The TLS handshake failed"));
+    }
+}
+
+int TIdTLSSession::Read(void *buffer, int length)
+{
+    ERR_clear_error();
+    const int result = SSL_read(FState->Ssl, buffer, length);
+    if (result > 0) {
+        FWant = wtNothing;
+        return result;
+    }
+    switch (SSL_get_error(FState->Ssl, result)) {
+    case SSL_ERROR_WANT_READ:
+        FWant = wtRead;
+        return -1;
+    case SSL_ERROR_WANT_WRITE:
+        FWant = wtWrite;
+        return -1;
+    case SSL_ERROR_ZERO_RETURN:
+        return 0;
+    case SSL_ERROR_SYSCALL:
+        if (ERR_peek_error() == 0)
+            return 0;  // the socket ended
+        [[fallthrough]];
+    default:
+        throw EIdTLSError(OpenSslError("TLS read failed"));
+    }
+}
+
+int TIdTLSSession::Write(const void *buffer, int length)
+{
+    ERR_clear_error();
+    const int result = SSL_write(FState->Ssl, buffer, length);
+    if (result > 0) {
+        FWant = wtNothing;
+        return result;
+    }
+    switch (SSL_get_error(FState->Ssl, result)) {
+    case SSL_ERROR_WANT_READ:
+        FWant = wtRead;
+        return -1;
+    case SSL_ERROR_WANT_WRITE:
+        FWant = wtWrite;
+        return -1;
+    default:
+        throw EIdTLSError(OpenSslError("TLS write failed"));
+    }
+}
+
+int TIdTLSSession::Pending() const
+{
+    return SSL_pending(FState->Ssl);
+}
+
+void TIdTLSSession::Shutdown(TWait wait, void *context)
+{
+    for (int round = 0; round < 100; ++round) {
+        ERR_clear_error();
+        const int result = SSL_shutdown(FState->Ssl);
+        if (result >= 0)
+            return;  // our close_notify is out; the peer's is not awaited
+        const int error = SSL_get_error(FState->Ssl, result);
+        if ((error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) ||
+            !wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite))
+            return;
+    }
+}
+
+TIdCertificateInfo TIdTLSSession::PeerCertificate() const
+{
+    TIdCertificateInfo info;
+    X509 *certificate = SSL_get1_peer_certificate(FState->Ssl);
+    if (!certificate) {
+        info.Problem = "the server sent no certificate";
+        return info;
+    }
+    info.Subject = NameText(X509_get_subject_name(certificate));
+    info.Issuer = NameText(X509_get_issuer_name(certificate));
+    info.NotBefore = TimeText(X509_get0_notBefore(certificate));
+    info.NotAfter = TimeText(X509_get0_notAfter(certificate));
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length)) {
+        for (unsigned int i = 0; i < length; ++i) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, i ? ":%02X" : "%02X", digest[i]);
+            info.Fingerprint += hex;
+        }
+    }
+    X509_free(certificate);
+    const long result = SSL_get_verify_result(FState->Ssl);
+    if (result != X509_V_OK)
+        info.Problem = X509_verify_cert_error_string(result);
+    return info;
+}
+
+std::string TIdTLSSession::Description() const
+{
+    return std::string(SSL_get_version(FState->Ssl)) + ", " + SSL_get_cipher_name(FState->Ssl);
+}
+
+bool TIdTLSSession::Resumed() const
+{
+    return SSL_session_reused(FState->Ssl) == 1;
+}

@@ -1,0 +1,180 @@
+// The data channel against a scripted server: only the server may bring
+// the data in active mode, a server that goes away ends a wait at once,
+// and active mode that cannot work falls back to passive mode.
+#include "IdException.h"
+#include "IdStream.h"
+#include "ScriptedFtp.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace {
+
+using DataChannel = ScriptedTransfer;
+
+// The server's side of a passive transfer on `listener`, answering PASV.
+void ServePassive(PeerSocket &peer, const std::string &command, const std::string &data)
+{
+    int port = 0;
+    const int listener = ListenLoopback(1, port);
+    EXPECT_EQ(peer.ReadLine(), "PASV");
+    peer.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+              std::to_string(port % 256) + ").\r\n");
+    EXPECT_EQ(peer.ReadLine(), command);
+    PeerSocket connection(::accept(listener, nullptr, nullptr));
+    ::close(listener);
+    peer.Send("150 Here it comes\r\n");
+    connection.Send(data);
+    connection.Close();
+    peer.Send("226 Done\r\n");
+}
+
+// A third party at another loopback address that comes first gets
+// nothing and gives nothing: the transfer goes on with the server.
+TEST_F(DataChannel, ActiveModeTakesTheDataConnectionOfTheServerOnly)
+{
+    std::string intruderGot;
+    Start([&intruderGot](PeerSocket &peer) {
+        for (const char *command : {"retr f", "STOR f"}) {
+            const int port = PortOfPortCommand(peer.ReadLine());
+            peer.Send("200 ok\r\n");
+            EXPECT_EQ(peer.ReadLine(), command);
+            peer.Send("150 Opening\r\n");
+            {
+                PeerSocket intruder(ConnectLoopbackFrom("127.0.0.2", port));
+                intruder.Send("forged");
+                intruderGot += intruder.ReadUntilClose();
+            }
+            auto data = ConnectData(port);
+            if (command[0] == 'r') {
+                data->Send("genuine");
+                data->Close();
+            } else {
+                EXPECT_EQ(data->ReadUntilClose(), "upload");
+            }
+            peer.Send("226 Done\r\n");
+        }
+        peer.WaitForClose();
+    });
+    std::vector<std::string> said;
+    FTP.OnStatus = [&said](TIdComponent *, TIdStatus, const std::string &text) { said.push_back(text); };
+    TMemoryStream received;
+    FTP.Get("f", &received);
+    EXPECT_EQ(received.Data(), "genuine");
+    TMemoryStream sent;
+    sent.Write("upload", 6);
+    FTP.Put(&sent, "f", false);
+    EXPECT_EQ(intruderGot, "");
+    EXPECT_EQ(said, std::vector<std::string>(2, "Refused a data connection from 127.0.0.2: not the server."));
+    FTP.OnStatus = nullptr;
+}
+
+// The control connection closes while a transfer waits for its data
+// connection, or for its data: the wait ends with it, whatever the read
+// time-out (here none at all).
+TEST_F(DataChannel, AServerThatGoesAwayEndsTheWaitAtOnce)
+{
+    for (const bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        Server.Serve([passive](PeerSocket &peer) {
+            peer.Send("220 Ready\r\n");
+            int listener = -1;
+            if (passive) {
+                int port = 0;
+                listener = ListenLoopback(1, port);
+                EXPECT_EQ(peer.ReadLine(), "PASV");
+                peer.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+                          std::to_string(port % 256) + ").\r\n");
+            } else {
+                peer.ReadLine();
+                peer.Send("200 ok\r\n");
+            }
+            EXPECT_EQ(peer.ReadLine(), "retr f");
+            peer.Send("150 Opening\r\n");
+            // Passive: the data connection is there and stays silent.
+            std::unique_ptr<PeerSocket> data;
+            if (passive)
+                data = std::make_unique<PeerSocket>(::accept(listener, nullptr, nullptr));
+            peer.Close();
+            if (data)
+                data->WaitForClose();
+            if (listener >= 0)
+                ::close(listener);
+        });
+        FTP.Disconnect();
+        FTP.Host = "127.0.0.1";
+        FTP.Port = Server.Port();
+        FTP.Passive = passive;
+        FTP.ReadTimeout = IdTimeoutInfinite;
+        FTP.Connect(false);
+        TMemoryStream received;
+        EXPECT_THROW(FTP.Get("f", &received), EIdConnClosedGracefully);
+        Server.Join();
+    }
+    Server.Serve([](PeerSocket &peer) { peer.Send("220 Ready\r\n"); });
+    FTP.Host = "127.0.0.1";
+    FTP.Port = Server.Port();
+    FTP.Connect(false);
+}
+
+// Active mode refused by the server, or a server that cannot connect: the
+// transfer is made in passive mode, which stays on.
+TEST_F(DataChannel, ActiveModeThatCannotWorkFallsBackToPassive)
+{
+    const struct {
+        const char *Refusal;
+        const char *Reason;
+    } rows[] = {
+        {"500 Illegal PORT command.", "500 Illegal PORT command."},
+        {"425 Failed to establish connection.", "425 Failed to establish connection."},
+        {nullptr, "no data connection within 0.2 s"},  // the server never connects
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.Reason);
+        Server.Serve([&row](PeerSocket &peer) {
+            peer.Send("220 Ready\r\n");
+            peer.ReadLine();  // PORT
+            if (row.Refusal && std::string(row.Refusal).starts_with("500")) {
+                peer.Send(std::string(row.Refusal) + "\r\n");
+            } else {
+                peer.Send("200 ok\r\n");
+                EXPECT_EQ(peer.ReadLine(), "retr f");
+                if (row.Refusal) {
+                    peer.Send(std::string(row.Refusal) + "\r\n");
+                } else {
+                    peer.Send("150 Opening\r\n");
+                    EXPECT_EQ(peer.ReadLine(), "ABOR");
+                    peer.Send("426 Aborted\r\n226 ABOR done\r\n");
+                }
+            }
+            ServePassive(peer, "retr f", "by passive mode");
+            peer.WaitForClose();
+        });
+        FTP.Disconnect();
+        FTP.Host = "127.0.0.1";
+        FTP.Port = Server.Port();
+        FTP.Passive = false;
+        FTP.PassiveFallback = true;
+        FTP.DataAcceptTimeout = 200;
+        FTP.Connect(false);
+        std::vector<std::string> said;
+        FTP.OnStatus = [&said](TIdComponent *, TIdStatus, const std::string &text) { said.push_back(text); };
+        TMemoryStream received;
+        FTP.Get("f", &received);
+        EXPECT_EQ(received.Data(), "by passive mode");
+        EXPECT_TRUE(FTP.Passive);
+        EXPECT_EQ(said, std::vector<std::string>{"Active mode failed (" + std::string(row.Reason) +
+                                                 "): trying passive mode, for the rest of the session."});
+        FTP.OnStatus = nullptr;
+        FTP.Disconnect();
+        Server.Join();
+    }
+    Server.Serve([](PeerSocket &peer) { peer.Send("220 Ready\r\n"); });
+    FTP.Host = "127.0.0.1";
+    FTP.Port = Server.Port();
+    FTP.Connect(false);
+}
+
+}  // namespace
