@@ -176,10 +176,15 @@ void TIdFTP::SecureDataConnection(TIdTCPConnection &data)
 void TIdFTP::WatchControlConnection(TIdTCPConnection &data)
 {
     data.Socket()->Companion = Socket()->Handle;
-    data.Socket()->OnCompanionReadable = [this] {
+    data.Socket()->OnCompanionReadable = [this, &data] {
         // A reply that comes early (a 226 before the data's end) waits in
-        // the buffer; a close ends the transfer now.
-        if (!BufferArrived())
+        // the buffer.
+        if (BufferArrived())
+            return;
+        // Closed: seen once is enough. With no reply to read, the transfer
+        // cannot end well, and ends now; with one, the data still may.
+        data.Socket()->Companion = Id_INVALID_SOCKET;
+        if (InBufferSize() == 0)
             throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
     };
 }

@@ -118,6 +118,12 @@ void TConnectionWorkflow::LoggedIn()
 void TConnectionWorkflow::Disconnected()
 {
     StopWatching();
+    // Gone while no command ran and no one asked: the server ended it. (A
+    // command that was running says so in its own words.)
+    if (FOnline && !FDisconnectRequested && !FFtp.Busy()) {
+        std::string notice = FFtp.InBufferSize() > 0 ? FFtp.TakeBytes(FFtp.InBufferSize()) : std::string();
+        TellServerClosed(Trim(notice));
+    }
     FOnline = false;
     W.ConnectButton->setIcon(W.ConnectGlyph);
     W.ConnectButton->setToolTip("Connect to server.");
@@ -166,8 +172,12 @@ void TConnectionWorkflow::IdleConnectionReadable()
         return;
     }
     const std::string notice = FFtp.ReadIdleNotice();
-    if (FFtp.Connected())
-        return;
+    if (!FFtp.Connected())
+        TellServerClosed(notice);
+}
+
+void TConnectionWorkflow::TellServerClosed(const std::string &notice)
+{
     FWindow.AddToLog(notice.empty() ? QStringLiteral("The server closed the connection.")
                                     : "The server closed the connection: " + RemoteDisplayName(notice));
 }

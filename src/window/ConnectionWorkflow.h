@@ -9,6 +9,8 @@
 #include <QIcon>
 #include <QObject>
 
+#include <string>
+
 class QAction;
 class QComboBox;
 class QKeyEvent;
@@ -76,6 +78,8 @@ private:
     void WatchIdleConnection();
     void StopWatching();
     void IdleConnectionReadable();
+    // One line in the log: the server ended the session, and its last word.
+    void TellServerClosed(const std::string &notice);
 
     TWindowServices &FWindow;
     TIdFTP &FFtp;
