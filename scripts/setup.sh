@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev
+  qt6-base-dev qt6-svg-dev libssl-dev qtkeychain-qt6-dev
   # run: Qt's platform plugins, fonts, icons of file types (an icon theme
   # and the MIME database)
   qt6-qpa-plugins fonts-dejavu-core adwaita-icon-theme shared-mime-info
@@ -24,8 +24,13 @@ if [[ ${1:-} != run ]]; then
     desktop-file-utils appstream
     # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
     clang libclang-rt-14-dev
-    # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies
-    python3-pyftpdlib dante-server microsocks
+    # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies,
+    # vsftpd for TLS; the libraries of proftpd and pure-ftpd, which are
+    # unpacked below (the three servers conflict as packages)
+    python3-pyftpdlib dante-server microsocks vsftpd openssl
+    libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libsodium23
+    # a real secret service for the password store
+    gnome-keyring libsecret-tools dbus-x11
   )
 fi
 if [[ ${1:-} == bench ]]; then
@@ -62,3 +67,18 @@ if ((${#missing[@]})); then
   ((status == 0)) || { echo "setup: installing failed" >&2; exit "$status"; }
 fi
 echo "setup: all packages present"
+
+# proftpd (with its TLS module) and pure-ftpd, for the TLS tests: Debian's
+# packages unpacked beside the project, since each conflicts with vsftpd.
+if [[ ${1:-} != run ]]; then
+  servers=$(cd "$(dirname "$0")/.." && pwd)/.servers
+  if [[ ! -x $servers/usr/sbin/proftpd || ! -x $servers/usr/sbin/pure-ftpd || ! -f $servers/usr/lib/proftpd/mod_tls.so ]]; then
+    download=$(mktemp -d)
+    chmod a+rwx "$download"  # apt fetches as its own user
+    (cd "$download" && apt-get download proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common >/dev/null)
+    mkdir -p "$servers"
+    for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$servers"; done
+    rm -rf "$download"
+    echo "setup: proftpd and pure-ftpd unpacked in $servers"
+  fi
+fi

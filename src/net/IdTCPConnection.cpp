@@ -325,9 +325,10 @@ void TIdTCPConnection::ReadToStream(TStream *stream, int count, bool untilClose)
 
 // ---- TLS ------------------------------------------------------------------------------
 
-bool TIdTCPConnection::WaitForTLS(bool write)
+bool TIdTCPConnection::WaitForTLS(bool write, int milliseconds)
 {
-    return write ? FSocket.WaitWritable(ReadTimeout) : FSocket.WaitReadable(ReadTimeout);
+    const int timeout = milliseconds < 0 ? ReadTimeout : milliseconds;
+    return write ? FSocket.WaitWritable(timeout) : FSocket.WaitReadable(timeout);
 }
 
 void TIdTCPConnection::StartTLS(const std::string &host, const TIdTLSSession *resume)
@@ -336,8 +337,9 @@ void TIdTCPConnection::StartTLS(const std::string &host, const TIdTLSSession *re
     try {
         tls->Handshake(
             host, resume,
-            [](void *connection, TIdTLSSession::TWant want) {
-                return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite);
+            [](void *connection, TIdTLSSession::TWant want, int milliseconds) {
+                return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite,
+                                                                               milliseconds);
             },
             this);
     } catch (...) {
@@ -351,11 +353,14 @@ void TIdTCPConnection::ShutdownTLS()
 {
     if (!FTls || !FSocket.IsOpen)
         return;
+    // The server's own goodbye comes at once, or not at all (some hold it
+    // until the socket closes): a short drain.
     FTls->Shutdown(
-        [](void *connection, TIdTLSSession::TWant want) {
-            return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite);
+        [](void *connection, TIdTLSSession::TWant want, int milliseconds) {
+            return static_cast<TIdTCPConnection *>(connection)->WaitForTLS(want == TIdTLSSession::wtWrite,
+                                                                           milliseconds);
         },
-        this);
+        this, 2000);
 }
 
 // ---- writing ----------------------------------------------------------------------
@@ -373,7 +378,7 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
         if (FTls) {
             sent = FTls->Write(bytes + position, length);
             if (sent == -1) {
-                if (!WaitForTLS(FTls->Want() == TIdTLSSession::wtWrite))
+                if (!WaitForTLS(FTls->Want() == TIdTLSSession::wtWrite, -1))
                     GStack->RaiseError(Id_WSAETIMEDOUT);
                 continue;
             }

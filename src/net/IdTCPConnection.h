@@ -147,5 +147,5 @@ private:
     int ReceiveInto(char *target, int capacity);
     // The wait of the TLS layer: for the socket to read or to write, in
     // the read time-out.
-    bool WaitForTLS(bool write);
+    bool WaitForTLS(bool write, int milliseconds);
 };

@@ -9,19 +9,43 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <mutex>
+#include <string>
+#include <vector>
 
-struct TIdTLSSession::TState {
-    SSL *Ssl = nullptr;
-    // The newest resumable session the server handed out: with TLS 1.3 the
-    // tickets come after the handshake, and a data connection needs one.
+namespace {
+
+// The newest resumable session the server handed out. With TLS 1.3 the
+// tickets come after a handshake and each serves once: every data
+// connection resumes with the newest and brings new ones, so a control
+// connection and its data connections share this slot.
+struct TSessionSlot {
     SSL_SESSION *Latest = nullptr;
-
-    ~TState()
+    ~TSessionSlot()
     {
         if (Latest)
             SSL_SESSION_free(Latest);
+    }
+    void Keep(SSL_SESSION *session)
+    {
+        if (Latest)
+            SSL_SESSION_free(Latest);
+        Latest = session;
+    }
+};
+
+}  // namespace
+
+struct TIdTLSSession::TState {
+    SSL *Ssl = nullptr;
+    std::shared_ptr<TSessionSlot> Sessions = std::make_shared<TSessionSlot>();
+    // Everything the certificate check found wrong, in order, once each.
+    std::vector<std::string> Problems;
+
+    ~TState()
+    {
         if (Ssl)
             SSL_free(Ssl);
     }
@@ -41,9 +65,23 @@ int NewSession(SSL *ssl, SSL_SESSION *session)
     auto *state = static_cast<TIdTLSSession::TState *>(SSL_get_ex_data(ssl, StateIndex()));
     if (!state)
         return 0;
-    if (state->Latest)
-        SSL_SESSION_free(state->Latest);
-    state->Latest = session;
+    state->Sessions->Keep(session);
+    return 1;
+}
+
+// Notes every problem of the chain and the name, and goes on: the user
+// hears them all and decides.
+int NoteProblem(int ok, X509_STORE_CTX *store)
+{
+    if (ok)
+        return 1;
+    auto *ssl = static_cast<SSL *>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto *state = ssl ? static_cast<TIdTLSSession::TState *>(SSL_get_ex_data(ssl, StateIndex())) : nullptr;
+    if (state) {
+        const std::string problem = X509_verify_cert_error_string(X509_STORE_CTX_get_error(store));
+        if (std::find(state->Problems.begin(), state->Problems.end(), problem) == state->Problems.end())
+            state->Problems.push_back(problem);
+    }
     return 1;
 }
 
@@ -126,9 +164,9 @@ TIdTLSSession::~TIdTLSSession() = default;
 void TIdTLSSession::Handshake(const std::string &host, const TIdTLSSession *resume, TWait wait, void *context)
 {
     SSL *ssl = FState->Ssl;
-    // The name check is done, its result read after the handshake: going
-    // on with a certificate that fails it is for the user to decide.
-    SSL_set_verify(ssl, SSL_VERIFY_NONE, nullptr);
+    // The checks run, and what they find is kept; going on with a
+    // certificate that fails them is for the user to decide.
+    SSL_set_verify(ssl, SSL_VERIFY_PEER, NoteProblem);
     if (!host.empty()) {
         X509_VERIFY_PARAM *param = SSL_get0_param(ssl);
         X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
@@ -140,9 +178,15 @@ void TIdTLSSession::Handshake(const std::string &host, const TIdTLSSession *resu
         }
     }
     if (resume) {
-        SSL_SESSION *session = resume->FState->Latest ? resume->FState->Latest : SSL_get0_session(resume->FState->Ssl);
-        if (session)
-            SSL_set_session(ssl, session);
+        FState->Sessions = resume->FState->Sessions;
+        SSL_SESSION *session = FState->Sessions->Latest ? FState->Sessions->Latest : SSL_get0_session(resume->FState->Ssl);
+        // A copy goes into the connection: OpenSSL spends a TLS 1.3 session
+        // it resumed, and not every server sends a new one with each data
+        // connection (proftpd sends none on an upload's).
+        if (SSL_SESSION *copy = session ? SSL_SESSION_dup(session) : nullptr) {
+            SSL_set_session(ssl, copy);
+            SSL_SESSION_free(copy);
+        }
     }
     for (;;) {
         ERR_clear_error();
@@ -151,7 +195,7 @@ void TIdTLSSession::Handshake(const std::string &host, const TIdTLSSession *resu
             return;
         const int error = SSL_get_error(ssl, result);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-            if (!wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite))
+            if (!wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite, -1))
                 throw EIdTLSError("The server did not complete the TLS handshake in time.");
             continue;
         }
@@ -175,6 +219,9 @@ int TIdTLSSession::Read(void *buffer, int length)
         FWant = wtWrite;
         return -1;
     case SSL_ERROR_ZERO_RETURN:
+        // The server said goodbye; ours goes back, as a clean end wants (a
+        // session ended otherwise may not be resumed again).
+        SSL_shutdown(FState->Ssl);
         return 0;
     case SSL_ERROR_SYSCALL:
         if (ERR_peek_error() == 0)
@@ -210,17 +257,38 @@ int TIdTLSSession::Pending() const
     return SSL_pending(FState->Ssl);
 }
 
-void TIdTLSSession::Shutdown(TWait wait, void *context)
+void TIdTLSSession::Shutdown(TWait wait, void *context, int drain)
 {
-    for (int round = 0; round < 100; ++round) {
+    bool sent = false;
+    for (int round = 0; round < 100 && !sent; ++round) {
         ERR_clear_error();
         const int result = SSL_shutdown(FState->Ssl);
-        if (result >= 0)
-            return;  // our close_notify is out; the peer's is not awaited
+        if (result >= 0) {
+            sent = true;
+            break;
+        }
         const int error = SSL_get_error(FState->Ssl, result);
         if ((error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) ||
-            !wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite))
+            !wait(context, error == SSL_ERROR_WANT_READ ? wtRead : wtWrite, -1))
             return;
+    }
+    // Then whatever the server still sends (session tickets, its own
+    // goodbye) is read to its end: a socket closed with unread bytes
+    // resets the connection, and the server may lose the last of an upload.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(drain);
+    char scratch[4096];
+    try {
+        for (;;) {
+            const int count = Read(scratch, int(sizeof scratch));
+            if (count == 0)
+                return;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            if (count < 0 && (left <= 0 || !wait(context, Want(), int(left))))
+                return;
+        }
+    } catch (const EIdTLSError &) {
+        // After our goodbye, what goes wrong no longer matters.
     }
 }
 
@@ -246,8 +314,10 @@ TIdCertificateInfo TIdTLSSession::PeerCertificate() const
         }
     }
     X509_free(certificate);
+    for (const std::string &problem : FState->Problems)
+        info.Problem += (info.Problem.empty() ? "" : "; ") + problem;
     const long result = SSL_get_verify_result(FState->Ssl);
-    if (result != X509_V_OK)
+    if (info.Problem.empty() && result != X509_V_OK)
         info.Problem = X509_verify_cert_error_string(result);
     return info;
 }

@@ -35,8 +35,9 @@ public:
     TIdTLSSession &operator=(const TIdTLSSession &) = delete;
 
     enum TWant { wtNothing, wtRead, wtWrite };
-    // Waits until the socket is ready the way asked; false on time-out.
-    using TWait = bool (*)(void *context, TWant want);
+    // Waits until the socket is ready the way asked, at most `milliseconds`
+    // (-1: as long as the connection's reads wait); false on time-out.
+    using TWait = bool (*)(void *context, TWant want, int milliseconds);
 
     // The client handshake. `host` names the server for SNI and the name
     // check; `resume`, when given, is the session to resume (a data
@@ -52,8 +53,9 @@ public:
     // Bytes decrypted and not yet read: no wait on the socket for them.
     int Pending() const;
     // Says goodbye (close_notify), as servers want at a data connection's
-    // end; does not wait for the peer's.
-    void Shutdown(TWait wait, void *context);
+    // end, then reads what the peer still sends, for at most `drain`
+    // milliseconds: a socket closed with unread bytes resets.
+    void Shutdown(TWait wait, void *context, int drain);
 
     TIdCertificateInfo PeerCertificate() const;
     // "TLSv1.3, TLS_AES_256_GCM_SHA384".

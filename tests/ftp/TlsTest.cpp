@@ -1,0 +1,140 @@
+// FTP over TLS against real servers on loopback that refuse anything in
+// clear: vsftpd (explicit and implicit, session reuse required), proftpd
+// with mod_tls and pure-ftpd. Login, listing, download and upload, byte
+// for byte, in active and passive mode; and the certificates refused.
+#include "IdException.h"
+#include "IdFTP.h"
+#include "TempDir.h"
+#include "TlsServers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Contents(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string RandomBytes(size_t count)
+{
+    std::mt19937 random(42);
+    std::string bytes(count, '\0');
+    for (char &byte : bytes)
+        byte = char(random());
+    return bytes;
+}
+
+class TlsTransfer : public ::testing::TestWithParam<TlsServer::TKind> {};
+
+TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
+{
+    if (const std::string why = TlsServer::Unavailable(GetParam()); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    const fs::path root = dir.Path() / "root";
+    fs::create_directories(root / "pub");
+    const std::string payload = RandomBytes(1 << 20);
+    std::ofstream(root / "pub" / "file.bin", std::ios::binary) << payload;
+    const TlsCertificate certificate("127.0.0.1");
+    const TlsServer server(GetParam(), certificate, root);
+
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server.Port();
+    ftp.User = server.User();
+    ftp.Password = server.Password();
+    ftp.UseTLS = server.Implicit() ? utUseImplicitTLS : utUseExplicitTLS;
+    std::vector<std::string> said;
+    ftp.OnStatus = [&said](TIdComponent *, TIdStatus, const std::string &text) { said.push_back(text); };
+    TIdCertificateInfo seen;
+    ftp.OnVerifyCertificate = [&](const TIdCertificateInfo &offered) {
+        seen = offered;
+        return offered.Fingerprint == certificate.Fingerprint;  // trusted, as a user who checked it
+    };
+    ftp.Connect(true);
+    EXPECT_EQ(seen.Problem, "self-signed certificate");
+    EXPECT_EQ(seen.Subject, "CN=127.0.0.1");
+    const auto encrypted = std::find_if(said.begin(), said.end(),
+                                        [](const std::string &text) { return text.starts_with("Encrypted with TLSv1."); });
+    EXPECT_NE(encrypted, said.end());
+
+    for (const bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ftp.Passive = passive;
+        ftp.EnterFolder("/pub");
+        ftp.SetTransferType(ftBinary);
+        std::vector<std::string> lines;
+        ftp.List(lines, "", true);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [](const std::string &line) { return line.ends_with(" file.bin"); }));
+        const std::string local = dir.File(passive ? "down-passive.bin" : "down-active.bin");
+        ftp.Get("file.bin", local, true);
+        EXPECT_EQ(Contents(local), payload);
+        const std::string name = passive ? "up-passive.bin" : "up-active.bin";
+        ftp.Put(local, name, false);
+        EXPECT_EQ(Contents(root / "pub" / name), payload);
+    }
+    ftp.Quit();
+    ftp.OnStatus = nullptr;
+}
+
+std::string ServerName(const ::testing::TestParamInfo<TlsServer::TKind> &info)
+{
+    static const char *const names[] = {"VsftpdExplicit", "VsftpdImplicit", "Proftpd", "PureFtpd"};
+    return names[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, TlsTransfer,
+                         ::testing::Values(TlsServer::VsftpdExplicit, TlsServer::VsftpdImplicit, TlsServer::Proftpd,
+                                           TlsServer::PureFtpd),
+                         ServerName);
+
+// What is wrong with a certificate reaches the one who decides; without a
+// handler, only one that verifies is taken. Refused, nothing goes on.
+TEST(TlsCertificates, ProblemsAreNamedAndARefusalEndsTheConnect)
+{
+    if (const std::string why = TlsServer::Unavailable(TlsServer::VsftpdExplicit); !why.empty())
+        GTEST_SKIP() << why;
+    const struct {
+        const char *Name;
+        bool Expired;
+        bool Handler;
+        const char *Problem;
+    } rows[] = {
+        {"other.example", false, true, "self-signed certificate; IP address mismatch"},
+        {"127.0.0.1", true, true, "self-signed certificate; certificate has expired"},
+        {"127.0.0.1", false, false, nullptr},  // no one to ask: refused
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.Name);
+        TempDir dir;
+        const TlsCertificate certificate(row.Name, row.Expired);
+        const TlsServer server(TlsServer::VsftpdExplicit, certificate, dir.Path() / "root");
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = server.Port();
+        ftp.User = server.User();
+        ftp.UseTLS = utUseExplicitTLS;
+        std::string problem;
+        if (row.Handler)
+            ftp.OnVerifyCertificate = [&problem](const TIdCertificateInfo &offered) {
+                problem = offered.Problem;
+                return false;
+            };
+        EXPECT_THROW(ftp.Connect(true), EIdTLSError);
+        EXPECT_FALSE(ftp.Connected());
+        if (row.Problem) {
+            EXPECT_EQ(problem, row.Problem);
+        }
+    }
+}
+
+}  // namespace
