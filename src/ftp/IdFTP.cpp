@@ -103,7 +103,13 @@ void TIdFTP::Connect(bool login)
         while (ReadReply({120, 220}) == 120) {
         }
         if (UseTLS == utUseExplicitTLS) {
-            SendCommand("AUTH TLS", 234);
+            try {
+                SendCommand("AUTH TLS", 234);
+            } catch (const EIdProtocolReplyError &e) {
+                // "500 Unknown command" alone would not tell the user why.
+                throw EIdProtocolReplyError(e.ReplyCode,
+                                            std::string("The server does not offer TLS (") + e.what() + ").");
+            }
             SecureControlConnection();
         }
         if (!login)
@@ -154,13 +160,13 @@ int DecimalField(const std::string &field)
 void TIdFTP::SecureControlConnection()
 {
     StartTLS(Host);
-    ReportStatus(ssText, "Encrypted with " + TLS()->Description() + ".");
     const TIdCertificateInfo certificate = TLS()->PeerCertificate();
     const bool accepted = OnVerifyCertificate ? OnVerifyCertificate(certificate) : certificate.Problem.empty();
     if (!accepted)
         throw EIdTLSError(certificate.Problem.empty() ? "The server's certificate was not accepted."
                                                       : "The server's certificate was not accepted: " +
                                                             certificate.Problem + ".");
+    ReportStatus(ssText, "Encrypted with " + TLS()->Description() + ".");
 }
 
 void TIdFTP::SecureDataConnection(TIdTCPConnection &data)

@@ -40,6 +40,8 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
         AddressChanged();
     });
     connect(W.Address, &QComboBox::activated, this, [this] { AddressChanged(); });
+    // Also in the middle of a session: the next transfer goes that way.
+    connect(W.PassiveMode, &QAction::toggled, this, [this](bool on) { FFtp.Passive = on; });
     // The bar's keys (Enter, Ctrl+I, Ctrl+D). The combo box takes the keys
     // itself and hands them to its line edit past any filter: the filter
     // sits on both.
@@ -70,6 +72,20 @@ void TConnectionWorkflow::Connect()
         FDisconnectRequested = false;
         FFtp.Host = address.Host.toStdString();
         FFtp.Port = address.Port;
+        FFtp.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS
+                      : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
+                                                                      : utNoTLS;
+        FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
+            // The question waits for the user: no hourglass meanwhile.
+            FWindow.SetBusyCursor(false);
+            const bool accepted = FTrust.Accept(FWindow.DialogOwner(), address.Host, address.Port, certificate);
+            FWindow.SetBusyCursor(true);
+            return accepted;
+        };
+        // The user's mode for the session; active mode that cannot work
+        // falls back to passive, for the rest of it.
+        FFtp.Passive = W.PassiveMode->isChecked();
+        FFtp.PassiveFallback = !FFtp.Passive;
         FFtp.User = W.UserName->text().toStdString();
         FFtp.Password = W.Password->text().toStdString();
         FParts.Log.Clear();
@@ -80,6 +96,8 @@ void TConnectionWorkflow::Connect()
             throw;
         }
         LoggedIn();
+        if (FFtp.UseTLS == utNoTLS)
+            FWindow.AddToLog("The connection is not encrypted.");
         const int site = W.Address->currentIndex();
         FParts.RemoteView.SetFolderText(site >= 0 && site < FSites.Count() ? FSites[site].DefaultFolder : QString());
         // Without a start folder, the login folder: an empty change-folder
@@ -208,6 +226,16 @@ void TConnectionWorkflow::SitesLoaded()
         W.Address->setCurrentIndex(0);
         AddressChanged();
     }
+}
+
+bool TConnectionWorkflow::PassiveMode() const
+{
+    return W.PassiveMode->isChecked();
+}
+
+void TConnectionWorkflow::SetPassiveMode(bool on)
+{
+    W.PassiveMode->setChecked(on);
 }
 
 void TConnectionWorkflow::SetChosenSiteFolder(const QString &folder)

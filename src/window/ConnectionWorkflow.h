@@ -6,6 +6,8 @@
 // server that ends the session is noticed at once.
 #pragma once
 
+#include "CertificateTrust.h"
+
 #include <QIcon>
 #include <QObject>
 
@@ -32,6 +34,8 @@ public:
         QComboBox *Address;
         QLineEdit *UserName, *Password;
         QAction *Connect;
+        // Checked: data connections in passive mode (the client connects).
+        QAction *PassiveMode;
         QToolButton *ConnectButton;
         QLabel *StatusPanel;
         QIcon ConnectGlyph, DisconnectGlyph;
@@ -65,6 +69,11 @@ public:
     // The folder box's Ctrl+I: the chosen site starts there from now on.
     void SetChosenSiteFolder(const QString &folder);
 
+    bool PassiveMode() const;
+    void SetPassiveMode(bool on);
+    // The certificates the user trusts, kept in the settings.
+    TCertificateTrust &Trust() { return FTrust; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -89,4 +98,5 @@ private:
     bool FOnline = false;
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;
+    TCertificateTrust FTrust;
 };

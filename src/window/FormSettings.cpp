@@ -54,6 +54,8 @@ void TFormSettings::Load()
         return;
     WindowPlacement::Restore(*store, FWindow, FPanes);
     P.Log.SetShowsProtocol(store->ReadInteger("ShowProtocol", 1) != 0);
+    P.Connection.SetPassiveMode(store->ReadInteger("PassiveMode", 0) != 0);
+    P.Connection.Trust().Load(*store);
     const int style = store->ReadInteger("ViewStyle", P.RemoteView.ViewStyle());
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
@@ -71,6 +73,8 @@ void TFormSettings::Save()
     const auto store = TSettingsStore::OpenForWriting();
     store->WriteInteger("ViewStyle", P.RemoteView.ViewStyle());
     store->WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
+    store->WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
+    P.Connection.Trust().Save(*store);
     if (!P.Transfers.OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.OpenDialog1.FileName);
     P.Sites.WriteToStore(*store);

@@ -366,10 +366,14 @@ void TfrmMain::CreateParts()
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
     FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView,
                                               TTransfers::TWidgets{SysTree, ProgressBar1, sbMain->Panel(2)});
+    actPassiveMode = new QAction("Passive Mode", this);
+    actPassiveMode->setObjectName("PassiveMode1");
+    actPassiveMode->setCheckable(true);
+    actPassiveMode->setStatusTip("Open data connections from this side: needed behind most home routers.");
     FConnection = std::make_unique<TConnectionWorkflow>(
         *this, FTP, Sites,
-        TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, btnConnect, sbMain->Panel(0),
-                                      ImageList1[1], ImageList1[0]},
+        TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, actPassiveMode, btnConnect,
+                                      sbMain->Panel(0), ImageList1[1], ImageList1[0]},
         TConnectionWorkflow::TParts{*FRemoteView, *FTransfers, *FLog});
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView);
     FSettings = std::make_unique<TFormSettings>(
@@ -384,6 +388,8 @@ void TfrmMain::CreateFilesMenu()
     puFiles->addAction(actDownload);
     puFiles->addSeparator();
     puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
+    puFiles->addSeparator();
+    puFiles->addAction(actPassiveMode);
     lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvFiles, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });

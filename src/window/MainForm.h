@@ -119,7 +119,7 @@ private:
     QProgressBar *ProgressBar1;
 
     QAction *actDownload, *actUpload, *actNewFolder, *actDelete, *actRename, *actConnect, *actAbout,
-        *actUpAFolder;
+        *actUpAFolder, *actPassiveMode;
     std::vector<QIcon> ImageList1;
 
     std::unique_ptr<TConnectionLog> FLog;

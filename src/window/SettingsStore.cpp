@@ -74,6 +74,14 @@ bool TSettingsStore::ValueExists(const QString &name) const
     return FSettings->contains(name);
 }
 
+QStringList TSettingsStore::ValueNames(const QString &group) const
+{
+    FSettings->beginGroup(group);
+    const QStringList names = FSettings->childKeys();
+    FSettings->endGroup();
+    return names;
+}
+
 QString TSettingsStore::ReadString(const QString &name, const QString &defaultValue) const
 {
     if (!ValueExists(name))

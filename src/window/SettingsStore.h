@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <stdexcept>
@@ -30,6 +31,8 @@ public:
     static QString FileName();
 
     bool ValueExists(const QString &name) const;
+    // The names of the values in a group ("Certificates"), without it.
+    QStringList ValueNames(const QString &group) const;
     QString ReadString(const QString &name, const QString &defaultValue) const;
     // Raises "Invalid data type for '<name>'" when the value is no 32-bit
     // integer.

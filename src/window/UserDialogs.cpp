@@ -50,6 +50,36 @@ public:
         return choice;
     }
 
+    TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) override
+    {
+        const bool changed = !question.TrustedFingerprint.isEmpty();
+        QMessageBox box(changed ? QMessageBox::Critical : QMessageBox::Warning, QApplication::applicationName(),
+                        changed ? QStringLiteral("The certificate of %1 has CHANGED since you trusted it. Someone "
+                                                 "may be pretending to be the server.")
+                                      .arg(question.Server)
+                                : QStringLiteral("The certificate of %1 could not be verified.").arg(question.Server),
+                        QMessageBox::NoButton, parent);
+        QString details = QStringLiteral("Subject: %1\nIssuer: %2\nValid from %3 to %4\nSHA-256 fingerprint: %5")
+                              .arg(question.Subject, question.Issuer, question.NotBefore, question.NotAfter,
+                                   question.Fingerprint);
+        if (changed)
+            details += "\nTrusted before: " + question.TrustedFingerprint;
+        if (!question.Problem.isEmpty())
+            details = "Problem: " + question.Problem + "\n" + details;
+        box.setInformativeText(details);
+        QPushButton *once = box.addButton("Trust &Once", QMessageBox::AcceptRole);
+        QPushButton *always = box.addButton("Trust &Always", QMessageBox::AcceptRole);
+        QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(cancel);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == once)
+            return TCertificateAnswer::TrustOnce;
+        if (box.clickedButton() == always)
+            return TCertificateAnswer::TrustAlways;
+        return TCertificateAnswer::Cancel;
+    }
+
     bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
     {
         QInputDialog box(parent);

@@ -35,6 +35,17 @@ struct TOverwriteChoice {
     bool ApplyToAll = false;
 };
 
+// A server's certificate that needs the user: one that does not verify, or
+// one that differs from the certificate trusted before for that server.
+struct TCertificateQuestion {
+    QString Server;  // "host:port"
+    QString Subject, Issuer, NotBefore, NotAfter, Fingerprint;
+    QString Problem;  // what is wrong, "" when it verified
+    QString TrustedFingerprint;  // set when it replaced a trusted one
+};
+
+enum class TCertificateAnswer { Cancel, TrustOnce, TrustAlways };
+
 class TUserDialogs {
 public:
     virtual ~TUserDialogs() = default;
@@ -46,6 +57,8 @@ public:
     virtual bool Confirm(QWidget *parent, const QString &text) = 0;
     // Overwrite, Skip or Rename; closing the box skips.
     virtual TOverwriteChoice AskOverwrite(QWidget *parent, const TOverwriteQuestion &question) = 0;
+    // Trust once, trust always, or cancel (the default).
+    virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.
     virtual bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     // Shows the dialog and fills FileName and Files; false when cancelled.

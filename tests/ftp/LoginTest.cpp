@@ -74,6 +74,28 @@ TEST_F(ScriptedLogin, QuitWaitsForItsReplyOnlySoLong)
     Peer.Join();
 }
 
+// A server without TLS, asked for it: nothing more is sent in clear, and
+// the refusal says what it means.
+TEST_F(ScriptedLogin, NoTlsOfferedEndsTheConnectBeforeTheLogin)
+{
+    FTP.UseTLS = utUseExplicitTLS;
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        EXPECT_EQ(peer.ReadLine(), "AUTH TLS");
+        peer.Send("500 Unknown command.\r\n");
+        peer.WaitForClose();
+    });
+    try {
+        FTP.Connect(true);
+        ADD_FAILURE() << "connected without TLS";
+    } catch (const EIdProtocolReplyError &e) {
+        EXPECT_STREQ(e.what(), "The server does not offer TLS (500 Unknown command.).");
+    }
+    EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
+    EXPECT_EQ(Peer.Transcript(), "AUTH TLS\r\n");
+}
+
 TEST_F(ScriptedLogin, UserAcceptedWithoutPasswordAndUnknownSystem)
 {
     FTP.User = "";

@@ -31,7 +31,19 @@ public:
     std::vector<TOverwriteQuestion> OverwritesAsked;
     std::deque<TOverwriteChoice> OverwriteAnswers;
 
+    std::vector<TCertificateQuestion> CertificatesShown;
+    std::deque<TCertificateAnswer> CertificateAnswers;  // empty: Cancel
+
     void ShowMessage(QWidget *, const QString &text) override { Messages.append(text); }
+    TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &question) override
+    {
+        CertificatesShown.push_back(question);
+        if (CertificateAnswers.empty())
+            return TCertificateAnswer::Cancel;
+        const TCertificateAnswer answer = CertificateAnswers.front();
+        CertificateAnswers.pop_front();
+        return answer;
+    }
     bool Confirm(QWidget *, const QString &text) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }

@@ -107,7 +107,7 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     ASSERT_TRUE(Form->FTP.Connected());
     // No start folder: the login folder, which the server names.
     EXPECT_EQ(LogOf(*Form), (QStringList{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.",
-                                         "Change Dir: /"}));
+                                         "The connection is not encrypted.", "Change Dir: /"}));
     EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
     EXPECT_EQ(btnConnect->toolTip(), "Disconnect from server.");
     EXPECT_EQ(actConnect->toolTip(), "Connect to server.");
@@ -130,7 +130,7 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     EXPECT_FALSE(Form->FTP.Connected());
     // The session ends as servers like it: QUIT, and its reply.
     EXPECT_EQ(ProtocolOf(*Form).mid(ProtocolOf(*Form).size() - 2), (QStringList{"Sent: QUIT", "Recv: 221 Goodbye."}));
-    EXPECT_EQ(LogOf(*Form).mid(4), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
+    EXPECT_EQ(LogOf(*Form).mid(5), (QStringList{"Disconnecting from 127.0.0.1.", "Not connected."}));
     EXPECT_EQ(tvFolders->topLevelItemCount(), 0);
     EXPECT_EQ(lvFiles->Count(), 0);
     ExpectDisconnectedState();
@@ -407,25 +407,33 @@ TEST_F(ConnectionBar, CtrlDRemovesTheSelectedSiteOrNothing)
 
 TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
 {
+    using S = THostAddress;
     const struct {
         const char *Text, *Host;
         int Port;
+        THostAddress::TSecurity Security;
     } cases[] = {
-        {"ftp.example.com", "ftp.example.com", 21},
-        {"ftp.example.com:2121", "ftp.example.com", 2121},
-        {"127.0.0.1:65535", "127.0.0.1", 65535},
-        {"host:0", "host:0", 21},
-        {"host:65536", "host:65536", 21},
-        {"host:", "host:", 21},
-        {"host:21x", "host:21x", 21},
-        {"host:+21", "host:+21", 21},
-        {"a:b:990", "a:b", 990},
-        {"", "", 21},
+        {"ftp.example.com", "ftp.example.com", 21, S::Plain},
+        {"ftp.example.com:2121", "ftp.example.com", 2121, S::Plain},
+        {"127.0.0.1:65535", "127.0.0.1", 65535, S::Plain},
+        {"host:0", "host:0", 21, S::Plain},
+        {"host:65536", "host:65536", 21, S::Plain},
+        {"host:", "host:", 21, S::Plain},
+        {"host:21x", "host:21x", 21, S::Plain},
+        {"host:+21", "host:+21", 21, S::Plain},
+        {"a:b:990", "a:b", 990, S::Plain},
+        {"", "", 21, S::Plain},
+        {"ftp://host", "host", 21, S::Plain},
+        {"FTPES://host:2121", "host", 2121, S::ExplicitTLS},
+        {"ftps://host", "host", 990, S::ImplicitTLS},
+        {"ftps://host:9990/pub/", "host", 9990, S::ImplicitTLS},
+        {"ftpes://", "", 21, S::ExplicitTLS},
     };
     for (const auto &c : cases) {
         const THostAddress address = SplitHostAddress(c.Text);
         EXPECT_EQ(address.Host, c.Host) << c.Text;
         EXPECT_EQ(address.Port, c.Port) << c.Text;
+        EXPECT_EQ(address.Security, c.Security) << c.Text;
     }
 }
 
