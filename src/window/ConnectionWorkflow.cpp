@@ -98,6 +98,12 @@ void TConnectionWorkflow::Connect()
         LoggedIn();
         if (FFtp.UseTLS == utNoTLS)
             FWindow.AddToLog("The connection is not encrypted.");
+        if (FSecrets.StoreMissing())
+            for (int i = 0; i < FSites.Count(); ++i)
+                if (!FSites[i].Password.isEmpty()) {
+                    TellSecretsInFile();
+                    break;
+                }
         const int site = W.Address->currentIndex();
         FParts.RemoteView.SetFolderText(site >= 0 && site < FSites.Count() ? FSites[site].DefaultFolder : QString());
         // Without a start folder, the login folder: an empty change-folder
@@ -194,6 +200,16 @@ void TConnectionWorkflow::IdleConnectionReadable()
         TellServerClosed(notice);
 }
 
+void TConnectionWorkflow::TellSecretsInFile()
+{
+    if (FToldSecretsInFile)
+        return;
+    FToldSecretsInFile = true;
+    const QString why = FSecrets.StoreFailure();
+    FWindow.AddToLog("The desktop's secret service cannot be used" + (why.isEmpty() ? QString() : " (" + why + ")") +
+                     ": saved passwords are kept in the settings file.");
+}
+
 void TConnectionWorkflow::TellServerClosed(const std::string &notice)
 {
     FWindow.AddToLog(notice.empty() ? QStringLiteral("The server closed the connection.")
@@ -273,6 +289,8 @@ void TConnectionWorkflow::AddOrUpdateSite()
     const int index = box->findText(address, Qt::MatchFixedString);
     if (index < 0) {
         FSites.Append({address, W.UserName->text(), W.Password->text(), QString()});
+        if (!FSecrets.Keep(FSites[FSites.Count() - 1]))
+            TellSecretsInFile();
         const QSignalBlocker blocker(box);
         const int selected = box->currentIndex();
         box->addItem(address);
@@ -283,6 +301,8 @@ void TConnectionWorkflow::AddOrUpdateSite()
         site.Address = address;
         site.UserName = W.UserName->text();
         site.Password = W.Password->text();
+        if (!FSecrets.Keep(site))
+            TellSecretsInFile();
     }
 }
 
@@ -291,6 +311,7 @@ void TConnectionWorkflow::RemoveSite()
     QComboBox *box = W.Address;
     const int index = box->currentIndex();
     if (index != -1) {
+        FSecrets.Forget(FSites[index]);
         FSites.Remove(index);
         const QSignalBlocker blocker(box);
         box->removeItem(index);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "CertificateTrust.h"
+#include "SiteSecrets.h"
 
 #include <QIcon>
 #include <QObject>
@@ -73,6 +74,8 @@ public:
     void SetPassiveMode(bool on);
     // The certificates the user trusts, kept in the settings.
     TCertificateTrust &Trust() { return FTrust; }
+    // Where the sites' passwords are kept.
+    TSiteSecrets &Secrets() { return FSecrets; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -89,6 +92,8 @@ private:
     void IdleConnectionReadable();
     // One line in the log: the server ended the session, and its last word.
     void TellServerClosed(const std::string &notice);
+    // Once a run: the passwords stay in the settings file, and why.
+    void TellSecretsInFile();
 
     TWindowServices &FWindow;
     TIdFTP &FFtp;
@@ -99,4 +104,6 @@ private:
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;
     TCertificateTrust FTrust;
+    TSiteSecrets FSecrets;
+    bool FToldSecretsInFile = false;
 };

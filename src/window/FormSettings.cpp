@@ -39,6 +39,7 @@ void TFormSettings::ImportIni()
         const TIniFile ini(iniName);
         SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", DefaultLastFile()));
         P.Sites.ReadFromIni(ini);
+        P.Connection.Secrets().Fetch(P.Sites);
         P.Connection.SitesLoaded();
     } catch (...) {
         QFile::remove(iniName);
@@ -64,7 +65,10 @@ void TFormSettings::Load()
 
     // Fill the box as far as the reading got, and choose its first site,
     // even when the reading stops on a value of the wrong kind.
-    const auto fill = qScopeGuard([this] { P.Connection.SitesLoaded(); });
+    const auto fill = qScopeGuard([this] {
+        P.Connection.Secrets().Fetch(P.Sites);
+        P.Connection.SitesLoaded();
+    });
     P.Sites.ReadFromStore(*store);
 }
 
@@ -77,7 +81,7 @@ void TFormSettings::Save()
     P.Connection.Trust().Save(*store);
     if (!P.Transfers.OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.OpenDialog1.FileName);
-    P.Sites.WriteToStore(*store);
+    P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));
     WindowPlacement::Save(*store, FWindow, FPanes);
     store->Close();
 }

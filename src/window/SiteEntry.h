@@ -6,6 +6,6 @@
 struct TSiteEntry {
     QString Address;        // host to connect to, as typed
     QString UserName;
-    QString Password;       // kept and stored as typed, in plain text
+    QString Password;       // as typed; stored in the secret store where one works
     QString DefaultFolder;  // remote folder to open after the login; may be empty
 };

@@ -39,14 +39,17 @@ void TSiteList::ReadFromStore(const TSettingsStore &store)
             *Field(FSites[size_t(i)], f) = store.ReadString(ValueName(i, Fields[f]), QString());
 }
 
-void TSiteList::WriteToStore(TSettingsStore &store) const
+void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<bool> &inSecretStore) const
 {
     store.WriteInteger("Sites", Count());
     for (int i = 0; i < Count(); ++i) {
         const TSiteEntry &site = FSites[size_t(i)];
         store.WriteString(ValueName(i, "Address"), site.Address);
         store.WriteString(ValueName(i, "UserName"), site.UserName);
-        store.WriteString(ValueName(i, "Password"), site.Password);
+        if (size_t(i) < inSecretStore.size() && inSecretStore[size_t(i)])
+            store.DeleteValue(ValueName(i, "Password"));
+        else
+            store.WriteString(ValueName(i, "Password"), site.Password);
         store.WriteString(ValueName(i, "DefaultFolder"), site.DefaultFolder);
     }
     // A removed site takes its keys along, its password among them.

@@ -24,7 +24,9 @@ public:
     // the wrong kind stops the reading; what was read before stays.
     void ReadFromIni(const TIniFile &ini);
     void ReadFromStore(const TSettingsStore &store);
-    void WriteToStore(TSettingsStore &store) const;
+    // A site whose password is in the secret store (`inSecretStore`) is
+    // written without it.
+    void WriteToStore(TSettingsStore &store, const std::vector<bool> &inSecretStore = {}) const;
 
     static QString ValueName(int index, const char *field);
 

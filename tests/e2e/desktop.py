@@ -68,6 +68,14 @@ class Display:
             process.wait()
 
 
+def start_keyring(home):
+    """gnome-keyring as the session's secret service, with a fresh login
+    keyring under `home`, unlocked with a test password: nothing prompts."""
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, ".local", "share"))
+    subprocess.run(["gnome-keyring-daemon", "--unlock", "--components=secrets"], input=b"test-password", env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
 class AccessibilityBus:
     """The accessibility bus of this D-Bus session, switched on as a screen
     reader switches it on."""

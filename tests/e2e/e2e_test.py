@@ -9,7 +9,8 @@ downloads the selected remote file through the save dialog byte for byte;
 Del asks before it deletes; a download onto an existing file asks, and
 Skip keeps it; a download the server cuts is told and keeps the local
 file; Ctrl+F connects from the user name field; closing the window saves
-the settings. Every check reads files on disk or the program's messages.
+the settings, the password in the session's secret service. Every check
+reads files on disk or the program's messages.
 
 Usage: e2e_test.py VELDRA SUPPORT_DIR
 """
@@ -21,7 +22,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import AccessibilityBus, Display, wait_for  # noqa: E402
+from desktop import AccessibilityBus, Display, start_keyring, wait_for  # noqa: E402
 
 
 def main():
@@ -52,6 +53,7 @@ def main():
         processes.append(server)
         port = int(server.stdout.readline().split()[1])
 
+        start_keyring(home)
         env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_QPA_PLATFORM="xcb")
         program = subprocess.Popen([veldra, "/NOIDEHOOKS"], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.PIPE, text=True)
@@ -206,6 +208,8 @@ def main():
             text = settings.read()
         assert "Site0.Address=127.0.0.1:%d" % port in text, text
         assert "Site0.UserName=tester" in text, text
+        # The password went to the secret service, not into the file.
+        assert "secret" not in text, text
         print("end-to-end: connect, shortcuts from the folder box, upload, download, delete asked, "
               "overwrite asked, a cut download told, reconnect, close: all seen on disk")
     except BaseException:
