@@ -9,6 +9,14 @@
 
 namespace {
 
+// "AB:CD:...", 32 bytes, as two lines of 16 that read and compare easily.
+QString InTwoLines(const QString &fingerprint)
+{
+    const qsizetype half = fingerprint.size() / 2;
+    const qsizetype cut = fingerprint.indexOf(':', half > 0 ? half - 1 : 0);
+    return cut < 0 ? fingerprint : fingerprint.left(cut + 1) + '\n' + fingerprint.mid(cut + 1);
+}
+
 class TQtDialogs : public TUserDialogs {
 public:
     void ShowMessage(QWidget *parent, const QString &text) override
@@ -59,11 +67,11 @@ public:
                                       .arg(question.Server)
                                 : QStringLiteral("The certificate of %1 could not be verified.").arg(question.Server),
                         QMessageBox::NoButton, parent);
-        QString details = QStringLiteral("Subject: %1\nIssuer: %2\nValid from %3 to %4\nSHA-256 fingerprint: %5")
+        QString details = QStringLiteral("Subject: %1\nIssuer: %2\nValid from %3 to %4\nSHA-256 fingerprint:\n%5")
                               .arg(question.Subject, question.Issuer, question.NotBefore, question.NotAfter,
-                                   question.Fingerprint);
+                                   InTwoLines(question.Fingerprint));
         if (changed)
-            details += "\nTrusted before: " + question.TrustedFingerprint;
+            details += "\nTrusted before:\n" + InTwoLines(question.TrustedFingerprint);
         if (!question.Problem.isEmpty())
             details = "Problem: " + question.Problem + "\n" + details;
         box.setInformativeText(details);
