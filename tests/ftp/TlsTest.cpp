@@ -5,6 +5,7 @@
 #include "IdException.h"
 #include "IdFTP.h"
 #include "TempDir.h"
+#include "FtpServerFixture.h"
 #include "TlsServers.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,46 @@ INSTANTIATE_TEST_SUITE_P(Servers, TlsTransfer,
                          ::testing::Values(TlsServer::VsftpdExplicit, TlsServer::VsftpdImplicit, TlsServer::Proftpd,
                                            TlsServer::PureFtpd),
                          ServerName);
+
+// TLS goes through a SOCKS proxy as plain FTP does: the handshake runs over
+// the proxied connection, and the certificate is checked against the
+// server's name, not the proxy's.
+TEST(TlsThroughSocks, LogsInListsAndDownloads)
+{
+    if (const std::string why = TlsServer::Unavailable(TlsServer::VsftpdExplicit); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    const fs::path root = dir.Path() / "root";
+    fs::create_directories(root / "pub");
+    const std::string payload = RandomBytes(300000);
+    std::ofstream(root / "pub" / "file.bin", std::ios::binary) << payload;
+    const TlsCertificate certificate("127.0.0.1");
+    const TlsServer server(TlsServer::VsftpdExplicit, certificate, root);
+    const auto proxy = SocksProxy::MicroSocks();
+
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server.Port();
+    ftp.User = server.User();
+    ftp.Password = server.Password();
+    ftp.UseTLS = utUseExplicitTLS;
+    ftp.Passive = true;
+    ftp.SocksInfo.Host = "127.0.0.1";
+    ftp.SocksInfo.Port = proxy->Port();
+    ftp.SocksInfo.Version = svSocks5;
+    std::string problem = "not asked";
+    ftp.OnVerifyCertificate = [&](const TIdCertificateInfo &offered) {
+        problem = offered.Problem;
+        return offered.Fingerprint == certificate.Fingerprint;
+    };
+    ftp.Connect(true);
+    EXPECT_EQ(problem, "self-signed certificate");  // no name mismatch: 127.0.0.1 is the server
+    ftp.EnterFolder("/pub");
+    ftp.SetTransferType(ftBinary);
+    ftp.Get("file.bin", dir.File("down.bin"), true);
+    EXPECT_EQ(Contents(dir.File("down.bin")), payload);
+    ftp.Quit();
+}
 
 // What is wrong with a certificate reaches the one who decides; without a
 // handler, only one that verifies is taken. Refused, nothing goes on.
