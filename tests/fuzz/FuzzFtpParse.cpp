@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const EConvertError &) {
     }
     // A size is unknown or plain digits of the text.
-    const int64_t size = SizeFromReplyText(text);
-    if (size < -1 || (size >= 0 && text.find_first_not_of("0123456789") != std::string::npos))
+    const int64_t bytes = SizeFromReplyText(text);
+    if (bytes < -1 || (bytes >= 0 && text.find_first_not_of("0123456789") != std::string::npos))
         __builtin_trap();
     const std::string path = ExtractQuotedPath(text);
     if (path.size() > text.size() || (!path.empty() && text.find(path) == std::string::npos))
