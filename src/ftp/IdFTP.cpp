@@ -193,6 +193,13 @@ void TIdFTP::WatchControlConnection(TIdTCPConnection &data)
         if (InBufferSize() == 0)
             throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
     };
+    // Another thread asks the transfer to end: on this thread, in order.
+    data.Socket()->Interrupt = FAbortRequest.Handle();
+    data.Socket()->OnInterrupt = [this] {
+        ClearAbortRequest();
+        AbortTransfer();
+        throw EIdTransferAborted("Transfer aborted.");
+    };
 }
 
 void TIdFTP::Disconnect()
@@ -307,12 +314,15 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
 
 void TIdFTP::ReadFinalReply()
 {
-    if (ReadReply({225, 226, 250, 426}) != 426)
-        return;
+    const int16_t code = ReadReply({225, 226, 250, 426});
+    // Aborted, the ABOR has a reply of its own after the transfer's: after
+    // a 426, or after a 226 when the transfer had ended first.
     if (FAborted) {
-        ReadReply({226});  // the reply to the ABOR
+        SettleOwedReplies(1, true);
         return;
     }
+    if (code != 426)
+        return;
     // Cut short by the server: no success, whatever follows.
     const std::string cut = LastReplyLine();
     // Some servers send a 226 after it; read it, lest a later command
@@ -346,7 +356,7 @@ void TIdFTP::SettleAbort()
     ReadTimeout = timeout;
 }
 
-void TIdFTP::SettleOwedReplies(int owed)
+void TIdFTP::SettleOwedReplies(int owed, bool abortReplyOnly)
 {
     const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
     try {
@@ -357,7 +367,7 @@ void TIdFTP::SettleOwedReplies(int owed)
                 continue;
             }
             owed = 0;
-            if (code == 426 && FAborted)
+            if (FAborted && !abortReplyOnly)
                 ReadReply({});  // the reply to the ABOR
         }
     } catch (...) {
@@ -550,6 +560,10 @@ void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bo
         TFileStream file(part.TakeHandle(), part.Path());
         GetStream(remoteName, &file);
     }
+    // Aborted, the data stopped short of the end, whatever the server
+    // replied after: the target stays as it was.
+    if (FAborted)
+        throw EIdTransferAborted("Transfer aborted.");
     part.Commit(overwrite);
 }
 
@@ -591,6 +605,16 @@ void TIdFTP::AbortTransfer()
     if (Connected())
         WriteLine("ABOR");
     CloseDataConnection();
+}
+
+void TIdFTP::RequestAbort()
+{
+    FAbortRequest.Raise();
+}
+
+void TIdFTP::ClearAbortRequest()
+{
+    FAbortRequest.Clear();
 }
 
 void TIdFTP::CloseDataConnection()

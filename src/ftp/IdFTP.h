@@ -6,6 +6,7 @@
 
 #include "IdTCPClient.h"
 #include "IdTLS.h"
+#include "IdWakeSignal.h"
 
 #include <cstdint>
 #include <functional>
@@ -95,6 +96,13 @@ public:
     void List(std::vector<std::string> &lines, const std::string &specifier, bool details);
     virtual void AbortTransfer();
     virtual void CloseDataConnection();
+    // From any thread: ends the transfer in progress, or the next one as
+    // soon as its data connection is set up, as AbortTransfer does (ABOR,
+    // the control connection kept in step); the transfer raises
+    // EIdTransferAborted, and a download to a file leaves the file as it
+    // was. ClearAbortRequest forgets a request that came too late.
+    void RequestAbort();
+    void ClearAbortRequest();
 
     // ---- file and folder commands ----
     void EnterFolder(const std::string &folder);
@@ -165,8 +173,10 @@ private:
     // Refuses text that would break a command line: CR, LF or NUL.
     static void CheckArgument(const std::string &text);
     // Reads the replies the server still owes (at most SettleTimeout), or
-    // closes the control connection when they do not come.
-    void SettleOwedReplies(int owed);
+    // closes the control connection when they do not come. After an abort
+    // the ABOR's own reply follows the transfer's, or, with
+    // `abortReplyOnly`, is the one owed.
+    void SettleOwedReplies(int owed, bool abortReplyOnly = false);
     void GetStream(const std::string &remoteName, TStream *destination);
     void PutStream(TStream *source, const std::string &remoteName, bool append);
     // Opens the data connection around `move`, for either direction; in
@@ -185,4 +195,5 @@ private:
     bool FBusy = false;
     // AbortTransfer was called during the transfer in progress.
     bool FAborted = false;
+    TIdWakeSignal FAbortRequest;
 };

@@ -3,7 +3,6 @@
 #include "IdMainThreadQueue.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -44,15 +43,8 @@ bool Matches(uint32_t event, unsigned filter)
 }  // namespace
 
 TFileChangeThread::TFileChangeThread(const std::string &folder, unsigned notifyFilter, bool watchSubtree)
-    : WatchedFolder(folder), NotifyFilter(notifyFilter), WatchSubtree(watchSubtree),
-      FWake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    : WatchedFolder(folder), NotifyFilter(notifyFilter), WatchSubtree(watchSubtree)
 {
-}
-
-TFileChangeThread::~TFileChangeThread()
-{
-    if (FWake >= 0)
-        ::close(FWake);
 }
 
 std::shared_ptr<TFileChangeThread> TFileChangeThread::Create(const std::string &folder, unsigned notifyFilter,
@@ -67,9 +59,7 @@ void TFileChangeThread::Terminate()
 {
     FTerminated = true;
     // Wakes the thread's wait; it ends at once.
-    const uint64_t one = 1;
-    if (FWake >= 0)
-        (void)!::write(FWake, &one, sizeof one);
+    FWake.Raise();
 }
 
 bool TFileChangeThread::Watch(int descriptor)
@@ -117,10 +107,11 @@ void TFileChangeThread::Execute(std::shared_ptr<TFileChangeThread> self)
     FWatching = true;
 
     for (;;) {
-        pollfd fds[2] = {{descriptor, POLLIN, 0}, {FWake, POLLIN, 0}};
+        pollfd fds[2] = {{descriptor, POLLIN, 0}, {FWake.Handle(), POLLIN, 0}};
         // Without a wake-up descriptor, the stop request is looked at
         // every 10 ms instead.
-        const int ready = ::poll(fds, FWake >= 0 ? 2 : 1, FWake >= 0 ? -1 : 10);
+        const bool wakes = FWake.Handle() >= 0;
+        const int ready = ::poll(fds, wakes ? 2 : 1, wakes ? -1 : 10);
         if (FTerminated) {
             FStopped = true;
             break;

@@ -9,6 +9,8 @@
 // just before.
 #pragma once
 
+#include "IdWakeSignal.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -30,7 +32,6 @@ public:
     static std::shared_ptr<TFileChangeThread> Create(const std::string &folder, unsigned notifyFilter,
                                                      bool watchSubtree);
 
-    ~TFileChangeThread();
     TFileChangeThread(const TFileChangeThread &) = delete;
     TFileChangeThread &operator=(const TFileChangeThread &) = delete;
 
@@ -61,7 +62,7 @@ private:
     // True when a notice of the kinds asked for was read.
     bool ReadNotices(int descriptor);
 
-    const int FWake;
+    TIdWakeSignal FWake;
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FStopped{false};
     std::atomic<bool> FFinished{false};

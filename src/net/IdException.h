@@ -32,6 +32,8 @@ ID_EXCEPTION(EIdCanNotChangeTarget, EIdException);
 
 ID_EXCEPTION(EIdSilentException, EIdException);
 ID_EXCEPTION(EIdConnClosedGracefully, EIdSilentException);
+// A transfer ended on request (RequestAbort): what it wrote is not kept.
+ID_EXCEPTION(EIdTransferAborted, EIdSilentException);
 
 ID_EXCEPTION(EIdStackError, EIdException);
 ID_EXCEPTION(EIdStackInitializationFailed, EIdStackError);

@@ -173,9 +173,14 @@ bool TIdSocketHandle::SelectOnce(bool write, int milliseconds)
     const bool watching = Companion != Id_INVALID_SOCKET && OnCompanionReadable;
     if (watching)
         reads.push_back(Companion);
+    const bool interruptible = Interrupt != Id_INVALID_SOCKET && OnInterrupt;
+    if (interruptible)
+        reads.push_back(Interrupt);
     if (GStack->SelectSockets(reads.empty() ? nullptr : &reads, writes.empty() ? nullptr : &writes, nullptr,
                               milliseconds) <= 0)
         return false;
+    if (interruptible && std::find(reads.begin(), reads.end(), Interrupt) != reads.end())
+        OnInterrupt();
     if (watching && std::find(reads.begin(), reads.end(), Companion) != reads.end())
         OnCompanionReadable();
     const std::vector<TIdSocketHandleValue> &ready = write ? writes : reads;

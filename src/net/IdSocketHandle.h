@@ -52,6 +52,10 @@ public:
     // server that goes away ends the wait at once.
     TIdSocketHandleValue Companion = Id_INVALID_SOCKET;
     std::function<void()> OnCompanionReadable;
+    // A descriptor another thread makes readable to end this socket's
+    // waits: OnInterrupt runs, and ends the wait by raising.
+    TIdSocketHandleValue Interrupt = Id_INVALID_SOCKET;
+    std::function<void()> OnInterrupt;
     std::string IP;
     std::string RemoteIP;
     int Port = 0;

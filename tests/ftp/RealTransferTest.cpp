@@ -1,4 +1,5 @@
 // Transfers against a real FTP server, in active and in passive mode.
+#include "AbortCheck.h"
 #include "FtpServerFixture.h"
 #include "IdException.h"
 #include "IdFTP.h"
@@ -100,6 +101,14 @@ TEST_P(RealTransfer, DownloadsIntoAFile)
     std::ofstream(path) << "old and longer than nothing";
     FTP.Get("data.bin", path, true);
     EXPECT_TRUE(ReadFile(path) == contents);
+}
+
+TEST_P(RealTransfer, AnAbortFromAnotherThreadKeepsTheFileAndTheSession)
+{
+    std::ofstream(Remote("big.bin"), std::ios::binary) << Pattern(32 << 20);
+    TempDir local;
+    ExpectAbortFromAnotherThread(FTP, "big.bin", local.Path());
+    EXPECT_EQ(FTP.Size("big.bin"), 32 << 20);
 }
 
 TEST_P(RealTransfer, UploadsAreByteExact)

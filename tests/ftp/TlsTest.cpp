@@ -2,6 +2,7 @@
 // clear: vsftpd (explicit and implicit, session reuse required), proftpd
 // with mod_tls and pure-ftpd. Login, listing, download and upload, byte
 // for byte, in active and passive mode; and the certificates refused.
+#include "AbortCheck.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "TempDir.h"
@@ -82,6 +83,11 @@ TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
         const std::string name = passive ? "up-passive.bin" : "up-active.bin";
         ftp.Put(local, name, false);
         EXPECT_EQ(Contents(root / "pub" / name), payload);
+    }
+    {
+        std::ofstream(root / "pub" / "big.bin", std::ios::binary) << RandomBytes(32 << 20);
+        TempDir folder;
+        ExpectAbortFromAnotherThread(ftp, "big.bin", folder.Path(), GetParam() != TlsServer::Proftpd);
     }
     ftp.Quit();
     ftp.OnStatus = nullptr;

@@ -163,6 +163,62 @@ TEST_F(ScriptedTransfer, PassiveUploadStartsAtTheStreamPositionActiveAtItsStart)
     EXPECT_EQ(activeBytes, "0123456789");
 }
 
+// Another thread's abort ends a transfer whose server went quiet at once,
+// not after the read time-out; one asked for before the transfer began
+// ends it in its wait for the data connection. Each time the ABOR's reply
+// is read too (after a 426, or after the transfer's own 226), so the next
+// command gets its own.
+TEST_F(ScriptedTransfer, AnAbortFromAnotherThreadEndsAQuietTransferAtOnce)
+{
+    const struct {
+        bool Early;
+        const char *Replies;
+    } rows[] = {
+        {false, "426 Aborted\r\n226 ABOR ok\r\n"},
+        {false, "226 Done\r\n225 No transfer to abort\r\n"},
+        {true, "426 Aborted\r\n226 ABOR ok\r\n"},
+    };
+    std::atomic<bool> flowing{false};
+    Start([&](PeerSocket &peer) {
+        for (const auto &row : rows) {
+            const std::string port = peer.ReadLine();
+            peer.Send("200 ok\r\n");
+            EXPECT_EQ(peer.ReadLine(), "retr f");
+            peer.Send("150 Go\r\n");
+            std::unique_ptr<PeerSocket> data;
+            if (!row.Early) {
+                data = ConnectData(PortOfPortCommand(port));
+                data->Send("some bytes, then nothing");
+                flowing = true;
+            }
+            EXPECT_EQ(peer.ReadLine(), "ABOR");
+            peer.Send(row.Replies);
+        }
+        EXPECT_EQ(peer.ReadLine(), "NOOP");
+        peer.Send("200 in step\r\n");
+        peer.WaitForClose();
+    });
+    const TempDir local;
+    for (const auto &row : rows) {
+        flowing = false;
+        std::thread aborter;
+        if (row.Early)
+            FTP.RequestAbort();
+        else
+            aborter = std::thread([&] {
+                while (!flowing)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                FTP.RequestAbort();
+            });
+        // Not interrupted, the wait would end in a time-out error instead.
+        EXPECT_THROW(FTP.Get("f", local.File("f"), true), EIdTransferAborted) << row.Replies;
+        if (aborter.joinable())
+            aborter.join();
+        EXPECT_FALSE(std::filesystem::exists(local.File("f")));
+    }
+    EXPECT_EQ(FTP.SendCommand("NOOP", 200), 200);
+}
+
 TEST_F(ScriptedTransfer, AnAbortFromAWorkHandlerEndsTheDownloadWith426And226)
 {
     Start([](PeerSocket &peer) {
