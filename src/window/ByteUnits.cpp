@@ -1,0 +1,39 @@
+#include "ByteUnits.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+QString ByteText(int64_t bytes)
+{
+    static const char *const units[] = {"kB", "MB", "GB", "TB", "PB"};
+    if (bytes < 1000)
+        return QStringLiteral("%1 B").arg(bytes);
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 999.95 && unit < 4) {
+        value /= 1000.0;
+        ++unit;
+    }
+    // Three figures: "3.21 MB", "32.1 MB", "321 MB".
+    const int decimals = value < 9.995 ? 2 : value < 99.95 ? 1 : 0;
+    return QLocale::system().toString(value, 'f', decimals) + ' ' + units[unit];
+}
+
+QString RateText(double bytesPerSecond)
+{
+    return ByteText(int64_t(std::llround(std::max(0.0, bytesPerSecond)))) + "/s";
+}
+
+QString TimeLeftText(int64_t bytesLeft, double bytesPerSecond)
+{
+    if (bytesPerSecond <= 0 || bytesLeft < 0)
+        return {};
+    const auto seconds = int64_t(std::ceil(double(bytesLeft) / bytesPerSecond));
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    const auto two = [](int64_t value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
+    if (seconds < 3600)
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(two(seconds % 60));
+    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(two(seconds / 60 % 60)).arg(two(seconds % 60));
+}

@@ -1,0 +1,100 @@
+// The transfer queue: what is to move between the local disk and the
+// server, in order, and where each item stands. Items change state only
+// by the events of one table, so a row never shows a state it cannot
+// have (Done after Cancelled, say). Main thread only; the worker that
+// moves the files reports here through its owner.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+enum class TTransferDirection { Download, Upload };
+enum class TTransferState { Queued, Transferring, Done, Failed, Cancelled };
+// Start and Finish/Fail come from the worker; Cancel and Retry from the
+// user; Interrupt puts a transfer stopped by a disconnect or the window's
+// close back in line, unfinished.
+enum class TTransferEvent { Start, Finish, Fail, Cancel, Retry, Interrupt };
+
+struct TTransferItem {
+    int Id = 0;
+    TTransferDirection Direction = TTransferDirection::Download;
+    // Bytes, as the kernel and the server take them.
+    std::string LocalPath;
+    std::string RemoteFolder;  // absolute, as the server names it
+    std::string RemoteName;
+    int64_t Size = -1;  // -1: not known yet
+    int64_t Done = 0;
+    double Speed = 0;  // bytes per second, while it runs
+    TTransferState State = TTransferState::Queued;
+    QString Reason;  // why it failed, or why it stopped
+    // The user chose the target in a dialog that asked before replacing:
+    // no second question.
+    bool Confirmed = false;
+    // An upload's folder as the view listed it when it was queued: names
+    // found there need no question to the server (some answer no SIZE).
+    std::shared_ptr<const std::unordered_set<std::string>> Listed;
+    // The items one request queued (a selection, a drop) share a batch.
+    int Batch = 0;
+    // Whose queue: "user@address" of the session that queued it.
+    QString Site;
+};
+
+class TTransferQueue {
+public:
+    // The state an event leads to, or nothing when it cannot happen there.
+    static std::optional<TTransferState> Next(TTransferState state, TTransferEvent event);
+
+    // Queues at the end; returns the item's id.
+    int Add(TTransferItem item);
+    const std::vector<TTransferItem> &Items() const { return FItems; }
+    const TTransferItem *Find(int id) const;
+    int RowOf(int id) const;
+
+    // Applies the event; false (and nothing changes) when the table does
+    // not allow it. Retry and Interrupt start the progress afresh.
+    bool Apply(int id, TTransferEvent event, const QString &reason = {});
+    void SetSize(int id, int64_t size);
+    void SetProgress(int id, int64_t done, double speed);
+
+    // The first queued item, or none.
+    const TTransferItem *NextQueued() const;
+    // Moves a queued item one place among the queued ones.
+    bool MoveUp(int id);
+    bool MoveDown(int id);
+    // Every failed item back in line.
+    void RetryFailed();
+    // Removes the items that are done or cancelled.
+    void ClearFinished();
+
+    // Anything queued or running.
+    bool Active() const;
+    // Whether every item of a batch has ended (done, failed, cancelled).
+    bool BatchEnded(int batch) const;
+    int NewBatch() { return ++FLastBatch; }
+
+    struct TTotals {
+        int Pending = 0;  // queued and running
+        int64_t Bytes = 0, Done = 0;  // of the pending items whose size is known
+    };
+    TTotals Totals() const;
+
+    // Rows came or went or moved; one row's fields changed.
+    std::function<void()> OnReset;
+    std::function<void(int row)> OnRowChanged;
+
+private:
+    TTransferItem *Item(int id);
+    void Changed(int id);
+    bool Swap(int id, int step);
+
+    std::vector<TTransferItem> FItems;
+    int FLastId = 0;
+    int FLastBatch = 0;
+};
