@@ -109,7 +109,11 @@ void TApplication::HandleException()
         return;
     } catch (...) {
     }
-    const QString text = ExceptionText(std::current_exception());
+    ReportError(ExceptionText(std::current_exception()));
+}
+
+void TApplication::ReportError(const QString &text)
+{
     // Standard error keeps a copy for the session's journal.
     std::fprintf(stderr, "veldra: %s\n", qPrintable(text));
     if (Quiet)

@@ -17,6 +17,9 @@ public:
 
     // Reports the exception in flight; call it from a catch block.
     static void HandleException();
+    // The report of an error told in words: standard error keeps a copy,
+    // and a message box shows it (unless quiet).
+    static void ReportError(const QString &text);
     // Errors are shown and copied to standard error; while quiet, they go
     // to standard error only: the window is closing
     // and no one is there to read a message box.

@@ -10,7 +10,7 @@
 #include "RemoteView.h"
 #include "SiteList.h"
 #include "StatusBar.h"
-#include "Transfers.h"
+#include "TransferRunner.h"
 #include "UserDialogs.h"
 #include "WindowServices.h"
 
@@ -41,7 +41,10 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
     });
     connect(W.Address, &QComboBox::activated, this, [this] { AddressChanged(); });
     // Also in the middle of a session: the next transfer goes that way.
-    connect(W.PassiveMode, &QAction::toggled, this, [this](bool on) { FFtp.Passive = on; });
+    connect(W.PassiveMode, &QAction::toggled, this, [this](bool on) {
+        FFtp.Passive = on;
+        FParts.Transfers.SetPassive(on);
+    });
     // The bar's keys (Enter, Ctrl+I, Ctrl+D). The combo box takes the keys
     // itself and hands them to its line edit past any filter: the filter
     // sits on both.
@@ -53,6 +56,12 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
 void TConnectionWorkflow::Execute()
 {
     if (FFtp.Connected()) {
+        // The queue's transfers end with the session, at the user's word.
+        if (FParts.Transfers.Active()) {
+            if (!UserDialogs().Confirm(FWindow.DialogOwner(), "Transfers are still running. Stop them and disconnect?"))
+                return;
+            FParts.Transfers.StopAll("Stopped by the disconnect.");
+        }
         RequestDisconnect();
         FFtp.Quit();
         return;
@@ -98,6 +107,7 @@ void TConnectionWorkflow::Connect()
         LoggedIn();
         if (FFtp.UseTLS == utNoTLS)
             FWindow.AddToLog("The connection is not encrypted.");
+        StartTransferSession();
         if (FSecrets.StoreMissing())
             for (int i = 0; i < FSites.Count(); ++i)
                 if (!FSites[i].Password.isEmpty()) {
@@ -158,7 +168,9 @@ void TConnectionWorkflow::Disconnected()
     W.UserName->setEnabled(true);
     W.Password->setEnabled(true);
     FParts.RemoteView.Clear();
-    FParts.Transfers.ResetDisplay();
+    // Transfers have a connection of their own, and may go on.
+    if (!FParts.Transfers.Active())
+        FParts.Transfers.ResetDisplay();
 }
 
 // ---- the idle connection ------------------------------------------------------
@@ -198,6 +210,26 @@ void TConnectionWorkflow::IdleConnectionReadable()
     const std::string notice = FFtp.ReadIdleNotice();
     if (!FFtp.Connected())
         TellServerClosed(notice);
+}
+
+void TConnectionWorkflow::StartTransferSession()
+{
+    TTransferWorker::TSession session;
+    session.Host = FFtp.Host;
+    session.Port = FFtp.Port;
+    session.User = FFtp.User;
+    session.Password = FFtp.Password;
+    session.UseTLS = FFtp.UseTLS;
+    session.Passive = FFtp.Passive;
+    session.Socks = FFtp.SocksInfo;
+    if (FFtp.TLS())
+        session.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
+    FParts.Transfers.SetSession(session, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
+    // After the first listing: the question waits until the window is filled.
+    QTimer::singleShot(0, this, Guarded([this] {
+        if (FOnline)
+            FParts.Transfers.OfferUnfinished();
+    }));
 }
 
 void TConnectionWorkflow::TellSecretsInFile()

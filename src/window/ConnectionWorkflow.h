@@ -25,7 +25,7 @@ class TConnectionLog;
 class TIdFTP;
 class TRemoteView;
 class TSiteList;
-class TTransfers;
+class TTransferRunner;
 class TWindowServices;
 
 class TConnectionWorkflow : public QObject {
@@ -44,7 +44,7 @@ public:
     // The parts it moves along with the connection.
     struct TParts {
         TRemoteView &RemoteView;
-        TTransfers &Transfers;
+        TTransferRunner &Transfers;
         TConnectionLog &Log;
     };
     TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, TSiteList &sites, const TWidgets &widgets,
@@ -92,6 +92,8 @@ private:
     void IdleConnectionReadable();
     // One line in the log: the server ended the session, and its last word.
     void TellServerClosed(const std::string &notice);
+    // The queue's transfers log in as this session did.
+    void StartTransferSession();
     // Once a run: the passwords stay in the settings file, and why.
     void TellSecretsInFile();
 

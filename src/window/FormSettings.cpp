@@ -7,6 +7,7 @@
 #include "RemoteView.h"
 #include "SettingsStore.h"
 #include "SiteList.h"
+#include "TransferRunner.h"
 #include "Transfers.h"
 #include "WindowPlacement.h"
 
@@ -57,6 +58,7 @@ void TFormSettings::Load()
     P.Log.SetShowsProtocol(store->ReadInteger("ShowProtocol", 1) != 0);
     P.Connection.SetPassiveMode(store->ReadInteger("PassiveMode", 0) != 0);
     P.Connection.Trust().Load(*store);
+    P.Runner.Load(*store);
     const int style = store->ReadInteger("ViewStyle", P.RemoteView.ViewStyle());
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
@@ -79,6 +81,7 @@ void TFormSettings::Save()
     store->WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
     store->WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
     P.Connection.Trust().Save(*store);
+    P.Runner.Save(*store);
     if (!P.Transfers.OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.OpenDialog1.FileName);
     P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));

@@ -1,6 +1,7 @@
 // What the window keeps between runs: the sites, the view style, the
 // protocol switch, the last uploaded file's folder, the window's place and
-// panes; and the one-time import of the legacy INI file. It asks each part
+// panes, the transfers left unfinished; and the one-time import of the
+// legacy INI file. It asks each part
 // for what it keeps.
 #pragma once
 
@@ -13,6 +14,7 @@ class TConnectionLog;
 class TConnectionWorkflow;
 class TRemoteView;
 class TSiteList;
+class TTransferRunner;
 class TTransfers;
 
 class TFormSettings {
@@ -22,6 +24,7 @@ public:
         TConnectionWorkflow &Connection;
         TRemoteView &RemoteView;
         TTransfers &Transfers;
+        TTransferRunner &Runner;
         TConnectionLog &Log;
     };
     TFormSettings(QWidget &window, std::vector<QSplitter *> panes, const TParts &parts)

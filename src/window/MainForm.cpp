@@ -14,6 +14,8 @@
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
+#include "TransferPanel.h"
+#include "TransferRunner.h"
 #include "Transfers.h"
 #include "UserDialogs.h"
 #include "WindowPlacement.h"
@@ -69,10 +71,9 @@ TfrmMain::~TfrmMain()
     FTP.OnStatus = nullptr;
     FTP.OnConnected = nullptr;
     FTP.OnDisconnected = nullptr;
-    FTP.OnWorkBegin = nullptr;
-    FTP.OnWork = nullptr;
-    FTP.OnWorkEnd = nullptr;
     FTPLog.OnLogItem = nullptr;
+    // The queue's page shows the runner's queue: it goes first.
+    delete TransferPanel;
     ShellUi::SetHintHandler(nullptr);
     ShellUi::SetErrorHandler(nullptr);
 }
@@ -281,21 +282,23 @@ void TfrmMain::CreatePages()
 
 void TfrmMain::CreateLogAndStatusBar()
 {
-    auto *Panel2 = new QWidget;
-    auto *logLayout = new QVBoxLayout(Panel2);
-    logLayout->setContentsMargins(0, 0, 0, 0);
+    pcLog = new QTabWidget;
+    pcLog->setObjectName("pcLog");
+    pcLog->setAccessibleName("Log and transfers");
+    pcLog->setTabPosition(QTabWidget::South);
+    pcLog->setDocumentMode(true);
     lbConnection = new QListWidget;
     lbConnection->setObjectName("lbConnection");
     lbConnection->setAccessibleName("Log");
-    logLayout->addWidget(lbConnection);
+    pcLog->addTab(lbConnection, "Log");
 
     Splitter1 = new QSplitter(Qt::Vertical);
     Splitter1->setObjectName("Splitter1");
     Splitter1->setHandleWidth(3);
     Splitter1->addWidget(Splitter3);
-    Splitter1->addWidget(Panel2);
+    Splitter1->addWidget(pcLog);
     Splitter1->setStretchFactor(0, 1);
-    Splitter1->setSizes({380, 65});
+    Splitter1->setSizes({340, 120});
 
     sbMain = new TStatusBar;
     sbMain->setObjectName("sbMain");
@@ -308,6 +311,7 @@ void TfrmMain::CreateLogAndStatusBar()
     sbMain->AddPanel(200, {}, "Transfer progress");
     sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), "Download speed 0.00 KB/s", "Transfer speed");
     sbMain->AddPanel(50, {}, "IP status");
+    sbMain->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
     ProgressBar1 = new QProgressBar;
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setRange(0, 100);
@@ -364,8 +368,12 @@ void TfrmMain::CreateParts()
     FLog = std::make_unique<TConnectionLog>(lbConnection, FTPLog);
     FRemoteView = std::make_unique<TRemoteView>(*this, FTP, ilSystem,
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
-    FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView,
-                                              TTransfers::TWidgets{SysTree, ProgressBar1, sbMain->Panel(2)});
+    FRunner = std::make_unique<TTransferRunner>(
+        *this, *FRemoteView, TTransferRunner::TWidgets{ProgressBar1, sbMain->Panel(2), sbMain->Panel(4)});
+    TransferPanel = new TTransferPanel(*FRunner);
+    TransferPanel->setObjectName("TransferPanel");
+    pcLog->addTab(TransferPanel, "Transfers");
+    FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});
     actPassiveMode = new QAction("Passive Mode", this);
     actPassiveMode->setObjectName("PassiveMode1");
     actPassiveMode->setCheckable(true);
@@ -374,10 +382,10 @@ void TfrmMain::CreateParts()
         *this, FTP, Sites,
         TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, actPassiveMode, btnConnect,
                                       sbMain->Panel(0), ImageList1[1], ImageList1[0]},
-        TConnectionWorkflow::TParts{*FRemoteView, *FTransfers, *FLog});
+        TConnectionWorkflow::TParts{*FRemoteView, *FRunner, *FLog});
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView);
     FSettings = std::make_unique<TFormSettings>(
-        *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FLog});
+        *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
 }
 
 void TfrmMain::CreateFilesMenu()
@@ -433,11 +441,6 @@ void TfrmMain::WireActions()
     FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
     FTP.OnConnected = [this](TIdTCPClient *) { FConnection->Connected(); };
     FTP.OnDisconnected = [this](TIdTCPConnection *) { FConnection->Disconnected(); };
-    FTP.OnWorkBegin = [this](TIdComponent *, TWorkMode mode, int64_t countMax) {
-        FTransfers->WorkBegin(mode, countMax);
-    };
-    FTP.OnWork = [this](TIdComponent *, TWorkMode mode, int64_t count) { FTransfers->Work(mode, count); };
-    FTP.OnWorkEnd = [this](TIdComponent *, TWorkMode mode) { FTransfers->WorkEnd(mode); };
     FTPLog.OnLogItem = [this](TIdLogDebug *, std::string &text) { FLog->ProtocolItem(text); };
 }
 
@@ -445,7 +448,6 @@ void TfrmMain::WireActions()
 
 void TfrmMain::FormCreate()
 {
-    FTransfers->SizePreset = false;
     ProgressBar1->setParent(sbMain);
     ProgressBar1->move(sbMain->PanelLeft(1) + 1, 2);
     ProgressBar1->show();
@@ -528,6 +530,15 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // Transfers end at the user's word only; what they leave unfinished is
+    // offered again at the next login to the site.
+    if (!FClosing && FRunner->Active()) {
+        if (!UserDialogs().Confirm(this, "Transfers are still running. Stop them and quit?")) {
+            event->ignore();
+            return;
+        }
+        FRunner->StopAll("Stopped when the window closed.");
+    }
     if (!FTP.Busy()) {
         // A clean end of the session, which servers log as such.
         if (FTP.Connected()) {

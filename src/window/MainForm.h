@@ -40,6 +40,8 @@ class TOrlaAboutBox;
 class TRemoteFileOperations;
 class TRemoteView;
 class TStatusBar;
+class TTransferPanel;
+class TTransferRunner;
 class TTransfers;
 
 class TfrmMain : public QMainWindow, public TWindowServices {
@@ -63,6 +65,7 @@ public:
     TConnectionWorkflow &Connection() { return *FConnection; }
     TRemoteView &RemoteView() { return *FRemoteView; }
     TTransfers &Transfers() { return *FTransfers; }
+    TTransferRunner &Runner() { return *FRunner; }
     TRemoteFileOperations &FileOperations() { return *FFileOperations; }
     TConnectionLog &Log() { return *FLog; }
 
@@ -76,7 +79,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    // Closing during a transfer ends it first, and closes once it unwound.
+    // Closing while transfers run asks first; a command of the browsing
+    // connection ends first, and the window closes once it unwound.
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -112,8 +116,10 @@ private:
     TdfsSystemTreeView *SysTree;
     QTreeWidget *tvFolders;
     TFileListView *lvFiles;
-    // The log and the status bar.
+    // The log and the transfer queue, and the status bar.
+    QTabWidget *pcLog;
     QListWidget *lbConnection;
+    TTransferPanel *TransferPanel = nullptr;
     QMenu *puFiles;
     TStatusBar *sbMain;
     QProgressBar *ProgressBar1;
@@ -124,6 +130,7 @@ private:
 
     std::unique_ptr<TConnectionLog> FLog;
     std::unique_ptr<TRemoteView> FRemoteView;
+    std::unique_ptr<TTransferRunner> FRunner;
     std::unique_ptr<TTransfers> FTransfers;
     std::unique_ptr<TConnectionWorkflow> FConnection;
     std::unique_ptr<TRemoteFileOperations> FFileOperations;

@@ -21,6 +21,8 @@ public:
     // The name to write `name` under, or nothing when it is to be skipped.
     // `place` ends the question: "in /home/ann", "on the server in /pub".
     std::optional<std::string> Target(const std::string &name, const QString &place, const TExists &exists);
+    // Whether more files follow, and so "Apply to all" is offered.
+    void SetSeveral(bool several) { FSeveral = several; }
 
 private:
     TAsk FAsk;

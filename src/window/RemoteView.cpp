@@ -96,6 +96,18 @@ void TRemoteView::ChangeFolder(const std::string &folder)
     FillViews();
 }
 
+bool TRemoteView::RefreshIfFree()
+{
+    if (!FFtp.Connected() || FFtp.Busy())
+        return false;
+    try {
+        ChangeFolder(FCurrentDirRaw);
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    return true;
+}
+
 void TRemoteView::EnterStartFolder(const std::string &folder)
 {
     if (folder.empty()) {

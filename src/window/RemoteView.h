@@ -56,6 +56,11 @@ public:
     QString FolderText() const;
     void SetFolderText(const QString &text);
     std::string CurrentDirBytes() const;
+    // The folder the views list, as the server named it.
+    const std::string &ListedFolder() const { return FCurrentDirRaw; }
+    // Lists the folder anew (F5), unless the connection is in the middle
+    // of a command or gone: then false, and nothing happens.
+    bool RefreshIfFree();
 
     // The last listing's lines, as the server sent them.
     const std::vector<std::string> &Listing() const { return FListing; }
@@ -63,6 +68,7 @@ public:
     // that listing names a file; an upload asks before it replaces one.
     bool ListingCurrent() const { return FListingCurrent; }
     bool ListsFile(const std::string &name) const { return FListedFiles.count(name) > 0; }
+    const std::unordered_set<std::string> &ListedFiles() const { return FListedFiles; }
     // A file arrived in the listed folder.
     void NoteFile(const std::string &name) { FListedFiles.insert(name); }
     // The server moved to another folder; the views still show this one.

@@ -8,7 +8,7 @@ there keeps the site; Ctrl+U and Ctrl+N act from the folder box; Ctrl+D
 downloads the selected remote file through the save dialog byte for byte;
 Del asks before it deletes; a download onto an existing file asks, and
 Skip keeps it; a download the server cuts is told and keeps the local
-file; Ctrl+F connects from the user name field; closing the window saves
+file; Ctrl+F disconnects and, from the user name field, connects; closing the window saves
 the settings, the password in the session's secret service. Every check
 reads files on disk or the program's messages.
 
@@ -184,7 +184,10 @@ def main():
         answer_question("Return")
         assert read(os.path.join(local, "cut.bin")) == b"keep", "the cut download replaced the local file"
 
-        # Offline now; Ctrl+F connects from the user name field.
+        # Only the transfer's own session was cut: the window is online.
+        # Ctrl+F disconnects, and from the user name field connects again.
+        keys("ctrl+f")
+        time.sleep(1.0)
         click(*user_name)
         keys("ctrl+f")
         time.sleep(1.5)

@@ -11,7 +11,7 @@ FtpServer::FtpServer()
 {
     FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
         "/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", FRoot.Path().string(), "--user", User,
-        "--password", Password});
+        "--password", Password, "--cut"});
     const std::string line = FProcess->WaitForLine("PORT ");
     FPort = std::stoi(line.substr(line.find("PORT ") + 5));
 }

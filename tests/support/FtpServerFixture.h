@@ -1,5 +1,7 @@
 // A real FTP server (pyftpdlib from Debian) on 127.0.0.1 with a temporary
 // root folder, a user "tester" with password "secret", and anonymous login.
+// A download of a "cut*" file ends its session half way; "slow*" files
+// move at 2 MB a second.
 #pragma once
 
 #include "ChildProcess.h"

@@ -5,7 +5,9 @@ Prints "PORT <n>" once it listens, then serves until killed. Users: the
 given user with its password (full rights on the root folder), and
 anonymous (read and write, so uploads can be tested either way).
 With --cut, a download of a file whose name starts with "cut" ends the
-session half way, as a server that dies does.
+session half way, as a server that dies does. A file whose name starts
+with "slow" moves at --slow-rate bytes a second, either way, so a test
+can act while it moves.
 """
 import argparse
 import logging
@@ -13,7 +15,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -24,6 +26,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--cut", action="store_true")
+    parser.add_argument("--slow-rate", type=int, default=2_000_000)
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -31,15 +34,48 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     authorizer.add_anonymous(args.root, perm="elradfmwMT")
 
+    class DataChannel(ThrottledDTPHandler):
+        auto_sized_buffers = False
+
+        @property
+        def read_limit(self):
+            return args.slow_rate if getattr(self.cmd_channel, "slow", False) else 0
+
+        @property
+        def write_limit(self):
+            return self.read_limit
+
+        def use_sendfile(self):
+            return not self.read_limit and DTPHandler.use_sendfile(self)
+
+    class ActiveData(ActiveDTP):
+        # pyftpdlib keeps the connector after it handed its socket on, and
+        # closes it at the next PORT: by then another connection (another
+        # session's, say) may have the descriptor's number, and would be
+        # dropped from the server's loop. Forgotten once connected.
+        def handle_connect(self):
+            ActiveDTP.handle_connect(self)
+            if self.cmd_channel._dtp_connector is self:
+                self.cmd_channel._dtp_connector = None
+
     class Handler(FTPHandler):
+        slow = False
+        active_dtp = ActiveData
+
         def ftp_RETR(self, file):
+            self.slow = os.path.basename(file).startswith("slow")
             if args.cut and os.path.basename(file).startswith("cut"):
                 self.respond("150 File status okay. About to open data connection.")
                 self.close()
                 return
             return FTPHandler.ftp_RETR(self, file)
 
+        def ftp_STOR(self, file, mode="w"):
+            self.slow = os.path.basename(file).startswith("slow")
+            return FTPHandler.ftp_STOR(self, file, mode)
+
     Handler.authorizer = authorizer
+    Handler.dtp_handler = DataChannel
     Handler.banner = "Veldra test server ready."
     # Names are bytes on the wire: keep them as they are on disk.
     Handler.encoding = "utf-8"

@@ -103,6 +103,11 @@ std::unique_ptr<QSettings> FormFixture::ReadSettings() const
     return std::make_unique<QSettings>(SettingsFileName(), QSettings::IniFormat);
 }
 
+void FormFixture::WaitForTransfers()
+{
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->Runner().Active(); }, 60000)) << "the queue did not end";
+}
+
 bool FormFixture::LogOfContains(const QString &entry) const
 {
     for (int i = 0; i < lbConnection->count(); ++i)

@@ -14,6 +14,7 @@
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "TempDir.h"
+#include "TransferRunner.h"
 #include "Transfers.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,8 @@ protected:
     QStringList Files() const;
     QStringList LogEntries() const;
     void Stop() { Form.reset(); }
+    // Until the transfer queue has nothing queued or running.
+    void WaitForTransfers();
 
     TempDir Config;
     ScriptedDialogs Dialogs;

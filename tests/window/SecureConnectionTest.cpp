@@ -62,6 +62,7 @@ protected:
         fs::remove(local);
         Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(local.string())});
         actDownload->trigger();
+        WaitForTransfers();
         return Contents(local) == Payload;
     }
 
@@ -162,11 +163,14 @@ TEST_F(PassiveModeChoice, IsUsedAtOnceAndKept)
     EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
 
     passive->trigger();
+    EXPECT_TRUE(Form->Runner().Session().Passive);  // the transfers' connection
     SelectFiles({"notes.txt"});
     const TempDir local;
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(local.File("notes.txt"))});
     actDownload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Contents(local.File("notes.txt")), "n");
+    ASSERT_TRUE(Form->RemoteView().RefreshIfFree());  // and the browsing one
     EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
 
     Stop();

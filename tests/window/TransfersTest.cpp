@@ -1,7 +1,7 @@
 // Transfers through the window against a real server: downloads through
 // the save dialog and onto the local tree, uploads through the open dialog
-// and by drops, folder uploads, the progress display, and a close in the
-// middle of a download.
+// and by drops, folder uploads, the questions before a file is replaced,
+// and failures. Each request goes through the transfer queue.
 #include "FormFixture.h"
 
 #include "IDEEnhance.h"
@@ -50,6 +50,7 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("other.txt")});
     actDownload->trigger();
+    WaitForTransfers();
     ASSERT_EQ(Dialogs.FileDialogsShown.size(), 1u);
     EXPECT_EQ(Dialogs.FileDialogsShown[0].FileName, "notes.txt");
     EXPECT_EQ(Dialogs.FileDialogsShown[0].InitialDir, QString::fromStdString(Local.Path().string()));
@@ -60,6 +61,7 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
     SelectFiles({"notes.txt", "report.pdf"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("ignored.bin")});
     actDownload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
     EXPECT_FALSE(std::filesystem::exists(Local.File("ignored.bin")));
@@ -74,6 +76,7 @@ TEST_F(Transfers, ARefusedDownloadLeavesAnExistingFileIntact)
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt")});
     actDownload->trigger();
+    WaitForTransfers();
     // One box and one log line, saying the same.
     const QString told = "Download of notes.txt failed: 550 No such file or directory. The existing local file was kept.";
     EXPECT_EQ(Dialogs.Errors, QStringList{told});
@@ -93,10 +96,13 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Skip, false}, {TOverwriteAnswer::Rename, false}};
     actDownload->trigger();
+    WaitForTransfers();
     ASSERT_EQ(Dialogs.OverwritesAsked.size(), 2u);
     EXPECT_EQ(Dialogs.OverwritesAsked[0].Text, "\"notes.txt\" already exists in " + LocalText("").chopped(1) + ".");
+    // "Apply to all" while more files follow.
+    EXPECT_TRUE(Dialogs.OverwritesAsked[0].Several);
     EXPECT_EQ(Dialogs.OverwritesAsked[1].FreeName, "report (2).pdf");
-    EXPECT_TRUE(Dialogs.OverwritesAsked[1].Several);
+    EXPECT_FALSE(Dialogs.OverwritesAsked[1].Several);
     EXPECT_EQ(Contents(Local.File("notes.txt")), "precious");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "old");
     EXPECT_EQ(Contents(Local.File("report (2).pdf")), "p");
@@ -106,6 +112,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, true}};
     actDownload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
@@ -114,70 +121,74 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     SelectFiles({"notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{LocalText("report.pdf")});
     actDownload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
     EXPECT_EQ(Contents(Local.File("report.pdf")), "n");
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
-// The listing tells which remote files exist, with no question to the
-// server; once the view no longer shows the folder, SIZE does.
+// The listing tells which remote files exist (some servers answer no
+// SIZE); SIZE tells of one that came since.
 TEST_F(Transfers, UploadsAskBeforeReplacingARemoteFile)
 {
     std::ofstream(Local.File("notes.txt")) << "mine";
     std::ofstream(Local.File("new.txt")) << "new";
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt"), LocalText("new.txt")});
     actUpload->trigger();
+    WaitForTransfers();
     ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
     EXPECT_EQ(Dialogs.OverwritesAsked[0].Text, "\"notes.txt\" already exists on the server in /pub.");
     EXPECT_EQ(Contents(Remote("pub/notes.txt")), "n");
     EXPECT_EQ(Contents(Remote("pub/new.txt")), "new");
-    EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: SIZE")).isEmpty());
 
-    Form->RemoteView().ListingLeft();
+    std::ofstream(Remote("pub/late.txt")) << "late";
+    std::ofstream(Local.File("late.txt")) << "mine";
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("late.txt")});
+    actUpload->trigger();
+    WaitForTransfers();
+    ASSERT_EQ(Dialogs.OverwritesAsked.size(), 2u);
+    EXPECT_EQ(Contents(Remote("pub/late.txt")), "late");
+
     Dialogs.FileAnswers.push_back(QStringList{LocalText("notes.txt")});
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Rename, false}};
     actUpload->trigger();
-    EXPECT_EQ(Dialogs.OverwritesAsked.size(), 2u);
-    EXPECT_TRUE(LogEntries().contains("Sent: SIZE notes.txt"));
+    WaitForTransfers();
+    EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
     EXPECT_EQ(Contents(Remote("pub/notes.txt")), "n");
     EXPECT_EQ(Contents(Remote("pub/notes (2).txt")), "mine");
     EXPECT_TRUE(Files().contains("notes (2).txt"));
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
-// A server killed mid-way: no "Transfer Complete.", one sentence in the
-// log and in one box, the local file as it was, and the window offline.
-TEST_F(Transfers, ADownloadCutByTheServerSaysSo)
+// A transfer whose session the server ends: no "Transfer Complete.", one
+// sentence in the log and in one box, the local file as it was; the next
+// item goes on with a new login, and the browsing connection stays.
+TEST_F(Transfers, ATransferTheServerCutsSaysSoAndTheNextGoesOn)
 {
-    {
-        std::ofstream big(Remote("pub/big.bin"), std::ios::binary);
-        const std::string block(1 << 20, 'x');
-        for (int i = 0; i < 64; ++i)
-            big << block;
-    }
+    std::ofstream(Remote("pub/cut.bin"), std::ios::binary) << std::string(100000, 'c');
     btnChangeFolder->click();
-    std::ofstream(Local.File("big.bin")) << "keep";
-    const auto work = Form->FTP.OnWork;
-    Form->FTP.OnWork = [&](TIdComponent *sender, TWorkMode mode, int64_t count) {
-        work(sender, mode, count);
-        if (count > 0)
-            Server.Stop();
-    };
-    SelectFiles({"big.bin"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("big.bin")});
+    std::ofstream(Local.File("cut.bin")) << "keep";
+    SelectFiles({"cut.bin", "notes.txt"});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
     actDownload->trigger();
+    WaitForTransfers();
     const QString told =
-        "Download of big.bin failed: the connection was closed by the server. The existing local file was kept.";
+        "Download of cut.bin failed: the connection was closed by the server. The existing local file was kept.";
     EXPECT_EQ(Dialogs.Errors, QStringList{told});
-    EXPECT_FALSE(LogEntries().contains("Transfer Complete."));
-    EXPECT_TRUE(LogEntries().contains(told));
-    EXPECT_EQ(Contents(Local.File("big.bin")), "keep");
+    EXPECT_EQ(LogEntries().filter(QRegularExpression("^(Download|Transfer)")),
+              (QStringList{"Transfer Started: cut.bin", told, "Transfer Started: notes.txt", "Transfer Complete.",
+                           "Transfer of selected files complete."}));
+    EXPECT_EQ(Contents(Local.File("cut.bin")), "keep");
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(PartFiles(Local.Path()), 0);
-    EXPECT_EQ(sbMain->PanelText(0), "Status: Offline");
-    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete,
-                            actRename, actUpAFolder})
-        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
     EXPECT_EQ(ProgressBar1->value(), 0);
+    const auto &rows = Form->Runner().Queue().Items();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].State, TTransferState::Failed);
+    EXPECT_EQ(rows[0].Reason, told);
+    EXPECT_EQ(rows[1].State, TTransferState::Done);
 }
 
 // A listing may name anything: a name that would lead out of the target
@@ -197,6 +208,7 @@ TEST_F(Transfers, RemoteNamesStayInTheirFolder)
     lvFiles->selectAll();
     Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
     actDownload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
     EXPECT_FALSE(std::filesystem::exists(Local.Path().parent_path() / "escaped.txt"));
@@ -213,6 +225,7 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     std::ofstream(Local.File("c.txt")) << "c";
     Dialogs.FileAnswers.push_back(QStringList{LocalText("a.txt"), LocalText("b.txt")});
     actUpload->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Contents(Remote("pub/a.txt")), "aaa");
     EXPECT_EQ(Contents(Remote("pub/b.txt")), "bb");
     EXPECT_TRUE(Files().contains("a.txt"));  // the view shows what arrived
@@ -222,6 +235,7 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     SysTree->SetSelection(LocalText("c.txt"));
     ASSERT_TRUE(Form->Transfers().FileListDragOver(SysTree, nullptr));
     Form->Transfers().FileListDragDrop(SysTree, nullptr);
+    WaitForTransfers();
     EXPECT_EQ(Contents(Remote("pub/c.txt")), "c");
 
     // Files from the desktop's file manager, dropped as a list of URLs.
@@ -235,6 +249,7 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(lvFiles->viewport(), &drop);
+    WaitForTransfers();
     EXPECT_EQ(Contents(Remote("pub/caf\xe9.txt")), "latin");
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
@@ -251,6 +266,7 @@ TEST_F(Transfers, FolderUploads)
     std::filesystem::create_directory_symlink("..", folder / "loop");
     Form->Transfers().FileListDragDrop(nullptr, nullptr);  // nothing dropped: nothing happens
     Form->Transfers().UploadPath(folder.string());
+    WaitForTransfers();
     if (!UseIDEHooks()) {
         EXPECT_EQ(LogEntries().mid(LogEntries().size() - 3),
                   (QStringList{"Transfering directory: " + QString::fromStdString(folder.string()),
@@ -273,6 +289,7 @@ TEST_F(Transfers, FolderUploads)
 TEST_F(Transfers, DownloadLogEntries)
 {
     Form->Transfers().DownloadFile("report.pdf", Local.File("r.pdf"));
+    WaitForTransfers();
     const QStringList entries = LogEntries();
     if (UseIDEHooks()) {
         const QString block = "| Binary Transfer Started: \r\n    Source:      report.pdf\r\n    Destination: " +
@@ -282,39 +299,6 @@ TEST_F(Transfers, DownloadLogEntries)
         EXPECT_TRUE(entries.contains("Transfer Started: report.pdf"));
     }
     EXPECT_EQ(Contents(Local.File("r.pdf")), "p");
-}
-
-// Driven as a listing drives them: the bar moves, the speed panel does not.
-TEST_F(Transfers, ProgressFollowsTheWork)
-{
-    sbMain->SetPanelText(2, "Download speed 1.00 KB/s");
-    Form->Transfers().ExpectedSize = 0;
-    Form->Transfers().WorkBegin(wdReceive, 2000);
-    EXPECT_FALSE(actDownload->isEnabled());
-    EXPECT_NE(QApplication::overrideCursor(), nullptr);
-    Form->Transfers().Work(wdReceive, 0);
-    QTest::qWait(60);
-    Form->Transfers().Work(wdReceive, 1000);
-    EXPECT_EQ(ProgressBar1->value(), 50);
-    Form->Transfers().WorkEnd(wdReceive);
-    EXPECT_EQ(ProgressBar1->value(), 0);
-    EXPECT_TRUE(actDownload->isEnabled());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(LogEntries().contains("Transfer Complete."));  // only the caller knows it completed
-    EXPECT_EQ(sbMain->PanelText(2), "Download speed 1.00 KB/s");
-
-    // A download's size stands until the next begin; a listing after it
-    // (no maximum) measures against it.
-    Form->Transfers().SizePreset = true;
-    Form->Transfers().ExpectedSize = 400;
-    Form->Transfers().WorkBegin(wdReceive, 0);
-    Form->Transfers().Work(wdReceive, 100);
-    EXPECT_EQ(ProgressBar1->value(), 25);
-    Form->Transfers().WorkEnd(wdReceive);
-    Form->Transfers().WorkBegin(wdSend, 0);
-    Form->Transfers().Work(wdSend, 200);
-    EXPECT_EQ(ProgressBar1->value(), 50);
-    Form->Transfers().WorkEnd(wdSend);
 }
 
 TEST_F(Transfers, TheTreeTakesRemoteFilesOnFoldersOnly)
@@ -345,40 +329,10 @@ TEST_F(Transfers, TheTreeTakesRemoteFilesOnFoldersOnly)
     EXPECT_FALSE(Form->Transfers().TreeDragOver(tvFolders));  // not the file list
     SelectFiles({"notes.txt"});
     Form->Transfers().TreeDragDrop();
+    WaitForTransfers();
     EXPECT_EQ(Contents(Local.Path() / "folder" / "notes.txt"), "n");
     ASSERT_TRUE(dropOn("file.txt"));
     EXPECT_FALSE(Form->Transfers().TreeDragOver(lvFiles));  // a caption with a dot is a file
-}
-
-TEST_F(Transfers, ClosingTheWindowDuringADownloadEndsItSafely)
-{
-    {
-        std::ofstream big(Remote("pub/big.bin"), std::ios::binary);
-        const std::string block(1 << 20, 'x');
-        for (int i = 0; i < 64; ++i)
-            big << block;
-    }
-    std::ofstream(Local.File("big.bin")) << "keep";
-    btnChangeFolder->click();
-    SelectFiles({"big.bin"});
-    // The user closes the window once data flow.
-    const auto work = Form->FTP.OnWork;
-    bool closeAsked = false;
-    Form->FTP.OnWork = [&](TIdComponent *sender, TWorkMode mode, int64_t count) {
-        work(sender, mode, count);
-        if (count > 0 && !closeAsked) {
-            closeAsked = true;
-            QTimer::singleShot(0, Form.get(), [this] { Form->close(); });
-        }
-    };
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("big.bin")});
-    actDownload->trigger();
-    ASSERT_TRUE(closeAsked);
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !Form->isVisible(); }, 10000));
-    EXPECT_FALSE(Form->FTP.Connected());
-    EXPECT_EQ(Contents(Local.File("big.bin")), "keep");
-    EXPECT_EQ(PartFiles(Local.Path()), 0);
-    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,253 @@
+#include "TransferPanel.h"
+
+#include "Application.h"
+#include "ByteUnits.h"
+#include "NameBytes.h"
+#include "RemoteName.h"
+#include "TransferRunner.h"
+
+#include <QAbstractTableModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// The queue as the page's rows; it follows the queue's own reports.
+class TTransferRowsModel : public QAbstractTableModel {
+public:
+    enum TColumn { Direction, Local, Remote, Size, Progress, Speed, TimeLeft, State, ColumnCount };
+
+    TTransferRowsModel(TTransferQueue &queue, QObject *parent) : QAbstractTableModel(parent), FQueue(queue)
+    {
+        FQueue.OnReset = [this] {
+            beginResetModel();
+            endResetModel();
+        };
+        FQueue.OnRowChanged = [this](int row) {
+            if (row >= 0)
+                emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        };
+    }
+    ~TTransferRowsModel() override
+    {
+        FQueue.OnReset = nullptr;
+        FQueue.OnRowChanged = nullptr;
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(FQueue.Items().size());
+    }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : ColumnCount; }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char *const titles[] = {"Direction", "Local file", "Remote file", "Size",
+                                             "Progress",  "Speed",      "Time left",   "State"};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
+            return QString::fromLatin1(titles[section]);
+        return {};
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        const TTransferItem &item = FQueue.Items()[size_t(index.row())];
+        if (role == Qt::ToolTipRole && !item.Reason.isEmpty())
+            return item.Reason;
+        if (role == Qt::TextAlignmentRole && index.column() >= Size && index.column() <= TimeLeft)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
+            return {};
+        return Text(item, index.column());
+    }
+
+private:
+    static QString Text(const TTransferItem &item, int column)
+    {
+        const bool running = item.State == TTransferState::Transferring;
+        switch (column) {
+        case Direction:
+            return item.Direction == TTransferDirection::Download ? QStringLiteral("Download")
+                                                                  : QStringLiteral("Upload");
+        case Local:
+            return TextFromBytes(item.LocalPath);
+        case Remote: {
+            const std::string &folder = item.RemoteFolder;
+            return RemoteDisplayName(folder.empty() || folder.back() == '/' ? folder + item.RemoteName
+                                                                            : folder + '/' + item.RemoteName);
+        }
+        case Size:
+            return item.Size >= 0 ? ByteText(item.Size) : QString();
+        case Progress:
+            if (item.State == TTransferState::Done)
+                return QStringLiteral("100 %");
+            if (!running)
+                return {};
+            if (item.Size > 0)
+                return QStringLiteral("%1 % (%2)").arg(std::min<int64_t>(100, item.Done * 100 / item.Size)).arg(ByteText(item.Done));
+            return ByteText(item.Done);
+        case Speed:
+            return running && item.Speed > 0 ? RateText(item.Speed) : QString();
+        case TimeLeft:
+            return running && item.Size >= 0 ? TimeLeftText(item.Size - item.Done, item.Speed) : QString();
+        case State:
+            return StateText(item);
+        }
+        return {};
+    }
+
+    static QString StateText(const TTransferItem &item)
+    {
+        switch (item.State) {
+        case TTransferState::Queued:
+            return QStringLiteral("Queued");
+        case TTransferState::Transferring:
+            return QStringLiteral("Transferring");
+        case TTransferState::Done:
+            return QStringLiteral("Done");
+        case TTransferState::Failed:
+            return "Failed: " + item.Reason;
+        case TTransferState::Cancelled:
+            return item.Reason.isEmpty() ? QStringLiteral("Cancelled") : "Cancelled: " + item.Reason;
+        }
+        return {};
+    }
+
+    TTransferQueue &FQueue;
+};
+
+QToolButton *Button(const QString &text, const QString &hint, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setText(text);
+    button->setToolTip(hint);
+    button->setAccessibleName(text.section('&', 0, 0) + text.section('&', 1));
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return button;
+}
+
+}  // namespace
+
+TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
+    : QWidget(parent), FRunner(runner), FModel(new TTransferRowsModel(runner.Queue(), this)), FRows(new QTreeView(this))
+{
+    FRows->setObjectName("tvTransfers");
+    FRows->setAccessibleName("Transfers");
+    FRows->setModel(FModel);
+    FRows->setRootIsDecorated(false);
+    FRows->setUniformRowHeights(true);
+    FRows->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FRows->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FRows->header()->setStretchLastSection(true);
+    FRows->installEventFilter(this);
+    // The log's pane may be made low; the rows scroll.
+    FRows->setMinimumHeight(FRows->fontMetrics().height() * 2);
+
+    FCancel = Button("&Cancel", "Cancel the selected transfers (Del).", this);
+    FRetry = Button("&Retry Failed", "Queue the failed transfers again.", this);
+    FClear = Button("C&lear Finished", "Remove the transfers that are done or cancelled.", this);
+    FUp = Button("Move &Up", "Move the selected queued transfer up.", this);
+    FDown = Button("Move Do&wn", "Move the selected queued transfer down.", this);
+    connect(FCancel, &QToolButton::clicked, this, [this] { CancelSelected(); });
+    connect(FRetry, &QToolButton::clicked, this, [this] { FRunner.RetryFailed(); });
+    connect(FClear, &QToolButton::clicked, this, [this] { FRunner.Queue().ClearFinished(); });
+    connect(FUp, &QToolButton::clicked, this, [this] { MoveSelected(-1); });
+    connect(FDown, &QToolButton::clicked, this, [this] { MoveSelected(+1); });
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    for (QToolButton *button : {FCancel, FRetry, FClear, FUp, FDown})
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(buttons);
+    layout->addWidget(FRows, 1);
+
+    connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateButtons(); });
+    connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateButtons(); });
+    connect(FRows->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateButtons(); });
+    UpdateButtons();
+}
+
+std::vector<int> TTransferPanel::SelectedIds() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex &index : FRows->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    std::vector<int> ids;
+    for (const int row : rows)
+        ids.push_back(FRunner.Queue().Items()[size_t(row)].Id);
+    return ids;
+}
+
+void TTransferPanel::CancelSelected()
+{
+    FRunner.Cancel(SelectedIds());
+}
+
+void TTransferPanel::MoveSelected(int step)
+{
+    const std::vector<int> ids = SelectedIds();
+    if (ids.size() != 1)
+        return;
+    TTransferQueue &queue = FRunner.Queue();
+    if (step < 0 ? queue.MoveUp(ids.front()) : queue.MoveDown(ids.front()))
+        FRows->setCurrentIndex(FModel->index(queue.RowOf(ids.front()), 0));
+}
+
+void TTransferPanel::UpdateButtons()
+{
+    const std::vector<int> ids = SelectedIds();
+    const TTransferQueue &queue = FRunner.Queue();
+    const auto selectedIn = [&](std::initializer_list<TTransferState> states) {
+        return std::any_of(ids.begin(), ids.end(), [&](int id) {
+            const TTransferItem *item = queue.Find(id);
+            return item && std::find(states.begin(), states.end(), item->State) != states.end();
+        });
+    };
+    const auto anyIn = [&](std::initializer_list<TTransferState> states) {
+        return std::any_of(queue.Items().begin(), queue.Items().end(), [&](const TTransferItem &item) {
+            return std::find(states.begin(), states.end(), item.State) != states.end();
+        });
+    };
+    FCancel->setEnabled(selectedIn({TTransferState::Queued, TTransferState::Transferring, TTransferState::Failed}));
+    FRetry->setEnabled(anyIn({TTransferState::Failed}));
+    FClear->setEnabled(anyIn({TTransferState::Done, TTransferState::Cancelled}));
+    const bool oneQueued = ids.size() == 1 && selectedIn({TTransferState::Queued});
+    FUp->setEnabled(oneQueued);
+    FDown->setEnabled(oneQueued);
+}
+
+bool TTransferPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool del = watched == FRows &&
+                     (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+                     static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete &&
+                     static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier;
+    // Del here cancels transfers; the window's Del (delete on the server)
+    // must not see it.
+    if (del && event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    if (del) {
+        try {
+            CancelSelected();
+        } catch (...) {
+            TApplication::HandleException();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

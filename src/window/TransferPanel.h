@@ -1,0 +1,38 @@
+// The "Transfers" page: the queue's rows (direction, local and remote
+// file, size, progress, speed, time left, state) and what the user does
+// with them: Cancel (also the Del key), Retry Failed, Clear Finished, and
+// Move Up / Move Down for queued rows.
+#pragma once
+
+#include <QWidget>
+
+#include <vector>
+
+class QAbstractTableModel;
+class QToolButton;
+class QTreeView;
+class TTransferRunner;
+
+class TTransferPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTransferPanel(TTransferRunner &runner, QWidget *parent = nullptr);
+
+    QTreeView *Rows() const { return FRows; }
+    // The ids of the selected rows, in row order.
+    std::vector<int> SelectedIds() const;
+
+    void CancelSelected();
+    void MoveSelected(int step);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void UpdateButtons();
+
+    TTransferRunner &FRunner;
+    QAbstractTableModel *FModel;
+    QTreeView *FRows;
+    QToolButton *FCancel, *FRetry, *FClear, *FUp, *FDown;
+};

@@ -1,0 +1,347 @@
+#include "TransferRunner.h"
+
+#include "Application.h"
+#include "ByteUnits.h"
+#include "IdMainThreadQueue.h"
+#include "RemoteView.h"
+#include "SettingsStore.h"
+#include "StatusBar.h"
+#include "UserDialogs.h"
+#include "WindowServices.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+
+#include <algorithm>
+
+namespace {
+
+// Local paths are bytes; the settings file keeps text.
+QString Stored(const std::string &bytes)
+{
+    return QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/ "));
+}
+
+std::string Unstored(const QString &text)
+{
+    return QByteArray::fromPercentEncoding(text.toLatin1()).toStdString();
+}
+
+const QString QueueGroup = QStringLiteral("Queue");
+
+}  // namespace
+
+TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteView, const TWidgets &widgets)
+    : FWindow(window), FRemoteView(remoteView), W(widgets)
+{
+    FWorker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
+    FWorker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
+    FWorker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
+        Ended(id, outcome, reason);
+    };
+    FWorker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
+    FTimer.setInterval(TickInterval);
+    connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
+}
+
+TTransferRunner::~TTransferRunner()
+{
+    FWorker.OnSized = nullptr;
+    FWorker.OnLog = nullptr;
+    FWorker.OnEnded = nullptr;
+    FWorker.OnAskOverwrite = nullptr;
+}
+
+void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const QString &site)
+{
+    FSession = session;
+    FSite = site;
+    FWorker.SetSession(session);
+}
+
+void TTransferRunner::SetPassive(bool passive)
+{
+    if (FSession.Passive == passive)
+        return;
+    FSession.Passive = passive;
+    FWorker.SetSession(FSession);
+}
+
+TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &question)
+{
+    // Stopping, nothing is asked: the file stays.
+    if (FStopping)
+        return {};
+    return UserDialogs().AskOverwrite(FWindow.DialogOwner(), question);
+}
+
+// ---- the queue's course ----------------------------------------------------------
+
+void TTransferRunner::Enqueue(std::vector<TTransferItem> items)
+{
+    if (items.empty())
+        return;
+    const int batch = FQueue.NewBatch();
+    const bool downloads = std::all_of(items.begin(), items.end(), [](const TTransferItem &item) {
+        return item.Direction == TTransferDirection::Download;
+    });
+    if (items.size() > 1 && downloads)
+        FBatchSizes[batch] = int(items.size());
+    for (TTransferItem &item : items) {
+        item.Batch = batch;
+        item.Site = FSite;
+        FQueue.Add(std::move(item));
+    }
+    StartNext();
+    ShowTotals();
+}
+
+void TTransferRunner::StartNext()
+{
+    if (FStopping || !FWorker.Idle() || FCurrent != 0)
+        return;
+    const TTransferItem *next = FQueue.NextQueued();
+    if (!next) {
+        Drained();
+        return;
+    }
+    TTransferWorker::TJob job;
+    job.Id = next->Id;
+    job.Direction = next->Direction;
+    job.LocalPath = next->LocalPath;
+    job.RemoteFolder = next->RemoteFolder;
+    job.RemoteName = next->RemoteName;
+    job.Confirmed = next->Confirmed;
+    job.Listed = next->Listed;
+    job.FreshRun = std::exchange(FFreshRun, false);
+    FQueue.Apply(job.Id, TTransferEvent::Start);
+    job.Several = FQueue.NextQueued() != nullptr;
+    FCurrent = job.Id;
+    FClock.start();
+    FLastTick = 0;
+    FLastBytes = 0;
+    FSpeed = 0;
+    FWorker.Run(job);
+    FTimer.start();
+}
+
+void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason)
+{
+    Tick();
+    FTimer.stop();
+    FCurrent = 0;
+    using O = TTransferWorker::TOutcome;
+    switch (outcome) {
+    case O::Done:
+        FQueue.Apply(id, TTransferEvent::Finish);
+        break;
+    case O::Skipped:
+        FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Skipped: the file of that name was kept."));
+        break;
+    case O::Failed:
+        FQueue.Apply(id, TTransferEvent::Fail, reason);
+        FFailures.append(reason);
+        break;
+    case O::Cancelled:
+        // Stopped by a disconnect or the close: unfinished, not cancelled.
+        FQueue.Apply(id, FStopping ? TTransferEvent::Interrupt : TTransferEvent::Cancel, reason);
+        break;
+    }
+    W.Progress->setValue(0);
+    if (const TTransferItem *item = FQueue.Find(id)) {
+        if (outcome == O::Done && item->Direction == TTransferDirection::Upload)
+            ShowUpload(*item);
+        const auto batch = FBatchSizes.find(item->Batch);
+        if (batch != FBatchSizes.end() && FQueue.BatchEnded(item->Batch)) {
+            FBatchSizes.erase(batch);
+            FWindow.AddToLog("Transfer of selected files complete.");
+        }
+    }
+    StartNext();
+    ShowTotals();
+}
+
+void TTransferRunner::ShowUpload(const TTransferItem &item)
+{
+    if (item.RemoteFolder != FRemoteView.ListedFolder())
+        return;
+    // Once, after the last upload queued into that folder.
+    FRefreshPending = true;
+    for (const TTransferItem &other : FQueue.Items())
+        if (other.State == TTransferState::Queued && other.Direction == TTransferDirection::Upload &&
+            other.RemoteFolder == item.RemoteFolder)
+            return;
+    // The browsing connection may be in the middle of a command; then the
+    // next tick tries again.
+    if (FRemoteView.RefreshIfFree())
+        FRefreshPending = false;
+    else
+        QTimer::singleShot(TickInterval, this, [this, folder = item.RemoteFolder] {
+            if (FRefreshPending && folder == FRemoteView.ListedFolder() && FRemoteView.RefreshIfFree())
+                FRefreshPending = false;
+        });
+}
+
+void TTransferRunner::Drained()
+{
+    FFreshRun = true;
+    if (FFailures.isEmpty())
+        return;
+    // One message for the run, however many failed: the rows say the rest.
+    const QStringList failures = std::exchange(FFailures, {});
+    QString text = failures.mid(0, 5).join('\n');
+    if (failures.size() > 5)
+        text += QStringLiteral("\n...and %1 more: see the Transfers page.").arg(failures.size() - 5);
+    TApplication::ReportError(text);
+}
+
+// ---- the user's requests -------------------------------------------------------------
+
+void TTransferRunner::Cancel(const std::vector<int> &ids)
+{
+    for (const int id : ids) {
+        if (id == FCurrent)
+            FWorker.CancelCurrent();
+        else
+            FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began."));
+    }
+    ShowTotals();
+}
+
+void TTransferRunner::RetryFailed()
+{
+    FQueue.RetryFailed();
+    StartNext();
+    ShowTotals();
+}
+
+void TTransferRunner::StopAll(const QString &why)
+{
+    FStopping = true;
+    if (FCurrent != 0) {
+        FWorker.CancelCurrent();
+        // Its end is reported through the main-thread queue.
+        IdMainThreadQueue::DrainUntil([this] { return FCurrent == 0; });
+    }
+    for (const TTransferItem &item : std::vector<TTransferItem>(FQueue.Items()))
+        if (item.State == TTransferState::Queued) {
+            FUnfinished.push_back(item);
+            FQueue.Apply(item.Id, TTransferEvent::Cancel, why);
+        }
+    FBatchSizes.clear();
+    FFailures.clear();
+    FFreshRun = true;
+    FStopping = false;
+    ShowTotals();
+}
+
+void TTransferRunner::OfferUnfinished()
+{
+    std::vector<TTransferItem> offered;
+    const auto mine = std::stable_partition(FUnfinished.begin(), FUnfinished.end(),
+                                            [this](const TTransferItem &item) { return item.Site != FSite; });
+    offered.assign(mine, FUnfinished.end());
+    FUnfinished.erase(mine, FUnfinished.end());
+    if (offered.empty())
+        return;
+    const QString question = offered.size() == 1
+                                 ? QStringLiteral("1 transfer to %1 was not finished. Queue it again?").arg(FSite)
+                                 : QStringLiteral("%1 transfers to %2 were not finished. Queue them again?")
+                                       .arg(offered.size())
+                                       .arg(FSite);
+    if (UserDialogs().Confirm(FWindow.DialogOwner(), question))
+        Enqueue(std::move(offered));
+}
+
+// ---- progress ---------------------------------------------------------------------------
+
+void TTransferRunner::Tick()
+{
+    const TTransferItem *item = FQueue.Find(FCurrent);
+    if (!item)
+        return;
+    const int64_t bytes = FWorker.BytesDone();
+    const qint64 now = FClock.elapsed();
+    // The rows' speed follows the last seconds; the panel's is the
+    // average since the start, as it always was.
+    if (now > FLastTick) {
+        const double recent = double(bytes - FLastBytes) * 1000.0 / double(now - FLastTick);
+        FSpeed = FLastTick == 0 ? recent : 0.7 * FSpeed + 0.3 * recent;
+        FLastTick = now;
+        FLastBytes = bytes;
+    }
+    FQueue.SetProgress(FCurrent, bytes, FSpeed);
+    const double average = now > 0 ? double(bytes) / 1024.0 / (double(now) / 1000.0) : 0.0;
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    SetPanelText(W.SpeedPanel, (item->Direction == TTransferDirection::Download ? "Download speed " : "Uploade speed ") +
+                                   locale.toString(average, 'f', 2) + " KB/s");
+    if (item->Size > 0)
+        W.Progress->setValue(int(std::min<int64_t>(100, bytes * 100 / item->Size)));
+    ShowTotals();
+}
+
+void TTransferRunner::ShowTotals()
+{
+    const TTransferQueue::TTotals totals = FQueue.Totals();
+    if (totals.Pending == 0) {
+        SetPanelText(W.QueuePanel, QString());
+        return;
+    }
+    QString text = totals.Pending == 1 ? QStringLiteral("1 transfer") : QStringLiteral("%1 transfers").arg(totals.Pending);
+    if (totals.Bytes > 0)
+        text += ": " + ByteText(totals.Done) + " of " + ByteText(totals.Bytes);
+    if (FCurrent != 0 && FSpeed > 0) {
+        text += ", " + RateText(FSpeed);
+        const QString left = TimeLeftText(totals.Bytes - totals.Done, FSpeed);
+        if (!left.isEmpty())
+            text += ", " + left + " left";
+    }
+    SetPanelText(W.QueuePanel, text);
+}
+
+void TTransferRunner::ResetDisplay()
+{
+    W.Progress->setValue(0);
+    SetPanelText(W.SpeedPanel, "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
+}
+
+// ---- kept for later -----------------------------------------------------------------
+
+void TTransferRunner::Load(const TSettingsStore &store)
+{
+    FUnfinished.clear();
+    const int count = store.ReadInteger(QueueGroup + "/Count", 0);
+    for (int i = 0; i < count; ++i) {
+        const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i);
+        TTransferItem item;
+        item.Site = store.ReadString(key + "Site", {});
+        item.Direction = store.ReadString(key + "Direction", {}) == "Upload" ? TTransferDirection::Upload
+                                                                               : TTransferDirection::Download;
+        item.LocalPath = Unstored(store.ReadString(key + "Local", {}));
+        item.RemoteFolder = Unstored(store.ReadString(key + "RemoteFolder", {}));
+        item.RemoteName = Unstored(store.ReadString(key + "RemoteName", {}));
+        if (!item.Site.isEmpty() && !item.LocalPath.empty() && !item.RemoteName.empty())
+            FUnfinished.push_back(item);
+    }
+}
+
+void TTransferRunner::Save(TSettingsStore &store) const
+{
+    const int before = store.ReadInteger(QueueGroup + "/Count", 0);
+    store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));
+    int i = 0;
+    for (const TTransferItem &item : FUnfinished) {
+        const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i++);
+        store.WriteString(key + "Site", item.Site);
+        store.WriteString(key + "Direction",
+                          item.Direction == TTransferDirection::Upload ? QStringLiteral("Upload") : QStringLiteral("Download"));
+        store.WriteString(key + "Local", Stored(item.LocalPath));
+        store.WriteString(key + "RemoteFolder", Stored(item.RemoteFolder));
+        store.WriteString(key + "RemoteName", Stored(item.RemoteName));
+    }
+    for (; i < before; ++i)
+        for (const char *field : {"Site", "Direction", "Local", "RemoteFolder", "RemoteName"})
+            store.DeleteValue(QStringLiteral("%1/%2.%3").arg(QueueGroup).arg(i).arg(QLatin1String(field)));
+}

@@ -1,0 +1,103 @@
+// The transfer queue at work: hands its items to the worker one by one,
+// shows how they go (the queue's rows, the progress bar, the speed panel
+// and the queue's own panel), tells how each ended, shows the remote
+// folder anew after uploads into it, and keeps what a disconnect or the
+// window's close left unfinished, to offer it at the next login to that
+// site, in this run or the next.
+#pragma once
+
+#include "TransferQueue.h"
+#include "TransferWorker.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <map>
+#include <vector>
+
+class QLabel;
+class QProgressBar;
+class TRemoteView;
+class TSettingsStore;
+class TWindowServices;
+
+class TTransferRunner : public QObject {
+    Q_OBJECT
+public:
+    struct TWidgets {
+        QProgressBar *Progress;
+        QLabel *SpeedPanel;
+        QLabel *QueuePanel;
+    };
+    TTransferRunner(TWindowServices &window, TRemoteView &remoteView, const TWidgets &widgets);
+    ~TTransferRunner() override;
+
+    TTransferQueue &Queue() { return FQueue; }
+    const TTransferQueue &Queue() const { return FQueue; }
+
+    // At login: whom transfers log in as, and under which site name
+    // ("user@address") they are kept.
+    void SetSession(const TTransferWorker::TSession &session, const QString &site);
+    const QString &Site() const { return FSite; }
+    const TTransferWorker::TSession &Session() const { return FSession; }
+    void SetPassive(bool passive);
+
+    // Queues the items of one request (a selection, a drop) and starts.
+    void Enqueue(std::vector<TTransferItem> items);
+    // The user's cancel: a queued item at once, the running one through
+    // ABOR; a failed one is set aside.
+    void Cancel(const std::vector<int> &ids);
+    void RetryFailed();
+    bool Active() const { return FQueue.Active(); }
+
+    // Ends the running transfer (its file kept as it was) and sets every
+    // pending item aside, unfinished, with `why` as its reason.
+    void StopAll(const QString &why);
+    // At login: what was left unfinished for this site, offered again.
+    void OfferUnfinished();
+
+    // The progress bar and the speed panel start afresh.
+    void ResetDisplay();
+
+    void Load(const TSettingsStore &store);
+    void Save(TSettingsStore &store) const;
+
+    // How often the progress is shown while a transfer runs (ms).
+    static constexpr int TickInterval = 250;
+
+private:
+    void StartNext();
+    void Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason);
+    void Drained();
+    void Tick();
+    void ShowTotals();
+    void ShowUpload(const TTransferItem &item);
+    TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question);
+
+    TWindowServices &FWindow;
+    TRemoteView &FRemoteView;
+    TWidgets W;
+    TTransferQueue FQueue;
+    TTransferWorker FWorker;
+    TTransferWorker::TSession FSession;
+    QString FSite;
+    QTimer FTimer;
+    int FCurrent = 0;
+    bool FStopping = false;
+    bool FFreshRun = true;
+    // The running item's clock and its smoothed speed.
+    QElapsedTimer FClock;
+    qint64 FLastTick = 0;
+    int64_t FLastBytes = 0;
+    double FSpeed = 0;
+    // What failed since the queue was last empty: one message then.
+    QStringList FFailures;
+    // Items of several downloads asked for at once: their batch, so the
+    // end of the batch is told.
+    std::map<int, int> FBatchSizes;
+    // A folder to show anew once the browsing connection is free.
+    bool FRefreshPending = false;
+    std::vector<TTransferItem> FUnfinished;
+};

@@ -1,0 +1,272 @@
+#include "TransferWorker.h"
+
+#include "FailureText.h"
+#include "IDEEnhance.h"
+#include "IdException.h"
+#include "IdLocalPath.h"
+#include "IdMainThreadQueue.h"
+#include "NameBytes.h"
+#include "RemoteName.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+
+using LocalPath::FolderPart;
+using LocalPath::IsFile;
+using LocalPath::NamePart;
+using LocalPath::WithSlash;
+
+namespace {
+
+int64_t LocalSize(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
+}
+
+// "/a/b" -> "/a", "/a" -> "/", "a" -> "".
+std::string RemoteParent(const std::string &folder)
+{
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : folder.substr(0, slash);
+}
+
+}  // namespace
+
+TTransferWorker::TTransferWorker()
+{
+    FFtp.OnWorkBegin = [this](TIdComponent *, TWorkMode, int64_t) { FBytes = 0; };
+    FFtp.OnWork = [this](TIdComponent *, TWorkMode, int64_t count) { FBytes = count; };
+}
+
+TTransferWorker::~TTransferWorker()
+{
+    // What the thread still reports while it ends goes nowhere.
+    *FAlive = false;
+    StopAndWait();
+}
+
+void TTransferWorker::SetSession(const TSession &session)
+{
+    std::lock_guard lock(FMutex);
+    FSession = session;
+    FSessionChanged = true;
+}
+
+void TTransferWorker::Run(const TJob &job)
+{
+    {
+        std::lock_guard lock(FMutex);
+        FJob = job;
+        FBusy = true;
+    }
+    Start();
+    FWake.notify_all();
+}
+
+void TTransferWorker::CancelCurrent()
+{
+    if (FBusy)
+        FFtp.RequestAbort();
+}
+
+void TTransferWorker::StopAndWait()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FStopping = true;
+    }
+    FWake.notify_all();
+    CancelCurrent();
+    TIdThread::StopAndWait();
+}
+
+void TTransferWorker::Post(std::function<void()> call)
+{
+    IdMainThreadQueue::Post([alive = FAlive, call = std::move(call)] {
+        if (*alive)
+            call();
+    });
+}
+
+void TTransferWorker::Log(const QString &line)
+{
+    Post([this, line] {
+        if (OnLog)
+            OnLog(line);
+    });
+}
+
+void TTransferWorker::RunOnce()
+{
+    std::unique_lock lock(FMutex);
+    const bool woken =
+        FWake.wait_for(lock, std::chrono::milliseconds(IdleLogout), [this] { return FJob || FStopping; });
+    if (FStopping)
+        return;
+    if (!woken) {
+        // A while without work: the server need not keep the session.
+        lock.unlock();
+        if (FFtp.Connected())
+            FFtp.Quit();
+        return;
+    }
+    const TJob job = *FJob;
+    FJob.reset();
+    lock.unlock();
+
+    FBytes = 0;
+    QString reason;
+    const TOutcome outcome = Process(job, reason);
+    // A cancel that came after the job's end is for no one.
+    FFtp.ClearAbortRequest();
+    FBusy = false;
+    Post([this, id = job.Id, outcome, reason] {
+        if (OnEnded)
+            OnEnded(id, outcome, reason);
+    });
+}
+
+void TTransferWorker::FinishLoop()
+{
+    if (FFtp.Connected())
+        FFtp.Quit();
+}
+
+void TTransferWorker::EnsureLoggedIn()
+{
+    {
+        std::lock_guard lock(FMutex);
+        if (!FSessionChanged && FFtp.Connected())
+            return;
+        FSessionChanged = false;
+        FFtp.Host = FSession.Host;
+        FFtp.Port = FSession.Port;
+        FFtp.User = FSession.User;
+        FFtp.Password = FSession.Password;
+        FFtp.UseTLS = FSession.UseTLS;
+        FFtp.Passive = FSession.Passive;
+        FFtp.PassiveFallback = !FSession.Passive;
+        FFtp.SocksInfo = FSession.Socks;
+        // The certificate the user took for the session, and no other: a
+        // new question from this thread could not be asked.
+        FFtp.OnVerifyCertificate = [fingerprint = FSession.Fingerprint](const TIdCertificateInfo &certificate) {
+            return fingerprint.empty() ? certificate.Problem.empty() : certificate.Fingerprint == fingerprint;
+        };
+    }
+    if (FFtp.Connected())
+        FFtp.Quit();
+    FFolder.clear();
+    FFtp.Connect(true);
+}
+
+void TTransferWorker::EnterFolder(const std::string &folder, bool create)
+{
+    if (folder == FFolder)
+        return;
+    FFolder.clear();
+    try {
+        FFtp.EnterFolder(folder);
+    } catch (const EIdProtocolReplyError &) {
+        const std::string parent = RemoteParent(folder);
+        if (!create || parent.empty() || parent == folder)
+            throw;
+        EnterFolder(parent, true);
+        FFtp.CreateFolder(folder);
+        FFtp.EnterFolder(folder);
+    }
+    FFolder = folder;
+}
+
+std::optional<std::string> TTransferWorker::Target(const TJob &job)
+{
+    const bool download = job.Direction == TTransferDirection::Download;
+    const std::string name = download ? NamePart(job.LocalPath) : job.RemoteName;
+    if (job.Confirmed)
+        return name;
+    if (job.FreshRun || !FGuard) {
+        FGuard.emplace(
+            [this](const TOverwriteQuestion &question) {
+                TOverwriteChoice choice;
+                RunInMainThread([&] {
+                    if (*FAlive && OnAskOverwrite)
+                        choice = OnAskOverwrite(question);
+                });
+                return choice;
+            },
+            job.Several);
+    }
+    FGuard->SetSeveral(job.Several);
+    if (download) {
+        const std::string folder = WithSlash(FolderPart(job.LocalPath));
+        const QString place = "in " + TextFromBytes(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
+        return FGuard->Target(name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); });
+    }
+    const QString place = "on the server in " + RemoteDisplayName(job.RemoteFolder);
+    return FGuard->Target(name, place, [this, &job](const std::string &candidate) {
+        return (job.Listed && job.Listed->count(candidate) > 0) || FFtp.Size(candidate) >= 0;
+    });
+}
+
+TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)
+{
+    const bool download = job.Direction == TTransferDirection::Download;
+    const QString what = download ? QStringLiteral("Download") : QStringLiteral("Upload");
+    const QString name = download ? RemoteDisplayName(job.RemoteName) : TextFromBytes(NamePart(job.LocalPath));
+    QString kept;
+    try {
+        try {
+            EnsureLoggedIn();
+        } catch (...) {
+            std::lock_guard lock(FMutex);
+            reason = QStringLiteral("%1 of %2 failed: %3")
+                         .arg(what, name,
+                              ConnectFailureText(std::current_exception(), QString::fromStdString(FSession.Host),
+                                                 FSession.Port));
+            Log(reason);
+            return TOutcome::Failed;
+        }
+        EnterFolder(job.RemoteFolder, !download);
+        FFtp.SetTransferType(ftBinary);
+        const int64_t size = download ? FFtp.Size(job.RemoteName) : LocalSize(job.LocalPath);
+        Post([this, id = job.Id, size] {
+            if (OnSized)
+                OnSized(id, size);
+        });
+        const std::optional<std::string> target = Target(job);
+        if (!target) {
+            Log(download ? "Skipped \"" + name + "\": the local file of that name was kept."
+                         : "Skipped \"" + name + "\": the file of that name on the server was kept.");
+            return TOutcome::Skipped;
+        }
+        if (download) {
+            const std::string local = WithSlash(FolderPart(job.LocalPath)) + *target;
+            if (UseIDEHooks())
+                Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " +
+                    TextFromBytes(local) + "\r\n    File Size:   " +
+                    QString::number(size < 0 ? int64_t(4294967295) : size));
+            else
+                Log("Transfer Started: " + name);
+            // A failed download leaves an existing file as it was.
+            if (IsFile(local))
+                kept = QStringLiteral("The existing local file was kept.");
+            FFtp.Get(job.RemoteName, local, true);
+        } else {
+            Log("Transfer Started: " + name);
+            FFtp.Put(job.LocalPath, *target, false);
+        }
+        Log("Transfer Complete.");
+        return TOutcome::Done;
+    } catch (const EIdTransferAborted &) {
+        reason = QStringLiteral("%1 of %2 was cancelled.").arg(what, name) + (kept.isEmpty() ? QString() : ' ' + kept);
+        Log(reason);
+        return TOutcome::Cancelled;
+    } catch (...) {
+        reason = TransferFailureText(what, name, std::current_exception(), kept);
+        Log(reason);
+        return TOutcome::Failed;
+    }
+}

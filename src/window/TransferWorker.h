@@ -1,0 +1,110 @@
+// The transfer worker: a thread with an FTP connection of its own, so the
+// window's connection stays free for browsing while files move. It logs
+// in when a job comes (with the session's address, user, TLS and mode),
+// runs one job at a time with the same steps as ever (binary type, SIZE,
+// the download through a part file, the log lines), and logs out after
+// a while without work.
+//
+// It never touches a widget: what it has to say (a size, a log line, the
+// end of a job) reaches its owner on the main thread through the
+// main-thread queue; an overwrite question is asked there while it waits.
+#pragma once
+
+#include "IdFTP.h"
+#include "IdThread.h"
+#include "OverwriteGuard.h"
+#include "TransferQueue.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class TTransferWorker : public TIdThread {
+public:
+    struct TSession {
+        std::string Host;
+        int Port = 21;
+        std::string User, Password;
+        TIdUseTLS UseTLS = utNoTLS;
+        bool Passive = false;
+        TSocksInfo Socks;
+        // The certificate the user accepted for the session: the worker's
+        // connection takes that one and no other.
+        std::string Fingerprint;
+    };
+    struct TJob {
+        int Id = 0;
+        TTransferDirection Direction = TTransferDirection::Download;
+        std::string LocalPath, RemoteFolder, RemoteName;
+        bool Confirmed = false;
+        std::shared_ptr<const std::unordered_set<std::string>> Listed;
+        // More jobs wait behind this one: "Apply to all" is offered.
+        bool Several = false;
+        // The first job since the queue was empty: earlier "Apply to all"
+        // answers no longer hold.
+        bool FreshRun = false;
+    };
+    enum class TOutcome { Done, Skipped, Failed, Cancelled };
+
+    TTransferWorker();
+    ~TTransferWorker() override;
+
+    // Main thread. The session the next login uses.
+    void SetSession(const TSession &session);
+    // Hands a job over; the worker must be idle.
+    void Run(const TJob &job);
+    bool Idle() const { return !FBusy; }
+    // Any thread: ends the job in progress; it reports Cancelled.
+    void CancelCurrent();
+    // The bytes the job in progress has moved.
+    int64_t BytesDone() const { return FBytes; }
+    // Ends the job in progress and the thread.
+    void StopAndWait() override;
+
+    // Called on the main thread.
+    std::function<void(int id, int64_t size)> OnSized;
+    std::function<void(const QString &line)> OnLog;
+    // How a job ended; `reason` says why it failed or stopped.
+    std::function<void(int id, TOutcome outcome, const QString &reason)> OnEnded;
+    // Called on the main thread while the worker waits for the answer.
+    std::function<TOverwriteChoice(const TOverwriteQuestion &)> OnAskOverwrite;
+
+    // A session without work ends after this long (milliseconds).
+    int IdleLogout = 30000;
+
+protected:
+    void RunOnce() override;
+    void FinishLoop() override;
+
+private:
+    // The steps of one job, on the worker thread.
+    TOutcome Process(const TJob &job, QString &reason);
+    void EnsureLoggedIn();
+    // Into the folder; an upload's folder that is missing is made, with
+    // the folders above it.
+    void EnterFolder(const std::string &folder, bool create);
+    std::optional<std::string> Target(const TJob &job);
+    void Post(std::function<void()> call);
+    void Log(const QString &line);
+
+    TIdFTP FFtp;
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    std::optional<TJob> FJob;
+    TSession FSession;
+    bool FSessionChanged = false;
+    bool FStopping = false;
+    std::atomic<bool> FBusy{false};
+    std::atomic<int64_t> FBytes{0};
+    // The folder the worker's connection is in, as it asked for it.
+    std::string FFolder;
+    std::optional<TOverwriteGuard> FGuard;
+    // Posted calls that arrive after the worker is gone do nothing.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
