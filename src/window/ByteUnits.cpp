@@ -11,13 +11,14 @@ QString ByteText(int64_t bytes)
         return QStringLiteral("%1 B").arg(bytes);
     double value = double(bytes);
     int unit = -1;
-    while (value >= 999.95 && unit < 4) {
+    // On at 999.5: shown with no decimals, it would read "1000".
+    while (value >= 999.5 && unit < 4) {
         value /= 1000.0;
         ++unit;
     }
     // Three figures: "3.21 MB", "32.1 MB", "321 MB".
     const int decimals = value < 9.995 ? 2 : value < 99.95 ? 1 : 0;
-    return QLocale::system().toString(value, 'f', decimals) + ' ' + units[unit];
+    return QLocale().toString(value, 'f', decimals) + ' ' + units[unit];
 }
 
 QString RateText(double bytesPerSecond)

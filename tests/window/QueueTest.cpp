@@ -1,0 +1,213 @@
+// The transfer queue at work in the window, against a real server whose
+// "slow*" files move at 2 MB/s: the order and Move Up, Cancel (by the
+// button and by Del in the table), browsing and a rename while a download
+// runs, and the close that stops transfers, which are offered again at
+// the next login.
+#include "FormFixture.h"
+
+#include "TransferPanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr int Slow = 2'000'000;  // bytes a second, as the server sends slow* files
+
+std::string Contents(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 4096);
+    return bytes;
+}
+
+class TransferQueueAtWork : public ConnectedForm {
+protected:
+    void SetUp() override
+    {
+        ConnectedForm::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::ofstream(Remote("pub/slow.bin"), std::ios::binary) << Pattern(3 * Slow);
+        btnChangeFolder->click();
+    }
+
+    // One download through the save dialog, as a double-click starts it.
+    void Download(const QString &name, const std::string &target)
+    {
+        SelectFiles({name});
+        Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File(target))});
+        actDownload->trigger();
+    }
+    const TTransferItem &Row(int row) const { return Form->Runner().Queue().Items().at(size_t(row)); }
+    void WaitUntilRunning(int row)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Row(row).State == TTransferState::Transferring && Row(row).Done > 0; },
+                                    20000));
+    }
+    // The Transfers page, shown by a click on its tab, and a row chosen by
+    // a click.
+    QTreeView *ChooseRow(int row)
+    {
+        auto *tabs = Form->findChild<QTabWidget *>("pcLog");
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+        auto *rows = Form->findChild<QTreeView *>("tvTransfers");
+        EXPECT_TRUE(rows->isVisible());
+        const QModelIndex index = rows->model()->index(row, 1);
+        rows->scrollTo(index);
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(index).center());
+        return rows;
+    }
+    void Click(const QString &button)
+    {
+        for (QToolButton *candidate : Form->findChild<TTransferPanel *>()->findChildren<QToolButton *>())
+            if (candidate->text() == button) {
+                ASSERT_TRUE(candidate->isEnabled()) << button.toStdString();
+                candidate->click();
+                return;
+            }
+        FAIL() << "no button " << button.toStdString();
+    }
+    QStringList Started() const
+    {
+        return LogEntries().filter(QRegularExpression("^Transfer Started: "));
+    }
+
+    TempDir Local;
+};
+
+TEST_F(TransferQueueAtWork, ItemsRunInOrderAndAMovedOneGoesFirst)
+{
+    Download("slow.bin", "slow.bin");
+    WaitUntilRunning(0);
+    Download("notes.txt", "notes.txt");
+    Download("report.pdf", "report.pdf");
+    ChooseRow(2);
+    Click("Move &Up");
+    WaitForTransfers();
+    EXPECT_EQ(Started(), (QStringList{"Transfer Started: slow.bin", "Transfer Started: report.pdf",
+                                      "Transfer Started: notes.txt"}));
+    EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// Del in the table cancels the running transfer at once: the old local
+// file stays, nothing is deleted on the server, and the next item runs.
+TEST_F(TransferQueueAtWork, ACancelledDownloadKeepsTheOldFileAndTheNextRuns)
+{
+    std::ofstream(Local.File("slow.bin")) << "old";
+    Download("slow.bin", "slow.bin");
+    WaitUntilRunning(0);
+    Download("notes.txt", "copy.txt");
+    ChooseRow(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    WaitForTransfers();
+    EXPECT_EQ(Row(0).State, TTransferState::Cancelled);
+    EXPECT_EQ(Contents(Local.File("slow.bin")), "old");
+    EXPECT_EQ(Row(1).State, TTransferState::Done);
+    EXPECT_EQ(Contents(Local.File("copy.txt")), "n");
+    EXPECT_TRUE(Dialogs.Questions.isEmpty()) << "Del here is not a delete on the server";
+    EXPECT_TRUE(std::filesystem::exists(Remote("pub/slow.bin")));
+    for (const auto &entry : std::filesystem::directory_iterator(Local.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << "a cancel is no failure";
+
+    // Queued items go at once, by the button too; Clear Finished takes the
+    // ended rows away.
+    Download("slow.bin", "again.bin");
+    WaitUntilRunning(2);
+    Download("report.pdf", "report.pdf");
+    ChooseRow(3);
+    Click("&Cancel");
+    EXPECT_EQ(Row(3).State, TTransferState::Cancelled);
+    ChooseRow(2);
+    Click("&Cancel");
+    WaitForTransfers();
+    EXPECT_FALSE(std::filesystem::exists(Local.File("again.bin")));
+    EXPECT_FALSE(std::filesystem::exists(Local.File("report.pdf")));
+    Click("C&lear Finished");
+    EXPECT_TRUE(Form->Runner().Queue().Items().empty());
+}
+
+TEST_F(TransferQueueAtWork, TheUserBrowsesAndRenamesWhileADownloadRuns)
+{
+    Download("slow.bin", "slow.bin");
+    WaitUntilRunning(0);
+    const QPoint sub = tvFolders->visualItemRect(Folder("sub")).center();
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, sub);
+    QTest::mouseDClick(tvFolders->viewport(), Qt::LeftButton, {}, sub);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edCurrentDir->text().endsWith("/sub"); }, 5000));
+    std::ofstream(Remote("pub/sub/inner.txt")) << "i";
+    btnUpAFolder->click();
+    SelectFiles({"notes.txt"});
+    Dialogs.InputAnswers = {QString("renamed.txt")};
+    actRename->trigger();
+    EXPECT_TRUE(std::filesystem::exists(Remote("pub/renamed.txt")));
+    EXPECT_TRUE(Files().contains("renamed.txt"));
+    EXPECT_EQ(Row(0).State, TTransferState::Transferring) << "browsing took less than the download";
+    WaitForTransfers();
+    EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
+    EXPECT_TRUE(Dialogs.Messages.isEmpty()) << Dialogs.Messages.join('\n').toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// The close asks first; No keeps the transfer going, Yes stops it with the
+// old file kept. At the next login the unfinished item is offered, and
+// runs to the end.
+TEST_F(TransferQueueAtWork, AClosedWindowOffersWhatItStoppedAtTheNextLogin)
+{
+    std::ofstream(Local.File("slow.bin")) << "old";
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
+    SelectFiles({"slow.bin", "notes.txt"});
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("slow.bin"))});
+    actDownload->trigger();
+    WaitUntilRunning(1);  // in the listing's order, after notes.txt
+    Dialogs.ConfirmAnswers = {false, true};
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Form->Runner().Active());
+    Form->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 5000));
+    EXPECT_EQ(Dialogs.Questions, (QStringList{"Transfers are still running. Stop them and quit?",
+                                              "Transfers are still running. Stop them and quit?"}));
+    EXPECT_EQ(Contents(Local.File("slow.bin")), "old");
+    std::filesystem::remove(Local.File("notes.txt"));
+    Stop();
+
+    Start();
+    Form->show();
+    Dialogs.ConfirmAnswers = {true};
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
+    actConnect->trigger();
+    ASSERT_TRUE(Form->FTP.Connected());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dialogs.Questions.size() == 3; }, 5000));
+    EXPECT_EQ(Dialogs.Questions.last(),
+              QString("1 transfer to %1@localhost:%2 was not finished. Queue it again?")
+                  .arg(FtpServer::User)
+                  .arg(Server.Port()));
+    WaitForTransfers();
+    EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
+    EXPECT_FALSE(std::filesystem::exists(Local.File("notes.txt"))) << "what was done is not done again";
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+}  // namespace
