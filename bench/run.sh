@@ -3,8 +3,9 @@
 # to hide the client's own cost) and prints Veldra's figures next to
 # curl's against the same server:
 #   - download and upload of one large file in active mode, through the
-#     engine alone and through the window's own path: MB/s, CPU seconds,
-#     and the window's longest event-loop pause;
+#     engine alone and through the window's transfer queue: MB/s, CPU
+#     seconds, the window's longest event-loop pause, and how long a visit
+#     to a folder of 1,000 entries takes while the download runs;
 #   - ChangeFolder on a folder of 100,000 files: seconds and peak memory,
 #     next to curl's time to fetch the same listing;
 #   - the local tree opening that folder with files shown: seconds and peak
@@ -24,7 +25,7 @@ local_dir=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 server=""
 trap '[[ -n $server ]] && kill $server 2>/dev/null; rm -rf "$work" "$local_dir"' EXIT
 chmod 755 "$work"
-mkdir -p "$work/root/many" "$work/root/incoming"
+mkdir -p "$work/root/many" "$work/root/incoming" "$work/root/thousand"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/root/big.bin"
 chmod 644 "$work/root/big.bin"
 /usr/bin/python3 - "$work/root/many" "$files" <<'PY'
@@ -33,6 +34,7 @@ folder, count = sys.argv[1], int(sys.argv[2])
 for i in range(count):
     open(os.path.join(folder, "file%06d.%s" % (i, ("txt", "pdf", "png", "zip", "c")[i % 5])), "w").close()
 PY
+for i in $(seq 1000); do : > "$work/root/thousand/entry$i.txt"; done
 
 # Anonymous access: the root is read-only, uploads go to incoming/.
 port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -87,7 +89,7 @@ for round in 1 2 3; do
   sync
   ./build/bench/bench_transfer "$port" anonymous bench@localhost big.bin "$local_dir/engine.bin" incoming/engine.up
   sync
-  ./build/bench/bench_window_transfer "$port" big.bin incoming "$local_dir/window.bin" 2>/dev/null
+  ./build/bench/bench_window_transfer "$port" big.bin incoming "$local_dir/window.bin" thousand 2>/dev/null
   cmp "$work/root/big.bin" "$local_dir/window.bin" && echo "veldra window download byte-exact"
   cmp "$work/root/big.bin" "$work/root/incoming/window.bin" && echo "veldra window upload byte-exact"
   rm -f "$local_dir/"*.bin "$work/root/incoming/"*

@@ -128,3 +128,104 @@ def descendants(node):
         if child is not None:
             yield child
             yield from descendants(child)
+
+
+class Veldra:
+    """The program on the display with a home folder of its own, connected
+    to nothing yet, and a user's hands: clicks and keys through xdotool,
+    controls found over the accessibility bus by their names."""
+
+    def __init__(self, veldra, display, bus, home, arguments=("/NOIDEHOOKS",)):
+        self.display, self.bus = display, bus
+        env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_QPA_PLATFORM="xcb")
+        self.process = subprocess.Popen([veldra, *arguments], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, text=True)
+        self.window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
+        display.xdotool("windowactivate", "--sync", self.window)
+        wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
+        self.app = bus.application("Veldra")
+
+    def place(self, name, role, left=False):
+        """The middle of a control (its left part for a list, where the
+        names are)."""
+        control = self.bus.control(self.app, name, role)
+        assert control is not None, "no %s named %r" % (role, name)
+        x, y = self.bus.centre(control)
+        if left:
+            x -= control.queryComponent().getSize()[0] // 2 - 40
+        return x, y
+
+    def shows(self, name, role=None):
+        return self.bus.control(self.app, name, role) is not None
+
+    def click(self, x, y, button="1"):
+        self.display.xdotool("mousemove", str(x), str(y), "click", button)
+        time.sleep(0.3)
+
+    def keys(self, *names):
+        self.display.xdotool("key", "--delay", "60", *names)
+        time.sleep(0.3)
+
+    def type_text(self, text):
+        self.display.xdotool("type", "--delay", "20", text)
+        time.sleep(0.2)
+
+    def answer_question(self, *answer):
+        # The program's message boxes carry its name alone as their title.
+        shown = self.display.shown
+        wait_for(lambda: shown("^Veldra$"), what="a question of the program")
+        time.sleep(0.3)
+        self.keys(*answer)
+        wait_for(lambda: not shown("^Veldra$"), what="the question to close")
+
+    def in_file_dialog(self, path, then=()):
+        dialog = "^(Open|Save As)$"
+        shown = self.display.shown
+        wait_for(lambda: shown(dialog), what="a file dialog")
+        time.sleep(0.5)
+        self.keys("ctrl+a")
+        self.type_text(path)
+        self.keys("Return", *then)
+        wait_for(lambda: not shown(dialog), what="the file dialog to close")
+
+    def connect(self, port, user="tester", password="secret"):
+        """The connection bar: the address, Tab, the user, Tab, the
+        password, and Enter."""
+        self.click(*self.place("FTP Address", "combo box"))
+        self.type_text("127.0.0.1:%d" % port)
+        self.keys("Tab")
+        self.type_text(user)
+        self.keys("Tab")
+        self.type_text(password)
+        self.keys("Return")
+        time.sleep(1.5)
+
+    def open_folder(self, folder):
+        """Types a folder into the folder box and presses Enter."""
+        self.click(*self.place("FTP Folder", "text"))
+        self.keys("ctrl+a")
+        self.type_text(folder)
+        self.keys("Return")
+        time.sleep(1.0)
+
+    def close(self, timeout=15):
+        """Alt+F4; returns what the program wrote to stderr."""
+        self.display.xdotool("windowactivate", "--sync", self.window)
+        self.keys("alt+F4")
+        self.process.wait(timeout=timeout)
+        errors = self.process.stderr.read()
+        assert self.process.returncode == 0, "the program ended with %d: %s" % (self.process.returncode, errors)
+        return errors
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def start_server(support, root, *options):
+    """The test FTP server on 127.0.0.1 (user "tester", password
+    "secret"); returns the process and its port."""
+    server = subprocess.Popen(["/usr/bin/python3", os.path.join(support, "ftp_server.py"), "--root", root, *options],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return server, int(server.stdout.readline().split()[1])

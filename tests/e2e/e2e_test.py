@@ -16,13 +16,12 @@ Usage: e2e_test.py VELDRA SUPPORT_DIR
 """
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import AccessibilityBus, Display, start_keyring, wait_for  # noqa: E402
+from desktop import AccessibilityBus, Display, Veldra, start_keyring, start_server, wait_for  # noqa: E402
 
 
 def main():
@@ -48,68 +47,18 @@ def main():
         for name in ("data.bin", "cut.bin"):
             write(os.path.join(local, name), b"keep")
 
-        server = subprocess.Popen(["/usr/bin/python3", os.path.join(support, "ftp_server.py"), "--root", root,
-                                   "--cut"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        server, port = start_server(support, root, "--cut")
         processes.append(server)
-        port = int(server.stdout.readline().split()[1])
-
         start_keyring(home)
-        env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_QPA_PLATFORM="xcb")
-        program = subprocess.Popen([veldra, "/NOIDEHOOKS"], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.PIPE, text=True)
-        processes.append(program)
-        window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
-        display.xdotool("windowactivate", "--sync", window)
-        wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
-        app = bus.application("Veldra")
+        program = Veldra(veldra, display, bus, home)
+        processes.append(program.process)
+        address = program.place("FTP Address", "combo box")
+        user_name = program.place("User Name", "text")
+        file_list = program.place("Remote files", "list", left=True)
+        click, keys, type_text = program.click, program.keys, program.type_text
+        answer_question, in_file_dialog = program.answer_question, program.in_file_dialog
 
-        # The controls are found by their names, as a screen reader finds
-        # them; a click goes to the middle of one (its left part for the
-        # file list, where the names are).
-        def place(name, role, left=False):
-            control = bus.control(app, name, role)
-            assert control is not None, "no %s named %r" % (role, name)
-            x, y = bus.centre(control)
-            if left:
-                x -= control.queryComponent().getSize()[0] // 2 - 40
-            return x, y
-
-        address = place("FTP Address", "combo box")
-        user_name = place("User Name", "text")
-        folder_box = place("FTP Folder", "text")
-        file_list = place("Remote files", "list", left=True)
-
-        def click(x, y, button="1"):
-            display.xdotool("mousemove", str(x), str(y), "click", button)
-            time.sleep(0.3)
-
-        def keys(*names):
-            display.xdotool("key", "--delay", "60", *names)
-            time.sleep(0.3)
-
-        def type_text(text):
-            display.xdotool("type", "--delay", "20", text)
-            time.sleep(0.2)
-
-        shown = display.shown
-
-        def answer_question(*answer):
-            # The program's message boxes carry its name alone as their title.
-            wait_for(lambda: shown("^Veldra$"), what="a question of the program")
-            time.sleep(0.3)
-            keys(*answer)
-            wait_for(lambda: not shown("^Veldra$"), what="the question to close")
-
-        def in_file_dialog(path, then=()):
-            dialog = "^(Open|Save As)$"
-            wait_for(lambda: shown(dialog), what="a file dialog")
-            time.sleep(0.5)
-            keys("ctrl+a")
-            type_text(path)
-            keys("Return", *then)
-            wait_for(lambda: not shown(dialog), what="the file dialog to close")
-
-        # The connection bar: the address, Tab, the user, Tab, the password.
+        # The connection bar; Ctrl+I in the address box keeps the site.
         click(*address)
         type_text("127.0.0.1:%d" % port)
         keys("Tab")
@@ -123,11 +72,7 @@ def main():
 
         # The folder box: type a folder and press Enter. The window's
         # shortcuts then act from it, though a line edit binds Ctrl+U.
-        click(*folder_box)
-        keys("ctrl+a")
-        type_text("/pub")
-        keys("Return")
-        time.sleep(1.0)
+        program.open_folder("/pub")
         keys("ctrl+u")
         in_file_dialog(os.path.join(home, "up.txt"))
         wait_for(lambda: os.path.exists(os.path.join(root, "pub", "up.txt")), what="the upload")
@@ -171,11 +116,7 @@ def main():
         assert read(os.path.join(local, "data.bin")) == b"keep", "the skipped file was replaced"
 
         # A download the server cuts: one message, the local file kept.
-        click(*folder_box)
-        keys("ctrl+a")
-        type_text("/cut")
-        keys("Return")
-        time.sleep(1.0)
+        program.open_folder("/cut")
         click(*file_list)
         type_text("cut")
         keys("ctrl+d")
@@ -198,11 +139,7 @@ def main():
         wait_for(lambda: os.path.isdir(os.path.join(root, "again")), what="a folder made after connecting again")
 
         # Closing the window saves the site kept with Ctrl+I.
-        display.xdotool("windowactivate", "--sync", window)
-        keys("alt+F4")
-        program.wait(timeout=15)
-        errors = program.stderr.read()
-        assert program.returncode == 0, "the program ended with %d: %s" % (program.returncode, errors)
+        errors = program.close()
         told = ("veldra: Download of cut.bin failed: the connection was closed by the server. "
                 "The existing local file was kept.")
         assert told in errors.splitlines(), errors
