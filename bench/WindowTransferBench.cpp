@@ -91,19 +91,22 @@ int main(int argc, char **argv)
         return 1;
     const std::string remote = argv[2], folder = argv[3], local = argv[4];
     const std::string home = form.RemoteView().ListedFolder();
-    // A visit to a big folder and back, half a second into the download.
-    QTimer::singleShot(500, [&] {
-        if (argc < 6 || !form.Runner().Active())
+    // A visit to a big folder and back, a fifth of a second into the download
+    // (by absolute names: the browsing connection may stand elsewhere).
+    bool downloading = true;
+    QTimer::singleShot(200, [&] {
+        if (argc < 6 || !downloading)
             return;
         QElapsedTimer clock;
         clock.start();
-        form.RemoteView().ChangeFolder(argv[5]);
+        form.RemoteView().ChangeFolder("/" + std::string(argv[5]));
         const qint64 there = clock.restart();
         form.RemoteView().ChangeFolder(home);
         std::printf("veldra window browsing during the download: %s listed in %lld ms, back in %lld ms\n", argv[5],
                     static_cast<long long>(there), static_cast<long long>(clock.elapsed()));
     });
     Measure(form, "download", form.FTP.Size(remote), [&] { form.Transfers().DownloadFile(remote, local); });
+    downloading = false;
     form.RemoteView().ChangeFolder(folder);
     FILE *file = std::fopen(local.c_str(), "rb");
     std::fseek(file, 0, SEEK_END);

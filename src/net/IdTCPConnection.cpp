@@ -314,9 +314,12 @@ void TIdTCPConnection::ReadToStream(TStream *stream, int count, bool untilClose)
         remaining -= buffered;
     }
 
+    // A bulk read takes what the kernel holds in large blocks: a few system
+    // calls per megabyte rather than dozens.
+    const int64_t blockSize = std::max<int64_t>(RecvBufferSize(), BulkReadSize);
     TIdBuffer chunk;
     while (remaining > 0 && Connected()) {
-        chunk.SetSize(std::min<int64_t>(remaining, RecvBufferSize()));
+        chunk.SetSize(std::min<int64_t>(remaining, blockSize));
         const int received = ReceiveChunk(!untilClose, WaitForever, false, &chunk);
         stream->Write(chunk.Memory(), received);
         remaining -= received;
@@ -438,14 +441,13 @@ void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool wit
 
     const int blockSize = std::max(SendBufferSize, 1);
     std::unique_ptr<char[]> block(new char[size_t(blockSize)]);
-    for (;;) {
-        const int64_t k = std::min<int64_t>(stream->Size() - stream->Position(), blockSize);
-        if (k <= 0)
-            break;
-        const int64_t read = stream->Read(block.get(), k);
+    // The size is asked once: a file's size costs a system call.
+    for (int64_t remaining = size; remaining > 0;) {
+        const int64_t read = stream->Read(block.get(), std::min<int64_t>(remaining, blockSize));
         if (read == 0)
             throw EIdNoDataToRead(RSId::NoDataToRead);
         WriteBytes(block.get(), int(read));
+        remaining -= read;
     }
 }
 

@@ -49,6 +49,8 @@ public:
 
     int RecvBufferSize() const { return int(FRecvChunk.Size()); }
     void SetRecvBufferSize(int size) { FRecvChunk.SetSize(size); }
+    // ReadToStream's least block, whatever the receive buffer size.
+    static constexpr int64_t BulkReadSize = 256 * 1024;
 
     TIdConnectionIntercept *Intercept() const { return FIntercept; }
     void SetIntercept(TIdConnectionIntercept *intercept);
