@@ -18,9 +18,10 @@ files=${2:-100000}
 bash scripts/setup.sh bench >/dev/null
 bash scripts/build.sh >/dev/null
 
-work=$(mktemp -d)
-# Downloads land in memory when there is room: the figures are the
-# client's, not the disk's write-back.
+# The server's files and the downloads live in memory when there is room:
+# the figures are the clients', not the disk's write-back, which would
+# otherwise run on into the next round.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 local_dir=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 server=""
 trap '[[ -n $server ]] && kill $server 2>/dev/null; rm -rf "$work" "$local_dir"' EXIT
