@@ -60,6 +60,9 @@ public:
         if (!index.isValid() || index.row() >= rowCount())
             return {};
         const TTransferItem &item = FQueue.Items()[size_t(index.row())];
+        // The whole of what a narrow column cuts short.
+        if (role == Qt::ToolTipRole && (index.column() == Local || index.column() == Remote))
+            return Text(item, index.column());
         if (role == Qt::ToolTipRole && !item.Reason.isEmpty())
             return item.Reason;
         if (role == Qt::TextAlignmentRole && index.column() >= Size && index.column() <= TimeLeft)
@@ -146,6 +149,8 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     FRows->setUniformRowHeights(true);
     FRows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FRows->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Paths keep both ends, the folder's start and the file's name.
+    FRows->setTextElideMode(Qt::ElideMiddle);
     FRows->header()->setStretchLastSection(true);
     FRows->installEventFilter(this);
     // The log's pane may be made low; the rows scroll.

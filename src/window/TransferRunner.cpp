@@ -119,8 +119,7 @@ void TTransferRunner::StartNext()
     job.Several = FQueue.NextQueued() != nullptr;
     FCurrent = job.Id;
     FClock.start();
-    FLastTick = 0;
-    FLastBytes = 0;
+    FRate.Restart();
     FSpeed = 0;
     FWorker.Run(job);
     FTimer.start();
@@ -265,12 +264,7 @@ void TTransferRunner::Tick()
     const qint64 now = FClock.elapsed();
     // The rows' speed follows the last seconds; the panel's is the
     // average since the start, as it always was.
-    if (now > FLastTick) {
-        const double recent = double(bytes - FLastBytes) * 1000.0 / double(now - FLastTick);
-        FSpeed = FLastTick == 0 ? recent : 0.7 * FSpeed + 0.3 * recent;
-        FLastTick = now;
-        FLastBytes = bytes;
-    }
+    FSpeed = FRate.Add(now, bytes);
     FQueue.SetProgress(FCurrent, bytes, FSpeed);
     const double average = now > 0 ? double(bytes) / 1024.0 / (double(now) / 1000.0) : 0.0;
     QLocale locale = QLocale::system();

@@ -6,6 +6,7 @@
 // site, in this run or the next.
 #pragma once
 
+#include "RateMeter.h"
 #include "TransferQueue.h"
 #include "TransferWorker.h"
 
@@ -87,10 +88,9 @@ private:
     int FCurrent = 0;
     bool FStopping = false;
     bool FFreshRun = true;
-    // The running item's clock and its smoothed speed.
+    // The running item's clock and its speed of the last seconds.
     QElapsedTimer FClock;
-    qint64 FLastTick = 0;
-    int64_t FLastBytes = 0;
+    TRateMeter FRate;
     double FSpeed = 0;
     // What failed since the queue was last empty: one message then.
     QStringList FFailures;

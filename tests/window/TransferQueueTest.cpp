@@ -1,6 +1,7 @@
 // The transfer queue's rules: which event leads where, the order of the
 // queued items, and what the totals count. Byte counts and times as shown.
 #include "ByteUnits.h"
+#include "RateMeter.h"
 #include "TransferQueue.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,26 @@ TEST_F(QueueOrder, ABatchEndsWhenNoneOfItsItemsIsPending)
     EXPECT_FALSE(FQueue.BatchEnded(batch));
     FQueue.Apply(b, E::Cancel);
     EXPECT_TRUE(FQueue.BatchEnded(batch));
+}
+
+// A server that sends each second's bytes at once, seen every 250 ms:
+// the speed reads steady, and follows when the rate halves.
+TEST(RateMeter, ReadsABurstyTransferSteadilyAndFollowsAChange)
+{
+    TRateMeter meter;
+    EXPECT_EQ(meter.Add(100, 3'000'000), 0) << "too early to tell";
+    int64_t bytes = 3'000'000;
+    double speed = 0;
+    for (int64_t ms = 250; ms <= 10'000; ms += 250) {
+        if (ms % 1000 == 0)
+            bytes += ms <= 6000 ? 3'000'000 : 1'500'000;
+        speed = meter.Add(ms, bytes);
+        if (ms >= 5000 && ms <= 6000)
+            EXPECT_NEAR(speed, 3e6, 0.75e6) << ms;
+    }
+    EXPECT_NEAR(speed, 1.5e6, 0.4e6);
+    meter.Restart();
+    EXPECT_EQ(meter.Add(100, 0), 0);
 }
 
 TEST(ByteUnits, SizesRatesAndTimesReadAsAPersonReadsThem)
