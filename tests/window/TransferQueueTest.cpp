@@ -114,24 +114,33 @@ TEST_F(QueueOrder, ABatchEndsWhenNoneOfItsItemsIsPending)
     EXPECT_TRUE(FQueue.BatchEnded(batch));
 }
 
-// A server that sends each second's bytes at once, seen every 250 ms:
-// the speed reads steady, and follows when the rate halves.
-TEST(RateMeter, ReadsABurstyTransferSteadilyAndFollowsAChange)
+// Seen every 250 ms: a server that sends 3 MB/s in bursts, each second or
+// every other second, reads 3 MB/s however many bursts the last seconds
+// hold; a smooth stream that stops falls to nothing.
+TEST(RateMeter, ReadsBurstsSteadilyAndFollowsAStall)
 {
-    TRateMeter meter;
-    EXPECT_EQ(meter.Add(100, 3'000'000), 0) << "too early to tell";
-    int64_t bytes = 3'000'000;
-    double speed = 0;
-    for (int64_t ms = 250; ms <= 10'000; ms += 250) {
-        if (ms % 1000 == 0)
-            bytes += ms <= 6000 ? 3'000'000 : 1'500'000;
-        speed = meter.Add(ms, bytes);
-        if (ms >= 5000 && ms <= 6000)
-            EXPECT_NEAR(speed, 3e6, 0.75e6) << ms;
+    for (const int64_t period : {1000, 2000}) {
+        TRateMeter meter;
+        int64_t bytes = 0;
+        for (int64_t ms = 250; ms <= 20'000; ms += 250) {
+            bytes += ms % period == 0 ? 3000 * period : 0;
+            const double speed = meter.Add(ms, bytes);
+            if (ms > period * 2)
+                EXPECT_DOUBLE_EQ(speed, 3e6) << "every " << period << " ms, at " << ms;
+        }
     }
-    EXPECT_NEAR(speed, 1.5e6, 0.4e6);
-    meter.Restart();
-    EXPECT_EQ(meter.Add(100, 0), 0);
+    EXPECT_EQ(TRateMeter().Add(100, 50), 0) << "too early to tell";
+    TRateMeter meter;
+    int64_t bytes = 0;
+    std::vector<double> speeds;
+    for (int64_t ms = 250; ms <= 16'000; ms += 250) {
+        bytes += ms <= 8000 ? 750'000 : 0;
+        if (ms % 2000 == 0)
+            speeds.push_back(meter.Add(ms, bytes) / 1e6);
+        else
+            meter.Add(ms, bytes);
+    }
+    EXPECT_EQ(speeds, (std::vector<double>{3.0, 3.0, 3.0, 3.0, 1.8, 0.6, 0, 0}));
 }
 
 TEST(ByteUnits, SizesRatesAndTimesReadAsAPersonReadsThem)
