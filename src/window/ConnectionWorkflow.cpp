@@ -225,9 +225,19 @@ void TConnectionWorkflow::StartTransferSession()
     if (FFtp.TLS())
         session.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
     FParts.Transfers.SetSession(session, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
-    // After the first listing: the question waits until the window is filled.
-    QTimer::singleShot(0, this, Guarded([this] {
-        if (FOnline)
+    OfferUnfinishedWhenListed();
+}
+
+void TConnectionWorkflow::OfferUnfinishedWhenListed()
+{
+    // After the first listing: the question waits until the window is
+    // filled, and never stops a listing half way.
+    QTimer::singleShot(FFtp.Busy() ? 50 : 0, this, Guarded([this] {
+        if (!FOnline)
+            return;
+        if (FFtp.Busy())
+            OfferUnfinishedWhenListed();
+        else
             FParts.Transfers.OfferUnfinished();
     }));
 }

@@ -94,6 +94,7 @@ private:
     void TellServerClosed(const std::string &notice);
     // The queue's transfers log in as this session did.
     void StartTransferSession();
+    void OfferUnfinishedWhenListed();
     // Once a run: the passwords stay in the settings file, and why.
     void TellSecretsInFile();
 
