@@ -203,6 +203,7 @@ bool ParseUnix(std::string_view line, TListingEntry &entry)
         const size_t arrow = entry.Name.find(" -> ");
         if (arrow != std::string::npos)
             entry.Name.resize(arrow);
+        entry.IsLink = true;
     }
     entry.IsFolder = kind == 'd' || kind == 'D';
     entry.Skip = entry.Name.empty();

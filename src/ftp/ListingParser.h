@@ -11,6 +11,9 @@
 
 struct TListingEntry {
     bool IsFolder = false;
+    // A symbolic link (Unix lines only): to a file or a folder, the line
+    // does not say which.
+    bool IsLink = false;
     std::string Name;
     // The line names nothing ("total 8", a blank line).
     bool Skip = false;

@@ -263,6 +263,9 @@ void TfrmMain::CreatePages()
     tvFolders->setIndentation(35);
     tvFolders->setIconSize({16, 16});
     tvFolders->setToolTip("List of folders under the current folder.");
+    // A folder dragged onto the local tree is downloaded with what it holds.
+    tvFolders->setDragEnabled(true);
+    tvFolders->setDragDropMode(QAbstractItemView::DragOnly);
     lvFiles = new TFileListView(&ilSystem);
     lvFiles->setObjectName("lvFiles");
     lvFiles->setAccessibleName("Remote files");
@@ -433,8 +436,8 @@ void TfrmMain::WireActions()
     SysTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
         accept = FTransfers->TreeDragOver(source);
     };
-    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *, int, int, const QMimeData *) {
-        Guarded([this] { FTransfers->TreeDragDrop(); })();
+    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, const QMimeData *) {
+        Guarded([this, source] { FTransfers->TreeDragDrop(source); })();
     };
 
     // The client's events.

@@ -6,3 +6,19 @@ QString RemoteDisplayName(const std::string &bytes)
 {
     return TextFromBytes(bytes);
 }
+
+bool IsLocalFileName(const std::string &name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+QString UnsafeNameSkipped(const std::string &name)
+{
+    return "Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.";
+}
+
+std::string RemoteJoin(const std::string &folder, const std::string &name)
+{
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
+}

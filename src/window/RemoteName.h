@@ -8,3 +8,11 @@
 #include <string>
 
 QString RemoteDisplayName(const std::string &bytes);
+
+// A remote name that can name a file in a local folder: no "/", no NUL,
+// not "." or "..". A listing may hold any of them.
+bool IsLocalFileName(const std::string &name);
+// The log line for a name that is not.
+QString UnsafeNameSkipped(const std::string &name);
+// A name in a remote folder: "/a" and "b" make "/a/b", "/" and "b" "/b".
+std::string RemoteJoin(const std::string &folder, const std::string &name);

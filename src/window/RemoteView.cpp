@@ -231,6 +231,11 @@ bool TRemoteView::IsFileList(const QObject *source) const
     return source == W.Files;
 }
 
+bool TRemoteView::IsFolderTree(const QObject *source) const
+{
+    return source == W.Folders;
+}
+
 TViewStyle TRemoteView::ViewStyle() const
 {
     return W.Files->ViewStyle();

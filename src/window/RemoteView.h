@@ -82,6 +82,8 @@ public:
     std::optional<TRemoteItem> SelectedFolder() const;
     // A drag that comes from the file list.
     bool IsFileList(const QObject *source) const;
+    // A drag that comes from the folder tree.
+    bool IsFolderTree(const QObject *source) const;
 
     TViewStyle ViewStyle() const;
     void SetViewStyle(TViewStyle style);

@@ -77,16 +77,15 @@ private:
     {
         const bool running = item.State == TTransferState::Transferring;
         switch (column) {
-        case Direction:
-            return item.Direction == TTransferDirection::Download ? QStringLiteral("Download")
-                                                                  : QStringLiteral("Upload");
+        case Direction: {
+            const QString way = item.Direction == TTransferDirection::Download ? QStringLiteral("Download")
+                                                                               : QStringLiteral("Upload");
+            return item.Folder ? way + " folder" : way;
+        }
         case Local:
             return TextFromBytes(item.LocalPath);
-        case Remote: {
-            const std::string &folder = item.RemoteFolder;
-            return RemoteDisplayName(folder.empty() || folder.back() == '/' ? folder + item.RemoteName
-                                                                            : folder + '/' + item.RemoteName);
-        }
+        case Remote:
+            return RemoteDisplayName(RemoteJoin(item.RemoteFolder, item.RemoteName));
         case Size:
             return item.Size >= 0 ? ByteText(item.Size) : QString();
         case Progress:

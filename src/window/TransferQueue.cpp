@@ -49,6 +49,25 @@ int TTransferQueue::Add(TTransferItem item)
     return FLastId;
 }
 
+void TTransferQueue::InsertAfter(int id, std::vector<TTransferItem> items)
+{
+    const int row = RowOf(id);
+    if (row < 0 || items.empty())
+        return;
+    const TTransferItem &parent = FItems[size_t(row)];
+    for (TTransferItem &item : items) {
+        item.Id = ++FLastId;
+        item.State = S::Queued;
+        item.Done = 0;
+        item.Speed = 0;
+        item.Batch = parent.Batch;
+        item.Site = parent.Site;
+    }
+    FItems.insert(FItems.begin() + row + 1, std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    if (OnReset)
+        OnReset();
+}
+
 const TTransferItem *TTransferQueue::Find(int id) const
 {
     const auto found = std::find_if(FItems.begin(), FItems.end(), [id](const TTransferItem &item) { return item.Id == id; });

@@ -29,6 +29,11 @@ struct TTransferItem {
     std::string LocalPath;
     std::string RemoteFolder;  // absolute, as the server names it
     std::string RemoteName;
+    // A folder: a download lists it when its turn comes and queues what it
+    // holds; an upload makes it on the server. LocalPath is the folder.
+    bool Folder = false;
+    // A listed link: to a file it is downloaded, to a folder skipped.
+    bool Link = false;
     int64_t Size = -1;  // -1: not known yet
     int64_t Done = 0;
     double Speed = 0;  // bytes per second, while it runs
@@ -53,6 +58,9 @@ public:
 
     // Queues at the end; returns the item's id.
     int Add(TTransferItem item);
+    // Queues right behind an item (a folder's contents behind the folder),
+    // in their order, in its batch and for its site.
+    void InsertAfter(int id, std::vector<TTransferItem> items);
     const std::vector<TTransferItem> &Items() const { return FItems; }
     const TTransferItem *Find(int id) const;
     int RowOf(int id) const;

@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "ByteUnits.h"
 #include "IdMainThreadQueue.h"
+#include "RemoteName.h"
 #include "RemoteView.h"
 #include "SettingsStore.h"
 #include "StatusBar.h"
@@ -41,6 +42,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
         Ended(id, outcome, reason);
     };
     FWorker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
+    FWorker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
     FTimer.setInterval(TickInterval);
     connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
 }
@@ -51,6 +53,7 @@ TTransferRunner::~TTransferRunner()
     FWorker.OnLog = nullptr;
     FWorker.OnEnded = nullptr;
     FWorker.OnAskOverwrite = nullptr;
+    FWorker.OnListed = nullptr;
 }
 
 void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const QString &site)
@@ -86,7 +89,7 @@ void TTransferRunner::Enqueue(std::vector<TTransferItem> items)
     const bool downloads = std::all_of(items.begin(), items.end(), [](const TTransferItem &item) {
         return item.Direction == TTransferDirection::Download;
     });
-    if (items.size() > 1 && downloads)
+    if ((items.size() > 1 || items.front().Folder) && downloads)
         FBatchSizes[batch] = int(items.size());
     for (TTransferItem &item : items) {
         item.Batch = batch;
@@ -112,6 +115,8 @@ void TTransferRunner::StartNext()
     job.LocalPath = next->LocalPath;
     job.RemoteFolder = next->RemoteFolder;
     job.RemoteName = next->RemoteName;
+    job.Folder = next->Folder;
+    job.Link = next->Link;
     job.Confirmed = next->Confirmed;
     job.Listed = next->Listed;
     job.FreshRun = std::exchange(FFreshRun, false);
@@ -136,7 +141,7 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         FQueue.Apply(id, TTransferEvent::Finish);
         break;
     case O::Skipped:
-        FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Skipped: the file of that name was kept."));
+        FQueue.Apply(id, TTransferEvent::Cancel, reason);
         break;
     case O::Failed:
         FQueue.Apply(id, TTransferEvent::Fail, reason);
@@ -159,6 +164,38 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     }
     StartNext();
     ShowTotals();
+}
+
+void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
+{
+    if (const TTransferItem *folder = FQueue.Find(id))
+        FQueue.InsertAfter(id, FolderContents(*folder, entries, [this](const QString &line) { FWindow.AddToLog(line); }));
+}
+
+std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
+                                                           const std::vector<TListingEntry> &entries,
+                                                           const std::function<void(const QString &)> &log)
+{
+    const std::string remote = RemoteJoin(folder.RemoteFolder, folder.RemoteName);
+    const std::string local = folder.LocalPath + '/';
+    std::vector<TTransferItem> items;
+    for (const TListingEntry &entry : entries) {
+        if (!IsLocalFileName(entry.Name)) {
+            log(UnsafeNameSkipped(entry.Name));
+            continue;
+        }
+        TTransferItem item;
+        item.Direction = TTransferDirection::Download;
+        item.LocalPath = local + entry.Name;
+        item.RemoteFolder = remote;
+        item.RemoteName = entry.Name;
+        item.Folder = entry.IsFolder;
+        item.Link = entry.IsLink;
+        items.push_back(std::move(item));
+    }
+    // Files first, then the folders, each listed when its turn comes.
+    std::stable_partition(items.begin(), items.end(), [](const TTransferItem &item) { return !item.Folder; });
+    return items;
 }
 
 void TTransferRunner::ShowUpload(const TTransferItem &item)
@@ -316,6 +353,9 @@ void TTransferRunner::Load(const TSettingsStore &store)
         item.LocalPath = Unstored(store.ReadString(key + "Local", {}));
         item.RemoteFolder = Unstored(store.ReadString(key + "RemoteFolder", {}));
         item.RemoteName = Unstored(store.ReadString(key + "RemoteName", {}));
+        const QString kind = store.ReadString(key + "Kind", {});
+        item.Folder = kind == "Folder";
+        item.Link = kind == "Link";
         if (!item.Site.isEmpty() && !item.LocalPath.empty() && !item.RemoteName.empty())
             FUnfinished.push_back(item);
     }
@@ -334,8 +374,11 @@ void TTransferRunner::Save(TSettingsStore &store) const
         store.WriteString(key + "Local", Stored(item.LocalPath));
         store.WriteString(key + "RemoteFolder", Stored(item.RemoteFolder));
         store.WriteString(key + "RemoteName", Stored(item.RemoteName));
+        store.WriteString(key + "Kind", item.Folder ? QStringLiteral("Folder")
+                                        : item.Link ? QStringLiteral("Link")
+                                                    : QStringLiteral("File"));
     }
     for (; i < before; ++i)
-        for (const char *field : {"Site", "Direction", "Local", "RemoteFolder", "RemoteName"})
+        for (const char *field : {"Site", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
             store.DeleteValue(QStringLiteral("%1/%2.%3").arg(QueueGroup).arg(i).arg(QLatin1String(field)));
 }

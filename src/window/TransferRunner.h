@@ -65,12 +65,20 @@ public:
     void Load(const TSettingsStore &store);
     void Save(TSettingsStore &store) const;
 
+    // What a listed folder's download queues: its files, then its folders,
+    // but names that would lead out of it, which are logged.
+    static std::vector<TTransferItem> FolderContents(const TTransferItem &folder,
+                                                     const std::vector<TListingEntry> &entries,
+                                                     const std::function<void(const QString &)> &log);
+
     // How often the progress is shown while a transfer runs (ms).
     static constexpr int TickInterval = 250;
 
 private:
     void StartNext();
     void Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason);
+    // A folder's contents queued behind it.
+    void Listed(int id, const std::vector<TListingEntry> &entries);
     void Drained();
     void Tick();
     void ShowTotals();

@@ -5,14 +5,18 @@
 #include "IdException.h"
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
+#include "IdStream.h"
 #include "NameBytes.h"
 #include "RemoteName.h"
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 using LocalPath::FolderPart;
+using LocalPath::IsFolder;
 using LocalPath::IsFile;
 using LocalPath::NamePart;
 using LocalPath::WithSlash;
@@ -181,6 +185,43 @@ void TTransferWorker::EnterFolder(const std::string &folder, bool create)
     FFolder = folder;
 }
 
+void TTransferWorker::ProcessFolder(const TJob &job)
+{
+    const std::string folder = RemoteJoin(job.RemoteFolder, job.RemoteName);
+    if (job.Direction == TTransferDirection::Upload) {
+        EnterFolder(folder, true);
+        return;
+    }
+    // Where the files go comes first: a listing with no place is no use.
+    if (::mkdir(job.LocalPath.c_str(), 0777) != 0 && !(errno == EEXIST && IsFolder(job.LocalPath)))
+        throw EFileStreamError("Cannot create the folder \"" + job.LocalPath + "\". " + std::strerror(errno) + ".");
+    EnterFolder(folder, false);
+    std::vector<std::string> lines;
+    FFtp.List(lines, "", true);
+    std::vector<TListingEntry> entries;
+    for (const std::string &line : lines) {
+        TListingEntry entry = ParseListingLine(line);
+        if (!entry.Skip && entry.Name != "." && entry.Name != "..")
+            entries.push_back(std::move(entry));
+    }
+    Post([this, id = job.Id, entries = std::move(entries)] {
+        if (OnListed)
+            OnListed(id, entries);
+    });
+}
+
+bool TTransferWorker::LeadsToFolder(const std::string &folder)
+{
+    // Only a folder can be entered. The way back is by absolute name.
+    try {
+        FFtp.EnterFolder(folder);
+    } catch (const EIdProtocolReplyError &) {
+        return false;
+    }
+    FFolder.clear();
+    return true;
+}
+
 std::optional<std::string> TTransferWorker::Target(const TJob &job)
 {
     const bool download = job.Direction == TTransferDirection::Download;
@@ -229,7 +270,16 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             Log(reason);
             return TOutcome::Failed;
         }
+        if (job.Folder) {
+            ProcessFolder(job);
+            return TOutcome::Done;
+        }
         EnterFolder(job.RemoteFolder, !download);
+        if (job.Link && LeadsToFolder(RemoteJoin(job.RemoteFolder, job.RemoteName))) {
+            reason = "Skipped \"" + name + "\": a link to a folder is not followed.";
+            Log(reason);
+            return TOutcome::Skipped;
+        }
         FFtp.SetTransferType(ftBinary);
         const int64_t size = download ? FFtp.Size(job.RemoteName) : LocalSize(job.LocalPath);
         Post([this, id = job.Id, size] {
@@ -240,6 +290,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
         if (!target) {
             Log(download ? "Skipped \"" + name + "\": the local file of that name was kept."
                          : "Skipped \"" + name + "\": the file of that name on the server was kept.");
+            reason = QStringLiteral("Skipped: the file of that name was kept.");
             return TOutcome::Skipped;
         }
         if (download) {

@@ -12,6 +12,7 @@
 
 #include "IdFTP.h"
 #include "IdThread.h"
+#include "ListingParser.h"
 #include "OverwriteGuard.h"
 #include "TransferQueue.h"
 
@@ -42,6 +43,7 @@ public:
         int Id = 0;
         TTransferDirection Direction = TTransferDirection::Download;
         std::string LocalPath, RemoteFolder, RemoteName;
+        bool Folder = false, Link = false;
         bool Confirmed = false;
         std::shared_ptr<const std::unordered_set<std::string>> Listed;
         // More jobs wait behind this one: "Apply to all" is offered.
@@ -70,6 +72,8 @@ public:
     // Called on the main thread.
     std::function<void(int id, int64_t size)> OnSized;
     std::function<void(const QString &line)> OnLog;
+    // A folder download's listing: what the folder holds.
+    std::function<void(int id, const std::vector<TListingEntry> &entries)> OnListed;
     // How a job ended; `reason` says why it failed or stopped.
     std::function<void(int id, TOutcome outcome, const QString &reason)> OnEnded;
     // Called on the main thread while the worker waits for the answer.
@@ -85,6 +89,10 @@ protected:
 private:
     // The steps of one job, on the worker thread.
     TOutcome Process(const TJob &job, QString &reason);
+    // A folder: listed and made locally (download), or made on the server.
+    void ProcessFolder(const TJob &job);
+    // Whether a listed link leads to a folder (which is not followed).
+    bool LeadsToFolder(const std::string &folder);
     void EnsureLoggedIn();
     // Into the folder; an upload's folder that is missing is made, with
     // the folders above it.

@@ -46,12 +46,6 @@ std::string PathOfUrl(const QUrl &url)
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
-// A remote folder's sub-folder, as the server takes it.
-std::string RemoteJoin(const std::string &folder, const std::string &name)
-{
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
 TTransferItem Download(const std::string &remoteFolder, const std::string &remoteName, const std::string &localPath)
 {
     TTransferItem item;
@@ -73,18 +67,16 @@ TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remote
     SaveDialog1.Kind = TFileDialog::TKind::Save;
 }
 
-bool TTransfers::IsLocalFileName(const std::string &name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
-}
-
 // ---- downloads ----------------------------------------------------------------------
 
 void TTransfers::DownloadSelected()
 {
     if (!FFtp.Connected())
         return;
+    if (FRemoteView.Focus() == TRemoteView::TFocus::Folders) {
+        DownloadSelectedFolder();
+        return;
+    }
     const std::vector<TRemoteItem> selected = FRemoteView.SelectedFiles();
     if (selected.empty())
         return;
@@ -106,12 +98,32 @@ void TTransfers::DownloadSelected()
     DownloadInto(WithSlash(FolderPart(chosen)), names);
 }
 
+void TTransfers::DownloadSelectedFolder()
+{
+    const std::optional<TRemoteItem> folder = FRemoteView.SelectedFolder();
+    if (!folder || folder->Name == ".." || !IsLocalFileName(folder->Name))
+        return;
+    TFileDialog dialog;
+    dialog.Kind = TFileDialog::TKind::Folder;
+    dialog.InitialDir = SaveDialog1.InitialDir;
+    if (!dialog.Execute(FWindow.DialogOwner()))
+        return;
+    DownloadFolderInto(WithSlash(QFile::encodeName(dialog.FileName).toStdString()), folder->Name);
+}
+
+void TTransfers::DownloadFolderInto(const std::string &localFolder, const std::string &name)
+{
+    TTransferItem item = Download(FRemoteView.ListedFolder(), name, localFolder + name);
+    item.Folder = true;
+    FRunner.Enqueue({item});
+}
+
 void TTransfers::DownloadInto(const std::string &folder, const std::vector<std::string> &names)
 {
     std::vector<TTransferItem> items;
     for (const std::string &name : names) {
         if (!IsLocalFileName(name)) {
-            FWindow.AddToLog("Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.");
+            FWindow.AddToLog(UnsafeNameSkipped(name));
             continue;
         }
         items.push_back(Download(FRemoteView.ListedFolder(), name, folder + name));
@@ -170,12 +182,8 @@ void TTransfers::CollectUploads(const std::string &path, const std::string &remo
         items.push_back(item);
         return;
     }
-    FWindow.AddToLog("Transfering directory: " + Text(path));
-    if (!UseIDEHooks()) {
-        FWindow.AddToLog("Currently unabled to transfer directories...");
-        FWindow.AddToLog("This feature to be released in an upcomming version.");
-        return;
-    }
+    if (UseIDEHooks())
+        FWindow.AddToLog("Transfering directory: " + Text(path));
     CollectFolder(path, remoteFolder, items);
 }
 
@@ -192,6 +200,14 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
         return;
     }
     const auto close = qScopeGuard([folder] { ::closedir(folder); });
+    // The folder itself, so that an empty one is made too.
+    TTransferItem made;
+    made.Direction = TTransferDirection::Upload;
+    made.Folder = true;
+    made.LocalPath = trimmed;
+    made.RemoteFolder = remoteFolder;
+    made.RemoteName = NamePart(trimmed);
+    items.push_back(made);
     std::vector<std::string> children;
     while (const dirent *entry = ::readdir(folder))
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
@@ -239,10 +255,11 @@ bool TTransfers::TreeDragOver(QObject *source)
 {
     TTreeNode *target = W.LocalTree->DropTarget();
     // A caption with a dot is taken for a file: the tree shows files too.
-    return FRemoteView.IsFileList(source) && target && !target->Text.contains('.') && FFtp.Connected();
+    const bool remote = FRemoteView.IsFileList(source) || FRemoteView.IsFolderTree(source);
+    return remote && target && !target->Text.contains('.') && FFtp.Connected();
 }
 
-void TTransfers::TreeDragDrop()
+void TTransfers::TreeDragDrop(QObject *source)
 {
     if (!FFtp.Connected())
         return;
@@ -252,6 +269,12 @@ void TTransfers::TreeDragDrop()
         return;
     if (NamePart(folder).find('.') != std::string::npos && !IsFolder(folder))
         folder = FolderPart(folder);
+    if (FRemoteView.IsFolderTree(source)) {
+        const std::optional<TRemoteItem> dragged = FRemoteView.SelectedFolder();
+        if (dragged && dragged->Name != ".." && IsLocalFileName(dragged->Name))
+            DownloadFolderInto(WithSlash(folder), dragged->Name);
+        return;
+    }
     std::vector<std::string> names;
     for (const TRemoteItem &item : FRemoteView.SelectedFiles())
         names.push_back(item.Name);

@@ -2,7 +2,7 @@
 // the user asks for it: download through the save dialog or by a drag
 // onto the local tree, upload through the open dialog or by a drag onto
 // the remote file list (from the local tree or from the desktop's file
-// manager), and the folder upload of IDE-hooks mode. Each request becomes
+// manager), and whole folders either way. Each request becomes
 // items of the transfer queue, which moves them on a connection of its
 // own while the user goes on browsing.
 //
@@ -45,20 +45,20 @@ public:
     bool FileListDragOver(QObject *source, const QMimeData *data);
     void FileListDragDrop(QObject *source, const QMimeData *data);
     bool TreeDragOver(QObject *source);
-    void TreeDragDrop();
+    void TreeDragDrop(QObject *source);
     void TreeChanged();
     // Selects a local folder (the settings' last one); false when the tree
     // cannot show it.
     bool SelectLocalFolder(const QString &folder);
 
-    // A remote name that can name a file in a local folder: no "/", no NUL,
-    // not "." or "..". A listing may hold any of them.
-    static bool IsLocalFileName(const std::string &name);
-
 private:
     // Queues each name for a download into `folder`, but names that would
     // leave it.
     void DownloadInto(const std::string &folder, const std::vector<std::string> &names);
+    // A remote folder of the listed one, with all it holds, into a local
+    // folder: its folders are listed as the queue reaches them.
+    void DownloadSelectedFolder();
+    void DownloadFolderInto(const std::string &localFolder, const std::string &name);
     // Adds the items that upload `path` into the remote folder: a file, or
     // (IDE-hooks mode) a folder's files, sub-folders included.
     void CollectUploads(const std::string &path, const std::string &remoteFolder, std::vector<TTransferItem> &items);

@@ -113,6 +113,11 @@ public:
             box.setFileMode(QFileDialog::AnyFile);
             // The dialog asks before a chosen file is replaced; the download
             // then does not ask again.
+        } else if (dialog.Kind == TFileDialog::TKind::Folder) {
+            box.setAcceptMode(QFileDialog::AcceptOpen);
+            box.setFileMode(QFileDialog::Directory);
+            box.setOption(QFileDialog::ShowDirsOnly);
+            box.setWindowTitle("Download Folder Into");
         } else {
             box.setAcceptMode(QFileDialog::AcceptOpen);
             box.setFileMode(dialog.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

@@ -10,7 +10,7 @@ class QWidget;
 // State of an open or save dialog component: what it proposes before it is
 // shown and what the user chose after.
 struct TFileDialog {
-    enum class TKind { Open, Save };
+    enum class TKind { Open, Save, Folder };  // Folder: an existing folder
     TKind Kind = TKind::Open;
     bool MultiSelect = false;
     QString InitialDir;

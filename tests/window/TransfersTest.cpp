@@ -254,34 +254,30 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
-// Outside IDE-hooks mode a folder is refused with three lines; in it (the
-// suite also runs with "/USEIDEHOOKS"), the folder is made and filled, and
-// a link to a folder inside is not followed.
+// A folder goes up with what it holds, empty folders included, and a link
+// to a folder inside is not followed. In IDE-hooks mode (the suite also
+// runs with "/USEIDEHOOKS") the log says more, with times.
 TEST_F(Transfers, FolderUploads)
 {
     const std::filesystem::path folder = Local.Path() / "tree";
     std::filesystem::create_directories(folder / "inner");
+    std::filesystem::create_directories(folder / "empty");
     std::ofstream(folder / "top.bin") << "top";
     std::ofstream(folder / "inner" / "deep.bin") << "deep";
     std::filesystem::create_directory_symlink("..", folder / "loop");
     Form->Transfers().FileListDragDrop(nullptr, nullptr);  // nothing dropped: nothing happens
     Form->Transfers().UploadPath(folder.string());
     WaitForTransfers();
-    if (!UseIDEHooks()) {
-        EXPECT_EQ(LogEntries().mid(LogEntries().size() - 3),
-                  (QStringList{"Transfering directory: " + QString::fromStdString(folder.string()),
-                               "Currently unabled to transfer directories...",
-                               "This feature to be released in an upcomming version."}));
-        EXPECT_FALSE(std::filesystem::exists(Remote("pub/tree")));
-        return;
-    }
     EXPECT_EQ(Contents(Remote("pub/tree/top.bin")), "top");
     EXPECT_EQ(Contents(Remote("pub/tree/inner/deep.bin")), "deep");
+    EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/tree/empty")));
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/tree/loop")));
-    // Entries carry a time in this mode.
-    const QString skipped = "| Skipped a link to a folder: " + QString::fromStdString((folder / "loop").string());
-    EXPECT_TRUE(LogEntries().filter(skipped).size() == 1) << LogEntries().join('\n').toStdString();
+    const QString skipped = "Skipped a link to a folder: " + QString::fromStdString((folder / "loop").string());
+    EXPECT_EQ(LogEntries().filter(skipped).size(), 1) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(LogEntries().filter("Transfering directory: ").size(), UseIDEHooks() ? 3 : 0);
     EXPECT_EQ(Form->FTP.QueryCurrentFolder(), "/pub");
+    EXPECT_TRUE(Folders().contains("tree")) << "the view shows what arrived";
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
 // The suite also runs with "/USEIDEHOOKS": then the start of a download
@@ -326,9 +322,10 @@ TEST_F(Transfers, TheTreeTakesRemoteFilesOnFoldersOnly)
     };
     ASSERT_TRUE(dropOn("folder"));
     EXPECT_TRUE(Form->Transfers().TreeDragOver(lvFiles));
-    EXPECT_FALSE(Form->Transfers().TreeDragOver(tvFolders));  // not the file list
+    EXPECT_TRUE(Form->Transfers().TreeDragOver(tvFolders));  // a remote folder
+    EXPECT_FALSE(Form->Transfers().TreeDragOver(btnConnect));
     SelectFiles({"notes.txt"});
-    Form->Transfers().TreeDragDrop();
+    Form->Transfers().TreeDragDrop(lvFiles);
     WaitForTransfers();
     EXPECT_EQ(Contents(Local.Path() / "folder" / "notes.txt"), "n");
     ASSERT_TRUE(dropOn("file.txt"));

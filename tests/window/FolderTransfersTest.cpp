@@ -1,0 +1,156 @@
+// Whole folders through the queue against a real server: a tree of three
+// levels down (Ctrl+D on the folder tree) and up again, byte for byte,
+// with names holding blanks and bytes that are not ASCII; links; a drag of
+// a remote folder onto the local tree; and the names a listing may hold
+// that no local file can have.
+#include "FormFixture.h"
+
+#include "SystemTreeView.h"
+#include "TransferRunner.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every folder and file under `root`, by relative path; a file maps to its
+// bytes, a folder to "/".
+std::map<std::string, std::string> Tree(const fs::path &root)
+{
+    std::map<std::string, std::string> tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string relative = it->path().lexically_relative(root).string();
+        if (it->is_symlink())
+            tree[relative] = "link";
+        else if (it->is_directory())
+            tree[relative] = "/";
+        else {
+            std::ifstream in(it->path(), std::ios::binary);
+            tree[relative] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return tree;
+}
+
+class FolderTransfers : public ConnectedForm {
+protected:
+    void SetUp() override
+    {
+        ConnectedForm::SetUp();
+        if (HasFatalFailure())
+            return;
+        const fs::path site = Remote("pub/site");
+        fs::create_directories(site / "level one" / "two \xc3\xa9t\xc3\xa9");
+        fs::create_directories(site / "empty");
+        std::ofstream(site / "a file.txt") << "top level";
+        std::ofstream(site / "caf\xe9.bin", std::ios::binary) << std::string("\0\1\2latin", 8);
+        std::ofstream(site / "level one" / "middle.txt") << "middle";
+        std::ofstream(site / "level one" / "two \xc3\xa9t\xc3\xa9" / "deep file.bin", std::ios::binary)
+            << std::string(300000, 'd');
+        fs::create_directory_symlink("..", site / "loop");
+        fs::create_symlink("a file.txt", site / "alias.txt");
+        btnChangeFolder->click();
+    }
+
+    TempDir Local;
+};
+
+TEST_F(FolderTransfers, ATreeGoesDownAndUpByteForByte)
+{
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("site"));
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.Path().string())});
+    actDownload->trigger();
+    WaitForTransfers();
+    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 1u);
+    EXPECT_EQ(Dialogs.FileDialogsShown[0].Kind, TFileDialog::TKind::Folder);
+
+    // The link to a file comes down as the file; the one to a folder is
+    // not entered.
+    std::map<std::string, std::string> expected = Tree(Remote("pub/site"));
+    expected.erase("loop");
+    expected["alias.txt"] = "top level";
+    EXPECT_EQ(Tree(Local.Path() / "site"), expected);
+    EXPECT_TRUE(LogEntries().contains("Skipped \"loop\": a link to a folder is not followed."))
+        << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(LogEntries().last(), "Transfer of selected files complete.");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+
+    // Up again into another folder, where it did not exist.
+    const QPoint sub = tvFolders->visualItemRect(Folder("sub")).center();
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, sub);
+    QTest::mouseDClick(tvFolders->viewport(), Qt::LeftButton, {}, sub);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edCurrentDir->text() == "/pub/sub"; }, 5000));
+    Form->Transfers().UploadPath((Local.Path() / "site").string());
+    WaitForTransfers();
+    EXPECT_EQ(Tree(Remote("pub/sub/site")), Tree(Local.Path() / "site"));
+    EXPECT_TRUE(Folders().contains("site"));
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// A remote folder dragged onto a folder of the local tree lands in it.
+TEST_F(FolderTransfers, ADraggedFolderLandsInTheTreesFolder)
+{
+    fs::create_directories(Local.Path() / "into");
+    SysTree->SetSelection(QString::fromStdString(Local.Path().string()));
+    TTreeNode *local = SysTree->Selected();
+    ASSERT_TRUE(local && SysTree->Expand(local));
+    ASSERT_EQ(local->Count(), 1);
+    SysTree->MakeVisible(local->Item(0));
+    QMimeData data;
+    const QPoint at = SysTree->visualRect(SysTree->Items().IndexOf(local->Item(0))).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(SysTree->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(SysTree->viewport(), &move);
+    ASSERT_EQ(SysTree->DropTarget(), local->Item(0));
+
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("site"));
+    ASSERT_TRUE(Form->Transfers().TreeDragOver(tvFolders));
+    Form->Transfers().TreeDragDrop(tvFolders);
+    WaitForTransfers();
+    EXPECT_EQ(Tree(Local.Path() / "into" / "site" / "level one"), Tree(Remote("pub/site/level one")));
+}
+
+TEST(FolderContents, NamesNoLocalFileCanHaveAreSkippedAndFoldersComeLast)
+{
+    TTransferItem folder;
+    folder.LocalPath = "/home/u/site";
+    folder.RemoteFolder = "/pub";
+    folder.RemoteName = "site";
+    const auto entry = [](std::string name, bool isFolder = false, bool isLink = false) {
+        TListingEntry made;
+        made.Name = std::move(name);
+        made.IsFolder = isFolder;
+        made.IsLink = isLink;
+        return made;
+    };
+    const std::vector<TListingEntry> entries = {entry("inner", true), entry("a"),   entry(".."),
+                                                entry("x/../../y"),   entry("link", false, true),
+                                                entry(std::string("n\0ul", 4)), entry(".", true)};
+    QStringList log;
+    const std::vector<TTransferItem> items =
+        TTransferRunner::FolderContents(folder, entries, [&](const QString &line) { log << line; });
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].LocalPath, "/home/u/site/a");
+    EXPECT_EQ(items[0].RemoteFolder, "/pub/site");
+    EXPECT_TRUE(items[1].Link);
+    EXPECT_TRUE(items[2].Folder);
+    EXPECT_EQ(items[2].LocalPath, "/home/u/site/inner");
+    EXPECT_EQ(log.size(), 4);
+    EXPECT_TRUE(log.contains("Skipped \"x/../../y\": it is not a name a local file can have."));
+}
+
+}  // namespace
