@@ -386,7 +386,7 @@ void TfrmMain::CreateParts()
         TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, actPassiveMode, btnConnect,
                                       sbMain->Panel(0), ImageList1[1], ImageList1[0]},
         TConnectionWorkflow::TParts{*FRemoteView, *FRunner, *FLog});
-    FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView);
+    FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
         *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
 }

@@ -2,6 +2,7 @@
 
 #include "IdFTP.h"
 #include "RemoteView.h"
+#include "TransferRunner.h"
 #include "UserDialogs.h"
 #include "WindowServices.h"
 
@@ -59,10 +60,10 @@ void TRemoteFileOperations::Delete()
             ShowSelectMessage();
             return;
         }
-        if (!UserDialogs().Confirm(FWindow.DialogOwner(), DeleteQuestion(folder->Caption, 1)))
-            return;
-        FFtp.RemoveFolder(folder->Name);
-        break;
+        // Its contents are counted first, and the question names them.
+        if (folder->Name != "..")
+            FRunner.DeleteFolder(FRemoteView.ListedFolder(), folder->Name);
+        return;
     }
     case TRemoteView::TFocus::Files: {
         const std::vector<TRemoteItem> files = FRemoteView.SelectedFiles();

@@ -1,15 +1,17 @@
 // New folder, delete and rename on the server. Which item they act on
-// follows the focus: the folder tree or the file list.
+// follows the focus: the folder tree or the file list. A folder is deleted
+// with all it holds, on the transfer queue's connection.
 #pragma once
 
 class TIdFTP;
 class TRemoteView;
+class TTransferRunner;
 class TWindowServices;
 
 class TRemoteFileOperations {
 public:
-    TRemoteFileOperations(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView)
-        : FWindow(window), FFtp(ftp), FRemoteView(remoteView)
+    TRemoteFileOperations(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, TTransferRunner &runner)
+        : FWindow(window), FFtp(ftp), FRemoteView(remoteView), FRunner(runner)
     {
     }
 
@@ -24,4 +26,5 @@ private:
     TWindowServices &FWindow;
     TIdFTP &FFtp;
     TRemoteView &FRemoteView;
+    TTransferRunner &FRunner;
 };

@@ -79,7 +79,8 @@ private:
         switch (column) {
         case Direction: {
             const QString way = item.Direction == TTransferDirection::Download ? QStringLiteral("Download")
-                                                                               : QStringLiteral("Upload");
+                                : item.Direction == TTransferDirection::Upload ? QStringLiteral("Upload")
+                                                                                : QStringLiteral("Delete");
             return item.Folder ? way + " folder" : way;
         }
         case Local:

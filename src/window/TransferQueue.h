@@ -15,7 +15,8 @@
 #include <unordered_set>
 #include <vector>
 
-enum class TTransferDirection { Download, Upload };
+// Delete: a remote folder with all it holds, on the transfer connection.
+enum class TTransferDirection { Download, Upload, Delete };
 enum class TTransferState { Queued, Transferring, Done, Failed, Cancelled };
 // Start and Finish/Fail come from the worker; Cancel and Retry from the
 // user; Interrupt puts a transfer stopped by a disconnect or the window's

@@ -43,6 +43,9 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
     };
     FWorker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
     FWorker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
+    FWorker.OnConfirm = [this](const QString &question) {
+        return !FStopping && UserDialogs().Confirm(FWindow.DialogOwner(), question);
+    };
     FTimer.setInterval(TickInterval);
     connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
 }
@@ -54,6 +57,7 @@ TTransferRunner::~TTransferRunner()
     FWorker.OnEnded = nullptr;
     FWorker.OnAskOverwrite = nullptr;
     FWorker.OnListed = nullptr;
+    FWorker.OnConfirm = nullptr;
 }
 
 void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const QString &site)
@@ -154,8 +158,8 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     }
     W.Progress->setValue(0);
     if (const TTransferItem *item = FQueue.Find(id)) {
-        if (outcome == O::Done && item->Direction == TTransferDirection::Upload)
-            ShowUpload(*item);
+        if (outcome == O::Done && item->Direction != TTransferDirection::Download)
+            ShowChange(*item);
         const auto batch = FBatchSizes.find(item->Batch);
         if (batch != FBatchSizes.end() && FQueue.BatchEnded(item->Batch)) {
             FBatchSizes.erase(batch);
@@ -198,14 +202,14 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
     return items;
 }
 
-void TTransferRunner::ShowUpload(const TTransferItem &item)
+void TTransferRunner::ShowChange(const TTransferItem &item)
 {
     if (item.RemoteFolder != FRemoteView.ListedFolder())
         return;
-    // Once, after the last upload queued into that folder.
+    // Once, after the last change queued for that folder.
     FRefreshPending = true;
     for (const TTransferItem &other : FQueue.Items())
-        if (other.State == TTransferState::Queued && other.Direction == TTransferDirection::Upload &&
+        if (other.State == TTransferState::Queued && other.Direction != TTransferDirection::Download &&
             other.RemoteFolder == item.RemoteFolder)
             return;
     // The browsing connection may be in the middle of a command; then the
@@ -233,6 +237,16 @@ void TTransferRunner::Drained()
 }
 
 // ---- the user's requests -------------------------------------------------------------
+
+void TTransferRunner::DeleteFolder(const std::string &parent, const std::string &name)
+{
+    TTransferItem item;
+    item.Direction = TTransferDirection::Delete;
+    item.Folder = true;
+    item.RemoteFolder = parent;
+    item.RemoteName = name;
+    Enqueue({item});
+}
 
 void TTransferRunner::Cancel(const std::vector<int> &ids)
 {
@@ -262,7 +276,9 @@ void TTransferRunner::StopAll(const QString &why)
     }
     for (const TTransferItem &item : std::vector<TTransferItem>(FQueue.Items()))
         if (item.State == TTransferState::Queued) {
-            FUnfinished.push_back(item);
+            // A deletion is not offered again: it is asked for anew.
+            if (item.Direction != TTransferDirection::Delete)
+                FUnfinished.push_back(item);
             FQueue.Apply(item.Id, TTransferEvent::Cancel, why);
         }
     FBatchSizes.clear();

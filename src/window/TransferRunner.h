@@ -47,6 +47,9 @@ public:
 
     // Queues the items of one request (a selection, a drop) and starts.
     void Enqueue(std::vector<TTransferItem> items);
+    // Queues the deletion of a remote folder with all it holds: the worker
+    // counts it and asks before anything goes.
+    void DeleteFolder(const std::string &parent, const std::string &name);
     // The user's cancel: a queued item at once, the running one through
     // ABOR; a failed one is set aside.
     void Cancel(const std::vector<int> &ids);
@@ -82,7 +85,8 @@ private:
     void Drained();
     void Tick();
     void ShowTotals();
-    void ShowUpload(const TTransferItem &item);
+    // The remote view anew after an upload or a deletion in its folder.
+    void ShowChange(const TTransferItem &item);
     TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question);
 
     TWindowServices &FWindow;

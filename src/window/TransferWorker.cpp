@@ -23,6 +23,12 @@ using LocalPath::WithSlash;
 
 namespace {
 
+// "1 file", "3 folders".
+QString Count(size_t count, const char *what)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(what)).arg(count == 1 ? "" : "s");
+}
+
 int64_t LocalSize(const std::string &path)
 {
     struct stat info {};
@@ -73,8 +79,10 @@ void TTransferWorker::Run(const TJob &job)
 
 void TTransferWorker::CancelCurrent()
 {
-    if (FBusy)
+    if (FBusy) {
+        FCancelled = true;
         FFtp.RequestAbort();
+    }
 }
 
 void TTransferWorker::StopAndWait()
@@ -123,6 +131,7 @@ void TTransferWorker::RunOnce()
     lock.unlock();
 
     FBytes = 0;
+    FCancelled = false;
     QString reason;
     const TOutcome outcome = Process(job, reason);
     // A cancel that came after the job's end is for no one.
@@ -210,6 +219,58 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     });
 }
 
+TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString &reason)
+{
+    const std::string top = RemoteJoin(job.RemoteFolder, job.RemoteName);
+    const QString caption = RemoteDisplayName(job.RemoteName);
+    // What it holds, level by level: files (links too: DELE takes the link,
+    // not what it leads to) and folders, each folder after its parent.
+    std::vector<std::string> files, folders{top};
+    for (size_t i = 0; i < folders.size(); ++i) {
+        EnterFolder(folders[i], false);
+        std::vector<std::string> lines;
+        FFtp.List(lines, "", true);
+        for (const std::string &line : lines) {
+            const TListingEntry entry = ParseListingLine(line);
+            if (entry.Skip || entry.Name == "." || entry.Name == "..")
+                continue;
+            // A name that reads as a path would name something elsewhere.
+            if (entry.Name.find('/') != std::string::npos || entry.Name.find('\0') != std::string::npos) {
+                Log("Kept \"" + RemoteDisplayName(entry.Name) + "\": it is not a name that can be deleted safely.");
+                continue;
+            }
+            (entry.IsFolder && !entry.IsLink ? folders : files).push_back(RemoteJoin(folders[i], entry.Name));
+        }
+        if (FCancelled)
+            throw EIdTransferAborted("Transfer aborted.");
+    }
+    QString question = QStringLiteral("Delete \"%1\" from the server? This cannot be undone.").arg(caption);
+    if (files.size() + folders.size() > 1)
+        question = QStringLiteral("Delete the folder \"%1\" with %2 and %3 from the server? This cannot be undone.")
+                       .arg(caption, Count(files.size(), "file"), Count(folders.size() - 1, "folder"));
+    bool yes = false;
+    RunInMainThread([&] { yes = *FAlive && OnConfirm && OnConfirm(question); });
+    if (!yes) {
+        reason = QStringLiteral("Kept: not deleted.");
+        return TOutcome::Skipped;
+    }
+    // Out of the folder first: a server may refuse to remove where it is.
+    EnterFolder(job.RemoteFolder, false);
+    for (const std::string &file : files) {
+        if (FCancelled)
+            throw EIdTransferAborted("Transfer aborted.");
+        FFtp.Delete(file);
+    }
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        if (FCancelled)
+            throw EIdTransferAborted("Transfer aborted.");
+        FFtp.RemoveFolder(*folder);
+    }
+    Log(QStringLiteral("Deleted \"%1\" from the server: %2 and %3.")
+            .arg(caption, Count(files.size(), "file"), Count(folders.size(), "folder")));
+    return TOutcome::Done;
+}
+
 bool TTransferWorker::LeadsToFolder(const std::string &folder)
 {
     // Only a folder can be entered. The way back is by absolute name.
@@ -255,8 +316,9 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job)
 TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)
 {
     const bool download = job.Direction == TTransferDirection::Download;
-    const QString what = download ? QStringLiteral("Download") : QStringLiteral("Upload");
-    const QString name = download ? RemoteDisplayName(job.RemoteName) : TextFromBytes(NamePart(job.LocalPath));
+    const bool remove = job.Direction == TTransferDirection::Delete;
+    const QString what = download ? QStringLiteral("Download") : remove ? QStringLiteral("Deletion") : QStringLiteral("Upload");
+    const QString name = download || remove ? RemoteDisplayName(job.RemoteName) : TextFromBytes(NamePart(job.LocalPath));
     QString kept;
     try {
         try {
@@ -270,6 +332,8 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             Log(reason);
             return TOutcome::Failed;
         }
+        if (remove)
+            return DeleteFolder(job, reason);
         if (job.Folder) {
             ProcessFolder(job);
             return TOutcome::Done;

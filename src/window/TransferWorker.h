@@ -78,6 +78,8 @@ public:
     std::function<void(int id, TOutcome outcome, const QString &reason)> OnEnded;
     // Called on the main thread while the worker waits for the answer.
     std::function<TOverwriteChoice(const TOverwriteQuestion &)> OnAskOverwrite;
+    // A yes-or-no question (the deletion of a folder with its contents).
+    std::function<bool(const QString &question)> OnConfirm;
 
     // A session without work ends after this long (milliseconds).
     int IdleLogout = 30000;
@@ -91,6 +93,9 @@ private:
     TOutcome Process(const TJob &job, QString &reason);
     // A folder: listed and made locally (download), or made on the server.
     void ProcessFolder(const TJob &job);
+    // A remote folder with all it holds, once the user said yes to the
+    // counts.
+    TOutcome DeleteFolder(const TJob &job, QString &reason);
     // Whether a listed link leads to a folder (which is not followed).
     bool LeadsToFolder(const std::string &folder);
     void EnsureLoggedIn();
@@ -110,6 +115,8 @@ private:
     bool FStopping = false;
     std::atomic<bool> FBusy{false};
     std::atomic<int64_t> FBytes{0};
+    // The user cancelled the job in progress.
+    std::atomic<bool> FCancelled{false};
     // The folder the worker's connection is in, as it asked for it.
     std::string FFolder;
     std::optional<TOverwriteGuard> FGuard;

@@ -124,6 +124,31 @@ TEST_F(FolderTransfers, ADraggedFolderLandsInTheTreesFolder)
     EXPECT_EQ(Tree(Local.Path() / "into" / "site" / "level one"), Tree(Remote("pub/site/level one")));
 }
 
+// Del on a folder with contents: counted, asked with the counts, and only
+// a Yes deletes it all (links as links: what they lead to stays).
+TEST_F(FolderTransfers, AFolderIsDeletedWithItsContentsAfterAYes)
+{
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("site"));
+    const QString question =
+        "Delete the folder \"site\" with 6 files and 3 folders from the server? This cannot be undone.";
+    actDelete->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Dialogs.Questions, QStringList{question});
+    EXPECT_TRUE(fs::exists(Remote("pub/site/level one/two \xc3\xa9t\xc3\xa9/deep file.bin")));
+    EXPECT_EQ(Form->Runner().Queue().Items().back().State, TTransferState::Cancelled);
+
+    Dialogs.ConfirmAnswers = {true};
+    actDelete->trigger();
+    WaitForTransfers();
+    EXPECT_FALSE(fs::exists(Remote("pub/site")));
+    EXPECT_TRUE(fs::exists(Remote("pub/notes.txt"))) << "a link's target stays";
+    EXPECT_FALSE(Folders().contains("site")) << "the view shows it gone";
+    EXPECT_TRUE(LogEntries().contains("Deleted \"site\" from the server: 6 files and 4 folders."))
+        << LogEntries().join('\n').toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
 TEST(FolderContents, NamesNoLocalFileCanHaveAreSkippedAndFoldersComeLast)
 {
     TTransferItem folder;

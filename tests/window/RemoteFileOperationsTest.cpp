@@ -52,6 +52,7 @@ TEST_F(RemoteFileOperations, DeleteAsksThenActsOnTheFocusedView)
     tvFolders->setCurrentItem(Folder("empty"));
     Dialogs.ConfirmAnswers = {true};
     actDelete->trigger();
+    WaitForTransfers();
     EXPECT_EQ(Dialogs.Questions.last(), "Delete \"empty\" from the server? This cannot be undone.");
     EXPECT_FALSE(std::filesystem::exists(Remote("pub/empty")));
     EXPECT_EQ(Folders(), (QStringList{"..", "sub"}));
@@ -93,14 +94,12 @@ TEST_F(RemoteFileOperations, RenameActsOnTheFocusedViewAndCancelKeepsTheName)
 
 TEST_F(RemoteFileOperations, ARefusedRequestIsReported)
 {
-    std::filesystem::create_directories(Remote("pub/sub/inside"));
-    ClickInto(tvFolders);
-    tvFolders->setCurrentItem(Folder("sub"));
-    Dialogs.ConfirmAnswers = {true};
-    actDelete->trigger();  // not empty
+    SelectFiles({"notes.txt"});
+    Dialogs.InputAnswers = {QString("no such folder/notes.txt")};
+    actRename->trigger();
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_TRUE(Dialogs.Errors[0].startsWith("550 ")) << Dialogs.Errors[0].toStdString();
-    EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/sub")));
+    EXPECT_TRUE(std::filesystem::exists(Remote("pub/notes.txt")));
 }
 
 }  // namespace
