@@ -418,6 +418,7 @@ void TIdFTP::TransferOnce(const std::string &command, bool sending,
             // the proxy resolves the server's name as it did for the control
             // connection.
             const TPassiveAddress announced = EnterPassive();
+            SendRestart();
             WriteLine(command);
             owed = 2;
             const auto owned = std::make_unique<TIdTCPClient>();
@@ -471,6 +472,7 @@ void TIdFTP::TransferOnce(const std::string &command, bool sending,
                     *fallbackReason = LastReplyLine();
                 throw;
             }
+            SendRestart();
             try {
                 SendCommand(command, {125, 150});
             } catch (const EIdProtocolReplyError &refusal) {
@@ -518,12 +520,28 @@ void TIdFTP::ReceiveData(const std::string &command, TStream *destination)
     Transfer(command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
 }
 
+void TIdFTP::SendRestart()
+{
+    if (FRestartAt <= 0)
+        return;
+    try {
+        SendCommand("REST " + std::to_string(FRestartAt), TReplyCodes{350});
+    } catch (const EIdProtocolReplyError &refusal) {
+        // A refusal (500, 501, 502, 504) is the server's word on restarts;
+        // anything else is no answer to REST at all.
+        if (refusal.ReplyCode < 500)
+            throw;
+        throw EIdFTPRestartRefused(refusal.ReplyCode, refusal.what());
+    }
+}
+
 void TIdFTP::SendData(const std::string &command, TStream *source)
 {
     const bool passive = Passive;
-    Transfer(command, true, [source, passive](TIdTCPConnection &data) {
+    const bool fromStart = FRestartAt == 0;
+    Transfer(command, true, [source, passive, fromStart](TIdTCPConnection &data) {
         if (!passive) {
-            data.WriteFromStream(source, true, false);
+            data.WriteFromStream(source, fromStart, false);
             return;
         }
         try {
@@ -565,6 +583,24 @@ void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bo
     if (FAborted)
         throw EIdTransferAborted("Transfer aborted.");
     part.Commit(overwrite);
+}
+
+void TIdFTP::Get(const std::string &remoteName, TStream *destination, int64_t offset)
+{
+    const TCommandScope scope(*this);
+    FRestartAt = offset;
+    const auto clear = IdScopeExit([this] { FRestartAt = 0; });
+    GetStream(remoteName, destination);
+    if (FAborted)
+        throw EIdTransferAborted("Transfer aborted.");
+}
+
+void TIdFTP::Put(TStream *source, const std::string &remoteName, int64_t offset)
+{
+    const TCommandScope scope(*this);
+    FRestartAt = offset;
+    const auto clear = IdScopeExit([this] { FRestartAt = 0; });
+    PutStream(source, remoteName, false);
 }
 
 void TIdFTP::Put(TStream *source, const std::string &remoteName, bool append)
@@ -685,6 +721,18 @@ int64_t SizeFromReplyText(const std::string &text)
     int64_t size = 0;
     const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), size);
     return error == std::errc() && stop == text.data() + text.size() ? size : -1;
+}
+
+std::string TIdFTP::ModificationTime(const std::string &name)
+{
+    const TCommandScope scope(*this);
+    if (SendCommand("MDTM " + name, TReplyCodes{}) != 213 || ReplyLines.empty())
+        return {};
+    const std::string reply = Trim(ReplyLines.back());
+    const auto blank = reply.find(' ');
+    const std::string time = blank == std::string::npos ? std::string() : reply.substr(blank + 1, 14);
+    const bool digits = time.size() == 14 && std::all_of(time.begin(), time.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? time : std::string();
 }
 
 int64_t TIdFTP::Size(const std::string &name)

@@ -4,6 +4,7 @@
 // blank, the argument unquoted and untrimmed); names are bytes throughout.
 #pragma once
 
+#include "IdException.h"
 #include "IdTCPClient.h"
 #include "IdTLS.h"
 #include "IdWakeSignal.h"
@@ -28,6 +29,12 @@ enum TIdUseTLS { utNoTLS, utUseExplicitTLS, utUseImplicitTLS };
 // The size a 213 reply's text gives: plain decimal digits that fit 64
 // bits; -1 (unknown) for anything else, a sign or hexadecimal included.
 [[nodiscard]] int64_t SizeFromReplyText(const std::string &text);
+
+// The server would not start a transfer at an offset (REST refused).
+class EIdFTPRestartRefused : public EIdProtocolReplyError {
+public:
+    using EIdProtocolReplyError::EIdProtocolReplyError;
+};
 
 class TIdFTP : public TIdTCPClient {
 public:
@@ -89,8 +96,15 @@ public:
     // target's place only when the server's final reply says the transfer
     // succeeded; on any failure the target is as it was.
     void Get(const std::string &remoteName, const std::string &localName, bool overwrite);
+    // A download that goes on from `offset` (REST, then RETR), written at
+    // the stream's position; EIdFTPRestartRefused when the server will not
+    // start there.
+    void Get(const std::string &remoteName, TStream *destination, int64_t offset);
     // An empty remote name uploads with "STOU ".
     void Put(TStream *source, const std::string &remoteName, bool append);
+    // An upload that goes on from `offset` of the remote file (REST, then
+    // STOR), read from the stream's position; EIdFTPRestartRefused as Get.
+    void Put(TStream *source, const std::string &remoteName, int64_t offset);
     void Put(const std::string &localName, const std::string &remoteName, bool append);
     // The listing's lines, bytes as the server sent them.
     void List(std::vector<std::string> &lines, const std::string &specifier, bool details);
@@ -114,6 +128,9 @@ public:
     void Rename(const std::string &oldName, const std::string &newName);
     // The size the server reports, or -1 (any refusal, or no number).
     int64_t Size(const std::string &name);
+    // The modification time the server reports (MDTM) as "YYYYMMDDHHMMSS",
+    // or "" (any refusal, or no such time).
+    std::string ModificationTime(const std::string &name);
 
     // The data connection of the transfer in progress, or none.
     TIdTCPConnection *DataConnection = nullptr;
@@ -155,6 +172,9 @@ protected:
     void WatchControlConnection(TIdTCPConnection &data);
     void ReceiveData(const std::string &command, TStream *destination);
     void SendData(const std::string &command, TStream *source);
+    // REST for a transfer that starts at an offset, once its data channel
+    // is set up: some servers forget a restart marker at PORT or PASV.
+    void SendRestart();
     TPassiveAddress EnterPassive();
     void AnnounceDataPort(TIdSocketHandle *socket);
     void CopyWorkHandlers(TIdTCPConnection *connection);
@@ -195,5 +215,8 @@ private:
     bool FBusy = false;
     // AbortTransfer was called during the transfer in progress.
     bool FAborted = false;
+    // Where the next transfer starts (REST), and whether an upload keeps
+    // the stream's position.
+    int64_t FRestartAt = 0;
     TIdWakeSignal FAbortRequest;
 };

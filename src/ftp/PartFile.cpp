@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -89,12 +90,101 @@ TPartFile::TPartFile(const std::string &target) : FTarget(target)
     ::fchmod(FHandle, 0666 & ~mask);
 }
 
+namespace {
+
+std::string InfoPath(const std::string &part)
+{
+    return part + ".info";
+}
+
+// "<size> <time>", as the server told them.
+std::string Origin(int64_t size, const std::string &time)
+{
+    return std::to_string(size) + ' ' + time + '\n';
+}
+
+std::string ReadSmallFile(const std::string &path)
+{
+    const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
+        return {};
+    char buffer[128];
+    const ssize_t n = ::read(handle, buffer, sizeof buffer);
+    ::close(handle);
+    return n > 0 ? std::string(buffer, size_t(n)) : std::string();
+}
+
+}  // namespace
+
+std::string TPartFile::ResumablePath(const std::string &target)
+{
+    return LocalPath::Join(LocalPath::FolderPart(target), "." + LocalPath::NamePart(target) + ".veldra-part");
+}
+
+int64_t TPartFile::Resumable(const std::string &target, int64_t remoteSize, const std::string &remoteTime)
+{
+    if (remoteSize <= 0 || remoteTime.empty())
+        return 0;
+    const std::string part = ResumablePath(target);
+    struct stat info {};
+    if (::lstat(part.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size >= remoteSize)
+        return 0;
+    return ReadSmallFile(InfoPath(part)) == Origin(remoteSize, remoteTime) ? int64_t(info.st_size) : 0;
+}
+
+TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime)
+    : FTarget(target), FPath(ResumablePath(target)), FFixed(true)
+{
+    // Without a size and a time a later download could not tell whether
+    // the server's file is still this one: such a part goes at the end.
+    FKeep = remoteSize > 0 && !remoteTime.empty();
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    FHandle = ::open(FPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666 & ~mask);
+    if (FHandle < 0) {
+        FPath.clear();
+        throw EFileStreamError("Cannot create file " + target);
+    }
+    const std::string info = InfoPath(FPath);
+    if (!FKeep) {
+        ::unlink(info.c_str());
+        return;
+    }
+    // What the part belongs to, written before a byte of it arrives.
+    const std::string origin = Origin(remoteSize, remoteTime);
+    const int handle = ::open(info.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666 & ~mask);
+    if (handle < 0 || ::write(handle, origin.data(), origin.size()) != ssize_t(origin.size()))
+        FKeep = false;
+    if (handle >= 0)
+        ::close(handle);
+}
+
+int64_t TPartFile::Length() const
+{
+    struct stat info {};
+    if (FHandle >= 0 ? ::fstat(FHandle, &info) != 0 : ::stat(FPath.c_str(), &info) != 0)
+        return 0;
+    return info.st_size;
+}
+
+void TPartFile::Truncate()
+{
+    if (FHandle >= 0 ? ::ftruncate(FHandle, 0) != 0 : ::truncate(FPath.c_str(), 0) != 0)
+        throw EFileStreamError("Cannot write to \"" + FPath + "\". " + std::strerror(errno) + ".");
+}
+
 TPartFile::~TPartFile()
 {
     if (FHandle >= 0)
         ::close(FHandle);
-    if (!FPath.empty())
-        ::unlink(FPath.c_str());
+    if (FPath.empty())
+        return;
+    // A part with something in it stays for a resume.
+    if (FKeep && Length() > 0)
+        return;
+    ::unlink(FPath.c_str());
+    if (FKeep)
+        ::unlink(InfoPath(FPath).c_str());
 }
 
 int TPartFile::TakeHandle()
@@ -102,14 +192,25 @@ int TPartFile::TakeHandle()
     return std::exchange(FHandle, -1);
 }
 
+void TPartFile::ForgetOrigin()
+{
+    ::unlink(InfoPath(FPath).c_str());
+    FPath.clear();
+    FKeep = false;
+}
+
 void TPartFile::Commit(bool replace)
 {
     // A file in the way is swapped out rather than freed here.
     struct stat info {};
     const bool fileInTheWay = ::lstat(FTarget.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
-    if (replace && fileInTheWay &&
+    // A fixed name may be taken again by the next part before the discard
+    // came round; such a part replaces the file in place (it is on a
+    // worker's thread, where the wait harms no one).
+    if (replace && fileInTheWay && !FFixed &&
         ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_EXCHANGE) == 0) {
-        TDiscarder::Instance().Discard(std::exchange(FPath, std::string()));
+        TDiscarder::Instance().Discard(FPath);
+        ForgetOrigin();
         return;
     }
     const int result = ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), replace ? 0 : RENAME_NOREPLACE);
@@ -118,5 +219,5 @@ void TPartFile::Commit(bool replace)
             throw EIdFTPFileAlreadyExists("Destination file already exists.");
         throw EFileStreamError("Cannot create file " + FTarget);
     }
-    FPath.clear();
+    ForgetOrigin();
 }

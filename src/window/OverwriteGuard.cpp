@@ -16,10 +16,13 @@ std::string FreeName(const std::string &name, const TOverwriteGuard::TExists &ex
 }
 
 std::optional<std::string> TOverwriteGuard::Target(const std::string &name, const QString &place,
-                                                   const TExists &exists)
+                                                   const TExists &exists, const TExists &canResume, bool *resume)
 {
+    if (resume)
+        *resume = false;
     if (!exists(name))
         return name;
+    const bool resumable = canResume && canResume(name);
     TOverwriteAnswer answer;
     if (FForAll) {
         answer = *FForAll;
@@ -29,12 +32,18 @@ std::optional<std::string> TOverwriteGuard::Target(const std::string &name, cons
         question.Text = QStringLiteral("\"%1\" already exists %2.").arg(RemoteDisplayName(name), place);
         question.FreeName = RemoteDisplayName(free);
         question.Several = FSeveral;
+        question.CanResume = resumable;
         const TOverwriteChoice choice = FAsk(question);
         answer = choice.Answer;
         if (choice.ApplyToAll)
             FForAll = answer;
     }
     switch (answer) {
+    case TOverwriteAnswer::Resume:
+        // For all: a file with nothing to go on from starts afresh.
+        if (resume)
+            *resume = resumable;
+        return name;
     case TOverwriteAnswer::Overwrite:
         return name;
     case TOverwriteAnswer::Rename:

@@ -20,7 +20,10 @@ public:
 
     // The name to write `name` under, or nothing when it is to be skipped.
     // `place` ends the question: "in /home/ann", "on the server in /pub".
-    std::optional<std::string> Target(const std::string &name, const QString &place, const TExists &exists);
+    // Where `canResume` says a taken name can go on from an earlier part,
+    // Resume is offered, and `resume` tells whether it was chosen.
+    std::optional<std::string> Target(const std::string &name, const QString &place, const TExists &exists,
+                                      const TExists &canResume = {}, bool *resume = nullptr);
     // Whether more files follow, and so "Apply to all" is offered.
     void SetSeveral(bool several) { FSeveral = several; }
 

@@ -6,6 +6,7 @@
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
 #include "IdStream.h"
+#include "PartFile.h"
 #include "NameBytes.h"
 #include "RemoteName.h"
 
@@ -131,6 +132,7 @@ void TTransferWorker::RunOnce()
     lock.unlock();
 
     FBytes = 0;
+    FOffset = 0;
     FCancelled = false;
     QString reason;
     const TOutcome outcome = Process(job, reason);
@@ -283,7 +285,7 @@ bool TTransferWorker::LeadsToFolder(const std::string &folder)
     return true;
 }
 
-std::optional<std::string> TTransferWorker::Target(const TJob &job)
+std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &facts)
 {
     const bool download = job.Direction == TTransferDirection::Download;
     const std::string name = download ? NamePart(job.LocalPath) : job.RemoteName;
@@ -305,12 +307,102 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job)
     if (download) {
         const std::string folder = WithSlash(FolderPart(job.LocalPath));
         const QString place = "in " + TextFromBytes(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
-        return FGuard->Target(name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); });
+        facts.Asked = IsFile(folder + name);
+        return FGuard->Target(
+            name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); },
+            [&](const std::string &candidate) {
+                return TPartFile::Resumable(folder + candidate, facts.Size, facts.Time) > 0;
+            },
+            &facts.Resume);
     }
     const QString place = "on the server in " + RemoteDisplayName(job.RemoteFolder);
-    return FGuard->Target(name, place, [this, &job](const std::string &candidate) {
-        return (job.Listed && job.Listed->count(candidate) > 0) || FFtp.Size(candidate) >= 0;
-    });
+    return FGuard->Target(
+        name, place,
+        [this, &job](const std::string &candidate) {
+            return (job.Listed && job.Listed->count(candidate) > 0) || FFtp.Size(candidate) >= 0;
+        },
+        [&](const std::string &candidate) {
+            // A shorter file of that name on the server: the rest can follow.
+            facts.RemoteSize = FFtp.Size(candidate);
+            return facts.RemoteSize > 0 && facts.RemoteSize < facts.Size;
+        },
+        &facts.Resume);
+}
+
+void TTransferWorker::Download(const TJob &job, const std::string &local, const TFacts &facts)
+{
+    const QString name = RemoteDisplayName(job.RemoteName);
+    // A folder of that name: nothing is sent, nothing replaced.
+    if (IsFolder(local))
+        throw EFileStreamError("Cannot create file " + local);
+    // A part from before goes on where it stopped, unless the user chose
+    // to start afresh over an existing file.
+    int64_t offset = facts.Asked && !facts.Resume ? 0 : TPartFile::Resumable(local, facts.Size, facts.Time);
+    TPartFile part(local, facts.Size, facts.Time);
+    if (offset == 0 || part.Length() != offset) {
+        part.Truncate();
+        offset = 0;
+    }
+    {
+        TFileStream file(part.TakeHandle(), part.Path());
+        file.SetPosition(offset);
+        FOffset = offset;
+        if (offset > 0)
+            Log(QStringLiteral("Resuming %1 at byte %2.").arg(name).arg(offset));
+        try {
+            FFtp.Get(job.RemoteName, &file, offset);
+        } catch (const EIdFTPRestartRefused &refusal) {
+            Log(QStringLiteral("The server would not resume (%1): %2 starts again from the beginning.")
+                    .arg(QString::fromStdString(refusal.what()), name));
+            part.Truncate();
+            file.SetPosition(0);
+            FOffset = 0;
+            FFtp.Get(job.RemoteName, &file, int64_t(0));
+        }
+    }
+    const int64_t arrived = part.Length();
+    if (facts.Size >= 0 && arrived != facts.Size) {
+        part.Truncate();  // no resume can mend it
+        throw EFileStreamError(QStringLiteral("%1 bytes arrived of the server's %2.")
+                                   .arg(arrived)
+                                   .arg(facts.Size)
+                                   .toStdString());
+    }
+    part.Commit(true);
+}
+
+void TTransferWorker::Upload(const TJob &job, const std::string &remote, const TFacts &facts)
+{
+    if (!facts.Resume) {
+        FFtp.Put(job.LocalPath, remote, false);
+        return;
+    }
+    TFileStream file(job.LocalPath, TFileStream::fmOpenRead);
+    file.SetPosition(facts.RemoteSize);
+    FOffset = facts.RemoteSize;
+    Log(QStringLiteral("Resuming %1 at byte %2.").arg(TextFromBytes(NamePart(job.LocalPath))).arg(facts.RemoteSize));
+    try {
+        try {
+            FFtp.Put(&file, remote, facts.RemoteSize);
+        } catch (const EIdFTPRestartRefused &refusal) {
+            Log(QStringLiteral("The server would not restart the upload (%1): the rest is appended.")
+                    .arg(QString::fromStdString(refusal.what())));
+            file.SetPosition(facts.RemoteSize);
+            FFtp.Put(&file, remote, true);
+        }
+    } catch (const EIdProtocolReplyError &refusal) {
+        // REST taken but the store refused (proftpd without
+        // AllowStoreRestart answers 451): the whole file goes again.
+        if (refusal.ReplyCode != 451 && refusal.ReplyCode != 550 && refusal.ReplyCode != 553)
+            throw;
+        Log(QStringLiteral("The server would not resume the upload (%1): it starts again from the beginning.")
+                .arg(QString::fromStdString(refusal.what())));
+        FOffset = 0;
+        FFtp.Put(job.LocalPath, remote, false);
+    }
+    const int64_t arrived = FFtp.Size(remote);
+    if (arrived != facts.Size)
+        throw EFileStreamError(QStringLiteral("the server's file has %1 bytes of %2.").arg(arrived).arg(facts.Size).toStdString());
 }
 
 TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)
@@ -345,12 +437,17 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             return TOutcome::Skipped;
         }
         FFtp.SetTransferType(ftBinary);
-        const int64_t size = download ? FFtp.Size(job.RemoteName) : LocalSize(job.LocalPath);
-        Post([this, id = job.Id, size] {
+        TFacts facts;
+        facts.Size = download ? FFtp.Size(job.RemoteName) : LocalSize(job.LocalPath);
+        // With the size, the time tells whether a part from before is of
+        // this very file.
+        if (download && facts.Size > 0)
+            facts.Time = FFtp.ModificationTime(job.RemoteName);
+        Post([this, id = job.Id, size = facts.Size] {
             if (OnSized)
                 OnSized(id, size);
         });
-        const std::optional<std::string> target = Target(job);
+        const std::optional<std::string> target = Target(job, facts);
         if (!target) {
             Log(download ? "Skipped \"" + name + "\": the local file of that name was kept."
                          : "Skipped \"" + name + "\": the file of that name on the server was kept.");
@@ -362,16 +459,16 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             if (UseIDEHooks())
                 Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " +
                     TextFromBytes(local) + "\r\n    File Size:   " +
-                    QString::number(size < 0 ? int64_t(4294967295) : size));
+                    QString::number(facts.Size < 0 ? int64_t(4294967295) : facts.Size));
             else
                 Log("Transfer Started: " + name);
             // A failed download leaves an existing file as it was.
             if (IsFile(local))
                 kept = QStringLiteral("The existing local file was kept.");
-            FFtp.Get(job.RemoteName, local, true);
+            Download(job, local, facts);
         } else {
             Log("Transfer Started: " + name);
-            FFtp.Put(job.LocalPath, *target, false);
+            Upload(job, *target, facts);
         }
         Log("Transfer Complete.");
         return TOutcome::Done;

@@ -65,7 +65,7 @@ public:
     // Any thread: ends the job in progress; it reports Cancelled.
     void CancelCurrent();
     // The bytes the job in progress has moved.
-    int64_t BytesDone() const { return FBytes; }
+    int64_t BytesDone() const { return FOffset + FBytes; }
     // Ends the job in progress and the thread.
     void StopAndWait() override;
 
@@ -102,7 +102,21 @@ private:
     // Into the folder; an upload's folder that is missing is made, with
     // the folders above it.
     void EnterFolder(const std::string &folder, bool create);
-    std::optional<std::string> Target(const TJob &job);
+    // What a file's move goes by: its size (the server's for a download,
+    // the local one for an upload), the server's time for a download, the
+    // size on the server of an upload's file of that name, and whether the
+    // user was asked, and chose Resume.
+    struct TFacts {
+        int64_t Size = -1;
+        std::string Time;
+        int64_t RemoteSize = -1;
+        bool Asked = false, Resume = false;
+    };
+    std::optional<std::string> Target(const TJob &job, TFacts &facts);
+    // The download through its resumable part file, and the upload, each
+    // going on from before where that is the choice.
+    void Download(const TJob &job, const std::string &local, const TFacts &facts);
+    void Upload(const TJob &job, const std::string &remote, const TFacts &facts);
     void Post(std::function<void()> call);
     void Log(const QString &line);
 
@@ -115,6 +129,8 @@ private:
     bool FStopping = false;
     std::atomic<bool> FBusy{false};
     std::atomic<int64_t> FBytes{0};
+    // Where a resumed transfer went on from.
+    std::atomic<int64_t> FOffset{0};
     // The user cancelled the job in progress.
     std::atomic<bool> FCancelled{false};
     // The folder the worker's connection is in, as it asked for it.

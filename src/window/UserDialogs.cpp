@@ -39,10 +39,13 @@ public:
     {
         QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question.Text, QMessageBox::NoButton,
                         parent);
-        box.setInformativeText(QStringLiteral("Rename saves it as \"%1\".").arg(question.FreeName));
+        box.setInformativeText(QStringLiteral("Rename saves it as \"%1\".").arg(question.FreeName) +
+                               (question.CanResume ? QStringLiteral(" Resume goes on from the part that arrived before.")
+                                                   : QString()));
         QPushButton *overwrite = box.addButton("&Overwrite", QMessageBox::AcceptRole);
         QPushButton *skip = box.addButton("&Skip", QMessageBox::RejectRole);
         QPushButton *rename = box.addButton("&Rename", QMessageBox::AcceptRole);
+        QPushButton *resume = question.CanResume ? box.addButton("Res&ume", QMessageBox::AcceptRole) : nullptr;
         box.setDefaultButton(skip);
         box.setEscapeButton(skip);
         QCheckBox all("&Apply to all");
@@ -55,6 +58,8 @@ public:
             choice.Answer = TOverwriteAnswer::Overwrite;
         else if (box.clickedButton() == rename)
             choice.Answer = TOverwriteAnswer::Rename;
+        else if (resume && box.clickedButton() == resume)
+            choice.Answer = TOverwriteAnswer::Resume;
         return choice;
     }
 

@@ -22,12 +22,14 @@ struct TFileDialog {
 };
 
 // What a transfer does with a file whose name is taken at its target.
-enum class TOverwriteAnswer { Overwrite, Skip, Rename };
+// Resume: go on from the part that arrived before (offered only then).
+enum class TOverwriteAnswer { Overwrite, Skip, Rename, Resume };
 
 struct TOverwriteQuestion {
     QString Text;      // which file, and where
     QString FreeName;  // the name Rename would give it
     bool Several = false;  // more files follow: "Apply to all" is offered
+    bool CanResume = false;  // a part of this file arrived before
 };
 
 struct TOverwriteChoice {

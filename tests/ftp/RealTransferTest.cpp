@@ -1,5 +1,6 @@
 // Transfers against a real FTP server, in active and in passive mode.
 #include "AbortCheck.h"
+#include "ResumeCheck.h"
 #include "FtpServerFixture.h"
 #include "IdException.h"
 #include "IdFTP.h"
@@ -128,6 +129,14 @@ TEST_P(RealTransfer, UploadsAreByteExact)
         EXPECT_TRUE(ReadFile(Remote("up.bin")) == contents) << size;
         EXPECT_EQ(begins, 1);
     }
+}
+
+TEST_P(RealTransfer, ResumesBothWays)
+{
+    const std::string contents = Pattern(3 * 1024 * 1024 + 1);
+    std::ofstream(Remote("whole.bin"), std::ios::binary) << contents;
+    FTP.SetTransferType(ftBinary);
+    ExpectResumesBothWays(FTP, "whole.bin", contents, Server.Root().Path());
 }
 
 TEST_P(RealTransfer, AppendsAndStoresUnique)

@@ -1,8 +1,10 @@
 // FTP over TLS against real servers on loopback that refuse anything in
 // clear: vsftpd (explicit and implicit, session reuse required), proftpd
 // with mod_tls and pure-ftpd. Login, listing, download and upload, byte
-// for byte, in active and passive mode; and the certificates refused.
+// for byte, whole and resumed, in active and passive mode; and the
+// certificates refused.
 #include "AbortCheck.h"
+#include "ResumeCheck.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "TempDir.h"
@@ -83,6 +85,7 @@ TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
         const std::string name = passive ? "up-passive.bin" : "up-active.bin";
         ftp.Put(local, name, false);
         EXPECT_EQ(Contents(root / "pub" / name), payload);
+        ExpectResumesBothWays(ftp, "file.bin", payload, root / "pub", GetParam() != TlsServer::Proftpd);
     }
     {
         std::ofstream(root / "pub" / "big.bin", std::ios::binary) << RandomBytes(32 << 20);

@@ -70,6 +70,14 @@ def main():
                 return
             return FTPHandler.ftp_RETR(self, file)
 
+        def ftp_REST(self, line):
+            # A server that does not restart transfers, while the root
+            # holds ".no-rest".
+            if os.path.exists(os.path.join(args.root, ".no-rest")):
+                self.respond("502 Command not implemented.")
+                return
+            return FTPHandler.ftp_REST(self, line)
+
         def ftp_STOR(self, file, mode="w"):
             self.slow = os.path.basename(file).startswith("slow")
             return FTPHandler.ftp_STOR(self, file, mode)

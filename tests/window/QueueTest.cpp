@@ -20,6 +20,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -111,7 +112,8 @@ TEST_F(TransferQueueAtWork, ItemsRunInOrderAndAMovedOneGoesFirst)
 }
 
 // Del in the table cancels the running transfer at once: the old local
-// file stays, nothing is deleted on the server, and the next item runs.
+// file stays (what arrived waits for a resume), nothing is deleted on the
+// server, and the next item runs.
 TEST_F(TransferQueueAtWork, ACancelledDownloadKeepsTheOldFileAndTheNextRuns)
 {
     std::ofstream(Local.File("slow.bin")) << "old";
@@ -127,8 +129,12 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadKeepsTheOldFileAndTheNextRuns)
     EXPECT_EQ(Contents(Local.File("copy.txt")), "n");
     EXPECT_TRUE(Dialogs.Questions.isEmpty()) << "Del here is not a delete on the server";
     EXPECT_TRUE(std::filesystem::exists(Remote("pub/slow.bin")));
+    // Beside the files, only what a resume needs.
+    std::set<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(Local.Path()))
-        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"slow.bin", "copy.txt", ".slow.bin.veldra-part",
+                                            ".slow.bin.veldra-part.info"}));
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << "a cancel is no failure";
 
     // Queued items go at once, by the button too; Clear Finished takes the
@@ -167,6 +173,85 @@ TEST_F(TransferQueueAtWork, TheUserBrowsesAndRenamesWhileADownloadRuns)
     WaitForTransfers();
     EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
     EXPECT_TRUE(Dialogs.Messages.isEmpty()) << Dialogs.Messages.join('\n').toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// A cancelled download keeps what arrived in a part file beside the
+// target; the next download of the same file goes on from there.
+TEST_F(TransferQueueAtWork, ACancelledDownloadGoesOnWhereItStopped)
+{
+    Download("slow.bin", "slow.bin");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row(0).Done > Slow; }, 20000));
+    Form->Runner().Cancel({Row(0).Id});
+    WaitForTransfers();
+    const std::filesystem::path part = Local.Path() / ".slow.bin.veldra-part";
+    ASSERT_TRUE(std::filesystem::exists(part));
+    const auto kept = std::filesystem::file_size(part);
+    EXPECT_GT(kept, uintmax_t(Slow));
+    EXPECT_FALSE(std::filesystem::exists(Local.File("slow.bin")));
+
+    Download("slow.bin", "slow.bin");
+    WaitForTransfers();
+    EXPECT_TRUE(LogEntries().contains(QString("Resuming slow.bin at byte %1.").arg(kept)))
+        << LogEntries().join('\n').toStdString();
+    EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
+    EXPECT_FALSE(std::filesystem::exists(part));
+    EXPECT_FALSE(std::filesystem::exists(part.string() + ".info"));
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// A second download over a file that exists asks, and offers Resume only
+// while the server's file is still the one the part came from; a server
+// that refuses REST gets the whole file again.
+TEST_F(TransferQueueAtWork, ResumeIsOfferedForTheSameFileAndFallsBackWhenRefused)
+{
+    struct Case {
+        const char *Name;
+        bool ChangeRemote, RefuseRest, Offered;
+        const char *Told;  // the log line's start
+    };
+    const Case cases[] = {
+        {"slow-same.bin", false, false, true, "Resuming slow-same.bin at byte "},
+        {"slow-changed.bin", true, false, false, nullptr},
+        {"slow-refused.bin", false, true, true, "The server would not resume (502 Command not implemented.): "},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.Name);
+        std::string remote = Pattern(3 * Slow);
+        std::ofstream(Remote(std::string("pub/") + row.Name), std::ios::binary) << remote;
+        std::ofstream(Local.File(row.Name)) << "old";
+        btnChangeFolder->click();
+        const auto download = [&](TOverwriteAnswer answer) {
+            // With another file, so the target is not the save dialog's own;
+            // that one is new each time, and asks nothing.
+            std::filesystem::remove(Local.File("notes.txt"));
+            SelectFiles({row.Name, "notes.txt"});
+            Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("any"))});
+            Dialogs.OverwriteAnswers = {{answer, false}};
+            actDownload->trigger();
+        };
+        download(TOverwriteAnswer::Overwrite);
+        const int slow = int(Form->Runner().Queue().Items().size()) - 1;  // after notes.txt
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Row(slow).Done > Slow; }, 20000));
+        Form->Runner().Cancel({Row(slow).Id});
+        WaitForTransfers();
+        if (row.ChangeRemote) {
+            remote = Pattern(3 * Slow + 1);
+            std::ofstream(Remote(std::string("pub/") + row.Name), std::ios::binary) << remote;
+        }
+        if (row.RefuseRest)
+            std::ofstream(Remote(".no-rest")) << "";
+        Dialogs.OverwritesAsked.clear();
+        download(row.Offered ? TOverwriteAnswer::Resume : TOverwriteAnswer::Overwrite);
+        WaitForTransfers();
+        std::filesystem::remove(Remote(".no-rest"));
+        ASSERT_FALSE(Dialogs.OverwritesAsked.empty());
+        EXPECT_EQ(Dialogs.OverwritesAsked.front().CanResume, row.Offered);
+        if (row.Told)
+            EXPECT_EQ(LogEntries().filter(row.Told).size(), 1) << LogEntries().join('\n').toStdString();
+        EXPECT_TRUE(Contents(Local.File(row.Name)) == remote);
+        EXPECT_FALSE(std::filesystem::exists(Local.Path() / (std::string(".") + row.Name + ".veldra-part")));
+    }
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
