@@ -160,6 +160,31 @@ TEST_F(Transfers, UploadsAskBeforeReplacingARemoteFile)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
+// An upload onto a shorter file of that name on the server offers Resume,
+// which sends only the rest; a longer one is not offered it.
+TEST_F(Transfers, AnUploadGoesOnFromWhatTheServerHas)
+{
+    const std::string whole(700000, 'w');
+    std::ofstream(Local.File("big.bin"), std::ios::binary) << whole;
+    std::ofstream(Remote("pub/big.bin"), std::ios::binary) << whole.substr(0, 300000);
+    btnChangeFolder->click();
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Resume, false}};
+    Form->Transfers().UploadPath(Local.File("big.bin"));
+    WaitForTransfers();
+    ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
+    EXPECT_TRUE(Dialogs.OverwritesAsked[0].CanResume);
+    EXPECT_TRUE(LogEntries().contains("Resuming big.bin at byte 300000."));
+    EXPECT_TRUE(Contents(Remote("pub/big.bin")) == whole);
+
+    std::ofstream(Local.File("big.bin"), std::ios::binary) << "short";
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
+    Form->Transfers().UploadPath(Local.File("big.bin"));
+    WaitForTransfers();
+    EXPECT_FALSE(Dialogs.OverwritesAsked[1].CanResume);
+    EXPECT_EQ(Contents(Remote("pub/big.bin")), "short");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
 // A transfer whose session the server ends: no "Transfer Complete.", one
 // sentence in the log and in one box, the local file as it was; the next
 // item goes on with a new login, and the browsing connection stays.
