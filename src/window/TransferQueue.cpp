@@ -116,6 +116,14 @@ void TTransferQueue::SetSize(int id, int64_t size)
     }
 }
 
+void TTransferQueue::SetTarget(int id, const std::string &target)
+{
+    if (TTransferItem *item = Item(id)) {
+        (item->Direction == TTransferDirection::Download ? item->LocalPath : item->RemoteName) = target;
+        Changed(id);
+    }
+}
+
 void TTransferQueue::SetProgress(int id, int64_t done, double speed)
 {
     TTransferItem *item = Item(id);

@@ -70,6 +70,9 @@ public:
     // not allow it. Retry and Interrupt start the progress afresh.
     bool Apply(int id, TTransferEvent event, const QString &reason = {});
     void SetSize(int id, int64_t size);
+    // Where an item goes, as its question decided: a download's local path,
+    // an upload's remote name.
+    void SetTarget(int id, const std::string &target);
     void SetProgress(int id, int64_t done, double speed);
 
     // The first queued item, or none.

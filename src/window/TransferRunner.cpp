@@ -37,6 +37,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
     : FWindow(window), FRemoteView(remoteView), W(widgets)
 {
     FWorker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
+    FWorker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
     FWorker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
     FWorker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
         Ended(id, outcome, reason);
@@ -53,6 +54,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
 TTransferRunner::~TTransferRunner()
 {
     FWorker.OnSized = nullptr;
+    FWorker.OnTarget = nullptr;
     FWorker.OnLog = nullptr;
     FWorker.OnEnded = nullptr;
     FWorker.OnAskOverwrite = nullptr;
@@ -108,9 +110,16 @@ void TTransferRunner::StartNext()
 {
     if (FStopping || !FWorker.Idle() || FCurrent != 0)
         return;
-    const TTransferItem *next = FQueue.NextQueued();
+    const TTransferItem *next = nullptr;
+    for (const TTransferItem &item : FQueue.Items())
+        if (item.State == TTransferState::Queued && !FHeld.count(item.Id)) {
+            next = &item;
+            break;
+        }
     if (!next) {
-        Drained();
+        // Items that wait for a retry come back by their timer.
+        if (FHeld.empty())
+            Drained();
         return;
     }
     TTransferWorker::TJob job;
@@ -124,6 +133,7 @@ void TTransferRunner::StartNext()
     job.Confirmed = next->Confirmed;
     job.Listed = next->Listed;
     job.FreshRun = std::exchange(FFreshRun, false);
+    job.Retry = FRetries.count(job.Id) > 0;
     FQueue.Apply(job.Id, TTransferEvent::Start);
     job.Several = FQueue.NextQueued() != nullptr;
     FCurrent = job.Id;
@@ -147,6 +157,12 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     case O::Skipped:
         FQueue.Apply(id, TTransferEvent::Cancel, reason);
         break;
+    case O::Interrupted:
+        if (!FStopping && FRetries[id] < MaxRetries) {
+            RetryLater(id);
+            break;
+        }
+        [[fallthrough]];
     case O::Failed:
         FQueue.Apply(id, TTransferEvent::Fail, reason);
         FFailures.append(reason);
@@ -157,6 +173,8 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         break;
     }
     W.Progress->setValue(0);
+    if (const TTransferItem *item = FQueue.Find(id); item && item->State != TTransferState::Queued)
+        FRetries.erase(id);  // a later Retry Failed starts the count afresh
     if (const TTransferItem *item = FQueue.Find(id)) {
         if (outcome == O::Done && item->Direction != TTransferDirection::Download)
             ShowChange(*item);
@@ -168,6 +186,25 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     }
     StartNext();
     ShowTotals();
+}
+
+void TTransferRunner::RetryLater(int id)
+{
+    const int attempt = ++FRetries[id];
+    FQueue.Apply(id, TTransferEvent::Interrupt);
+    FHeld.insert(id);
+    if (const TTransferItem *item = FQueue.Find(id))
+        FWindow.AddToLog(QStringLiteral("Retrying %1 in %2 s (%3 of %4).")
+                             .arg(RemoteDisplayName(item->RemoteName))
+                             .arg(RetryDelay / 1000.0)
+                             .arg(attempt)
+                             .arg(MaxRetries));
+    QTimer::singleShot(RetryDelay, this, [this, id] {
+        if (FHeld.erase(id) == 0)
+            return;
+        StartNext();
+        ShowTotals();
+    });
 }
 
 void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
@@ -253,9 +290,11 @@ void TTransferRunner::Cancel(const std::vector<int> &ids)
     for (const int id : ids) {
         if (id == FCurrent)
             FWorker.CancelCurrent();
-        else
-            FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began."));
+        else if (FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began.")))
+            FHeld.erase(id);
     }
+    // A cancelled retry may have been all that was left.
+    StartNext();
     ShowTotals();
 }
 
@@ -283,6 +322,8 @@ void TTransferRunner::StopAll(const QString &why)
         }
     FBatchSizes.clear();
     FFailures.clear();
+    FRetries.clear();
+    FHeld.clear();
     FFreshRun = true;
     FStopping = false;
     ShowTotals();

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <map>
+#include <set>
 #include <vector>
 
 class QLabel;
@@ -74,12 +75,19 @@ public:
                                                      const std::vector<TListingEntry> &entries,
                                                      const std::function<void(const QString &)> &log);
 
+    // A transfer that fails on the way is tried again this many times,
+    // this long (ms) after, going on from where it stopped.
+    static constexpr int MaxRetries = 2;
+    int RetryDelay = 5000;
+
     // How often the progress is shown while a transfer runs (ms).
     static constexpr int TickInterval = 250;
 
 private:
     void StartNext();
     void Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason);
+    // Puts an item that failed on the way back in line after a while.
+    void RetryLater(int id);
     // A folder's contents queued behind it.
     void Listed(int id, const std::vector<TListingEntry> &entries);
     void Drained();
@@ -112,4 +120,7 @@ private:
     // A folder to show anew once the browsing connection is free.
     bool FRefreshPending = false;
     std::vector<TTransferItem> FUnfinished;
+    // The retries each item had; those waiting for theirs are held back.
+    std::map<int, int> FRetries;
+    std::set<int> FHeld;
 };

@@ -24,6 +24,23 @@ using LocalPath::WithSlash;
 
 namespace {
 
+// Whether a failure came on the way, where trying again may do: the
+// network or the connection, or a server's 4xx ("426 Connection closed").
+bool OnTheWay(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIdProtocolReplyError &refusal) {
+        return refusal.ReplyCode >= 400 && refusal.ReplyCode < 500;
+    } catch (const EIdSocketError &) {
+        return true;
+    } catch (const EIdConnClosedGracefully &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 // "1 file", "3 folders".
 QString Count(size_t count, const char *what)
 {
@@ -289,7 +306,11 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
 {
     const bool download = job.Direction == TTransferDirection::Download;
     const std::string name = download ? NamePart(job.LocalPath) : job.RemoteName;
-    if (job.Confirmed)
+    if (job.Retry && !download) {
+        facts.RemoteSize = FFtp.Size(name);
+        facts.Resume = facts.RemoteSize > 0 && facts.RemoteSize < facts.Size;
+    }
+    if (job.Confirmed || job.Retry)
         return name;
     if (job.FreshRun || !FGuard) {
         FGuard.emplace(
@@ -422,7 +443,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
                               ConnectFailureText(std::current_exception(), QString::fromStdString(FSession.Host),
                                                  FSession.Port));
             Log(reason);
-            return TOutcome::Failed;
+            return OnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
         }
         if (remove)
             return DeleteFolder(job, reason);
@@ -448,6 +469,11 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
                 OnSized(id, size);
         });
         const std::optional<std::string> target = Target(job, facts);
+        if (target)
+            Post([this, id = job.Id, path = download ? WithSlash(FolderPart(job.LocalPath)) + *target : *target] {
+                if (OnTarget)
+                    OnTarget(id, path);
+            });
         if (!target) {
             Log(download ? "Skipped \"" + name + "\": the local file of that name was kept."
                          : "Skipped \"" + name + "\": the file of that name on the server was kept.");
@@ -479,6 +505,6 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
     } catch (...) {
         reason = TransferFailureText(what, name, std::current_exception(), kept);
         Log(reason);
-        return TOutcome::Failed;
+        return OnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
     }
 }

@@ -51,8 +51,14 @@ public:
         // The first job since the queue was empty: earlier "Apply to all"
         // answers no longer hold.
         bool FreshRun = false;
+        // A retry: the question was answered the first time; an upload
+        // goes on from what the server has.
+        bool Retry = false;
     };
-    enum class TOutcome { Done, Skipped, Failed, Cancelled };
+    // Interrupted: failed on the way (the network, the connection, a 4xx
+    // answer), where a retry may do; Failed: refused (5xx) or a local
+    // error, where it would not.
+    enum class TOutcome { Done, Skipped, Failed, Interrupted, Cancelled };
 
     TTransferWorker();
     ~TTransferWorker() override;
@@ -71,6 +77,9 @@ public:
 
     // Called on the main thread.
     std::function<void(int id, int64_t size)> OnSized;
+    // Where the file goes, as the question decided (a download's local
+    // path, an upload's remote name).
+    std::function<void(int id, const std::string &target)> OnTarget;
     std::function<void(const QString &line)> OnLog;
     // A folder download's listing: what the folder holds.
     std::function<void(int id, const std::vector<TListingEntry> &entries)> OnListed;

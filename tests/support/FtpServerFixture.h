@@ -1,7 +1,8 @@
 // A real FTP server (pyftpdlib from Debian) on 127.0.0.1 with a temporary
 // root folder, a user "tester" with password "secret", and anonymous login.
 // A download of a "cut*" file ends its session half way; "slow*" files
-// move at 2 MB a second.
+// move at 2 MB a second; the first download of a "drop*" file loses its
+// data connection half way; a ".no-rest" file in the root refuses REST.
 #pragma once
 
 #include "ChildProcess.h"

@@ -7,7 +7,9 @@ anonymous (read and write, so uploads can be tested either way).
 With --cut, a download of a file whose name starts with "cut" ends the
 session half way, as a server that dies does. A file whose name starts
 with "slow" moves at --slow-rate bytes a second, either way, so a test
-can act while it moves.
+can act while it moves. The first download of a "drop*" file loses its
+data connection half way. While the root holds ".no-rest", REST is
+refused.
 """
 import argparse
 import logging
@@ -34,6 +36,8 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     authorizer.add_anonymous(args.root, perm="elradfmwMT")
 
+    dropped = set()
+
     class DataChannel(ThrottledDTPHandler):
         auto_sized_buffers = False
 
@@ -45,8 +49,22 @@ def main():
         def write_limit(self):
             return self.read_limit
 
+        def drops(self):
+            name = getattr(self.cmd_channel, "retrieving", "")
+            return name.startswith("drop") and name not in dropped
+
         def use_sendfile(self):
-            return not self.read_limit and DTPHandler.use_sendfile(self)
+            return not self.read_limit and not self.drops() and DTPHandler.use_sendfile(self)
+
+        def send(self, data):
+            # The first download of a "drop*" file loses its data connection
+            # half way (426); the session stays.
+            sent = ThrottledDTPHandler.send(self, data)
+            if self.drops() and self.file_obj is not None:
+                if self.get_transmitted_bytes() >= os.fstat(self.file_obj.fileno()).st_size // 2:
+                    dropped.add(self.cmd_channel.retrieving)
+                    self.handle_close()
+            return sent
 
     class ActiveData(ActiveDTP):
         # pyftpdlib keeps the connector after it handed its socket on, and
@@ -64,6 +82,7 @@ def main():
 
         def ftp_RETR(self, file):
             self.slow = os.path.basename(file).startswith("slow")
+            self.retrieving = os.path.basename(file)
             if args.cut and os.path.basename(file).startswith("cut"):
                 self.respond("150 File status okay. About to open data connection.")
                 self.close()

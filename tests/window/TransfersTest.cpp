@@ -185,11 +185,13 @@ TEST_F(Transfers, AnUploadGoesOnFromWhatTheServerHas)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
-// A transfer whose session the server ends: no "Transfer Complete.", one
-// sentence in the log and in one box, the local file as it was; the next
-// item goes on with a new login, and the browsing connection stays.
-TEST_F(Transfers, ATransferTheServerCutsSaysSoAndTheNextGoesOn)
+// A transfer whose session the server ends is tried twice more, each time
+// said in the log; then no "Transfer Complete.", one sentence in the log
+// and in one box, the local file as it was. The next item goes on with a
+// new login, and the browsing connection stays.
+TEST_F(Transfers, ATransferTheServerCutsIsRetriedThenToldAndTheNextGoesOn)
 {
+    Form->Runner().RetryDelay = 50;
     std::ofstream(Remote("pub/cut.bin"), std::ios::binary) << std::string(100000, 'c');
     btnChangeFolder->click();
     std::ofstream(Local.File("cut.bin")) << "keep";
@@ -201,12 +203,14 @@ TEST_F(Transfers, ATransferTheServerCutsSaysSoAndTheNextGoesOn)
     const QString told =
         "Download of cut.bin failed: the connection was closed by the server. The existing local file was kept.";
     EXPECT_EQ(Dialogs.Errors, QStringList{told});
-    EXPECT_EQ(LogEntries().filter(QRegularExpression("^(Download|Transfer)")),
-              (QStringList{"Transfer Started: cut.bin", told, "Transfer Started: notes.txt", "Transfer Complete.",
-                           "Transfer of selected files complete."}));
+    const QStringList entries = LogEntries();
+    EXPECT_EQ(entries.count(told), 3);
+    EXPECT_EQ(entries.filter(QRegularExpression("^Retrying cut.bin in 0.05 s \\([12] of 2\\)\\.$")).size(), 2)
+        << entries.join('\n').toStdString();
+    EXPECT_EQ(Dialogs.OverwritesAsked.size(), 1u) << "a retry does not ask again";
+    EXPECT_EQ(entries.last(), "Transfer of selected files complete.");
     EXPECT_EQ(Contents(Local.File("cut.bin")), "keep");
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
-    EXPECT_EQ(PartFiles(Local.Path()), 0);
     EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
     EXPECT_EQ(ProgressBar1->value(), 0);
     const auto &rows = Form->Runner().Queue().Items();
@@ -214,6 +218,26 @@ TEST_F(Transfers, ATransferTheServerCutsSaysSoAndTheNextGoesOn)
     EXPECT_EQ(rows[0].State, TTransferState::Failed);
     EXPECT_EQ(rows[0].Reason, told);
     EXPECT_EQ(rows[1].State, TTransferState::Done);
+}
+
+// A data connection lost half way: the retry goes on from what arrived.
+TEST_F(Transfers, ARetryGoesOnWhereTheDroppedTransferStopped)
+{
+    Form->Runner().RetryDelay = 50;
+    std::string payload(2'000'000, '\0');
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = char(i * 31 + i / 977);
+    std::ofstream(Remote("pub/drop.bin"), std::ios::binary) << payload;
+    btnChangeFolder->click();
+    SelectFiles({"drop.bin"});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("drop.bin")});
+    actDownload->trigger();
+    WaitForTransfers();
+    const QStringList entries = LogEntries();
+    EXPECT_TRUE(entries.contains("Retrying drop.bin in 0.05 s (1 of 2).")) << entries.join('\n').toStdString();
+    EXPECT_EQ(entries.filter(QRegularExpression("^Resuming drop.bin at byte [1-9][0-9]*\\.$")).size(), 1);
+    EXPECT_TRUE(Contents(Local.File("drop.bin")) == payload);
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
 // A listing may name anything: a name that would lead out of the target
