@@ -431,7 +431,20 @@ void TIdFTP::TransferOnce(const std::string &command, bool sending,
             client->ConnectTimeout = ConnectTimeout;
             client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
             client->Port = announced.Port;
-            client->Connect();
+            try {
+                client->Connect();
+            } catch (const EIdSocketError &) {
+                // A server that refuses the command at once (a restarted
+                // store it does not allow, a file it will not give) may
+                // close its passive port before we reach it: its reply says
+                // why, better than the refused connection.
+                if (InBufferSize() == 0 && !(Socket()->IsOpen && Socket()->WaitReadable(RefusalWait)))
+                    throw;
+                owed = 0;
+                ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
+                owed = 1;
+                throw;
+            }
             try {
                 try {
                     ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});

@@ -143,6 +143,9 @@ public:
     // After a transfer failed, how long to wait for the replies the server
     // still owes before the control connection is closed instead.
     static constexpr int SettleTimeout = 10000;
+    // A passive data connection refused: how long the server's reply to the
+    // command may take to say why.
+    static constexpr int RefusalWait = 1000;
 
     // Reads a reply; a reply that cannot be read whole (a time-out, a
     // close, no end) leaves the connection out of step, so it is closed.

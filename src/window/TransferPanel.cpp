@@ -8,6 +8,9 @@
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -167,11 +170,28 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     connect(FUp, &QToolButton::clicked, this, [this] { MoveSelected(-1); });
     connect(FDown, &QToolButton::clicked, this, [this] { MoveSelected(+1); });
 
+    // How many run at once, each on a connection of its own.
+    auto *simultaneous = new QSpinBox(this);
+    simultaneous->setObjectName("seSimultaneous");
+    simultaneous->setAccessibleName("Simultaneous transfers");
+    // Its text field takes the focus: a screen reader names it too.
+    if (auto *field = simultaneous->findChild<QLineEdit *>())
+        field->setAccessibleName("Simultaneous transfers");
+    simultaneous->setRange(1, TTransferRunner::MaxSimultaneous);
+    simultaneous->setValue(runner.Simultaneous());
+    simultaneous->setToolTip("How many transfers run at once, each on a connection of its own.");
+    auto *simultaneousLabel = new QLabel("&Simultaneous transfers:", this);
+    simultaneousLabel->setBuddy(simultaneous);
+    connect(simultaneous, &QSpinBox::valueChanged, &runner, &TTransferRunner::SetSimultaneous);
+    connect(&runner, &TTransferRunner::SimultaneousChanged, simultaneous, &QSpinBox::setValue);
+
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
     for (QToolButton *button : {FCancel, FRetry, FClear, FUp, FDown})
         buttons->addWidget(button);
     buttons->addStretch(1);
+    buttons->addWidget(simultaneousLabel);
+    buttons->addWidget(simultaneous);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);

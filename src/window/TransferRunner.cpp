@@ -34,39 +34,48 @@ const QString QueueGroup = QStringLiteral("Queue");
 }  // namespace
 
 TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteView, const TWidgets &widgets)
-    : FWindow(window), FRemoteView(remoteView), W(widgets)
+    : FWindow(window), FRemoteView(remoteView), W(widgets), FSlots(MaxSimultaneous)
 {
-    FWorker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
-    FWorker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
-    FWorker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
-    FWorker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
-        Ended(id, outcome, reason);
-    };
-    FWorker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
-    FWorker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
-    FWorker.OnConfirm = [this](const QString &question) {
-        return !FStopping && UserDialogs().Confirm(FWindow.DialogOwner(), question);
-    };
+    for (TSlot &slot : FSlots) {
+        slot.Worker = std::make_unique<TTransferWorker>();
+        TTransferWorker &worker = *slot.Worker;
+        worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
+        worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
+        worker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
+        worker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
+            Ended(id, outcome, reason);
+        };
+        worker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
+        worker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
+        worker.OnConfirm = [this](const QString &question) {
+            return !FStopping && UserDialogs().Confirm(FWindow.DialogOwner(), question);
+        };
+    }
     FTimer.setInterval(TickInterval);
     connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
 }
 
 TTransferRunner::~TTransferRunner()
 {
-    FWorker.OnSized = nullptr;
-    FWorker.OnTarget = nullptr;
-    FWorker.OnLog = nullptr;
-    FWorker.OnEnded = nullptr;
-    FWorker.OnAskOverwrite = nullptr;
-    FWorker.OnListed = nullptr;
-    FWorker.OnConfirm = nullptr;
+    // What the workers still report while they end goes nowhere.
+    for (TSlot &slot : FSlots) {
+        TTransferWorker &worker = *slot.Worker;
+        worker.OnSized = nullptr;
+        worker.OnTarget = nullptr;
+        worker.OnLog = nullptr;
+        worker.OnEnded = nullptr;
+        worker.OnAskOverwrite = nullptr;
+        worker.OnListed = nullptr;
+        worker.OnConfirm = nullptr;
+    }
 }
 
 void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const QString &site)
 {
     FSession = session;
     FSite = site;
-    FWorker.SetSession(session);
+    for (TSlot &slot : FSlots)
+        slot.Worker->SetSession(session);
 }
 
 void TTransferRunner::SetPassive(bool passive)
@@ -74,7 +83,28 @@ void TTransferRunner::SetPassive(bool passive)
     if (FSession.Passive == passive)
         return;
     FSession.Passive = passive;
-    FWorker.SetSession(FSession);
+    for (TSlot &slot : FSlots)
+        slot.Worker->SetSession(FSession);
+}
+
+void TTransferRunner::SetSimultaneous(int count)
+{
+    FSimultaneous = std::clamp(count, 1, MaxSimultaneous);
+    emit SimultaneousChanged(FSimultaneous);
+    StartNext();
+}
+
+TTransferRunner::TSlot *TTransferRunner::SlotOf(int id)
+{
+    for (TSlot &slot : FSlots)
+        if (slot.Current == id && id != 0)
+            return &slot;
+    return nullptr;
+}
+
+bool TTransferRunner::Running() const
+{
+    return std::any_of(FSlots.begin(), FSlots.end(), [](const TSlot &slot) { return slot.Current != 0; });
 }
 
 TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &question)
@@ -82,7 +112,13 @@ TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &questio
     // Stopping, nothing is asked: the file stays.
     if (FStopping)
         return {};
-    return UserDialogs().AskOverwrite(FWindow.DialogOwner(), question);
+    // "Apply to all" holds for the rest of the run, whichever connection
+    // asks; the workers' own guards do not keep it.
+    TOverwriteChoice choice = FForAll ? *FForAll : UserDialogs().AskOverwrite(FWindow.DialogOwner(), question);
+    if (choice.ApplyToAll)
+        FForAll = choice;
+    choice.ApplyToAll = false;
+    return choice;
 }
 
 // ---- the queue's course ----------------------------------------------------------
@@ -108,47 +144,52 @@ void TTransferRunner::Enqueue(std::vector<TTransferItem> items)
 
 void TTransferRunner::StartNext()
 {
-    if (FStopping || !FWorker.Idle() || FCurrent != 0)
+    if (FStopping)
         return;
-    const TTransferItem *next = nullptr;
-    for (const TTransferItem &item : FQueue.Items())
-        if (item.State == TTransferState::Queued && !FHeld.count(item.Id)) {
-            next = &item;
+    for (int i = 0; i < FSimultaneous; ++i) {
+        TSlot &slot = FSlots[size_t(i)];
+        if (slot.Current != 0 || !slot.Worker->Idle())
+            continue;
+        const TTransferItem *next = nullptr;
+        for (const TTransferItem &item : FQueue.Items())
+            if (item.State == TTransferState::Queued && !FHeld.count(item.Id)) {
+                next = &item;
+                break;
+            }
+        if (!next)
             break;
-        }
-    if (!next) {
-        // Items that wait for a retry come back by their timer.
-        if (FHeld.empty())
-            Drained();
-        return;
+        TTransferWorker::TJob job;
+        job.Id = next->Id;
+        job.Direction = next->Direction;
+        job.LocalPath = next->LocalPath;
+        job.RemoteFolder = next->RemoteFolder;
+        job.RemoteName = next->RemoteName;
+        job.Folder = next->Folder;
+        job.Link = next->Link;
+        job.Confirmed = next->Confirmed;
+        job.Listed = next->Listed;
+        job.Retry = FRetries.count(job.Id) > 0;
+        FQueue.Apply(job.Id, TTransferEvent::Start);
+        job.Several = FQueue.NextQueued() != nullptr;
+        slot.Current = job.Id;
+        slot.Clock.start();
+        slot.Rate.Restart();
+        slot.Speed = 0;
+        slot.Worker->Run(job);
+        FTimer.start();
     }
-    TTransferWorker::TJob job;
-    job.Id = next->Id;
-    job.Direction = next->Direction;
-    job.LocalPath = next->LocalPath;
-    job.RemoteFolder = next->RemoteFolder;
-    job.RemoteName = next->RemoteName;
-    job.Folder = next->Folder;
-    job.Link = next->Link;
-    job.Confirmed = next->Confirmed;
-    job.Listed = next->Listed;
-    job.FreshRun = std::exchange(FFreshRun, false);
-    job.Retry = FRetries.count(job.Id) > 0;
-    FQueue.Apply(job.Id, TTransferEvent::Start);
-    job.Several = FQueue.NextQueued() != nullptr;
-    FCurrent = job.Id;
-    FClock.start();
-    FRate.Restart();
-    FSpeed = 0;
-    FWorker.Run(job);
-    FTimer.start();
+    // Items that wait for a retry come back by their timer.
+    if (!Running() && FHeld.empty() && !FQueue.NextQueued())
+        Drained();
 }
 
 void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason)
 {
     Tick();
-    FTimer.stop();
-    FCurrent = 0;
+    if (TSlot *slot = SlotOf(id))
+        slot->Current = 0;
+    if (!Running())
+        FTimer.stop();
     using O = TTransferWorker::TOutcome;
     switch (outcome) {
     case O::Done:
@@ -172,7 +213,8 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         FQueue.Apply(id, FStopping ? TTransferEvent::Interrupt : TTransferEvent::Cancel, reason);
         break;
     }
-    W.Progress->setValue(0);
+    if (!Running())
+        W.Progress->setValue(0);
     if (const TTransferItem *item = FQueue.Find(id); item && item->State != TTransferState::Queued)
         FRetries.erase(id);  // a later Retry Failed starts the count afresh
     if (const TTransferItem *item = FQueue.Find(id)) {
@@ -262,7 +304,7 @@ void TTransferRunner::ShowChange(const TTransferItem &item)
 
 void TTransferRunner::Drained()
 {
-    FFreshRun = true;
+    FForAll.reset();
     if (FFailures.isEmpty())
         return;
     // One message for the run, however many failed: the rows say the rest.
@@ -288,8 +330,8 @@ void TTransferRunner::DeleteFolder(const std::string &parent, const std::string 
 void TTransferRunner::Cancel(const std::vector<int> &ids)
 {
     for (const int id : ids) {
-        if (id == FCurrent)
-            FWorker.CancelCurrent();
+        if (TSlot *slot = SlotOf(id))
+            slot->Worker->CancelCurrent();
         else if (FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began.")))
             FHeld.erase(id);
     }
@@ -308,10 +350,12 @@ void TTransferRunner::RetryFailed()
 void TTransferRunner::StopAll(const QString &why)
 {
     FStopping = true;
-    if (FCurrent != 0) {
-        FWorker.CancelCurrent();
-        // Its end is reported through the main-thread queue.
-        IdMainThreadQueue::DrainUntil([this] { return FCurrent == 0; });
+    if (Running()) {
+        for (TSlot &slot : FSlots)
+            if (slot.Current != 0)
+                slot.Worker->CancelCurrent();
+        // Their ends are reported through the main-thread queue.
+        IdMainThreadQueue::DrainUntil([this] { return !Running(); });
     }
     for (const TTransferItem &item : std::vector<TTransferItem>(FQueue.Items()))
         if (item.State == TTransferState::Queued) {
@@ -324,7 +368,7 @@ void TTransferRunner::StopAll(const QString &why)
     FFailures.clear();
     FRetries.clear();
     FHeld.clear();
-    FFreshRun = true;
+    FForAll.reset();
     FStopping = false;
     ShowTotals();
 }
@@ -351,22 +395,32 @@ void TTransferRunner::OfferUnfinished()
 
 void TTransferRunner::Tick()
 {
-    const TTransferItem *item = FQueue.Find(FCurrent);
-    if (!item)
+    // The rows' speeds follow the last seconds; the panel's is the
+    // average since each start, as it always was, summed.
+    double average = 0;
+    FSpeed = 0;
+    const TTransferItem *first = nullptr;
+    for (TSlot &slot : FSlots) {
+        const TTransferItem *item = FQueue.Find(slot.Current);
+        if (!item)
+            continue;
+        first = first ? first : item;
+        const int64_t bytes = slot.Worker->BytesDone();
+        const qint64 now = slot.Clock.elapsed();
+        slot.Speed = slot.Rate.Add(now, bytes);
+        FSpeed += slot.Speed;
+        FQueue.SetProgress(slot.Current, bytes, slot.Speed);
+        average += now > 0 ? double(bytes) / 1024.0 / (double(now) / 1000.0) : 0.0;
+    }
+    if (!first)
         return;
-    const int64_t bytes = FWorker.BytesDone();
-    const qint64 now = FClock.elapsed();
-    // The rows' speed follows the last seconds; the panel's is the
-    // average since the start, as it always was.
-    FSpeed = FRate.Add(now, bytes);
-    FQueue.SetProgress(FCurrent, bytes, FSpeed);
-    const double average = now > 0 ? double(bytes) / 1024.0 / (double(now) / 1000.0) : 0.0;
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    SetPanelText(W.SpeedPanel, (item->Direction == TTransferDirection::Download ? "Download speed " : "Uploade speed ") +
+    SetPanelText(W.SpeedPanel, (first->Direction == TTransferDirection::Download ? "Download speed " : "Uploade speed ") +
                                    locale.toString(average, 'f', 2) + " KB/s");
-    if (item->Size > 0)
-        W.Progress->setValue(int(std::min<int64_t>(100, bytes * 100 / item->Size)));
+    const TTransferQueue::TTotals totals = FQueue.Totals();
+    if (totals.Bytes > 0)
+        W.Progress->setValue(int(std::min<int64_t>(100, totals.Done * 100 / totals.Bytes)));
     ShowTotals();
 }
 
@@ -380,7 +434,7 @@ void TTransferRunner::ShowTotals()
     QString text = totals.Pending == 1 ? QStringLiteral("1 transfer") : QStringLiteral("%1 transfers").arg(totals.Pending);
     if (totals.Bytes > 0)
         text += ": " + ByteText(totals.Done) + " of " + ByteText(totals.Bytes);
-    if (FCurrent != 0 && FSpeed > 0) {
+    if (Running() && FSpeed > 0) {
         text += ", " + RateText(FSpeed);
         const QString left = TimeLeftText(totals.Bytes - totals.Done, FSpeed);
         if (!left.isEmpty())
@@ -399,6 +453,7 @@ void TTransferRunner::ResetDisplay()
 
 void TTransferRunner::Load(const TSettingsStore &store)
 {
+    SetSimultaneous(store.ReadInteger("Transfers/Simultaneous", 2));
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
     for (int i = 0; i < count; ++i) {
@@ -420,6 +475,7 @@ void TTransferRunner::Load(const TSettingsStore &store)
 
 void TTransferRunner::Save(TSettingsStore &store) const
 {
+    store.WriteInteger("Transfers/Simultaneous", FSimultaneous);
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);
     store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));
     int i = 0;

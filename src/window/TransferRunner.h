@@ -16,6 +16,8 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -45,6 +47,10 @@ public:
     const QString &Site() const { return FSite; }
     const TTransferWorker::TSession &Session() const { return FSession; }
     void SetPassive(bool passive);
+    // How many transfers run at once, each on a connection of its own.
+    static constexpr int MaxSimultaneous = 4;
+    int Simultaneous() const { return FSimultaneous; }
+    void SetSimultaneous(int count);
 
     // Queues the items of one request (a selection, a drop) and starts.
     void Enqueue(std::vector<TTransferItem> items);
@@ -83,6 +89,9 @@ public:
     // How often the progress is shown while a transfer runs (ms).
     static constexpr int TickInterval = 250;
 
+signals:
+    void SimultaneousChanged(int count);
+
 private:
     void StartNext();
     void Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason);
@@ -101,16 +110,26 @@ private:
     TRemoteView &FRemoteView;
     TWidgets W;
     TTransferQueue FQueue;
-    TTransferWorker FWorker;
+    // A worker, the item it runs, that item's clock and its speed of the
+    // last seconds.
+    struct TSlot {
+        std::unique_ptr<TTransferWorker> Worker;
+        int Current = 0;
+        QElapsedTimer Clock;
+        TRateMeter Rate;
+        double Speed = 0;
+    };
+    std::vector<TSlot> FSlots;
+    TSlot *SlotOf(int id);
+    bool Running() const;
+    int FSimultaneous = 2;
     TTransferWorker::TSession FSession;
     QString FSite;
     QTimer FTimer;
-    int FCurrent = 0;
     bool FStopping = false;
-    bool FFreshRun = true;
-    // The running item's clock and its speed of the last seconds.
-    QElapsedTimer FClock;
-    TRateMeter FRate;
+    // An answer the user gave for all the files of the run.
+    std::optional<TOverwriteChoice> FForAll;
+    // The speed of all transfers that run.
     double FSpeed = 0;
     // What failed since the queue was last empty: one message then.
     QStringList FFailures;

@@ -207,7 +207,12 @@ void TTransferWorker::EnterFolder(const std::string &folder, bool create)
         if (!create || parent.empty() || parent == folder)
             throw;
         EnterFolder(parent, true);
-        FFtp.CreateFolder(folder);
+        try {
+            FFtp.CreateFolder(folder);
+        } catch (const EIdProtocolReplyError &) {
+            // Another connection of ours may have made it meanwhile: the
+            // change into it tells.
+        }
         FFtp.EnterFolder(folder);
     }
     FFolder = folder;
@@ -312,7 +317,9 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     }
     if (job.Confirmed || job.Retry)
         return name;
-    if (job.FreshRun || !FGuard) {
+    // The owner keeps "Apply to all" for the whole queue: this guard asks
+    // each time.
+    if (!FGuard) {
         FGuard.emplace(
             [this](const TOverwriteQuestion &question) {
                 TOverwriteChoice choice;

@@ -48,9 +48,6 @@ public:
         std::shared_ptr<const std::unordered_set<std::string>> Listed;
         // More jobs wait behind this one: "Apply to all" is offered.
         bool Several = false;
-        // The first job since the queue was empty: earlier "Apply to all"
-        // answers no longer hold.
-        bool FreshRun = false;
         // A retry: the question was answered the first time; an upload
         // goes on from what the server has.
         bool Retry = false;

@@ -101,7 +101,8 @@ TEST(SimpleServer, AnAbortedAcceptEndsTheWaitAndTheListener)
 }
 
 // Passive mode gone wrong: a refused PASV, a reply without six fields, a
-// data connection nobody takes. Each ends the call, and the session goes on.
+// data connection nobody takes (the server's refusal told). Each ends the
+// call, and the session goes on.
 TEST_F(FailurePath, PassiveModeGoneWrong)
 {
     const int nobody = FreeLoopbackPort();
@@ -110,11 +111,12 @@ TEST_F(FailurePath, PassiveModeGoneWrong)
         {"227 Entering Passive Mode (127,0,0,1)\r\n", [](const auto &get) { EXPECT_THROW(get(), EConvertError); }},
         {"227 (127,0,0,1," + std::to_string(nobody / 256) + "," + std::to_string(nobody % 256) + ")\r\n",
          [](const auto &get) {
+             // The server's reply says more than the refused connection.
              try {
                  get();
                  ADD_FAILURE();
-             } catch (const EIdSocketError &error) {
-                 EXPECT_EQ(error.LastError, 10061);
+             } catch (const EIdProtocolReplyError &refusal) {
+                 EXPECT_EQ(refusal.ReplyCode, 425);
              }
          }},
     };

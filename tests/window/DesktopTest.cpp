@@ -101,7 +101,7 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
     for (QLabel *label : Form->findChildren<QLabel *>())
         if (label->buddy())
             buddies << label->buddy()->accessibleName();
-    EXPECT_EQ(buddies, (QStringList{"FTP Address", "User Name", "Password", "FTP Folder"}));
+    EXPECT_EQ(buddies, (QStringList{"FTP Address", "User Name", "Password", "FTP Folder", "Simultaneous transfers"}));
 
     // Everything the user can reach or read has a name of its own.
     const std::pair<QWidget *, QString> named[] = {

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTabBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -49,6 +50,8 @@ protected:
             return;
         std::ofstream(Remote("pub/slow.bin"), std::ios::binary) << Pattern(3 * Slow);
         btnChangeFolder->click();
+        // One at a time: these tests are about the queue's order.
+        Form->Runner().SetSimultaneous(1);
     }
 
     // One download through the save dialog, as a double-click starts it.
@@ -174,6 +177,31 @@ TEST_F(TransferQueueAtWork, TheUserBrowsesAndRenamesWhileADownloadRuns)
     EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
     EXPECT_TRUE(Dialogs.Messages.isEmpty()) << Dialogs.Messages.join('\n').toStdString();
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
+// Two connections: two slow files move at once; the setting, a spin box
+// on the Transfers page, is kept.
+TEST_F(TransferQueueAtWork, TwoTransfersRunAtOnce)
+{
+    auto *count = Form->findChild<QSpinBox *>("seSimultaneous");
+    ASSERT_TRUE(count);
+    count->setValue(2);
+    std::ofstream(Remote("pub/slow2.bin"), std::ios::binary) << Pattern(2 * Slow);
+    btnChangeFolder->click();
+    SelectFiles({"slow.bin", "slow2.bin"});
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("any"))});
+    actDownload->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row(0).Done > 0 && Row(1).Done > 0; }, 20000))
+        << "both at once";
+    WaitForTransfers();
+    EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));
+    EXPECT_TRUE(Contents(Local.File("slow2.bin")) == Pattern(2 * Slow));
+
+    count->setValue(3);
+    Stop();
+    Start();
+    EXPECT_EQ(Form->Runner().Simultaneous(), 3);
+    EXPECT_EQ(Form->findChild<QSpinBox *>("seSimultaneous")->value(), 3);
 }
 
 // A cancelled download keeps what arrived in a part file beside the

@@ -67,6 +67,7 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
     EXPECT_FALSE(std::filesystem::exists(Local.File("ignored.bin")));
     EXPECT_EQ(LogEntries().last(), "Transfer of selected files complete.");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    EXPECT_EQ(Form->Runner().Simultaneous(), 2) << "two connections unless the user chose otherwise";
 }
 
 TEST_F(Transfers, ARefusedDownloadLeavesAnExistingFileIntact)
@@ -90,6 +91,7 @@ TEST_F(Transfers, ARefusedDownloadLeavesAnExistingFileIntact)
 // or all at once; the one file of the save dialog is not asked twice.
 TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
 {
+    Form->Runner().SetSimultaneous(1);  // the questions in the listing's order
     std::ofstream(Local.File("notes.txt")) << "precious";
     std::ofstream(Local.File("report.pdf")) << "old";
     SelectFiles({"notes.txt", "report.pdf"});
