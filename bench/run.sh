@@ -9,7 +9,10 @@
 #   - ChangeFolder on a folder of 100,000 files: seconds and peak memory,
 #     next to curl's time to fetch the same listing;
 #   - the local tree opening that folder with files shown: seconds and peak
-#     memory, next to the time `find DIR -maxdepth 1` takes on it.
+#     memory, next to the time `find DIR -maxdepth 1` takes on it;
+#   - a folder of 1,000 files of 16 KiB down and up through the window's
+#     queue on two connections, in files a second, next to lftp's
+#     `mirror --parallel=2` both ways.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +39,9 @@ for i in range(count):
     open(os.path.join(folder, "file%06d.%s" % (i, ("txt", "pdf", "png", "zip", "c")[i % 5])), "w").close()
 PY
 for i in $(seq 1000); do : > "$work/root/thousand/entry$i.txt"; done
+mkdir -p "$work/root/small"
+for i in $(seq 1000); do head -c 16384 /dev/urandom > "$work/root/small/file$i.bin"; done
+chmod -R a+rX "$work/root/small"
 
 # Anonymous access: the root is read-only, uploads go to incoming/.
 port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -51,6 +57,7 @@ anon_root=$work/root
 write_enable=YES
 anon_upload_enable=YES
 anon_other_write_enable=YES
+anon_mkdir_write_enable=YES
 local_enable=NO
 connect_from_port_20=NO
 seccomp_sandbox=NO
@@ -106,3 +113,14 @@ echo "== Local tree opening a folder of $files files"
 ./build/bench/bench_localtree "$work/root/many" 2>/dev/null
 t=$( { time find "$work/root/many" -maxdepth 1 > /dev/null; } 2>&1 )
 echo "find   -maxdepth 1 on the same folder: ${t} s"
+
+echo "== 1,000 files of 16 KiB, two connections, active mode"
+mkdir -p "$local_dir/veldra" "$local_dir/lftp"
+./build/bench/bench_window_folders "$port" small "$local_dir/veldra" incoming 2 2>/dev/null
+diff -r "$work/root/small" "$local_dir/veldra/small" > /dev/null && echo "veldra folder download byte-exact"
+diff -r "$work/root/small" "$work/root/incoming/small" > /dev/null && echo "veldra folder upload byte-exact"
+TIMEFORMAT='%R'
+t=$( { time lftp -e "set ftp:passive-mode off; mirror --parallel=2 small $local_dir/lftp/small; bye" -u anonymous,bench@localhost "$url" > /dev/null 2>&1; } 2>&1 )
+awk -v t="$t" 'BEGIN { printf "lftp   mirror --parallel=2 download  1000 files %8.1f files/s  %6.2f s\n", 1000 / t, t }'
+t=$( { time lftp -e "set ftp:passive-mode off; mirror -R --parallel=2 $local_dir/lftp/small incoming/lftp-small; bye" -u anonymous,bench@localhost "$url" > /dev/null 2>&1; } 2>&1 )
+awk -v t="$t" 'BEGIN { printf "lftp   mirror -R --parallel=2 upload 1000 files %8.1f files/s  %6.2f s\n", 1000 / t, t }'

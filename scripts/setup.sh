@@ -34,8 +34,8 @@ if [[ ${1:-} != run ]]; then
   )
 fi
 if [[ ${1:-} == bench ]]; then
-  # a fast FTP server to measure against, and curl to compare with
-  packages+=(vsftpd curl)
+  # a fast FTP server to measure against, and curl and lftp to compare with
+  packages+=(vsftpd curl lftp)
 fi
 
 missing=()

@@ -1,5 +1,7 @@
 #include "ListingParser.h"
 
+#include <charconv>
+
 #include "IdGlobal.h"
 
 #include <algorithm>
@@ -149,6 +151,16 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
     return true;
 }
 
+// A size field: plain digits that fit, else -1.
+int64_t SizeOf(std::string_view text)
+{
+    int64_t size = -1;
+    if (text.empty() || !AllDigits(text))
+        return -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    return error == std::errc() && end == text.data() + text.size() ? size : -1;
+}
+
 // DOS and IIS: "01-10-02  12:00PM  <DIR>  Docs", "12-31-2019 11:59PM 5120 a b.zip".
 bool ParseDos(std::string_view line, TListingEntry &entry)
 {
@@ -166,6 +178,8 @@ bool ParseDos(std::string_view line, TListingEntry &entry)
     while (start < line.size() && line[start] == ' ')
         ++start;
     entry.IsFolder = fields[2].Text == "<DIR>";
+    if (!entry.IsFolder)
+        entry.Size = SizeOf(fields[2].Text);
     entry.Name = Trim(std::string(line.substr(start)));
     entry.Skip = entry.Name.empty();
     return true;
@@ -186,13 +200,14 @@ bool ParseUnix(std::string_view line, TListingEntry &entry)
     const std::vector<TField> fields = FieldsOf(line, start, 12);
     if (fields.size() < 4 || !IsPermissions(fields[0].Text))
         return false;
-    size_t nameStart = std::string_view::npos;
+    size_t nameStart = std::string_view::npos, dateAt = 0;
     for (size_t i = 2; i + 1 < fields.size() && nameStart == std::string_view::npos; ++i) {
         if (i + 2 < fields.size() && IsMonth(fields[i].Text) && IsDay(fields[i + 1].Text) &&
             (IsTime(fields[i + 2].Text) || IsYear(fields[i + 2].Text)))
             nameStart = fields[i + 2].End + 1;
         else if (IsIsoDate(fields[i].Text) && IsTime(fields[i + 1].Text))
             nameStart = fields[i + 1].End + 1;
+        dateAt = i;
     }
     if (nameStart == std::string_view::npos)
         return false;
@@ -206,6 +221,9 @@ bool ParseUnix(std::string_view line, TListingEntry &entry)
         entry.IsLink = true;
     }
     entry.IsFolder = kind == 'd' || kind == 'D';
+    // The size stands just before the date, on a plain file's line.
+    if (kind == '-')
+        entry.Size = SizeOf(fields[dateAt - 1].Text);
     entry.Skip = entry.Name.empty();
     return true;
 }

@@ -6,6 +6,7 @@
 // the server in the next command.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct TListingEntry {
     // A symbolic link (Unix lines only): to a file or a folder, the line
     // does not say which.
     bool IsLink = false;
+    // A plain file's size where the line shows it plainly (Unix, DOS),
+    // else -1.
+    int64_t Size = -1;
     std::string Name;
     // The line names nothing ("total 8", a blank line).
     bool Skip = false;

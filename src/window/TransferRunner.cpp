@@ -165,6 +165,7 @@ void TTransferRunner::StartNext()
         job.RemoteFolder = next->RemoteFolder;
         job.RemoteName = next->RemoteName;
         job.Folder = next->Folder;
+        job.Size = next->Size;
         job.Link = next->Link;
         job.Confirmed = next->Confirmed;
         job.Listed = next->Listed;
@@ -274,6 +275,7 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
         item.RemoteName = entry.Name;
         item.Folder = entry.IsFolder;
         item.Link = entry.IsLink;
+        item.Size = entry.Size;
         items.push_back(std::move(item));
     }
     // Files first, then the folders, each listed when its turn comes.

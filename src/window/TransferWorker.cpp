@@ -192,6 +192,7 @@ void TTransferWorker::EnsureLoggedIn()
     if (FFtp.Connected())
         FFtp.Quit();
     FFolder.clear();
+    FMadeFolders.clear();
     FFtp.Connect(true);
 }
 
@@ -209,6 +210,7 @@ void TTransferWorker::EnterFolder(const std::string &folder, bool create)
         EnterFolder(parent, true);
         try {
             FFtp.CreateFolder(folder);
+            FMadeFolders.insert(folder);
         } catch (const EIdProtocolReplyError &) {
             // Another connection of ours may have made it meanwhile: the
             // change into it tells.
@@ -347,7 +349,12 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     return FGuard->Target(
         name, place,
         [this, &job](const std::string &candidate) {
-            return (job.Listed && job.Listed->count(candidate) > 0) || FFtp.Size(candidate) >= 0;
+            if (job.Listed && job.Listed->count(candidate) > 0)
+                return true;
+            // A folder this connection made holds only what came after.
+            if (FMadeFolders.count(job.RemoteFolder) > 0)
+                return false;
+            return FFtp.Size(candidate) >= 0;
         },
         [&](const std::string &candidate) {
             // A shorter file of that name on the server: the rest can follow.
@@ -466,10 +473,11 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
         }
         FFtp.SetTransferType(ftBinary);
         TFacts facts;
-        facts.Size = download ? FFtp.Size(job.RemoteName) : LocalSize(job.LocalPath);
+        facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FFtp.Size(job.RemoteName);
         // With the size, the time tells whether a part from before is of
         // this very file.
-        if (download && facts.Size > 0)
+        // A small file is not worth a part kept for later, nor the round trip.
+        if (download && facts.Size >= ResumableSize)
             facts.Time = FFtp.ModificationTime(job.RemoteName);
         Post([this, id = job.Id, size = facts.Size] {
             if (OnSized)

@@ -44,6 +44,8 @@ public:
         TTransferDirection Direction = TTransferDirection::Download;
         std::string LocalPath, RemoteFolder, RemoteName;
         bool Folder = false, Link = false;
+        // A download's size as the listing showed it, or -1 (then SIZE).
+        int64_t Size = -1;
         bool Confirmed = false;
         std::shared_ptr<const std::unordered_set<std::string>> Listed;
         // More jobs wait behind this one: "Apply to all" is offered.
@@ -86,6 +88,9 @@ public:
     std::function<TOverwriteChoice(const TOverwriteQuestion &)> OnAskOverwrite;
     // A yes-or-no question (the deletion of a folder with its contents).
     std::function<bool(const QString &question)> OnConfirm;
+
+    // A download this large or larger keeps what arrived for a resume.
+    static constexpr int64_t ResumableSize = 1 << 20;
 
     // A session without work ends after this long (milliseconds).
     int IdleLogout = 30000;
@@ -141,6 +146,8 @@ private:
     std::atomic<bool> FCancelled{false};
     // The folder the worker's connection is in, as it asked for it.
     std::string FFolder;
+    // The folders this session made: nothing was in them before.
+    std::unordered_set<std::string> FMadeFolders;
     std::optional<TOverwriteGuard> FGuard;
     // Posted calls that arrive after the worker is gone do nothing.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

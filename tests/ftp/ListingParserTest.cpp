@@ -6,6 +6,24 @@
 
 namespace {
 
+TEST(ListingParser, APlainFilesSizeIsReadWhereTheLineShowsIt)
+{
+    const std::pair<const char *, int64_t> rows[] = {
+        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", 1234},
+        {"-rw-r--r-- 1 a b 10 2019-12-07 07:31 iso.txt", 10},
+        {"-rw-r--r-- 1 Jan Feb 5 Mar 3 12:00 odd", 5},
+        {"-rw-r--r-- 1 a b 99999999999999999999 Jan 1 2020 huge", -1},  // does not fit
+        {"drwxr-xr-x 2 ftp ftp 4096 Jan 10 12:00 pub", -1},
+        {"lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub", -1},  // the link's, not the file's
+        {"crw-rw-rw- 1 root root 1, 5 Jun 29 1997 zero", -1},
+        {"01-10-02 12:00PM 5120 a.zip", 5120},
+        {"01-10-02 12:00PM <DIR> Docs", -1},
+        {"Type=file;Size=1024;Modify=20191207073100; a b.txt", -1},
+    };
+    for (const auto &[line, size] : rows)
+        EXPECT_EQ(ParseListingLine(line).Size, size) << line;
+}
+
 TEST(ListingParser, OneRowPerDialectAndQuirk)
 {
     const struct {
