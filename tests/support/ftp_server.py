@@ -29,9 +29,13 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--cut", action="store_true")
     parser.add_argument("--slow-rate", type=int, default=2_000_000)
+    parser.add_argument("--log", help="a file for the commands that move files, REST included")
     args = parser.parse_args()
 
-    logging.basicConfig(level=logging.ERROR)
+    if args.log:
+        logging.basicConfig(filename=args.log, level=logging.INFO)
+    else:
+        logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     authorizer.add_anonymous(args.root, perm="elradfmwMT")
@@ -102,6 +106,7 @@ def main():
             return FTPHandler.ftp_STOR(self, file, mode)
 
     Handler.authorizer = authorizer
+    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["REST"]
     Handler.dtp_handler = DataChannel
     Handler.banner = "Veldra test server ready."
     # Names are bytes on the wire: keep them as they are on disk.
