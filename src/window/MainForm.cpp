@@ -293,6 +293,8 @@ void TfrmMain::CreateLogAndStatusBar()
     lbConnection = new QListWidget;
     lbConnection->setObjectName("lbConnection");
     lbConnection->setAccessibleName("Log");
+    lbConnection->setLayoutMode(QListView::Batched);
+    lbConnection->setBatchSize(2000);
     pcLog->addTab(lbConnection, "Log");
 
     Splitter1 = new QSplitter(Qt::Vertical);

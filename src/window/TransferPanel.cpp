@@ -242,9 +242,7 @@ void TTransferPanel::UpdateButtons()
         });
     };
     const auto anyIn = [&](std::initializer_list<TTransferState> states) {
-        return std::any_of(queue.Items().begin(), queue.Items().end(), [&](const TTransferItem &item) {
-            return std::find(states.begin(), states.end(), item.State) != states.end();
-        });
+        return std::any_of(states.begin(), states.end(), [&](TTransferState state) { return queue.Count(state) > 0; });
     };
     FCancel->setEnabled(selectedIn({TTransferState::Queued, TTransferState::Transferring, TTransferState::Failed}));
     FRetry->setEnabled(anyIn({TTransferState::Failed}));

@@ -37,16 +37,41 @@ std::optional<TTransferState> TTransferQueue::Next(TTransferState state, TTransf
     return std::nullopt;
 }
 
+void TTransferQueue::Count(const TTransferItem &item, int step)
+{
+    FCounts[size_t(item.State)] += step;
+    if (Pending(item))
+        FPendingByBatch[item.Batch] += step;
+}
+
+void TTransferQueue::Moved()
+{
+    FRowsStale = true;
+    FQueuedFrom = 0;
+}
+
 int TTransferQueue::Add(TTransferItem item)
 {
-    item.Id = ++FLastId;
-    item.State = S::Queued;
-    item.Done = 0;
-    item.Speed = 0;
-    FItems.push_back(std::move(item));
+    std::vector<TTransferItem> one;
+    one.push_back(std::move(item));
+    Add(std::move(one));
+    return FLastId;
+}
+
+void TTransferQueue::Add(std::vector<TTransferItem> items)
+{
+    for (TTransferItem &item : items) {
+        item.Id = ++FLastId;
+        item.State = S::Queued;
+        item.Done = 0;
+        item.Speed = 0;
+        Count(item, +1);
+        FItems.push_back(std::move(item));
+        if (!FRowsStale)
+            FRows[FLastId] = FItems.size() - 1;
+    }
     if (OnReset)
         OnReset();
-    return FLastId;
 }
 
 void TTransferQueue::InsertAfter(int id, std::vector<TTransferItem> items)
@@ -62,16 +87,18 @@ void TTransferQueue::InsertAfter(int id, std::vector<TTransferItem> items)
         item.Speed = 0;
         item.Batch = parent.Batch;
         item.Site = parent.Site;
+        Count(item, +1);
     }
     FItems.insert(FItems.begin() + row + 1, std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    Moved();
     if (OnReset)
         OnReset();
 }
 
 const TTransferItem *TTransferQueue::Find(int id) const
 {
-    const auto found = std::find_if(FItems.begin(), FItems.end(), [id](const TTransferItem &item) { return item.Id == id; });
-    return found == FItems.end() ? nullptr : &*found;
+    const int row = RowOf(id);
+    return row < 0 ? nullptr : &FItems[size_t(row)];
 }
 
 TTransferItem *TTransferQueue::Item(int id)
@@ -81,8 +108,14 @@ TTransferItem *TTransferQueue::Item(int id)
 
 int TTransferQueue::RowOf(int id) const
 {
-    const TTransferItem *item = Find(id);
-    return item ? int(item - FItems.data()) : -1;
+    if (FRowsStale) {
+        FRows.clear();
+        for (size_t row = 0; row < FItems.size(); ++row)
+            FRows[FItems[row].Id] = row;
+        FRowsStale = false;
+    }
+    const auto found = FRows.find(id);
+    return found == FRows.end() ? -1 : int(found->second);
 }
 
 void TTransferQueue::Changed(int id)
@@ -99,7 +132,11 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
     const std::optional<TTransferState> next = Next(item->State, event);
     if (!next)
         return false;
+    Count(*item, -1);
     item->State = *next;
+    Count(*item, +1);
+    if (*next == S::Queued)
+        FQueuedFrom = std::min(FQueuedFrom, size_t(RowOf(id)));
     item->Speed = 0;
     item->Reason = reason;
     if (event == E::Retry || event == E::Interrupt)
@@ -134,11 +171,22 @@ void TTransferQueue::SetProgress(int id, int64_t done, double speed)
     Changed(id);
 }
 
-const TTransferItem *TTransferQueue::NextQueued() const
+const TTransferItem *TTransferQueue::NextQueued(const std::function<bool(int id)> &skip) const
 {
-    const auto found =
-        std::find_if(FItems.begin(), FItems.end(), [](const TTransferItem &item) { return item.State == S::Queued; });
-    return found == FItems.end() ? nullptr : &*found;
+    bool held = false;
+    for (size_t row = FQueuedFrom; row < FItems.size(); ++row) {
+        const TTransferItem &item = FItems[row];
+        if (item.State != S::Queued)
+            continue;
+        if (!held)
+            FQueuedFrom = row;  // nothing queued above
+        if (!skip || !skip(item.Id))
+            return &item;
+        held = true;
+    }
+    if (!held)
+        FQueuedFrom = FItems.size();
+    return nullptr;
 }
 
 bool TTransferQueue::Swap(int id, int step)
@@ -150,6 +198,7 @@ bool TTransferQueue::Swap(int id, int step)
     for (int other = row + step; other >= 0 && other < int(FItems.size()); other += step)
         if (FItems[size_t(other)].State == S::Queued) {
             std::swap(FItems[size_t(row)], FItems[size_t(other)]);
+            Moved();
             if (OnReset)
                 OnReset();
             return true;
@@ -169,6 +218,8 @@ bool TTransferQueue::MoveDown(int id)
 
 void TTransferQueue::RetryFailed()
 {
+    if (Count(S::Failed) == 0)
+        return;
     for (const TTransferItem &item : std::vector<TTransferItem>(FItems))
         if (item.State == S::Failed)
             Apply(item.Id, E::Retry);
@@ -182,19 +233,16 @@ void TTransferQueue::ClearFinished()
     if (gone == FItems.end())
         return;
     FItems.erase(gone, FItems.end());
+    FCounts[size_t(S::Done)] = FCounts[size_t(S::Cancelled)] = 0;
+    Moved();
     if (OnReset)
         OnReset();
 }
 
-bool TTransferQueue::Active() const
-{
-    return std::any_of(FItems.begin(), FItems.end(), Pending);
-}
-
 bool TTransferQueue::BatchEnded(int batch) const
 {
-    return std::none_of(FItems.begin(), FItems.end(),
-                        [batch](const TTransferItem &item) { return item.Batch == batch && Pending(item); });
+    const auto found = FPendingByBatch.find(batch);
+    return found == FPendingByBatch.end() || found->second == 0;
 }
 
 TTransferQueue::TTotals TTransferQueue::Totals() const

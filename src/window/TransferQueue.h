@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <array>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -59,6 +61,8 @@ public:
 
     // Queues at the end; returns the item's id.
     int Add(TTransferItem item);
+    // Queues many at the end, with one report.
+    void Add(std::vector<TTransferItem> items);
     // Queues right behind an item (a folder's contents behind the folder),
     // in their order, in its batch and for its site.
     void InsertAfter(int id, std::vector<TTransferItem> items);
@@ -75,8 +79,8 @@ public:
     void SetTarget(int id, const std::string &target);
     void SetProgress(int id, int64_t done, double speed);
 
-    // The first queued item, or none.
-    const TTransferItem *NextQueued() const;
+    // The first queued item (but those `skip` holds back), or none.
+    const TTransferItem *NextQueued(const std::function<bool(int id)> &skip = {}) const;
     // Moves a queued item one place among the queued ones.
     bool MoveUp(int id);
     bool MoveDown(int id);
@@ -86,7 +90,8 @@ public:
     void ClearFinished();
 
     // Anything queued or running.
-    bool Active() const;
+    bool Active() const { return Count(TTransferState::Queued) + Count(TTransferState::Transferring) > 0; }
+    int Count(TTransferState state) const { return FCounts[size_t(state)]; }
     // Whether every item of a batch has ended (done, failed, cancelled).
     bool BatchEnded(int batch) const;
     int NewBatch() { return ++FLastBatch; }
@@ -105,8 +110,20 @@ private:
     TTransferItem *Item(int id);
     void Changed(int id);
     bool Swap(int id, int step);
+    // The counts follow an item that comes, goes or changes state.
+    void Count(const TTransferItem &item, int step);
+    // Rows moved: the index is built again when next asked.
+    void Moved();
 
+    // A folder may bring thousands of items: what is asked for each event
+    // is kept at hand, not counted afresh.
     std::vector<TTransferItem> FItems;
+    mutable std::unordered_map<int, size_t> FRows;
+    mutable bool FRowsStale = false;
+    // No queued item comes before this row.
+    mutable size_t FQueuedFrom = 0;
+    std::array<int, 5> FCounts{};
+    std::unordered_map<int, int> FPendingByBatch;
     int FLastId = 0;
     int FLastBatch = 0;
 };

@@ -136,8 +136,8 @@ void TTransferRunner::Enqueue(std::vector<TTransferItem> items)
     for (TTransferItem &item : items) {
         item.Batch = batch;
         item.Site = FSite;
-        FQueue.Add(std::move(item));
     }
+    FQueue.Add(std::move(items));
     StartNext();
     ShowTotals();
 }
@@ -150,12 +150,7 @@ void TTransferRunner::StartNext()
         TSlot &slot = FSlots[size_t(i)];
         if (slot.Current != 0 || !slot.Worker->Idle())
             continue;
-        const TTransferItem *next = nullptr;
-        for (const TTransferItem &item : FQueue.Items())
-            if (item.State == TTransferState::Queued && !FHeld.count(item.Id)) {
-                next = &item;
-                break;
-            }
+        const TTransferItem *next = FQueue.NextQueued([this](int id) { return FHeld.count(id) > 0; });
         if (!next)
             break;
         TTransferWorker::TJob job;
