@@ -19,10 +19,15 @@ inline double CpuSeconds()
 #ifdef VELDRA_WINDOW_BENCH
 #include "Application.h"
 #include "MainForm.h"
+#include "TransferRunner.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLineEdit>
+#include <QTimer>
+
+#include <functional>
 
 class TBenchApplication : public TApplication {
 public:
@@ -51,5 +56,21 @@ inline bool ConnectForm(TfrmMain &form, const char *port, const QString &user, c
     if (!form.FTP.Connected())
         std::fprintf(stderr, "could not connect\n");
     return form.FTP.Connected();
+}
+
+// Turns the event loop until the transfer queue has nothing queued or
+// running, looking in every `interval` ms (and calling `look` then).
+inline void WaitForQueue(TfrmMain &form, int interval, const std::function<void()> &look = {})
+{
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (look)
+            look();
+        if (!form.Runner().Active())
+            wait.quit();
+    });
+    poll.start(interval);
+    wait.exec();
 }
 #endif

@@ -10,8 +10,6 @@
 #include "Transfers.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -26,20 +24,14 @@ double RunQueue(TfrmMain &form, double &firstFile)
     QElapsedTimer clock;
     clock.start();
     firstFile = -1;
-    QEventLoop wait;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
+    WaitForQueue(form, 1, [&] {
         if (firstFile < 0)
             for (const TTransferItem &item : form.Runner().Queue().Items())
                 if (!item.Folder && item.State != TTransferState::Queued) {
                     firstFile = double(clock.nsecsElapsed()) / 1e9;
                     break;
                 }
-        if (!form.Runner().Active())
-            wait.quit();
     });
-    poll.start(1);
-    wait.exec();
     return double(clock.nsecsElapsed()) / 1e9;
 }
 

@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -62,14 +61,7 @@ void Measure(TfrmMain &form, const char *what, int64_t bytes, Work work)
     clock.start();
     loop.Start();
     work();
-    QEventLoop wait;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!form.Runner().Active())
-            wait.quit();
-    });
-    poll.start(5);
-    wait.exec();
+    WaitForQueue(form, 5);
     const qint64 pause = loop.Stop();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::printf("veldra window %-8s %8.1f MB/s  %6.2f s wall  %6.2f s CPU  longest event-loop pause %lld ms\n", what,

@@ -211,25 +211,16 @@ int TIdTLSSession::Read(void *buffer, int length)
         FWant = wtNothing;
         return result;
     }
-    switch (SSL_get_error(FState->Ssl, result)) {
-    case SSL_ERROR_WANT_READ:
-        FWant = wtRead;
-        return -1;
-    case SSL_ERROR_WANT_WRITE:
-        FWant = wtWrite;
-        return -1;
-    case SSL_ERROR_ZERO_RETURN:
+    const int error = SSL_get_error(FState->Ssl, result);
+    if (error == SSL_ERROR_ZERO_RETURN) {
         // The server said goodbye; ours goes back, as a clean end wants (a
         // session ended otherwise may not be resumed again).
         SSL_shutdown(FState->Ssl);
         return 0;
-    case SSL_ERROR_SYSCALL:
-        if (ERR_peek_error() == 0)
-            return 0;  // the socket ended
-        [[fallthrough]];
-    default:
-        throw EIdTLSError(OpenSslError("TLS read failed"));
     }
+    if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0)
+        return 0;  // the socket ended
+    return Stalled(error, "TLS read failed");
 }
 
 int TIdTLSSession::Write(const void *buffer, int length)
@@ -240,7 +231,12 @@ int TIdTLSSession::Write(const void *buffer, int length)
         FWant = wtNothing;
         return result;
     }
-    switch (SSL_get_error(FState->Ssl, result)) {
+    return Stalled(SSL_get_error(FState->Ssl, result), "TLS write failed");
+}
+
+int TIdTLSSession::Stalled(int error, const char *failure)
+{
+    switch (error) {
     case SSL_ERROR_WANT_READ:
         FWant = wtRead;
         return -1;
@@ -248,7 +244,7 @@ int TIdTLSSession::Write(const void *buffer, int length)
         FWant = wtWrite;
         return -1;
     default:
-        throw EIdTLSError(OpenSslError("TLS write failed"));
+        throw EIdTLSError(OpenSslError(failure));
     }
 }
 

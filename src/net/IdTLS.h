@@ -66,6 +66,9 @@ public:
     struct TState;
 
 private:
+    // A read or write that moved nothing: -1 with what TLS waits for, or
+    // the failure raised.
+    int Stalled(int error, const char *failure);
     std::unique_ptr<TState> FState;
     TWant FWant = wtNothing;
 };

@@ -6,6 +6,7 @@ reader does.
 Run the tests inside a D-Bus session of their own (dbus-run-session).
 """
 import atexit
+import contextlib
 import os
 import shutil
 import subprocess
@@ -229,3 +230,29 @@ def start_server(support, root, *options):
     server = subprocess.Popen(["/usr/bin/python3", os.path.join(support, "ftp_server.py"), "--root", root, *options],
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     return server, int(server.stdout.readline().split()[1])
+
+
+@contextlib.contextmanager
+def session(prefix):
+    """One test's desktop: a work folder, the display and the accessibility
+    bus, yielded with a list of processes that are killed at the end. A
+    failure leaves a screenshot where VELDRA_E2E_SCREENSHOT names a file."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    processes = []
+    display = Display()
+    bus = AccessibilityBus()
+    try:
+        yield work, display, bus, processes
+    except BaseException:
+        shot = os.environ.get("VELDRA_E2E_SCREENSHOT")
+        if shot:
+            display.screenshot(shot)
+        raise
+    finally:
+        for process in processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        bus.close()
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)

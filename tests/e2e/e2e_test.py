@@ -15,22 +15,16 @@ reads files on disk or the program's messages.
 Usage: e2e_test.py VELDRA SUPPORT_DIR
 """
 import os
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import AccessibilityBus, Display, Veldra, start_keyring, start_server, wait_for  # noqa: E402
+from desktop import Veldra, session, start_keyring, start_server, wait_for  # noqa: E402
 
 
 def main():
     veldra, support = sys.argv[1], sys.argv[2]
-    work = tempfile.mkdtemp(prefix="veldra-e2e-")
-    processes = []
-    display = Display()
-    bus = AccessibilityBus()
-    try:
+    with session("veldra-e2e-") as (work, display, bus, processes):
         root, home, local = (os.path.join(work, name) for name in ("root", "home", "local"))
         os.makedirs(os.path.join(root, "pub"))
         os.makedirs(os.path.join(root, "cut"))
@@ -152,20 +146,6 @@ def main():
         assert "secret" not in text, text
         print("end-to-end: connect, shortcuts from the folder box, upload, download, delete asked, "
               "overwrite asked, a cut download told, reconnect, close: all seen on disk")
-    except BaseException:
-        # What the screen showed when it failed, where one asked for it.
-        shot = os.environ.get("VELDRA_E2E_SCREENSHOT")
-        if shot:
-            display.screenshot(shot)
-        raise
-    finally:
-        for process in processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-        bus.close()
-        display.close()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

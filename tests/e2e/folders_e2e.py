@@ -14,13 +14,11 @@ Usage: folders_e2e.py VELDRA SUPPORT_DIR
 import filecmp
 import re
 import os
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import AccessibilityBus, Display, Veldra, start_server, wait_for  # noqa: E402
+from desktop import Veldra, session, start_server, wait_for  # noqa: E402
 
 
 def same_trees(left, right):
@@ -42,11 +40,7 @@ def same_trees(left, right):
 
 def main():
     veldra, support = sys.argv[1], sys.argv[2]
-    work = tempfile.mkdtemp(prefix="veldra-folders-")
-    processes = []
-    display = Display()
-    bus = AccessibilityBus()
-    try:
+    with session("veldra-folders-") as (work, display, bus, processes):
         root, home = os.path.join(work, "root"), os.path.join(work, "home")
         site = os.path.join(root, "pub", "site")
         deep = os.path.join(site, "level one", "two \u00e9t\u00e9")
@@ -116,19 +110,6 @@ def main():
         assert not [line for line in errors.splitlines() if line.startswith("veldra: ")], errors
         print("folders end-to-end: a dragged remote folder arrived whole; a cut 512 MiB download resumed "
               "after the server came back (%d bytes kept, REST seen), byte for byte" % kept)
-    except BaseException:
-        shot = os.environ.get("VELDRA_E2E_SCREENSHOT")
-        if shot:
-            display.screenshot(shot)
-        raise
-    finally:
-        for process in processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-        bus.close()
-        display.close()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

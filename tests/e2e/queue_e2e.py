@@ -12,21 +12,15 @@ on disk or the program's controls over the accessibility bus.
 Usage: queue_e2e.py VELDRA SUPPORT_DIR
 """
 import os
-import shutil
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import AccessibilityBus, Display, Veldra, start_server, wait_for  # noqa: E402
+from desktop import Veldra, session, start_server, wait_for  # noqa: E402
 
 
 def main():
     veldra, support = sys.argv[1], sys.argv[2]
-    work = tempfile.mkdtemp(prefix="veldra-queue-")
-    processes = []
-    display = Display()
-    bus = AccessibilityBus()
-    try:
+    with session("veldra-queue-") as (work, display, bus, processes):
         root, home, local = (os.path.join(work, name) for name in ("root", "home", "local"))
         for folder in (os.path.join(root, "pub"), os.path.join(root, "other"), home, local):
             os.makedirs(folder)
@@ -81,19 +75,6 @@ def main():
         assert not [line for line in errors.splitlines() if line.startswith("veldra: ")], errors
         print("queue end-to-end: a slow download, browsing and a second file meanwhile, the first cancelled: "
               "its old copy kept, the second byte-exact")
-    except BaseException:
-        shot = os.environ.get("VELDRA_E2E_SCREENSHOT")
-        if shot:
-            display.screenshot(shot)
-        raise
-    finally:
-        for process in processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-        bus.close()
-        display.close()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "IdException.h"
 #include "IdFTP.h"
 #include "IdStream.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,6 @@ std::string Pattern(size_t size)
         b = char(state >> 16);
     }
     return bytes;
-}
-
-std::string ReadFile(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 class RealTransfer : public ::testing::TestWithParam<bool> {
@@ -101,7 +94,7 @@ TEST_P(RealTransfer, DownloadsIntoAFile)
     const std::string path = local.File("data.bin");
     std::ofstream(path) << "old and longer than nothing";
     FTP.Get("data.bin", path, true);
-    EXPECT_TRUE(ReadFile(path) == contents);
+    EXPECT_TRUE(Contents(path) == contents);
 }
 
 TEST_P(RealTransfer, AnAbortFromAnotherThreadKeepsTheFileAndTheSession)
@@ -126,7 +119,7 @@ TEST_P(RealTransfer, UploadsAreByteExact)
             EXPECT_EQ(max, int(size));
         };
         FTP.Put(&source, "up.bin", false);
-        EXPECT_TRUE(ReadFile(Remote("up.bin")) == contents) << size;
+        EXPECT_TRUE(Contents(Remote("up.bin")) == contents) << size;
         EXPECT_EQ(begins, 1);
     }
 }
@@ -146,13 +139,13 @@ TEST_P(RealTransfer, AppendsAndStoresUnique)
     std::ofstream(path) << "second";
     std::ofstream(Remote("log.txt")) << "first ";
     FTP.Put(path, "log.txt", true);
-    EXPECT_EQ(ReadFile(Remote("log.txt")), "first second");
+    EXPECT_EQ(Contents(Remote("log.txt")), "first second");
 
     FTP.Put(path, "", false);
     EXPECT_EQ(FTP.ReplyCode, 226);
     int stored = 0;
     for (const auto &entry : std::filesystem::directory_iterator(Server.Root().Path()))
-        if (entry.path().filename() != "log.txt" && ReadFile(entry.path()) == "second")
+        if (entry.path().filename() != "log.txt" && Contents(entry.path()) == "second")
             ++stored;
     EXPECT_EQ(stored, 1);
 }

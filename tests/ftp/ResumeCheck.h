@@ -8,12 +8,11 @@
 #include "IdException.h"
 #include "IdFTP.h"
 #include "IdStream.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 inline void ExpectResumesBothWays(TIdFTP &ftp, const std::string &remoteName, const std::string &contents,
                                   const std::filesystem::path &remoteFolder, bool uploadRestarts = true)
@@ -31,10 +30,7 @@ inline void ExpectResumesBothWays(TIdFTP &ftp, const std::string &remoteName, co
     TMemoryStream whole;
     whole.Write(contents.data(), int64_t(contents.size()));
     whole.SetPosition(half);
-    const auto remote = [&] {
-        std::ifstream in(remoteFolder / "resumed.bin", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto remote = [&] { return Contents(remoteFolder / "resumed.bin"); };
     if (uploadRestarts) {
         ftp.Put(&whole, "resumed.bin", half);
         EXPECT_TRUE(remote() == contents) << "upload resumed at " << half;

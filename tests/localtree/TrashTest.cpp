@@ -6,6 +6,8 @@
 #include "TreeTestSupport.h"
 #include "Trash.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -18,12 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The environment of a user who never had a trash: no XDG_DATA_HOME, and
 // a working folder of the test's own, where nothing may appear.

@@ -1,5 +1,8 @@
 #include "TempDir.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -15,4 +18,10 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     std::filesystem::remove_all(FPath, ignored);
+}
+
+std::string Contents(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }

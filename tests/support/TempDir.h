@@ -17,3 +17,7 @@ public:
 private:
     std::filesystem::path FPath;
 };
+
+// A file's bytes, as a test reads back what arrived ("" when it is not
+// there).
+std::string Contents(const std::filesystem::path &path);

@@ -35,10 +35,8 @@ std::map<std::string, std::string> Tree(const fs::path &root)
             tree[relative] = "link";
         else if (it->is_directory())
             tree[relative] = "/";
-        else {
-            std::ifstream in(it->path(), std::ios::binary);
-            tree[relative] = std::string(std::istreambuf_iterator<char>(in), {});
-        }
+        else
+            tree[relative] = Contents(it->path());
     }
     return tree;
 }

@@ -27,12 +27,6 @@ namespace {
 
 constexpr int Slow = 2'000'000;  // bytes a second, as the server sends slow* files
 
-std::string Contents(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string Pattern(size_t size)
 {
     std::string bytes(size, '\0');

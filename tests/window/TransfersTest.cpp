@@ -24,12 +24,6 @@
 
 namespace {
 
-std::string Contents(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 int PartFiles(const std::filesystem::path &folder)
 {
     int count = 0;
