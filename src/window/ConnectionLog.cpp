@@ -64,15 +64,17 @@ void TConnectionLog::Add(const QString &message)
         width = std::max(width, metrics.horizontalAdvance(line));
     item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
     FList->addItem(item);
-    // The current line at once, yet not shown as selected (the user's
-    // selection stays as it is); scrolled to once per turn of the event loop.
-    FList->setAutoScroll(false);
-    FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
-    FList->setAutoScroll(true);
+    // The last line becomes the current one, yet not shown as selected (the
+    // user's selection stays as it is), and is scrolled to, once per turn
+    // of the event loop: a new current line lays out the whole list, which
+    // a burst of lines would pay for at each one.
     if (!FScrollPending) {
         FScrollPending = true;
         QTimer::singleShot(0, this, [this] {
             FScrollPending = false;
+            FList->setAutoScroll(false);
+            FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
+            FList->setAutoScroll(true);
             FList->scrollToBottom();
         });
     }

@@ -38,7 +38,9 @@ bool UseIDEHooks(const std::vector<std::string> &arguments, bool underDebugger)
 
 bool UseIDEHooks()
 {
-    return UseIDEHooks(CommandLineArguments(), DebuggerPresent());
+    // Decided once: every log line asks, and the answer is the run's.
+    static const bool hooks = UseIDEHooks(CommandLineArguments(), DebuggerPresent());
+    return hooks;
 }
 
 std::vector<std::string> CommandLineArguments()

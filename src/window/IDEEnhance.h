@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Worked out anew at each call, from the process's own command line.
+// Worked out once per run, from the command line and whether a debugger
+// is attached at the first call.
 bool UseIDEHooks();
 
 // The rule itself: `arguments` from the program path on.

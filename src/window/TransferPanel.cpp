@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -29,12 +30,23 @@ public:
     TTransferRowsModel(TTransferQueue &queue, QObject *parent) : QAbstractTableModel(parent), FQueue(queue)
     {
         FQueue.OnReset = [this] {
+            FFlush.stop();
+            FFirstDirty = -1;
             beginResetModel();
             endResetModel();
         };
+        // Rows change as fast as small files end: the view hears of them a
+        // few times a second, not at each, which would repaint it each time.
+        FFlush.setSingleShot(true);
+        FFlush.setInterval(FlushInterval);
+        QObject::connect(&FFlush, &QTimer::timeout, this, [this] { Flush(); });
         FQueue.OnRowChanged = [this](int row) {
-            if (row >= 0)
-                emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+            if (row < 0)
+                return;
+            FFirstDirty = FFirstDirty < 0 ? row : std::min(FFirstDirty, row);
+            FLastDirty = std::max(FLastDirty, row);
+            if (!FFlush.isActive())
+                FFlush.start();
         };
     }
     ~TTransferRowsModel() override
@@ -75,7 +87,19 @@ public:
         return Text(item, index.column());
     }
 
+    static constexpr int FlushInterval = 100;
+
 private:
+    void Flush()
+    {
+        if (FFirstDirty < 0)
+            return;
+        const int last = std::min(FLastDirty, rowCount() - 1);
+        if (last >= FFirstDirty)
+            emit dataChanged(index(FFirstDirty, 0), index(last, ColumnCount - 1));
+        FFirstDirty = FLastDirty = -1;
+    }
+
     static QString Text(const TTransferItem &item, int column)
     {
         const bool running = item.State == TTransferState::Transferring;
@@ -128,6 +152,9 @@ private:
     }
 
     TTransferQueue &FQueue;
+    QTimer FFlush;
+    // The rows changed since the view last heard, or -1.
+    int FFirstDirty = -1, FLastDirty = -1;
 };
 
 QToolButton *Button(const QString &text, const QString &hint, QWidget *parent)
@@ -226,9 +253,8 @@ void TTransferPanel::MoveSelected(int step)
     const std::vector<int> ids = SelectedIds();
     if (ids.size() != 1)
         return;
-    TTransferQueue &queue = FRunner.Queue();
-    if (step < 0 ? queue.MoveUp(ids.front()) : queue.MoveDown(ids.front()))
-        FRows->setCurrentIndex(FModel->index(queue.RowOf(ids.front()), 0));
+    if (FRunner.Move(ids.front(), step))
+        FRows->setCurrentIndex(FModel->index(FRunner.Queue().RowOf(ids.front()), 0));
 }
 
 void TTransferPanel::UpdateButtons()

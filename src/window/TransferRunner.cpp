@@ -39,6 +39,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
     for (TSlot &slot : FSlots) {
         slot.Worker = std::make_unique<TTransferWorker>();
         TTransferWorker &worker = *slot.Worker;
+        worker.OnStarted = [this, &slot](int id) { Started(slot, id); };
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
         worker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
@@ -60,6 +61,7 @@ TTransferRunner::~TTransferRunner()
     // What the workers still report while they end goes nowhere.
     for (TSlot &slot : FSlots) {
         TTransferWorker &worker = *slot.Worker;
+        worker.OnStarted = nullptr;
         worker.OnSized = nullptr;
         worker.OnTarget = nullptr;
         worker.OnLog = nullptr;
@@ -97,14 +99,27 @@ void TTransferRunner::SetSimultaneous(int count)
 TTransferRunner::TSlot *TTransferRunner::SlotOf(int id)
 {
     for (TSlot &slot : FSlots)
-        if (slot.Current == id && id != 0)
+        if ((slot.Current == id || slot.Next == id) && id != 0)
             return &slot;
     return nullptr;
 }
 
 bool TTransferRunner::Running() const
 {
-    return std::any_of(FSlots.begin(), FSlots.end(), [](const TSlot &slot) { return slot.Current != 0; });
+    return std::any_of(FSlots.begin(), FSlots.end(), [](const TSlot &slot) { return slot.Current != 0 || slot.Next != 0; });
+}
+
+bool TTransferRunner::Handed(int id) const
+{
+    return FHeld.count(id) > 0 ||
+           std::any_of(FSlots.begin(), FSlots.end(), [id](const TSlot &slot) { return slot.Next == id; });
+}
+
+void TTransferRunner::TakeBack()
+{
+    for (TSlot &slot : FSlots)
+        if (slot.Next != 0 && slot.Worker->TakeBack(slot.Next))
+            slot.Next = 0;
 }
 
 TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &question)
@@ -146,11 +161,13 @@ void TTransferRunner::StartNext()
 {
     if (FStopping)
         return;
+    // Each worker has the next item at hand while it runs one: it goes on
+    // at once. The item stays queued until the worker begins it.
     for (int i = 0; i < FSimultaneous; ++i) {
         TSlot &slot = FSlots[size_t(i)];
-        if (slot.Current != 0 || !slot.Worker->Idle())
+        if (slot.Next != 0 || !slot.Worker->Free())
             continue;
-        const TTransferItem *next = FQueue.NextQueued([this](int id) { return FHeld.count(id) > 0; });
+        const TTransferItem *next = FQueue.NextQueued([this](int id) { return Handed(id); });
         if (!next)
             break;
         TTransferWorker::TJob job;
@@ -165,25 +182,34 @@ void TTransferRunner::StartNext()
         job.Confirmed = next->Confirmed;
         job.Listed = next->Listed;
         job.Retry = FRetries.count(job.Id) > 0;
-        FQueue.Apply(job.Id, TTransferEvent::Start);
-        job.Several = FQueue.NextQueued() != nullptr;
-        slot.Current = job.Id;
-        slot.Clock.start();
-        slot.Rate.Restart();
-        slot.Speed = 0;
+        slot.Next = job.Id;
+        job.Several = FQueue.NextQueued([this](int id) { return Handed(id); }) != nullptr;
         slot.Worker->Run(job);
-        FTimer.start();
     }
     // Items that wait for a retry come back by their timer.
     if (!Running() && FHeld.empty() && !FQueue.NextQueued())
         Drained();
 }
 
+void TTransferRunner::Started(TSlot &slot, int id)
+{
+    if (slot.Next == id)
+        slot.Next = 0;
+    slot.Current = id;
+    slot.Clock.start();
+    slot.Rate.Restart();
+    slot.Speed = 0;
+    FQueue.Apply(id, TTransferEvent::Start);
+    FTimer.start();
+    StartNext();
+}
+
 void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason)
 {
     Tick();
-    if (TSlot *slot = SlotOf(id))
-        slot->Current = 0;
+    for (TSlot &slot : FSlots)
+        if (slot.Current == id)
+            slot.Current = 0;
     if (!Running())
         FTimer.stop();
     using O = TTransferWorker::TOutcome;
@@ -327,14 +353,29 @@ void TTransferRunner::DeleteFolder(const std::string &parent, const std::string 
 void TTransferRunner::Cancel(const std::vector<int> &ids)
 {
     for (const int id : ids) {
-        if (TSlot *slot = SlotOf(id))
-            slot->Worker->CancelCurrent();
-        else if (FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began.")))
+        if (TSlot *slot = SlotOf(id)) {
+            // Running, or begun by now: it ends as cancelled.
+            if (slot->Next != id || !slot->Worker->TakeBack(id)) {
+                slot->Worker->Cancel(id);
+                continue;
+            }
+            slot->Next = 0;
+        }
+        if (FQueue.Apply(id, TTransferEvent::Cancel, QStringLiteral("Cancelled before it began.")))
             FHeld.erase(id);
     }
     // A cancelled retry may have been all that was left.
     StartNext();
     ShowTotals();
+}
+
+bool TTransferRunner::Move(int id, int step)
+{
+    // An item at a worker's hand goes back in line: the new order holds.
+    TakeBack();
+    const bool moved = step < 0 ? FQueue.MoveUp(id) : FQueue.MoveDown(id);
+    StartNext();
+    return moved;
 }
 
 void TTransferRunner::RetryFailed()
@@ -347,9 +388,10 @@ void TTransferRunner::RetryFailed()
 void TTransferRunner::StopAll(const QString &why)
 {
     FStopping = true;
+    TakeBack();
     if (Running()) {
         for (TSlot &slot : FSlots)
-            if (slot.Current != 0)
+            if (slot.Current != 0 || slot.Next != 0)
                 slot.Worker->CancelCurrent();
         // Their ends are reported through the main-thread queue.
         IdMainThreadQueue::DrainUntil([this] { return !Running(); });

@@ -61,6 +61,8 @@ public:
     // ABOR; a failed one is set aside.
     void Cancel(const std::vector<int> &ids);
     void RetryFailed();
+    // Moves a queued item one place up (step -1) or down (+1).
+    bool Move(int id, int step);
     bool Active() const { return FQueue.Active(); }
 
     // Ends the running transfer (its file kept as it was) and sets every
@@ -110,18 +112,25 @@ private:
     TRemoteView &FRemoteView;
     TWidgets W;
     TTransferQueue FQueue;
-    // A worker, the item it runs, that item's clock and its speed of the
-    // last seconds.
+    // A worker, the item it runs and the one it has at hand to run next,
+    // the running item's clock and its speed of the last seconds.
     struct TSlot {
         std::unique_ptr<TTransferWorker> Worker;
         int Current = 0;
+        int Next = 0;
         QElapsedTimer Clock;
         TRateMeter Rate;
         double Speed = 0;
     };
     std::vector<TSlot> FSlots;
+    void Started(TSlot &slot, int id);
+    // The slot that runs an item or has it at hand.
     TSlot *SlotOf(int id);
     bool Running() const;
+    // Held back for a retry, or at a worker's hand.
+    bool Handed(int id) const;
+    // The items at the workers' hands that have not begun go back in line.
+    void TakeBack();
     int FSimultaneous = 2;
     TTransferWorker::TSession FSession;
     QString FSite;

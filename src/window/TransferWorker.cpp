@@ -89,15 +89,35 @@ void TTransferWorker::Run(const TJob &job)
     {
         std::lock_guard lock(FMutex);
         FJob = job;
-        FBusy = true;
+        FWaiting = true;
     }
     Start();
     FWake.notify_all();
 }
 
+bool TTransferWorker::TakeBack(int id)
+{
+    std::lock_guard lock(FMutex);
+    if (!FJob || FJob->Id != id)
+        return false;
+    FJob.reset();
+    FWaiting = false;
+    return true;
+}
+
+void TTransferWorker::Cancel(int id)
+{
+    std::lock_guard lock(FMutex);
+    if (id != 0 && FCurrentId == id) {
+        FCancelled = true;
+        FFtp.RequestAbort();
+    }
+}
+
 void TTransferWorker::CancelCurrent()
 {
-    if (FBusy) {
+    std::lock_guard lock(FMutex);
+    if (FCurrentId != 0) {
         FCancelled = true;
         FFtp.RequestAbort();
     }
@@ -146,16 +166,25 @@ void TTransferWorker::RunOnce()
     }
     const TJob job = *FJob;
     FJob.reset();
-    lock.unlock();
-
+    FWaiting = false;
+    // Under the lock: a cancel comes before the job begins or for it.
+    FCurrentId = job.Id;
     FBytes = 0;
     FOffset = 0;
     FCancelled = false;
+    lock.unlock();
+    Post([this, id = job.Id] {
+        if (OnStarted)
+            OnStarted(id);
+    });
+
     QString reason;
     const TOutcome outcome = Process(job, reason);
+    lock.lock();
     // A cancel that came after the job's end is for no one.
     FFtp.ClearAbortRequest();
-    FBusy = false;
+    FCurrentId = 0;
+    lock.unlock();
     Post([this, id = job.Id, outcome, reason] {
         if (OnEnded)
             OnEnded(id, outcome, reason);

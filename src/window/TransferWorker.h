@@ -64,9 +64,18 @@ public:
 
     // Main thread. The session the next login uses.
     void SetSession(const TSession &session);
-    // Hands a job over; the worker must be idle.
+    // Hands a job over: it starts at once, or as soon as the one in
+    // progress ends, without waiting for the main thread (which small
+    // files would otherwise wait on, one by one). One job waits at most.
     void Run(const TJob &job);
-    bool Idle() const { return !FBusy; }
+    // Nothing waits to start: the worker takes a job.
+    bool Free() const { return !FWaiting; }
+    // Any thread: a job that waits to start is taken back (true), unless
+    // it has begun.
+    bool TakeBack(int id);
+    // Any thread: the job in progress ends and reports Cancelled, if it is
+    // that job.
+    void Cancel(int id);
     // Any thread: ends the job in progress; it reports Cancelled.
     void CancelCurrent();
     // The bytes the job in progress has moved.
@@ -75,6 +84,8 @@ public:
     void StopAndWait() override;
 
     // Called on the main thread.
+    // A job begins (a waiting one, as the one before it ended).
+    std::function<void(int id)> OnStarted;
     std::function<void(int id, int64_t size)> OnSized;
     // Where the file goes, as the question decided (a download's local
     // path, an upload's remote name).
@@ -134,11 +145,13 @@ private:
     TIdFTP FFtp;
     std::mutex FMutex;
     std::condition_variable FWake;
+    // The job that waits to start, and the one in progress (0: none).
     std::optional<TJob> FJob;
+    int FCurrentId = 0;
+    std::atomic<bool> FWaiting{false};
     TSession FSession;
     bool FSessionChanged = false;
     bool FStopping = false;
-    std::atomic<bool> FBusy{false};
     std::atomic<int64_t> FBytes{0};
     // Where a resumed transfer went on from.
     std::atomic<int64_t> FOffset{0};

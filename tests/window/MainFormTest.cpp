@@ -301,6 +301,7 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     Form->AddToLog("first");
     Form->AddToLog("second");
     ASSERT_EQ(lbConnection->count(), 2);
+    QCoreApplication::processEvents();
     EXPECT_EQ(lbConnection->currentRow(), 1);
     EXPECT_TRUE(lbConnection->selectedItems().isEmpty());
     const QString entry = lbConnection->item(1)->text();

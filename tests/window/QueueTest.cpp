@@ -269,8 +269,9 @@ TEST_F(TransferQueueAtWork, ResumeIsOfferedForTheSameFileAndFallsBackWhenRefused
         std::filesystem::remove(Remote(".no-rest"));
         ASSERT_FALSE(Dialogs.OverwritesAsked.empty());
         EXPECT_EQ(Dialogs.OverwritesAsked.front().CanResume, row.Offered);
-        if (row.Told)
+        if (row.Told) {
             EXPECT_EQ(LogEntries().filter(row.Told).size(), 1) << LogEntries().join('\n').toStdString();
+        }
         EXPECT_TRUE(Contents(Local.File(row.Name)) == remote);
         EXPECT_FALSE(std::filesystem::exists(Local.Path() / (std::string(".") + row.Name + ".veldra-part")));
     }
