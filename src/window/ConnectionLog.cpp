@@ -11,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 TConnectionLog::TConnectionLog(QListWidget *list, TIdLogDebug &protocol)
     : FList(list), FProtocol(protocol), FMenu(new QMenu(list))
 {
@@ -26,6 +29,8 @@ TConnectionLog::TConnectionLog(QListWidget *list, TIdLogDebug &protocol)
     FShowProtocol->setCheckable(true);
     FShowProtocol->setChecked(true);
     connect(FShowProtocol, &QAction::toggled, this, [this](bool on) { FProtocol.SetActive(on); });
+    FFlush.setSingleShot(true);
+    connect(&FFlush, &QTimer::timeout, this, &TConnectionLog::Flush);
     FList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(FList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { FMenu->popup(FList->viewport()->mapToGlobal(at)); });
@@ -52,36 +57,46 @@ void TConnectionLog::Add(const QString &message)
         entry = locale.toString(now.date(), QLocale::ShortFormat) + ' ' + locale.toString(now.time(), time) + "| " +
                 message;
     }
+    FPending.append(entry);
+    if (FFlush.isActive())
+        return;
+    // The first line after a quiet while shows at the next turn of the
+    // event loop; more in the same tenth of a second wait for it to end.
+    const qint64 since = FSinceFlush.isValid() ? FSinceFlush.elapsed() : FlushInterval;
+    FFlush.start(int(std::max<qint64>(0, FlushInterval - since)));
+}
+
+void TConnectionLog::Flush()
+{
+    FFlush.stop();
+    if (FPending.isEmpty())
+        return;
+    FSinceFlush.start();
     // Each entry knows its size: the list then lays itself out without
-    // measuring every entry's text again at each new one, which a burst of
-    // protocol lines would make take minutes.
-    auto *item = new QListWidgetItem(entry);
+    // measuring every entry's text again, which a burst of protocol lines
+    // would make take minutes.
     const QFontMetrics metrics(FList->font());
-    int width = 0;
     static const QRegularExpression lineBreak("\r\n|\n|\r");
-    const QStringList lines = entry.split(lineBreak);
-    for (const QString &line : lines)
-        width = std::max(width, metrics.horizontalAdvance(line));
-    item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
-    FList->addItem(item);
-    // The last line becomes the current one, yet not shown as selected (the
-    // user's selection stays as it is), and is scrolled to, once per turn
-    // of the event loop: a new current line lays out the whole list, which
-    // a burst of lines would pay for at each one.
-    if (!FScrollPending) {
-        FScrollPending = true;
-        QTimer::singleShot(0, this, [this] {
-            FScrollPending = false;
-            FList->setAutoScroll(false);
-            FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
-            FList->setAutoScroll(true);
-            FList->scrollToBottom();
-        });
+    for (const QString &entry : std::exchange(FPending, {})) {
+        auto *item = new QListWidgetItem(entry);
+        int width = 0;
+        const QStringList lines = entry.split(lineBreak);
+        for (const QString &line : lines)
+            width = std::max(width, metrics.horizontalAdvance(line));
+        item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
+        FList->addItem(item);
     }
+    // The last line is the current one, yet not shown as selected (the
+    // user's selection stays as it is), and in sight.
+    FList->setAutoScroll(false);
+    FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
+    FList->setAutoScroll(true);
+    FList->scrollToBottom();
 }
 
 void TConnectionLog::Clear()
 {
+    FPending.clear();
     FList->clear();
 }
 

@@ -3,7 +3,10 @@
 // mode; with its menu (Clear Log, Show Protocol).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QStringList>
+#include <QTimer>
 
 #include <string>
 
@@ -19,7 +22,13 @@ public:
     // Protocol.
     TConnectionLog(QListWidget *list, TIdLogDebug &protocol);
 
+    // The entry is shown within a tenth of a second: lines that come in a
+    // burst (a file's end each) are laid out together, not one by one,
+    // which would lay the whole list out each time.
     void Add(const QString &message);
+    // What was added is in the list now.
+    void Flush();
+    static constexpr int FlushInterval = 100;  // ms
     void Clear();
     // A debug-log item of the control connection: "Sent: ..." or
     // "Recv: ..." with "<EOL>" for each line end; others end a connection.
@@ -32,7 +41,9 @@ private:
     TIdLogDebug &FProtocol;
     QMenu *FMenu;
     QAction *FShowProtocol;
-    bool FScrollPending = false;
+    QStringList FPending;
+    QTimer FFlush;
+    QElapsedTimer FSinceFlush;
     // The start of a received line whose end has not come yet.
     std::string FProtocolTail;
 };

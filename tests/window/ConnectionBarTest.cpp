@@ -2,6 +2,8 @@
 // a real FTP server on loopback.
 #include "FormFixture.h"
 
+#include "ConnectionLog.h"
+
 #include "ChildProcess.h"
 #include "FtpServerFixture.h"
 #include "HostAddress.h"
@@ -21,27 +23,28 @@
 
 namespace {
 
-// The log without the protocol's lines.
-QStringList LogOf(const TfrmMain &form)
+// The log's entries, without the protocol's lines or only those.
+QStringList EntriesOf(TfrmMain &form, bool protocol)
 {
+    form.Log().Flush();
     QStringList entries;
-    for (int i = 0; i < form.findChild<QListWidget *>("lbConnection")->count(); ++i) {
-        const QString entry = form.findChild<QListWidget *>("lbConnection")->item(i)->text();
-        if (!entry.startsWith("Sent: ") && !entry.startsWith("Recv: "))
+    const auto *list = form.findChild<QListWidget *>("lbConnection");
+    for (int i = 0; i < list->count(); ++i) {
+        const QString entry = list->item(i)->text();
+        if ((entry.startsWith("Sent: ") || entry.startsWith("Recv: ")) == protocol)
             entries.append(entry);
     }
     return entries;
 }
 
-QStringList ProtocolOf(const TfrmMain &form)
+QStringList LogOf(TfrmMain &form)
 {
-    QStringList entries;
-    for (int i = 0; i < form.findChild<QListWidget *>("lbConnection")->count(); ++i) {
-        const QString entry = form.findChild<QListWidget *>("lbConnection")->item(i)->text();
-        if (entry.startsWith("Sent: ") || entry.startsWith("Recv: "))
-            entries.append(entry);
-    }
-    return entries;
+    return EntriesOf(form, false);
+}
+
+QStringList ProtocolOf(TfrmMain &form)
+{
+    return EntriesOf(form, true);
 }
 
 class ConnectionBar : public FormFixture {

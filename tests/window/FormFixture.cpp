@@ -1,6 +1,7 @@
 #include "FormFixture.h"
 
 #include "CommonFunctions.h"
+#include "ConnectionLog.h"
 #include "SettingsStore.h"
 
 #include <QAction>
@@ -110,6 +111,7 @@ void FormFixture::WaitForTransfers()
 
 bool FormFixture::LogOfContains(const QString &entry) const
 {
+    Form->Log().Flush();
     for (int i = 0; i < lbConnection->count(); ++i)
         if (lbConnection->item(i)->text() == entry)
             return true;
@@ -162,6 +164,7 @@ QStringList FormFixture::Files() const
 
 QStringList FormFixture::LogEntries() const
 {
+    Form->Log().Flush();
     QStringList entries;
     for (int i = 0; i < lbConnection->count(); ++i)
         entries.append(lbConnection->item(i)->text());
