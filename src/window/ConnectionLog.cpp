@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,6 +32,14 @@ TConnectionLog::TConnectionLog(QListWidget *list, TIdLogDebug &protocol)
     connect(FShowProtocol, &QAction::toggled, this, [this](bool on) { FProtocol.SetActive(on); });
     FFlush.setSingleShot(true);
     connect(&FFlush, &QTimer::timeout, this, &TConnectionLog::Flush);
+    // The view stays at the end while the list's later batches are laid
+    // out, until the user scrolls.
+    QScrollBar *bar = FList->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (FFollow)
+            bar->setValue(maximum);
+    });
+    connect(bar, &QScrollBar::actionTriggered, this, [this] { FFollow = false; });
     FList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(FList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { FMenu->popup(FList->viewport()->mapToGlobal(at)); });
@@ -92,6 +101,8 @@ void TConnectionLog::Flush()
     FList->setCurrentRow(FList->count() - 1, QItemSelectionModel::NoUpdate);
     FList->setAutoScroll(true);
     FList->scrollToBottom();
+    // A long list is laid out in batches after this: the bottom moves on.
+    FFollow = true;
 }
 
 void TConnectionLog::Clear()

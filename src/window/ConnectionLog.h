@@ -44,6 +44,8 @@ private:
     QStringList FPending;
     QTimer FFlush;
     QElapsedTimer FSinceFlush;
+    // The end is to stay in sight.
+    bool FFollow = false;
     // The start of a received line whose end has not come yet.
     std::string FProtocolTail;
 };

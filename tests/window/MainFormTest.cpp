@@ -1,5 +1,6 @@
 // The main window at start and exit: controls and their start values, the
 // import of the legacy INI file, the settings store, the log.
+#include "ConnectionLog.h"
 #include "FormFixture.h"
 
 #include "AboutForm.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -315,6 +317,23 @@ TEST_F(MainForm, LogEntriesFollowTheIdeHooksMode)
     }
     ClearLog1->trigger();
     EXPECT_EQ(lbConnection->count(), 0);
+}
+
+// Thousands of lines in bursts (each file's end) are laid out in batches:
+// the end stays in sight all the same.
+TEST_F(MainForm, TheLogShowsItsEndAfterABurst)
+{
+    Start();
+    for (int burst = 0; burst < 40; ++burst) {
+        for (int i = 0; i < 100; ++i)
+            Form->AddToLog(QStringLiteral("Transfer Complete. %1").arg(burst * 100 + i));
+        Form->Log().Flush();
+        QTest::qWait(5);
+    }
+    QScrollBar *bar = lbConnection->verticalScrollBar();
+    QTest::qWait(200);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(lbConnection->currentRow(), 3999);
 }
 
 TEST_F(MainForm, AboutBoxShowsTheProgramsValues)
