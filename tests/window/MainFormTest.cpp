@@ -1,10 +1,10 @@
 // The main window at start and exit: controls and their start values, the
 // import of the legacy INI file, the settings store, the log.
-#include "ConnectionLog.h"
 #include "FormFixture.h"
 
 #include "AboutForm.h"
 #include "CommonFunctions.h"
+#include "ConnectionLog.h"
 #include "IDEEnhance.h"
 #include "OrlaAboutBox.h"
 #include "StatusBar.h"
