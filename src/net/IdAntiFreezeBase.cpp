@@ -1,10 +1,13 @@
 #include "IdAntiFreezeBase.h"
 
+#include <chrono>
 #include <thread>
 
 namespace {
 TIdAntiFreezeBase *GAntiFreeze = nullptr;
 std::thread::id GMainThread;
+// Main thread only.
+std::chrono::steady_clock::time_point GLastPump;
 }  // namespace
 
 TIdAntiFreezeBase::TIdAntiFreezeBase()
@@ -33,6 +36,11 @@ void TIdAntiFreezeBase::PumpIfDue(bool idle, bool force)
     TIdAntiFreezeBase *antiFreeze = GAntiFreeze;
     if (!antiFreeze || !OnMainThread())
         return;
-    if ((idle || !antiFreeze->OnlyWhenIdle || force) && antiFreeze->Active)
-        antiFreeze->Pump();
+    if (!(idle || !antiFreeze->OnlyWhenIdle || force) || !antiFreeze->Active)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!idle && !force && now - GLastPump < std::chrono::milliseconds(PumpInterval))
+        return;
+    GLastPump = now;
+    antiFreeze->Pump();
 }

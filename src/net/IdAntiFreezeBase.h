@@ -25,8 +25,11 @@ public:
     virtual void Pump() = 0;
 
     // The hook the connection layer calls; does nothing off the main thread
-    // or without a registered, active anti-freeze.
+    // or without a registered, active anti-freeze. While data flows (not
+    // idle) it pumps at most every PumpInterval: more often only costs the
+    // transfer, and a window that answers within that is alive.
     static void PumpIfDue(bool idle, bool force = false);
+    static constexpr int PumpInterval = 20;  // ms
     static TIdAntiFreezeBase *Current();
     static bool OnMainThread();
 };

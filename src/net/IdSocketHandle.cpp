@@ -166,6 +166,11 @@ int TIdSocketHandle::WaitConnected(int timeout)
     }
 }
 
+bool TIdSocketHandle::WaitDue() const
+{
+    return std::chrono::steady_clock::now() - FLastWait >= std::chrono::milliseconds(WaitInterval);
+}
+
 bool TIdSocketHandle::SelectOnce(bool write, int milliseconds)
 {
     std::vector<TIdSocketHandleValue> reads, writes;
@@ -176,8 +181,10 @@ bool TIdSocketHandle::SelectOnce(bool write, int milliseconds)
     const bool interruptible = Interrupt != Id_INVALID_SOCKET && OnInterrupt;
     if (interruptible)
         reads.push_back(Interrupt);
-    if (GStack->SelectSockets(reads.empty() ? nullptr : &reads, writes.empty() ? nullptr : &writes, nullptr,
-                              milliseconds) <= 0)
+    const int count = GStack->SelectSockets(reads.empty() ? nullptr : &reads, writes.empty() ? nullptr : &writes,
+                                            nullptr, milliseconds);
+    FLastWait = std::chrono::steady_clock::now();
+    if (count <= 0)
         return false;
     if (interruptible && std::find(reads.begin(), reads.end(), Interrupt) != reads.end())
         OnInterrupt();

@@ -5,6 +5,7 @@
 
 #include "IdGlobal.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -43,6 +44,12 @@ public:
     bool WaitReadable(int milliseconds);
     // Waits until a send can go out, in the anti-freeze's slices.
     bool WaitWritable(int milliseconds);
+    // Whether a wait is due before the next send or receive is tried: while
+    // data flows the socket is not waited for, yet at least every
+    // WaitInterval a wait looks at the companion, the interrupt and the
+    // anti-freeze all the same.
+    bool WaitDue() const;
+    static constexpr int WaitInterval = 20;  // ms
 
     TIdSocketHandleValue Handle = Id_INVALID_SOCKET;
     bool IsOpen = false;
@@ -62,6 +69,7 @@ public:
     int RemotePort = 0;
 
 private:
+    std::chrono::steady_clock::time_point FLastWait;
     bool WaitSlice(int milliseconds);
     // One wait for this socket (to read or to write) and the companion;
     // true when this socket is ready.

@@ -159,8 +159,15 @@ int TIdTCPConnection::ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInB
     // A peer silent for longer than the read time-out ends the call.
     const bool bounded = timeout == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
     const int capacity = int(std::min<int64_t>(target->Size(), std::numeric_limits<int>::max()));
-    int result;
-    for (;;) {
+    int result = Id_SOCKET_ERROR;
+    // What the kernel holds already is taken without a wait: the wait
+    // comes when there is nothing, or when one is due.
+    bool taken = false;
+    if (!FTls && !(FInterceptEnabled && FIntercept && FIntercept->HandlesRecv) && !FSocket.WaitDue()) {
+        result = FSocket.Receive(target->Memory(), capacity, Id_MSG_DONTWAIT);
+        taken = result != Id_SOCKET_ERROR || GStack->LastError() != Id_WSAEWOULDBLOCK;
+    }
+    while (!taken) {
         // TLS may hold decrypted bytes already, or want more before it has
         // any: the socket is waited for only when there is nothing.
         const bool ready = FTls && FTls->Pending() > 0;
@@ -172,8 +179,7 @@ int TIdTCPConnection::ReceiveChunk(bool raiseIfClosed, int timeout, bool intoInB
             return 0;
         }
         result = ReceiveInto(target->Memory(), capacity);
-        if (result != -1 || !FTls)
-            break;
+        taken = result != -1 || !FTls;
     }
     PeerClosed = result == 0;
 
@@ -389,12 +395,16 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
             sent = FIntercept->InterceptSend(bytes + position, length);
         } else if (ReadTimeout != IdTimeoutInfinite) {
             // A peer that stops reading must not hold the call for ever:
-            // wait for room, then send what fits.
-            if (!FSocket.WaitWritable(ReadTimeout))
+            // what fits goes at once; the wait for room comes when nothing
+            // fits, or when one is due.
+            if (FSocket.WaitDue() && !FSocket.WaitWritable(ReadTimeout))
                 GStack->RaiseError(Id_WSAETIMEDOUT);
             sent = FSocket.Send(bytes + position, length, Id_MSG_DONTWAIT);
-            if (sent == Id_SOCKET_ERROR && GStack->LastError() == Id_WSAEWOULDBLOCK)
+            if (sent == Id_SOCKET_ERROR && GStack->LastError() == Id_WSAEWOULDBLOCK) {
+                if (!FSocket.WaitWritable(ReadTimeout))
+                    GStack->RaiseError(Id_WSAETIMEDOUT);
                 continue;
+            }
         } else {
             sent = FSocket.Send(bytes + position, length);
             TIdAntiFreezeBase::PumpIfDue(false);
@@ -439,7 +449,7 @@ void TIdTCPConnection::WriteFromStream(TStream *stream, bool fromStart, bool wit
     StartWork(wdSend, size);
     const auto finish = IdScopeExit([this] { FinishWork(wdSend); });
 
-    const int blockSize = std::max(SendBufferSize, 1);
+    const int blockSize = int(std::max<int64_t>(SendBufferSize, BulkReadSize));
     std::unique_ptr<char[]> block(new char[size_t(blockSize)]);
     // The size is asked once: a file's size costs a system call.
     for (int64_t remaining = size; remaining > 0;) {

@@ -155,7 +155,7 @@ TEST_F(FailurePath, HandlersDuringAPassiveUpload)
         peer.Send("150 Go\r\n");
         const size_t received = connection->ReadUntilClose().size();
         EXPECT_GT(received, 0u);
-        EXPECT_LT(received, 100000u);
+        EXPECT_LT(received, 4000000u);
         peer.Send("226 Stored\r\n");
         peer.WaitForClose();
     });
@@ -167,7 +167,7 @@ TEST_F(FailurePath, HandlersDuringAPassiveUpload)
             throw EIdSocketError(10038, "Socket Error # 10038\r\nSocket operation on non-socket.");
     };
     TMemoryStream stream;
-    stream.SetSize(100000);
+    stream.SetSize(4000000);  // more than one block of the send
     stream.SetPosition(0);
     FTP.Put(&stream, "f", false);
     EXPECT_TRUE(thrown);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -79,11 +80,17 @@ TEST_F(SlicedWait, OnlyWhenIdleSkipsThePumpForASliceWithData)
     EXPECT_TRUE(Client.Socket()->WaitReadable(50));  // data waits: not idle
     EXPECT_EQ(AntiFreeze.Pumps, idlePumps);
 
+    // Not idle, it pumps once the interval has passed since the last pump.
     AntiFreeze.OnlyWhenIdle = false;
+    const auto interval = std::chrono::milliseconds(TIdAntiFreezeBase::PumpInterval);
+    std::this_thread::sleep_for(interval);
     EXPECT_TRUE(Client.Socket()->WaitReadable(50));
     EXPECT_EQ(AntiFreeze.Pumps, idlePumps + 1);
-    Client.WriteLine("more");  // each send pumps too, not idle
+    std::this_thread::sleep_for(interval);
+    Client.WriteLine("more");  // a send too
     EXPECT_EQ(AntiFreeze.Pumps, idlePumps + 2);
+    TIdAntiFreezeBase::PumpIfDue(false, true);  // forced: at once
+    EXPECT_EQ(AntiFreeze.Pumps, idlePumps + 3);
 }
 
 TEST_F(SlicedWait, InactiveAntiFreezeNeitherSlicesNorPumps)
