@@ -10,6 +10,9 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -37,10 +40,7 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     setModel(FItems);
     setItemDelegate(new TCellDelegate(this));
     connect(FItems, &QAbstractItemModel::modelReset, this, [this] {
-        FLongestName = 0;
-        const QFontMetrics metrics = fontMetrics();
-        for (int row = 0; row < FItems->rowCount(); ++row)
-            FLongestName = std::max(FLongestName, metrics.horizontalAdvance(FItems->Item(row).Caption));
+        FLongestName = LongestName();
         FitGrid();
     });
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -51,6 +51,21 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     setDragEnabled(true);
     setAcceptDrops(true);
     SetViewStyle(vsSmallIcon);
+}
+
+int TFileListView::LongestName() const
+{
+    std::vector<std::pair<qsizetype, int>> lengths;
+    lengths.reserve(size_t(FItems->rowCount()));
+    for (int row = 0; row < FItems->rowCount(); ++row)
+        lengths.emplace_back(FItems->Item(row).Caption.size(), row);
+    if (lengths.size() > size_t(MeasuredNames))
+        std::nth_element(lengths.begin(), lengths.begin() + MeasuredNames, lengths.end(), std::greater<>());
+    const QFontMetrics metrics = fontMetrics();
+    int longest = 0;
+    for (size_t i = 0; i < std::min(lengths.size(), size_t(MeasuredNames)); ++i)
+        longest = std::max(longest, metrics.horizontalAdvance(FItems->Item(lengths[i].second).Caption));
+    return longest;
 }
 
 void TFileListView::SetViewStyle(TViewStyle style)

@@ -46,6 +46,10 @@ signals:
 private:
     // Cells as wide as the longest name, while the list has room for that.
     void FitGrid();
+    // The widest name's width. A big folder measures its longest names
+    // only: measuring 100,000 names would take longer than their listing.
+    int LongestName() const;
+    static constexpr int MeasuredNames = 2000;
 
     TRemoteItemModel *FItems;
     int FLongestName = 0;

@@ -134,6 +134,7 @@ void TRemoteView::FillViews()
 {
     W.Folders->clear();
     FListedFiles.clear();
+    FListedGathered = false;
     FListingCurrent = true;
     const bool hooks = UseIDEHooks();
     // With the directory attribute every name gets the same folder icon.
@@ -160,10 +161,21 @@ void TRemoteView::FillViews()
             const QString caption = RemoteDisplayName(entry.Name);
             // By the name alone: a remote name says nothing of local files.
             const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
-            FListedFiles.insert(entry.Name);
             files->Append({std::move(entry.Name), caption, image});
         }
     }
+}
+
+const std::unordered_set<std::string> &TRemoteView::ListedFiles() const
+{
+    if (!FListedGathered) {
+        const TRemoteItemModel &files = *W.Files->Items();
+        FListedFiles.reserve(size_t(files.rowCount()));
+        for (int row = 0; row < files.rowCount(); ++row)
+            FListedFiles.insert(files.Item(row).RawName);
+        FListedGathered = true;
+    }
+    return FListedFiles;
 }
 
 void TRemoteView::Clear()
@@ -171,6 +183,7 @@ void TRemoteView::Clear()
     W.Folders->clear();
     W.Files->Items()->Clear();
     FListedFiles.clear();
+    FListedGathered = true;
     FListingCurrent = false;
 }
 

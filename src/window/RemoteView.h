@@ -64,13 +64,11 @@ public:
 
     // The last listing's lines, as the server sent them.
     const std::vector<std::string> &Listing() const { return FListing; }
-    // Whether the views list the folder the server is in now, and whether
-    // that listing names a file; an upload asks before it replaces one.
+    // Whether the views list the folder the server is in now.
     bool ListingCurrent() const { return FListingCurrent; }
-    bool ListsFile(const std::string &name) const { return FListedFiles.count(name) > 0; }
-    const std::unordered_set<std::string> &ListedFiles() const { return FListedFiles; }
-    // A file arrived in the listed folder.
-    void NoteFile(const std::string &name) { FListedFiles.insert(name); }
+    // The files that listing names (an upload asks before it replaces one),
+    // gathered from the list when first asked: most listings are never.
+    const std::unordered_set<std::string> &ListedFiles() const;
     // The server moved to another folder; the views still show this one.
     void ListingLeft() { FListingCurrent = false; }
 
@@ -116,7 +114,8 @@ private:
     QList<QAction *> FStyleItems;
     std::string FCurrentDirRaw;
     std::vector<std::string> FListing;
-    std::unordered_set<std::string> FListedFiles;
+    mutable std::unordered_set<std::string> FListedFiles;
+    mutable bool FListedGathered = false;
     bool FListingCurrent = false;
     // The last ChangeFolder failed at the change itself, not the listing.
     bool FEnterRefused = false;
