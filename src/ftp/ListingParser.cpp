@@ -8,6 +8,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 namespace {
@@ -97,6 +98,67 @@ bool IsPermissions(std::string_view field)
     return std::all_of(rest.begin(), rest.end(), [](char ch) { return std::strchr("-rwxsStTlL", ch) != nullptr; });
 }
 
+// A size field: plain digits that fit, else -1.
+int64_t SizeOf(std::string_view text)
+{
+    int64_t size = -1;
+    if (text.empty() || !AllDigits(text))
+        return -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    return error == std::errc() && end == text.data() + text.size() ? size : -1;
+}
+
+int Number(std::string_view digits)
+{
+    int value = 0;
+    for (const char ch : digits)
+        value = value * 10 + (ch - '0');
+    return value;
+}
+
+int MonthOf(std::string_view field)
+{
+    static const char *const months = "janfebmaraprmayjunjulaugsepoctnovdec";
+    std::string lower(field);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) { return char(std::tolower(ch)); });
+    return int(std::string_view(months).find(lower)) / 3 + 1;
+}
+
+// YYYYMMDDhhmm from its parts.
+int64_t TimeOf(int year, int month, int day, int hour, int minute)
+{
+    return (((int64_t(year) * 100 + month) * 100 + day) * 100 + hour) * 100 + minute;
+}
+
+// "Dec 7 07:31" (the last twelve months), "Apr 8 1994", or ISO "2019-12-07"
+// and "07:31".
+int64_t UnixTime(std::string_view first, std::string_view second, std::string_view third, int today)
+{
+    if (IsIsoDate(first))
+        return TimeOf(Number(first.substr(0, 4)), Number(first.substr(5, 2)), Number(first.substr(8, 2)),
+                      Number(second.substr(0, second.find(':'))), Number(second.substr(second.find(':') + 1, 2)));
+    const int month = MonthOf(first), day = Number(second);
+    if (IsYear(third))
+        return TimeOf(Number(third), month, day, 0, 0);
+    int year = today / 10000;
+    if (month * 100 + day > today % 10000 + 1)  // a day ahead allows for time zones
+        --year;
+    return TimeOf(year, month, day, Number(third.substr(0, third.find(':'))), Number(third.substr(third.find(':') + 1, 2)));
+}
+
+// "0644" and the kind as "-rw-r--r--".
+std::string ModeText(std::string_view mode, bool folder)
+{
+    std::string text = folder ? "d" : "-";
+    int bits = 0;
+    for (const char ch : mode.substr(mode.size() > 3 ? mode.size() - 3 : 0))
+        bits = bits * 8 + (ch - '0');
+    for (int shift = 6; shift >= 0; shift -= 3)
+        for (int i = 0; i < 3; ++i)
+            text += (bits >> (shift + 2 - i) & 1) ? "rwx"[i] : '-';
+    return text;
+}
+
 // ---- the dialects -----------------------------------------------------------------
 
 // "total 8" heads a Unix listing.
@@ -130,7 +192,7 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
     if (end == std::string_view::npos || line.substr(0, end).find('=') == std::string_view::npos ||
         line.substr(0, end).find(' ') != std::string_view::npos)
         return false;
-    std::string type;
+    std::string type, mode;
     for (std::string_view facts = line.substr(0, end + 1); !facts.empty();) {
         const size_t semicolon = facts.find(';');
         const std::string_view fact = facts.substr(0, semicolon);
@@ -140,25 +202,33 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
             return false;
         std::string name(fact.substr(0, equals));
         std::transform(name.begin(), name.end(), name.begin(), [](char ch) { return char(std::tolower(ch)); });
+        const std::string_view value = fact.substr(equals + 1);
         if (name == "type") {
-            type = std::string(fact.substr(equals + 1));
+            type = std::string(value);
             std::transform(type.begin(), type.end(), type.begin(), [](char ch) { return char(std::tolower(ch)); });
+        } else if (name == "size") {
+            entry.Size = SizeOf(value);
+        } else if (name == "modify" && value.size() >= 12 && AllDigits(value.substr(0, 12))) {
+            // Coordinated universal time, shown as the long ISO style.
+            entry.Time = SizeOf(value.substr(0, 12));
+            entry.Modified = std::string(value.substr(0, 4)) + '-' + std::string(value.substr(4, 2)) + '-' +
+                             std::string(value.substr(6, 2)) + ' ' + std::string(value.substr(8, 2)) + ':' +
+                             std::string(value.substr(10, 2));
+        } else if (name == "unix.mode" && !value.empty() && value.size() <= 5 &&
+                   std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '7'; })) {
+            mode = std::string(value);
+        } else if (name == "perm" && entry.Permissions.empty()) {
+            entry.Permissions = std::string(value);
         }
     }
     entry.Name = std::string(line.substr(end + 2));
     entry.IsFolder = type == "dir";
+    if (type != "file")
+        entry.Size = -1;  // a plain file's only
+    if (!mode.empty())
+        entry.Permissions = ModeText(mode, entry.IsFolder);
     entry.Skip = entry.Name.empty() || type == "cdir" || type == "pdir";
     return true;
-}
-
-// A size field: plain digits that fit, else -1.
-int64_t SizeOf(std::string_view text)
-{
-    int64_t size = -1;
-    if (text.empty() || !AllDigits(text))
-        return -1;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
-    return error == std::errc() && end == text.data() + text.size() ? size : -1;
 }
 
 // DOS and IIS: "01-10-02  12:00PM  <DIR>  Docs", "12-31-2019 11:59PM 5120 a b.zip".
@@ -180,6 +250,17 @@ bool ParseDos(std::string_view line, TListingEntry &entry)
     entry.IsFolder = fields[2].Text == "<DIR>";
     if (!entry.IsFolder)
         entry.Size = SizeOf(fields[2].Text);
+    entry.Modified = std::string(date) + ' ' + std::string(time);
+    // "01-10-02 12:00PM": month, day, a year of two digits or four.
+    int year = Number(date.substr(6));
+    if (date.size() == 8)
+        year += year < 70 ? 2000 : 1900;
+    int hour = Number(time.substr(0, 2)) % 12;
+    if (time.size() == 7 && (time[5] == 'P' || time[5] == 'p'))
+        hour += 12;
+    else if (time.size() == 5)
+        hour = Number(time.substr(0, 2));
+    entry.Time = TimeOf(year, Number(date.substr(0, 2)), Number(date.substr(3, 2)), hour, Number(time.substr(3, 2)));
     entry.Name = Trim(std::string(line.substr(start)));
     entry.Skip = entry.Name.empty();
     return true;
@@ -192,7 +273,7 @@ bool ParseDos(std::string_view line, TListingEntry &entry)
 // blank that follows it. Seen:
 //   "dr-xr-xr-x 2 root 512 Apr 8 1994 dir" (no group)
 //   "crw-rw-rw- 1 root root 1, 5 Jun 29 1997 zero" (a device)
-bool ParseUnix(std::string_view line, TListingEntry &entry)
+bool ParseUnix(std::string_view line, TListingEntry &entry, int today)
 {
     size_t start = 0;
     while (start < line.size() && line[start] == ' ')
@@ -200,17 +281,24 @@ bool ParseUnix(std::string_view line, TListingEntry &entry)
     const std::vector<TField> fields = FieldsOf(line, start, 12);
     if (fields.size() < 4 || !IsPermissions(fields[0].Text))
         return false;
-    size_t nameStart = std::string_view::npos, dateAt = 0;
+    size_t nameStart = std::string_view::npos, dateAt = 0, dateEnd = 0;
     for (size_t i = 2; i + 1 < fields.size() && nameStart == std::string_view::npos; ++i) {
         if (i + 2 < fields.size() && IsMonth(fields[i].Text) && IsDay(fields[i + 1].Text) &&
             (IsTime(fields[i + 2].Text) || IsYear(fields[i + 2].Text)))
-            nameStart = fields[i + 2].End + 1;
+            dateEnd = i + 2;
         else if (IsIsoDate(fields[i].Text) && IsTime(fields[i + 1].Text))
-            nameStart = fields[i + 1].End + 1;
+            dateEnd = i + 1;
+        if (dateEnd != 0)
+            nameStart = fields[dateEnd].End + 1;
         dateAt = i;
     }
     if (nameStart == std::string_view::npos)
         return false;
+    const size_t dateStart = size_t(fields[dateAt].Text.data() - line.data());
+    entry.Modified = std::string(line.substr(dateStart, fields[dateEnd].End - dateStart));
+    entry.Time = UnixTime(fields[dateAt].Text, fields[dateAt + 1].Text,
+                          dateEnd == dateAt + 2 ? fields[dateEnd].Text : std::string_view(), today);
+    entry.Permissions = std::string(fields[0].Text);
     entry.Name = nameStart < line.size() ? std::string(line.substr(nameStart)) : std::string();
     const char kind = fields[0].Text[0];
     // A link is named by itself, not by its target.
@@ -249,22 +337,43 @@ bool ParseByWords(std::string_view line, TListingEntry &entry)
 
 struct TDialect {
     const char *Name;
-    bool (*Parse)(std::string_view line, TListingEntry &entry);
+    bool (*Parse)(std::string_view line, TListingEntry &entry, int today);
 };
+
+template <bool (*Parse)(std::string_view, TListingEntry &)>
+bool Dated(std::string_view line, TListingEntry &entry, int)
+{
+    return Parse(line, entry);
+}
 
 // In order: the first that knows the line reads it.
 constexpr TDialect Dialects[] = {
-    {"total line", ParseTotal}, {"EPLF", ParseEplf}, {"MLSD facts", ParseFacts},
-    {"DOS and IIS", ParseDos},  {"Unix ls -l", ParseUnix}, {"words", ParseByWords},
+    {"total line", Dated<ParseTotal>}, {"EPLF", Dated<ParseEplf>}, {"MLSD facts", Dated<ParseFacts>},
+    {"DOS and IIS", Dated<ParseDos>},  {"Unix ls -l", ParseUnix},   {"words", Dated<ParseByWords>},
 };
+
+// Asked once a minute per thread: a listing has thousands of lines.
+int Today()
+{
+    thread_local std::time_t minute = -1;
+    thread_local int today = 0;
+    const std::time_t now = std::time(nullptr);
+    if (now / 60 != minute) {
+        minute = now / 60;
+        std::tm parts{};
+        localtime_r(&now, &parts);
+        today = (parts.tm_year + 1900) * 10000 + (parts.tm_mon + 1) * 100 + parts.tm_mday;
+    }
+    return today;
+}
 
 }  // namespace
 
-TListingEntry ParseListingLine(const std::string &line)
+TListingEntry ParseListingLine(const std::string &line, int today)
 {
     for (const TDialect &dialect : Dialects) {
         TListingEntry entry;
-        if (dialect.Parse(line, entry))
+        if (dialect.Parse(line, entry, today != 0 ? today : Today()))
             return entry;
     }
     return {};
