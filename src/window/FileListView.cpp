@@ -1,10 +1,14 @@
 #include "FileListView.h"
 
+#include "ByteUnits.h"
+#include "FileDetails.h"
+
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QHelpEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QLocale>
 #include <QToolTip>
 
 #include <QStyledItemDelegate>
@@ -30,6 +34,16 @@ public:
             return view->gridSize();
         return QStyledItemDelegate::sizeHint(option, index);
     }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const auto *view = static_cast<const TFileListView *>(parent());
+        if (view->ViewStyle() != vsReport)
+            return QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        view->Details().Paint(painter, row, index);
+    }
 };
 
 }  // namespace
@@ -38,6 +52,11 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
     : QListView(parent), FItems(new TRemoteItemModel(images, this))
 {
     setModel(FItems);
+    FDetails = new TFileDetails(*this, *FItems);
+    FDetails->OnWidthChanged = [this] {
+        FitGrid();
+        viewport()->update();
+    };
     setItemDelegate(new TCellDelegate(this));
     connect(FItems, &QAbstractItemModel::modelReset, this, [this] {
         FLongestName = LongestName();
@@ -103,6 +122,10 @@ void TFileListView::SetViewStyle(TViewStyle style)
         setWordWrap(false);
         break;
     }
+    // The details' header stands over the rows.
+    setViewportMargins(0, style == vsReport ? FDetails->HeaderHeight() : 0, 0, 0);
+    setHorizontalScrollMode(style == vsReport ? ScrollPerPixel : ScrollPerItem);
+    FDetails->SetShown(style == vsReport);
     if (style != vsIcon)
         setUniformItemSizes(true);
     setResizeMode(QListView::Adjust);
@@ -141,7 +164,7 @@ void TFileListView::FitGrid()
         grid = {fit(60, smallNeed, true), lineHeight};
         break;
     case vsReport:
-        grid = {fit(60, smallNeed, false), lineHeight};
+        grid = {FDetails->Width(), lineHeight};
         break;
     }
     if (grid != gridSize()) {
@@ -158,6 +181,7 @@ void TFileListView::resizeEvent(QResizeEvent *event)
 {
     QListView::resizeEvent(event);
     FitGrid();
+    FDetails->Place();
 }
 
 void TFileListView::focusInEvent(QFocusEvent *event)
@@ -203,7 +227,16 @@ bool TFileListView::viewportEvent(QEvent *event)
     const auto *help = static_cast<QHelpEvent *>(event);
     const QModelIndex index = indexAt(help->pos());
     QString tip = toolTip();
-    if (index.isValid()) {
+    if (index.isValid() && FViewStyle == vsReport) {
+        // The exact byte count over a size; the whole name over a cut one.
+        const TRemoteItemModel::TItem &item = FItems->Item(index.row());
+        const int column = FDetails->ColumnAt(help->pos());
+        if (column == TFileDetails::Size && item.Size >= 0)
+            tip = QLocale::system().toString(item.Size) + (item.Size == 1 ? " byte" : " bytes");
+        else if (column == TFileDetails::Name && fontMetrics().horizontalAdvance(item.Caption) >
+                                                     FDetails->NameWidth() - iconSize().width() - 16)
+            tip = item.Caption;
+    } else if (index.isValid()) {
         // Room for the name beside the icon, or under it in two lines; a
         // grid cuts an entry to its cell.
         const int cell = gridSize().isValid() ? gridSize().width() : visualRect(index).width();

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class TFileDetails;
+
 enum TViewStyle { vsIcon = 0, vsSmallIcon = 1, vsList = 2, vsReport = 3 };
 
 class TFileListView : public QListView {
@@ -20,6 +22,8 @@ public:
     void SetViewStyle(TViewStyle style);
 
     TRemoteItemModel *Items() const { return FItems; }
+    // The columns of the details style and their sort.
+    TFileDetails &Details() const { return *FDetails; }
     int Count() const { return FItems->rowCount(); }
     QString Caption(int row) const { return FItems->Item(row).Caption; }
     // The selected rows, in list order.
@@ -52,6 +56,7 @@ private:
     static constexpr int MeasuredNames = 2000;
 
     TRemoteItemModel *FItems;
+    TFileDetails *FDetails;
     int FLongestName = 0;
     TViewStyle FViewStyle = vsIcon;
 };

@@ -63,6 +63,7 @@ void TFormSettings::Load()
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
         P.RemoteView.SetViewStyle(TViewStyle(style));
+    P.RemoteView.SetDetailsState(store->ReadString("Details", P.RemoteView.DetailsState()));
     SelectLocalFolderOf(store->ReadString("LastFile", DefaultLastFile()));
 
     // Fill the box as far as the reading got, and choose its first site,
@@ -78,6 +79,7 @@ void TFormSettings::Save()
 {
     const auto store = TSettingsStore::OpenForWriting();
     store->WriteInteger("ViewStyle", P.RemoteView.ViewStyle());
+    store->WriteString("Details", P.RemoteView.DetailsState());
     store->WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
     store->WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
     P.Connection.Trust().Save(*store);

@@ -4,6 +4,8 @@
 
 #include <QMimeData>
 
+#include <algorithm>
+
 TRemoteItemModel::TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent)
     : QAbstractListModel(parent), FImages(images)
 {
@@ -25,7 +27,38 @@ void TRemoteItemModel::BeginAppend()
 
 void TRemoteItemModel::Append(TItem item)
 {
+    item.Order = int(FItems.size());
     FItems.push_back(std::move(item));
+}
+
+void TRemoteItemModel::Reorder(const std::function<bool(const TItem &, const TItem &)> &less)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> rows(FItems.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = int(i);
+    std::stable_sort(rows.begin(), rows.end(), [&](int left, int right) {
+        const TItem &a = FItems[size_t(left)], &b = FItems[size_t(right)];
+        if (less(a, b))
+            return true;
+        return !less(b, a) && a.Order < b.Order;
+    });
+    std::vector<TItem> sorted;
+    sorted.reserve(FItems.size());
+    std::vector<int> newRow(FItems.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        newRow[size_t(rows[i])] = int(i);
+        sorted.push_back(std::move(FItems[size_t(rows[i])]));
+    }
+    FItems = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(index.isValid() && index.row() < int(newRow.size()) ? this->index(newRow[size_t(index.row())])
+                                                                          : QModelIndex());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void TRemoteItemModel::EndAppend()

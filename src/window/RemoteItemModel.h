@@ -5,6 +5,8 @@
 
 #include <QAbstractListModel>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,13 @@ public:
         std::string RawName;
         QString Caption;
         int ImageIndex = -1;
+        // What the details view shows; -1 where the listing did not say.
+        int64_t Size = -1;
+        QString Modified{};
+        int64_t Time = -1;
+        QString Permissions{};
+        // The place in the listing, which the other styles keep.
+        int Order = 0;
     };
 
     void Clear();
@@ -33,6 +42,9 @@ public:
     void EndAppend();
 
     const TItem &Item(int row) const { return FItems[size_t(row)]; }
+    // Puts the items in the order `less` gives, ties in listing order; the
+    // selection and the current item stay on their entries.
+    void Reorder(const std::function<bool(const TItem &, const TItem &)> &less);
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     // A drag of remote files carries their names; whoever takes the drop

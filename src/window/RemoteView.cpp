@@ -1,6 +1,7 @@
 #include "RemoteView.h"
 
 #include "Application.h"
+#include "FileDetails.h"
 #include "IDEEnhance.h"
 #include "IdException.h"
 #include "IdFTP.h"
@@ -50,7 +51,7 @@ TRemoteView::TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageLi
     };
     radio("Icon1", "Icon", vsIcon);
     radio("List1", "List", vsList);
-    radio("Report1", "Report", vsReport)->setEnabled(false);
+    radio("Report1", "Report", vsReport);
     radio("SmallIcon1", "Small Icon", vsSmallIcon)->setChecked(true);
 
     connect(W.Go, &QToolButton::clicked, this, Guarded([this] { GoClicked(); }));
@@ -161,7 +162,8 @@ void TRemoteView::FillViews()
             const QString caption = RemoteDisplayName(entry.Name);
             // By the name alone: a remote name says nothing of local files.
             const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
-            files->Append({std::move(entry.Name), caption, image});
+            files->Append({std::move(entry.Name), caption, image, entry.Size, QString::fromLatin1(entry.Modified),
+                           entry.Time, QString::fromLatin1(entry.Permissions)});
         }
     }
 }
@@ -247,6 +249,16 @@ bool TRemoteView::IsFileList(const QObject *source) const
 bool TRemoteView::IsFolderTree(const QObject *source) const
 {
     return source == W.Folders;
+}
+
+QString TRemoteView::DetailsState() const
+{
+    return W.Files->Details().State();
+}
+
+void TRemoteView::SetDetailsState(const QString &state)
+{
+    W.Files->Details().SetState(state);
 }
 
 TViewStyle TRemoteView::ViewStyle() const

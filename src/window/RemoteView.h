@@ -85,6 +85,9 @@ public:
 
     TViewStyle ViewStyle() const;
     void SetViewStyle(TViewStyle style);
+    // The details style's column widths and sort, as the settings keep them.
+    QString DetailsState() const;
+    void SetDetailsState(const QString &state);
     // The radio items of the "View Style" menu.
     QList<QAction *> ViewStyleItems() const { return FStyleItems; }
 

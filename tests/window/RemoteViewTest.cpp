@@ -1,6 +1,8 @@
 // The remote folder view: walking a real server's folders from the window.
 #include "FormFixture.h"
 
+#include "FileDetails.h"
+
 #include "FtpServerFixture.h"
 #include "IDEEnhance.h"
 #include "IdStream.h"
@@ -8,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -203,7 +206,6 @@ TEST_F(RemoteView, KeysOfTheViews)
 TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
 {
     EXPECT_TRUE(SmallIcon1->isChecked());
-    EXPECT_FALSE(Report1->isEnabled());
     List1->trigger();
     EXPECT_EQ(lvFiles->ViewStyle(), vsList);
     EXPECT_TRUE(List1->isChecked());
@@ -216,6 +218,73 @@ TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
     Start();
     EXPECT_EQ(lvFiles->ViewStyle(), vsIcon);
     EXPECT_TRUE(Icon1->isChecked());
+}
+
+// The details style: a click on a column's header sorts by it, a second
+// the other way; names sort naturally and without their case. The sort and
+// the widths are kept; the other styles show the listing's order.
+TEST_F(RemoteView, TheDetailsSortByTheirColumnsAndKeepTheirState)
+{
+    const std::filesystem::path folder = Server.Root().Path() / "pub" / "sorted";
+    std::filesystem::create_directories(folder);
+    const std::pair<const char *, size_t> files[] = {{"file10.txt", 5}, {"File2.txt", 300}, {"file1.txt", 40}};
+    for (const auto &[name, size] : files)
+        std::ofstream(folder / name) << std::string(size, 'x');
+    Report1->trigger();
+    edCurrentDir->setText("/pub/sorted");
+    btnChangeFolder->click();
+    const QStringList listed = Files();
+    auto *header = lvFiles->findChild<QHeaderView *>("hdFiles");
+    ASSERT_NE(header, nullptr);
+    ASSERT_TRUE(header->isVisible());
+    const auto click = [&](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+    };
+    const struct {
+        int Column;
+        QStringList Order;
+    } rows[] = {
+        {TFileDetails::Name, {"file1.txt", "File2.txt", "file10.txt"}},
+        {TFileDetails::Name, {"file10.txt", "File2.txt", "file1.txt"}},  // the second click: the other way
+        {TFileDetails::Size, {"file10.txt", "file1.txt", "File2.txt"}},
+    };
+    for (const auto &row : rows) {
+        click(row.Column);
+        EXPECT_EQ(Files(), row.Order) << row.Column;
+    }
+    // A size in human units, its exact bytes in the settings' column state.
+    EXPECT_EQ(lvFiles->Items()->Item(2).Size, 300);
+    header->resizeSection(TFileDetails::Name, 321);
+    btnChangeFolder->click();  // a new listing comes sorted too
+    EXPECT_EQ(Files(), rows[2].Order);
+    List1->trigger();
+    EXPECT_EQ(Files(), listed);
+    EXPECT_FALSE(header->isVisible());
+
+    Report1->trigger();
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("Details").toString(), "321,80,130,100;1;0");
+    Start();
+    header = lvFiles->findChild<QHeaderView *>("hdFiles");
+    EXPECT_EQ(header->sectionSize(TFileDetails::Name), 321);
+    EXPECT_EQ(header->sortIndicatorSection(), TFileDetails::Size);
+}
+
+TEST(NaturalOrder, NumbersByValueLettersWithoutCase)
+{
+    const struct {
+        const char *Left, *Right;
+        int Sign;
+    } rows[] = {
+        {"file2", "file10", -1}, {"File2", "file10", -1}, {"a", "B", -1},     {"b", "A", 1},
+        {"x007", "x7", -1},      {"x7", "x007", 1},  // equal values: by the text      {"abc", "ab", 1},  {"9", "10", -1},
+        {"same", "same", 0},     {"a1b2", "a1b10", -1},   {"", "a", -1},
+    };
+    for (const auto &row : rows) {
+        const int order = NaturalCompare(row.Left, row.Right);
+        EXPECT_EQ((order > 0) - (order < 0), row.Sign) << row.Left << " : " << row.Right;
+    }
 }
 
 TEST_F(RemoteView, NamesThatAreNotUtf8KeepTheirBytes)

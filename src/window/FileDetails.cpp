@@ -1,0 +1,227 @@
+#include "FileDetails.h"
+
+#include "ByteUnits.h"
+#include "RemoteItemModel.h"
+
+#include <QHeaderView>
+#include <QIcon>
+#include <QListView>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QStringList>
+
+#include <algorithm>
+
+int NaturalCompare(const QString &left, const QString &right)
+{
+    const auto digit = [](QChar ch) { return ch >= u'0' && ch <= u'9'; };
+    qsizetype i = 0, j = 0;
+    while (i < left.size() && j < right.size()) {
+        if (digit(left[i]) && digit(right[j])) {
+            // Numbers by their value: leading zeros aside, the longer is the
+            // greater, else the first digit that differs tells.
+            while (i < left.size() && left[i] == u'0')
+                ++i;
+            while (j < right.size() && right[j] == u'0')
+                ++j;
+            qsizetype endLeft = i, endRight = j;
+            while (endLeft < left.size() && digit(left[endLeft]))
+                ++endLeft;
+            while (endRight < right.size() && digit(right[endRight]))
+                ++endRight;
+            if (endLeft - i != endRight - j)
+                return endLeft - i < endRight - j ? -1 : 1;
+            for (; i < endLeft; ++i, ++j)
+                if (left[i] != right[j])
+                    return left[i] < right[j] ? -1 : 1;
+            continue;
+        }
+        const QChar a = left[i].toCaseFolded(), b = right[j].toCaseFolded();
+        if (a != b)
+            return a < b ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < left.size() || j < right.size())
+        return i < left.size() ? 1 : -1;
+    return left.compare(right);
+}
+
+TFileDetails::TFileDetails(QListView &view, TRemoteItemModel &items)
+    : QObject(&view), FView(view), FItems(items), FHeader(new QHeaderView(Qt::Horizontal, &view))
+{
+    FHeader->setObjectName("hdFiles");
+    auto *columns = new QStandardItemModel(0, ColumnCount, FHeader);
+    columns->setHorizontalHeaderLabels({"Name", "Size", "Modified", "Permissions"});
+    FHeader->setModel(columns);
+    FHeader->setSectionsClickable(true);
+    FHeader->setSortIndicatorShown(true);
+    FHeader->setSortIndicator(-1, Qt::AscendingOrder);
+    FHeader->setStretchLastSection(false);
+    const int widths[ColumnCount] = {260, 80, 130, 100};
+    for (int column = 0; column < ColumnCount; ++column)
+        FHeader->resizeSection(column, widths[column]);
+    FHeader->hide();
+    connect(FHeader, &QHeaderView::sectionClicked, this, [this](int column) {
+        SortBy(column, column == FSortColumn && FSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                                   : Qt::AscendingOrder);
+    });
+    connect(FHeader, &QHeaderView::sectionResized, this, [this] {
+        if (OnWidthChanged)
+            OnWidthChanged();
+    });
+    connect(FView.horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Place(); });
+    // A new listing comes in the chosen order.
+    connect(&FItems, &QAbstractItemModel::modelReset, this, [this] {
+        if (FShown && FSortColumn >= 0)
+            Sort();
+    });
+}
+
+void TFileDetails::SetShown(bool shown)
+{
+    if (FShown == shown)
+        return;
+    FShown = shown;
+    FHeader->setVisible(shown);
+    if (FSortColumn >= 0)
+        Sort();
+    Place();
+}
+
+int TFileDetails::Width() const
+{
+    return FHeader->length();
+}
+
+int TFileDetails::NameWidth() const
+{
+    return FHeader->sectionSize(Name);
+}
+
+int TFileDetails::HeaderHeight() const
+{
+    return FHeader->sizeHint().height();
+}
+
+void TFileDetails::Place()
+{
+    const QRect rows = FView.viewport()->geometry();
+    FHeader->setGeometry(rows.left(), rows.top() - HeaderHeight(), rows.width(), HeaderHeight());
+    FHeader->setOffset(FView.horizontalScrollBar()->value());
+}
+
+int TFileDetails::ColumnAt(const QPoint &pos) const
+{
+    return FHeader->logicalIndexAt(pos.x());
+}
+
+void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const TRemoteItemModel::TItem &item = FItems.Item(index.row());
+    QStyle *style = FView.style();
+    // The selection and the hover run the whole row.
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, painter, &FView);
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (option.state & QStyle::State_Active) ? QPalette::Normal
+                                                                               : QPalette::Inactive;
+    painter->save();
+    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    for (int column = 0; column < ColumnCount; ++column) {
+        QRect cell(option.rect.left() + FHeader->sectionPosition(column), option.rect.top(),
+                   FHeader->sectionSize(column), option.rect.height());
+        cell.adjust(4, 0, -4, 0);
+        QString text;
+        int align = Qt::AlignLeft | Qt::AlignVCenter;
+        switch (column) {
+        case Name: {
+            const QSize icon = FView.iconSize();
+            FItems.data(index, Qt::DecorationRole)
+                .value<QIcon>()
+                .paint(painter, QRect(cell.left(), cell.top() + (cell.height() - icon.height()) / 2, icon.width(),
+                                      icon.height()));
+            cell.setLeft(cell.left() + icon.width() + 4);
+            text = item.Caption;
+            break;
+        }
+        case Size:
+            text = item.Size >= 0 ? ByteText(item.Size) : QString();
+            align = Qt::AlignRight | Qt::AlignVCenter;
+            break;
+        case Modified:
+            text = item.Modified;
+            break;
+        case Permissions:
+            text = item.Permissions;
+            break;
+        }
+        painter->drawText(cell, align, option.fontMetrics.elidedText(text, Qt::ElideRight, cell.width()));
+    }
+    painter->restore();
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, &FView);
+    }
+}
+
+void TFileDetails::SortBy(int column, Qt::SortOrder order)
+{
+    FSortColumn = column >= 0 && column < ColumnCount ? column : -1;
+    FSortOrder = order;
+    FHeader->setSortIndicator(FSortColumn, order);
+    Sort();
+}
+
+void TFileDetails::Sort()
+{
+    using TItem = TRemoteItemModel::TItem;
+    if (!FShown || FSortColumn < 0) {
+        FItems.Reorder([](const TItem &a, const TItem &b) { return a.Order < b.Order; });
+        return;
+    }
+    const auto compare = [column = FSortColumn](const TItem &a, const TItem &b) -> int {
+        switch (column) {
+        case Size:
+            return a.Size == b.Size ? 0 : a.Size < b.Size ? -1 : 1;
+        case Modified:
+            return a.Time == b.Time ? 0 : a.Time < b.Time ? -1 : 1;
+        case Permissions:
+            return a.Permissions.compare(b.Permissions);
+        default:
+            return NaturalCompare(a.Caption, b.Caption);
+        }
+    };
+    const bool descending = FSortOrder == Qt::DescendingOrder;
+    FItems.Reorder([&](const TItem &a, const TItem &b) {
+        const int order = compare(a, b);
+        return descending ? order > 0 : order < 0;
+    });
+}
+
+QString TFileDetails::State() const
+{
+    QStringList widths;
+    for (int column = 0; column < ColumnCount; ++column)
+        widths.append(QString::number(FHeader->sectionSize(column)));
+    return widths.join(',') + ';' + QString::number(FSortColumn) + ';' + QString::number(int(FSortOrder));
+}
+
+void TFileDetails::SetState(const QString &state)
+{
+    const QStringList parts = state.split(';');
+    const QStringList widths = parts.value(0).split(',');
+    if (widths.size() == ColumnCount)
+        for (int column = 0; column < ColumnCount; ++column) {
+            bool number = false;
+            const int width = widths[column].toInt(&number);
+            if (number && width > 0)
+                FHeader->resizeSection(column, std::min(width, 4000));
+        }
+    bool number = false;
+    const int column = parts.value(1).toInt(&number);
+    if (number)
+        SortBy(column, parts.value(2) == "1" ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
