@@ -127,6 +127,14 @@ void TIdFTP::Connect(bool login)
             FSystemDescription = "Unknown";
         else
             FSystemDescription = LastReplyLine().size() > 3 ? LastReplyLine().substr(3) : std::string();
+        FFeatures = {};
+        if (AskFeatures) {
+            if (SendCommand("FEAT", {211, 500, 501, 502}) == 211)
+                FFeatures = TIdFTPFeatures::Parse(ReplyLines);
+            // A refusal changes nothing: the names stay bytes as they are.
+            if (FFeatures.Utf8)
+                SendCommand("OPTS UTF8 ON", {200, 202, 500, 501, 502, 504});
+        }
     } catch (...) {
         try {
             Disconnect();
@@ -643,7 +651,9 @@ void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier,
 {
     const TCommandScope scope(*this);
     TMemoryStream text;
-    ReceiveData(Trim((details ? "list " : "nlst ") + specifier), &text);
+    // Facts where the server offers them: exact sizes and times.
+    const bool facts = details && specifier.empty() && FFeatures.MachineListing;
+    ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &text);
 
     lines = SplitListing(text.Data());
 }

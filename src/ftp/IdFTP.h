@@ -5,6 +5,7 @@
 #pragma once
 
 #include "IdException.h"
+#include "IdFTPFeatures.h"
 #include "IdTCPClient.h"
 #include "IdTLS.h"
 #include "IdWakeSignal.h"
@@ -69,6 +70,10 @@ public:
 
     // What the system query answered; "Unknown" when the server had no idea.
     const std::string &SystemDescription() const { return FSystemDescription; }
+    // After the login: FEAT once; then listings by MLSD where the server
+    // offers MLST, and "OPTS UTF8 ON" where it offers UTF8.
+    bool AskFeatures = false;
+    const TIdFTPFeatures &Features() const { return FFeatures; }
 
     // Connects, reads the greeting and, with `login`, logs in. Any failure
     // leaves the client disconnected.
@@ -215,6 +220,7 @@ private:
 
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;
+    TIdFTPFeatures FFeatures;
     bool FBusy = false;
     // AbortTransfer was called during the transfer in progress.
     bool FAborted = false;

@@ -442,6 +442,8 @@ void TfrmMain::WireActions()
         Guarded([this, source] { FTransfers->TreeDragDrop(source); })();
     };
 
+    // Machine listings and UTF-8 names where the server offers them.
+    FTP.AskFeatures = true;
     // The client's events.
     FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
     FTP.OnConnected = [this](TIdTCPClient *) { FConnection->Connected(); };

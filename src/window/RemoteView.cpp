@@ -19,6 +19,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 std::string RawNameOf(const QTreeWidgetItem *node)
@@ -146,16 +149,25 @@ void TRemoteView::FillViews()
         node->setIcon(0, folderIcon);
     };
     addFolder("..");
-    TRemoteItemModel *files = W.Files->Items();
-    files->BeginAppend();
-    const auto endAppend = qScopeGuard([files] { files->EndAppend(); });
+    std::vector<TListingEntry> entries;
+    entries.reserve(FListing.size());
     for (size_t i = 0; i < FListing.size(); ++i) {
         const std::string &line = FListing[i];
         if (hooks)
             FWindow.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
         TListingEntry entry = ParseListingLine(line);
-        if (entry.Skip)
-            continue;
+        if (!entry.Skip)
+            entries.push_back(std::move(entry));
+    }
+    // Machine listings come in no set order; "ls" lines by name. The views
+    // show the same either way.
+    if (FFtp.Features().MachineListing)
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const TListingEntry &a, const TListingEntry &b) { return a.Name < b.Name; });
+    TRemoteItemModel *files = W.Files->Items();
+    files->BeginAppend();
+    const auto endAppend = qScopeGuard([files] { files->EndAppend(); });
+    for (TListingEntry &entry : entries) {
         if (entry.IsFolder) {
             addFolder(entry.Name);
         } else {

@@ -212,6 +212,10 @@ void TTransferWorker::EnsureLoggedIn()
         FFtp.Passive = FSession.Passive;
         FFtp.PassiveFallback = !FSession.Passive;
         FFtp.SocksInfo = FSession.Socks;
+        // No machine listings here: facts do not tell a link to a folder
+        // from the folder (pyftpdlib's say "dir"), and a walk into one for a
+        // download or a deletion could go round, or out of the folder.
+        FFtp.AskFeatures = false;
         // The certificate the user took for the session, and no other: a
         // new question from this thread could not be asked.
         FFtp.OnVerifyCertificate = [fingerprint = FSession.Fingerprint](const TIdCertificateInfo &certificate) {

@@ -4,6 +4,7 @@
 #include "CountingAntiFreeze.h"
 #include "IdException.h"
 #include "IdFTP.h"
+#include "ListingParser.h"
 #include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
 
 namespace {
 
@@ -383,6 +388,60 @@ TEST_F(SlicedConnect, DisconnectFromAHandlerAbandonsTheConnect)
     };
     EXPECT_THROW(ftp.Connect(true), EIdConnClosedGracefully);
     EXPECT_FALSE(ftp.Connected());
+}
+
+}  // namespace
+
+namespace {
+
+// FEAT after the login where asked: a server that offers MLST lists by
+// MLSD, and the entries are those LIST gives (sizes, folders, names); one
+// that offers UTF8 is asked for it.
+TEST_F(RealServer, FeaturesLeadToMachineListingsOfTheSameEntries)
+{
+    std::filesystem::create_directories(Server.Root().Path() / "facts" / "sub folder");
+    std::ofstream(Server.Root().Path() / "facts" / "a file.txt") << "twelve bytes";
+    FTP.User = FtpServer::User;
+    FTP.Password = FtpServer::Password;
+    const auto entries = [this](bool features) {
+        FTP.AskFeatures = features;
+        FTP.Connect(true);
+        FTP.EnterFolder("/facts");
+        std::vector<std::string> lines;
+        FTP.List(lines, "", true);
+        std::map<std::string, std::pair<bool, int64_t>> found;
+        for (const std::string &line : lines)
+            if (const TListingEntry entry = ParseListingLine(line); !entry.Skip)
+                found[entry.Name] = {entry.IsFolder, entry.Size};
+        FTP.Disconnect();
+        return found;
+    };
+    const auto listed = entries(false);
+    EXPECT_FALSE(FTP.Features().MachineListing);
+    EXPECT_EQ(entries(true), listed);
+    EXPECT_TRUE(FTP.Features().MachineListing);
+    EXPECT_TRUE(FTP.Features().Utf8);
+    EXPECT_EQ(listed, (std::map<std::string, std::pair<bool, int64_t>>{{"a file.txt", {false, 12}},
+                                                                       {"sub folder", {true, -1}}}));
+}
+
+TEST(Features, ReadFromTheLinesOfTheReply)
+{
+    const struct {
+        std::vector<std::string> Reply;
+        bool Machine, Utf8;
+    } rows[] = {
+        {{"211-Features:", " MDTM", " MLST type*;size*;modify*;", " UTF8", "211 End"}, true, true},
+        {{"211-Features:", " mlst type*;", "211 End"}, true, false},
+        {{"211-Extensions supported:", "211-MLST size*;", "211-UTF8", "211 END"}, true, true},
+        {{"211-Features:", " MLSTX", " UTF8ON", "211 MLST UTF8"}, false, false},  // names exactly; not the end line
+        {{"211 No features"}, false, false},
+    };
+    for (const auto &row : rows) {
+        const TIdFTPFeatures features = TIdFTPFeatures::Parse(row.Reply);
+        EXPECT_EQ(features.MachineListing, row.Machine) << row.Reply.front();
+        EXPECT_EQ(features.Utf8, row.Utf8) << row.Reply.front();
+    }
 }
 
 }  // namespace

@@ -232,7 +232,7 @@ void ServeLogin(PeerSocket &peer, const std::string &listing)
     peer.Send("220 Ready\r\n");
     const std::pair<const char *, const char *> login[] = {
         {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"}, {"type I", "200 Binary\r\n"},
-        {"syst", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
+        {"syst", "215 UNIX\r\n"}, {"FEAT", "211 No features\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
         {"type A", "200 ASCII\r\n"}, {"PWD", "257 \"/\"\r\n"}};
     for (const auto &[command, reply] : login) {
         EXPECT_EQ(peer.ReadLine(), command);

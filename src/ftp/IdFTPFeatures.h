@@ -1,0 +1,18 @@
+// What a server says it offers, in its answer to FEAT (RFC 2389): one
+// feature a line, its name first ("MLST type*;size*;modify*;", "UTF8").
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct TIdFTPFeatures {
+    // MLST, and with it MLSD: listings of facts (exact sizes and times)
+    // rather than "ls" lines.
+    bool MachineListing = false;
+    // Names are UTF-8; "OPTS UTF8 ON" asks for them.
+    bool Utf8 = false;
+
+    // From the reply's lines, the first ("211-Features:") and the last
+    // ("211 End") included.
+    [[nodiscard]] static TIdFTPFeatures Parse(const std::vector<std::string> &replyLines);
+};
