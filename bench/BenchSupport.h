@@ -23,10 +23,12 @@ inline double CpuSeconds()
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 class TBenchApplication : public TApplication {
@@ -43,6 +45,34 @@ private:
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
         return argc;
     }
+};
+
+// The longest time between two turns of a 10 ms timer.
+class TLoopWatch {
+public:
+    TLoopWatch()
+    {
+        FTimer.setInterval(10);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            FLongest = std::max(FLongest, FSince.restart());
+        });
+    }
+    void Start()
+    {
+        FLongest = 0;
+        FSince.start();
+        FTimer.start();
+    }
+    qint64 Stop()
+    {
+        FTimer.stop();
+        return std::max(FLongest, FSince.elapsed());
+    }
+
+private:
+    QTimer FTimer;
+    QElapsedTimer FSince;
+    qint64 FLongest = 0;
 };
 
 // Connects through the connection bar, as the user does; false (and a

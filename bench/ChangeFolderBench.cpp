@@ -25,14 +25,19 @@ int main(int argc, char **argv)
     form.show();
     if (!ConnectForm(form, argv[1], argv[2], argv[3]))
         return 1;
+    TLoopWatch loop;
+    loop.Start();
     const auto start = std::chrono::steady_clock::now();
     form.RemoteView().ChangeFolder(argv[4]);
     QCoreApplication::processEvents();  // let the views lay themselves out
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const qint64 pause = loop.Stop();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("veldra ChangeFolder %zu lines: %.2f s, peak memory %.0f MB (whole program)\n",
-                form.RemoteView().Listing().size(), seconds, double(usage.ru_maxrss) / 1024.0);
+    std::printf("veldra ChangeFolder %zu lines: %.2f s, peak memory %.0f MB (whole program), longest event-loop "
+                "pause %lld ms\n",
+                form.RemoteView().Listing().size(), seconds, double(usage.ru_maxrss) / 1024.0,
+                static_cast<long long>(pause));
     form.findChild<QAction *>("actConnect")->trigger();
     return 0;
 }

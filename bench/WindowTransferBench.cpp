@@ -23,34 +23,6 @@
 
 namespace {
 
-// The longest time between two turns of a 10 ms timer.
-class TLoopWatch {
-public:
-    TLoopWatch()
-    {
-        FTimer.setInterval(10);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            FLongest = std::max(FLongest, FSince.restart());
-        });
-    }
-    void Start()
-    {
-        FLongest = 0;
-        FSince.start();
-        FTimer.start();
-    }
-    qint64 Stop()
-    {
-        FTimer.stop();
-        return std::max(FLongest, FSince.elapsed());
-    }
-
-private:
-    QTimer FTimer;
-    QElapsedTimer FSince;
-    qint64 FLongest = 0;
-};
-
 // Queues the work and turns the event loop until the queue is empty.
 template <typename Work>
 void Measure(TfrmMain &form, const char *what, int64_t bytes, Work work)

@@ -66,6 +66,15 @@ void TRemoteItemModel::EndAppend()
     endResetModel();
 }
 
+void TRemoteItemModel::Assign(std::vector<TItem> items)
+{
+    beginResetModel();
+    FItems = std::move(items);
+    for (size_t i = 0; i < FItems.size(); ++i)
+        FItems[i].Order = int(i);
+    endResetModel();
+}
+
 int TRemoteItemModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FItems.size());

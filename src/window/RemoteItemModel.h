@@ -40,6 +40,8 @@ public:
     void BeginAppend();
     void Append(TItem item);
     void EndAppend();
+    // All the items at once, in listing order.
+    void Assign(std::vector<TItem> items);
 
     const TItem &Item(int row) const { return FItems[size_t(row)]; }
     // Puts the items in the order `less` gives, ties in listing order; the

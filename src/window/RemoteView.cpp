@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "FileDetails.h"
 #include "IDEEnhance.h"
+#include "IdAntiFreezeBase.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "ListingParser.h"
@@ -136,48 +137,61 @@ void TRemoteView::UpAFolder()
 
 void TRemoteView::FillViews()
 {
-    W.Folders->clear();
-    FListedFiles.clear();
-    FListedGathered = false;
-    FListingCurrent = true;
-    const bool hooks = UseIDEHooks();
-    // With the directory attribute every name gets the same folder icon.
-    const QIcon folderIcon = FIcons.Icon(FIcons.GetImageIndex("..", false, false, faDirectory));
-    const auto addFolder = [this, &folderIcon](const std::string &name) {
-        auto *node = new QTreeWidgetItem(W.Folders, QStringList{RemoteDisplayName(name)});
-        node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
-        node->setIcon(0, folderIcon);
+    // The window answers while a big listing is read: the views change only
+    // at the end, at once. A folder opened meanwhile (from an event of the
+    // pump) makes this reading moot.
+    const unsigned reading = ++FReading;
+    const auto pump = [this, reading](size_t i) {
+        if (i % 1024 == 0)
+            TIdAntiFreezeBase::PumpIfDue(false);
+        return reading == FReading;
     };
-    addFolder("..");
-    std::vector<TListingEntry> entries;
-    entries.reserve(FListing.size());
+    const bool hooks = UseIDEHooks();
+    std::vector<std::string> folders;
+    std::vector<TRemoteItemModel::TItem> items;
+    items.reserve(FListing.size());
     for (size_t i = 0; i < FListing.size(); ++i) {
+        if (!pump(i))
+            return;
         const std::string &line = FListing[i];
         if (hooks)
             FWindow.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
         TListingEntry entry = ParseListingLine(line);
-        if (!entry.Skip)
-            entries.push_back(std::move(entry));
+        if (entry.Skip)
+            continue;
+        if (entry.IsFolder) {
+            folders.push_back(std::move(entry.Name));
+            continue;
+        }
+        QString caption = RemoteDisplayName(entry.Name);
+        // By the name alone: a remote name says nothing of local files.
+        const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
+        items.push_back({std::move(entry.Name), std::move(caption), image, entry.Size,
+                         QString::fromLatin1(entry.Modified), entry.Time, QString::fromLatin1(entry.Permissions)});
     }
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.
-    if (FFtp.Features().MachineListing)
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const TListingEntry &a, const TListingEntry &b) { return a.Name < b.Name; });
-    TRemoteItemModel *files = W.Files->Items();
-    files->BeginAppend();
-    const auto endAppend = qScopeGuard([files] { files->EndAppend(); });
-    for (TListingEntry &entry : entries) {
-        if (entry.IsFolder) {
-            addFolder(entry.Name);
-        } else {
-            const QString caption = RemoteDisplayName(entry.Name);
-            // By the name alone: a remote name says nothing of local files.
-            const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
-            files->Append({std::move(entry.Name), caption, image, entry.Size, QString::fromLatin1(entry.Modified),
-                           entry.Time, QString::fromLatin1(entry.Permissions)});
-        }
+    if (FFtp.Features().MachineListing) {
+        std::sort(folders.begin(), folders.end());
+        std::stable_sort(items.begin(), items.end(),
+                         [](const TRemoteItemModel::TItem &a, const TRemoteItemModel::TItem &b) {
+                             return a.RawName < b.RawName;
+                         });
     }
+
+    W.Folders->clear();
+    FListedFiles.clear();
+    FListedGathered = false;
+    FListingCurrent = true;
+    // With the directory attribute every name gets the same folder icon.
+    const QIcon folderIcon = FIcons.Icon(FIcons.GetImageIndex("..", false, false, faDirectory));
+    folders.insert(folders.begin(), "..");
+    for (const std::string &name : folders) {
+        auto *node = new QTreeWidgetItem(W.Folders, QStringList{RemoteDisplayName(name)});
+        node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
+        node->setIcon(0, folderIcon);
+    }
+    W.Files->Items()->Assign(std::move(items));
 }
 
 const std::unordered_set<std::string> &TRemoteView::ListedFiles() const

@@ -104,6 +104,8 @@ protected:
 
 private:
     void FillViews();
+    // Counts the listings read: one that began later wins.
+    unsigned FReading = 0;
     void GoClicked();
     void FolderTreeActivated();
     bool FolderBoxKeyPress(QKeyEvent *key);
