@@ -12,7 +12,9 @@
 #     memory, next to the time `find DIR -maxdepth 1` takes on it;
 #   - a folder of 1,000 files of 16 KiB down and up through the window's
 #     queue on two connections, in files a second, next to lftp's
-#     `mirror --parallel=2` both ways.
+#     `mirror --parallel=2` both ways;
+#   - start-up under Xvfb: start to a visible window and the idle memory,
+#     next to FileZilla's when it is installed.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -125,3 +127,6 @@ t=$( { time lftp -e "set ftp:passive-mode off; mirror --parallel=2 small $local_
 awk -v t="$t" 'BEGIN { printf "lftp   mirror --parallel=2 download  1000 files %8.1f files/s  %6.2f s\n", 1000 / t, t }'
 t=$( { time lftp -e "set ftp:passive-mode off; mirror -R --parallel=2 $local_dir/lftp/small incoming/lftp-small; bye" -u anonymous,bench@localhost "$url" > /dev/null 2>&1; } 2>&1 )
 awk -v t="$t" 'BEGIN { printf "lftp   mirror -R --parallel=2 upload 1000 files %8.1f files/s  %6.2f s\n", 1000 / t, t }'
+
+echo "== Start-up under Xvfb"
+/usr/bin/python3 bench/startup.py ./build/veldra
