@@ -116,6 +116,19 @@ echo "== Local tree opening a folder of $files files"
 ./build/bench/bench_localtree "$work/root/many" 2>/dev/null
 t=$( { time find "$work/root/many" -maxdepth 1 > /dev/null; } 2>&1 )
 echo "find   -maxdepth 1 on the same folder: ${t} s"
+echo "== Local tree opening a folder of 1,000 sub-folders of 1,000 files each"
+/usr/bin/python3 - "$work/deep" <<'PY'
+import os, sys
+for i in range(1000):
+    folder = os.path.join(sys.argv[1], "sub%04d" % i)
+    os.makedirs(folder)
+    for j in range(1000):
+        open(os.path.join(folder, "f%04d.txt" % j), "w").close()
+PY
+./build/bench/bench_localtree "$work/deep" 2>/dev/null
+t=$( { time find "$work/deep" -maxdepth 1 > /dev/null; } 2>&1 )
+echo "find   -maxdepth 1 on the same folder: ${t} s"
+rm -rf "$work/deep"
 
 echo "== 1,000 files of 16 KiB, two connections, active mode"
 mkdir -p "$local_dir/veldra" "$local_dir/lftp"

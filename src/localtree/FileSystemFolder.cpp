@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -49,30 +50,46 @@ uint8_t PathType(const std::string &path, bool &exists)
     return S_ISDIR(info.st_mode) ? ShellItem::itFolder : 0;
 }
 
+// Reads the folder's entries from the kernel a batch at a time: a small
+// first batch, since one entry is often all that is asked (has it any?),
+// then large ones.
 class TFileSystemEnum : public TEnumIDList {
 public:
-    TFileSystemEnum(DIR *folder, unsigned flags) : FFolder(folder), FFlags(flags) {}
-    ~TFileSystemEnum() override { ::closedir(FFolder); }
+    TFileSystemEnum(int folder, unsigned flags) : FFolder(folder), FFlags(flags), FBuffer(FirstBatch) {}
+    ~TFileSystemEnum() override { ::close(FFolder); }
 
     TPidl Next() override
     {
-        while (const dirent *entry = ::readdir(FFolder)) {
+        for (;;) {
+            if (FAt >= FFilled) {
+                const ssize_t read = ::getdents64(FFolder, FBuffer.data(), FBuffer.size());
+                if (read <= 0)
+                    return nullptr;
+                FFilled = size_t(read);
+                FAt = 0;
+                FBuffer.resize(LaterBatches);
+            }
+            const auto *entry = reinterpret_cast<const dirent64 *>(FBuffer.data() + FAt);
+            FAt += entry->d_reclen;
             const char *name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
                 continue;
             if (name[0] == '.' && !(FFlags & SHCONTF_INCLUDEHIDDEN))
                 continue;
-            const uint8_t type = EntryType(::dirfd(FFolder), name, entry->d_type);
+            const uint8_t type = EntryType(FFolder, name, entry->d_type);
             const bool folder = type & ShellItem::itFolder;
             if ((folder && (FFlags & SHCONTF_FOLDERS)) || (!folder && (FFlags & SHCONTF_NONFOLDERS)))
                 return ShellItem::MakeFile(name, type);
         }
-        return nullptr;
     }
 
 private:
-    DIR *FFolder;
+    static constexpr size_t FirstBatch = 1024, LaterBatches = 64 * 1024;
+    int FFolder;
     unsigned FFlags;
+    // Resized only when the batch in it is used up.
+    std::vector<char> FBuffer;
+    size_t FAt = 0, FFilled = 0;
 };
 
 std::vector<std::string> SplitPath(const std::string &path)
@@ -179,8 +196,8 @@ TPidl TFileSystemFolder::ParseDisplayName(const std::string &path)
 
 std::unique_ptr<TEnumIDList> TFileSystemFolder::EnumObjects(unsigned flags)
 {
-    DIR *folder = ::opendir(FPath.c_str());
-    if (!folder)
+    const int folder = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
         return nullptr;
     return std::make_unique<TFileSystemEnum>(folder, flags);
 }

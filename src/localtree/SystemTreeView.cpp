@@ -198,7 +198,10 @@ TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &fold
     QString name = folder->GetDisplayNameOf(relativeId.get());
     if (!parent && FRootFolder == rfCustom && !FCustomDirCaption.isEmpty())
         name = FCustomDirCaption;
-    const uint32_t attributes = folder->GetAttributesOf(relativeId.get(), AttributeMask);
+    // With files shown, any entry makes a node openable: the first one
+    // tells, where a search for a sub-folder reads a folder of files whole.
+    const uint32_t attributes =
+        folder->GetAttributesOf(relativeId.get(), FShowFiles ? AttributeMask & ~SFGAO_HASSUBFOLDER : AttributeMask);
     if (FRootFolder == rfFileSystem && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
         return nullptr;
     if (!FFileMask.isEmpty() && !(attributes & SFGAO_FOLDER)) {
@@ -235,8 +238,9 @@ bool TdfsSystemTreeView::NodeHasChildren(const std::shared_ptr<TShellFolder> &fo
     const std::shared_ptr<TShellFolder> child = folder->BindToObject(relativeId);
     if (!child)
         return false;
-    // One item is enough to tell.
-    const auto items = child->EnumObjects(SHCONTF_NONFOLDERS | (FShowHiddenDirs ? unsigned(SHCONTF_INCLUDEHIDDEN) : 0u));
+    // One item is enough to tell, a folder or a file.
+    const auto items = child->EnumObjects(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS |
+                                          (FShowHiddenDirs ? unsigned(SHCONTF_INCLUDEHIDDEN) : 0u));
     if (!items)
         return false;
     return items->Next() != nullptr;
