@@ -371,9 +371,11 @@ int Today()
 
 TListingEntry ParseListingLine(const std::string &line, int today)
 {
+    if (today == 0)
+        today = Today();
     for (const TDialect &dialect : Dialects) {
         TListingEntry entry;
-        if (dialect.Parse(line, entry, today != 0 ? today : Today()))
+        if (dialect.Parse(line, entry, today))
             return entry;
     }
     return {};

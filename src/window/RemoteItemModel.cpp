@@ -19,18 +19,6 @@ void TRemoteItemModel::Clear()
     endResetModel();
 }
 
-void TRemoteItemModel::BeginAppend()
-{
-    beginResetModel();
-    FItems.clear();
-}
-
-void TRemoteItemModel::Append(TItem item)
-{
-    item.Order = int(FItems.size());
-    FItems.push_back(std::move(item));
-}
-
 void TRemoteItemModel::Reorder(const std::function<bool(const TItem &, const TItem &)> &less)
 {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -59,11 +47,6 @@ void TRemoteItemModel::Reorder(const std::function<bool(const TItem &, const TIt
                                                                           : QModelIndex());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-void TRemoteItemModel::EndAppend()
-{
-    endResetModel();
 }
 
 void TRemoteItemModel::Assign(std::vector<TItem> items)

@@ -35,11 +35,6 @@ public:
     };
 
     void Clear();
-    // Starts a new set of items without telling the view item by item;
-    // call EndAppend after.
-    void BeginAppend();
-    void Append(TItem item);
-    void EndAppend();
     // All the items at once, in listing order.
     void Assign(std::vector<TItem> items);
 

@@ -31,7 +31,7 @@ public:
     {
         FQueue.OnReset = [this] {
             FFlush.stop();
-            FFirstDirty = -1;
+            FFirstDirty = FLastDirty = -1;
             beginResetModel();
             endResetModel();
         };

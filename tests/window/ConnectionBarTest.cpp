@@ -130,9 +130,7 @@ TEST_F(ConnectionBar, EnterConnectsAndTheButtonDisconnects)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     new QTreeWidgetItem(tvFolders, QStringList{"pub"});
-    lvFiles->Items()->BeginAppend();
-    lvFiles->Items()->Append({"readme.txt", "readme.txt", -1});
-    lvFiles->Items()->EndAppend();
+    lvFiles->Items()->Assign({{"readme.txt", "readme.txt", -1}});
     btnConnect->click();
     EXPECT_FALSE(Form->FTP.Connected());
     // The session ends as servers like it: QUIT, and its reply.

@@ -148,11 +148,11 @@ TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
 
     const QString medium = "quarterly-report-of-the-northern-branch.pdf";
     const QString huge = QString("a-name-far-too-long-for-any-list-").repeated(8) + ".txt";
-    lvFiles->Items()->BeginAppend();
     // The last entry short: the view takes its size for all of them.
+    std::vector<TRemoteItemModel::TItem> items;
     for (const QString &name : {medium, huge, QString("s.txt")})
-        lvFiles->Items()->Append({name.toStdString(), name, -1});
-    lvFiles->Items()->EndAppend();
+        items.push_back({name.toStdString(), name, -1});
+    lvFiles->Items()->Assign(std::move(items));
     const QString hint = "List of files in the current folder.";
     const int mediumWidth = lvFiles->fontMetrics().horizontalAdvance(medium);
     for (TViewStyle style : {vsIcon, vsSmallIcon, vsList}) {

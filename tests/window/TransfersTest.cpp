@@ -246,10 +246,7 @@ TEST_F(Transfers, RemoteNamesStayInTheirFolder)
         all.push_back(items->Item(i));
     for (const char *hostile : {"../escaped.txt", "..", "sub/inner.txt"})
         all.push_back({hostile, QString::fromLatin1(hostile), -1});
-    items->BeginAppend();
-    for (auto &item : all)
-        items->Append(item);
-    items->EndAppend();
+    items->Assign(std::move(all));
     lvFiles->selectAll();
     Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
     actDownload->trigger();
