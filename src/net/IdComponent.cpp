@@ -5,6 +5,7 @@
 #include "IdScopeGuard.h"
 
 #include <algorithm>
+#include <mutex>
 
 // ---- TIdBaseComponent --------------------------------------------------------
 
@@ -42,11 +43,15 @@ void TIdBaseComponent::Notification(TIdBaseComponent *, TOperation) {}
 // ---- TIdComponent --------------------------------------------------------------
 
 namespace {
+// Transfer workers make and drop their data connections on their own
+// threads; a count raced there could free the stack under a live socket.
+std::mutex GInstanceLock;
 int GInstanceCount = 0;
 }
 
 TIdComponent::TIdComponent()
 {
+    const std::lock_guard lock(GInstanceLock);
     if (!GStack)
         GStack = CreateDefaultStack();
     ++GInstanceCount;
@@ -54,6 +59,7 @@ TIdComponent::TIdComponent()
 
 TIdComponent::~TIdComponent()
 {
+    const std::lock_guard lock(GInstanceLock);
     if (--GInstanceCount == 0) {
         delete GStack;
         GStack = nullptr;
@@ -62,6 +68,7 @@ TIdComponent::~TIdComponent()
 
 int TIdComponent::InstanceCount()
 {
+    const std::lock_guard lock(GInstanceLock);
     return GInstanceCount;
 }
 

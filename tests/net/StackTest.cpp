@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <atomic>
 #include <netdb.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -208,6 +211,20 @@ TEST(StackLifetime, StackExistsWhileAComponentDoes)
             EXPECT_EQ(TIdComponent::InstanceCount(), 2);
         }
         EXPECT_EQ(GStack, stack);
+        // Workers make and drop components on their own threads at once.
+        std::atomic<int> ready = 0;
+        std::vector<std::thread> workers;
+        for (int i = 0; i < 2; ++i)
+            workers.emplace_back([&ready] {
+                for (++ready; ready < 2;) {
+                }
+                for (int n = 0; n < 200000; ++n)
+                    TIdComponent passing;
+            });
+        for (auto &worker : workers)
+            worker.join();
+        EXPECT_EQ(GStack, stack);
+        EXPECT_EQ(TIdComponent::InstanceCount(), 1);
     }
     EXPECT_EQ(TIdComponent::InstanceCount(), 0);
     EXPECT_EQ(GStack, nullptr);
