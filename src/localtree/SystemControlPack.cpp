@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
@@ -133,6 +134,7 @@ TdfsCustomSystemTreeView::~TdfsCustomSystemTreeView()
 
 TTreeNode *TdfsCustomSystemTreeView::Selected() const
 {
+    HandleNeeded();
     return FModel.NodeOf(currentIndex());
 }
 
@@ -272,13 +274,30 @@ void TdfsCustomSystemTreeView::CancelReadDelay()
     FDelayTimer.stop();
 }
 
+void TdfsCustomSystemTreeView::HandleNeeded() const
+{
+    if (!FHandleDue)
+        return;
+    auto *self = const_cast<TdfsCustomSystemTreeView *>(this);
+    self->FHandleDue = false;
+    self->FHandleAllocated = true;
+    self->Guarded([self] { self->CreateWnd(); });
+}
+
 bool TdfsCustomSystemTreeView::event(QEvent *event)
 {
-    if (event->type() == QEvent::Show && !FHandleAllocated) {
-        FHandleAllocated = true;
-        Guarded([this] { CreateWnd(); });
-    }
+    if (event->type() == QEvent::Show && !FHandleAllocated)
+        FHandleDue = true;
     return QTreeView::event(event);
+}
+
+bool TdfsCustomSystemTreeView::viewportEvent(QEvent *event)
+{
+    const bool handled = QTreeView::viewportEvent(event);
+    // The zero timer runs once this frame is on the screen.
+    if (event->type() == QEvent::Paint && FHandleDue)
+        QTimer::singleShot(0, this, [this] { HandleNeeded(); });
+    return handled;
 }
 
 void TdfsCustomSystemTreeView::changeEvent(QEvent *event)

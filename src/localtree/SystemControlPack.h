@@ -111,14 +111,21 @@ public:
     void BeginLoading();
     void EndLoading();
     bool Loading() const { return FLoading; }
-    // The control's window exists: it has been shown.
+    // The control's window exists. A shown control makes it after its
+    // first paint, so a slow start folder never holds back the window's
+    // first frame; asking for the nodes before then makes it at once.
     bool HandleAllocated() const { return FHandleAllocated; }
+    void HandleNeeded() const;
     // Suspends repainting; nests.
     void BeginUpdate();
     void EndUpdate();
 
     // ---- the nodes, as the ordinary tree control offers them
-    TSystemTreeModel &Items() { return FModel; }
+    TSystemTreeModel &Items()
+    {
+        HandleNeeded();
+        return FModel;
+    }
     TTreeNode *Selected() const;
     void SetSelected(TTreeNode *node);
     TTreeNode *GetNodeAt(const QPoint &viewportPoint) const;
@@ -165,6 +172,7 @@ protected:
     bool ReadDelayPending() const { return FDelayTimer.isActive(); }
 
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -187,6 +195,7 @@ private:
     QTimer FDelayTimer;
     bool FLoading = false;
     bool FHandleAllocated = false;
+    bool FHandleDue = false;
     int FUpdateCount = 0;
     std::unique_ptr<TDeviceWatch> FDeviceWatch;
 };

@@ -500,6 +500,7 @@ TTreeNode *TdfsSystemTreeView::FindNodeById(PCItemIDList id)
 
 std::string TdfsSystemTreeView::SelectionBytes() const
 {
+    HandleNeeded();
     if (!HandleAllocated())
         return {};
     return GetNodePathBytes(Selected());

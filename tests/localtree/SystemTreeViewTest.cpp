@@ -123,6 +123,42 @@ protected:
     QStringList Errors;
 };
 
+// Notes whether the tree was built when its first frame was painted.
+class FirstFrame : public QObject {
+public:
+    explicit FirstFrame(TdfsSystemTreeView &view) : FView(view) { view.viewport()->installEventFilter(this); }
+    bool Painted = false;
+    bool BuiltBeforeIt = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !Painted) {
+            Painted = true;
+            BuiltBeforeIt = FView.HandleAllocated();
+        }
+        return false;
+    }
+
+private:
+    TdfsSystemTreeView &FView;
+};
+
+TEST_F(Tree, ReadsItsFoldersAfterTheFirstFrameOrWhenAskedBefore)
+{
+    FirstFrame frame(Make());
+    View->show();
+    EXPECT_TRUE(WaitFor([this] { return View->HandleAllocated(); }));
+    EXPECT_TRUE(frame.Painted);
+    EXPECT_FALSE(frame.BuiltBeforeIt);
+
+    View.reset();
+    Make().show();
+    ASSERT_FALSE(View->HandleAllocated());
+    EXPECT_EQ(View->Items().TopCount(), 1);
+    EXPECT_TRUE(View->HandleAllocated());
+}
+
 TEST_F(Tree, TheDesktopHoldsHomeComputerAndTheDesktopFolder)
 {
     Home.MkDir("Desktop/project");
