@@ -34,8 +34,9 @@ if [[ ${1:-} != run ]]; then
   )
 fi
 if [[ ${1:-} == bench ]]; then
-  # a fast FTP server to measure against, and curl and lftp to compare with
-  packages+=(vsftpd curl lftp)
+  # a fast FTP server to measure against, curl and lftp to compare with,
+  # and xev to see the window appear
+  packages+=(vsftpd curl lftp x11-utils)
 fi
 
 missing=()
