@@ -30,9 +30,21 @@ struct TField {
     size_t End = 0;
 };
 
-std::vector<TField> FieldsOf(std::string_view line, size_t from, size_t most)
+// The few fields a dialect looks at, kept off the heap: a listing has
+// thousands of lines.
+struct TFields {
+    static constexpr size_t Most = 12;
+    std::array<TField, Most> Items{};
+    size_t Count = 0;
+    size_t size() const { return Count; }
+    const TField &operator[](size_t i) const { return Items[i]; }
+    void push_back(const TField &field) { Items[Count++] = field; }
+};
+
+TFields FieldsOf(std::string_view line, size_t from, size_t most)
 {
-    std::vector<TField> fields;
+    TFields fields;
+    most = std::min(most, TFields::Most);
     size_t at = from;
     while (fields.size() < most) {
         while (at < line.size() && line[at] == ' ')
@@ -234,7 +246,7 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
 // DOS and IIS: "01-10-02  12:00PM  <DIR>  Docs", "12-31-2019 11:59PM 5120 a b.zip".
 bool ParseDos(std::string_view line, TListingEntry &entry)
 {
-    const std::vector<TField> fields = FieldsOf(line, 0, 3);
+    const TFields fields = FieldsOf(line, 0, 3);
     if (fields.size() < 3)
         return false;
     const std::string_view date = fields[0].Text, time = fields[1].Text;
@@ -278,7 +290,7 @@ bool ParseUnix(std::string_view line, TListingEntry &entry, int today)
     size_t start = 0;
     while (start < line.size() && line[start] == ' ')
         ++start;
-    const std::vector<TField> fields = FieldsOf(line, start, 12);
+    const TFields fields = FieldsOf(line, start, 12);
     if (fields.size() < 4 || !IsPermissions(fields[0].Text))
         return false;
     size_t nameStart = std::string_view::npos, dateAt = 0, dateEnd = 0;

@@ -43,24 +43,22 @@ public:
         });
     }
 
-    // The type of a name alone, cached by its suffix so that repeated types
-    // cost no new matching.
-    QMimeType TypeOfName(const QString &name)
+    // The icon of a name alone, cached by its suffix so that a folder of
+    // thousands of files costs one type match per kind of file.
+    int NameIndex(const QString &name)
     {
         const auto dot = name.lastIndexOf('.');
-        const QString key = dot > 0 ? name.mid(dot).toLower() : QStringLiteral("/") + name.toLower();
         // Several-part suffixes (.tar.gz) and exact names (Makefile) need the
         // whole name, so only simple suffixes are shared.
-        const bool shareable = dot > 0 && name.indexOf('.') == dot;
-        if (shareable) {
-            const auto found = FTypeBySuffix.constFind(key);
-            if (found != FTypeBySuffix.constEnd())
-                return *found;
-        }
-        const QMimeType type = FMime.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-        if (shareable)
-            FTypeBySuffix.insert(key, type);
-        return type;
+        if (dot <= 0 || name.indexOf('.') != dot)
+            return MimeIndex(FMime.mimeTypeForFile(name, QMimeDatabase::MatchExtension));
+        const QString suffix = name.mid(dot).toLower();
+        const auto found = FIndexBySuffix.constFind(suffix);
+        if (found != FIndexBySuffix.constEnd())
+            return *found;
+        const int index = MimeIndex(FMime.mimeTypeForFile(name, QMimeDatabase::MatchExtension));
+        FIndexBySuffix.insert(suffix, index);
+        return index;
     }
 
     QMimeType TypeOfItem(const QFileInfo &info) { return FMime.mimeTypeForFile(info); }
@@ -117,7 +115,7 @@ private:
 
     std::vector<QIcon> FIcons;
     QHash<QString, int> FIndexes;
-    QHash<QString, QMimeType> FTypeBySuffix;
+    QHash<QString, int> FIndexBySuffix;
     QMimeDatabase FMime;
 };
 
@@ -159,13 +157,15 @@ int TdfsSystemImageList::GetImageIndex(const QString &fileName, bool selected, b
 {
     TSystemIcons &icons = TSystemIcons::Instance();
     int index;
-    const QFileInfo item(fileName);
-    if (attributes == 0 && !fileName.isEmpty() && item.exists())
-        index = item.isDir() ? icons.FolderIndex(open) : icons.MimeIndex(icons.TypeOfItem(item));
-    else if (attributes & faDirectory)
+    // Only a name without attributes asks the file system what it is.
+    if (attributes & faDirectory)
         index = icons.FolderIndex(open);
+    else if (attributes != 0 || fileName.isEmpty())
+        index = icons.NameIndex(fileName);
+    else if (const QFileInfo item(fileName); item.exists())
+        index = item.isDir() ? icons.FolderIndex(open) : icons.MimeIndex(icons.TypeOfItem(item));
     else
-        index = icons.MimeIndex(icons.TypeOfName(fileName));
+        index = icons.NameIndex(fileName);
     return selected ? icons.SelectedIndex(index) : index;
 }
 

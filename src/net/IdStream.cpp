@@ -23,6 +23,12 @@ int64_t TMemoryStream::Write(const void *buffer, int64_t count)
 {
     if (count <= 0)
         return 0;
+    // Most writes add at the end: no zeros first, then the copy.
+    if (FPosition == Size()) {
+        FData.append(static_cast<const char *>(buffer), size_t(count));
+        FPosition += count;
+        return count;
+    }
     if (FPosition + count > Size())
         FData.resize(size_t(FPosition + count));
     std::memcpy(FData.data() + FPosition, buffer, size_t(count));

@@ -151,10 +151,10 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
             align = Qt::AlignRight | Qt::AlignVCenter;
             break;
         case Modified:
-            text = item.Modified;
+            text = QString::fromLatin1(item.Modified);
             break;
         case Permissions:
-            text = item.Permissions;
+            text = QString::fromLatin1(item.Permissions);
             break;
         }
         painter->drawText(cell, align, option.fontMetrics.elidedText(text, Qt::ElideRight, cell.width()));

@@ -26,10 +26,12 @@ public:
         QString Caption;
         int ImageIndex = -1;
         // What the details view shows; -1 where the listing did not say.
+        // The texts are ASCII as the listing gives them, turned into
+        // QStrings only for the rows painted.
         int64_t Size = -1;
-        QString Modified{};
+        std::string Modified{};
         int64_t Time = -1;
-        QString Permissions{};
+        std::string Permissions{};
         // The place in the listing, which the other styles keep.
         int Order = 0;
     };

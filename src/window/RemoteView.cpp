@@ -167,7 +167,7 @@ void TRemoteView::FillViews()
         // By the name alone: a remote name says nothing of local files.
         const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
         items.push_back({std::move(entry.Name), std::move(caption), image, entry.Size,
-                         QString::fromLatin1(entry.Modified), entry.Time, QString::fromLatin1(entry.Permissions)});
+                         std::move(entry.Modified), entry.Time, std::move(entry.Permissions)});
     }
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.

@@ -627,7 +627,7 @@ TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)
     for (const char *bad : {"227 Entering Passive Mode (127,0,0,1,x,1)", "227 (127,0,0,1,4,)", "227 Passive",
                             "227 (1,2,3,4)"}) {
         try {
-            TIdFTP::ParsePassiveReply(bad);
+            (void)TIdFTP::ParsePassiveReply(bad);
             FAIL() << bad;
         } catch (const EConvertError &error) {
             EXPECT_NE(std::string(error.what()).find("is not a valid integer value"), std::string::npos);
