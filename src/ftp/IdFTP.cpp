@@ -1,10 +1,10 @@
 #include "IdFTP.h"
 
 #include "IdException.h"
+#include "IdFTPDataChannel.h"
 #include "IdResourceStrings.h"
 #include "IdLocalPath.h"
 #include "IdScopeGuard.h"
-#include "IdSimpleServer.h"
 #include "IdStream.h"
 #include "ListingParser.h"
 #include "PartFile.h"
@@ -16,7 +16,6 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -148,7 +147,6 @@ void TIdFTP::Connect(bool login)
 // ---- transfers ----------------------------------------------------------------------
 
 namespace {
-
 
 int DecimalField(const std::string &field)
 {
@@ -320,225 +318,9 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
                 200);
 }
 
-void TIdFTP::ReadFinalReply()
-{
-    const int16_t code = ReadReply({225, 226, 250, 426});
-    // Aborted, the ABOR has a reply of its own after the transfer's: after
-    // a 426, or after a 226 when the transfer had ended first.
-    if (FAborted) {
-        SettleOwedReplies(1, true);
-        return;
-    }
-    if (code != 426)
-        return;
-    // Cut short by the server: no success, whatever follows.
-    const std::string cut = LastReplyLine();
-    // Some servers send a 226 after it; read it, lest a later command
-    // take it for its own.
-    if (InBufferSize() > 0 || (Socket()->IsOpen && Socket()->WaitReadable(1000))) {
-        const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
-        try {
-            ReadReply({});
-        } catch (...) {
-            // None came, or no whole one: ReadReply has closed the
-            // connection, so nothing can be out of step.
-        }
-        ReadTimeout = timeout;
-    }
-    throw EIdProtocolReplyError(426, cut);
-}
-
-void TIdFTP::SettleAbort()
-{
-    const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
-    try {
-        // The command's own reply (425, 426) may come first.
-        for (int reply = 0; reply < 3 && Socket()->IsOpen; ++reply) {
-            const int16_t code = ReadReply({});
-            if (code == 225 || code == 226)
-                break;
-        }
-    } catch (...) {
-        // ReadReply has closed the connection: nothing can be out of step.
-    }
-    ReadTimeout = timeout;
-}
-
-void TIdFTP::SettleOwedReplies(int owed, bool abortReplyOnly)
-{
-    const int timeout = std::exchange(ReadTimeout, std::min(ReadTimeout, SettleTimeout));
-    try {
-        while (owed > 0 && Socket()->IsOpen) {
-            const int16_t code = ReadReply({});
-            if (owed == 2 && code >= 100 && code < 200) {
-                owed = 1;  // the preliminary: the final one follows
-                continue;
-            }
-            owed = 0;
-            if (FAborted && !abortReplyOnly)
-                ReadReply({});  // the reply to the ABOR
-        }
-    } catch (...) {
-        // ReadReply has closed the connection: nothing can be out of step.
-    }
-    ReadTimeout = timeout;
-}
-
-void TIdFTP::Transfer(const std::string &command, bool sending,
-                      const std::function<void(TIdTCPConnection &)> &move)
-{
-    if (Passive || !PassiveFallback) {
-        TransferOnce(command, sending, move, nullptr);
-        return;
-    }
-    std::string why;
-    try {
-        TransferOnce(command, sending, move, &why);
-        return;
-    } catch (...) {
-        if (why.empty() || !Socket()->IsOpen)
-            throw;
-    }
-    ReportStatus(ssText, "Active mode failed (" + why + "): trying passive mode, for the rest of the session.");
-    Passive = true;
-    TransferOnce(command, sending, move, nullptr);
-}
-
-void TIdFTP::TransferOnce(const std::string &command, bool sending,
-                          const std::function<void(TIdTCPConnection &)> &move, std::string *fallbackReason)
-{
-    CheckArgument(command);
-    FAborted = false;
-    // The replies the server owes for this transfer: 2 after the command
-    // went out (the preliminary and the final), 1 after the preliminary.
-    int owed = 0;
-    // Ends TLS in order before a data connection closes: servers count a
-    // transfer without the goodbye as cut short.
-    const auto finish = [](TIdTCPConnection &data) {
-        data.ShutdownTLS();
-        data.Disconnect();
-    };
-    try {
-        if (Passive) {
-            // The data go to the server this connection reaches, whatever
-            // address the reply names: a hostile server could name any host,
-            // and one behind NAT names one nobody can reach. Through a proxy,
-            // the proxy resolves the server's name as it did for the control
-            // connection.
-            const TPassiveAddress announced = EnterPassive();
-            SendRestart();
-            WriteLine(command);
-            owed = 2;
-            const auto owned = std::make_unique<TIdTCPClient>();
-            TIdTCPClient *client = owned.get();
-            DataConnection = client;
-            const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
-            client->SocksInfo = SocksInfo;
-            CopyWorkHandlers(client);
-            WatchControlConnection(*client);
-            client->ConnectTimeout = ConnectTimeout;
-            client->Host = SocksInfo.Version != svNoSocks ? Host : Socket()->RemoteIP;
-            client->Port = announced.Port;
-            try {
-                client->Connect();
-            } catch (const EIdSocketError &) {
-                // A server that refuses the command at once (a restarted
-                // store it does not allow, a file it will not give) may
-                // close its passive port before we reach it: its reply says
-                // why, better than the refused connection.
-                if (InBufferSize() == 0 && !(Socket()->IsOpen && Socket()->WaitReadable(RefusalWait)))
-                    throw;
-                owed = 0;
-                ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
-                owed = 1;
-                throw;
-            }
-            try {
-                try {
-                    ReadReply(sending ? TReplyCodes{110, 125, 150} : TReplyCodes{125, 150});
-                } catch (const EIdProtocolReplyError &) {
-                    owed = 0;  // that was the final reply
-                    throw;
-                }
-                owed = 1;
-                if (TLS())
-                    SecureDataConnection(*client);
-                move(*client);
-            } catch (...) {
-                client->Disconnect();
-                throw;
-            }
-            finish(*client);
-        } else {
-            const auto owned = std::make_unique<TIdSimpleServer>();
-            TIdSimpleServer *listener = owned.get();
-            DataConnection = listener;
-            const auto clear = IdScopeExit([this] { DataConnection = nullptr; });
-            CopyWorkHandlers(listener);
-            WatchControlConnection(*listener);
-            // Only the server may bring the data: a connection from anyone
-            // else is closed, and the wait goes on.
-            listener->RequiredPeerIP = Socket()->RemoteIP;
-            listener->OnRefused = [this](const std::string &address) {
-                ReportStatus(ssText, "Refused a data connection from " + address + ": not the server.");
-            };
-            listener->BoundIP = Socket()->IP;
-            listener->StartListening();
-            // PORT refused, or the server could not connect (425): passive
-            // mode may do.
-            try {
-                AnnounceDataPort(listener->Socket());
-            } catch (const EIdProtocolReplyError &) {
-                if (fallbackReason)
-                    *fallbackReason = LastReplyLine();
-                throw;
-            }
-            SendRestart();
-            try {
-                SendCommand(command, {125, 150});
-            } catch (const EIdProtocolReplyError &refusal) {
-                if (fallbackReason && refusal.ReplyCode == 425)
-                    *fallbackReason = LastReplyLine();
-                throw;
-            }
-            owed = 1;
-            if (fallbackReason)
-                listener->ReadTimeout = std::min(ReadTimeout == IdTimeoutInfinite ? DataAcceptTimeout : ReadTimeout,
-                                                 DataAcceptTimeout);
-            try {
-                listener->WaitForConnection();
-            } catch (const EIdSocketError &error) {
-                if (!fallbackReason || error.LastError != Id_WSAETIMEDOUT)
-                    throw;
-                // The server never came: its command is cancelled, and the
-                // replies read up to the ABOR's, before passive mode tries.
-                char seconds[32];
-                std::snprintf(seconds, sizeof seconds, "%g", DataAcceptTimeout / 1000.0);
-                *fallbackReason = std::string("no data connection within ") + seconds + " s";
-                owed = 0;
-                FAborted = true;
-                WriteLine("ABOR");
-                SettleAbort();
-                throw;
-            }
-            listener->ReadTimeout = ReadTimeout;
-            if (TLS())
-                SecureDataConnection(*listener);
-            move(*listener);
-            finish(*listener);
-        }
-        owed = 0;
-    } catch (...) {
-        if (owed > 0)
-            SettleOwedReplies(owed);
-        throw;
-    }
-    ReadFinalReply();
-}
-
 void TIdFTP::ReceiveData(const std::string &command, TStream *destination)
 {
-    Transfer(command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
+    TIdFTPDataChannel(*this).Run(command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
 }
 
 void TIdFTP::SendRestart()
@@ -560,7 +342,7 @@ void TIdFTP::SendData(const std::string &command, TStream *source)
 {
     const bool passive = Passive;
     const bool fromStart = FRestartAt == 0;
-    Transfer(command, true, [source, passive, fromStart](TIdTCPConnection &data) {
+    TIdFTPDataChannel(*this).Run(command, true, [source, passive, fromStart](TIdTCPConnection &data) {
         if (!passive) {
             data.WriteFromStream(source, fromStart, false);
             return;

@@ -200,23 +200,9 @@ private:
 
     // Refuses text that would break a command line: CR, LF or NUL.
     static void CheckArgument(const std::string &text);
-    // Reads the replies the server still owes (at most SettleTimeout), or
-    // closes the control connection when they do not come. After an abort
-    // the ABOR's own reply follows the transfer's, or, with
-    // `abortReplyOnly`, is the one owed.
-    void SettleOwedReplies(int owed, bool abortReplyOnly = false);
     void GetStream(const std::string &remoteName, TStream *destination);
     void PutStream(TStream *source, const std::string &remoteName, bool append);
-    // Opens the data connection around `move`, for either direction; in
-    // active mode falls back to passive mode where that is allowed.
-    void Transfer(const std::string &command, bool sending, const std::function<void(TIdTCPConnection &)> &move);
-    // `fallbackReason` (active mode only) says why passive mode may do better,
-    // when the failure is of that kind.
-    void TransferOnce(const std::string &command, bool sending, const std::function<void(TIdTCPConnection &)> &move,
-                      std::string *fallbackReason);
-    // After an ABOR: reads replies up to its own.
-    void SettleAbort();
-    void ReadFinalReply();
+    friend class TIdFTPDataChannel;
 
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;

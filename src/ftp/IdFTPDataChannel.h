@@ -1,0 +1,35 @@
+// One transfer's data connection for TIdFTP: passive or active, with the
+// replies the server owes for it kept in step whatever fails, so that the
+// next command reads its own reply.
+#pragma once
+
+#include "IdFTP.h"
+
+#include <functional>
+#include <string>
+
+class TIdFTPDataChannel {
+public:
+    using TMove = std::function<void(TIdTCPConnection &)>;
+
+    explicit TIdFTPDataChannel(TIdFTP &ftp) : FFtp(ftp) {}
+
+    // Opens the data connection around `move`, for either direction; in
+    // active mode falls back to passive mode where that is allowed.
+    void Run(const std::string &command, bool sending, const TMove &move);
+
+private:
+    // `fallbackReason` (active mode only) says why passive mode may do better,
+    // when the failure is of that kind.
+    void RunOnce(const std::string &command, bool sending, const TMove &move, std::string *fallbackReason);
+    void ReadFinalReply();
+    // After an ABOR: reads replies up to its own.
+    void SettleAbort();
+    // Reads the replies the server still owes (at most SettleTimeout), or
+    // closes the control connection when they do not come. After an abort
+    // the ABOR's own reply follows the transfer's, or, with
+    // `abortReplyOnly`, is the one owed.
+    void SettleOwedReplies(int owed, bool abortReplyOnly = false);
+
+    TIdFTP &FFtp;
+};
