@@ -17,7 +17,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <limits>
 #include <utility>
 
 TIdFTP::TIdFTP()
