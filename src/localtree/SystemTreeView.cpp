@@ -2,6 +2,7 @@
 
 #include "ItemProp.h"
 #include "NameBytes.h"
+#include "NodeSearch.h"
 #include "ShellNamespace.h"
 
 #include <QScopeGuard>
@@ -178,10 +179,7 @@ void TdfsSystemTreeView::Reset()
     } else if (kept && rootNode) {
         // The kept identifier runs from the desktop; the search runs from
         // the root, so the root's own part goes.
-        PCItemIDList rest = kept.get();
-        if (!PidlStartsWith(kept.get(), rootNode->Data->AbsoluteId.get(), &rest))
-            rest = kept.get();
-        if (TTreeNode *node = FindNodeById(rest)) {
+        if (TTreeNode *node = FSearch.ById(FSearch.BelowRoot(kept.get()))) {
             SetSelected(node);
             MakeVisible(node);
             if (keptOpen)
@@ -356,7 +354,7 @@ void TdfsSystemTreeView::RefreshKeepingOpen(TTreeNode *node)
     // The user's place below the node: the open folders and the selected
     // item, found again by identifier where they still exist.
     std::vector<TPidl> openBelow;
-    for (TTreeNode *open : OpenNodesBelow(node))
+    for (TTreeNode *open : FSearch.OpenBelow(node))
         openBelow.emplace_back(CopyPidl(open->Data->AbsoluteId.get()));
     TPidl selected;
     if (TTreeNode *current = Selected(); current && current->Data)
@@ -375,10 +373,10 @@ void TdfsSystemTreeView::RefreshKeepingOpen(TTreeNode *node)
         FOpening = false;
     }
     for (const TPidl &id : openBelow)
-        if (TTreeNode *open = FindExactNode(id.get()))
+        if (TTreeNode *open = FSearch.Exact(id.get()))
             Expand(open);
     if (selected)
-        if (TTreeNode *again = FindExactNode(selected.get()))
+        if (TTreeNode *again = FSearch.Exact(selected.get()))
             SetSelected(again);
     NotifyLinkedViews(1);
 }
@@ -409,91 +407,13 @@ void TdfsSystemTreeView::WatchReported(TTreeWatch::TEvent event, TTreeNode *node
     FWatch.Start(Selected());
 }
 
-std::vector<TTreeNode *> TdfsSystemTreeView::OpenNodesBelow(TTreeNode *node) const
-{
-    // Parents before their children, so opening them in order works.
-    std::vector<TTreeNode *> open;
-    for (int i = 0; i < node->Count(); ++i) {
-        TTreeNode *child = node->Item(i);
-        if (child->Data && IsExpanded(child)) {
-            open.push_back(child);
-            const std::vector<TTreeNode *> below = OpenNodesBelow(child);
-            open.insert(open.end(), below.begin(), below.end());
-        }
-    }
-    return open;
-}
-
-TTreeNode *TdfsSystemTreeView::FindExactNode(PCItemIDList absoluteId)
-{
-    if (FModel.TopCount() == 0 || !absoluteId)
-        return nullptr;
-    PCItemIDList rest = absoluteId;
-    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId.get(), &rest))
-        rest = absoluteId;
-    TTreeNode *node = FindNodeById(rest);
-    return node && node->Data && PidlsEqual(node->Data->AbsoluteId.get(), absoluteId) ? node : nullptr;
-}
-
-// ---- order and search -----------------------------------------------------------------
-
-int TdfsSystemTreeView::CompareNodes(TTreeNode *a, TTreeNode *b) const
-{
-    if (a == b)
-        return 0;
-    if (!a)
-        return -1;
-    if (!b)
-        return 1;
-    if (!a->Data || !b->Data)
-        return 0;
-    return int(int8_t(a->Data->ShellFolder->CompareIDs(a->Data->RelativeId.get(), b->Data->RelativeId.get()) & 0xFF));
-}
+// ---- order ----------------------------------------------------------------------------------
 
 bool TdfsSystemTreeView::CustomSort(const std::function<int(TTreeNode *, TTreeNode *)> &compare)
 {
     const auto update = UpdateSuspended(*this);
-    const auto byFolder = [this](TTreeNode *a, TTreeNode *b) { return CompareNodes(a, b); };
-    FModel.SortBy(nullptr, compare ? compare : byFolder);
-    std::vector<TTreeNode *> pending;
-    for (int i = 0; i < FModel.TopCount(); ++i)
-        pending.push_back(FModel.Top(i));
-    while (!pending.empty()) {
-        TTreeNode *node = pending.back();
-        pending.pop_back();
-        FModel.SortBy(node, byFolder);
-        for (int i = 0; i < node->Count(); ++i)
-            pending.push_back(node->Item(i));
-    }
+    FSearch.SortAll(compare);
     return true;
-}
-
-TTreeNode *TdfsSystemTreeView::FindNodeById(PCItemIDList id)
-{
-    if (FModel.TopCount() == 0 || !id)
-        return nullptr;
-    TTreeNode *node = FModel.Top(0);
-    if (IsEmptyPidl(id) || node->Count() == 0)
-        return node;
-    for (PCItemIDList rest = id; !IsEmptyPidl(rest);) {
-        const TPidl step(CopyFirstPidl(rest));
-        TTreeNode *match = nullptr;
-        for (int i = 0; i < node->Count() && !match; ++i) {
-            const TFolderItemData *data = node->Item(i)->Data.get();
-            if (data && data->ShellFolder->CompareIDs(data->RelativeId.get(), step.get()) == 0)
-                match = node->Item(i);
-        }
-        if (!match)
-            break;
-        node = match;
-        rest = NextPidl(rest);
-        if (IsEmptyPidl(rest))
-            break;
-        Expand(node);
-        if (node->Count() == 0)
-            break;
-    }
-    return node;
 }
 
 // ---- the selection ----------------------------------------------------------------------
@@ -547,7 +467,7 @@ void TdfsSystemTreeView::SelectPath(const std::string &path)
     if (!id)
         return;
     const auto update = UpdateSuspended(*this);
-    if (TTreeNode *node = FindNodeById(id.get())) {
+    if (TTreeNode *node = FSearch.ById(id.get())) {
         SetSelected(node);
         MakeVisible(node);
     }
@@ -591,10 +511,7 @@ void TdfsSystemTreeView::SelectLinkedItem(PCItemIDList absoluteId)
 {
     if (FModel.TopCount() == 0 || !absoluteId)
         return;
-    PCItemIDList rest = absoluteId;
-    if (const TFolderItemData *root = DataOf(FModel.Top(0)); !root || !PidlStartsWith(absoluteId, root->AbsoluteId.get(), &rest))
-        rest = absoluteId;
-    if (TTreeNode *node = FindNodeById(rest)) {
+    if (TTreeNode *node = FSearch.ById(FSearch.BelowRoot(absoluteId))) {
         SetSelected(node);
         MakeVisible(node);
     }

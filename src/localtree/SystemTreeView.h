@@ -12,6 +12,7 @@
 #include "MaskSearch.h"
 #include "OpenFolderWatch.h"
 #include "NodeIcons.h"
+#include "NodeSearch.h"
 #include "SystemControlPack.h"
 #include "TreeEditing.h"
 #include "TreeWatch.h"
@@ -142,13 +143,8 @@ private:
     bool PopulateNode(const std::shared_ptr<TShellFolder> &folder, TTreeNode *node);
     void NodeExpanded(const QModelIndex &index);
     bool NodeHasChildren(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId, uint32_t attributes);
-    int CompareNodes(TTreeNode *a, TTreeNode *b) const;
-    TTreeNode *FindNodeById(PCItemIDList id);
     // What the selected folder's watch saw.
     void WatchReported(TTreeWatch::TEvent event, TTreeNode *node);
-    // The node of an absolute identifier, or nullptr when none has it.
-    TTreeNode *FindExactNode(PCItemIDList absoluteId);
-    std::vector<TTreeNode *> OpenNodesBelow(TTreeNode *node) const;
     void SelectPath(const std::string &path);
     void SelectionChanged(TTreeNode *node);
     void FreeNodeData(TTreeNode *node);
@@ -170,6 +166,8 @@ private:
     TMaskSearch FMask;
     TNodeIcons FIcons{FImages};
     TTreeEditing FEditing{*this};
+    TNodeSearch FSearch{FModel, [this](TTreeNode *node) { return Expand(node); },
+                        [this](TTreeNode *node) { return IsExpanded(node); }};
     TTreeWatch FWatch{*this, [this](TTreeWatch::TEvent event, TTreeNode *node) { WatchReported(event, node); }};
     TOpenFolderWatch *FOpenWatch;
 };
