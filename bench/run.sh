@@ -3,7 +3,8 @@
 # to hide the client's own cost) and prints Veldra's figures next to
 # curl's against the same server:
 #   - download and upload of one large file in active mode, through the
-#     engine alone and through the window's transfer queue: MB/s, CPU
+#     engine alone and through the window's transfer queue (and the
+#     engine's download once more onto disk): MB/s, CPU
 #     seconds, the window's longest event-loop pause, and how long a visit
 #     to a folder of 1,000 entries takes while the download runs;
 #   - ChangeFolder on a folder of 100,000 files: seconds and peak memory,
@@ -28,8 +29,10 @@ bash scripts/build.sh >/dev/null
 # otherwise run on into the next round.
 work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 local_dir=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
+# A folder on disk, for one round that writes there.
+disk_dir=$(mktemp -d -p /var/tmp)
 server=""
-trap '[[ -n $server ]] && kill $server 2>/dev/null; rm -rf "$work" "$local_dir"' EXIT
+trap '[[ -n $server ]] && kill $server 2>/dev/null; rm -rf "$work" "$local_dir" "$disk_dir"' EXIT
 chmod 755 "$work"
 mkdir -p "$work/root/many" "$work/root/incoming" "$work/root/thousand"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/root/big.bin"
@@ -109,6 +112,19 @@ for round in 1 2 3; do
   cmp "$work/root/big.bin" "$work/root/incoming/window.bin" && echo "veldra window upload byte-exact"
   rm -f "$local_dir/"*.bin "$work/root/incoming/"*
 done
+
+# The same download onto a disk's file system: what lands is in the page
+# cache when the clients end, for both alike.
+echo "== ${size_mib} MiB download onto disk ($(df --output=fstype "$disk_dir" | tail -1)), one round"
+sync
+curl_figures download $bytes curl -s -P 127.0.0.1 "$url/big.bin" -o "$disk_dir/curl.bin"
+rm -f "$disk_dir/"*.bin
+sync
+./build/bench/bench_transfer "$port" anonymous bench@localhost big.bin "$disk_dir/engine.bin" incoming/engine.up |
+  grep download
+cmp "$work/root/big.bin" "$disk_dir/engine.bin" && echo "veldra download onto disk byte-exact"
+rm -f "$disk_dir/"*.bin "$work/root/incoming/"*
+sync
 
 echo "== ChangeFolder on $files files (first an empty folder: the idle program's memory)"
 ./build/bench/bench_changefolder "$port" anonymous bench@localhost incoming 2>/dev/null
