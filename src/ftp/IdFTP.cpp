@@ -319,7 +319,8 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
 
 void TIdFTP::ReceiveData(const std::string &command, TStream *destination)
 {
-    TIdFTPDataChannel(*this).Run(command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
+    TIdFTPDataChannel(*this).Run(command, false,
+                                 [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
 }
 
 void TIdFTP::SendRestart()

@@ -59,17 +59,22 @@ TFields FieldsOf(std::string_view line, size_t from, size_t most)
     return fields;
 }
 
-bool IsMonth(std::string_view field)
+// 1 for "jan" to 12 for "dec", in any case; 0 for anything else.
+int MonthOf(std::string_view field)
 {
-    static const std::array<const char *, 12> months = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr std::string_view months = "janfebmaraprmayjunjulaugsepoctnovdec";
     if (field.size() != 3)
-        return false;
+        return 0;
     char lower[3];
     for (int i = 0; i < 3; ++i)
         lower[i] = char(std::tolower(static_cast<unsigned char>(field[size_t(i)])));
-    return std::any_of(months.begin(), months.end(),
-                       [&](const char *month) { return std::memcmp(month, lower, 3) == 0; });
+    const size_t at = months.find(std::string_view(lower, 3));
+    return at == std::string_view::npos || at % 3 != 0 ? 0 : int(at / 3) + 1;
+}
+
+bool IsMonth(std::string_view field)
+{
+    return MonthOf(field) != 0;
 }
 
 // "07:31", "7:31", or with seconds.
@@ -126,14 +131,6 @@ int Number(std::string_view digits)
     for (const char ch : digits)
         value = value * 10 + (ch - '0');
     return value;
-}
-
-int MonthOf(std::string_view field)
-{
-    static const char *const months = "janfebmaraprmayjunjulaugsepoctnovdec";
-    std::string lower(field);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) { return char(std::tolower(ch)); });
-    return int(std::string_view(months).find(lower)) / 3 + 1;
 }
 
 // YYYYMMDDhhmm from its parts.

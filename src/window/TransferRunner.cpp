@@ -106,7 +106,8 @@ TTransferRunner::TSlot *TTransferRunner::SlotOf(int id)
 
 bool TTransferRunner::Running() const
 {
-    return std::any_of(FSlots.begin(), FSlots.end(), [](const TSlot &slot) { return slot.Current != 0 || slot.Next != 0; });
+    return std::any_of(FSlots.begin(), FSlots.end(),
+                       [](const TSlot &slot) { return slot.Current != 0 || slot.Next != 0; });
 }
 
 bool TTransferRunner::Handed(int id) const
