@@ -40,8 +40,14 @@ std::optional<TTransferState> TTransferQueue::Next(TTransferState state, TTransf
 void TTransferQueue::Count(const TTransferItem &item, int step)
 {
     FCounts[size_t(item.State)] += step;
-    if (Pending(item))
-        FPendingByBatch[item.Batch] += step;
+    if (!Pending(item))
+        return;
+    FPendingByBatch[item.Batch] += step;
+    FTotals.Pending += step;
+    if (item.Size >= 0) {
+        FTotals.Bytes += step * item.Size;
+        FTotals.Done += step * std::min(item.Done, item.Size);
+    }
 }
 
 void TTransferQueue::Moved()
@@ -134,13 +140,13 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
         return false;
     Count(*item, -1);
     item->State = *next;
+    if (event == E::Retry || event == E::Interrupt)
+        item->Done = 0;
     Count(*item, +1);
     if (*next == S::Queued)
         FQueuedFrom = std::min(FQueuedFrom, size_t(RowOf(id)));
     item->Speed = 0;
     item->Reason = reason;
-    if (event == E::Retry || event == E::Interrupt)
-        item->Done = 0;
     Changed(id);
     return true;
 }
@@ -148,7 +154,9 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
 void TTransferQueue::SetSize(int id, int64_t size)
 {
     if (TTransferItem *item = Item(id)) {
+        Count(*item, -1);
         item->Size = size;
+        Count(*item, +1);
         Changed(id);
     }
 }
@@ -166,7 +174,9 @@ void TTransferQueue::SetProgress(int id, int64_t done, double speed)
     TTransferItem *item = Item(id);
     if (!item || item->State != S::Transferring)
         return;
+    Count(*item, -1);
     item->Done = done;
+    Count(*item, +1);
     item->Speed = speed;
     Changed(id);
 }
@@ -245,17 +255,3 @@ bool TTransferQueue::BatchEnded(int batch) const
     return found == FPendingByBatch.end() || found->second == 0;
 }
 
-TTransferQueue::TTotals TTransferQueue::Totals() const
-{
-    TTotals totals;
-    for (const TTransferItem &item : FItems) {
-        if (!Pending(item))
-            continue;
-        ++totals.Pending;
-        if (item.Size >= 0) {
-            totals.Bytes += item.Size;
-            totals.Done += std::min(item.Done, item.Size);
-        }
-    }
-    return totals;
-}

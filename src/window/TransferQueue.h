@@ -100,7 +100,7 @@ public:
         int Pending = 0;  // queued and running
         int64_t Bytes = 0, Done = 0;  // of the pending items whose size is known
     };
-    TTotals Totals() const;
+    const TTotals &Totals() const { return FTotals; }
 
     // Rows came or went or moved; one row's fields changed.
     std::function<void()> OnReset;
@@ -124,6 +124,7 @@ private:
     mutable size_t FQueuedFrom = 0;
     std::array<int, 5> FCounts{};
     std::unordered_map<int, int> FPendingByBatch;
+    TTotals FTotals;
     int FLastId = 0;
     int FLastBatch = 0;
 };

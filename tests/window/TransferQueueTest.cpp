@@ -99,6 +99,13 @@ TEST_F(QueueOrder, RetryClearAndTotalsCountWhatIsLeft)
     EXPECT_EQ(FQueue.Find(a)->Done, 0) << "a retry starts afresh";
     FQueue.ClearFinished();
     EXPECT_EQ(Names(), (std::vector<std::string>{"a", "c"}));
+
+    // The totals follow every change, the retry's fresh start included.
+    FQueue.SetSize(c, 30);
+    FQueue.Apply(c, E::Start);
+    FQueue.SetProgress(c, 10, 1.0);
+    const TTransferQueue::TTotals later = FQueue.Totals();
+    EXPECT_EQ(std::tuple(later.Pending, later.Bytes, later.Done), std::tuple(2, int64_t(130), int64_t(10)));
 }
 
 TEST_F(QueueOrder, ABatchEndsWhenNoneOfItsItemsIsPending)
@@ -125,8 +132,9 @@ TEST(RateMeter, ReadsBurstsSteadilyAndFollowsAStall)
         for (int64_t ms = 250; ms <= 20'000; ms += 250) {
             bytes += ms % period == 0 ? 3000 * period : 0;
             const double speed = meter.Add(ms, bytes);
-            if (ms > period * 2)
+            if (ms > period * 2) {
                 EXPECT_DOUBLE_EQ(speed, 3e6) << "every " << period << " ms, at " << ms;
+            }
         }
     }
     EXPECT_EQ(TRateMeter().Add(100, 50), 0) << "too early to tell";
