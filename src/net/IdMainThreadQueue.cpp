@@ -18,6 +18,19 @@ std::condition_variable GChanged;
 std::deque<std::function<void()>> GCalls;
 std::function<void()> GWakeUp;
 unsigned long GGeneration = 0;
+// A wake-up is on its way to a Drain: calls queued meanwhile need no other.
+// Thousands of small files queue several calls each; one wake-up for a
+// run of them spares the worker a system call and the main thread a turn.
+bool GWakePending = false;
+
+// Under GMutex: whether the caller is to wake the main thread.
+bool WakeNeeded()
+{
+    if (GWakePending || !GWakeUp)
+        return false;
+    GWakePending = true;
+    return true;
+}
 
 }  // namespace
 
@@ -33,7 +46,8 @@ void Post(std::function<void()> call)
         std::lock_guard lock(GMutex);
         GCalls.push_back(std::move(call));
         ++GGeneration;
-        wakeUp = GWakeUp;
+        if (WakeNeeded())
+            wakeUp = GWakeUp;
     }
     GChanged.notify_all();
     if (wakeUp)
@@ -61,16 +75,27 @@ void RunAndWait(std::function<void()> call)
 
 int Drain()
 {
+    {
+        std::lock_guard lock(GMutex);
+        GWakePending = false;
+    }
     int count = 0;
     for (;;) {
         std::function<void()> call;
+        std::function<void()> wakeUp;
         {
             std::lock_guard lock(GMutex);
             if (GCalls.empty())
                 return count;
             call = std::move(GCalls.front());
             GCalls.pop_front();
+            // A call may open a dialog whose own event loop waits: the
+            // calls behind it must still reach the main thread meanwhile.
+            if (!GCalls.empty() && WakeNeeded())
+                wakeUp = GWakeUp;
         }
+        if (wakeUp)
+            wakeUp();
         call();
         ++count;
     }
@@ -105,6 +130,7 @@ void SetWakeUp(std::function<void()> wakeUp)
 {
     std::lock_guard lock(GMutex);
     GWakeUp = std::move(wakeUp);
+    GWakePending = false;
 }
 
 }  // namespace IdMainThreadQueue

@@ -30,8 +30,9 @@ void DrainUntil(const std::function<bool()> &done,
 // Wakes DrainUntil to look at its condition again.
 void Notify();
 
-// Called from the queuing thread whenever a call is queued, so the toolkit
-// can schedule a Drain on its own thread. May be empty.
+// Called from the queuing thread when a call is queued and no wake-up is
+// on its way yet, so the toolkit can schedule a Drain on its own thread;
+// that Drain runs every call queued by then. May be empty.
 void SetWakeUp(std::function<void()> wakeUp);
 
 }  // namespace IdMainThreadQueue
