@@ -9,7 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -17,6 +21,26 @@
 #include <utility>
 
 namespace {
+
+// The process's file-creation mask. Reading it with umask() sets it for a
+// moment, when a file another thread creates would get no mask at all:
+// the kernel tells it without that since Linux 4.7.
+mode_t CreationMask()
+{
+    static const mode_t mask = [] {
+        const std::string status = [] {
+            std::ifstream in("/proc/self/status");
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        }();
+        const size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return mode_t(std::strtoul(status.c_str() + at + 8, nullptr, 8));
+        const mode_t old = ::umask(0);
+        ::umask(old);
+        return old;
+    }();
+    return mask;
+}
 
 // Removes replaced files on a thread of its own: freeing the blocks of a
 // large file takes longer than a window may wait (a gigabyte: a tenth of a
@@ -85,9 +109,7 @@ TPartFile::TPartFile(const std::string &target) : FTarget(target)
         throw EFileStreamError("Cannot create file " + target);
     }
     // The file the user gets has the permissions a new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(FHandle, 0666 & ~mask);
+    ::fchmod(FHandle, 0666 & ~CreationMask());
 }
 
 namespace {
@@ -138,9 +160,7 @@ TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::s
     // Without a size and a time a later download could not tell whether
     // the server's file is still this one: such a part goes at the end.
     FKeep = remoteSize > 0 && !remoteTime.empty();
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    FHandle = ::open(FPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666 & ~mask);
+    FHandle = ::open(FPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (FHandle < 0) {
         FPath.clear();
         throw EFileStreamError("Cannot create file " + target);
@@ -152,7 +172,7 @@ TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::s
     }
     // What the part belongs to, written before a byte of it arrives.
     const std::string origin = Origin(remoteSize, remoteTime);
-    const int handle = ::open(info.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666 & ~mask);
+    const int handle = ::open(info.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (handle < 0 || ::write(handle, origin.data(), origin.size()) != ssize_t(origin.size()))
         FKeep = false;
     if (handle >= 0)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -95,6 +97,14 @@ TEST_P(RealTransfer, DownloadsIntoAFile)
     std::ofstream(path) << "old and longer than nothing";
     FTP.Get("data.bin", path, true);
     EXPECT_TRUE(Contents(path) == contents);
+
+    // A new file has the permissions the user's mask gives, as any other.
+    FTP.Get("data.bin", local.File("new.bin"), false);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat info {};
+    ASSERT_EQ(::stat(local.File("new.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
 }
 
 TEST_P(RealTransfer, AnAbortFromAnotherThreadKeepsTheFileAndTheSession)
