@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QStyle>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTimer>
@@ -183,6 +184,12 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     FRows->setTextElideMode(Qt::ElideMiddle);
     FRows->header()->setStretchLastSection(true);
     FRows->installEventFilter(this);
+    FRows->viewport()->installEventFilter(this);
+    // A column the user sizes keeps its width from then on.
+    connect(FRows->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!FFitting && column != TTransferRowsModel::ColumnCount - 1)
+            FColumnsByUser = true;
+    });
     // The log's pane may be made low; the rows scroll.
     FRows->setMinimumHeight(FRows->fontMetrics().height() * 2);
 
@@ -278,8 +285,39 @@ void TTransferPanel::UpdateButtons()
     FDown->setEnabled(oneQueued);
 }
 
+void TTransferPanel::FitColumns()
+{
+    if (FColumnsByUser)
+        return;
+    using M = TTransferRowsModel;
+    const QFontMetrics metrics = FRows->fontMetrics();
+    const int margin = 2 * FRows->style()->pixelMetric(QStyle::PM_HeaderMargin) + 2 * metrics.averageCharWidth();
+    const auto fit = [&](std::initializer_list<QString> texts) {
+        int width = 0;
+        for (const QString &text : texts)
+            width = std::max(width, metrics.horizontalAdvance(text));
+        return width + margin;
+    };
+    // Each as wide as the longest text it can show; the rest is the paths'.
+    const QString size = ByteText(999'900'000'000);
+    const int widths[M::ColumnCount] = {
+        fit({"Download folder", "Upload folder", "Delete folder"}), 0, 0, fit({size}),
+        fit({"100 % (" + size + ")"}), fit({RateText(999.9e9)}), fit({TimeLeftText(359'999, 1), "Time left"}),
+        fit({"Transferring"})};
+    int rest = FRows->viewport()->width();
+    for (const int width : widths)
+        rest -= width;
+    const int path = std::max(rest / 2, 12 * metrics.averageCharWidth());
+    FFitting = true;
+    for (int column = 0; column < M::ColumnCount; ++column)
+        FRows->header()->resizeSection(column, column == M::Local || column == M::Remote ? path : widths[column]);
+    FFitting = false;
+}
+
 bool TTransferPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == FRows->viewport() && event->type() == QEvent::Resize)
+        FitColumns();
     const bool del = watched == FRows &&
                      (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
                      static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete &&

@@ -30,9 +30,13 @@ protected:
 
 private:
     void UpdateButtons();
+    // The columns of set texts as wide as those texts, the two paths sharing
+    // the rest, until the user sizes one.
+    void FitColumns();
 
     TTransferRunner &FRunner;
     QAbstractTableModel *FModel;
     QTreeView *FRows;
     QToolButton *FCancel, *FRetry, *FClear, *FUp, *FDown;
+    bool FFitting = false, FColumnsByUser = false;
 };

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTabBar>
@@ -98,8 +99,19 @@ TEST_F(TransferQueueAtWork, ItemsRunInOrderAndAMovedOneGoesFirst)
     WaitUntilRunning(0);
     Download("notes.txt", "notes.txt");
     Download("report.pdf", "report.pdf");
-    ChooseRow(2);
+    QTreeView *rows = ChooseRow(2);
     Click("Move &Up");
+
+    // The columns fit their texts and the paths share the rest, until the
+    // user sizes one; then a larger window keeps that width.
+    QHeaderView *header = rows->header();
+    EXPECT_GT(header->sectionSize(0), rows->fontMetrics().horizontalAdvance("Download folder"));
+    EXPECT_EQ(header->sectionSize(1), header->sectionSize(2));
+    EXPECT_GT(header->sectionSize(1), header->sectionSize(0));
+    header->resizeSection(1, 70);
+    Form->resize(Form->width() + 200, Form->height());
+    QTest::qWait(50);
+    EXPECT_EQ(header->sectionSize(1), 70);
     WaitForTransfers();
     EXPECT_EQ(Started(), (QStringList{"Transfer Started: slow.bin", "Transfer Started: report.pdf",
                                       "Transfer Started: notes.txt"}));
