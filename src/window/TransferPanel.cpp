@@ -7,6 +7,7 @@
 #include "TransferRunner.h"
 
 #include <QAbstractTableModel>
+#include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,12 +159,20 @@ private:
     int FFirstDirty = -1, FLastDirty = -1;
 };
 
-QToolButton *Button(const QString &text, const QString &hint, QWidget *parent)
+QAction *Action(const QString &text, const QString &hint, QWidget *owner)
+{
+    auto *action = new QAction(text, owner);
+    // A button shows the icon text: with its mnemonic, Alt and the letter.
+    action->setIconText(text);
+    action->setToolTip(hint);
+    return action;
+}
+
+QToolButton *Button(QAction *action, QWidget *parent)
 {
     auto *button = new QToolButton(parent);
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setAccessibleName(text.section('&', 0, 0) + text.section('&', 1));
+    button->setDefaultAction(action);
+    button->setAccessibleName(action->text().section('&', 0, 0) + action->text().section('&', 1));
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     return button;
 }
@@ -193,16 +202,21 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     // The log's pane may be made low; the rows scroll.
     FRows->setMinimumHeight(FRows->fontMetrics().height() * 2);
 
-    FCancel = Button("&Cancel", "Cancel the selected transfers (Del).", this);
-    FRetry = Button("&Retry Failed", "Queue the failed transfers again.", this);
-    FClear = Button("C&lear Finished", "Remove the transfers that are done or cancelled.", this);
-    FUp = Button("Move &Up", "Move the selected queued transfer up.", this);
-    FDown = Button("Move Do&wn", "Move the selected queued transfer down.", this);
-    connect(FCancel, &QToolButton::clicked, this, [this] { CancelSelected(); });
-    connect(FRetry, &QToolButton::clicked, this, [this] { FRunner.RetryFailed(); });
-    connect(FClear, &QToolButton::clicked, this, [this] { FRunner.Queue().ClearFinished(); });
-    connect(FUp, &QToolButton::clicked, this, [this] { MoveSelected(-1); });
-    connect(FDown, &QToolButton::clicked, this, [this] { MoveSelected(+1); });
+    FCancel = Action("&Cancel", "Cancel the selected transfers (Del).", this);
+    FRetry = Action("&Retry Failed", "Queue the failed transfers again.", this);
+    FClear = Action("C&lear Finished", "Remove the transfers that are done or cancelled.", this);
+    FUp = Action("Move &Up", "Move the selected queued transfer up.", this);
+    FDown = Action("Move Do&wn", "Move the selected queued transfer down.", this);
+    connect(FCancel, &QAction::triggered, this, [this] { CancelSelected(); });
+    connect(FRetry, &QAction::triggered, this, [this] { FRunner.RetryFailed(); });
+    connect(FClear, &QAction::triggered, this, [this] { FRunner.Queue().ClearFinished(); });
+    connect(FUp, &QAction::triggered, this, [this] { MoveSelected(-1); });
+    connect(FDown, &QAction::triggered, this, [this] { MoveSelected(+1); });
+    // The same actions on a right click in the rows, as in a file manager.
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    FRows->addActions({FCancel, FRetry, FClear, separator, FUp, FDown});
+    FRows->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // How many run at once, each on a connection of its own.
     auto *simultaneous = new QSpinBox(this);
@@ -221,8 +235,8 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
 
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
-    for (QToolButton *button : {FCancel, FRetry, FClear, FUp, FDown})
-        buttons->addWidget(button);
+    for (QAction *action : {FCancel, FRetry, FClear, FUp, FDown})
+        buttons->addWidget(Button(action, this));
     buttons->addStretch(1);
     buttons->addWidget(simultaneousLabel);
     buttons->addWidget(simultaneous);

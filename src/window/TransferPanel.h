@@ -1,7 +1,8 @@
 // The "Transfers" page: the queue's rows (direction, local and remote
 // file, size, progress, speed, time left, state) and what the user does
-// with them: Cancel (also the Del key), Retry Failed, Clear Finished, and
-// Move Up / Move Down for queued rows.
+// with them, by a button or a right click on the rows: Cancel (also the
+// Del key), Retry Failed, Clear Finished, and Move Up / Move Down for
+// queued rows.
 #pragma once
 
 #include <QWidget>
@@ -9,7 +10,7 @@
 #include <vector>
 
 class QAbstractTableModel;
-class QToolButton;
+class QAction;
 class QTreeView;
 class TTransferRunner;
 
@@ -37,6 +38,6 @@ private:
     TTransferRunner &FRunner;
     QAbstractTableModel *FModel;
     QTreeView *FRows;
-    QToolButton *FCancel, *FRetry, *FClear, *FUp, *FDown;
+    QAction *FCancel, *FRetry, *FClear, *FUp, *FDown;
     bool FFitting = false, FColumnsByUser = false;
 };

@@ -9,13 +9,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -84,6 +87,30 @@ protected:
                 return;
             }
         FAIL() << "no button " << button.toStdString();
+    }
+    // A right click on a row and a choice in its menu.
+    void ChooseInMenu(int row, const QString &choice)
+    {
+        QTreeView *rows = ChooseRow(row);
+        QString chosen;
+        QTimer answer;  // gone with this call, had no menu come
+        answer.setSingleShot(true);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction *action : menu->actions())
+                if (action->text() == choice && action->isEnabled()) {
+                    chosen = choice;
+                    menu->setActiveAction(action);
+                }
+            QTest::keyClick(menu, chosen.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+        });
+        answer.start(0);
+        const QPoint at = rows->visualRect(rows->model()->index(row, 1)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, rows->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(rows->viewport(), &event);
+        EXPECT_EQ(chosen, choice) << "not in the menu, or off";
     }
     QStringList Started() const
     {
@@ -216,7 +243,7 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadGoesOnWhereItStopped)
 {
     Download("slow.bin", "slow.bin");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row(0).Done > Slow; }, 20000));
-    Form->Runner().Cancel({Row(0).Id});
+    ChooseInMenu(0, "&Cancel");
     WaitForTransfers();
     const std::filesystem::path part = Local.Path() / ".slow.bin.veldra-part";
     ASSERT_TRUE(std::filesystem::exists(part));
