@@ -44,7 +44,12 @@ void TTransferQueue::Count(const TTransferItem &item, int step)
         return;
     FPendingByBatch[item.Batch] += step;
     FTotals.Pending += step;
-    if (item.Size >= 0) {
+    Weigh(item, step);
+}
+
+void TTransferQueue::Weigh(const TTransferItem &item, int step)
+{
+    if (Pending(item) && item.Size >= 0) {
         FTotals.Bytes += step * item.Size;
         FTotals.Done += step * std::min(item.Done, item.Size);
     }
@@ -154,9 +159,9 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
 void TTransferQueue::SetSize(int id, int64_t size)
 {
     if (TTransferItem *item = Item(id)) {
-        Count(*item, -1);
+        Weigh(*item, -1);
         item->Size = size;
-        Count(*item, +1);
+        Weigh(*item, +1);
         Changed(id);
     }
 }
@@ -174,9 +179,9 @@ void TTransferQueue::SetProgress(int id, int64_t done, double speed)
     TTransferItem *item = Item(id);
     if (!item || item->State != S::Transferring)
         return;
-    Count(*item, -1);
+    Weigh(*item, -1);
     item->Done = done;
-    Count(*item, +1);
+    Weigh(*item, +1);
     item->Speed = speed;
     Changed(id);
 }

@@ -112,6 +112,8 @@ private:
     bool Swap(int id, int step);
     // The counts follow an item that comes, goes or changes state.
     void Count(const TTransferItem &item, int step);
+    // The bytes of the totals alone, for a change of size or progress.
+    void Weigh(const TTransferItem &item, int step);
     // Rows moved: the index is built again when next asked.
     void Moved();
 
