@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts a real FTP server on loopback (vsftpd from Debian, fast enough not
-# to hide the client's own cost) and prints Veldra's figures next to
+# Starts a real FTP server on loopback (vsftpd from Debian, unpacked beside
+# the project by scripts/setup.sh, fast enough not to hide the client's own
+# cost) and prints Veldra's figures next to
 # curl's against the same server:
 #   - download and upload of one large file in active mode, through the
 #     engine alone and through the window's transfer queue (and the
@@ -69,14 +70,16 @@ seccomp_sandbox=NO
 xferlog_enable=NO
 CONF
 if ((EUID == 0)); then
-  chown ftp "$work/root/incoming"
+  # A system user whose home exists: vsftpd changes into it first.
+  echo "ftp_username=daemon" >> "$work/vsftpd.conf"
+  chown daemon "$work/root/incoming"
   mkdir -p /var/run/vsftpd/empty
   echo "secure_chroot_dir=/var/run/vsftpd/empty" >> "$work/vsftpd.conf"
 else
   chmod 777 "$work/root/incoming"
   echo "run_as_launching_user=YES" >> "$work/vsftpd.conf"
 fi
-/usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/server.log" 2>&1 &
+.servers/usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do curl -s "ftp://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
 url="ftp://127.0.0.1:$port"

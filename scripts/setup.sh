@@ -24,19 +24,22 @@ if [[ ${1:-} != run ]]; then
     desktop-file-utils appstream
     # fuzzing: libFuzzer and the sanitizers' runtimes come with clang
     clang libclang-rt-14-dev
-    # test servers: a real FTP server, SOCKS 4/5 and SOCKS 5 proxies,
-    # vsftpd for TLS; the libraries of proftpd and pure-ftpd, which are
-    # unpacked below (the three servers conflict as packages)
-    python3-pyftpdlib dante-server microsocks vsftpd openssl
+    # test servers: a real FTP server (with TLS), a SOCKS 5 proxy; the
+    # libraries of vsftpd, proftpd, pure-ftpd and Dante's SOCKS server,
+    # which are unpacked below rather than installed: installed, a server
+    # package enables its service, and an FTP server would listen on
+    # port 21 after the next boot
+    python3-pyftpdlib python3-openssl microsocks openssl
+    libwrap0 libcap2 libpam0g libcrypt1
     libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libsodium23
     # a real secret service for the password store
     gnome-keyring libsecret-tools dbus-x11
   )
 fi
 if [[ ${1:-} == bench ]]; then
-  # a fast FTP server to measure against, curl and lftp to compare with,
-  # and xev to see the window appear
-  packages+=(vsftpd curl lftp x11-utils)
+  # curl and lftp to compare with, and xev to see the window appear (the
+  # server to measure against is vsftpd, unpacked below)
+  packages+=(curl lftp x11-utils)
 fi
 
 missing=()
@@ -49,8 +52,7 @@ if ((${#missing[@]})); then
   sudo=()
   ((EUID == 0)) || sudo=(sudo)
   echo "setup: installing ${missing[*]}"
-  # The SOCKS server package would start a system-wide proxy: the tests run
-  # their own, so no service is started while installing.
+  # No service starts while installing: the tests run their own servers.
   policy=/usr/sbin/policy-rc.d
   own_policy=false
   if [[ ! -e $policy ]]; then
@@ -69,17 +71,23 @@ if ((${#missing[@]})); then
 fi
 echo "setup: all packages present"
 
-# proftpd (with its TLS module) and pure-ftpd, for the TLS tests: Debian's
-# packages unpacked beside the project, since each conflicts with vsftpd.
+# The test servers: Debian's packages of vsftpd, proftpd (with its TLS
+# module), pure-ftpd and Dante's SOCKS server, unpacked beside the project.
+# Nothing is installed as a service (the FTP servers conflict as packages
+# anyway); each test starts the server it needs on loopback and ends it.
 if [[ ${1:-} != run ]]; then
   servers=$(cd "$(dirname "$0")/.." && pwd)/.servers
-  if [[ ! -x $servers/usr/sbin/proftpd || ! -x $servers/usr/sbin/pure-ftpd || ! -f $servers/usr/lib/proftpd/mod_tls.so ]]; then
+  unpacked=(usr/sbin/vsftpd usr/sbin/proftpd usr/lib/proftpd/mod_tls.so usr/sbin/pure-ftpd usr/sbin/danted)
+  missing_servers=false
+  for file in "${unpacked[@]}"; do [[ -f $servers/$file ]] || missing_servers=true; done
+  if $missing_servers; then
     download=$(mktemp -d)
     chmod a+rwx "$download"  # apt fetches as its own user
-    (cd "$download" && apt-get download proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common >/dev/null)
+    (cd "$download" && apt-get download vsftpd proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common \
+      dante-server >/dev/null)
     mkdir -p "$servers"
     for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$servers"; done
     rm -rf "$download"
-    echo "setup: proftpd and pure-ftpd unpacked in $servers"
+    echo "setup: vsftpd, proftpd, pure-ftpd and Dante unpacked in $servers"
   fi
 fi

@@ -32,7 +32,7 @@ std::unique_ptr<SocksProxy> SocksProxy::Dante()
                           << "socks pass {\n  from: 127.0.0.0/8 to: 127.0.0.0/8\n  command: connect\n"
                           << "  protocol: tcp\n}\n";
     proxy->FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "/usr/sbin/danted", "-f", config, "-N", "1", "-p", proxy->FDir.File("danted.pid")});
+        VELDRA_SERVERS_DIR "/usr/sbin/danted", "-f", config, "-N", "1", "-p", proxy->FDir.File("danted.pid")});
     proxy->FProcess->WaitForLine("running");
     return proxy;
 }

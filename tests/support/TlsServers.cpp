@@ -102,20 +102,21 @@ TlsCertificate::TlsCertificate(const std::string &name, bool expired)
 
 const char *TlsServer::Name(TKind kind)
 {
-    static const char *const names[] = {"vsftpd, explicit TLS", "vsftpd, implicit TLS", "proftpd", "pure-ftpd"};
+    static const char *const names[] = {"vsftpd, explicit TLS", "vsftpd, implicit TLS", "proftpd", "pure-ftpd",
+                                        "pyftpdlib"};
     return names[kind];
 }
 
 std::string TlsServer::Unavailable(TKind kind)
 {
-    // Each server changes to the user "ftp" for a session.
+    if (kind == Pyftpdlib)
+        return std::system("/usr/bin/python3 -c 'import OpenSSL' 2>/dev/null") == 0 ? "" : "python3-openssl is missing";
+    // Each server changes to another user for a session.
     if (::geteuid() != 0)
         return "the servers run as root only";
-    const char *binary = kind == Proftpd ? "/usr/sbin/proftpd" : kind == PureFtpd ? "/usr/sbin/pure-ftpd" : nullptr;
-    if (binary && !fs::exists(Servers + binary))
+    const char *binary = kind == Proftpd ? "/usr/sbin/proftpd" : kind == PureFtpd ? "/usr/sbin/pure-ftpd" : "/usr/sbin/vsftpd";
+    if (!fs::exists(Servers + binary))
         return std::string(Name(kind)) + " is not unpacked in " + Servers + " (scripts/setup.sh does that)";
-    if (!binary && !fs::exists("/usr/sbin/vsftpd"))
-        return "vsftpd is not installed";
     return {};
 }
 
@@ -131,16 +132,19 @@ std::string TlsServer::Password() const
 
 TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::path &root) : FKind(kind)
 {
-    const passwd *ftp = ::getpwnam("ftp");
-    if (!ftp)
-        throw std::runtime_error("no user ftp");
-    // The session runs as "ftp" inside the root, which it may not write;
-    // it writes in pub.
+    // The session runs as a user of the system's own inside the root,
+    // which it may not write; it writes in pub. (No server's own user is
+    // made: nothing of the servers is installed.) vsftpd changes into its
+    // user's home before the root, and nobody's does not exist.
+    const char *const user = kind == VsftpdExplicit || kind == VsftpdImplicit ? "daemon" : "nobody";
+    const passwd *session = ::getpwnam(user);
+    if (!session)
+        throw std::runtime_error(std::string("no user ") + user);
     fs::create_directories(root / "pub");
     ::chmod(root.parent_path().c_str(), 0755);
     ::chmod(root.c_str(), 0555);
-    if (::chown((root / "pub").c_str(), ftp->pw_uid, ftp->pw_gid) != 0)
-        throw std::runtime_error("cannot hand pub to ftp");
+    if (::chown((root / "pub").c_str(), session->pw_uid, session->pw_gid) != 0)
+        throw std::runtime_error(std::string("cannot hand pub to ") + user);
     ::chmod(FDir.Path().c_str(), 0755);
     FPort = FreeLoopbackPort();
     const std::string port = std::to_string(FPort);
@@ -149,7 +153,8 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
         fs::create_directories("/var/run/vsftpd/empty");
         std::ofstream(FDir.File("vsftpd.conf"))
             << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port
-            << "\nbackground=NO\nanonymous_enable=YES\nno_anon_password=YES\nanon_root=" << root.string()
+            << "\nbackground=NO\nanonymous_enable=YES\nno_anon_password=YES\nftp_username=daemon\nanon_root="
+            << root.string()
             << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\n"
                "anon_mkdir_write_enable=YES\nanon_umask=022\nlocal_enable=NO\nconnect_from_port_20=NO\n"
                "seccomp_sandbox=NO\nxferlog_enable=NO\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
@@ -157,21 +162,24 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
                "require_ssl_reuse=YES\nrsa_cert_file="
             << certificate.Certificate() << "\nrsa_private_key_file=" << certificate.Key()
             << (kind == VsftpdImplicit ? "\nimplicit_ssl=YES\n" : "\n");
-        command = {"/usr/sbin/vsftpd", FDir.File("vsftpd.conf")};
+        command = {Servers + "/usr/sbin/vsftpd", FDir.File("vsftpd.conf")};
     } else if (kind == Proftpd) {
         std::ofstream(FDir.File("proftpd.conf"))
             << "ServerType standalone\nServerName \"proftpd test peer\"\nPort " << port
-            << "\nDefaultAddress 127.0.0.1\nUser ftp\nGroup nogroup\nScoreboardFile " << FDir.File("scoreboard")
+            << "\nDefaultAddress 127.0.0.1\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << FDir.File("scoreboard")
             << "\nPidFile " << FDir.File("pid") << "\nDelayTable none\nWtmpLog off\nUseReverseDNS off\n"
             << "ModulePath " << Servers << "/usr/lib/proftpd\nLoadModule mod_tls.c\nTLSEngine on\nTLSRequired on\n"
             << "TLSRSACertificateFile " << certificate.Certificate() << "\nTLSRSACertificateKeyFile "
             << certificate.Key() << "\nTLSProtocol TLSv1.2 TLSv1.3\nAllowOverwrite on\nUmask 022\n<Anonymous "
             << root.string()
-            << ">\n  User ftp\n  Group nogroup\n  UserAlias anonymous ftp\n  RequireValidShell off\n"
+            << ">\n  User nobody\n  Group nogroup\n  UserAlias anonymous nobody\n  RequireValidShell off\n"
                "  <Directory *>\n    <Limit WRITE>\n      AllowAll\n    </Limit>\n  </Directory>\n</Anonymous>\n";
         command = {Servers + "/usr/sbin/proftpd", "-n", "-q", "-c", FDir.File("proftpd.conf")};
+    } else if (kind == Pyftpdlib) {
+        command = {"/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", root.string(), "--port", port,
+                   "--tls", certificate.Certificate() + "," + certificate.Key()};
     } else {
-        Run("printf 'secret\\nsecret\\n' | '" + Servers + "/usr/bin/pure-pw' useradd tester -u ftp -g nogroup -d '" +
+        Run("printf 'secret\\nsecret\\n' | '" + Servers + "/usr/bin/pure-pw' useradd tester -u nobody -g nogroup -d '" +
             root.string() + "' -f '" + FDir.File("passwd") + "' -m -F '" + FDir.File("users.pdb") +
             "' >/dev/null 2>&1");
         command = {Servers + "/usr/sbin/pure-ftpd", "-S", "127.0.0.1," + port, "-l", "puredb:" + FDir.File("users.pdb"),

@@ -1,6 +1,6 @@
 // Real FTP servers with TLS on loopback, for the tests: vsftpd (explicit
-// and implicit TLS, session reuse required), proftpd with mod_tls and
-// pure-ftpd, each refusing plain logins and plain data, each with a
+// and implicit TLS, session reuse required), proftpd with mod_tls,
+// pure-ftpd and pyftpdlib, each refusing plain logins and plain data, each with a
 // certificate the test makes. proftpd and pure-ftpd run from Debian's
 // packages unpacked beside the project (scripts/setup.sh), since the three
 // conflict as installed packages.
@@ -30,7 +30,7 @@ struct TlsCertificate {
 
 class TlsServer {
 public:
-    enum TKind { VsftpdExplicit, VsftpdImplicit, Proftpd, PureFtpd };
+    enum TKind { VsftpdExplicit, VsftpdImplicit, Proftpd, PureFtpd, Pyftpdlib };
 
     // Serves `root` (which gets a "pub" folder the server may write to).
     TlsServer(TKind kind, const TlsCertificate &certificate, const std::filesystem::path &root);

@@ -9,7 +9,8 @@ session half way, as a server that dies does. A file whose name starts
 with "slow" moves at --slow-rate bytes a second, either way, so a test
 can act while it moves. The first download of a "drop*" file loses its
 data connection half way. While the root holds ".no-rest", REST is
-refused.
+refused. With --tls CERT,KEY it takes nothing in clear: explicit TLS,
+every data connection encrypted (and none of the tricks above).
 """
 import argparse
 import logging
@@ -18,6 +19,10 @@ import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler, ThrottledDTPHandler
+try:
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+except ImportError:  # without python3-openssl
+    TLS_DTPHandler = TLS_FTPHandler = None
 from pyftpdlib.servers import FTPServer
 
 
@@ -30,6 +35,7 @@ def main():
     parser.add_argument("--cut", action="store_true")
     parser.add_argument("--slow-rate", type=int, default=2_000_000)
     parser.add_argument("--log", help="a file for the commands that move files, REST included")
+    parser.add_argument("--tls", help="CERT,KEY: explicit TLS, required for logins and data")
     args = parser.parse_args()
 
     if args.log:
@@ -80,7 +86,7 @@ def main():
             if self.cmd_channel._dtp_connector is self:
                 self.cmd_channel._dtp_connector = None
 
-    class Handler(FTPHandler):
+    class Handler(TLS_FTPHandler if args.tls else FTPHandler):
         slow = False
         active_dtp = ActiveData
 
@@ -91,7 +97,7 @@ def main():
                 self.respond("150 File status okay. About to open data connection.")
                 self.close()
                 return
-            return FTPHandler.ftp_RETR(self, file)
+            return super().ftp_RETR(file)
 
         def ftp_REST(self, line):
             # A server that does not restart transfers, while the root
@@ -99,15 +105,20 @@ def main():
             if os.path.exists(os.path.join(args.root, ".no-rest")):
                 self.respond("502 Command not implemented.")
                 return
-            return FTPHandler.ftp_REST(self, line)
+            return super().ftp_REST(line)
 
         def ftp_STOR(self, file, mode="w"):
             self.slow = os.path.basename(file).startswith("slow")
-            return FTPHandler.ftp_STOR(self, file, mode)
+            return super().ftp_STOR(file, mode)
 
     Handler.authorizer = authorizer
     Handler.log_cmds_list = FTPHandler.log_cmds_list + ["REST"]
     Handler.dtp_handler = DataChannel
+    if args.tls:
+        Handler.certfile, Handler.keyfile = args.tls.split(",")
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+        Handler.dtp_handler = TLS_DTPHandler
     Handler.banner = "Veldra test server ready."
     # Names are bytes on the wire: keep them as they are on disk.
     Handler.encoding = "utf-8"
