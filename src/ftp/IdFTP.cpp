@@ -93,6 +93,7 @@ void TIdFTP::Connect(bool login)
     const TCommandScope scope(*this);
     CheckArgument(User);
     CheckArgument(Password);
+    FToldSizeVouched = false;
     try {
         TIdTCPClient::Connect();
         if (UseTLS == utUseImplicitTLS)
@@ -118,7 +119,9 @@ void TIdFTP::Connect(bool login)
         // channel again: no CCC).
         if (UseTLS != utNoTLS) {
             SendCommand("PBSZ 0", 200);
+            RefuseUnaskedData();
             SendCommand("PROT P", 200);
+            RefuseUnaskedData();
         }
         SendTypeCommand();
         if (SendCommand("syst", {200, 215, 500}) == 500)
@@ -317,10 +320,18 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
                 200);
 }
 
-void TIdFTP::ReceiveData(const std::string &command, TStream *destination)
+bool TIdFTP::ReceiveData(const std::string &command, TStream *destination)
 {
-    TIdFTPDataChannel(*this).Run(command, false,
-                                 [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
+    return TIdFTPDataChannel(*this).Run(
+        command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
+}
+
+void TIdFTP::RefuseUnaskedData()
+{
+    if (InBufferSize() == 0)
+        return;
+    Disconnect();
+    throw EIdTLSError("The server sent data before encryption began.");
 }
 
 void TIdFTP::SendRestart()
@@ -356,9 +367,20 @@ void TIdFTP::SendData(const std::string &command, TStream *source)
     });
 }
 
-void TIdFTP::GetStream(const std::string &remoteName, TStream *destination)
+void TIdFTP::GetStream(const std::string &remoteName, TStream *destination, int64_t size)
 {
-    ReceiveData("retr " + remoteName, destination);
+    if (!ReceiveData("retr " + remoteName, destination) || FAborted)
+        return;
+    // No close_notify: the file's size alone can tell that all of it came
+    // (a server that ends every data connection so), never the 226, which
+    // the server sends whoever cut the connection.
+    if (size < 0 && FTransferType == ftBinary)
+        size = QuerySize(remoteName);
+    if (size < 0 || destination->Position() != size)
+        throw EIdDataConnectionCut("The data connection was cut before its end.");
+    if (!std::exchange(FToldSizeVouched, true))
+        ReportStatus(ssText, "The server ends its data connections without closing TLS: each file's size shows "
+                             "whether all of it came.");
 }
 
 void TIdFTP::Get(const std::string &remoteName, TStream *destination)
@@ -388,12 +410,12 @@ void TIdFTP::Get(const std::string &remoteName, const std::string &localName, bo
     part.Commit(overwrite);
 }
 
-void TIdFTP::Get(const std::string &remoteName, TStream *destination, int64_t offset)
+void TIdFTP::Get(const std::string &remoteName, TStream *destination, int64_t offset, int64_t size)
 {
     const TCommandScope scope(*this);
     FRestartAt = offset;
     const auto clear = IdScopeExit([this] { FRestartAt = 0; });
-    GetStream(remoteName, destination);
+    GetStream(remoteName, destination, size);
     if (FAborted)
         throw EIdTransferAborted("Transfer aborted.");
 }
@@ -435,7 +457,8 @@ void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier,
     TMemoryStream text;
     // Facts where the server offers them: exact sizes and times.
     const bool facts = details && specifier.empty() && FFeatures.MachineListing;
-    ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &text);
+    if (ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &text))
+        throw EIdDataConnectionCut("The data connection was cut before its end.");
 
     lines = SplitListing(text.Data());
 }
@@ -543,6 +566,11 @@ std::string TIdFTP::ModificationTime(const std::string &name)
 int64_t TIdFTP::Size(const std::string &name)
 {
     const TCommandScope scope(*this);
+    return QuerySize(name);
+}
+
+int64_t TIdFTP::QuerySize(const std::string &name)
+{
     if (SendCommand("SIZE " + name, TReplyCodes{}) != 213)
         return -1;
     std::string reply;

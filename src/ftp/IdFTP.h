@@ -103,8 +103,10 @@ public:
     void Get(const std::string &remoteName, const std::string &localName, bool overwrite);
     // A download that goes on from `offset` (REST, then RETR), written at
     // the stream's position; EIdFTPRestartRefused when the server will not
-    // start there.
-    void Get(const std::string &remoteName, TStream *destination, int64_t offset);
+    // start there. `size`, the file's whole size where the caller knows it
+    // (the listing, SIZE), vouches for a TLS data connection the server
+    // ended without its close_notify.
+    void Get(const std::string &remoteName, TStream *destination, int64_t offset, int64_t size = -1);
     // An empty remote name uploads with "STOU ".
     void Put(TStream *source, const std::string &remoteName, bool append);
     // An upload that goes on from `offset` of the remote file (REST, then
@@ -178,7 +180,9 @@ protected:
     // Looks at the control connection while a transfer waits: raises when
     // the server has closed it.
     void WatchControlConnection(TIdTCPConnection &data);
-    void ReceiveData(const std::string &command, TStream *destination);
+    // True when the data connection's TLS ended without the server's
+    // close_notify (see TIdFTPDataChannel::Run).
+    bool ReceiveData(const std::string &command, TStream *destination);
     void SendData(const std::string &command, TStream *source);
     // REST for a transfer that starts at an offset, once its data channel
     // is set up: some servers forget a restart marker at PORT or PASV.
@@ -200,7 +204,14 @@ private:
 
     // Refuses text that would break a command line: CR, LF or NUL.
     static void CheckArgument(const std::string &text);
-    void GetStream(const std::string &remoteName, TStream *destination);
+    // A download into the stream; over TLS, a data connection cut short
+    // raises EIdDataConnectionCut unless the file's size (`size`, or SIZE
+    // asked afterwards) shows that all of it came.
+    void GetStream(const std::string &remoteName, TStream *destination, int64_t size = -1);
+    int64_t QuerySize(const std::string &name);
+    // Nothing may wait behind the reply just read: the server speaks only
+    // when spoken to, and bytes here would answer the next command.
+    void RefuseUnaskedData();
     void PutStream(TStream *source, const std::string &remoteName, bool append);
     friend class TIdFTPDataChannel;
 
@@ -213,5 +224,8 @@ private:
     // Where the next transfer starts (REST), and whether an upload keeps
     // the stream's position.
     int64_t FRestartAt = 0;
+    // The log heard once in this session that a size vouched for a data
+    // connection ended without TLS's close_notify.
+    bool FToldSizeVouched = false;
     TIdWakeSignal FAbortRequest;
 };

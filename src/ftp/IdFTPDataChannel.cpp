@@ -9,26 +9,23 @@
 #include <memory>
 #include <utility>
 
-void TIdFTPDataChannel::Run(const std::string &command, bool sending, const TMove &move)
+bool TIdFTPDataChannel::Run(const std::string &command, bool sending, const TMove &move)
 {
-    if (FFtp.Passive || !FFtp.PassiveFallback) {
-        RunOnce(command, sending, move, nullptr);
-        return;
-    }
+    if (FFtp.Passive || !FFtp.PassiveFallback)
+        return RunOnce(command, sending, move, nullptr);
     std::string why;
     try {
-        RunOnce(command, sending, move, &why);
-        return;
+        return RunOnce(command, sending, move, &why);
     } catch (...) {
         if (why.empty() || !FFtp.Socket()->IsOpen)
             throw;
     }
     FFtp.ReportStatus(ssText, "Active mode failed (" + why + "): trying passive mode, for the rest of the session.");
     FFtp.Passive = true;
-    RunOnce(command, sending, move, nullptr);
+    return RunOnce(command, sending, move, nullptr);
 }
 
-void TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const TMove &move,
+bool TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const TMove &move,
                                 std::string *fallbackReason)
 {
     FFtp.CheckArgument(command);
@@ -36,6 +33,7 @@ void TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
     // The replies the server owes for this transfer: 2 after the command
     // went out (the preliminary and the final), 1 after the preliminary.
     int owed = 0;
+    bool cut = false;
     // Ends TLS in order before a data connection closes: servers count a
     // transfer without the goodbye as cut short.
     const auto finish = [](TIdTCPConnection &data) {
@@ -92,6 +90,7 @@ void TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
                 client->Disconnect();
                 throw;
             }
+            cut = client->TLSCut();
             finish(*client);
         } else {
             const auto owned = std::make_unique<TIdSimpleServer>();
@@ -149,6 +148,7 @@ void TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
             if (FFtp.TLS())
                 FFtp.SecureDataConnection(*listener);
             move(*listener);
+            cut = listener->TLSCut();
             finish(*listener);
         }
         owed = 0;
@@ -158,6 +158,7 @@ void TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
         throw;
     }
     ReadFinalReply();
+    return cut;
 }
 
 void TIdFTPDataChannel::ReadFinalReply()

@@ -15,13 +15,15 @@ public:
     explicit TIdFTPDataChannel(TIdFTP &ftp) : FFtp(ftp) {}
 
     // Opens the data connection around `move`, for either direction; in
-    // active mode falls back to passive mode where that is allowed.
-    void Run(const std::string &command, bool sending, const TMove &move);
+    // active mode falls back to passive mode where that is allowed. True
+    // when the data connection's TLS ended without the server's
+    // close_notify: the data may have been cut short on the way.
+    bool Run(const std::string &command, bool sending, const TMove &move);
 
 private:
     // `fallbackReason` (active mode only) says why passive mode may do better,
     // when the failure is of that kind.
-    void RunOnce(const std::string &command, bool sending, const TMove &move, std::string *fallbackReason);
+    bool RunOnce(const std::string &command, bool sending, const TMove &move, std::string *fallbackReason);
     void ReadFinalReply();
     // After an ABOR: reads replies up to its own.
     void SettleAbort();

@@ -53,6 +53,9 @@ ID_EXCEPTION(EIdReplyTooLong, EIdTCPConnectionError);
 
 // TLS could not be set up, or failed on the way; the text says why.
 ID_EXCEPTION(EIdTLSError, EIdException);
+// A TLS data connection that ended without the server's close_notify, when
+// nothing else vouches that all of it came: a transfer cut on the way.
+ID_EXCEPTION(EIdDataConnectionCut, EIdTLSError);
 
 ID_EXCEPTION(EIdSocksError, EIdException);
 ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);

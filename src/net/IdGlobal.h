@@ -8,6 +8,7 @@
 inline constexpr int IdTimeoutInfinite = -2;
 inline constexpr int WaitForever = IdTimeoutInfinite;
 // A send that takes what fits now and never blocks.
+inline constexpr int Id_MSG_PEEK = 0x02;
 inline constexpr int Id_MSG_DONTWAIT = 0x40;
 
 enum TIdStatus { ssResolving, ssConnecting, ssConnected, ssDisconnecting, ssDisconnected, ssText };

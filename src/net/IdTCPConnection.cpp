@@ -114,8 +114,12 @@ void TIdTCPConnection::NotifyDisconnected()
 
 int TIdTCPConnection::ReceiveInto(char *target, int capacity)
 {
-    if (FTls)
-        return FTls->Read(target, capacity);
+    if (FTls) {
+        const int count = FTls->Read(target, capacity);
+        if (count == 0 && FTls->End() == TIdTLSSession::enCut)
+            FTLSCut = true;
+        return count;
+    }
     if (FInterceptEnabled && FIntercept && FIntercept->HandlesRecv)
         return FIntercept->InterceptRecv(target, capacity);
     return FSocket.Receive(target, capacity);
@@ -342,6 +346,15 @@ bool TIdTCPConnection::WaitForTLS(bool write, int milliseconds)
 
 void TIdTCPConnection::StartTLS(const std::string &host, const TIdTLSSession *resume)
 {
+    // TLS opens with the client's hello, and a server says nothing before
+    // it: bytes here already came in clear, and would pass for encrypted
+    // ones once TLS runs (a "331" slipped in behind the "234").
+    char early;
+    if (FInBuffer.Size() > 0 || (FSocket.IsOpen && FSocket.Receive(&early, 1, Id_MSG_PEEK | Id_MSG_DONTWAIT) > 0)) {
+        DropSocket();
+        throw EIdTLSError("The server sent data before encryption began.");
+    }
+    FTLSCut = false;
     auto tls = std::make_unique<TIdTLSSession>(FSocket.Handle);
     try {
         tls->Handshake(

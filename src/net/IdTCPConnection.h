@@ -94,6 +94,10 @@ public:
     void StartTLS(const std::string &host, const TIdTLSSession *resume = nullptr);
     // The TLS layer, or none while the connection is plain.
     TIdTLSSession *TLS() const { return FTls.get(); }
+    // The peer's TLS ended without its close_notify: what came before the
+    // end may have been cut short by anyone on the way. Kept after the
+    // socket is gone, until TLS starts again.
+    bool TLSCut() const { return FTLSCut; }
     // Says goodbye at the TLS level, as servers want before a data
     // connection closes; nothing for a plain connection.
     void ShutdownTLS();
@@ -143,6 +147,7 @@ private:
     TIdConnectionIntercept *FIntercept = nullptr;
     bool FInterceptEnabled = false;
     std::unique_ptr<TIdTLSSession> FTls;
+    bool FTLSCut = false;
 
     // One read from the socket or the TLS layer into `target`: the count,
     // 0 when the peer closed, -1 when nothing was there.

@@ -59,14 +59,17 @@ int StateIndex()
     return index;
 }
 
-// A new session from the server: kept as the newest (the reference is ours).
+// A new session from the server: a copy is kept as the newest. The
+// connection's own object is marked spent when that connection fails (a
+// data connection cut short), and the next one could not resume it.
 int NewSession(SSL *ssl, SSL_SESSION *session)
 {
     auto *state = static_cast<TIdTLSSession::TState *>(SSL_get_ex_data(ssl, StateIndex()));
     if (!state)
         return 0;
-    state->Sessions->Keep(session);
-    return 1;
+    if (SSL_SESSION *copy = SSL_SESSION_dup(session))
+        state->Sessions->Keep(copy);
+    return 0;
 }
 
 // Notes every problem of the chain and the name, and goes on: the user
@@ -94,9 +97,10 @@ SSL_CTX *Context()
         SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
         SSL_CTX_set_default_verify_paths(ctx);
         SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-        // Servers that close a data connection without saying goodbye are
-        // common; the final reply says whether a transfer completed.
-        SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+        // No SSL_OP_IGNORE_UNEXPECTED_EOF: an end without the peer's
+        // close_notify is how a man in the middle cuts a download short
+        // while the server's 226 still comes. Read() tells the two ends
+        // apart.
         SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
         SSL_CTX_sess_set_new_cb(ctx, NewSession);
         return ctx;
@@ -215,11 +219,19 @@ int TIdTLSSession::Read(void *buffer, int length)
     if (error == SSL_ERROR_ZERO_RETURN) {
         // The server said goodbye; ours goes back, as a clean end wants (a
         // session ended otherwise may not be resumed again).
+        FEnd = enClosed;
         SSL_shutdown(FState->Ssl);
         return 0;
     }
-    if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0)
-        return 0;  // the socket ended
+    // The socket ended without the goodbye: an end all the same, but one
+    // that does not vouch for what came before it.
+    const unsigned long reason = ERR_peek_error();
+    if ((error == SSL_ERROR_SYSCALL && reason == 0) ||
+        (error == SSL_ERROR_SSL && ERR_GET_REASON(reason) == SSL_R_UNEXPECTED_EOF_WHILE_READING)) {
+        ERR_clear_error();
+        FEnd = enCut;
+        return 0;
+    }
     return Stalled(error, "TLS read failed");
 }
 

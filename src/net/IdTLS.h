@@ -44,8 +44,13 @@ public:
     // connection resumes its control connection's). Throws EIdTLSError.
     void Handshake(const std::string &host, const TIdTLSSession *resume, TWait wait, void *context);
 
-    // >0: bytes read; 0: the peer closed; -1: nothing yet (see Want()).
+    // >0: bytes read; 0: the peer closed (see End()); -1: nothing yet
+    // (see Want()).
     int Read(void *buffer, int length);
+    // How the peer's side ended, once a read returned 0: with its
+    // close_notify, or cut (the socket closed without it).
+    enum TEnd { enOpen, enClosed, enCut };
+    TEnd End() const { return FEnd; }
     // >0: bytes written; -1: would block (see Want()).
     int Write(const void *buffer, int length);
     // What a read or write that returned -1 waits for.
@@ -71,4 +76,5 @@ private:
     int Stalled(int error, const char *failure);
     std::unique_ptr<TState> FState;
     TWant FWant = wtNothing;
+    TEnd FEnd = enOpen;
 };

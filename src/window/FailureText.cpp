@@ -30,6 +30,8 @@ QString FailureCause(std::exception_ptr error)
         std::rethrow_exception(error);
     } catch (const EIdConnClosedGracefully &) {
         return QStringLiteral("the connection was closed by the server");
+    } catch (const EIdDataConnectionCut &) {
+        return QStringLiteral("the data connection was cut before its end");
     } catch (const EIdSocketError &e) {
         if (e.LastError == Id_WSAETIMEDOUT)
             return QStringLiteral("the server did not answer in time");

@@ -36,6 +36,8 @@ bool OnTheWay(std::exception_ptr error)
         return true;
     } catch (const EIdConnClosedGracefully &) {
         return true;
+    } catch (const EIdDataConnectionCut &) {
+        return true;
     } catch (...) {
         return false;
     }
@@ -418,14 +420,14 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
         if (offset > 0)
             Log(QStringLiteral("Resuming %1 at byte %2.").arg(name).arg(offset));
         try {
-            FFtp.Get(job.RemoteName, &file, offset);
+            FFtp.Get(job.RemoteName, &file, offset, facts.Size);
         } catch (const EIdFTPRestartRefused &refusal) {
             Log(QStringLiteral("The server would not resume (%1): %2 starts again from the beginning.")
                     .arg(QString::fromStdString(refusal.what()), name));
             part.Truncate();
             file.SetPosition(0);
             FOffset = 0;
-            FFtp.Get(job.RemoteName, &file, int64_t(0));
+            FFtp.Get(job.RemoteName, &file, int64_t(0), facts.Size);
         }
     }
     const int64_t arrived = part.Length();

@@ -56,6 +56,8 @@ TEST_F(FailureText, TransferFailuresAreOneSentence)
          "Download of big.iso failed: 426 Connection closed; transfer aborted."},
         {Error<EFileStreamError>("Cannot create file /ro/big.iso"), "",
          "Download of big.iso failed: Cannot create file /ro/big.iso."},
+        {Error<EIdDataConnectionCut>("The data connection was cut before its end."), "",
+         "Download of big.iso failed: the data connection was cut before its end."},
     };
     for (const auto &row : rows)
         EXPECT_EQ(TransferFailureText("Download", "big.iso", row.Error, row.Outcome), row.Text);
