@@ -43,6 +43,10 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
         worker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
+        worker.OnNotice = [this](const QString &line) {
+            if (FNoticesTold.insert(line).second)
+                FWindow.AddToLog(line);
+        };
         worker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
             Ended(id, outcome, reason);
         };
@@ -65,6 +69,7 @@ TTransferRunner::~TTransferRunner()
         worker.OnSized = nullptr;
         worker.OnTarget = nullptr;
         worker.OnLog = nullptr;
+        worker.OnNotice = nullptr;
         worker.OnEnded = nullptr;
         worker.OnAskOverwrite = nullptr;
         worker.OnListed = nullptr;
@@ -76,6 +81,7 @@ void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const
 {
     FSession = session;
     FSite = site;
+    FNoticesTold.clear();
     for (TSlot &slot : FSlots)
         slot.Worker->SetSession(session);
 }

@@ -148,6 +148,8 @@ private:
     // A folder to show anew once the browsing connection is free.
     bool FRefreshPending = false;
     std::vector<TTransferItem> FUnfinished;
+    // What the workers' connections said in this session, told once.
+    std::set<QString> FNoticesTold;
     // The retries each item had; those waiting for theirs are held back.
     std::map<int, int> FRetries;
     std::set<int> FHeld;

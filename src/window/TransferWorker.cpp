@@ -228,7 +228,18 @@ void TTransferWorker::EnsureLoggedIn()
         FFtp.Quit();
     FFolder.clear();
     FMadeFolders.clear();
+    // The login is the session's, which the window's connection told of
+    // already; what this connection says after it (active mode given up,
+    // a stranger's data connection refused) is news.
+    FFtp.OnStatus = nullptr;
     FFtp.Connect(true);
+    FFtp.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) {
+        if (status == ssText)
+            Post([this, line = QString::fromStdString(text)] {
+                if (OnNotice)
+                    OnNotice(line);
+            });
+    };
 }
 
 void TTransferWorker::EnterFolder(const std::string &folder, bool create)

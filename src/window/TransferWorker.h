@@ -91,6 +91,9 @@ public:
     // path, an upload's remote name).
     std::function<void(int id, const std::string &target)> OnTarget;
     std::function<void(const QString &line)> OnLog;
+    // What the connection says of itself once logged in: each worker's
+    // connection may say the same, which the owner tells once.
+    std::function<void(const QString &line)> OnNotice;
     // A folder download's listing: what the folder holds.
     std::function<void(int id, const std::vector<TListingEntry> &entries)> OnListed;
     // How a job ended; `reason` says why it failed or stopped.

@@ -2,7 +2,8 @@
 // root folder, a user "tester" with password "secret", and anonymous login.
 // A download of a "cut*" file ends its session half way; "slow*" files
 // move at 2 MB a second; the first download of a "drop*" file loses its
-// data connection half way; a ".no-rest" file in the root refuses REST.
+// data connection half way; a ".no-rest" file in the root refuses REST,
+// a ".no-port" file PORT.
 #pragma once
 
 #include "ChildProcess.h"

@@ -9,7 +9,7 @@ session half way, as a server that dies does. A file whose name starts
 with "slow" moves at --slow-rate bytes a second, either way, so a test
 can act while it moves. The first download of a "drop*" file loses its
 data connection half way. While the root holds ".no-rest", REST is
-refused. With --tls CERT,KEY it takes nothing in clear: explicit TLS,
+refused; while it holds ".no-port", PORT is (active mode cannot work). With --tls CERT,KEY it takes nothing in clear: explicit TLS,
 every data connection encrypted (and none of the tricks above).
 """
 import argparse
@@ -106,6 +106,12 @@ def main():
                 self.respond("502 Command not implemented.")
                 return
             return super().ftp_REST(line)
+
+        def ftp_PORT(self, line):
+            if os.path.exists(os.path.join(args.root, ".no-port")):
+                self.respond("501 Active mode is not allowed here.")
+                return
+            return super().ftp_PORT(line)
 
         def ftp_STOR(self, file, mode="w"):
             self.slow = os.path.basename(file).startswith("slow")

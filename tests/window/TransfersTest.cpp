@@ -236,6 +236,22 @@ TEST_F(Transfers, ARetryGoesOnWhereTheDroppedTransferStopped)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
+// What the transfer connections say of themselves reaches the log once,
+// however many of them say it: here each falls back to passive mode.
+TEST_F(Transfers, WhatTheTransferConnectionsSayIsLoggedOnce)
+{
+    std::ofstream(Remote(".no-port")) << "";
+    SelectFiles({"notes.txt", "report.pdf"});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
+    EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
+    const QStringList entries = LogEntries();
+    EXPECT_EQ(entries.filter("Active mode failed (501 Active mode is not allowed here.)").size(), 1)
+        << entries.join('\n').toStdString();
+}
+
 // A listing may name anything: a name that would lead out of the target
 // folder is logged and skipped, the others go on.
 TEST_F(Transfers, RemoteNamesStayInTheirFolder)
