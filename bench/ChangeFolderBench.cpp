@@ -34,9 +34,9 @@ int main(int argc, char **argv)
     const qint64 pause = loop.Stop();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("veldra ChangeFolder %zu lines: %.2f s, peak memory %.0f MB (whole program), longest event-loop "
+    std::printf("veldra ChangeFolder %zu entries: %.2f s, peak memory %.0f MB (whole program), longest event-loop "
                 "pause %lld ms\n",
-                form.RemoteView().Listing().size(), seconds, double(usage.ru_maxrss) / 1024.0,
+                form.RemoteView().ListedEntries(), seconds, double(usage.ru_maxrss) / 1024.0,
                 static_cast<long long>(pause));
     form.findChild<QAction *>("actConnect")->trigger();
     return 0;

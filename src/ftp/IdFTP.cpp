@@ -451,16 +451,66 @@ void TIdFTP::Put(const std::string &localName, const std::string &remoteName, bo
     PutStream(&file, remoteName, append);
 }
 
+namespace {
+
+// A listing's data connection: the bytes go to the line cutter as they
+// come, and nothing is kept.
+class TLineStream : public TStream {
+public:
+    explicit TLineStream(TListingLines &lines) : FLines(lines) {}
+    int64_t Read(void *, int64_t) override { return 0; }
+    int64_t Write(const void *buffer, int64_t count) override
+    {
+        FLines.Add(std::string_view(static_cast<const char *>(buffer), size_t(std::max<int64_t>(count, 0))));
+        FPosition += count;
+        return count;
+    }
+    int64_t Size() const override { return FPosition; }
+    void SetSize(int64_t) override {}
+
+private:
+    TListingLines &FLines;
+};
+
+}  // namespace
+
 void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
 {
+    lines.clear();
+    List(specifier, details, [&lines](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
+}
+
+TIdFTP::TListingRead TIdFTP::List(const std::string &specifier, bool details,
+                                  const std::function<bool(std::string_view)> &line)
+{
     const TCommandScope scope(*this);
-    TMemoryStream text;
+    TListingRead read;
+    bool flowing = true;
+    TListingLines lines(MaxListingLine, [&](std::string_view text) {
+        if (line(text))
+            return true;
+        // Enough: the server is told, the data connection closed, and the
+        // replies still owed are read as after any abort.
+        read.Stopped = true;
+        if (flowing)
+            AbortTransfer();
+        return false;
+    });
+    TLineStream stream(lines);
     // Facts where the server offers them: exact sizes and times.
     const bool facts = details && specifier.empty() && FFeatures.MachineListing;
-    if (ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &text))
+    const bool cut = ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &stream);
+    read.LongLines = lines.LongLines();
+    if (read.Stopped)
+        return read;
+    if (cut)
         throw EIdDataConnectionCut("The data connection was cut before its end.");
-
-    lines = SplitListing(text.Data());
+    flowing = false;
+    lines.Finish();
+    return read;
 }
 
 void TIdFTP::AbortTransfer()

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TStream;
@@ -115,6 +116,17 @@ public:
     void Put(const std::string &localName, const std::string &remoteName, bool append);
     // The listing's lines, bytes as the server sent them.
     void List(std::vector<std::string> &lines, const std::string &specifier, bool details);
+    // The listing as it arrives, a line at a time (without its line end):
+    // nothing of it is kept here. A line longer than MaxListingLine is
+    // skipped and counted; the handler returns false to stop the listing
+    // there, with ABOR. Over TLS, a listing cut short raises
+    // EIdDataConnectionCut after the lines that came.
+    struct TListingRead {
+        size_t LongLines = 0;
+        bool Stopped = false;
+    };
+    static constexpr size_t MaxListingLine = 64 * 1024;
+    TListingRead List(const std::string &specifier, bool details, const std::function<bool(std::string_view)> &line);
     virtual void AbortTransfer();
     virtual void CloseDataConnection();
     // From any thread: ends the transfer in progress, or the next one as

@@ -115,13 +115,20 @@ bool IsPermissions(std::string_view field)
     return std::all_of(rest.begin(), rest.end(), [](char ch) { return std::strchr("-rwxsStTlL", ch) != nullptr; });
 }
 
-// A size field: plain digits that fit, else -1.
+// Digits past the largest 64-bit number: no file is that large, and the
+// line that says so is refused.
+constexpr int64_t TooLarge = -2;
+
+// A size field: plain digits that fit, TooLarge for digits that do not,
+// else -1.
 int64_t SizeOf(std::string_view text)
 {
     int64_t size = -1;
     if (text.empty() || !AllDigits(text))
         return -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    if (error == std::errc::result_out_of_range)
+        return TooLarge;
     return error == std::errc() && end == text.data() + text.size() ? size : -1;
 }
 
@@ -378,34 +385,82 @@ int Today()
 
 }  // namespace
 
-TListingEntry ParseListingLine(const std::string &line, int today)
+TListingEntry ParseListingLine(std::string_view line, int today)
 {
     if (today == 0)
         today = Today();
     for (const TDialect &dialect : Dialects) {
         TListingEntry entry;
-        if (dialect.Parse(line, entry, today))
-            return entry;
+        if (!dialect.Parse(line, entry, today))
+            continue;
+        if (entry.Size == TooLarge) {
+            entry = {};
+            entry.Invalid = entry.Skip = true;
+        }
+        return entry;
     }
     return {};
+}
+
+TListingLines::TListingLines(size_t maxLine, THandler handler) : FHandler(std::move(handler)), FMaxLine(maxLine) {}
+
+bool TListingLines::Emit(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    // A NUL cuts its own line; the lines after it still count.
+    if (const size_t nul = line.find('\0'); nul != std::string_view::npos)
+        line = line.substr(0, nul);
+    FStopped = !FHandler(line);
+    return !FStopped;
+}
+
+bool TListingLines::Add(std::string_view bytes)
+{
+    while (!bytes.empty() && !FStopped) {
+        const size_t end = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, end);
+        if (!FSkipping) {
+            if (piece.size() > FMaxLine - FPending.size()) {
+                // Too long to be a listing's line: what came of it goes,
+                // and the rest up to its end is not kept.
+                FSkipping = true;
+                ++FLongLines;
+                std::string().swap(FPending);
+            } else if (end == std::string_view::npos) {
+                FPending.append(piece);
+            } else if (FPending.empty()) {
+                Emit(piece);
+            } else {
+                FPending.append(piece);
+                Emit(FPending);
+                FPending.clear();
+            }
+        }
+        if (end == std::string_view::npos)
+            break;
+        FSkipping = false;
+        bytes.remove_prefix(end + 1);
+    }
+    return !FStopped;
+}
+
+bool TListingLines::Finish()
+{
+    if (!FStopped && !FSkipping && !FPending.empty())
+        Emit(FPending);
+    FPending.clear();
+    return !FStopped;
 }
 
 std::vector<std::string> SplitListing(const std::string &bytes)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        size_t stop = end;
-        if (stop > start && bytes[stop - 1] == '\r')
-            --stop;
-        // A NUL cuts its own line; the lines after it still count.
-        if (const void *nul = std::memchr(bytes.data() + start, '\0', stop - start))
-            stop = size_t(static_cast<const char *>(nul) - bytes.data());
-        lines.push_back(bytes.substr(start, stop - start));
-        start = end + 1;
-    }
+    TListingLines splitter(std::string::npos, [&lines](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
+    splitter.Add(bytes);
+    splitter.Finish();
     return lines;
 }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TListingEntry {
@@ -26,14 +28,43 @@ struct TListingEntry {
     // "-rw-r--r--", also from MLSD's unix.mode; else MLSD's perm fact.
     std::string Permissions;
     std::string Name;
-    // The line names nothing ("total 8", a blank line).
+    // The line names nothing ("total 8", a blank line), or is refused.
     bool Skip = false;
+    // Refused: the line states what cannot be (a size past the largest
+    // 64-bit number).
+    bool Invalid = false;
 };
 
 // One line, without its line end. `today` (YYYYMMDD) places a Unix date
 // that shows no year; 0: the system's date.
-[[nodiscard]] TListingEntry ParseListingLine(const std::string &line, int today = 0);
+[[nodiscard]] TListingEntry ParseListingLine(std::string_view line, int today = 0);
 
 // A listing's bytes as lines: LF or CR LF ends a line; a bare CR is part
 // of its line (names may hold one), and a NUL ends its own line's text.
 [[nodiscard]] std::vector<std::string> SplitListing(const std::string &bytes);
+
+// The same, for bytes as they arrive: each line goes to the handler as
+// soon as its end has come. A line longer than `maxLine` bytes is not
+// kept: it is skipped, whatever its length, and counted. The handler
+// returns false to stop; nothing after is cut.
+class TListingLines {
+public:
+    using THandler = std::function<bool(std::string_view line)>;
+    TListingLines(size_t maxLine, THandler handler);
+
+    // False once the handler said stop.
+    bool Add(std::string_view bytes);
+    // The last line, when the bytes did not end with a line end.
+    bool Finish();
+    size_t LongLines() const { return FLongLines; }
+
+private:
+    bool Emit(std::string_view line);
+
+    THandler FHandler;
+    size_t FMaxLine;
+    std::string FPending;
+    bool FSkipping = false;
+    bool FStopped = false;
+    size_t FLongLines = 0;
+};

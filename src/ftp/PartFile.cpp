@@ -5,6 +5,7 @@
 #include "IdStream.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,75 +115,166 @@ TPartFile::TPartFile(const std::string &target) : FTarget(target)
 
 namespace {
 
+constexpr const char *PartSuffix = ".veldra-part";
+
 std::string InfoPath(const std::string &part)
 {
     return part + ".info";
 }
 
-// "<size> <time>", as the server told them.
-std::string Origin(int64_t size, const std::string &time)
+// "<size> <time> <token>": what the server told of its file, and the
+// part's own random token.
+std::string Info(int64_t size, const std::string &time, const std::string &token)
 {
-    return std::to_string(size) + ' ' + time + '\n';
+    return std::to_string(size) + ' ' + time + ' ' + token + '\n';
 }
 
-std::string ReadSmallFile(const std::string &path)
+std::string NewToken()
 {
-    const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    unsigned char random[16];
+    if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+        return {};
+    static const char digits[] = "0123456789abcdef";
+    std::string token;
+    for (const unsigned char byte : random) {
+        token += digits[byte >> 4];
+        token += digits[byte & 15];
+    }
+    return token;
+}
+
+int64_t ChangeTime(const struct stat &status)
+{
+    return int64_t(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec;
+}
+
+// A file opened as a part's may be anything by now: a link is not
+// followed, a FIFO or a device not waited on, and anything but a regular
+// file refused (-1).
+int OpenRegular(const std::string &path, int flags, struct stat *info)
+{
+    const int handle = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return -1;
+    if (::fstat(handle, info) != 0 || !S_ISREG(info->st_mode)) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+std::string ReadInfo(const std::string &part)
+{
+    struct stat info {};
+    const int handle = OpenRegular(InfoPath(part), O_RDONLY, &info);
     if (handle < 0)
         return {};
-    char buffer[128];
+    char buffer[256];
     const ssize_t n = ::read(handle, buffer, sizeof buffer);
     ::close(handle);
     return n > 0 ? std::string(buffer, size_t(n)) : std::string();
 }
 
+// The recorded part, opened for writing when it is still the very file
+// this program left (same file, same length, its token in its ".info");
+// -1 when anything differs. `info` gets what its ".info" says.
+int OpenRecorded(const TPartRecord &record, std::string &info)
+{
+    if (record.Path.empty() || record.Token.empty())
+        return -1;
+    struct stat status {};
+    const int handle = OpenRegular(record.Path, O_WRONLY, &status);
+    if (handle < 0)
+        return -1;
+    info = ReadInfo(record.Path);
+    const bool same = uint64_t(status.st_dev) == record.Device && uint64_t(status.st_ino) == record.Inode &&
+                      ChangeTime(status) == record.Changed && int64_t(status.st_size) == record.Length &&
+                      info.size() > record.Token.size() + 1 &&
+                      info.compare(info.size() - record.Token.size() - 1, std::string::npos, record.Token + '\n') == 0;
+    if (!same) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
 }  // namespace
 
-std::string TPartFile::ResumablePath(const std::string &target)
+int64_t TPartFile::Resumable(const TPartRecord &record, int64_t remoteSize, const std::string &remoteTime)
 {
-    return LocalPath::Join(LocalPath::FolderPart(target), "." + LocalPath::NamePart(target) + ".veldra-part");
+    if (remoteSize <= 0 || remoteTime.empty() || record.Length <= 0 || record.Length >= remoteSize)
+        return 0;
+    std::string info;
+    const int handle = OpenRecorded(record, info);
+    if (handle < 0)
+        return 0;
+    ::close(handle);
+    return info == Info(remoteSize, remoteTime, record.Token) ? record.Length : 0;
 }
 
-int64_t TPartFile::Resumable(const std::string &target, int64_t remoteSize, const std::string &remoteTime)
-{
-    if (remoteSize <= 0 || remoteTime.empty())
-        return 0;
-    const std::string part = ResumablePath(target);
-    struct stat info {};
-    if (::lstat(part.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size >= remoteSize)
-        return 0;
-    return ReadSmallFile(InfoPath(part)) == Origin(remoteSize, remoteTime) ? int64_t(info.st_size) : 0;
-}
-
-TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime)
-    : FTarget(target), FPath(ResumablePath(target)), FFixed(true)
+TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime,
+                     const TPartRecord *from, bool resume)
+    : FTarget(target)
 {
     // Without a size and a time a later download could not tell whether
     // the server's file is still this one: such a part goes at the end.
     FKeep = remoteSize > 0 && !remoteTime.empty();
-    FHandle = ::open(FPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    std::string info;
+    const int recorded = from && from->Target == target ? OpenRecorded(*from, info) : -1;
+    if (recorded >= 0) {
+        if (resume && FKeep && from->Length < remoteSize && info == Info(remoteSize, remoteTime, from->Token)) {
+            FHandle = recorded;
+            FPath = from->Path;
+            FToken = from->Token;
+            FDevice = from->Device;
+            FInode = from->Inode;
+            FOffset = from->Length;
+            return;
+        }
+        // Ours, but of a file the server no longer has, or not wanted.
+        ::close(recorded);
+        ::unlink(from->Path.c_str());
+        ::unlink(InfoPath(from->Path).c_str());
+    }
+    Create(remoteSize, remoteTime);
+}
+
+void TPartFile::Create(int64_t remoteSize, const std::string &remoteTime)
+{
+    // A long name is cut: the part's name has only to be its own.
+    const std::string name = LocalPath::NamePart(FTarget).substr(0, 200);
+    FPath = LocalPath::Join(LocalPath::FolderPart(FTarget), "." + name + ".XXXXXX" + PartSuffix);
+    FHandle = ::mkostemps(FPath.data(), int(std::strlen(PartSuffix)), O_CLOEXEC);
     if (FHandle < 0) {
         FPath.clear();
-        throw EFileStreamError("Cannot create file " + target);
+        throw EFileStreamError("Cannot create file " + FTarget);
     }
-    const std::string info = InfoPath(FPath);
-    if (!FKeep) {
-        ::unlink(info.c_str());
+    ::fchmod(FHandle, 0666 & ~CreationMask());
+    struct stat status {};
+    ::fstat(FHandle, &status);
+    FDevice = uint64_t(status.st_dev);
+    FInode = uint64_t(status.st_ino);
+    FToken = FKeep ? NewToken() : std::string();
+    if (!FKeep)
         return;
-    }
-    // What the part belongs to, written before a byte of it arrives.
-    const std::string origin = Origin(remoteSize, remoteTime);
-    const int handle = ::open(info.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (handle < 0 || ::write(handle, origin.data(), origin.size()) != ssize_t(origin.size()))
+    // What the part belongs to, written before a byte of it arrives. The
+    // name is new: anything already there is not ours, and is left alone.
+    const std::string info = Info(remoteSize, remoteTime, FToken);
+    const int handle =
+        ::open(InfoPath(FPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (FToken.empty() || handle < 0 || ::write(handle, info.data(), info.size()) != ssize_t(info.size()))
         FKeep = false;
-    if (handle >= 0)
+    if (handle >= 0) {
         ::close(handle);
+        if (!FKeep)
+            ::unlink(InfoPath(FPath).c_str());
+    }
 }
 
 int64_t TPartFile::Length() const
 {
     struct stat info {};
-    if (FHandle >= 0 ? ::fstat(FHandle, &info) != 0 : ::stat(FPath.c_str(), &info) != 0)
+    if (FHandle >= 0 ? ::fstat(FHandle, &info) != 0 : ::lstat(FPath.c_str(), &info) != 0)
         return 0;
     return info.st_size;
 }
@@ -191,6 +283,15 @@ void TPartFile::Truncate()
 {
     if (FHandle >= 0 ? ::ftruncate(FHandle, 0) != 0 : ::truncate(FPath.c_str(), 0) != 0)
         throw EFileStreamError("Cannot write to \"" + FPath + "\". " + std::strerror(errno) + ".");
+}
+
+std::optional<TPartRecord> TPartFile::Record() const
+{
+    struct stat info {};
+    if (!FKeep || FPath.empty() || ::lstat(FPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        uint64_t(info.st_dev) != FDevice || uint64_t(info.st_ino) != FInode || info.st_size <= 0)
+        return std::nullopt;
+    return TPartRecord{FTarget, FPath, int64_t(info.st_size), FDevice, FInode, ChangeTime(info), FToken};
 }
 
 TPartFile::~TPartFile()
@@ -212,32 +313,22 @@ int TPartFile::TakeHandle()
     return std::exchange(FHandle, -1);
 }
 
-void TPartFile::ForgetOrigin()
-{
-    ::unlink(InfoPath(FPath).c_str());
-    FPath.clear();
-    FKeep = false;
-}
-
 void TPartFile::Commit(bool replace)
 {
     // A file in the way is swapped out rather than freed here.
     struct stat info {};
     const bool fileInTheWay = ::lstat(FTarget.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
-    // A fixed name may be taken again by the next part before the discard
-    // came round; such a part replaces the file in place (it is on a
-    // worker's thread, where the wait harms no one).
-    if (replace && fileInTheWay && !FFixed &&
+    if (replace && fileInTheWay &&
         ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_EXCHANGE) == 0) {
         TDiscarder::Instance().Discard(FPath);
-        ForgetOrigin();
-        return;
-    }
-    const int result = ::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), replace ? 0 : RENAME_NOREPLACE);
-    if (result != 0) {
+    } else if (::renameat2(AT_FDCWD, FPath.c_str(), AT_FDCWD, FTarget.c_str(), replace ? 0 : RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST)
             throw EIdFTPFileAlreadyExists("Destination file already exists.");
         throw EFileStreamError("Cannot create file " + FTarget);
     }
-    ForgetOrigin();
+    // The part is gone: so is what it belonged to.
+    if (FKeep)
+        ::unlink(InfoPath(FPath).c_str());
+    FPath.clear();
+    FKeep = false;
 }

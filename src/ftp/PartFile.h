@@ -2,35 +2,64 @@
 // takes the target's place only when committed, and is removed when it is
 // not, so a failed download leaves an existing file as it was.
 //
-// A resumable part has a fixed name (".name.veldra-part") and outlives a
-// failure, with what the server said of its file beside it (size and
-// modification time, in ".name.veldra-part.info"): a later download of the
-// same file goes on from where it stopped, and of a changed one starts
-// afresh.
+// A resumable part outlives a failure, with what the server said of its
+// file beside it (size and modification time, in "<part>.info"), so a
+// later download of the same file goes on from where it stopped. Only a
+// part this program wrote is ever taken up again: its name holds a random
+// piece no one can foresee, and the owner keeps a record of it (path,
+// length, device, inode and the random token its ".info" holds) that the
+// part must still match. A file that merely looks like a part (a remote
+// folder's ".big.veldra-part", say) is never one.
+//
+// What the transfer opens here is opened without following links and
+// without blocking, and must be a regular file.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
+
+// What the owner keeps of a resumable part this program wrote.
+struct TPartRecord {
+    std::string Target;  // the file the part becomes
+    std::string Path;    // the part itself
+    int64_t Length = 0;  // its length when its transfer stopped
+    // Which file it is: an inode freed may be taken by the next file made,
+    // whose status change time is its own.
+    uint64_t Device = 0, Inode = 0;
+    int64_t Changed = 0;  // ns
+    std::string Token;  // random; its ".info" holds the same
+};
+// The records by target.
+using TPartRecords = std::unordered_map<std::string, TPartRecord>;
 
 class TPartFile {
 public:
     // Raises "Cannot create file <target>" when the folder takes no file.
     explicit TPartFile(const std::string &target);
-    // A resumable part, opened without losing what it holds.
-    TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime);
+    // A resumable part for the server's file of this size and time. With
+    // `resume`, it goes on from `from` where that is this program's part
+    // of this very file; else a part of ours there goes, and a new one
+    // begins.
+    TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime, const TPartRecord *from,
+              bool resume);
 
-    // The bytes a resumable part of `target` holds that a download of the
-    // server's file (this size and time) can keep: 0 when there is none,
-    // or the file changed, or the part is not shorter.
-    static int64_t Resumable(const std::string &target, int64_t remoteSize, const std::string &remoteTime);
-    static std::string ResumablePath(const std::string &target);
+    // The bytes the recorded part holds that a download of the server's
+    // file (this size and time) can keep: 0 when the part is not the one
+    // recorded, or of another file, or not shorter.
+    [[nodiscard]] static int64_t Resumable(const TPartRecord &record, int64_t remoteSize,
+                                           const std::string &remoteTime);
 
+    // Where the download goes on from: 0 for a new part.
+    int64_t Offset() const { return FOffset; }
     int64_t Length() const;
     // Starts the part again from nothing.
     void Truncate();
-    // A resumable part that cannot be resumed (no size or time to check it
-    // by) goes at the end all the same.
-    bool Kept() const { return FKeep; }
+    // What to keep for a later resume now that the transfer stopped short;
+    // nothing when the part is not kept (empty, committed, or without a
+    // size and time to check it by).
+    std::optional<TPartRecord> Record() const;
     ~TPartFile();
     TPartFile(const TPartFile &) = delete;
     TPartFile &operator=(const TPartFile &) = delete;
@@ -44,12 +73,14 @@ public:
     void Commit(bool replace);
 
 private:
-    // The part is gone (committed): so is what it belonged to.
-    void ForgetOrigin();
+    // A new part under a name of its own, with its ".info" when kept.
+    void Create(int64_t remoteSize, const std::string &remoteTime);
 
     std::string FTarget;
     std::string FPath;
+    std::string FToken;
     int FHandle = -1;
+    uint64_t FDevice = 0, FInode = 0;
+    int64_t FOffset = 0;
     bool FKeep = false;
-    bool FFixed = false;
 };

@@ -59,7 +59,14 @@ TFileStream::TFileStream(const std::string &fileName, TMode mode) : FFileName(fi
     case fmOpenWrite: flags |= O_WRONLY; break;
     case fmOpenReadWrite: flags |= O_RDWR; break;
     }
-    FHandle = ::open(fileName.c_str(), flags, 0666);
+    // A file stream is for files: a FIFO or a device would hold the
+    // transfer for ever, or never end; neither is waited for on opening.
+    FHandle = ::open(fileName.c_str(), flags | O_NONBLOCK, 0666);
+    struct stat info {};
+    if (FHandle >= 0 && (::fstat(FHandle, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(FHandle);
+        FHandle = -1;
+    }
     if (FHandle < 0)
         throw EFileStreamError((mode == fmCreate ? "Cannot create file " : "Cannot open file ") + fileName);
 }

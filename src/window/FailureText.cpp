@@ -1,8 +1,11 @@
 #include "FailureText.h"
 
+#include "ByteUnits.h"
 #include "IdException.h"
 #include "IdGlobal.h"
 #include "IdStream.h"
+
+#include <QLocale>
 
 namespace {
 
@@ -77,4 +80,26 @@ QString TransferFailureText(const QString &what, const QString &name, std::excep
     if (!outcome.isEmpty())
         text += ' ' + outcome;
     return text;
+}
+
+QStringList ListingNotes(const TFolderListing &listing, const TFolderListingLimits &limits, const QString &rest)
+{
+    // The figures as English text writes them: "5,000,000".
+    const QLocale english(QLocale::English);
+    const auto lines = [](size_t count) { return count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(count); };
+    QStringList notes;
+    if (listing.LongLines > 0)
+        notes.append(QStringLiteral("Skipped %1 of the listing longer than %2 KiB.")
+                         .arg(lines(listing.LongLines))
+                         .arg(TIdFTP::MaxListingLine / 1024));
+    if (listing.InvalidLines > 0)
+        notes.append(QStringLiteral("Skipped %1 of the listing stating a size no file can have.")
+                         .arg(lines(listing.InvalidLines)));
+    if (listing.Cut == TFolderListing::ctEntries)
+        notes.append(QStringLiteral("The folder listing is larger than %1 entries; %2.")
+                         .arg(english.toString(qulonglong(limits.MaxEntries)), rest));
+    else if (listing.Cut == TFolderListing::ctBytes)
+        notes.append(QStringLiteral("The folder listing's names take more than %1; %2.")
+                         .arg(ByteText(int64_t(limits.MaxBytes)), rest));
+    return notes;
 }

@@ -4,7 +4,10 @@
 // the file and the cause.
 #pragma once
 
+#include "FolderListing.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 
@@ -20,6 +23,11 @@ QString ConnectFailureText(std::exception_ptr error, const QString &host, int po
 // empty (what became of the local file).
 QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error,
                             const QString &outcome = {});
+
+// What the log says of a listing that was not taken whole: the lines
+// skipped, and where it was cut short, with `rest` saying what that means
+// ("only the first are shown").
+QStringList ListingNotes(const TFolderListing &listing, const TFolderListingLimits &limits, const QString &rest);
 
 // An error already told to the user in the log and in a message box of
 // its own, or one the user caused: the default error report stays quiet.

@@ -2,6 +2,7 @@
 
 #include "ByteUnits.h"
 #include "RemoteItemModel.h"
+#include "RemoteName.h"
 
 #include <QHeaderView>
 #include <QIcon>
@@ -13,22 +14,28 @@
 
 #include <algorithm>
 
-int NaturalCompare(const QString &left, const QString &right)
+namespace {
+
+// One way of comparing for the two kinds of text: QString's characters,
+// and bytes that are all ASCII, whose case folds as QString's would.
+template <typename Text, typename Fold>
+int NaturalCompareOf(const Text &left, const Text &right, Fold fold)
 {
-    const auto digit = [](QChar ch) { return ch >= u'0' && ch <= u'9'; };
-    qsizetype i = 0, j = 0;
-    while (i < left.size() && j < right.size()) {
+    const auto digit = [](auto ch) { return ch >= '0' && ch <= '9'; };
+    size_t i = 0, j = 0;
+    const size_t leftSize = size_t(left.size()), rightSize = size_t(right.size());
+    while (i < leftSize && j < rightSize) {
         if (digit(left[i]) && digit(right[j])) {
             // Numbers by their value: leading zeros aside, the longer is the
             // greater, else the first digit that differs tells.
-            while (i < left.size() && left[i] == u'0')
+            while (i < leftSize && left[i] == '0')
                 ++i;
-            while (j < right.size() && right[j] == u'0')
+            while (j < rightSize && right[j] == '0')
                 ++j;
-            qsizetype endLeft = i, endRight = j;
-            while (endLeft < left.size() && digit(left[endLeft]))
+            size_t endLeft = i, endRight = j;
+            while (endLeft < leftSize && digit(left[endLeft]))
                 ++endLeft;
-            while (endRight < right.size() && digit(right[endRight]))
+            while (endRight < rightSize && digit(right[endRight]))
                 ++endRight;
             if (endLeft - i != endRight - j)
                 return endLeft - i < endRight - j ? -1 : 1;
@@ -37,15 +44,36 @@ int NaturalCompare(const QString &left, const QString &right)
                     return left[i] < right[j] ? -1 : 1;
             continue;
         }
-        const QChar a = left[i].toCaseFolded(), b = right[j].toCaseFolded();
+        const auto a = fold(left[i]), b = fold(right[j]);
         if (a != b)
             return a < b ? -1 : 1;
         ++i;
         ++j;
     }
-    if (i < left.size() || j < right.size())
-        return i < left.size() ? 1 : -1;
-    return left.compare(right);
+    if (i < leftSize || j < rightSize)
+        return i < leftSize ? 1 : -1;
+    const int exact = left.compare(right);
+    return exact < 0 ? -1 : exact > 0 ? 1 : 0;
+}
+
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char ch) { return (ch & 0x80) == 0; });
+}
+
+}  // namespace
+
+int NaturalCompare(const QString &left, const QString &right)
+{
+    return NaturalCompareOf(left, right, [](QChar ch) { return ch.toCaseFolded(); });
+}
+
+int NaturalCompare(std::string_view left, std::string_view right)
+{
+    // Most names are ASCII: compared as they are, without a QString each.
+    if (IsAscii(left) && IsAscii(right))
+        return NaturalCompareOf(left, right, [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; });
+    return NaturalCompare(RemoteDisplayName(left), RemoteDisplayName(right));
 }
 
 TFileDetails::TFileDetails(QListView &view, TRemoteItemModel &items)
@@ -119,7 +147,7 @@ int TFileDetails::ColumnAt(const QPoint &pos) const
 
 void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const TRemoteItemModel::TItem &item = FItems.Item(index.row());
+    const TRemoteItemModel::TEntry item = FItems.Entry(index.row());
     QStyle *style = FView.style();
     // The selection and the hover run the whole row.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, painter, &FView);
@@ -143,7 +171,7 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
                 .paint(painter, QRect(cell.left(), cell.top() + (cell.height() - icon.height()) / 2, icon.width(),
                                       icon.height()));
             cell.setLeft(cell.left() + icon.width() + 4);
-            text = item.Caption;
+            text = RemoteDisplayName(item.RawName);
             break;
         }
         case Size:
@@ -151,10 +179,10 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
             align = Qt::AlignRight | Qt::AlignVCenter;
             break;
         case Modified:
-            text = QString::fromLatin1(item.Modified);
+            text = QString::fromLatin1(item.Modified.data(), qsizetype(item.Modified.size()));
             break;
         case Permissions:
-            text = QString::fromLatin1(item.Permissions);
+            text = QString::fromLatin1(item.Permissions.data(), qsizetype(item.Permissions.size()));
             break;
         }
         painter->drawText(cell, align, option.fontMetrics.elidedText(text, Qt::ElideRight, cell.width()));
@@ -177,12 +205,12 @@ void TFileDetails::SortBy(int column, Qt::SortOrder order)
 
 void TFileDetails::Sort()
 {
-    using TItem = TRemoteItemModel::TItem;
+    using TEntry = TRemoteItemModel::TEntry;
     if (!FShown || FSortColumn < 0) {
-        FItems.Reorder([](const TItem &a, const TItem &b) { return a.Order < b.Order; });
+        FItems.Reorder({});
         return;
     }
-    const auto compare = [column = FSortColumn](const TItem &a, const TItem &b) -> int {
+    const auto compare = [column = FSortColumn](const TEntry &a, const TEntry &b) -> int {
         switch (column) {
         case Size:
             return a.Size == b.Size ? 0 : a.Size < b.Size ? -1 : 1;
@@ -191,11 +219,11 @@ void TFileDetails::Sort()
         case Permissions:
             return a.Permissions.compare(b.Permissions);
         default:
-            return NaturalCompare(a.Caption, b.Caption);
+            return NaturalCompare(a.RawName, b.RawName);
         }
     };
     const bool descending = FSortOrder == Qt::DescendingOrder;
-    FItems.Reorder([&](const TItem &a, const TItem &b) {
+    FItems.Reorder([&](const TEntry &a, const TEntry &b) {
         const int order = compare(a, b);
         return descending ? order > 0 : order < 0;
     });

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <string_view>
 
 class QHeaderView;
 class QListView;
@@ -21,6 +22,8 @@ class TRemoteItemModel;
 // "file2" before "file10", "a" beside "A": numbers by their value, letters
 // without their case; a tie falls back to the exact text.
 int NaturalCompare(const QString &left, const QString &right);
+// The same for remote names' bytes, as they show.
+int NaturalCompare(std::string_view left, std::string_view right);
 
 class TFileDetails : public QObject {
     Q_OBJECT

@@ -74,16 +74,17 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
 
 int TFileListView::LongestName() const
 {
-    std::vector<std::pair<qsizetype, int>> lengths;
+    // By the names' bytes: a character takes one or more.
+    std::vector<std::pair<size_t, int>> lengths;
     lengths.reserve(size_t(FItems->rowCount()));
     for (int row = 0; row < FItems->rowCount(); ++row)
-        lengths.emplace_back(FItems->Item(row).Caption.size(), row);
+        lengths.emplace_back(FItems->Entry(row).RawName.size(), row);
     if (lengths.size() > size_t(MeasuredNames))
         std::nth_element(lengths.begin(), lengths.begin() + MeasuredNames, lengths.end(), std::greater<>());
     const QFontMetrics metrics = fontMetrics();
     int longest = 0;
     for (size_t i = 0; i < std::min(lengths.size(), size_t(MeasuredNames)); ++i)
-        longest = std::max(longest, metrics.horizontalAdvance(FItems->Item(lengths[i].second).Caption));
+        longest = std::max(longest, metrics.horizontalAdvance(FItems->Caption(lengths[i].second)));
     return longest;
 }
 
@@ -229,19 +230,20 @@ bool TFileListView::viewportEvent(QEvent *event)
     QString tip = toolTip();
     if (index.isValid() && FViewStyle == vsReport) {
         // The exact byte count over a size; the whole name over a cut one.
-        const TRemoteItemModel::TItem &item = FItems->Item(index.row());
+        const int64_t size = FItems->Entry(index.row()).Size;
+        const QString caption = FItems->Caption(index.row());
         const int column = FDetails->ColumnAt(help->pos());
-        if (column == TFileDetails::Size && item.Size >= 0)
-            tip = QLocale::system().toString(item.Size) + (item.Size == 1 ? " byte" : " bytes");
-        else if (column == TFileDetails::Name && fontMetrics().horizontalAdvance(item.Caption) >
-                                                     FDetails->NameWidth() - iconSize().width() - 16)
-            tip = item.Caption;
+        if (column == TFileDetails::Size && size >= 0)
+            tip = QLocale::system().toString(qlonglong(size)) + (size == 1 ? " byte" : " bytes");
+        else if (column == TFileDetails::Name &&
+                 fontMetrics().horizontalAdvance(caption) > FDetails->NameWidth() - iconSize().width() - 16)
+            tip = caption;
     } else if (index.isValid()) {
         // Room for the name beside the icon, or under it in two lines; a
         // grid cuts an entry to its cell.
         const int cell = gridSize().isValid() ? gridSize().width() : visualRect(index).width();
         const int room = viewMode() == IconMode ? 2 * cell - 8 : cell - iconSize().width() - 8;
-        const QString caption = FItems->Item(index.row()).Caption;
+        const QString caption = FItems->Caption(index.row());
         if (fontMetrics().horizontalAdvance(caption) > room)
             tip = caption;
     }

@@ -25,7 +25,7 @@ public:
     // The columns of the details style and their sort.
     TFileDetails &Details() const { return *FDetails; }
     int Count() const { return FItems->rowCount(); }
-    QString Caption(int row) const { return FItems->Item(row).Caption; }
+    QString Caption(int row) const { return FItems->Caption(row); }
     // The selected rows, in list order.
     std::vector<int> SelectedRows() const;
 

@@ -59,6 +59,12 @@ void TFormSettings::Load()
     P.Connection.SetPassiveMode(store->ReadInteger("PassiveMode", 0) != 0);
     P.Connection.Trust().Load(*store);
     P.Runner.Load(*store);
+    // Not written back: a default that grows with later versions stays the
+    // default for whoever never set it.
+    TFolderListingLimits limits;
+    limits.MaxEntries = size_t(std::max(1, store->ReadInteger("Listing/MaxEntries", int(limits.MaxEntries))));
+    P.RemoteView.ListingLimits = limits;
+    P.Runner.SetListingLimits(limits);
     const int style = store->ReadInteger("ViewStyle", P.RemoteView.ViewStyle());
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)

@@ -1,16 +1,23 @@
-// The items of the remote file list: caption, the exact bytes of the name
-// and the system icon index, in listing order. A plain list model, so a
-// folder of 100,000 files costs a few dozen bytes per name.
+// The items of the remote file list: the exact bytes of each name, its
+// size, date and permissions as the listing gave them, and the system icon
+// index, in listing order. Kept compactly, because a listing may hold
+// millions of entries: a row costs its name's bytes and two dozen more,
+// the listing's date and permission texts are kept once each, and a
+// caption is made only for the rows that are shown.
 #pragma once
 
 #include <QAbstractListModel>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TdfsSystemImageList;
+struct TListingEntry;
 
 class TRemoteItemModel : public QAbstractListModel {
     Q_OBJECT
@@ -21,29 +28,97 @@ public:
 
     explicit TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent = nullptr);
 
+    // One entry's fields, as a value.
     struct TItem {
         std::string RawName;
         QString Caption;
         int ImageIndex = -1;
         // What the details view shows; -1 where the listing did not say.
-        // The texts are ASCII as the listing gives them, turned into
-        // QStrings only for the rows painted.
         int64_t Size = -1;
         std::string Modified{};
-        int64_t Time = -1;
+        int64_t Time = -1;  // YYYYMMDDhhmm
         std::string Permissions{};
         // The place in the listing, which the other styles keep.
         int Order = 0;
     };
+    // An entry's fields without a copy, for painting and sorting.
+    struct TEntry {
+        std::string_view RawName, Modified, Permissions;
+        int64_t Size = -1;
+        int64_t Time = -1;
+    };
+
+    // The rows of one listing, gathered as it arrives. Kept in blocks that
+    // never move, so a growing listing is never copied whole.
+    class TRows {
+    public:
+        TRows() = default;
+        TRows(TRows &&) = default;
+        TRows &operator=(TRows &&) = default;
+        // `image`: the system icon index for the entry's name.
+        void Add(const TListingEntry &entry, int image);
+        size_t Count() const { return FCount; }
+        // By the names' bytes (machine listings come in no set order).
+        void SortByName();
+        // The entry at a place of the listing.
+        TEntry Entry(size_t at) const;
+        int Image(size_t at) const { return Row(at).Image; }
+        // What only the gathering needs goes.
+        void Done();
+
+    private:
+        struct TRow {
+            uint32_t Name = 0;  // where its bytes begin in the text blocks
+            uint32_t Time = UINT32_MAX;  // packed; UINT32_MAX: none
+            int64_t Size = -1;
+            uint16_t NameLength = 0;
+            // In FDates and FModes; 0: none. A date past the table's end
+            // follows the name, after a byte with its length.
+            uint16_t Date = 0, Mode = 0;
+            int16_t Image = -1;
+        };
+        static constexpr size_t RowBlock = 1 << 16;
+        static constexpr size_t TextBlock = 1 << 20;
+        static constexpr uint16_t Full = UINT16_MAX;
+        struct THash {
+            using is_transparent = void;
+            size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+        };
+        using TIndex = std::unordered_map<std::string, uint16_t, THash, std::equal_to<>>;
+        // A text's number in the table, made on first sight; Full when the
+        // table has no room.
+        static uint16_t Intern(std::vector<std::string> &table, TIndex &index, std::string_view text);
+        const TRow &Row(size_t at) const;
+        const char *Text(uint32_t at) const { return FText[at / TextBlock].get() + at % TextBlock; }
+        // Room for `bytes` in the text blocks, which may not cross a block.
+        uint32_t Place(size_t bytes);
+
+        std::vector<std::unique_ptr<TRow[]>> FRows;
+        size_t FCount = 0;
+        std::vector<std::unique_ptr<char[]>> FText;
+        size_t FTextEnd = 0;
+        // The listing's order, when it is not the order of arrival.
+        std::vector<uint32_t> FBase;
+        std::vector<std::string> FDates{std::string()}, FModes{std::string()};
+        TIndex FDateIndex, FModeIndex;
+    };
 
     void Clear();
-    // All the items at once, in listing order.
-    void Assign(std::vector<TItem> items);
+    // A listing's rows at once, in its order.
+    void Assign(TRows rows);
+    // Items made by hand (a test, a drop): in this order.
+    void Assign(const std::vector<TItem> &items);
 
-    const TItem &Item(int row) const { return FItems[size_t(row)]; }
-    // Puts the items in the order `less` gives, ties in listing order; the
-    // selection and the current item stay on their entries.
-    void Reorder(const std::function<bool(const TItem &, const TItem &)> &less);
+    TItem Item(int row) const;
+    TEntry Entry(int row) const { return FRows.Entry(EntryOf(row)); }
+    std::string RawName(int row) const { return std::string(Entry(row).RawName); }
+    QString Caption(int row) const;
+    int ImageIndex(int row) const;
+
+    // Puts the rows in the order `less` gives, ties in listing order; an
+    // empty `less`: the listing's order. The selection and the current
+    // item stay on their entries.
+    void Reorder(const std::function<bool(const TEntry &, const TEntry &)> &less);
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     // A drag of remote files carries their names; whoever takes the drop
@@ -55,6 +130,11 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
+    // The place in the listing of the entry a row shows.
+    size_t EntryOf(int row) const { return FOrder.empty() ? size_t(row) : FOrder[size_t(row)]; }
+
     const TdfsSystemImageList *FImages;
-    std::vector<TItem> FItems;
+    TRows FRows;
+    // The rows' order, when it is not the listing's.
+    std::vector<uint32_t> FOrder;
 };

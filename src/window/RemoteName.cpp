@@ -2,9 +2,9 @@
 
 #include "CommonFunctions.h"
 
-QString RemoteDisplayName(const std::string &bytes)
+QString RemoteDisplayName(std::string_view bytes)
 {
-    return TextFromBytes(bytes);
+    return TextFromBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
 bool IsLocalFileName(const std::string &name)

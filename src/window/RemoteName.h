@@ -6,8 +6,9 @@
 #include <QString>
 
 #include <string>
+#include <string_view>
 
-QString RemoteDisplayName(const std::string &bytes);
+QString RemoteDisplayName(std::string_view bytes);
 
 // A remote name that can name a file in a local folder: no "/", no NUL,
 // not "." or "..". A listing may hold any of them.

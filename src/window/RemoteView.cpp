@@ -1,14 +1,15 @@
 #include "RemoteView.h"
 
 #include "Application.h"
+#include "FailureText.h"
 #include "FileDetails.h"
 #include "IDEEnhance.h"
-#include "IdAntiFreezeBase.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "ListingParser.h"
 #include "RemoteName.h"
 #include "SystemImageList.h"
+#include "UserDialogs.h"
 #include "WindowServices.h"
 
 #include <QAction>
@@ -96,8 +97,6 @@ void TRemoteView::ChangeFolder(const std::string &folder)
     FFtp.SetTransferType(ftASCII);
     FCurrentDirRaw = FFtp.QueryCurrentFolder();
     W.FolderBox->setText(RemoteDisplayName(FCurrentDirRaw));
-    FListing.clear();
-    FFtp.List(FListing, "", true);
     FillViews();
 }
 
@@ -137,52 +136,45 @@ void TRemoteView::UpAFolder()
 
 void TRemoteView::FillViews()
 {
-    // The window answers while a big listing is read: the views change only
-    // at the end, at once. A folder opened meanwhile (from an event of the
-    // pump) makes this reading moot.
-    const unsigned reading = ++FReading;
-    const auto pump = [this, reading](size_t i) {
-        if (i % 1024 == 0)
-            TIdAntiFreezeBase::PumpIfDue(false);
-        return reading == FReading;
-    };
+    // The entries are taken as the lines arrive, and only they are kept:
+    // a listing may be far larger than the folder it claims to be. The
+    // views change at the end, at once.
     const bool hooks = UseIDEHooks();
+    size_t line = 0;
     std::vector<std::string> folders;
-    std::vector<TRemoteItemModel::TItem> items;
-    items.reserve(FListing.size());
-    for (size_t i = 0; i < FListing.size(); ++i) {
-        if (!pump(i))
-            return;
-        const std::string &line = FListing[i];
-        if (hooks)
-            FWindow.AddToLog(QString("File Entry (%1): ").arg(i) + RemoteDisplayName(line));
-        TListingEntry entry = ParseListingLine(line);
-        if (entry.Skip)
-            continue;
-        if (entry.IsFolder) {
-            folders.push_back(std::move(entry.Name));
-            continue;
-        }
-        QString caption = RemoteDisplayName(entry.Name);
-        // By the name alone: a remote name says nothing of local files.
-        const int image = FIcons.GetImageIndex(caption, false, false, faNormal);
-        items.push_back({std::move(entry.Name), std::move(caption), image, entry.Size,
-                         std::move(entry.Modified), entry.Time, std::move(entry.Permissions)});
-    }
+    TRemoteItemModel::TRows rows;
+    const TFolderListing listing = ReadFolderListing(
+        FFtp, ListingLimits,
+        [&](TListingEntry &&entry) {
+            if (entry.IsFolder) {
+                folders.push_back(std::move(entry.Name));
+                return;
+            }
+            // By the name alone: a remote name says nothing of local files.
+            rows.Add(entry, FIcons.GetImageIndex(RemoteDisplayName(entry.Name), false, false, faNormal));
+        },
+        hooks ? std::function<void(std::string_view)>([&](std::string_view text) {
+            FWindow.AddToLog(QString("File Entry (%1): ").arg(line++) + RemoteDisplayName(text));
+        })
+              : nullptr);
+    const QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are shown"));
+    for (const QString &note : notes)
+        FWindow.AddToLog(note);
+    // A folder shown in part is worth more than a line in the log.
+    if (listing.Cut != TFolderListing::ctNone)
+        UserDialogs().ShowMessage(FWindow.DialogOwner(), notes.last());
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.
     if (FFtp.Features().MachineListing) {
         std::sort(folders.begin(), folders.end());
-        std::stable_sort(items.begin(), items.end(),
-                         [](const TRemoteItemModel::TItem &a, const TRemoteItemModel::TItem &b) {
-                             return a.RawName < b.RawName;
-                         });
+        rows.SortByName();
     }
 
     W.Folders->clear();
     FListedFiles.clear();
     FListedGathered = false;
     FListingCurrent = true;
+    FListedEntries = listing.Entries;
     // With the directory attribute every name gets the same folder icon.
     const QIcon folderIcon = FIcons.Icon(FIcons.GetImageIndex("..", false, false, faDirectory));
     folders.insert(folders.begin(), "..");
@@ -191,7 +183,7 @@ void TRemoteView::FillViews()
         node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
         node->setIcon(0, folderIcon);
     }
-    W.Files->Items()->Assign(std::move(items));
+    W.Files->Items()->Assign(std::move(rows));
 }
 
 const std::unordered_set<std::string> &TRemoteView::ListedFiles() const
@@ -200,7 +192,7 @@ const std::unordered_set<std::string> &TRemoteView::ListedFiles() const
         const TRemoteItemModel &files = *W.Files->Items();
         FListedFiles.reserve(size_t(files.rowCount()));
         for (int row = 0; row < files.rowCount(); ++row)
-            FListedFiles.insert(files.Item(row).RawName);
+            FListedFiles.emplace(files.Entry(row).RawName);
         FListedGathered = true;
     }
     return FListedFiles;
@@ -245,8 +237,7 @@ std::vector<TRemoteItem> TRemoteView::SelectedFiles() const
 {
     std::vector<TRemoteItem> items;
     for (int row : W.Files->SelectedRows()) {
-        const TRemoteItemModel::TItem &item = W.Files->Items()->Item(row);
-        items.push_back({item.RawName, item.Caption});
+        items.push_back({W.Files->Items()->RawName(row), W.Files->Items()->Caption(row)});
     }
     return items;
 }

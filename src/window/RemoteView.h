@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FileListView.h"
+#include "FolderListing.h"
 
 #include <QObject>
 
@@ -62,8 +63,10 @@ public:
     // of a command or gone: then false, and nothing happens.
     bool RefreshIfFree();
 
-    // The last listing's lines, as the server sent them.
-    const std::vector<std::string> &Listing() const { return FListing; }
+    // How many entries the last listing showed.
+    size_t ListedEntries() const { return FListedEntries; }
+    // What a listing may hold before it is cut short.
+    TFolderListingLimits ListingLimits;
     // Whether the views list the folder the server is in now.
     bool ListingCurrent() const { return FListingCurrent; }
     // The files that listing names (an upload asks before it replaces one),
@@ -103,9 +106,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Reads the folder's listing as it arrives, and shows it.
     void FillViews();
-    // Counts the listings read: one that began later wins.
-    unsigned FReading = 0;
     void GoClicked();
     void FolderTreeActivated();
     bool FolderBoxKeyPress(QKeyEvent *key);
@@ -118,7 +120,7 @@ private:
     TWidgets W;
     QList<QAction *> FStyleItems;
     std::string FCurrentDirRaw;
-    std::vector<std::string> FListing;
+    size_t FListedEntries = 0;
     mutable std::unordered_set<std::string> FListedFiles;
     mutable bool FListedGathered = false;
     bool FListingCurrent = false;

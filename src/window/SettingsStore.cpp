@@ -117,6 +117,16 @@ int TSettingsStore::ReadInteger(const QString &name, int defaultValue) const
     return number;
 }
 
+std::string TSettingsStore::ReadBytes(const QString &name) const
+{
+    return QByteArray::fromPercentEncoding(ReadString(name, {}).toLatin1()).toStdString();
+}
+
+void TSettingsStore::WriteBytes(const QString &name, const std::string &bytes)
+{
+    WriteString(name, QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/ ")));
+}
+
 void TSettingsStore::CheckWritable(const QString &name)
 {
     if (!FForWriting || !FWritable)

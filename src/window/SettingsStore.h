@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 class QSettings;
 
@@ -37,10 +38,14 @@ public:
     // Raises "Invalid data type for '<name>'" when the value is no 32-bit
     // integer.
     int ReadInteger(const QString &name, int defaultValue) const;
+    // Bytes (a local path, a remote name) kept as text: percent-encoded,
+    // "/" and blanks as they are.
+    std::string ReadBytes(const QString &name) const;
 
     // Raise "Failed to set data for '<name>'" when the store cannot be written.
     void WriteString(const QString &name, const QString &value);
     void WriteInteger(const QString &name, int value);
+    void WriteBytes(const QString &name, const std::string &bytes);
     // Removes a value; nothing happens when there is none.
     void DeleteValue(const QString &name);
 

@@ -18,17 +18,6 @@
 
 namespace {
 
-// Local paths are bytes; the settings file keeps text.
-QString Stored(const std::string &bytes)
-{
-    return QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/ "));
-}
-
-std::string Unstored(const QString &text)
-{
-    return QByteArray::fromPercentEncoding(text.toLatin1()).toStdString();
-}
-
 const QString QueueGroup = QStringLiteral("Queue");
 
 }  // namespace
@@ -52,6 +41,9 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
         };
         worker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
         worker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
+        worker.OnPart = [this](const std::string &target, const std::optional<TPartRecord> &part) {
+            FParts.Keep(target, part);
+        };
         worker.OnConfirm = [this](const QString &question) {
             return !FStopping && UserDialogs().Confirm(FWindow.DialogOwner(), question);
         };
@@ -73,6 +65,7 @@ TTransferRunner::~TTransferRunner()
         worker.OnEnded = nullptr;
         worker.OnAskOverwrite = nullptr;
         worker.OnListed = nullptr;
+        worker.OnPart = nullptr;
         worker.OnConfirm = nullptr;
     }
 }
@@ -84,6 +77,13 @@ void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const
     FNoticesTold.clear();
     for (TSlot &slot : FSlots)
         slot.Worker->SetSession(session);
+}
+
+void TTransferRunner::SetListingLimits(const TFolderListingLimits &limits)
+{
+    // Before any job: each worker reads them on its own thread.
+    for (TSlot &slot : FSlots)
+        slot.Worker->ListingLimits = limits;
 }
 
 void TTransferRunner::SetPassive(bool passive)
@@ -189,6 +189,7 @@ void TTransferRunner::StartNext()
         job.Confirmed = next->Confirmed;
         job.Listed = next->Listed;
         job.Retry = FRetries.count(job.Id) > 0;
+        job.Parts = FParts.Snapshot();
         slot.Next = job.Id;
         job.Several = FQueue.NextQueued([this](int id) { return Handed(id); }) != nullptr;
         slot.Worker->Run(job);
@@ -500,6 +501,7 @@ void TTransferRunner::ResetDisplay()
 void TTransferRunner::Load(const TSettingsStore &store)
 {
     SetSimultaneous(store.ReadInteger("Transfers/Simultaneous", 2));
+    FParts.Load(store);
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
     for (int i = 0; i < count; ++i) {
@@ -508,9 +510,9 @@ void TTransferRunner::Load(const TSettingsStore &store)
         item.Site = store.ReadString(key + "Site", {});
         item.Direction = store.ReadString(key + "Direction", {}) == "Upload" ? TTransferDirection::Upload
                                                                                : TTransferDirection::Download;
-        item.LocalPath = Unstored(store.ReadString(key + "Local", {}));
-        item.RemoteFolder = Unstored(store.ReadString(key + "RemoteFolder", {}));
-        item.RemoteName = Unstored(store.ReadString(key + "RemoteName", {}));
+        item.LocalPath = store.ReadBytes(key + "Local");
+        item.RemoteFolder = store.ReadBytes(key + "RemoteFolder");
+        item.RemoteName = store.ReadBytes(key + "RemoteName");
         const QString kind = store.ReadString(key + "Kind", {});
         item.Folder = kind == "Folder";
         item.Link = kind == "Link";
@@ -522,6 +524,7 @@ void TTransferRunner::Load(const TSettingsStore &store)
 void TTransferRunner::Save(TSettingsStore &store) const
 {
     store.WriteInteger("Transfers/Simultaneous", FSimultaneous);
+    FParts.Save(store);
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);
     store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));
     int i = 0;
@@ -530,9 +533,9 @@ void TTransferRunner::Save(TSettingsStore &store) const
         store.WriteString(key + "Site", item.Site);
         store.WriteString(key + "Direction",
                           item.Direction == TTransferDirection::Upload ? QStringLiteral("Upload") : QStringLiteral("Download"));
-        store.WriteString(key + "Local", Stored(item.LocalPath));
-        store.WriteString(key + "RemoteFolder", Stored(item.RemoteFolder));
-        store.WriteString(key + "RemoteName", Stored(item.RemoteName));
+        store.WriteBytes(key + "Local", item.LocalPath);
+        store.WriteBytes(key + "RemoteFolder", item.RemoteFolder);
+        store.WriteBytes(key + "RemoteName", item.RemoteName);
         store.WriteString(key + "Kind", item.Folder ? QStringLiteral("Folder")
                                         : item.Link ? QStringLiteral("Link")
                                                     : QStringLiteral("File"));

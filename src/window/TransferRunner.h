@@ -6,6 +6,7 @@
 // site, in this run or the next.
 #pragma once
 
+#include "PartRegistry.h"
 #include "RateMeter.h"
 #include "TransferQueue.h"
 #include "TransferWorker.h"
@@ -73,6 +74,9 @@ public:
 
     // The progress bar and the speed panel start afresh.
     void ResetDisplay();
+
+    // What a folder's listing may hold before it is cut short.
+    void SetListingLimits(const TFolderListingLimits &limits);
 
     void Load(const TSettingsStore &store);
     void Save(TSettingsStore &store) const;
@@ -148,6 +152,8 @@ private:
     // A folder to show anew once the browsing connection is free.
     bool FRefreshPending = false;
     std::vector<TTransferItem> FUnfinished;
+    // The parts downloads left, to go on from.
+    TPartRegistry FParts;
     // What the workers' connections said in this session, told once.
     std::set<QString> FNoticesTold;
     // The retries each item had; those waiting for theirs are held back.

@@ -1,6 +1,7 @@
 #include "TransferWorker.h"
 
 #include "FailureText.h"
+#include "FolderListing.h"
 #include "IDEEnhance.h"
 #include "IdException.h"
 #include "IdLocalPath.h"
@@ -9,6 +10,8 @@
 #include "PartFile.h"
 #include "NameBytes.h"
 #include "RemoteName.h"
+
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 
@@ -277,18 +280,20 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     if (::mkdir(job.LocalPath.c_str(), 0777) != 0 && !(errno == EEXIST && IsFolder(job.LocalPath)))
         throw EFileStreamError("Cannot create the folder \"" + job.LocalPath + "\". " + std::strerror(errno) + ".");
     EnterFolder(folder, false);
-    std::vector<std::string> lines;
-    FFtp.List(lines, "", true);
     std::vector<TListingEntry> entries;
-    for (const std::string &line : lines) {
-        TListingEntry entry = ParseListingLine(line);
-        if (!entry.Skip && entry.Name != "." && entry.Name != "..")
-            entries.push_back(std::move(entry));
-    }
+    const TFolderListing listing =
+        ReadFolderListing(FFtp, ListingLimits, [&entries](TListingEntry &&entry) { entries.push_back(std::move(entry)); });
     Post([this, id = job.Id, entries = std::move(entries)] {
         if (OnListed)
             OnListed(id, entries);
     });
+    QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are queued"));
+    // A folder that comes in part has not come: the item says so.
+    const QString cut = listing.Cut != TFolderListing::ctNone ? notes.takeLast() : QString();
+    for (const QString &note : notes)
+        Log(RemoteDisplayName(folder) + ": " + note);
+    if (!cut.isEmpty())
+        throw ETransferFailed(cut);
 }
 
 TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString &reason)
@@ -300,18 +305,22 @@ TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString
     std::vector<std::string> files, folders{top};
     for (size_t i = 0; i < folders.size(); ++i) {
         EnterFolder(folders[i], false);
-        std::vector<std::string> lines;
-        FFtp.List(lines, "", true);
-        for (const std::string &line : lines) {
-            const TListingEntry entry = ParseListingLine(line);
-            if (entry.Skip || entry.Name == "." || entry.Name == "..")
-                continue;
+        const TFolderListing listing = ReadFolderListing(FFtp, ListingLimits, [&](TListingEntry &&entry) {
             // A name that reads as a path would name something elsewhere.
             if (entry.Name.find('/') != std::string::npos || entry.Name.find('\0') != std::string::npos) {
                 Log("Kept \"" + RemoteDisplayName(entry.Name) + "\": it is not a name that can be deleted safely.");
-                continue;
+                return;
             }
             (entry.IsFolder && !entry.IsLink ? folders : files).push_back(RemoteJoin(folders[i], entry.Name));
+        });
+        // What a listing does not show cannot be deleted: nothing goes.
+        if (listing.Cut != TFolderListing::ctNone || listing.LongLines > 0 || listing.InvalidLines > 0) {
+            reason = QStringLiteral("Kept \"%1\": the listing of \"%2\" could not be read whole, and nothing was "
+                                    "deleted. %3")
+                         .arg(caption, RemoteDisplayName(folders[i]),
+                              ListingNotes(listing, ListingLimits, QStringLiteral("the rest was not read")).join(' '));
+            Log(reason);
+            return TOutcome::Failed;
         }
         if (FCancelled)
             throw EIdTransferAborted("Transfer aborted.");
@@ -341,6 +350,14 @@ TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString
     Log(QStringLiteral("Deleted \"%1\" from the server: %2 and %3.")
             .arg(caption, Count(files.size(), "file"), Count(folders.size(), "folder")));
     return TOutcome::Done;
+}
+
+const TPartRecord *TTransferWorker::PartOf(const TJob &job, const std::string &target)
+{
+    if (!job.Parts)
+        return nullptr;
+    const auto found = job.Parts->find(target);
+    return found == job.Parts->end() ? nullptr : &found->second;
 }
 
 bool TTransferWorker::LeadsToFolder(const std::string &folder)
@@ -387,7 +404,8 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
         return FGuard->Target(
             name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); },
             [&](const std::string &candidate) {
-                return TPartFile::Resumable(folder + candidate, facts.Size, facts.Time) > 0;
+                const TPartRecord *part = PartOf(job, folder + candidate);
+                return part && TPartFile::Resumable(*part, facts.Size, facts.Time) > 0;
             },
             &facts.Resume);
     }
@@ -416,14 +434,20 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
     // A folder of that name: nothing is sent, nothing replaced.
     if (IsFolder(local))
         throw EFileStreamError("Cannot create file " + local);
-    // A part from before goes on where it stopped, unless the user chose
-    // to start afresh over an existing file.
-    int64_t offset = facts.Asked && !facts.Resume ? 0 : TPartFile::Resumable(local, facts.Size, facts.Time);
-    TPartFile part(local, facts.Size, facts.Time);
-    if (offset == 0 || part.Length() != offset) {
-        part.Truncate();
-        offset = 0;
-    }
+    // A part this program left goes on where it stopped, unless the user
+    // chose to start afresh over an existing file.
+    const TPartRecord *before = PartOf(job, local);
+    TPartFile part(local, facts.Size, facts.Time, before, !(facts.Asked && !facts.Resume));
+    const int64_t offset = part.Offset();
+    // However it ends, the owner learns what is left to resume from.
+    const auto tell = qScopeGuard([this, &part, &local, before] {
+        std::optional<TPartRecord> kept = part.Record();
+        if (before || kept)
+            Post([this, local, kept = std::move(kept)] {
+                if (OnPart)
+                    OnPart(local, kept);
+            });
+    });
     {
         TFileStream file(part.TakeHandle(), part.Path());
         file.SetPosition(offset);

@@ -10,10 +10,12 @@
 // main-thread queue; an overwrite question is asked there while it waits.
 #pragma once
 
+#include "FolderListing.h"
 #include "IdFTP.h"
 #include "IdThread.h"
 #include "ListingParser.h"
 #include "OverwriteGuard.h"
+#include "PartFile.h"
 #include "TransferQueue.h"
 
 #include <QString>
@@ -53,6 +55,9 @@ public:
         // A retry: the question was answered the first time; an upload
         // goes on from what the server has.
         bool Retry = false;
+        // The parts of downloads this program left, by target: a download
+        // goes on from its target's part only.
+        std::shared_ptr<const TPartRecords> Parts;
     };
     // Interrupted: failed on the way (the network, the connection, a 4xx
     // answer), where a retry may do; Failed: refused (5xx) or a local
@@ -96,6 +101,8 @@ public:
     std::function<void(const QString &line)> OnNotice;
     // A folder download's listing: what the folder holds.
     std::function<void(int id, const std::vector<TListingEntry> &entries)> OnListed;
+    // A download's part: kept for a resume (the record), or gone.
+    std::function<void(const std::string &target, const std::optional<TPartRecord> &part)> OnPart;
     // How a job ended; `reason` says why it failed or stopped.
     std::function<void(int id, TOutcome outcome, const QString &reason)> OnEnded;
     // Called on the main thread while the worker waits for the answer.
@@ -108,6 +115,9 @@ public:
 
     // A session without work ends after this long (milliseconds).
     int IdleLogout = 30000;
+    // What a folder's listing may hold before it is cut short. Set before
+    // the first job.
+    TFolderListingLimits ListingLimits;
 
 protected:
     void RunOnce() override;
@@ -141,6 +151,8 @@ private:
     // The download through its resumable part file, and the upload, each
     // going on from before where that is the choice.
     void Download(const TJob &job, const std::string &local, const TFacts &facts);
+    // The part the job's records name for a target, or none.
+    static const TPartRecord *PartOf(const TJob &job, const std::string &target);
     void Upload(const TJob &job, const std::string &remote, const TFacts &facts);
     void Post(std::function<void()> call);
     void Log(const QString &line);

@@ -12,6 +12,7 @@ the file is byte for byte the server's, and the server's log shows REST.
 Usage: folders_e2e.py VELDRA SUPPORT_DIR
 """
 import filecmp
+import glob
 import re
 import os
 import sys
@@ -91,8 +92,10 @@ def main():
         program.type_text("slow-big")
         program.keys("ctrl+d")
         program.in_file_dialog(os.path.join(home, "big.bin"))
-        part = os.path.join(home, ".big.bin.veldra-part")
-        wait_for(lambda: os.path.exists(part) and os.path.getsize(part) > 100_000_000, 30, "half the download")
+        # The part's name holds a random piece of its own.
+        parts = lambda: glob.glob(os.path.join(home, ".big.bin.??????.veldra-part"))  # noqa: E731
+        wait_for(lambda: len(parts()) == 1 and os.path.getsize(parts()[0]) > 100_000_000, 30, "half the download")
+        part = parts()[0]
         server.kill()
         server.wait()
         kept = os.path.getsize(part)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(ListingParser, APlainFilesSizeIsReadWhereTheLineShowsIt)
@@ -129,8 +131,71 @@ TEST(ListingParser, LinesEndAtLineFeeds)
         {std::string("cut\0junk\r\nkept\n", 15), {"cut", "kept"}},
         {"", {}},
     };
-    for (const auto &[bytes, lines] : rows)
+    // As the bytes arrive: in two pieces cut anywhere, and one at a time.
+    const auto arriving = [](const std::string &bytes, const std::vector<size_t> &cuts, size_t maxLine, size_t *longLines) {
+        Lines lines;
+        TListingLines splitter(maxLine, [&lines](std::string_view line) {
+            lines.emplace_back(line);
+            return true;
+        });
+        size_t from = 0;
+        for (const size_t cut : cuts) {
+            splitter.Add(std::string_view(bytes).substr(from, cut - from));
+            from = cut;
+        }
+        splitter.Add(std::string_view(bytes).substr(from));
+        splitter.Finish();
+        if (longLines)
+            *longLines = splitter.LongLines();
+        return lines;
+    };
+    for (const auto &[bytes, lines] : rows) {
         EXPECT_EQ(SplitListing(bytes), lines);
+        std::vector<size_t> each;
+        for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+            EXPECT_EQ(arriving(bytes, {cut}, std::string::npos, nullptr), lines) << "cut at " << cut;
+            each.push_back(cut);
+        }
+        EXPECT_EQ(arriving(bytes, each, std::string::npos, nullptr), lines) << "byte by byte";
+    }
+    // A line longer than the most (8 bytes here, its CR included) is
+    // skipped whole, however it arrives; the lines around it are kept.
+    const std::tuple<std::string, Lines, size_t> bounded[] = {
+        {"short\n123456789\nnext\n", {"short", "next"}, 1},
+        {"1234567\r\n12345678\r\nok", {"1234567", "ok"}, 1},
+        {"ok\nendless line without an end", {"ok"}, 1},
+        {"a\n0123456789012345678901234567890\nb\n0123456789\n", {"a", "b"}, 2},
+    };
+    for (const auto &[bytes, lines, skipped] : bounded)
+        for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+            size_t longLines = 0;
+            EXPECT_EQ(arriving(bytes, {cut}, 8, &longLines), lines) << bytes << " cut at " << cut;
+            EXPECT_EQ(longLines, skipped) << bytes << " cut at " << cut;
+        }
+}
+
+// Any size up to the largest 64-bit number is a size; past it, the line is
+// refused, in every dialect that states sizes.
+TEST(ListingParser, SizesPastSixtyFourBitsRefuseTheirLine)
+{
+    const struct {
+        const char *Line;
+        int64_t Size;  // -2: refused
+    } rows[] = {
+        {"-rw-r--r-- 1 u g 9223372036854775807 Jan  1 12:00 largest", INT64_MAX},
+        {"-rw-r--r-- 1 u g 9223372036854775808 Jan  1 12:00 past", -2},
+        {"type=file;size=9223372036854775807; largest", INT64_MAX},
+        {"type=file;size=99999999999999999999; past", -2},
+        {"01-10-02  12:00PM  99999999999999999999 past.zip", -2},
+    };
+    for (const auto &row : rows) {
+        const TListingEntry entry = ParseListingLine(row.Line);
+        EXPECT_EQ(entry.Invalid, row.Size == -2) << row.Line;
+        EXPECT_EQ(entry.Skip, row.Size == -2) << row.Line;
+        if (row.Size != -2) {
+            EXPECT_EQ(entry.Size, row.Size) << row.Line;
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Data connections and the file and folder commands against a scripted
 // server: exact wire orders, refusals, aborts, and no file lost.
+#include "FolderListing.h"
 #include "IdException.h"
 #include "IdStream.h"
 #include "ScriptedFtp.h"
@@ -462,6 +463,64 @@ TEST(QuotedPath, TheFirstQuotedPartOrNothing)
     EXPECT_EQ(ExtractQuotedPath("257 \"/a\"\"b\""), "/a");
     EXPECT_EQ(ExtractQuotedPath("257 /no/quotes"), "");
     EXPECT_EQ(ExtractQuotedPath("257 \"unclosed"), "");
+}
+
+// A listing is taken as it arrives and never kept whole: lines too long
+// or stating what cannot be are skipped and counted, and past the most it
+// may hold the reading stops with ABOR, the session kept in step.
+TEST(BoundedListing, StopsAtItsLimitsAndSkipsWhatCannotBeALine)
+{
+    const struct {
+        const char *Case;
+        TFolderListingLimits Limits;
+        TFolderListing::TCut Cut;
+        size_t Entries;
+    } rows[] = {
+        {"entries", {10, size_t(1) << 20}, TFolderListing::ctEntries, 10},
+        {"bytes", {1000, 100}, TFolderListing::ctBytes, 5},  // "Jan  1 12:00" and "file1000": 20 bytes each
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.Case);
+        ScriptedPeer server;
+        server.Serve([](PeerSocket &peer) {
+            peer.Send("220 Ready\r\n");
+            const std::string port = peer.ReadLine();
+            peer.Send("200 PORT ok\r\n");
+            EXPECT_EQ(peer.ReadLine(), "list");
+            peer.Send("150 Here it comes\r\n");
+            auto data = ConnectData(PortOfPortCommand(port));
+            data->Send(std::string(100 * 1024, 'x') + "\r\n");
+            data->Send("-rw-r--r-- 1 u g 99999999999999999999 Jan  1 12:00 impossible\r\n");
+            // Without end, as a hostile server would: until the client has
+            // had enough.
+            try {
+                for (int i = 0;; ++i)
+                    data->Send("-rw-r--r-- 1 u g 1 Jan  1 12:00 file" + std::to_string(1000 + i) + "\r\n");
+            } catch (const std::exception &) {
+            }
+            EXPECT_EQ(peer.ReadLine(), "ABOR");
+            peer.Send("426 Transfer aborted\r\n226 ABOR successful\r\n");
+            EXPECT_EQ(peer.ReadLine(), "NOOP");
+            peer.Send("200 Still here\r\n");
+            peer.WaitForClose();
+        });
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = server.Port();
+        ftp.Connect(false);
+        std::vector<std::string> names;
+        const TFolderListing listing =
+            ReadFolderListing(ftp, row.Limits, [&names](TListingEntry &&entry) { names.push_back(entry.Name); });
+        EXPECT_EQ(listing.Cut, row.Cut);
+        EXPECT_EQ(listing.Entries, row.Entries);
+        ASSERT_EQ(names.size(), row.Entries);
+        EXPECT_EQ(names.front(), "file1000");
+        EXPECT_EQ(listing.LongLines, 1u);
+        EXPECT_EQ(listing.InvalidLines, 1u);
+        EXPECT_EQ(ftp.SendCommand("NOOP", 200), 200);  // in step
+        ftp.Disconnect();
+        server.Join();
+    }
 }
 
 }  // namespace

@@ -147,6 +147,32 @@ TEST_F(FolderTransfers, AFolderIsDeletedWithItsContentsAfterAYes)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
+// A folder whose listing is cut short at its limit has not come whole: the
+// first entries are queued and the folder's item fails, saying so; a
+// deletion deletes nothing it could not list.
+TEST_F(FolderTransfers, AFolderListedInPartFailsAndIsNotDeleted)
+{
+    Form->Runner().SetListingLimits({2, size_t(1) << 20});
+    ClickInto(tvFolders);
+    tvFolders->setCurrentItem(Folder("site"));
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.Path().string())});
+    actDownload->trigger();
+    WaitForTransfers();
+    const auto &rows = Form->Runner().Queue().Items();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].State, TTransferState::Failed);
+    EXPECT_EQ(rows[0].Reason,
+              "Download of site failed: The folder listing is larger than 2 entries; only the first are queued.");
+    EXPECT_EQ(Dialogs.Errors, QStringList{rows[0].Reason});
+
+    Dialogs.ConfirmAnswers = {true};
+    actDelete->trigger();
+    WaitForTransfers();
+    EXPECT_TRUE(Dialogs.Questions.isEmpty()) << "nothing to ask about";
+    EXPECT_EQ(Form->Runner().Queue().Items().back().State, TTransferState::Failed);
+    EXPECT_TRUE(fs::exists(Remote("pub/site/a file.txt")));
+}
+
 TEST(FolderContents, NamesNoLocalFileCanHaveAreSkippedAndFoldersComeLast)
 {
     TTransferItem folder;

@@ -189,3 +189,15 @@ void ConnectedForm::ClickInto(QWidget *widget)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(10, widget->height() / 2));
 }
+
+std::vector<std::filesystem::path> ResumableParts(const std::filesystem::path &folder, const std::string &name)
+{
+    std::vector<std::filesystem::path> parts;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        const std::string file = entry.path().filename().string();
+        if (file.starts_with("." + name + ".") && file.ends_with(".veldra-part") &&
+            file.size() == name.size() + std::string("..XXXXXX.veldra-part").size())
+            parts.push_back(entry.path());
+    }
+    return parts;
+}

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -47,6 +48,10 @@ inline void PrintTo(const QStringList &list, std::ostream *out)
         *out << " \"" << text.toStdString() << '"';
     *out << " }";
 }
+
+// The resumable parts a download of `name` left in `folder`
+// (".name.XXXXXX.veldra-part"; each with its ".info" beside it).
+std::vector<std::filesystem::path> ResumableParts(const std::filesystem::path &folder, const std::string &name);
 
 class FormFixture : public ::testing::Test {
 protected:

@@ -166,11 +166,13 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadKeepsTheOldFileAndTheNextRuns)
     EXPECT_TRUE(Dialogs.Questions.isEmpty()) << "Del here is not a delete on the server";
     EXPECT_TRUE(std::filesystem::exists(Remote("pub/slow.bin")));
     // Beside the files, only what a resume needs.
+    const auto parts = ResumableParts(Local.Path(), "slow.bin");
+    ASSERT_EQ(parts.size(), 1u);
     std::set<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(Local.Path()))
         names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"slow.bin", "copy.txt", ".slow.bin.veldra-part",
-                                            ".slow.bin.veldra-part.info"}));
+    const std::string part = parts.front().filename().string();
+    EXPECT_EQ(names, (std::set<std::string>{"slow.bin", "copy.txt", part, part + ".info"}));
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << "a cancel is no failure";
 
     // Queued items go at once, by the button too; Clear Finished takes the
@@ -245,8 +247,9 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadGoesOnWhereItStopped)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row(0).Done > Slow; }, 20000));
     ChooseInMenu(0, "&Cancel");
     WaitForTransfers();
-    const std::filesystem::path part = Local.Path() / ".slow.bin.veldra-part";
-    ASSERT_TRUE(std::filesystem::exists(part));
+    const auto parts = ResumableParts(Local.Path(), "slow.bin");
+    ASSERT_EQ(parts.size(), 1u);
+    const std::filesystem::path part = parts.front();
     const auto kept = std::filesystem::file_size(part);
     EXPECT_GT(kept, uintmax_t(Slow));
     EXPECT_FALSE(std::filesystem::exists(Local.File("slow.bin")));
@@ -312,7 +315,7 @@ TEST_F(TransferQueueAtWork, ResumeIsOfferedForTheSameFileAndFallsBackWhenRefused
             EXPECT_EQ(LogEntries().filter(row.Told).size(), 1) << LogEntries().join('\n').toStdString();
         }
         EXPECT_TRUE(Contents(Local.File(row.Name)) == remote);
-        EXPECT_FALSE(std::filesystem::exists(Local.Path() / (std::string(".") + row.Name + ".veldra-part")));
+        EXPECT_TRUE(ResumableParts(Local.Path(), row.Name).empty());
     }
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }

@@ -1,6 +1,8 @@
 // The remote folder view: walking a real server's folders from the window.
 #include "FormFixture.h"
 
+#include "RemoteName.h"
+
 #include "FileDetails.h"
 
 #include "FtpServerFixture.h"
@@ -37,7 +39,7 @@ TEST_F(RemoteView, ConnectingLandsInTheSitesDefaultFolder)
     QStringList files = Files();
     files.sort();
     EXPECT_EQ(files, (QStringList{"notes.txt", "report.pdf"}));
-    EXPECT_EQ(Form->RemoteView().Listing().size(), 4u);
+    EXPECT_EQ(Form->RemoteView().ListedEntries(), 4u);
     // Folders show the folder icon; files the icons of their types.
     const int folderIcon = Form->ilSystem.GetImageIndex("x", false, false, faDirectory);
     EXPECT_FALSE(Folder("sub")->icon(0).isNull());
@@ -271,19 +273,33 @@ TEST_F(RemoteView, TheDetailsSortByTheirColumnsAndKeepTheirState)
     EXPECT_EQ(header->sortIndicatorSection(), TFileDetails::Size);
 }
 
+// The same order whether the names are compared as text or as the bytes
+// the listing gave (ASCII directly, anything else as it shows).
 TEST(NaturalOrder, NumbersByValueLettersWithoutCase)
 {
     const struct {
         const char *Left, *Right;
         int Sign;
     } rows[] = {
-        {"file2", "file10", -1}, {"File2", "file10", -1}, {"a", "B", -1},     {"b", "A", 1},
-        {"x007", "x7", -1},      {"x7", "x007", 1},  // equal values: by the text      {"abc", "ab", 1},  {"9", "10", -1},
-        {"same", "same", 0},     {"a1b2", "a1b10", -1},   {"", "a", -1},
+        {"file2", "file10", -1},
+        {"File2", "file10", -1},
+        {"a", "B", -1},
+        {"b", "A", 1},
+        {"x007", "x7", -1},  // equal values: by the text
+        {"x7", "x007", 1},
+        {"abc", "ab", 1},
+        {"9", "10", -1},
+        {"same", "same", 0},
+        {"a1b2", "a1b10", -1},
+        {"", "a", -1},
+        {"\xc3\x89t\xc3\xa9" "2", "\xc3\xa9t\xc3\xa9" "10", -1},  // "Été2", "été10"
+        {"caf\xe9", "CAFE", 1},  // Latin-1 "café"
     };
     for (const auto &row : rows) {
-        const int order = NaturalCompare(row.Left, row.Right);
-        EXPECT_EQ((order > 0) - (order < 0), row.Sign) << row.Left << " : " << row.Right;
+        const int text = NaturalCompare(RemoteDisplayName(row.Left), RemoteDisplayName(row.Right));
+        const int bytes = NaturalCompare(std::string_view(row.Left), std::string_view(row.Right));
+        EXPECT_EQ((text > 0) - (text < 0), row.Sign) << row.Left << " : " << row.Right;
+        EXPECT_EQ((bytes > 0) - (bytes < 0), row.Sign) << row.Left << " : " << row.Right;
     }
 }
 
@@ -343,13 +359,32 @@ TEST_F(RemoteView, ListingLinesAreLoggedInIdeHooksMode)
     EXPECT_TRUE(entries[3].contains("| File Entry (3): "));
 }
 
+// A listing with more entries than the most the view takes is cut short
+// there (ABOR to a real server): the first are shown, the user is told,
+// and the session goes on in step.
+TEST_F(RemoteView, AListingPastItsLimitShowsTheFirstAndSaysSo)
+{
+    Form->RemoteView().ListingLimits.MaxEntries = 2;
+    btnChangeFolder->click();
+    const QString told = "The folder listing is larger than 2 entries; only the first are shown.";
+    EXPECT_EQ(Dialogs.Messages, QStringList{told});
+    EXPECT_TRUE(LogEntries().contains(told));
+    EXPECT_EQ(Form->RemoteView().ListedEntries(), 2u);
+    EXPECT_EQ(Folders().size() - 1 + Files().size(), 2);  // ".." aside
+    Form->RemoteView().ListingLimits.MaxEntries = 4;
+    btnChangeFolder->click();
+    EXPECT_EQ(Form->RemoteView().ListedEntries(), 4u);
+    EXPECT_EQ(Dialogs.Messages.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
 TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
 {
     actConnect->trigger();
     EXPECT_EQ(tvFolders->topLevelItemCount(), 0);
     EXPECT_EQ(lvFiles->Count(), 0);
     EXPECT_EQ(edCurrentDir->text(), "/pub");
-    EXPECT_EQ(Form->RemoteView().Listing().size(), 4u);
+    EXPECT_EQ(Form->RemoteView().ListedEntries(), 4u);
 }
 
 }  // namespace

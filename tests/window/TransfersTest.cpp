@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <sys/time.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -250,6 +252,36 @@ TEST_F(Transfers, WhatTheTransferConnectionsSayIsLoggedOnce)
     const QStringList entries = LogEntries();
     EXPECT_EQ(entries.filter("Active mode failed (501 Active mode is not allowed here.)").size(), 1)
         << entries.join('\n').toStdString();
+}
+
+// A remote folder may hold files named like the parts a download leaves,
+// matching its other files' size and time: they come down as files under
+// their own names, and the download of the file they mimic starts afresh
+// beside them and leaves them be.
+TEST_F(Transfers, FilesNamedLikePartsAreFilesLikeAnyOther)
+{
+    const std::string big(TTransferWorker::ResumableSize * 2, 'b');
+    const std::string planted = "the server's chosen bytes";
+    const std::string origin = std::to_string(big.size()) + " 20260102030405\n";
+    std::ofstream(Remote("pub/big.bin"), std::ios::binary) << big;
+    const timeval times[2] = {{1767323045, 0}, {1767323045, 0}};  // 2026-01-02 03:04:05 UTC
+    ::utimes(Remote("pub/big.bin").c_str(), times);
+    std::ofstream(Remote("pub/.big.bin.veldra-part")) << planted;
+    std::ofstream(Remote("pub/.big.bin.veldra-part.info")) << origin;
+    btnChangeFolder->click();
+    SelectFiles({".big.bin.veldra-part", ".big.bin.veldra-part.info"});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
+    actDownload->trigger();
+    WaitForTransfers();
+    SelectFiles({"big.bin"});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("big.bin")});
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_TRUE(Contents(Local.File("big.bin")) == big);
+    EXPECT_EQ(Contents(Local.File(".big.bin.veldra-part")), planted);
+    EXPECT_EQ(Contents(Local.File(".big.bin.veldra-part.info")), origin);
+    EXPECT_TRUE(LogEntries().filter("Resuming").isEmpty()) << LogEntries().join('\n').toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
 // A listing may name anything: a name that would lead out of the target

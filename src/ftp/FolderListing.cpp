@@ -1,0 +1,28 @@
+#include "FolderListing.h"
+
+TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits,
+                                 const std::function<void(TListingEntry &&)> &entry,
+                                 const std::function<void(std::string_view)> &line)
+{
+    TFolderListing listing;
+    size_t kept = 0;
+    const TIdFTP::TListingRead read = ftp.List("", true, [&](std::string_view text) {
+        if (line)
+            line(text);
+        TListingEntry parsed = ParseListingLine(text);
+        listing.InvalidLines += parsed.Invalid;
+        if (parsed.Skip || parsed.Name == "." || parsed.Name == "..")
+            return true;
+        const size_t bytes = parsed.Name.size() + parsed.Modified.size();
+        if (listing.Entries == limits.MaxEntries || bytes > limits.MaxBytes - kept) {
+            listing.Cut = listing.Entries == limits.MaxEntries ? TFolderListing::ctEntries : TFolderListing::ctBytes;
+            return false;
+        }
+        ++listing.Entries;
+        kept += bytes;
+        entry(std::move(parsed));
+        return true;
+    });
+    listing.LongLines = read.LongLines;
+    return listing;
+}

@@ -1,0 +1,28 @@
+// The parts of downloads this program left for a resume, by target, kept
+// in the settings across runs: a download goes on only from a part
+// recorded here, never from a file that merely looks like one. Workers get
+// a snapshot that does not change under them; a change makes a new one.
+// Main thread only.
+#pragma once
+
+#include "PartFile.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class TSettingsStore;
+
+class TPartRegistry {
+public:
+    std::shared_ptr<const TPartRecords> Snapshot() const { return FRecords; }
+    // A worker's news of a target's part: kept for a resume, or gone.
+    void Keep(const std::string &target, const std::optional<TPartRecord> &part);
+
+    // Parts whose file is gone are not read back.
+    void Load(const TSettingsStore &store);
+    void Save(TSettingsStore &store) const;
+
+private:
+    std::shared_ptr<const TPartRecords> FRecords = std::make_shared<TPartRecords>();
+};
