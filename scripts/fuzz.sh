@@ -4,7 +4,7 @@
 # New inputs it finds go to a scratch folder, not into the repository;
 # a crash leaves its input in build-fuzz/crashes/.
 # Usage: bash scripts/fuzz.sh TARGET SECONDS
-#   TARGET: reply, ftpparse, socks, listing, inifile or versionblock
+#   TARGET: reply, ftpparse, socks, listing, inifile, versionblock or queue
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: fuzz.sh TARGET SECONDS}

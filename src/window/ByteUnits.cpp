@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 QString ByteText(int64_t bytes)
@@ -23,14 +24,19 @@ QString ByteText(int64_t bytes)
 
 QString RateText(double bytesPerSecond)
 {
-    return ByteText(int64_t(std::llround(std::max(0.0, bytesPerSecond)))) + "/s";
+    // A rate as large as a 64-bit count can say, at most.
+    return ByteText(int64_t(std::llround(std::clamp(bytesPerSecond, 0.0, 9.2e18)))) + "/s";
 }
 
 QString TimeLeftText(int64_t bytesLeft, double bytesPerSecond)
 {
-    if (bytesPerSecond <= 0 || bytesLeft < 0)
+    if (!(bytesPerSecond > 0) || bytesLeft < 0)
         return {};
-    const auto seconds = int64_t(std::ceil(double(bytesLeft) / bytesPerSecond));
+    const double exact = std::ceil(double(bytesLeft) / bytesPerSecond);
+    // Beyond a century, no one waits: a size no file has, or a stall.
+    if (!(exact < 100.0 * 365 * 24 * 3600))
+        return {};
+    const auto seconds = int64_t(exact);
     if (seconds < 60)
         return QStringLiteral("%1 s").arg(seconds);
     const auto two = [](int64_t value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };

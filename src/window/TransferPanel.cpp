@@ -124,7 +124,9 @@ private:
             if (!running)
                 return {};
             if (item.Size > 0)
-                return QStringLiteral("%1 % (%2)").arg(std::min<int64_t>(100, item.Done * 100 / item.Size)).arg(ByteText(item.Done));
+                return QStringLiteral("%1 % (%2)")
+                    .arg(int(std::min<__int128>(100, __int128(item.Done) * 100 / item.Size)))
+                    .arg(ByteText(item.Done));
             return ByteText(item.Done);
         case Speed:
             return running && item.Speed > 0 ? RateText(item.Speed) : QString();

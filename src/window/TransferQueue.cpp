@@ -50,8 +50,8 @@ void TTransferQueue::Count(const TTransferItem &item, int step)
 void TTransferQueue::Weigh(const TTransferItem &item, int step)
 {
     if (Pending(item) && item.Size >= 0) {
-        FTotals.Bytes += step * item.Size;
-        FTotals.Done += step * std::min(item.Done, item.Size);
+        FTotals.Bytes += __int128(step) * item.Size;
+        FTotals.Done += __int128(step) * std::min(item.Done, item.Size);
     }
 }
 
@@ -180,7 +180,7 @@ void TTransferQueue::SetProgress(int id, int64_t done, double speed)
     if (!item || item->State != S::Transferring)
         return;
     Weigh(*item, -1);
-    item->Done = done;
+    item->Done = std::max<int64_t>(done, 0);
     Weigh(*item, +1);
     item->Speed = speed;
     Changed(id);

@@ -7,8 +7,10 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <array>
 #include <optional>
@@ -98,7 +100,22 @@ public:
 
     struct TTotals {
         int Pending = 0;  // queued and running
-        int64_t Bytes = 0, Done = 0;  // of the pending items whose size is known
+        // Of the pending items whose size is known. A listing may state any
+        // 64-bit size, so the sums are kept wider than that: exact, as they
+        // follow each change up and down.
+        __int128 Bytes = 0, Done = 0;
+        // What is left, and how much of it is done, for a person to read:
+        // past the largest 64-bit number, that number.
+        int64_t BytesShown() const { return Shown(Bytes); }
+        int64_t DoneShown() const { return Shown(Done); }
+        int64_t LeftShown() const { return Shown(Bytes - Done); }
+        int Percent() const { return Bytes > 0 ? int(std::min<__int128>(100, Done * 100 / Bytes)) : 0; }
+
+    private:
+        static int64_t Shown(__int128 bytes)
+        {
+            return int64_t(std::clamp<__int128>(bytes, 0, std::numeric_limits<int64_t>::max()));
+        }
     };
     const TTotals &Totals() const { return FTotals; }
 

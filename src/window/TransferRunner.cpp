@@ -467,7 +467,7 @@ void TTransferRunner::Tick()
                                    locale.toString(average, 'f', 2) + " KB/s");
     const TTransferQueue::TTotals totals = FQueue.Totals();
     if (totals.Bytes > 0)
-        W.Progress->setValue(int(std::min<int64_t>(100, totals.Done * 100 / totals.Bytes)));
+        W.Progress->setValue(totals.Percent());
     ShowTotals();
 }
 
@@ -480,10 +480,10 @@ void TTransferRunner::ShowTotals()
     }
     QString text = totals.Pending == 1 ? QStringLiteral("1 transfer") : QStringLiteral("%1 transfers").arg(totals.Pending);
     if (totals.Bytes > 0)
-        text += ": " + ByteText(totals.Done) + " of " + ByteText(totals.Bytes);
+        text += ": " + ByteText(totals.DoneShown()) + " of " + ByteText(totals.BytesShown());
     if (Running() && FSpeed > 0) {
         text += ", " + RateText(FSpeed);
-        const QString left = TimeLeftText(totals.Bytes - totals.Done, FSpeed);
+        const QString left = TimeLeftText(totals.LeftShown(), FSpeed);
         if (!left.isEmpty())
             text += ", " + left + " left";
     }

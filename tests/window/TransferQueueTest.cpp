@@ -8,6 +8,8 @@
 
 #include <QLocale>
 
+#include <limits>
+
 namespace {
 
 using S = TTransferState;
@@ -88,8 +90,8 @@ TEST_F(QueueOrder, RetryClearAndTotalsCountWhatIsLeft)
     // Running a (40 of 100) and queued c, whose size is not known yet.
     const TTransferQueue::TTotals totals = FQueue.Totals();
     EXPECT_EQ(totals.Pending, 2);
-    EXPECT_EQ(totals.Bytes, 100);
-    EXPECT_EQ(totals.Done, 40);
+    EXPECT_EQ(totals.BytesShown(), 100);
+    EXPECT_EQ(totals.DoneShown(), 40);
 
     FQueue.Apply(a, E::Fail, "cut");
     FQueue.SetProgress(a, 90, 1.0);  // a late report of an ended item
@@ -105,7 +107,27 @@ TEST_F(QueueOrder, RetryClearAndTotalsCountWhatIsLeft)
     FQueue.Apply(c, E::Start);
     FQueue.SetProgress(c, 10, 1.0);
     const TTransferQueue::TTotals later = FQueue.Totals();
-    EXPECT_EQ(std::tuple(later.Pending, later.Bytes, later.Done), std::tuple(2, int64_t(130), int64_t(10)));
+    EXPECT_EQ(std::tuple(later.Pending, later.BytesShown(), later.DoneShown()), std::tuple(2, int64_t(130), int64_t(10)));
+}
+
+// A listing may state any 64-bit size: two of the largest, and their
+// progress, are summed exactly, and read as the largest count there is.
+TEST_F(QueueOrder, TotalsOfTheLargestSizesNeverOverflow)
+{
+    constexpr int64_t largest = std::numeric_limits<int64_t>::max();
+    const int a = Add("a", largest), b = Add("b", largest);
+    FQueue.Apply(a, E::Start);
+    FQueue.SetProgress(a, largest - 1, 1e300);
+    const TTransferQueue::TTotals totals = FQueue.Totals();
+    EXPECT_TRUE(totals.Bytes == __int128(largest) * 2);
+    EXPECT_TRUE(totals.Done == largest - 1);
+    EXPECT_EQ(totals.BytesShown(), largest);
+    EXPECT_EQ(totals.Percent(), 49);
+    EXPECT_EQ(TimeLeftText(totals.LeftShown(), 1e-3), "") << "no one waits a century";
+    EXPECT_FALSE(RateText(1e300).isEmpty());
+    FQueue.Apply(a, E::Finish);
+    FQueue.Apply(b, E::Cancel);
+    EXPECT_TRUE(FQueue.Totals().Bytes == 0 && FQueue.Totals().Done == 0);
 }
 
 TEST_F(QueueOrder, ABatchEndsWhenNoneOfItsItemsIsPending)
