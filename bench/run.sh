@@ -189,3 +189,4 @@ awk -v vd="$(median 'veldra.*download')" -v vu="$(median 'veldra.*upload')" \
 
 echo "== Start-up under Xvfb"
 /usr/bin/python3 bench/startup.py ./build/veldra
+dbus-run-session -- /usr/bin/python3 bench/startup.py ./build/veldra --keyring 2>/dev/null

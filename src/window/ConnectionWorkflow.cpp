@@ -96,7 +96,7 @@ void TConnectionWorkflow::Connect()
         FFtp.Passive = W.PassiveMode->isChecked();
         FFtp.PassiveFallback = !FFtp.Passive;
         FFtp.User = W.UserName->text().toStdString();
-        FFtp.Password = W.Password->text().toStdString();
+        FFtp.Password = PasswordToConnect().toStdString();
         FParts.Log.Clear();
         try {
             FFtp.Connect(true);
@@ -108,12 +108,6 @@ void TConnectionWorkflow::Connect()
         if (FFtp.UseTLS == utNoTLS)
             FWindow.AddToLog("The connection is not encrypted.");
         StartTransferSession();
-        if (FSecrets.StoreMissing())
-            for (int i = 0; i < FSites.Count(); ++i)
-                if (!FSites[i].Password.isEmpty()) {
-                    TellSecretsInFile();
-                    break;
-                }
         const int site = W.Address->currentIndex();
         FParts.RemoteView.SetFolderText(site >= 0 && site < FSites.Count() ? FSites[site].DefaultFolder : QString());
         // Without a start folder, the login folder: an empty change-folder
@@ -242,14 +236,31 @@ void TConnectionWorkflow::OfferUnfinishedWhenListed()
     }));
 }
 
-void TConnectionWorkflow::TellSecretsInFile()
+QString TConnectionWorkflow::PasswordToConnect()
 {
-    if (FToldSecretsInFile)
+    // A saved site's password comes from the store now, when it is needed
+    // and not before: a store that prompts does so over the window.
+    const int index = W.Address->currentIndex();
+    if (!W.Password->text().isEmpty() || index < 0 || index >= FSites.Count() || !FSites[index].PasswordInStore)
+        return W.Password->text();
+    TSiteEntry &site = FSites[index];
+    site.Password = FSecrets.Password(site);
+    if (site.Password.isEmpty() && !FSecrets.StoreWorking())
+        TellWhereKept(FSecrets.StoreMissing() ? TSiteSecrets::InFile : TSiteSecrets::InMemory);
+    W.Password->setText(site.Password);
+    return site.Password;
+}
+
+void TConnectionWorkflow::TellWhereKept(TSiteSecrets::TPlace place)
+{
+    if (place == TSiteSecrets::InStore || !FToldWhereKept.insert(place).second)
         return;
-    FToldSecretsInFile = true;
     const QString why = FSecrets.StoreFailure();
-    FWindow.AddToLog("The desktop's secret service cannot be used" + (why.isEmpty() ? QString() : " (" + why + ")") +
-                     ": saved passwords are kept in the settings file.");
+    const QString service =
+        "The desktop's secret service cannot be used" + (why.isEmpty() ? QString() : " (" + why + ")");
+    FWindow.AddToLog(place == TSiteSecrets::InFile
+                         ? service + ": saved passwords are kept in the settings file."
+                         : service + ": passwords are kept for this session only, and typed again in the next.");
 }
 
 void TConnectionWorkflow::TellServerClosed(const std::string &notice)
@@ -266,12 +277,16 @@ void TConnectionWorkflow::AddressChanged()
     if (index < 0) {
         W.UserName->setText("Anonymous");
         W.Password->setText(QString());
+        W.Password->setPlaceholderText(QString());
         return;
     }
     const TSiteEntry &site = FSites[index];
     W.Address->setEditText(site.Address);
     W.UserName->setText(site.UserName);
     W.Password->setText(site.Password);
+    // Read from the store only when the site connects.
+    W.Password->setPlaceholderText(site.Password.isEmpty() && site.PasswordInStore ? QStringLiteral("in the keyring")
+                                                                                    : QString());
     FParts.RemoteView.SetFolderText(site.DefaultFolder);
 }
 
@@ -331,8 +346,7 @@ void TConnectionWorkflow::AddOrUpdateSite()
     const int index = box->findText(address, Qt::MatchFixedString);
     if (index < 0) {
         FSites.Append({address, W.UserName->text(), W.Password->text(), QString()});
-        if (!FSecrets.Keep(FSites[FSites.Count() - 1]))
-            TellSecretsInFile();
+        TellWhereKept(FSecrets.Keep(FSites[FSites.Count() - 1]));
         const QSignalBlocker blocker(box);
         const int selected = box->currentIndex();
         box->addItem(address);
@@ -340,11 +354,16 @@ void TConnectionWorkflow::AddOrUpdateSite()
         box->setEditText(address);
     } else {
         TSiteEntry &site = FSites[index];
+        // A password still in the store, not yet asked for, goes with the
+        // site to its new name (and from the old one at the save).
+        QString password = W.Password->text();
+        if (password.isEmpty() && site.PasswordInStore &&
+            TSiteSecrets::Key(site) != TSiteSecrets::Key({address, W.UserName->text(), {}, {}}))
+            password = FSecrets.Password(site);
         site.Address = address;
         site.UserName = W.UserName->text();
-        site.Password = W.Password->text();
-        if (!FSecrets.Keep(site))
-            TellSecretsInFile();
+        site.Password = password;
+        TellWhereKept(FSecrets.Keep(site));
     }
 }
 

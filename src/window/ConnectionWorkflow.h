@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QObject>
 
+#include <set>
+
 #include <string>
 
 class QAction;
@@ -95,8 +97,11 @@ private:
     // The queue's transfers log in as this session did.
     void StartTransferSession();
     void OfferUnfinishedWhenListed();
-    // Once a run: the passwords stay in the settings file, and why.
-    void TellSecretsInFile();
+    // The password box's, or a saved site's from the store.
+    QString PasswordToConnect();
+    // Once a run each: the passwords stay in the settings file, or in
+    // memory, and why.
+    void TellWhereKept(TSiteSecrets::TPlace place);
 
     TWindowServices &FWindow;
     TIdFTP &FFtp;
@@ -108,5 +113,5 @@ private:
     QSocketNotifier *FIdleWatch = nullptr;
     TCertificateTrust FTrust;
     TSiteSecrets FSecrets;
-    bool FToldSecretsInFile = false;
+    std::set<TSiteSecrets::TPlace> FToldWhereKept;
 };

@@ -40,7 +40,7 @@ void TFormSettings::ImportIni()
         const TIniFile ini(iniName);
         SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", DefaultLastFile()));
         P.Sites.ReadFromIni(ini);
-        P.Connection.Secrets().Fetch(P.Sites);
+        P.Connection.Secrets().Loaded(P.Sites);
         P.Connection.SitesLoaded();
     } catch (...) {
         QFile::remove(iniName);
@@ -75,7 +75,7 @@ void TFormSettings::Load()
     // Fill the box as far as the reading got, and choose its first site,
     // even when the reading stops on a value of the wrong kind.
     const auto fill = qScopeGuard([this] {
-        P.Connection.Secrets().Fetch(P.Sites);
+        P.Connection.Secrets().Loaded(P.Sites);
         P.Connection.SitesLoaded();
     });
     P.Sites.ReadFromStore(*store);

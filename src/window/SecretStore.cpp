@@ -43,6 +43,7 @@ TSecretStore::TOutcome TSecretStore::Run(QKeychain::Job *job, const std::functio
     } else if (error != QKeychain::EntryNotFound) {
         outcome = Unavailable;
         FBroken = true;
+        FMissing = error == QKeychain::NoBackendAvailable;
         FFailure = job->errorString();
     }
     delete job;

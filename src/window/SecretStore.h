@@ -2,7 +2,8 @@
 // passwords of the saved sites: one secret per key under the program's own
 // service name. Calls wait for their answer (a locked keyring may first
 // ask the user to unlock it), at most a while; a service that fails once is
-// not asked again in this run, so a missing one costs no time afterwards.
+// not asked again in this run, so a missing one costs no time afterwards,
+// and a prompt the user cancelled does not come back.
 #pragma once
 
 #include <QString>
@@ -27,6 +28,9 @@ public:
     // False once the service failed or did not answer; then every call is
     // Unavailable at once.
     bool Working() const { return !FBroken; }
+    // There is no secret service at all, as opposed to one that refused
+    // (locked, a prompt cancelled) or did not answer.
+    bool Missing() const { return FMissing; }
     // Why it failed, in the service's words.
     QString Failure() const { return FFailure; }
 
@@ -37,5 +41,6 @@ private:
     QString FService;
     int FTimeoutMs;
     bool FBroken = false;
+    bool FMissing = false;
     QString FFailure;
 };

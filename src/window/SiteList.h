@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SiteEntry.h"
+#include "SiteSecrets.h"
 
 #include <vector>
 
@@ -24,9 +25,9 @@ public:
     // the wrong kind stops the reading; what was read before stays.
     void ReadFromIni(const TIniFile &ini);
     void ReadFromStore(const TSettingsStore &store);
-    // A site whose password is in the secret store (`inSecretStore`) is
-    // written without it.
-    void WriteToStore(TSettingsStore &store, const std::vector<bool> &inSecretStore = {}) const;
+    // A site whose password is in the secret store (`places`) is written
+    // without it, and marked so; one kept in memory alone, without it.
+    void WriteToStore(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places = {}) const;
 
     static QString ValueName(int index, const char *field);
 

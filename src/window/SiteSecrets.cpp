@@ -2,8 +2,6 @@
 
 #include "SiteList.h"
 
-#include <set>
-
 QString TSiteSecrets::Key(const TSiteEntry &site)
 {
     return site.UserName + '@' + site.Address;
@@ -17,30 +15,47 @@ bool TSiteSecrets::Put(const QString &key, const QString &secret)
     if (FStore.Write(key, secret) != TSecretStore::Done)
         return false;
     FStored[key] = secret;
+    FAsked.insert(key);
     return true;
 }
 
-void TSiteSecrets::Fetch(TSiteList &sites)
+TSiteSecrets::TPlace TSiteSecrets::Fallback(const QString &key) const
 {
-    FStored.clear();
-    for (int i = 0; i < sites.Count(); ++i) {
-        TSiteEntry &site = sites[i];
-        const QString key = Key(site);
-        if (!site.Password.isEmpty()) {
-            Put(key, site.Password);
-            continue;
-        }
-        QString secret;
-        if (FStore.Read(key, secret) == TSecretStore::Done) {
-            site.Password = secret;
-            FStored[key] = secret;
-        }
-    }
+    // A store that refused must not send a new password into the file in
+    // clear; one the file held already stays there, as it was.
+    return FStore.Missing() || FInFile.contains(key) ? InFile : InMemory;
 }
 
-bool TSiteSecrets::Keep(const TSiteEntry &site)
+void TSiteSecrets::Loaded(const TSiteList &sites)
 {
-    return site.Password.isEmpty() || Put(Key(site), site.Password);
+    FStored.clear();
+    FAsked.clear();
+    FInFile.clear();
+    for (int i = 0; i < sites.Count(); ++i)
+        if (!sites[i].Password.isEmpty())
+            FInFile.insert(Key(sites[i]));
+}
+
+QString TSiteSecrets::Password(const TSiteEntry &site)
+{
+    if (!site.Password.isEmpty())
+        return site.Password;
+    const QString key = Key(site);
+    if (FAsked.insert(key).second) {
+        QString secret;
+        if (FStore.Read(key, secret) == TSecretStore::Done)
+            FStored[key] = secret;
+    }
+    const auto stored = FStored.find(key);
+    return stored == FStored.end() ? QString() : stored->second;
+}
+
+TSiteSecrets::TPlace TSiteSecrets::Keep(const TSiteEntry &site)
+{
+    if (site.Password.isEmpty())
+        return InStore;
+    const QString key = Key(site);
+    return Put(key, site.Password) ? InStore : Fallback(key);
 }
 
 void TSiteSecrets::Forget(const TSiteEntry &site)
@@ -49,26 +64,28 @@ void TSiteSecrets::Forget(const TSiteEntry &site)
         FStored.erase(Key(site));
 }
 
-std::vector<bool> TSiteSecrets::Stow(const TSiteList &sites)
+std::vector<TSiteSecrets::TPlace> TSiteSecrets::Stow(const TSiteList &sites)
 {
-    std::vector<bool> inStore(size_t(sites.Count()), false);
+    std::vector<TPlace> places(size_t(sites.Count()), InFile);
     std::set<QString> current;
     for (int i = 0; i < sites.Count(); ++i) {
         const TSiteEntry &site = sites[i];
         const QString key = Key(site);
         current.insert(key);
         if (!site.Password.isEmpty())
-            inStore[size_t(i)] = Put(key, site.Password);
+            places[size_t(i)] = Put(key, site.Password) ? InStore : Fallback(key);
         else if (FStored.contains(key))
             Forget(site);  // the password was cleared
+        else if (site.PasswordInStore && !FAsked.contains(key))
+            places[size_t(i)] = InStore;  // never asked for in this run: there still
     }
     // A secret whose site was removed or renamed. (One whose reading failed
-    // is not known here, and stays.)
+    // or that was never asked for is not known here, and stays.)
     for (auto stored = FStored.begin(); stored != FStored.end();) {
         const QString key = stored->first;
         ++stored;
         if (!current.contains(key) && FStore.Remove(key) == TSecretStore::Done)
             FStored.erase(key);
     }
-    return inStore;
+    return places;
 }

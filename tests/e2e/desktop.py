@@ -77,6 +77,25 @@ def start_keyring(home):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 
 
+def start_prompting_keyring(home, display):
+    """gnome-keyring as the session's secret service as a new user's desktop
+    has it: no keyring made yet, so the first secret stored brings up its
+    prompt ("Choose password for new keyring") on the display."""
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, ".local", "share"), DISPLAY=display.name)
+    # The prompt is started by the bus: it must know the display.
+    subprocess.run(["dbus-update-activation-environment", "DISPLAY=" + display.name], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["gnome-keyring-daemon", "--start", "--components=secrets"], env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
+def keyring_prompt(display):
+    """The keyring's prompt window, when one shows."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "gcr-prompter"], env=display.env,
+                           capture_output=True, text=True)
+    return found.stdout.split()[0] if found.returncode == 0 and found.stdout.strip() else None
+
+
 class AccessibilityBus:
     """The accessibility bus of this D-Bus session, switched on as a screen
     reader switches it on."""

@@ -10,12 +10,20 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
+// "unlocked", "refusing", or none.
+std::string Keyring()
+{
+    const char *mode = std::getenv("VELDRA_TEST_KEYRING");
+    return mode ? mode : "";
+}
+
 bool KeyringRuns()
 {
-    return std::getenv("VELDRA_TEST_KEYRING") != nullptr;
+    return Keyring() == "unlocked";
 }
 
 class SiteSecrets : public FormFixture {
@@ -24,9 +32,11 @@ protected:
     {
         FormFixture::SetUp();
         // An older version's file, passwords and all.
-        WriteIni("[GENERAL]\nSites=2\n[SITES]\n"
-                 "Site0.Address=ftp.one.example\nSite0.UserName=alice\nSite0.Password=a-secret\n"
-                 "Site1.Address=ftp.two.example\nSite1.UserName=bob\nSite1.Password=b-secret\n");
+        WriteIni(QString("[GENERAL]\nSites=2\n[SITES]\n"
+                         "Site0.Address=127.0.0.1:%1\nSite0.UserName=tester\nSite0.Password=secret\n"
+                         "Site1.Address=ftp.two.example\nSite1.UserName=bob\nSite1.Password=b-secret\n")
+                     .arg(Server.Port())
+                     .toStdString());
     }
 
     void StartShown()
@@ -58,63 +68,99 @@ protected:
                 found.append(key);
         return found;
     }
+    QString Tester() const { return QString("tester@127.0.0.1:%1").arg(Server.Port()); }
+
+    FtpServer Server;
 };
 
-// Moved from the file at the first save, read back at the next start; a
-// site changed or removed in the bar takes its secret along at once.
-TEST_F(SiteSecrets, PasswordsLiveInTheStoreAndGoWithTheirSite)
+// Moved from the file at the first save; at the next start the store is
+// not asked until the site connects, which then takes its password from
+// there. A site changed or removed in the bar takes its secret along.
+TEST_F(SiteSecrets, PasswordsLiveInTheStoreAndAreAskedForWhenNeeded)
 {
     if (!KeyringRuns())
         GTEST_SKIP() << "runs in test_window_secret_store, with a keyring of its own";
     StartShown();
-    EXPECT_EQ(edPassword->text(), "a-secret");
+    EXPECT_EQ(edPassword->text(), "secret");
     Stop();
     EXPECT_EQ(PasswordsInFile(), QStringList{});
     EXPECT_EQ(ReadSettings()->value("Site1.UserName").toString(), "bob");
-    EXPECT_EQ(Stored("alice@ftp.one.example"), "a-secret");
+    EXPECT_EQ(Stored(Tester()), "secret");
     EXPECT_EQ(Stored("bob@ftp.two.example"), "b-secret");
 
     StartShown();
-    EXPECT_EQ(edPassword->text(), "a-secret");
+    EXPECT_EQ(edPassword->text(), "");
+    EXPECT_EQ(edPassword->placeholderText(), "in the keyring");
+    actConnect->trigger();
+    ASSERT_TRUE(Form->FTP.Connected()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(edPassword->text(), "secret");
+    actConnect->trigger();
     edPassword->setText("changed");
     PressInAddressBox(Qt::Key_I);
-    EXPECT_EQ(Stored("alice@ftp.one.example"), "changed");
+    EXPECT_EQ(Stored(Tester()), "changed");
     PressInAddressBox(Qt::Key_Down, {});  // the next site
-    EXPECT_EQ(edPassword->text(), "b-secret");
+    EXPECT_EQ(edPassword->text(), "");
     PressInAddressBox(Qt::Key_D);
     EXPECT_EQ(Stored("bob@ftp.two.example"), "<none>");
     Stop();
 
     StartShown();
     EXPECT_EQ(cbAddress->count(), 1);
-    EXPECT_EQ(edPassword->text(), "changed");
     EXPECT_EQ(PasswordsInFile(), QStringList{});
     EXPECT_FALSE(LogEntries().join('\n').contains("secret service"));
+    Stop();
+    EXPECT_EQ(Stored(Tester()), "changed") << "a password never asked for in a run stays";
 }
 
-// A site renamed to another user: the old secret does not linger.
+// A site renamed to another user: its secret goes along, the old one does
+// not linger.
 TEST_F(SiteSecrets, ASecretWhoseSiteChangedIsRemovedAtTheSave)
 {
     if (!KeyringRuns())
         GTEST_SKIP() << "runs in test_window_secret_store, with a keyring of its own";
     StartShown();
+    Stop();
+    StartShown();
     edUserName->setText("carol");
     PressInAddressBox(Qt::Key_I);
-    EXPECT_EQ(Stored("carol@ftp.one.example"), "a-secret");
+    EXPECT_EQ(Stored(QString("carol@127.0.0.1:%1").arg(Server.Port())), "secret");
     Stop();
-    EXPECT_EQ(Stored("alice@ftp.one.example"), "<none>");
+    EXPECT_EQ(Stored(Tester()), "<none>");
+}
+
+// A secret service that refuses (no keyring made, its prompt gone): a
+// password saved in the bar is kept for this session only, said once, and
+// never written to the file in clear; those the file held stay there.
+TEST_F(SiteSecrets, ARefusingServiceKeepsNewPasswordsInMemoryOnly)
+{
+    if (Keyring() != "refusing")
+        GTEST_SKIP() << "runs in test_window_secret_store_refusing, with a keyring that refuses";
+    StartShown();
+    for (int i = 0; i < 2; ++i) {
+        PressInAddressBox(Qt::Key_A);
+        QTest::keyClicks(QApplication::focusWidget(), "ftp.three.example");
+        edUserName->setText("dave");
+        edPassword->setText("d-secret");
+        PressInAddressBox(Qt::Key_I);
+    }
+    EXPECT_EQ(LogEntries().filter("passwords are kept for this session only").size(), 1)
+        << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(cbAddress->count(), 3);
+    Stop();
+    EXPECT_EQ(PasswordsInFile(), (QStringList{"Site0.Password", "Site1.Password"}));
+    EXPECT_EQ(ReadSettings()->value("Site2.UserName").toString(), "dave");
 }
 
 // No secret service: the passwords stay in the file, and nothing is lost.
 TEST_F(SiteSecrets, WithoutAServiceThePasswordsStayInTheFile)
 {
-    if (KeyringRuns())
+    if (!Keyring().empty())
         GTEST_SKIP() << "needs a session without a secret service";
     StartShown();
     Stop();
     EXPECT_EQ(PasswordsInFile(), (QStringList{"Site0.Password", "Site1.Password"}));
     StartShown();
-    EXPECT_EQ(edPassword->text(), "a-secret");
+    EXPECT_EQ(edPassword->text(), "secret");
 }
 
 }  // namespace
