@@ -1,9 +1,11 @@
 // ChangeFolder of the real window, offscreen, on a large folder: the
 // listing fetched, parsed and both views filled. Prints seconds and the
-// program's peak memory; asserts nothing.
+// program's peak memory, and what the window told the user; asserts
+// nothing.
 // Usage: bench_changefolder PORT USER PASSWORD FOLDER
 #include "BenchSupport.h"
 #include "RemoteView.h"
+#include "UserDialogs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -14,6 +16,32 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// What the window would show in a box is printed instead; no question is
+// asked here.
+class TPrintedDialogs : public TUserDialogs {
+public:
+    void ShowMessage(QWidget *, const QString &text) override { Print("told", text); }
+    void ShowError(QWidget *, const QString &text) override { Print("error", text); }
+    bool Confirm(QWidget *, const QString &) override { return false; }
+    TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &) override { return {}; }
+    TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
+    {
+        return TCertificateAnswer::Cancel;
+    }
+    bool InputQuery(QWidget *, const QString &, const QString &, QString &) override { return false; }
+    bool ExecuteFileDialog(QWidget *, TFileDialog &) override { return false; }
+
+private:
+    static void Print(const char *what, const QString &text)
+    {
+        std::printf("veldra %s: %s\n", what, text.toUtf8().constData());
+    }
+};
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
     if (argc != 5) {
@@ -21,6 +49,8 @@ int main(int argc, char **argv)
         return 2;
     }
     TBenchApplication application(argc, argv);
+    TPrintedDialogs dialogs;
+    SetUserDialogs(&dialogs);
     TfrmMain form;
     form.show();
     if (!ConnectForm(form, argv[1], argv[2], argv[3]))

@@ -9,7 +9,9 @@
 #     seconds, the window's longest event-loop pause, and how long a visit
 #     to a folder of 1,000 entries takes while the download runs;
 #   - ChangeFolder on a folder of 100,000 files: seconds and peak memory,
-#     next to curl's time to fetch the same listing;
+#     next to curl's time to fetch the same listing; then on 1,000,000 files,
+#     and on a gibibyte of listing from a hostile server (LIST, MLSD and one
+#     endless line), which is cut short with a message;
 #   - the local tree opening that folder with files shown: seconds and peak
 #     memory, next to the time `find DIR -maxdepth 1` takes on it;
 #   - a folder of 1,000 files of 16 KiB down and up through the window's
@@ -135,6 +137,26 @@ echo "== ChangeFolder on $files files (first an empty folder: the idle program's
 TIMEFORMAT='%R'
 t=$( { time curl -s -P 127.0.0.1 "$url/many/" -o "$local_dir/listing.txt"; } 2>&1 )
 echo "curl   fetch of the listing ($(wc -l < "$local_dir/listing.txt") lines): ${t} s"
+
+echo "== ChangeFolder on 1,000,000 files (a real folder, vsftpd)"
+/usr/bin/python3 - "$work/root/million" <<'PY'
+import os, sys
+os.makedirs(sys.argv[1])
+for i in range(1_000_000):
+    open(os.path.join(sys.argv[1], "file%07d.txt" % i), "w").close()
+PY
+./build/bench/bench_changefolder "$port" anonymous bench@localhost million 2>/dev/null
+rm -rf "$work/root/million"
+
+echo "== A gibibyte of listing from a hostile server (LIST lines, MLSD facts, one endless line)"
+for kind in list mlsd endless; do
+  coproc hostile { exec /usr/bin/python3 bench/hostile_listing.py --kind "$kind" 2>/dev/null; }
+  read -r _ hostile_port <&"${hostile[0]}"
+  echo "-- $kind"
+  ./build/bench/bench_changefolder "$hostile_port" anonymous bench@localhost / 2>/dev/null
+  kill "$hostile_PID" 2>/dev/null
+  wait "$hostile_PID" 2>/dev/null || true
+done
 
 echo "== Local tree opening a folder of $files files"
 ./build/bench/bench_localtree "$work/root/many" 2>/dev/null

@@ -13,7 +13,7 @@ TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits
         listing.InvalidLines += parsed.Invalid;
         if (parsed.Skip || parsed.Name == "." || parsed.Name == "..")
             return true;
-        const size_t bytes = parsed.Name.size() + parsed.Modified.size();
+        const size_t bytes = parsed.Name.size();
         if (listing.Entries == limits.MaxEntries || bytes > limits.MaxBytes - kept) {
             listing.Cut = listing.Entries == limits.MaxEntries ? TFolderListing::ctEntries : TFolderListing::ctBytes;
             return false;

@@ -28,8 +28,8 @@ struct TFolderListing {
 struct TFolderListingLimits {
     // The most entries taken; the default, as the settings have it.
     size_t MaxEntries = 5'000'000;
-    // The most bytes of names and dates taken: long names fill memory
-    // before the entries are many.
+    // The most bytes of names taken: long names fill memory before the
+    // entries are many.
     size_t MaxBytes = size_t(128) << 20;
 };
 

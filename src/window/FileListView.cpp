@@ -74,18 +74,27 @@ TFileListView::TFileListView(const TdfsSystemImageList *images, QWidget *parent)
 
 int TFileListView::LongestName() const
 {
-    // By the names' bytes: a character takes one or more.
-    std::vector<std::pair<size_t, int>> lengths;
-    lengths.reserve(size_t(FItems->rowCount()));
-    for (int row = 0; row < FItems->rowCount(); ++row)
-        lengths.emplace_back(FItems->Entry(row).RawName.size(), row);
-    if (lengths.size() > size_t(MeasuredNames))
-        std::nth_element(lengths.begin(), lengths.begin() + MeasuredNames, lengths.end(), std::greater<>());
+    // The longest by their bytes (a character takes one or more), kept in
+    // a heap of their own: a folder of millions needs no list of all.
+    std::vector<std::pair<size_t, int>> longest;
+    longest.reserve(MeasuredNames + 1);
+    const auto shorter = std::greater<>();
+    for (int row = 0; row < FItems->rowCount(); ++row) {
+        const size_t length = FItems->Entry(row).RawName.size();
+        if (longest.size() == size_t(MeasuredNames) && length <= longest.front().first)
+            continue;
+        longest.emplace_back(length, row);
+        std::push_heap(longest.begin(), longest.end(), shorter);
+        if (longest.size() > size_t(MeasuredNames)) {
+            std::pop_heap(longest.begin(), longest.end(), shorter);
+            longest.pop_back();
+        }
+    }
     const QFontMetrics metrics = fontMetrics();
-    int longest = 0;
-    for (size_t i = 0; i < std::min(lengths.size(), size_t(MeasuredNames)); ++i)
-        longest = std::max(longest, metrics.horizontalAdvance(FItems->Caption(lengths[i].second)));
-    return longest;
+    int widest = 0;
+    for (const auto &[length, row] : longest)
+        widest = std::max(widest, metrics.horizontalAdvance(FItems->Caption(row)));
+    return widest;
 }
 
 void TFileListView::SetViewStyle(TViewStyle style)

@@ -139,6 +139,12 @@ void TRemoteView::FillViews()
     // The entries are taken as the lines arrive, and only they are kept:
     // a listing may be far larger than the folder it claims to be. The
     // views change at the end, at once.
+    // A big folder's rows go first: two of them at once would take twice
+    // the memory. A small one stays in view until the next is read.
+    if (W.Files->Count() > BigFolder) {
+        W.Folders->clear();
+        W.Files->Items()->Clear();
+    }
     const bool hooks = UseIDEHooks();
     size_t line = 0;
     std::vector<std::string> folders;

@@ -108,6 +108,7 @@ protected:
 private:
     // Reads the folder's listing as it arrives, and shows it.
     void FillViews();
+    static constexpr int BigFolder = 100'000;
     void GoClicked();
     void FolderTreeActivated();
     bool FolderBoxKeyPress(QKeyEvent *key);
