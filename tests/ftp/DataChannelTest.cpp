@@ -22,8 +22,7 @@ void ServePassive(PeerSocket &peer, const std::string &command, const std::strin
     int port = 0;
     const int listener = ListenLoopback(1, port);
     EXPECT_EQ(peer.ReadLine(), "PASV");
-    peer.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-              std::to_string(port % 256) + ").\r\n");
+    peer.Send(PassiveReply(port));
     EXPECT_EQ(peer.ReadLine(), command);
     PeerSocket connection(::accept(listener, nullptr, nullptr));
     ::close(listener);
@@ -87,8 +86,7 @@ TEST_F(DataChannel, AServerThatGoesAwayEndsTheWaitAtOnce)
                 int port = 0;
                 listener = ListenLoopback(1, port);
                 EXPECT_EQ(peer.ReadLine(), "PASV");
-                peer.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-                          std::to_string(port % 256) + ").\r\n");
+                peer.Send(PassiveReply(port));
             } else {
                 peer.ReadLine();
                 peer.Send("200 ok\r\n");

@@ -24,11 +24,7 @@ class PassiveListener {
 public:
     PassiveListener() { FSocket = ListenLoopback(1, FPort); }
     ~PassiveListener() { ::close(FSocket); }
-    std::string Reply() const
-    {
-        return "227 Entering Passive Mode (127,0,0,1," + std::to_string(FPort / 256) + "," + std::to_string(FPort % 256) +
-               ")\r\n";
-    }
+    std::string Reply() const { return PassiveReply(FPort); }
     std::unique_ptr<PeerSocket> Accept() const { return std::make_unique<PeerSocket>(::accept(FSocket, nullptr, nullptr)); }
 
 private:

@@ -96,8 +96,7 @@ protected:
         int port = 0;
         const int listener = ListenLoopback(1, port);
         EXPECT_EQ(control.ReadLine(), "PASV");
-        control.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-                     std::to_string(port % 256) + ").\r\n");
+        control.Send(PassiveReply(port));
         EXPECT_EQ(control.ReadLine(), command);
         PeerSocket connection(::accept(listener, nullptr, nullptr));
         ::close(listener);
@@ -152,8 +151,7 @@ TEST_F(HostileTls, ADataConnectionThatSpeaksFirstIsRefused)
         int port = 0;
         const int listener = ListenLoopback(1, port);
         EXPECT_EQ(control->ReadLine(), "PASV");
-        control->Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-                      std::to_string(port % 256) + ").\r\n");
+        control->Send(PassiveReply(port));
         EXPECT_EQ(control->ReadLine(), "retr f");
         PeerSocket data(::accept(listener, nullptr, nullptr));
         ::close(listener);

@@ -1,5 +1,7 @@
 #include "PeerTls.h"
 
+#include "ScriptedPeer.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
@@ -59,15 +61,9 @@ void PeerTls::Send(std::string_view bytes)
 
 std::string PeerTls::ReadLine()
 {
-    for (;;) {
-        const auto lf = FPending.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = FPending.substr(0, lf);
-            FPending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
+    for (std::string line;;) {
+        if (TakeLine(FPending, line))
             return line;
-        }
         char buffer[4096];
         const int n = SSL_read(FSsl, buffer, int(sizeof buffer));
         if (n <= 0)

@@ -62,15 +62,9 @@ bool PeerSocket::Fill()
 
 std::string PeerSocket::ReadLine()
 {
-    for (;;) {
-        const auto lf = FPending.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = FPending.substr(0, lf);
-            FPending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
+    for (std::string line;;) {
+        if (TakeLine(FPending, line))
             return line;
-        }
         if (!Fill()) {
             errno = 0;
             Fail("closed before a line end; had \"" + FPending + "\"");
@@ -226,6 +220,24 @@ int ConnectLoopback(int port)
         return -1;
     }
     return fd;
+}
+
+std::string PassiveReply(int port)
+{
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) +
+           ").\r\n";
+}
+
+bool TakeLine(std::string &pending, std::string &line)
+{
+    const auto lf = pending.find('\n');
+    if (lf == std::string::npos)
+        return false;
+    line = pending.substr(0, lf);
+    pending.erase(0, lf + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
 }
 
 int PortOfPortCommand(const std::string &line)

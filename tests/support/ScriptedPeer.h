@@ -79,3 +79,8 @@ int ConnectLoopbackFrom(const char *source, int port);
 
 // The port of a "PORT h1,h2,h3,h4,p1,p2" command line.
 int PortOfPortCommand(const std::string &line);
+// The reply to PASV naming 127.0.0.1:port, with its line end.
+std::string PassiveReply(int port);
+// Takes the first line (without its CR LF or LF) out of `pending`; false
+// while no line end has come.
+bool TakeLine(std::string &pending, std::string &line);
