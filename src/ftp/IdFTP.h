@@ -6,6 +6,7 @@
 
 #include "IdException.h"
 #include "IdFTPFeatures.h"
+#include "IdFTPReplyText.h"
 #include "IdTCPClient.h"
 #include "IdTLS.h"
 #include "IdWakeSignal.h"
@@ -24,13 +25,6 @@ enum TIdFTPTransferType { ftBinary = 0, ftASCII = 1 };
 // FTP over TLS (RFC 4217): none, explicit (AUTH TLS after the greeting), or
 // implicit (TLS from the first byte, port 990).
 enum TIdUseTLS { utNoTLS, utUseExplicitTLS, utUseImplicitTLS };
-
-// The path between the first pair of double quotes of a 257 line; empty
-// when there is no closing quote.
-[[nodiscard]] std::string ExtractQuotedPath(const std::string &line);
-// The size a 213 reply's text gives: plain decimal digits that fit 64
-// bits; -1 (unknown) for anything else, a sign or hexadecimal included.
-[[nodiscard]] int64_t SizeFromReplyText(const std::string &text);
 
 // The server would not start a transfer at an offset (REST refused).
 class EIdFTPRestartRefused : public EIdProtocolReplyError {
@@ -173,14 +167,12 @@ public:
     // Refuses a command holding CR, LF or NUL before anything is sent.
     int16_t SendCommand(const std::string &command, const TReplyCodes &allowed) override;
 
-    // The host and port of a 227 reply; raises EConvertError for fields
-    // that are no numbers, EIdFTPInvalidPassiveReply for numbers outside
-    // 0 to 255 and for port 0.
-    struct TPassiveAddress {
-        std::string Host;
-        int Port = 0;
-    };
-    [[nodiscard]] static TPassiveAddress ParsePassiveReply(const std::string &line);
+    // The host and port of a 227 reply (see ParsePassiveAddress).
+    using TPassiveAddress = TIdPassiveAddress;
+    [[nodiscard]] static TPassiveAddress ParsePassiveReply(const std::string &line)
+    {
+        return ParsePassiveAddress(line);
+    }
 
 protected:
     // Encrypts the control connection and asks whether to go on with the

@@ -1,0 +1,84 @@
+#include "IdFTPReplyText.h"
+
+#include "IdException.h"
+#include "IdGlobal.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace {
+
+int DecimalField(const std::string &field)
+{
+    int value = 0;
+    const char *begin = field.data();
+    const char *end = field.data() + field.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (field.empty() || begin == end || error != std::errc() || stop != end)
+        throw EConvertError(field);
+    return value;
+}
+
+}  // namespace
+
+TIdPassiveAddress ParsePassiveAddress(const std::string &line)
+{
+    // Seen: "227 Entering Passive Mode (127,0,0,1,4,51)" and, without the
+    // parentheses, "227 Entering Passive Mode 127,0,0,1,4,51".
+    const std::string text = Trim(line);
+    std::string fields;
+    const auto open = text.find('(');
+    const auto close = text.find(')');
+    if (open != std::string::npos && close != std::string::npos) {
+        fields = close > open ? text.substr(open + 1, close - open - 1) : std::string();
+    } else {
+        const auto blank = text.rfind(' ');
+        fields = blank == std::string::npos ? text : text.substr(blank + 1);
+    }
+
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (int i = 0; i < 5; ++i) {
+        const auto comma = fields.find(',', start);
+        parts.push_back(fields.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        start = comma == std::string::npos ? fields.size() : comma + 1;
+    }
+    parts.push_back(start <= fields.size() ? fields.substr(start) : std::string());
+
+    TIdPassiveAddress address;
+    address.Host = parts[0] + "." + parts[1] + "." + parts[2] + "." + parts[3];
+    const int high = DecimalField(parts[4]), low = DecimalField(parts[5]);
+    // Each field is one byte; the host fields are not used, but numbers
+    // there must be bytes too.
+    bool valid = high >= 0 && high <= 255 && low >= 0 && low <= 255 && high * 256 + low != 0;
+    for (int i = 0; i < 4 && valid; ++i) {
+        int field = 0;
+        const auto [end, error] = std::from_chars(parts[size_t(i)].data(), parts[size_t(i)].data() + parts[size_t(i)].size(), field);
+        if (error == std::errc() && end == parts[size_t(i)].data() + parts[size_t(i)].size())
+            valid = field >= 0 && field <= 255;
+    }
+    if (!valid)
+        throw EIdFTPInvalidPassiveReply("The server's passive address is not valid: " + text);
+    address.Port = high * 256 + low;
+    return address;
+}
+
+std::string ExtractQuotedPath(const std::string &line)
+{
+    const auto open = line.find('"');
+    const std::string rest = open == std::string::npos ? line : line.substr(open + 1);
+    const auto close = rest.find('"');
+    return close == std::string::npos ? std::string() : rest.substr(0, close);
+}
+
+int64_t SizeFromReplyText(const std::string &text)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        return -1;
+    int64_t size = 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    return error == std::errc() && stop == text.data() + text.size() ? size : -1;
+}

@@ -1,0 +1,23 @@
+// What FTP replies say in their text, read by content: the address of a
+// 227, the path of a 257, the size of a 213. Servers word these freely;
+// each reader takes what it finds and refuses what cannot be.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The path between the first pair of double quotes of a 257 line; empty
+// when there is no closing quote.
+[[nodiscard]] std::string ExtractQuotedPath(const std::string &line);
+// The size a 213 reply's text gives: plain decimal digits that fit 64
+// bits; -1 (unknown) for anything else, a sign or hexadecimal included.
+[[nodiscard]] int64_t SizeFromReplyText(const std::string &text);
+
+// The host and port of a 227 reply; raises EConvertError for fields that
+// are no numbers, EIdFTPInvalidPassiveReply for numbers outside 0 to 255
+// and for port 0.
+struct TIdPassiveAddress {
+    std::string Host;
+    int Port = 0;
+};
+[[nodiscard]] TIdPassiveAddress ParsePassiveAddress(const std::string &line);
