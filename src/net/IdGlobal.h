@@ -7,8 +7,9 @@
 // Time-outs are in milliseconds; this one waits without limit.
 inline constexpr int IdTimeoutInfinite = -2;
 inline constexpr int WaitForever = IdTimeoutInfinite;
-// A send that takes what fits now and never blocks.
+// A receive that leaves what it reads for the next.
 inline constexpr int Id_MSG_PEEK = 0x02;
+// A send that takes what fits now and never blocks.
 inline constexpr int Id_MSG_DONTWAIT = 0x40;
 
 enum TIdStatus { ssResolving, ssConnecting, ssConnected, ssDisconnecting, ssDisconnected, ssText };

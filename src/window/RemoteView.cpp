@@ -166,9 +166,6 @@ void TRemoteView::FillViews()
     const QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are shown"));
     for (const QString &note : notes)
         FWindow.AddToLog(note);
-    // A folder shown in part is worth more than a line in the log.
-    if (listing.Cut != TFolderListing::ctNone)
-        UserDialogs().ShowMessage(FWindow.DialogOwner(), notes.last());
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.
     if (FFtp.Features().MachineListing) {
@@ -190,6 +187,10 @@ void TRemoteView::FillViews()
         node->setIcon(0, folderIcon);
     }
     W.Files->Items()->Assign(std::move(rows));
+    // A folder shown in part is worth more than a line in the log: said
+    // over the part that is shown.
+    if (listing.Cut != TFolderListing::ctNone)
+        UserDialogs().ShowMessage(FWindow.DialogOwner(), notes.last());
 }
 
 const std::unordered_set<std::string> &TRemoteView::ListedFiles() const
