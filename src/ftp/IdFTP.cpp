@@ -417,11 +417,13 @@ private:
 
 void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
 {
-    lines.clear();
-    List(specifier, details, [&lines](std::string_view line) {
-        lines.emplace_back(line);
+    // Only a listing read whole replaces what the caller had.
+    std::vector<std::string> read;
+    List(specifier, details, [&read](std::string_view line) {
+        read.emplace_back(line);
         return true;
     });
+    lines = std::move(read);
 }
 
 TIdFTP::TListingRead TIdFTP::List(const std::string &specifier, bool details,

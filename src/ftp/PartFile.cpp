@@ -198,18 +198,24 @@ int OpenRecorded(const TPartRecord &record, std::string &info)
     return handle;
 }
 
+// Whether a recorded part, whose ".info" says `info`, is of the server's
+// file of this size and time, and shorter than it.
+bool Continues(const TPartRecord &record, const std::string &info, int64_t remoteSize, const std::string &remoteTime)
+{
+    return remoteSize > 0 && !remoteTime.empty() && record.Length > 0 && record.Length < remoteSize &&
+           info == Info(remoteSize, remoteTime, record.Token);
+}
+
 }  // namespace
 
 int64_t TPartFile::Resumable(const TPartRecord &record, int64_t remoteSize, const std::string &remoteTime)
 {
-    if (remoteSize <= 0 || remoteTime.empty() || record.Length <= 0 || record.Length >= remoteSize)
-        return 0;
     std::string info;
     const int handle = OpenRecorded(record, info);
     if (handle < 0)
         return 0;
     ::close(handle);
-    return info == Info(remoteSize, remoteTime, record.Token) ? record.Length : 0;
+    return Continues(record, info, remoteSize, remoteTime) ? record.Length : 0;
 }
 
 TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::string &remoteTime,
@@ -222,7 +228,7 @@ TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::s
     std::string info;
     const int recorded = from && from->Target == target ? OpenRecorded(*from, info) : -1;
     if (recorded >= 0) {
-        if (resume && FKeep && from->Length < remoteSize && info == Info(remoteSize, remoteTime, from->Token)) {
+        if (resume && Continues(*from, info, remoteSize, remoteTime)) {
             FHandle = recorded;
             FPath = from->Path;
             FToken = from->Token;
