@@ -103,3 +103,31 @@ QStringList ListingNotes(const TFolderListing &listing, const TFolderListingLimi
                          .arg(ByteText(int64_t(limits.MaxBytes)), rest));
     return notes;
 }
+
+bool FailedOnTheWay(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIdProtocolReplyError &refusal) {
+        return refusal.ReplyCode >= 400 && refusal.ReplyCode < 500;
+    } catch (const EIdSocketError &) {
+        return true;
+    } catch (const EIdConnClosedGracefully &) {
+        return true;
+    } catch (const EIdDataConnectionCut &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool RefusedSessionReuse(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIdProtocolReplyError &refusal) {
+        return refusal.ReplyCode == 522;
+    } catch (...) {
+        return false;
+    }
+}

@@ -24,6 +24,13 @@ QString ConnectFailureText(std::exception_ptr error, const QString &host, int po
 QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error,
                             const QString &outcome = {});
 
+// Whether a failure came on the way, where trying again may do: the
+// network or the connection, or a server's 4xx ("426 Connection closed").
+bool FailedOnTheWay(std::exception_ptr error);
+// "522 SSL connection failed: session reuse required": a data connection
+// that did not resume the control connection's TLS session.
+bool RefusedSessionReuse(std::exception_ptr error);
+
 // What the log says of a listing that was not taken whole: the lines
 // skipped, and where it was cut short, with `rest` saying what that means
 // ("only the first are shown").

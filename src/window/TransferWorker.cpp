@@ -27,25 +27,6 @@ using LocalPath::WithSlash;
 
 namespace {
 
-// Whether a failure came on the way, where trying again may do: the
-// network or the connection, or a server's 4xx ("426 Connection closed").
-bool OnTheWay(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const EIdProtocolReplyError &refusal) {
-        return refusal.ReplyCode >= 400 && refusal.ReplyCode < 500;
-    } catch (const EIdSocketError &) {
-        return true;
-    } catch (const EIdConnClosedGracefully &) {
-        return true;
-    } catch (const EIdDataConnectionCut &) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 // "1 file", "3 folders".
 QString Count(size_t count, const char *what)
 {
@@ -184,7 +165,17 @@ void TTransferWorker::RunOnce()
     });
 
     QString reason;
-    const TOutcome outcome = Process(job, reason);
+    TOutcome outcome = Process(job, reason);
+    // A server that requires TLS session reuse may refuse the data
+    // connection after a cancelled one cut its session (522): once, on a
+    // fresh connection, the job goes again.
+    if (outcome == TOutcome::Failed && FSessionRefused && FAfterCancel && !FCancelled) {
+        Log(QStringLiteral("Trying again on a new connection."));
+        if (FFtp.Connected())
+            FFtp.Disconnect();
+        outcome = Process(job, reason);
+    }
+    FAfterCancel = outcome == TOutcome::Cancelled;
     lock.lock();
     // A cancel that came after the job's end is for no one.
     FFtp.ClearAbortRequest();
@@ -517,6 +508,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
     const QString what = download ? QStringLiteral("Download") : remove ? QStringLiteral("Deletion") : QStringLiteral("Upload");
     const QString name = download || remove ? RemoteDisplayName(job.RemoteName) : TextFromBytes(NamePart(job.LocalPath));
     QString kept;
+    FSessionRefused = false;
     try {
         try {
             EnsureLoggedIn();
@@ -527,7 +519,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
                               ConnectFailureText(std::current_exception(), QString::fromStdString(FSession.Host),
                                                  FSession.Port));
             Log(reason);
-            return OnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
+            return FailedOnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
         }
         if (remove)
             return DeleteFolder(job, reason);
@@ -590,6 +582,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
     } catch (...) {
         reason = TransferFailureText(what, name, std::current_exception(), kept);
         Log(reason);
-        return OnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
+        FSessionRefused = RefusedSessionReuse(std::current_exception());
+        return FailedOnTheWay(std::current_exception()) ? TOutcome::Interrupted : TOutcome::Failed;
     }
 }

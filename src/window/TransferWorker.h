@@ -172,6 +172,9 @@ private:
     std::atomic<int64_t> FOffset{0};
     // The user cancelled the job in progress.
     std::atomic<bool> FCancelled{false};
+    // The job before was cancelled; this one's data connection was refused
+    // for want of TLS session reuse.
+    bool FAfterCancel = false, FSessionRefused = false;
     // The folder the worker's connection is in, as it asked for it.
     std::string FFolder;
     // The folders this session made: nothing was in them before.

@@ -9,7 +9,10 @@ session half way, as a server that dies does. A file whose name starts
 with "slow" moves at --slow-rate bytes a second, either way, so a test
 can act while it moves. The first download of a "drop*" file loses its
 data connection half way. While the root holds ".no-rest", REST is
-refused; while it holds ".no-port", PORT is (active mode cannot work). With --tls CERT,KEY it takes nothing in clear: explicit TLS,
+refused; while it holds ".no-port", PORT is (active mode cannot work);
+while it holds ".522-after-abort", the first download after an ABOR in a
+session is refused as vsftpd refuses a data connection that did not
+resume the session's TLS. With --tls CERT,KEY it takes nothing in clear: explicit TLS,
 every data connection encrypted (and none of the tricks above).
 """
 import argparse
@@ -90,7 +93,15 @@ def main():
         slow = False
         active_dtp = ActiveData
 
+        def ftp_ABOR(self, line):
+            self.aborted = True
+            return super().ftp_ABOR(line)
+
         def ftp_RETR(self, file):
+            if getattr(self, "aborted", False) and os.path.exists(os.path.join(args.root, ".522-after-abort")):
+                self.aborted = False
+                self.respond("522 SSL connection failed: session reuse required")
+                return
             self.slow = os.path.basename(file).startswith("slow")
             self.retrieving = os.path.basename(file)
             if args.cut and os.path.basename(file).startswith("cut"):

@@ -144,6 +144,44 @@ TEST_F(SecureConnection, AChangedCertificateIsAskedForAgain)
     EXPECT_EQ(ReadSettings()->value("Certificates/" + server).toString().toStdString(), Certificate.Fingerprint);
 }
 
+// A cancelled download does not spoil the TLS session that the next data
+// connection must resume (this vsftpd refuses any other with a 522): the
+// next queued download on that connection comes whole, three times over.
+TEST_F(SecureConnection, TheDownloadAfterACancelledOneComesWhole)
+{
+    {
+        std::ofstream big(Files.Path() / "root" / "pub" / "big.bin", std::ios::binary);
+        const std::string block(1 << 20, 'b');
+        for (int i = 0; i < 256; ++i)
+            big << block;
+    }
+    StartShown();
+    Dialogs.CertificateAnswers = {TCertificateAnswer::TrustOnce};
+    actConnect->trigger();
+    ASSERT_TRUE(Form->FTP.Connected());
+    Form->Runner().SetSimultaneous(1);
+    const auto &items = Form->Runner().Queue().Items();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const fs::path big = Files.Path() / ("big" + std::to_string(round) + ".bin");
+        lvFiles->setCurrentIndex(lvFiles->model()->index(int(FormFixture::Files().indexOf("big.bin")), 0));
+        Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(big.string())});
+        actDownload->trigger();
+        const size_t cancelled = items.size() - 1;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return items.at(cancelled).Done > 0; }, 20000));
+        Form->Runner().Cancel({items.at(cancelled).Id});
+        const fs::path next = Files.Path() / ("data" + std::to_string(round) + ".bin");
+        Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(next.string())});
+        lvFiles->setCurrentIndex(lvFiles->model()->index(int(FormFixture::Files().indexOf("data.bin")), 0));
+        actDownload->trigger();
+        WaitForTransfers();
+        EXPECT_EQ(items.at(cancelled).State, TTransferState::Cancelled);
+        EXPECT_EQ(items.back().State, TTransferState::Done) << items.back().Reason.toStdString();
+        EXPECT_TRUE(Contents(next) == Payload);
+    }
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+}
+
 // The user's data-connection mode: active by default, passive when
 // chosen, for the next transfer already, and kept for the next start.
 class PassiveModeChoice : public ConnectedForm {};
