@@ -26,6 +26,7 @@ public:
     void ShowError(QWidget *, const QString &text) override { Print("error", text); }
     bool Confirm(QWidget *, const QString &) override { return false; }
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &) override { return {}; }
+    TChoice Choose(QWidget *, const TChoiceQuestion &question) override { return {question.Default, false}; }
     TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
     {
         return TCertificateAnswer::Cancel;

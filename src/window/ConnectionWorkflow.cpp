@@ -27,6 +27,17 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
                                          const TWidgets &widgets, const TParts &parts)
     : FWindow(window), FFtp(ftp), FSites(sites), W(widgets), FParts(parts)
 {
+    // A keyring that is there but refused (left locked): a password goes
+    // into the file in clear only when the user says so, once a run.
+    FSecrets.AskKeepInFile = [this] {
+        TChoiceQuestion question;
+        question.Text = "Keep the password in the settings file, unencrypted?";
+        question.Details = "The keyring is locked or refused it. \"Don't save it\" keeps the password for this run "
+                           "only.";
+        question.Answers = {"&Keep It Unencrypted", "&Don't Save It"};
+        question.Default = 1;
+        return UserDialogs().Choose(FWindow.DialogOwner(), question).Answer == 0;
+    };
     // Typing or choosing an item; programmatic changes call it themselves.
     // Typed text is no chosen item, even when it equals one.
     connect(W.Address->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
@@ -255,12 +266,16 @@ void TConnectionWorkflow::TellWhereKept(TSiteSecrets::TPlace place)
 {
     if (place == TSiteSecrets::InStore || !FToldWhereKept.insert(place).second)
         return;
-    const QString why = FSecrets.StoreFailure();
-    const QString service =
-        "The desktop's secret service cannot be used" + (why.isEmpty() ? QString() : " (" + why + ")");
-    FWindow.AddToLog(place == TSiteSecrets::InFile
-                         ? service + ": saved passwords are kept in the settings file."
-                         : service + ": passwords are kept for this session only, and typed again in the next.");
+    if (FSecrets.StoreMissing())
+        FWindow.AddToLog("No keyring is running: saved passwords are kept in the settings file, which only you can read.");
+    else
+        FWindow.AddToLog(place == TSiteSecrets::InFile
+                             ? QStringLiteral("The keyring cannot be used: saved passwords are kept in the settings "
+                                              "file, unencrypted.")
+                             : QStringLiteral("The keyring cannot be used: passwords are kept for this session only, "
+                                              "and typed again in the next."));
+    if (const QString why = FSecrets.StoreFailure(); !why.isEmpty())
+        FWindow.AddToLog("The keyring said: " + why);
 }
 
 void TConnectionWorkflow::TellServerClosed(const std::string &notice)

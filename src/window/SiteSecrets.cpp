@@ -19,11 +19,15 @@ bool TSiteSecrets::Put(const QString &key, const QString &secret)
     return true;
 }
 
-TSiteSecrets::TPlace TSiteSecrets::Fallback(const QString &key) const
+TSiteSecrets::TPlace TSiteSecrets::Fallback(const QString &key)
 {
-    // A store that refused must not send a new password into the file in
-    // clear; one the file held already stays there, as it was.
-    return FStore.Missing() || FInFile.contains(key) ? InFile : InMemory;
+    // A store that refused sends a new password into the file in clear only
+    // at the user's word; one the file held already stays there, as it was.
+    if (FStore.Missing() || FInFile.contains(key))
+        return InFile;
+    if (!FKeepInFile)
+        FKeepInFile = AskKeepInFile && AskKeepInFile();
+    return *FKeepInFile ? InFile : InMemory;
 }
 
 void TSiteSecrets::Loaded(const TSiteList &sites)

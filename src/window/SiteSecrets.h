@@ -14,7 +14,9 @@
 
 #include "SecretStore.h"
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -43,6 +45,11 @@ public:
     // password is kept.
     std::vector<TPlace> Stow(const TSiteList &sites);
 
+    // Asked once a run when a store that is there refused a password:
+    // true keeps it in the settings file, unencrypted; false for this run
+    // only. Unset: this run only.
+    std::function<bool()> AskKeepInFile;
+
     // The store failed: why, in its words; and whether there is none.
     QString StoreFailure() const { return FStore.Failure(); }
     bool StoreWorking() const { return FStore.Working(); }
@@ -51,8 +58,9 @@ public:
 private:
     bool Put(const QString &key, const QString &secret);
     // Where a password the store did not take goes: the file when there is
-    // no store at all, or when the file held it already.
-    TPlace Fallback(const QString &key) const;
+    // no store at all, when the file held it already, or when the user
+    // said so.
+    TPlace Fallback(const QString &key);
 
     TSecretStore FStore;
     // What this run knows to be in the store, by key.
@@ -61,4 +69,5 @@ private:
     std::set<QString> FAsked;
     // The keys whose password the settings file held when read.
     std::set<QString> FInFile;
+    std::optional<bool> FKeepInFile;
 };

@@ -63,6 +63,27 @@ public:
         return choice;
     }
 
+    TChoice Choose(QWidget *parent, const TChoiceQuestion &question) override
+    {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question.Text, QMessageBox::NoButton,
+                        parent);
+        box.setInformativeText(question.Details);
+        std::vector<QPushButton *> buttons;
+        for (const QString &answer : question.Answers)
+            buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+        box.setDefaultButton(buttons.at(size_t(question.Default)));
+        box.setEscapeButton(buttons.at(size_t(question.Default)));
+        QCheckBox check(question.CheckBox);
+        if (!question.CheckBox.isEmpty())
+            box.setCheckBox(&check);
+        box.exec();
+        TChoice choice{question.Default, check.isChecked()};
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (box.clickedButton() == buttons[i])
+                choice.Answer = int(i);
+        return choice;
+    }
+
     TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) override
     {
         const bool changed = !question.TrustedFingerprint.isEmpty();

@@ -48,6 +48,20 @@ struct TCertificateQuestion {
 
 enum class TCertificateAnswer { Cancel, TrustOnce, TrustAlways };
 
+// A question with answers of its own words ("&Use TLS", "&Connect
+// Without"), and a check box under them when `CheckBox` names one.
+struct TChoiceQuestion {
+    QString Text, Details;
+    QStringList Answers;
+    int Default = 0;  // also what Escape and closing the box answer
+    QString CheckBox;
+};
+
+struct TChoice {
+    int Answer = 0;  // index into the question's answers
+    bool Checked = false;
+};
+
 class TUserDialogs {
 public:
     virtual ~TUserDialogs() = default;
@@ -59,6 +73,8 @@ public:
     virtual bool Confirm(QWidget *parent, const QString &text) = 0;
     // Overwrite, Skip or Rename; closing the box skips.
     virtual TOverwriteChoice AskOverwrite(QWidget *parent, const TOverwriteQuestion &question) = 0;
+    // One of the question's answers, and its check box.
+    virtual TChoice Choose(QWidget *parent, const TChoiceQuestion &question) = 0;
     // Trust once, trust always, or cancel (the default).
     virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.

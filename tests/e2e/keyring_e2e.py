@@ -64,7 +64,7 @@ def main():
         display.xdotool("key", "ctrl+i")
         time.sleep(2)
         assert keyring_prompt(display) is None, "a cancelled prompt came back"
-        told = [line for line in log_lines(program) if "secret service cannot be used" in line]
+        told = [line for line in log_lines(program) if "The keyring cannot be used" in line]
         assert len(told) == 1, log_lines(program)
 
         # The password of the session connects.

@@ -46,3 +46,13 @@ TOverwriteChoice ScriptedDialogs::AskOverwrite(QWidget *, const TOverwriteQuesti
     OverwriteAnswers.pop_front();
     return answer;
 }
+
+TChoice ScriptedDialogs::Choose(QWidget *, const TChoiceQuestion &question)
+{
+    ChoicesAsked.push_back(question);
+    if (ChoiceAnswers.empty())
+        return {question.Default, false};
+    const TChoice answer = ChoiceAnswers.front();
+    ChoiceAnswers.pop_front();
+    return answer;
+}

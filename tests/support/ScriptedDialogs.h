@@ -31,6 +31,9 @@ public:
     std::vector<TOverwriteQuestion> OverwritesAsked;
     std::deque<TOverwriteChoice> OverwriteAnswers;
 
+    std::vector<TChoiceQuestion> ChoicesAsked;
+    std::deque<TChoice> ChoiceAnswers;  // empty: the question's default
+
     std::vector<TCertificateQuestion> CertificatesShown;
     std::deque<TCertificateAnswer> CertificateAnswers;  // empty: Cancel
 
@@ -45,6 +48,7 @@ public:
         return answer;
     }
     bool Confirm(QWidget *, const QString &text) override;
+    TChoice Choose(QWidget *, const TChoiceQuestion &question) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;

@@ -128,10 +128,11 @@ TEST_F(SiteSecrets, ASecretWhoseSiteChangedIsRemovedAtTheSave)
     EXPECT_EQ(Stored(Tester()), "<none>");
 }
 
-// A secret service that refuses (no keyring made, its prompt gone): a
-// password saved in the bar is kept for this session only, said once, and
-// never written to the file in clear; those the file held stay there.
-TEST_F(SiteSecrets, ARefusingServiceKeepsNewPasswordsInMemoryOnly)
+// A secret service that refuses (no keyring made, its prompt gone): the
+// user is asked once whether a new password goes into the file in clear;
+// "Don't save it" keeps it for this session only, said once, and those the
+// file held stay there; "Keep it" writes it.
+TEST_F(SiteSecrets, ARefusingServiceAsksBeforeAPasswordGoesIntoTheFile)
 {
     if (Keyring() != "refusing")
         GTEST_SKIP() << "runs in test_window_secret_store_refusing, with a keyring that refuses";
@@ -149,6 +150,18 @@ TEST_F(SiteSecrets, ARefusingServiceKeepsNewPasswordsInMemoryOnly)
     Stop();
     EXPECT_EQ(PasswordsInFile(), (QStringList{"Site0.Password", "Site1.Password"}));
     EXPECT_EQ(ReadSettings()->value("Site2.UserName").toString(), "dave");
+    ASSERT_EQ(Dialogs.ChoicesAsked.size(), 1u);
+    EXPECT_EQ(Dialogs.ChoicesAsked[0].Text, "Keep the password in the settings file, unencrypted?");
+
+    StartShown();
+    Dialogs.ChoiceAnswers = {{0}};
+    PressInAddressBox(Qt::Key_A);
+    QTest::keyClicks(QApplication::focusWidget(), "ftp.four.example");
+    edPassword->setText("e-secret");
+    PressInAddressBox(Qt::Key_I);
+    EXPECT_EQ(LogEntries().filter("saved passwords are kept in the settings file, unencrypted").size(), 1);
+    Stop();
+    EXPECT_EQ(ReadSettings()->value("Site3.Password").toString(), "e-secret");
 }
 
 // No secret service: the passwords stay in the file, and nothing is lost.
