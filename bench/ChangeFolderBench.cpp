@@ -27,6 +27,7 @@ public:
     bool Confirm(QWidget *, const QString &) override { return false; }
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &) override { return {}; }
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override { return {question.Default, false}; }
+    bool EditSettings(QWidget *, TAppSettings &) override { return false; }
     TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
     {
         return TCertificateAnswer::Cancel;

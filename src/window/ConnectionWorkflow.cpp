@@ -56,7 +56,7 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
         FFtp.Passive = on;
         FParts.Transfers.SetPassive(on);
     });
-    // The bar's keys (Enter, Ctrl+I, Ctrl+D). The combo box takes the keys
+    // The bar's key (Enter). The combo box takes the keys
     // itself and hands them to its line edit past any filter: the filter
     // sits on both.
     for (QObject *input : {static_cast<QObject *>(W.Address), static_cast<QObject *>(W.Address->lineEdit()),
@@ -142,8 +142,12 @@ void TConnectionWorkflow::Connected()
 void TConnectionWorkflow::LoggedIn()
 {
     FOnline = true;
+    // What a screen reader and the menu call it follows what it does (the
+    // button takes the action's text: its own words come after).
+    W.Connect->setText("Disconnect");
     W.ConnectButton->setIcon(W.DisconnectGlyph);
     W.ConnectButton->setToolTip("Disconnect from server.");
+    W.ConnectButton->setAccessibleName("Disconnect");
     SetPanelText(W.StatusPanel, "Status: Online");
     FWindow.SetActionsEnabled(true);
     FParts.RemoteView.SetOnline(true);
@@ -164,8 +168,10 @@ void TConnectionWorkflow::Disconnected()
         TellServerClosed(Trim(notice));
     }
     FOnline = false;
+    W.Connect->setText("Connect");
     W.ConnectButton->setIcon(W.ConnectGlyph);
     W.ConnectButton->setToolTip("Connect to server.");
+    W.ConnectButton->setAccessibleName("Connect");
     SetPanelText(W.StatusPanel, "Status: Offline");
     FWindow.SetActionsEnabled(false);
     FParts.RemoteView.SetOnline(false);
@@ -316,6 +322,16 @@ void TConnectionWorkflow::SitesLoaded()
     }
 }
 
+TSocksInfo TConnectionWorkflow::Proxy() const
+{
+    return FFtp.SocksInfo;
+}
+
+void TConnectionWorkflow::SetProxy(const TSocksInfo &proxy)
+{
+    FFtp.SocksInfo = proxy;
+}
+
 bool TConnectionWorkflow::PassiveMode() const
 {
     return W.PassiveMode->isChecked();
@@ -336,22 +352,35 @@ void TConnectionWorkflow::SetChosenSiteFolder(const QString &folder)
 
 bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
 {
-    // Ctrl+I and Tab both carry character 9 here: only the I with Ctrl adds
-    // a site; Tab goes on moving the focus.
-    const bool control = key->modifiers() & Qt::ControlModifier;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    // Ctrl+I reaches the window's Save Site; Ctrl+D is Download here too.
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
         W.Connect->trigger();
-        return false;
-    }
-    if (control && key->key() == Qt::Key_I) {
-        AddOrUpdateSite();
-        return true;
-    }
-    if (control && key->key() == Qt::Key_D) {
-        RemoveSite();
-        return true;
-    }
     return false;
+}
+
+void TConnectionWorkflow::SaveSite()
+{
+    if (W.Address->currentText().trimmed().isEmpty()) {
+        FWindow.AddToLog("Type the site's address before saving it.");
+        return;
+    }
+    AddOrUpdateSite();
+    FWindow.AddToLog("Site saved.");
+}
+
+void TConnectionWorkflow::DeleteSite()
+{
+    const int index = W.Address->currentIndex();
+    if (index < 0 || index >= FSites.Count()) {
+        FWindow.AddToLog("Choose a saved site in the address box to delete it.");
+        return;
+    }
+    const QString name = FSites[index].Address;
+    if (!UserDialogs().Confirm(FWindow.DialogOwner(),
+                               QStringLiteral("Delete the saved site \"%1\" and its password?").arg(name)))
+        return;
+    RemoveSite();
+    FWindow.AddToLog(QStringLiteral("Site \"%1\" deleted.").arg(name));
 }
 
 void TConnectionWorkflow::AddOrUpdateSite()

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "CertificateTrust.h"
+#include "IdSocks.h"
 #include "SiteSecrets.h"
 
 #include <QIcon>
@@ -71,7 +72,15 @@ public:
     void SitesLoaded();
     // The folder box's Ctrl+I: the chosen site starts there from now on.
     void SetChosenSiteFolder(const QString &folder);
+    // The address box's site, kept or updated with the bar's user and
+    // password (also while connected); "Site saved." in the log.
+    void SaveSite();
+    // The chosen saved site and its password, after a question naming it.
+    void DeleteSite();
 
+    // The SOCKS proxy of the next connections.
+    TSocksInfo Proxy() const;
+    void SetProxy(const TSocksInfo &proxy);
     bool PassiveMode() const;
     void SetPassiveMode(bool on);
     // The certificates the user trusts, kept in the settings.

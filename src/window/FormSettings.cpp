@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace {
 
 // Without a stored file the tree opens at the user's home folder: the
@@ -25,7 +27,36 @@ QString DefaultLastFile()
     return QDir::homePath() + '/';
 }
 
+const char *const OverwriteNames[] = {"Overwrite", "Skip", "Rename", "Resume"};
+
+QString KeepingName(TPasswordKeeping keeping)
+{
+    return keeping == TPasswordKeeping::File ? "File" : keeping == TPasswordKeeping::Nowhere ? "Nowhere" : "Keyring";
+}
+
 }  // namespace
+
+TAppSettings TFormSettings::Current() const
+{
+    TAppSettings settings;
+    settings.Passive = P.Connection.PassiveMode();
+    settings.Simultaneous = P.Runner.Simultaneous();
+    settings.DefaultOverwrite = P.Runner.DefaultOverwrite;
+    settings.ViewStyle = P.RemoteView.ViewStyle();
+    settings.Proxy = P.Connection.Proxy();
+    settings.Passwords = P.Connection.Secrets().Keeping;
+    return settings;
+}
+
+void TFormSettings::Apply(const TAppSettings &settings)
+{
+    P.Connection.SetPassiveMode(settings.Passive);
+    P.Runner.SetSimultaneous(settings.Simultaneous);
+    P.Runner.DefaultOverwrite = settings.DefaultOverwrite;
+    P.RemoteView.SetViewStyle(settings.ViewStyle);
+    P.Connection.SetProxy(settings.Proxy);
+    P.Connection.Secrets().Keeping = settings.Passwords;
+}
 
 void TFormSettings::SelectLocalFolderOf(const QString &file)
 {
@@ -56,7 +87,25 @@ void TFormSettings::Load()
         return;
     WindowPlacement::Restore(*store, FWindow, FPanes);
     P.Log.SetShowsProtocol(store->ReadInteger("ShowProtocol", 1) != 0);
-    P.Connection.SetPassiveMode(store->ReadInteger("PassiveMode", 0) != 0);
+    // Passive unless the user chose active: what every client does today.
+    P.Connection.SetPassiveMode(store->ReadInteger("PassiveMode", 1) != 0);
+    const QString overwrite = store->ReadString("Transfers/WhenFileExists", "Ask");
+    P.Runner.DefaultOverwrite.reset();
+    for (int i = 0; i < 4; ++i)
+        if (overwrite == OverwriteNames[i])
+            P.Runner.DefaultOverwrite = TOverwriteAnswer(i);
+    TSocksInfo proxy;
+    proxy.Version = TSocksVersion(std::clamp(store->ReadInteger("Proxy/Version", svNoSocks), 0, int(svSocks5)));
+    proxy.Host = store->ReadString("Proxy/Host", {}).toStdString();
+    proxy.Port = store->ReadInteger("Proxy/Port", 1080);
+    proxy.UserID = store->ReadString("Proxy/User", {}).toStdString();
+    proxy.Password = store->ReadString("Proxy/Password", {}).toStdString();
+    proxy.Authentication = proxy.Version == svSocks5 && !proxy.UserID.empty() ? saUsernamePassword : saNoAuthentication;
+    P.Connection.SetProxy(proxy);
+    const QString keeping = store->ReadString("Passwords/Keep", "Keyring");
+    for (const TPasswordKeeping choice : {TPasswordKeeping::Keyring, TPasswordKeeping::File, TPasswordKeeping::Nowhere})
+        if (keeping == KeepingName(choice))
+            P.Connection.Secrets().Keeping = choice;
     P.Connection.Trust().Load(*store);
     P.Runner.Load(*store);
     // Not written back: a default that grows with later versions stays the
@@ -65,7 +114,7 @@ void TFormSettings::Load()
     limits.MaxEntries = size_t(std::max(1, store->ReadInteger("Listing/MaxEntries", int(limits.MaxEntries))));
     P.RemoteView.ListingLimits = limits;
     P.Runner.SetListingLimits(limits);
-    const int style = store->ReadInteger("ViewStyle", P.RemoteView.ViewStyle());
+    const int style = store->ReadInteger("ViewStyle", vsReport);
     // A style number the list does not know leaves the current one.
     if (style >= vsIcon && style <= vsReport)
         P.RemoteView.SetViewStyle(TViewStyle(style));
@@ -88,6 +137,15 @@ void TFormSettings::Save()
     store->WriteString("Details", P.RemoteView.DetailsState());
     store->WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
     store->WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
+    store->WriteString("Transfers/WhenFileExists",
+                       P.Runner.DefaultOverwrite ? OverwriteNames[int(*P.Runner.DefaultOverwrite)] : "Ask");
+    const TSocksInfo proxy = P.Connection.Proxy();
+    store->WriteInteger("Proxy/Version", proxy.Version);
+    store->WriteString("Proxy/Host", QString::fromStdString(proxy.Host));
+    store->WriteInteger("Proxy/Port", proxy.Port);
+    store->WriteString("Proxy/User", QString::fromStdString(proxy.UserID));
+    store->WriteString("Proxy/Password", QString::fromStdString(proxy.Password));
+    store->WriteString("Passwords/Keep", KeepingName(P.Connection.Secrets().Keeping));
     P.Connection.Trust().Save(*store);
     P.Runner.Save(*store);
     if (!P.Transfers.OpenDialog1.FileName.isEmpty())

@@ -5,6 +5,8 @@
 // for what it keeps.
 #pragma once
 
+#include "AppSettings.h"
+
 #include <vector>
 
 class QSplitter;
@@ -38,6 +40,11 @@ public:
     void Load();
     // Raises when the store cannot be written.
     void Save();
+
+    // The Settings dialog's choices, as the parts hold them now, and put
+    // in force.
+    TAppSettings Current() const;
+    void Apply(const TAppSettings &settings);
 
 private:
     // Selects the folder part of `file` in the local tree; errors ignored.

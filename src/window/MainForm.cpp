@@ -18,6 +18,8 @@
 #include "TransferRunner.h"
 #include "Transfers.h"
 #include "UserDialogs.h"
+#include "WindowBars.h"
+#include "WindowMenu.h"
 #include "WindowPlacement.h"
 
 #include <QAction>
@@ -28,6 +30,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStyle>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -48,6 +51,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreateComponents();
     CreateParts();
     CreateFilesMenu();
+    CreateMenuBar();
     WireActions();
     WindowPlacement::FitToFont(*this, {793, 540}, {192, 123}, Panes());
 
@@ -83,7 +87,7 @@ TfrmMain::~TfrmMain()
 QAction *TfrmMain::NewAction(const char *name, const QString &text, int image, const QKeySequence &shortcut,
                              const QString &hint)
 {
-    auto *action = new QAction(ImageList1[size_t(image)], text, this);
+    auto *action = new QAction(image >= 0 ? ImageList1[size_t(image)] : QIcon(), text, this);
     action->setObjectName(name);
     action->setShortcut(shortcut);
     action->setToolTip(hint.isEmpty() ? text : hint);
@@ -107,40 +111,30 @@ void TfrmMain::CreateActions()
     actConnect = NewAction("actConnect", "Connect", 1, QKeySequence("Ctrl+F"), "Connect to server.");
     actAbout = NewAction("actAbout", "About", 7, QKeySequence("Ctrl+Alt+A"), "About");
     actUpAFolder = NewAction("actUpAFolder", "Up a Folder", 8, QKeySequence("Alt+Backspace"), QString());
+    // Ctrl+D means Download wherever the focus is; deleting a saved site
+    // has a key no other action shares, and asks.
+    actSaveSite = NewAction("actSaveSite", "Save Site", -1, QKeySequence("Ctrl+I"),
+                            "Keep the address, user and password in the list of sites.");
+    actSaveSite->setIcon(QIcon::fromTheme("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)));
+    actDeleteSite = NewAction("actDeleteSite", "Delete Site...", -1, QKeySequence("Ctrl+Shift+Del"),
+                              "Remove the chosen site and its password from the list.");
+    actDownloadAs = NewAction("actDownloadAs", "Download As...", -1, QKeySequence("Ctrl+Shift+D"),
+                              "Download the selected files to a place and name you choose.");
+    actUploadFiles = NewAction("actUploadFiles", "Upload Files...", -1, QKeySequence(),
+                               "Choose local files to upload into the remote folder.");
+    actUploadFolder = NewAction("actUploadFolder", "Upload Folder...", -1, QKeySequence("Ctrl+Shift+U"),
+                                "Choose a local folder to upload with all it holds.");
+    actSettings = NewAction("actSettings", "Settings...", -1, QKeySequence("Ctrl+,"),
+                            "Transfer mode, simultaneous transfers, proxy, passwords and more.");
+    actQuit = NewAction("actQuit", "Quit", -1, QKeySequence::Quit, "Close the window.");
+    actShowLog = NewAction("actShowLog", "Log", -1, QKeySequence("Ctrl+L"), "Show the log.");
+    actShowTransfers = NewAction("actShowTransfers", "Transfers", -1, QKeySequence("Ctrl+T"), "Show the transfers.");
+    actContextMenu = NewAction("actContextMenu", "Context Menu", -1, QKeySequence("Shift+F10"),
+                               "The focused list's menu.");
     // The connection-bound actions start disabled, whatever FormCreate reaches.
     SetActionsEnabled(false);
-    new TShortcutPriority(this, {actDownload, actUpload, actNewFolder, actRename, actConnect, actAbout});
-}
-
-// `title` is what screen readers and the window's bar menu call it.
-static QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QString &title)
-{
-    auto *bar = new QToolBar(title, window);
-    bar->setObjectName(name);
-    bar->setMovable(false);
-    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    window->addToolBar(Qt::TopToolBarArea, bar);
-    return bar;
-}
-
-// A field's label "<name>:", its buddy: screen readers call the field by
-// `name`. A gap before it parts it from the field to its left.
-static void AddLabel(QToolBar *bar, QWidget *field, const QString &name, bool gapBefore)
-{
-    auto *label = new QLabel(name + ':');
-    const int space = label->fontMetrics().horizontalAdvance(' ');
-    label->setContentsMargins(gapBefore ? 3 * space : 0, 0, 2 * space, 0);
-    label->setBuddy(field);
-    bar->addWidget(label);
-    field->setAccessibleName(name);
-}
-
-static QToolButton *ButtonFor(QToolBar *bar, QAction *action)
-{
-    bar->addAction(action);
-    auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
-    button->setAutoRaise(true);
-    return button;
+    new TShortcutPriority(this, {actDownload, actDownloadAs, actUpload, actUploadFolder, actNewFolder, actRename,
+                                 actConnect, actAbout, actSaveSite, actDeleteSite, actShowLog, actShowTransfers});
 }
 
 void TfrmMain::CreateToolBars()
@@ -148,9 +142,12 @@ void TfrmMain::CreateToolBars()
     QToolBar *tbConnection = NewToolBar(this, "tbConnection", "Connection");
     btnConnect = ButtonFor(tbConnection, actConnect);
     btnConnect->setObjectName("btnConnect");
+    btnConnect->setAccessibleName("Connect");
+    ButtonFor(tbConnection, actSaveSite)->setObjectName("btnSaveSite");
     QToolBar *tbFile = NewToolBar(this, "tbFile", "Transfers");
     ButtonFor(tbFile, actDownload)->setObjectName("btnDownload");
-    ButtonFor(tbFile, actUpload)->setObjectName("btnUpload");
+    btnUpload = ButtonFor(tbFile, actUpload);
+    btnUpload->setObjectName("btnUpload");
     QToolBar *files = NewToolBar(this, "ToolBar2", "Remote files");
     ButtonFor(files, actNewFolder)->setObjectName("btnCreateDir");
     ButtonFor(files, actDelete)->setObjectName("btnDelete");
@@ -161,69 +158,12 @@ void TfrmMain::CreateToolBars()
     btnUpAFolder->installEventFilter(this);
     ButtonFor(NewToolBar(this, "ToolBar3", "Help"), actAbout)->setObjectName("btnAbout");
 
-    addToolBarBreak();
-    CreateConnectionBar();
-    addToolBarBreak();
-    CreateFolderBar();
-}
-
-void TfrmMain::CreateConnectionBar()
-{
-    QToolBar *tbControl = NewToolBar(this, "tbControl", "Site");
-    cbAddress = new QComboBox;
-    cbAddress->setObjectName("cbAddress");
-    AddLabel(tbControl, cbAddress, "FTP Address", false);
-    cbAddress->setEditable(true);
-    cbAddress->setInsertPolicy(QComboBox::NoInsert);
-    // The bar fills itself from the sites; Qt's own completion and its
-    // choosing of a matching item when the focus leaves would fight that.
-    cbAddress->setCompleter(nullptr);
-    cbAddress->lineEdit()->setAccessibleName("FTP Address");
-    cbAddress->view()->setAccessibleName("Saved sites");
-    QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
-    cbAddress->setFixedWidth(145);
-    cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permentently to the list.)"
-                          "\r\n(<CTRL> + <D> to remove a site permentently from the list.)");
-    tbControl->addWidget(cbAddress);
-
-    edUserName = new QLineEdit;
-    edUserName->setObjectName("edUserName");
-    AddLabel(tbControl, edUserName, "User Name", true);
-    edUserName->setFixedWidth(121);
-    edUserName->setToolTip("User name to connect as.");
-    tbControl->addWidget(edUserName);
-
-    edPassword = new QLineEdit;
-    edPassword->setObjectName("edPassword");
-    AddLabel(tbControl, edPassword, "Password", true);
-    edPassword->setFixedWidth(121);
-    edPassword->setEchoMode(QLineEdit::Password);
-    edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
-    edPassword->setToolTip("Password to use when connecting to the site.");
-    tbControl->addWidget(edPassword);
-}
-
-void TfrmMain::CreateFolderBar()
-{
-    QToolBar *bar = NewToolBar(this, "ToolBar1", "Folder");
-    edCurrentDir = new QLineEdit;
-    edCurrentDir->setObjectName("edCurrentDir");
-    AddLabel(bar, edCurrentDir, "FTP Folder", false);
-    edCurrentDir->setFixedWidth(668);
-    edCurrentDir->setEnabled(false);
-    edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
-                             "\r\nchange to that folder.\r\n(<CTRL> + <I> Sets the current directory as the "
-                             "default folder for this FTP Site.)");
-    bar->addWidget(edCurrentDir);
-    btnChangeFolder = new QToolButton;
-    btnChangeFolder->setObjectName("btnChangeFolder");
-    btnChangeFolder->setAutoRaise(true);
-    btnChangeFolder->setIcon(ChangeFolderGlyph());
-    btnChangeFolder->setFixedSize(37, 21);
-    btnChangeFolder->setEnabled(false);
-    btnChangeFolder->setToolTip("Change directory.");
-    btnChangeFolder->setAccessibleName("Go");
-    bar->addWidget(btnChangeFolder);
+    const TBarFields fields = CreateFieldBars(*this);
+    cbAddress = fields.Address;
+    edUserName = fields.UserName;
+    edPassword = fields.Password;
+    edCurrentDir = fields.CurrentDir;
+    btnChangeFolder = fields.ChangeFolder;
 }
 
 void TfrmMain::CreatePages()
@@ -391,6 +331,8 @@ void TfrmMain::CreateParts()
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
         *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
+    // A first start: what the settings would say if they said nothing.
+    FSettings->Apply(TAppSettings{});
 }
 
 void TfrmMain::CreateFilesMenu()
@@ -399,6 +341,9 @@ void TfrmMain::CreateFilesMenu()
     puFiles->setObjectName("puFiles");
     puFiles->setAccessibleName("Remote files");
     puFiles->addAction(actDownload);
+    puFiles->addAction(actDownloadAs);
+    puFiles->addSeparator();
+    puFiles->addActions({actNewFolder, actRename, actDelete});
     puFiles->addSeparator();
     puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
     puFiles->addSeparator();
@@ -408,14 +353,63 @@ void TfrmMain::CreateFilesMenu()
             [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
 }
 
+void TfrmMain::CreateMenuBar()
+{
+    // Ctrl+U offers both: files, or a folder with all it holds.
+    puUpload = new QMenu(this);
+    puUpload->setObjectName("puUpload");
+    puUpload->setAccessibleName("Upload");
+    puUpload->addAction("&Files...", actUploadFiles, &QAction::trigger);
+    puUpload->addAction("F&older...", actUploadFolder, &QAction::trigger);
+    auto *viewStyle = new QMenu("View &Style", this);
+    viewStyle->addActions(FRemoteView->ViewStyleItems());
+    BuildMenuBar(*this, {{"&File", {actConnect, nullptr, actSaveSite, actDeleteSite, nullptr, actQuit}},
+                         {"&Edit", {actNewFolder, actRename, actDelete, nullptr, actSettings}},
+                         {"&View", {viewStyle->menuAction(), actUpAFolder, nullptr, actShowLog, actShowTransfers}},
+                         {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
+                                                        nullptr} + TransferPanel->Actions()},
+                         {"&Server", {actConnect, actPassiveMode}},
+                         {"&Help", {actAbout}}});
+}
+
+void TfrmMain::EditSettings()
+{
+    TAppSettings settings = FSettings->Current();
+    if (UserDialogs().EditSettings(this, settings))
+        FSettings->Apply(settings);
+}
+
 // Every input reaches its part here.
 void TfrmMain::WireActions()
 {
+    connect(actSaveSite, &QAction::triggered, this, Guarded([this] {
+        // In the folder box the key keeps the folder for the chosen site,
+        // as it always did there.
+        if (focusWidget() == edCurrentDir)
+            FConnection->SetChosenSiteFolder(edCurrentDir->text());
+        else
+            FConnection->SaveSite();
+    }));
+    connect(actDeleteSite, &QAction::triggered, this, Guarded([this] { FConnection->DeleteSite(); }));
+    connect(actDownloadAs, &QAction::triggered, this, Guarded([this] { FTransfers->DownloadSelectedAs(); }));
+    connect(actUpload, &QAction::triggered, this, [this] { PopUpAt(puUpload, btnUpload); });
+    connect(actUploadFiles, &QAction::triggered, this, Guarded([this] { FTransfers->UploadChosen(); }));
+    connect(actUploadFolder, &QAction::triggered, this, Guarded([this] { FTransfers->UploadFolderChosen(); }));
+    connect(actSettings, &QAction::triggered, this, Guarded([this] { EditSettings(); }));
+    connect(actQuit, &QAction::triggered, this, &QWidget::close);
+    connect(actShowLog, &QAction::triggered, this, [this] {
+        pcLog->setCurrentWidget(lbConnection);
+        lbConnection->setFocus();
+    });
+    connect(actShowTransfers, &QAction::triggered, this, [this] {
+        pcLog->setCurrentWidget(TransferPanel);
+        TransferPanel->Rows()->setFocus();
+    });
+    connect(actContextMenu, &QAction::triggered, this, [] { OpenContextMenuOfFocus(); });
     connect(actAbout, &QAction::triggered, this, [this] { About->Execute(true); });
     connect(actConnect, &QAction::triggered, this, Guarded([this] { FConnection->Execute(); }));
     connect(actUpAFolder, &QAction::triggered, this, Guarded([this] { FRemoteView->UpAFolder(); }));
     connect(actDownload, &QAction::triggered, this, Guarded([this] { FTransfers->DownloadSelected(); }));
-    connect(actUpload, &QAction::triggered, this, Guarded([this] { FTransfers->UploadChosen(); }));
     connect(actNewFolder, &QAction::triggered, this, Guarded([this] { FFileOperations->NewFolder(); }));
     connect(actDelete, &QAction::triggered, this, Guarded([this] { FFileOperations->Delete(); }));
     connect(actRename, &QAction::triggered, this, Guarded([this] { FFileOperations->Rename(); }));
@@ -487,7 +481,8 @@ void TfrmMain::SetActionsEnabled(bool on)
 {
     // Whatever asks, offline they stay off.
     on = on && Online();
-    for (QAction *action : {actDownload, actUpload, actNewFolder, actDelete, actRename, actUpAFolder})
+    for (QAction *action : {actDownload, actDownloadAs, actUpload, actUploadFiles, actUploadFolder, actNewFolder,
+                            actDelete, actRename, actUpAFolder})
         action->setEnabled(on);
 }
 

@@ -88,13 +88,13 @@ private:
     QAction *NewAction(const char *name, const QString &text, int image, const QKeySequence &shortcut,
                        const QString &hint);
     void CreateToolBars();
-    void CreateConnectionBar();
-    void CreateFolderBar();
     void CreatePages();
     void CreateLogAndStatusBar();
     void CreateComponents();
     void CreateParts();
     void CreateFilesMenu();
+    void CreateMenuBar();
+    void EditSettings();
     void WireActions();
     void FormCreate();
     void FormDestroy();
@@ -126,6 +126,12 @@ private:
 
     QAction *actDownload, *actUpload, *actNewFolder, *actDelete, *actRename, *actConnect, *actAbout,
         *actUpAFolder, *actPassiveMode;
+    // The menu bar's own: sites, the dialog variants of the transfers,
+    // settings, quitting, the pages, and the focused view's context menu.
+    QAction *actSaveSite, *actDeleteSite, *actDownloadAs, *actUploadFiles, *actUploadFolder, *actSettings, *actQuit,
+        *actShowLog, *actShowTransfers, *actContextMenu;
+    QMenu *puUpload;
+    QToolButton *btnUpload;
     std::vector<QIcon> ImageList1;
 
     std::unique_ptr<TConnectionLog> FLog;

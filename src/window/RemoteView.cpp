@@ -56,8 +56,8 @@ TRemoteView::TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageLi
     };
     radio("Icon1", "Icon", vsIcon);
     radio("List1", "List", vsList);
-    radio("Report1", "Report", vsReport);
-    radio("SmallIcon1", "Small Icon", vsSmallIcon)->setChecked(true);
+    radio("Report1", "Report", vsReport)->setChecked(true);
+    radio("SmallIcon1", "Small Icon", vsSmallIcon);
 
     connect(W.Go, &QToolButton::clicked, this, Guarded([this] { GoClicked(); }));
     // Enter in the folder box clicks the go button.

@@ -58,6 +58,8 @@ TSiteSecrets::TPlace TSiteSecrets::Keep(const TSiteEntry &site)
 {
     if (site.Password.isEmpty())
         return InStore;
+    if (Keeping != TPasswordKeeping::Keyring)
+        return Keeping == TPasswordKeeping::File ? InFile : InMemory;
     const QString key = Key(site);
     return Put(key, site.Password) ? InStore : Fallback(key);
 }
@@ -76,7 +78,9 @@ std::vector<TSiteSecrets::TPlace> TSiteSecrets::Stow(const TSiteList &sites)
         const TSiteEntry &site = sites[i];
         const QString key = Key(site);
         current.insert(key);
-        if (!site.Password.isEmpty())
+        if (!site.Password.isEmpty() && Keeping != TPasswordKeeping::Keyring)
+            places[size_t(i)] = Keeping == TPasswordKeeping::File ? InFile : InMemory;
+        else if (!site.Password.isEmpty())
             places[size_t(i)] = Put(key, site.Password) ? InStore : Fallback(key);
         else if (FStored.contains(key))
             Forget(site);  // the password was cleared

@@ -23,6 +23,10 @@
 struct TSiteEntry;
 class TSiteList;
 
+// Where saved sites' passwords go: the desktop's keyring, the settings file
+// (readable by its owner alone, unencrypted), or nowhere (typed each run).
+enum class TPasswordKeeping { Keyring, File, Nowhere };
+
 class TSiteSecrets {
 public:
     // The store's name for a site's password.
@@ -44,6 +48,9 @@ public:
     // and the secrets of sites gone out of it. Says per site where its
     // password is kept.
     std::vector<TPlace> Stow(const TSiteList &sites);
+
+    // The user's choice; passwords already in the keyring stay readable.
+    TPasswordKeeping Keeping = TPasswordKeeping::Keyring;
 
     // Asked once a run when a store that is there refused a password:
     // true keeps it in the settings file, unencrypted; false for this run

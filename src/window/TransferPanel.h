@@ -23,6 +23,10 @@ public:
     // The ids of the selected rows, in row order.
     std::vector<int> SelectedIds() const;
 
+    // Cancel, Retry Failed, Clear Finished, Move Up, Move Down: for the
+    // window's menu too.
+    QList<QAction *> Actions() const { return {FCancel, FRetry, FClear, FUp, FDown}; }
+
     void CancelSelected();
     void MoveSelected(int step);
 

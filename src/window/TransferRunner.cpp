@@ -134,6 +134,8 @@ TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &questio
     // Stopping, nothing is asked: the file stays.
     if (FStopping)
         return {};
+    if (DefaultOverwrite)
+        return {*DefaultOverwrite, false};
     // "Apply to all" holds for the rest of the run, whichever connection
     // asks; the workers' own guards do not keep it.
     TOverwriteChoice choice = FForAll ? *FForAll : UserDialogs().AskOverwrite(FWindow.DialogOwner(), question);

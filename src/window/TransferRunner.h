@@ -50,6 +50,9 @@ public:
     void SetPassive(bool passive);
     // How many transfers run at once, each on a connection of its own.
     static constexpr int MaxSimultaneous = 4;
+    // The answer to every "file exists" question, set in Settings; none:
+    // the user is asked.
+    std::optional<TOverwriteAnswer> DefaultOverwrite;
     int Simultaneous() const { return FSimultaneous; }
     void SetSimultaneous(int count);
 

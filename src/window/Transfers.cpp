@@ -69,7 +69,39 @@ TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remote
 
 // ---- downloads ----------------------------------------------------------------------
 
+std::string TTransfers::LocalTargetFolder() const
+{
+    std::string folder = W.LocalTree->SelectionBytes();
+    // A file chosen in the tree stands for its folder.
+    if (!folder.empty() && !IsFolder(folder))
+        folder = FolderPart(folder);
+    return !folder.empty() && IsFolder(folder) ? WithSlash(folder) : std::string();
+}
+
 void TTransfers::DownloadSelected()
+{
+    if (!FFtp.Connected())
+        return;
+    // Into the local tree's folder, as a drag there would; the queue asks
+    // before a file of the same name is replaced. Without one, the dialog.
+    const std::string folder = LocalTargetFolder();
+    if (folder.empty()) {
+        DownloadSelectedAs();
+        return;
+    }
+    if (FRemoteView.Focus() == TRemoteView::TFocus::Folders) {
+        const std::optional<TRemoteItem> chosen = FRemoteView.SelectedFolder();
+        if (chosen && chosen->Name != ".." && IsLocalFileName(chosen->Name))
+            DownloadFolderInto(folder, chosen->Name);
+        return;
+    }
+    std::vector<std::string> names;
+    for (const TRemoteItem &item : FRemoteView.SelectedFiles())
+        names.push_back(item.Name);
+    DownloadInto(folder, names);
+}
+
+void TTransfers::DownloadSelectedAs()
 {
     if (!FFtp.Connected())
         return;
@@ -105,6 +137,7 @@ void TTransfers::DownloadSelectedFolder()
         return;
     TFileDialog dialog;
     dialog.Kind = TFileDialog::TKind::Folder;
+    dialog.Title = "Download Folder Into";
     dialog.InitialDir = SaveDialog1.InitialDir;
     if (!dialog.Execute(FWindow.DialogOwner()))
         return;
@@ -149,6 +182,19 @@ void TTransfers::UploadChosen()
     for (const QString &file : OpenDialog1.Files)
         paths.push_back(QFile::encodeName(file).toStdString());
     UploadPaths(paths);
+}
+
+void TTransfers::UploadFolderChosen()
+{
+    if (!FFtp.Connected())
+        return;
+    TFileDialog dialog;
+    dialog.Kind = TFileDialog::TKind::Folder;
+    dialog.Title = "Upload Folder";
+    dialog.InitialDir = OpenDialog1.InitialDir;
+    if (!dialog.Execute(FWindow.DialogOwner()))
+        return;
+    UploadPaths({QFile::encodeName(dialog.FileName).toStdString()});
 }
 
 void TTransfers::UploadPath(const std::string &path)

@@ -35,10 +35,15 @@ public:
     // The dialogs, and what they propose and keep.
     TFileDialog SaveDialog1, OpenDialog1;
 
+    // Into the local tree's folder; the dialog when it has none.
     void DownloadSelected();
+    // Through the save (or folder) dialog.
+    void DownloadSelectedAs();
     // Queues one download into a local file the user chose.
     void DownloadFile(const std::string &remoteName, const std::string &localPath);
     void UploadChosen();
+    // A local folder, chosen in the folder dialog, with all it holds.
+    void UploadFolderChosen();
     // Queues a file, or a folder's files (IDE-hooks mode), as one request.
     void UploadPath(const std::string &path);
 
@@ -54,6 +59,9 @@ public:
 private:
     // Queues each name for a download into `folder`, but names that would
     // leave it.
+    // The local tree's chosen folder (a chosen file's folder), with its
+    // slash; empty when there is none to write to.
+    std::string LocalTargetFolder() const;
     void DownloadInto(const std::string &folder, const std::vector<std::string> &names);
     // A remote folder of the listed one, with all it holds, into a local
     // folder: its folders are listed as the queue reaches them.

@@ -1,5 +1,7 @@
 #include "UserDialogs.h"
 
+#include "SettingsDialog.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
@@ -84,6 +86,15 @@ public:
         return choice;
     }
 
+    bool EditSettings(QWidget *parent, TAppSettings &settings) override
+    {
+        TSettingsDialog dialog(settings, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        settings = dialog.Result();
+        return true;
+    }
+
     TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) override
     {
         const bool changed = !question.TrustedFingerprint.isEmpty();
@@ -143,7 +154,7 @@ public:
             box.setAcceptMode(QFileDialog::AcceptOpen);
             box.setFileMode(QFileDialog::Directory);
             box.setOption(QFileDialog::ShowDirsOnly);
-            box.setWindowTitle("Download Folder Into");
+            box.setWindowTitle(dialog.Title.isEmpty() ? QStringLiteral("Choose a Folder") : dialog.Title);
         } else {
             box.setAcceptMode(QFileDialog::AcceptOpen);
             box.setFileMode(dialog.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

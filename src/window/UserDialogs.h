@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QWidget;
+struct TAppSettings;
 
 // State of an open or save dialog component: what it proposes before it is
 // shown and what the user chose after.
@@ -13,6 +14,7 @@ struct TFileDialog {
     enum class TKind { Open, Save, Folder };  // Folder: an existing folder
     TKind Kind = TKind::Open;
     bool MultiSelect = false;
+    QString Title;  // the dialog's own when empty
     QString InitialDir;
     QString FileName;   // proposed, then the (first) chosen file
     QStringList Files;  // every chosen file, in the dialog's order
@@ -75,6 +77,8 @@ public:
     virtual TOverwriteChoice AskOverwrite(QWidget *parent, const TOverwriteQuestion &question) = 0;
     // One of the question's answers, and its check box.
     virtual TChoice Choose(QWidget *parent, const TChoiceQuestion &question) = 0;
+    // The Settings dialog over `settings`; false when cancelled.
+    virtual bool EditSettings(QWidget *parent, TAppSettings &settings) = 0;
     // Trust once, trust always, or cancel (the default).
     virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.

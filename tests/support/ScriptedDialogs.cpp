@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include "AppSettings.h"
+
 bool ScriptedDialogs::InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value)
 {
     InputsShown.push_back({caption, prompt, value});
@@ -55,4 +57,16 @@ TChoice ScriptedDialogs::Choose(QWidget *, const TChoiceQuestion &question)
     const TChoice answer = ChoiceAnswers.front();
     ChoiceAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedDialogs::EditSettings(QWidget *, TAppSettings &settings)
+{
+    if (SettingsAnswers.empty())
+        return false;
+    const auto answer = SettingsAnswers.front();
+    SettingsAnswers.pop_front();
+    if (!answer)
+        return false;
+    answer(settings);
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "UserDialogs.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 class ScriptedDialogs : public TUserDialogs {
@@ -34,6 +35,9 @@ public:
     std::vector<TChoiceQuestion> ChoicesAsked;
     std::deque<TChoice> ChoiceAnswers;  // empty: the question's default
 
+    // The Settings dialog: each answer changes what it was shown, or
+    // cancels (nothing); an empty script cancels.
+    std::deque<std::function<void(TAppSettings &)>> SettingsAnswers;
     std::vector<TCertificateQuestion> CertificatesShown;
     std::deque<TCertificateAnswer> CertificateAnswers;  // empty: Cancel
 
@@ -49,6 +53,7 @@ public:
     }
     bool Confirm(QWidget *, const QString &text) override;
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override;
+    bool EditSettings(QWidget *, TAppSettings &settings) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;

@@ -21,6 +21,9 @@
 
 #include <filesystem>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // The log's entries, without the protocol's lines or only those.
@@ -233,12 +236,15 @@ void ServeLogin(PeerSocket &peer, const std::string &listing)
         EXPECT_EQ(peer.ReadLine(), command);
         peer.Send(reply);
     }
-    const std::string port = peer.ReadLine();
-    peer.Send("200 ok\r\n");
+    int port = 0;
+    const int listener = ListenLoopback(1, port);
+    EXPECT_EQ(peer.ReadLine(), "PASV");
+    peer.Send(PassiveReply(port));
     EXPECT_EQ(peer.ReadLine(), "list");
-    peer.Send("150 Here\r\n");
     {
-        PeerSocket data(ConnectLoopback(PortOfPortCommand(port)));
+        PeerSocket data(::accept(listener, nullptr, nullptr));
+        ::close(listener);
+        peer.Send("150 Here\r\n");
         data.Send(listing);
     }
     peer.Send("226 Done\r\n");
@@ -256,10 +262,13 @@ TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
             EXPECT_EQ(peer.ReadLine(), command);
             peer.Send(reply);
         }
-        peer.ReadLine();  // PORT
-        peer.Send("200 ok\r\n");
+        EXPECT_EQ(peer.ReadLine(), "PASV");
+        int port = 0;
+        const int listener = ListenLoopback(1, port);
+        peer.Send(PassiveReply(port));
         EXPECT_EQ(peer.ReadLine(), "list");
         peer.Send("550 Cannot list\r\n");
+        ::close(listener);
         peer.WaitForClose();
     });
     TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
@@ -375,36 +384,36 @@ TEST_F(ConnectionBar, TabMovesTheFocusAndAddsNoSite)
     EXPECT_EQ(QApplication::focusWidget(), edUserName);
 }
 
-TEST_F(ConnectionBar, CtrlDRemovesTheSelectedSiteOrNothing)
+// Ctrl+D is Download wherever the focus is, the address box too; a saved
+// site goes by Ctrl+Shift+Del, after a question naming it, and is logged.
+TEST_F(ConnectionBar, ASiteIsDeletedByItsOwnKeyAfterAQuestion)
 {
     ASSERT_EQ(cbAddress->currentIndex(), 0);
     int downloads = 0;
     QObject::connect(actDownload, &QAction::triggered, [&] { ++downloads; });
+    actDownload->setEnabled(true);  // as when connected
     ClickInto(cbAddress);
     Press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(downloads, 1);
+    EXPECT_EQ(Form->Sites.Count(), 2);
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+
+    Press(Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);  // answered No
+    ASSERT_EQ(Dialogs.Questions, QStringList{"Delete the saved site \"ftp.one.example\" and its password?"});
+    EXPECT_EQ(Form->Sites.Count(), 2);
+    Dialogs.ConfirmAnswers = {true};
+    Press(Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_EQ(Form->Sites.Count(), 1);
     EXPECT_EQ(Form->Sites[0].Address, "ftp.two.example");
     EXPECT_EQ(cbAddress->count(), 1);
-    EXPECT_EQ(cbAddress->currentIndex(), 0);
     EXPECT_EQ(edUserName->text(), "bob");
-    EXPECT_EQ(downloads, 0);
+    EXPECT_TRUE(LogOfContains("Site \"ftp.one.example\" deleted."));
 
-    // Typed text selects nothing: nothing goes, item 0 is chosen again.
+    // Typed text is no saved site: nothing goes, and nothing is asked.
     TypeAddress("other");
-    ASSERT_EQ(cbAddress->currentIndex(), -1);
-    ClickInto(edUserName);
-    Press(Qt::Key_D, Qt::ControlModifier);
+    Press(Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Form->Sites.Count(), 1);
-    EXPECT_EQ(cbAddress->currentText(), "ftp.two.example");
-    EXPECT_EQ(edUserName->text(), "bob");
-
-    // The only site: the list empties and the bar falls back to anonymous.
-    ClickInto(cbAddress);
-    Press(Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(Form->Sites.Count(), 0);
-    EXPECT_EQ(cbAddress->count(), 0);
-    EXPECT_EQ(edUserName->text(), "Anonymous");
-    EXPECT_EQ(edPassword->text(), "");
+    EXPECT_EQ(Dialogs.Questions.size(), 2);
 }
 
 TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)

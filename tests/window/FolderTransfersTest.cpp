@@ -69,7 +69,7 @@ TEST_F(FolderTransfers, ATreeGoesDownAndUpByteForByte)
     ClickInto(tvFolders);
     tvFolders->setCurrentItem(Folder("site"));
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.Path().string())});
-    actDownload->trigger();
+    actDownloadAs->trigger();
     WaitForTransfers();
     ASSERT_EQ(Dialogs.FileDialogsShown.size(), 1u);
     EXPECT_EQ(Dialogs.FileDialogsShown[0].Kind, TFileDialog::TKind::Folder);
@@ -156,7 +156,7 @@ TEST_F(FolderTransfers, AFolderListedInPartFailsAndIsNotDeleted)
     ClickInto(tvFolders);
     tvFolders->setCurrentItem(Folder("site"));
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.Path().string())});
-    actDownload->trigger();
+    actDownloadAs->trigger();
     WaitForTransfers();
     const auto &rows = Form->Runner().Queue().Items();
     ASSERT_EQ(rows.size(), 3u);

@@ -62,7 +62,8 @@ void FormFixture::Start()
     Find(Splitter3, "Splitter3");
     Find(pcRemoteSystem, "pcRemoteSystem");
     Find(tsFTP, "tsFTP");
-    for (auto [action, name] : {std::pair{&actDownload, "actDownload"}, {&actUpload, "actUpload"},
+    for (auto [action, name] : {std::pair{&actDownload, "actDownload"}, {&actUpload, "actUploadFiles"},
+                                {&actDownloadAs, "actDownloadAs"},
                                 {&actNewFolder, "actNewFolder"}, {&actDelete, "actDelete"},
                                 {&actRename, "actRename"}, {&actConnect, "actConnect"}, {&actAbout, "actAbout"},
                                 {&actUpAFolder, "actUpAFolder"}, {&Icon1, "Icon1"}, {&List1, "List1"},

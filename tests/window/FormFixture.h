@@ -93,7 +93,7 @@ protected:
     QSplitter *Splitter1 = nullptr, *Splitter3 = nullptr;
     QTabWidget *pcRemoteSystem = nullptr;
     QWidget *tsFTP = nullptr;
-    QAction *actDownload = nullptr, *actUpload = nullptr, *actNewFolder = nullptr, *actDelete = nullptr,
+    QAction *actDownload = nullptr, *actDownloadAs = nullptr, *actUpload = nullptr, *actNewFolder = nullptr, *actDelete = nullptr,
             *actRename = nullptr, *actConnect = nullptr, *actAbout = nullptr, *actUpAFolder = nullptr;
     QAction *Icon1 = nullptr, *List1 = nullptr, *Report1 = nullptr, *SmallIcon1 = nullptr, *ClearLog1 = nullptr,
             *ShowProtocol1 = nullptr;

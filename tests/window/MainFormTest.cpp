@@ -55,7 +55,8 @@ TEST_F(MainForm, FirstStartWithNeitherFile)
     EXPECT_EQ(SysTree->Selection(), "");
     Form->show();
     EXPECT_EQ(SysTree->Selection(), QDir::homePath());
-    EXPECT_EQ(lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_EQ(lvFiles->ViewStyle(), vsReport);
+    EXPECT_TRUE(Form->findChild<QAction *>("PassiveMode1")->isChecked());
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_FALSE(QFile::exists(SettingsFileName()));
     Stop();
@@ -103,7 +104,7 @@ TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
     };
     const Expected expected[] = {
         {actDownload, "Ctrl+D", "Download a file from the FTP server to your local hard drive."},
-        {actUpload, "Ctrl+U", "Upload a file from your system to the FTP Site."},
+        {Form->findChild<QAction *>("actUpload"), "Ctrl+U", "Upload a file from your system to the FTP Site."},
         {actNewFolder, "Ctrl+N", "Create a new folder on the FTP Server."},
         {actDelete, "Del", "Delete a file or folder from the FTP Server."},
         {actRename, "Ctrl+R", "Rename a file or folder on the FTP Server."},
@@ -223,7 +224,7 @@ TEST_F(MainForm, UnknownViewStyleNumberKeepsTheCurrentStyle)
 {
     WriteSettingsFile("[General]\nViewStyle=17\n");
     Start();
-    EXPECT_EQ(lvFiles->ViewStyle(), vsSmallIcon);
+    EXPECT_EQ(lvFiles->ViewStyle(), vsReport);
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 

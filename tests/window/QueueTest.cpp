@@ -57,7 +57,7 @@ protected:
     {
         SelectFiles({name});
         Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File(target))});
-        actDownload->trigger();
+        actDownloadAs->trigger();
     }
     const TTransferItem &Row(int row) const { return Form->Runner().Queue().Items().at(size_t(row)); }
     void WaitUntilRunning(int row)
@@ -229,7 +229,7 @@ TEST_F(TransferQueueAtWork, TwoTransfersRunAtOnce)
     btnChangeFolder->click();
     SelectFiles({"slow.bin", "slow2.bin"});
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("any"))});
-    actDownload->trigger();
+    actDownloadAs->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row(0).Done > 0 && Row(1).Done > 0; }, 20000))
         << "both at once";
     WaitForTransfers();
@@ -296,7 +296,7 @@ TEST_F(TransferQueueAtWork, ResumeIsOfferedForTheSameFileAndFallsBackWhenRefused
             SelectFiles({row.Name, "notes.txt"});
             Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("any"))});
             Dialogs.OverwriteAnswers = {{answer, false}};
-            actDownload->trigger();
+            actDownloadAs->trigger();
         };
         download(TOverwriteAnswer::Overwrite);
         const int slow = int(Form->Runner().Queue().Items().size()) - 1;  // after notes.txt
@@ -333,7 +333,7 @@ TEST_F(TransferQueueAtWork, AClosedWindowOffersWhatItStoppedAtTheNextLogin)
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
     SelectFiles({"slow.bin", "notes.txt"});
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.File("slow.bin"))});
-    actDownload->trigger();
+    actDownloadAs->trigger();
     WaitUntilRunning(1);  // in the listing's order, after notes.txt
     Dialogs.ConfirmAnswers = {false, true};
     EXPECT_FALSE(Form->close());

@@ -103,7 +103,7 @@ TEST_F(RemoteView, ARefusedFolderIsReportedAndLeavesTheViews)
     // The list re-lays itself out even after a failure, and the cursor returns.
     ASSERT_EQ(styles.size(), 2);
     EXPECT_EQ(styles[0][0].value<TViewStyle>(), vsIcon);
-    EXPECT_EQ(styles[1][0].value<TViewStyle>(), vsSmallIcon);
+    EXPECT_EQ(styles[1][0].value<TViewStyle>(), vsReport);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -120,10 +120,11 @@ TEST_F(RemoteView, EverySuccessfulChangeFlipsTheViewStyleBack)
 TEST_F(RemoteView, CtrlIInTheFolderBoxSetsTheChosenSitesDefaultFolder)
 {
     edCurrentDir->setText("/pub/sub");
-    edCurrentDir->setFocus();
-    QTest::keyClick(edCurrentDir, Qt::Key_Tab);
+    ClickInto(edCurrentDir);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "pub");
-    QTest::keyClick(edCurrentDir, Qt::Key_I, Qt::ControlModifier);
+    ClickInto(edCurrentDir);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "/pub/sub");
     EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
 }
@@ -155,17 +156,23 @@ TEST_F(RemoteView, DoubleClickAndEnterInTheFileListRunTheDownloadButton)
 // keys in a line edit; the end-to-end test types them on X11, which does.)
 TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
 {
+    const TempDir local;
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(local.Path().string())));
     SelectFiles({"notes.txt"});
     ClickInto(edCurrentDir);
     ASSERT_EQ(QApplication::focusWidget(), edCurrentDir);
     const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
     };
-    press(Qt::Key_U);  // upload: the open dialog
-    press(Qt::Key_D);  // download: the save dialog
-    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 2u);
+    // Upload offers files or a folder; F takes files: the open dialog.
+    press(Qt::Key_U);
+    QWidget *offer = QApplication::activePopupWidget();
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->objectName(), "puUpload");
+    QTest::keyClick(offer, Qt::Key_F);
+    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 1u);
     EXPECT_EQ(Dialogs.FileDialogsShown[0].Kind, TFileDialog::TKind::Open);
-    EXPECT_EQ(Dialogs.FileDialogsShown[1].Kind, TFileDialog::TKind::Save);
+    EXPECT_EQ(QApplication::focusWidget(), edCurrentDir);
     press(Qt::Key_N);  // new folder
     press(Qt::Key_R);  // rename, the focus in neither view
     ASSERT_EQ(Dialogs.InputsShown.size(), 2u);
@@ -175,6 +182,13 @@ TEST_F(RemoteView, ShortcutsWinOverTheFolderBox)
     press(Qt::Key_End, {});
     press(Qt::Key_Backspace, {});
     EXPECT_EQ(edCurrentDir->text(), "/pu");
+    // Download goes into the local tree's folder; Download As asks.
+    press(Qt::Key_D);
+    press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 2u);
+    EXPECT_EQ(Dialogs.FileDialogsShown[1].Kind, TFileDialog::TKind::Save);
+    WaitForTransfers();
+    EXPECT_EQ(Contents(local.Path() / "notes.txt"), "n");
     EXPECT_TRUE(Dialogs.Questions.isEmpty());
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
@@ -207,11 +221,11 @@ TEST_F(RemoteView, KeysOfTheViews)
 
 TEST_F(RemoteView, TheViewStyleMenuSetsAndChecksTheStyle)
 {
-    EXPECT_TRUE(SmallIcon1->isChecked());
+    EXPECT_TRUE(Report1->isChecked());
     List1->trigger();
     EXPECT_EQ(lvFiles->ViewStyle(), vsList);
     EXPECT_TRUE(List1->isChecked());
-    EXPECT_FALSE(SmallIcon1->isChecked());
+    EXPECT_FALSE(Report1->isChecked());
     Icon1->trigger();
     EXPECT_EQ(lvFiles->ViewStyle(), vsIcon);
     EXPECT_EQ(lvFiles->viewMode(), QListView::IconMode);

@@ -55,7 +55,7 @@ protected:
         const fs::path local = Files.Path() / "down.bin";
         fs::remove(local);
         Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(local.string())});
-        actDownload->trigger();
+        actDownloadAs->trigger();
         WaitForTransfers();
         return Contents(local) == Payload;
     }
@@ -166,14 +166,14 @@ TEST_F(SecureConnection, TheDownloadAfterACancelledOneComesWhole)
         const fs::path big = Files.Path() / ("big" + std::to_string(round) + ".bin");
         lvFiles->setCurrentIndex(lvFiles->model()->index(int(FormFixture::Files().indexOf("big.bin")), 0));
         Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(big.string())});
-        actDownload->trigger();
+        actDownloadAs->trigger();
         const size_t cancelled = items.size() - 1;
         ASSERT_TRUE(QTest::qWaitFor([&] { return items.at(cancelled).Done > 0; }, 20000));
         Form->Runner().Cancel({items.at(cancelled).Id});
         const fs::path next = Files.Path() / ("data" + std::to_string(round) + ".bin");
         Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(next.string())});
         lvFiles->setCurrentIndex(lvFiles->model()->index(int(FormFixture::Files().indexOf("data.bin")), 0));
-        actDownload->trigger();
+        actDownloadAs->trigger();
         WaitForTransfers();
         EXPECT_EQ(items.at(cancelled).State, TTransferState::Cancelled);
         EXPECT_EQ(items.back().State, TTransferState::Done) << items.back().Reason.toStdString();
@@ -182,7 +182,7 @@ TEST_F(SecureConnection, TheDownloadAfterACancelledOneComesWhole)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
-// The user's data-connection mode: active by default, passive when
+// The user's data-connection mode: passive by default, active when
 // chosen, for the next transfer already, and kept for the next start.
 class PassiveModeChoice : public ConnectedForm {};
 
@@ -190,24 +190,24 @@ TEST_F(PassiveModeChoice, IsUsedAtOnceAndKept)
 {
     QAction *passive = Form->findChild<QAction *>("PassiveMode1");
     ASSERT_TRUE(passive);
-    EXPECT_FALSE(passive->isChecked());
-    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PORT ")).isEmpty());
-    EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
+    EXPECT_TRUE(passive->isChecked());
+    EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: PORT ")).isEmpty());
+    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
 
-    passive->trigger();
-    EXPECT_TRUE(Form->Runner().Session().Passive);  // the transfers' connection
+    passive->trigger();  // to active
+    EXPECT_FALSE(Form->Runner().Session().Passive);  // the transfers' connection
     SelectFiles({"notes.txt"});
     const TempDir local;
     Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(local.File("notes.txt"))});
-    actDownload->trigger();
+    actDownloadAs->trigger();
     WaitForTransfers();
     EXPECT_EQ(Contents(local.File("notes.txt")), "n");
     ASSERT_TRUE(Form->RemoteView().RefreshIfFree());  // and the browsing one
-    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
+    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PORT ")).isEmpty());
 
     Stop();
     Start();
-    EXPECT_TRUE(Form->findChild<QAction *>("PassiveMode1")->isChecked());
+    EXPECT_FALSE(Form->findChild<QAction *>("PassiveMode1")->isChecked());
 }
 
 }  // namespace

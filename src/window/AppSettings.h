@@ -1,0 +1,20 @@
+// What the Settings dialog gathers: the choices a user makes once and
+// looks for in one place.
+#pragma once
+
+#include "FileListView.h"
+#include "IdSocks.h"
+#include "SiteSecrets.h"
+#include "UserDialogs.h"
+
+#include <optional>
+
+struct TAppSettings {
+    bool Passive = true;
+    int Simultaneous = 2;
+    // The answer to every "file exists" question, or ask (none).
+    std::optional<TOverwriteAnswer> DefaultOverwrite;
+    TViewStyle ViewStyle = vsReport;
+    TSocksInfo Proxy;
+    TPasswordKeeping Passwords = TPasswordKeeping::Keyring;
+};

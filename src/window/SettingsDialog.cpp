@@ -1,0 +1,137 @@
+#include "SettingsDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+QComboBox *Choices(const QStringList &texts, int current)
+{
+    auto *box = new QComboBox;
+    box->addItems(texts);
+    box->setCurrentIndex(current);
+    return box;
+}
+
+// A field named for screen readers by its label's words.
+template <typename T>
+T *Named(T *field, const QString &label)
+{
+    QString name = label;
+    name.remove('&');
+    name.remove(':');
+    field->setAccessibleName(name);
+    return field;
+}
+
+}  // namespace
+
+TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) : QDialog(parent), FSettings(settings)
+{
+    setWindowTitle("Settings");
+    setObjectName("dlgSettings");
+
+    auto *transfers = new QGroupBox("Transfers");
+    auto *transferForm = new QFormLayout(transfers);
+    FMode = Named(Choices({"Passive (the client opens data connections)", "Active (the server opens them)"},
+                          settings.Passive ? 0 : 1),
+                  "Transfer mode");
+    FMode->setObjectName("cbTransferMode");
+    transferForm->addRow("Transfer &mode:", FMode);
+    FSimultaneous = Named(new QSpinBox, "Simultaneous transfers");
+    FSimultaneous->setObjectName("seSettingsSimultaneous");
+    FSimultaneous->setRange(1, 4);
+    FSimultaneous->setValue(settings.Simultaneous);
+    transferForm->addRow("&Simultaneous transfers:", FSimultaneous);
+    static const TOverwriteAnswer answers[] = {TOverwriteAnswer::Overwrite, TOverwriteAnswer::Resume,
+                                               TOverwriteAnswer::Rename, TOverwriteAnswer::Skip};
+    int overwrite = 0;
+    for (int i = 0; i < 4; ++i)
+        if (settings.DefaultOverwrite == answers[i])
+            overwrite = i + 1;
+    FOverwrite = Named(Choices({"Ask", "Overwrite", "Resume where possible, else overwrite", "Rename the new file",
+                                "Skip"},
+                               overwrite),
+                       "When a file exists");
+    FOverwrite->setObjectName("cbOverwrite");
+    transferForm->addRow("When a file &exists:", FOverwrite);
+
+    auto *view = new QGroupBox("Remote files");
+    auto *viewForm = new QFormLayout(view);
+    FView = Named(Choices({"Icon", "Small Icon", "List", "Report (names with size, date and more)"}, int(settings.ViewStyle)), "View");
+    FView->setObjectName("cbView");
+    viewForm->addRow("&View:", FView);
+
+    auto *proxy = new QGroupBox("Proxy");
+    auto *proxyForm = new QFormLayout(proxy);
+    FProxyKind = Named(Choices({"None", "SOCKS 4", "SOCKS 4A", "SOCKS 5"}, int(settings.Proxy.Version)), "Proxy");
+    FProxyKind->setObjectName("cbProxy");
+    proxyForm->addRow("&Proxy:", FProxyKind);
+    FProxyHost = Named(new QLineEdit(QString::fromStdString(settings.Proxy.Host)), "Proxy host");
+    proxyForm->addRow("&Host:", FProxyHost);
+    FProxyPort = Named(new QSpinBox, "Proxy port");
+    FProxyPort->setRange(1, 65535);
+    FProxyPort->setValue(settings.Proxy.Port > 0 ? settings.Proxy.Port : 1080);
+    proxyForm->addRow("P&ort:", FProxyPort);
+    FProxyUser = Named(new QLineEdit(QString::fromStdString(settings.Proxy.UserID)), "Proxy user");
+    proxyForm->addRow("&User:", FProxyUser);
+    FProxyPassword = Named(new QLineEdit(QString::fromStdString(settings.Proxy.Password)), "Proxy password");
+    FProxyPassword->setEchoMode(QLineEdit::Password);
+    proxyForm->addRow("Pass&word:", FProxyPassword);
+    connect(FProxyKind, &QComboBox::currentIndexChanged, this, [this] { ProxyKindChanged(); });
+    ProxyKindChanged();
+
+    auto *secrets = new QGroupBox("Passwords");
+    auto *secretsForm = new QFormLayout(secrets);
+    FPasswords = Named(Choices({"In the desktop's keyring", "In the settings file, unencrypted",
+                                "Not saved: typed at each start"},
+                               int(settings.Passwords)),
+                       "Keep saved passwords");
+    FPasswords->setObjectName("cbPasswords");
+    secretsForm->addRow("&Keep saved passwords:", FPasswords);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    for (QWidget *group : {static_cast<QWidget *>(transfers), static_cast<QWidget *>(view),
+                           static_cast<QWidget *>(proxy), static_cast<QWidget *>(secrets)})
+        layout->addWidget(group);
+    layout->addWidget(buttons);
+}
+
+void TSettingsDialog::ProxyKindChanged()
+{
+    const int kind = FProxyKind->currentIndex();
+    for (QWidget *field : {static_cast<QWidget *>(FProxyHost), static_cast<QWidget *>(FProxyPort),
+                           static_cast<QWidget *>(FProxyUser)})
+        field->setEnabled(kind != svNoSocks);
+    // Only SOCKS 5 carries a password.
+    FProxyPassword->setEnabled(kind == svSocks5);
+}
+
+TAppSettings TSettingsDialog::Result() const
+{
+    TAppSettings result = FSettings;
+    result.Passive = FMode->currentIndex() == 0;
+    result.Simultaneous = FSimultaneous->value();
+    static const std::optional<TOverwriteAnswer> answers[] = {std::nullopt, TOverwriteAnswer::Overwrite,
+                                                              TOverwriteAnswer::Resume, TOverwriteAnswer::Rename,
+                                                              TOverwriteAnswer::Skip};
+    result.DefaultOverwrite = answers[FOverwrite->currentIndex()];
+    result.ViewStyle = TViewStyle(FView->currentIndex());
+    result.Proxy.Version = TSocksVersion(FProxyKind->currentIndex());
+    result.Proxy.Host = FProxyHost->text().trimmed().toStdString();
+    result.Proxy.Port = FProxyPort->value();
+    result.Proxy.UserID = FProxyUser->text().toStdString();
+    result.Proxy.Password = result.Proxy.Version == svSocks5 ? FProxyPassword->text().toStdString() : std::string();
+    result.Proxy.Authentication =
+        result.Proxy.Version == svSocks5 && !result.Proxy.UserID.empty() ? saUsernamePassword : saNoAuthentication;
+    result.Passwords = TPasswordKeeping(FPasswords->currentIndex());
+    return result;
+}

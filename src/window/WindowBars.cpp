@@ -1,0 +1,102 @@
+#include "WindowBars.h"
+
+#include "ToolGlyphs.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QToolBar>
+#include <QToolButton>
+
+// `title` is what screen readers and the window's bar menu call it.
+QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QString &title)
+{
+    auto *bar = new QToolBar(title, window);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+    return bar;
+}
+
+// A field's label "<name>:", its buddy: screen readers call the field by
+// `name`. A gap before it parts it from the field to its left.
+static void AddLabel(QToolBar *bar, QWidget *field, const QString &name, bool gapBefore)
+{
+    auto *label = new QLabel(name + ':');
+    const int space = label->fontMetrics().horizontalAdvance(' ');
+    label->setContentsMargins(gapBefore ? 3 * space : 0, 0, 2 * space, 0);
+    label->setBuddy(field);
+    bar->addWidget(label);
+    field->setAccessibleName(name);
+}
+
+QToolButton *ButtonFor(QToolBar *bar, QAction *action)
+{
+    bar->addAction(action);
+    auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+    button->setAutoRaise(true);
+    return button;
+}
+
+TBarFields CreateFieldBars(QMainWindow &window)
+{
+    window.addToolBarBreak();
+    QToolBar *tbControl = NewToolBar(&window, "tbControl", "Site");
+    auto *cbAddress = new QComboBox;
+    cbAddress->setObjectName("cbAddress");
+    AddLabel(tbControl, cbAddress, "FTP Address", false);
+    cbAddress->setEditable(true);
+    cbAddress->setInsertPolicy(QComboBox::NoInsert);
+    // The bar fills itself from the sites; Qt's own completion and its
+    // choosing of a matching item when the focus leaves would fight that.
+    cbAddress->setCompleter(nullptr);
+    cbAddress->lineEdit()->setAccessibleName("FTP Address");
+    cbAddress->view()->setAccessibleName("Saved sites");
+    QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
+    cbAddress->setFixedWidth(145);
+    cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permanently in the list.)"
+                          "\r\n(<CTRL> + <SHIFT> + <DEL> to remove a site permanently from the list.)");
+    tbControl->addWidget(cbAddress);
+
+    auto *edUserName = new QLineEdit;
+    edUserName->setObjectName("edUserName");
+    AddLabel(tbControl, edUserName, "User Name", true);
+    edUserName->setFixedWidth(121);
+    edUserName->setToolTip("User name to connect as.");
+    tbControl->addWidget(edUserName);
+
+    auto *edPassword = new QLineEdit;
+    edPassword->setObjectName("edPassword");
+    AddLabel(tbControl, edPassword, "Password", true);
+    edPassword->setFixedWidth(121);
+    edPassword->setEchoMode(QLineEdit::Password);
+    edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
+    edPassword->setToolTip("Password to use when connecting to the site.");
+    tbControl->addWidget(edPassword);
+
+    window.addToolBarBreak();
+    QToolBar *bar = NewToolBar(&window, "ToolBar1", "Folder");
+    auto *edCurrentDir = new QLineEdit;
+    edCurrentDir->setObjectName("edCurrentDir");
+    AddLabel(bar, edCurrentDir, "FTP Folder", false);
+    edCurrentDir->setFixedWidth(668);
+    edCurrentDir->setEnabled(false);
+    edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
+                             "\r\nchange to that folder.\r\n(<CTRL> + <I> Sets the current directory as the "
+                             "default folder for this FTP Site.)");
+    bar->addWidget(edCurrentDir);
+    auto *btnChangeFolder = new QToolButton;
+    btnChangeFolder->setObjectName("btnChangeFolder");
+    btnChangeFolder->setAutoRaise(true);
+    btnChangeFolder->setIcon(ChangeFolderGlyph());
+    btnChangeFolder->setFixedSize(37, 21);
+    btnChangeFolder->setEnabled(false);
+    btnChangeFolder->setToolTip("Change directory.");
+    btnChangeFolder->setAccessibleName("Go");
+    bar->addWidget(btnChangeFolder);
+    return {cbAddress, edUserName, edPassword, edCurrentDir, btnChangeFolder};
+}
