@@ -1,5 +1,9 @@
 #include "FileDetails.h"
 
+#include "FileFacts.h"
+
+#include <QDate>
+
 #include "ByteUnits.h"
 #include "RemoteItemModel.h"
 #include "RemoteName.h"
@@ -179,7 +183,10 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
             align = Qt::AlignRight | Qt::AlignVCenter;
             break;
         case Modified:
-            text = QString::fromLatin1(item.Modified.data(), qsizetype(item.Modified.size()));
+            // The listing's own words where it gave no time we could read.
+            text = ListingTimeText(item.Time, QDate::currentDate().year());
+            if (text.isEmpty())
+                text = QString::fromLatin1(item.Modified.data(), qsizetype(item.Modified.size()));
             break;
         case Permissions:
             text = QString::fromLatin1(item.Permissions.data(), qsizetype(item.Permissions.size()));

@@ -1,6 +1,7 @@
 #include "TransferWorker.h"
 
 #include "FailureText.h"
+#include "FileFacts.h"
 #include "FolderListing.h"
 #include "IDEEnhance.h"
 #include "IdException.h"
@@ -11,6 +12,7 @@
 #include "NameBytes.h"
 #include "RemoteName.h"
 
+#include <QDateTime>
 #include <QScopeGuard>
 
 #include <sys/stat.h>
@@ -377,7 +379,13 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     // each time.
     if (!FGuard) {
         FGuard.emplace(
-            [this](const TOverwriteQuestion &question) {
+            [this](TOverwriteQuestion question) {
+                if (FDescribe)
+                    FDescribe(question);
+                // One question at a time, whichever connection asks: the
+                // others wait here, and "Apply to all" may answer theirs.
+                static std::mutex asking;
+                const std::lock_guard one(asking);
                 TOverwriteChoice choice;
                 RunInMainThread([&] {
                     if (*FAlive && OnAskOverwrite)
@@ -388,10 +396,21 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
             job.Several);
     }
     FGuard->SetSeveral(job.Several);
+    // What the description knows lives in this call.
+    const auto forget = qScopeGuard([this] { FDescribe = nullptr; });
     if (download) {
         const std::string folder = WithSlash(FolderPart(job.LocalPath));
         const QString place = "in " + TextFromBytes(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
         facts.Asked = IsFile(folder + name);
+        FDescribe = [&](TOverwriteQuestion &question) {
+            struct stat info {};
+            const bool known = ::stat((folder + name).c_str(), &info) == 0;
+            question.Existing = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
+                                          known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
+            // Small files go without MDTM; asked now, the question shows it.
+            const std::string time = facts.Time.empty() ? FFtp.ModificationTime(job.RemoteName) : facts.Time;
+            question.Incoming = FileFacts("On the server", facts.Size, ServerTime(time));
+        };
         return FGuard->Target(
             name, place, [&folder](const std::string &candidate) { return IsFile(folder + candidate); },
             [&](const std::string &candidate) {
@@ -401,6 +420,14 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
             &facts.Resume);
     }
     const QString place = "on the server in " + RemoteDisplayName(job.RemoteFolder);
+    FDescribe = [&](TOverwriteQuestion &question) {
+        struct stat info {};
+        const bool known = ::stat(job.LocalPath.c_str(), &info) == 0;
+        question.Existing =
+            FileFacts("On the server", FFtp.Size(name), ServerTime(FFtp.ModificationTime(name)));
+        question.Incoming = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
+                                      known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
+    };
     return FGuard->Target(
         name, place,
         [this, &job](const std::string &candidate) {

@@ -180,6 +180,8 @@ private:
     // The folders this session made: nothing was in them before.
     std::unordered_set<std::string> FMadeFolders;
     std::optional<TOverwriteGuard> FGuard;
+    // Fills in both files' sizes and dates when the guard asks.
+    std::function<void(TOverwriteQuestion &)> FDescribe;
     // Posted calls that arrive after the worker is gone do nothing.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

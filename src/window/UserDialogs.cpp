@@ -41,7 +41,10 @@ public:
     {
         QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question.Text, QMessageBox::NoButton,
                         parent);
-        box.setInformativeText(QStringLiteral("Rename saves it as \"%1\".").arg(question.FreeName) +
+        const QString facts = question.Existing.isEmpty() ? QString()
+                                                          : QStringLiteral("Now: %1\nNew: %2\n\n").arg(question.Existing,
+                                                                                                       question.Incoming);
+        box.setInformativeText(facts + QStringLiteral("Rename saves it as \"%1\".").arg(question.FreeName) +
                                (question.CanResume ? QStringLiteral(" Resume goes on from the part that arrived before.")
                                                    : QString()));
         QPushButton *overwrite = box.addButton("&Overwrite", QMessageBox::AcceptRole);

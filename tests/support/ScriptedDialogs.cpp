@@ -2,6 +2,11 @@
 
 #include "AppSettings.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+
 bool ScriptedDialogs::InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value)
 {
     InputsShown.push_back({caption, prompt, value});
@@ -42,6 +47,13 @@ bool ScriptedDialogs::Confirm(QWidget *, const QString &text)
 TOverwriteChoice ScriptedDialogs::AskOverwrite(QWidget *, const TOverwriteQuestion &question)
 {
     OverwritesAsked.push_back(question);
+    MostOverwritesOpen = std::max(MostOverwritesOpen, ++OverwritesOpen);
+    if (OverwriteWaitMs > 0) {
+        QEventLoop open;
+        QTimer::singleShot(OverwriteWaitMs, &open, &QEventLoop::quit);
+        open.exec();
+    }
+    --OverwritesOpen;
     if (OverwriteAnswers.empty())
         return {};
     const TOverwriteChoice answer = OverwriteAnswers.front();

@@ -31,6 +31,10 @@ public:
     std::deque<bool> ConfirmAnswers;
     std::vector<TOverwriteQuestion> OverwritesAsked;
     std::deque<TOverwriteChoice> OverwriteAnswers;
+    // How long an overwrite question stays open, the window's events going
+    // on meanwhile as under a modal box; and how many were open at once.
+    int OverwriteWaitMs = 0;
+    int OverwritesOpen = 0, MostOverwritesOpen = 0;
 
     std::vector<TChoiceQuestion> ChoicesAsked;
     std::deque<TChoice> ChoiceAnswers;  // empty: the question's default

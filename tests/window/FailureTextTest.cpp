@@ -1,6 +1,7 @@
 // What the window says when a connect or a transfer fails: the host, the
 // file and the cause in words.
 #include "FailureText.h"
+#include "FileFacts.h"
 
 #include "IdComponent.h"
 #include "IdException.h"
@@ -64,3 +65,26 @@ TEST_F(FailureText, TransferFailuresAreOneSentence)
 }
 
 }  // namespace
+
+// A listing's time in the locale's order and month names: the time of day
+// this year, the year otherwise; nothing for an unknown time.
+TEST(ListingTimeText, ReadsAsTheLocaleWritesDates)
+{
+    const QLocale before;
+    const struct {
+        QLocale Locale;
+        int64_t Time;
+        const char *Text;
+    } cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), 202612081014, "8 Dec 10:14"},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), 201903030000, "3 Mar 2019"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), 201903030000, "Mar 3 2019"},
+        {QLocale(QLocale::German, QLocale::Germany), 202601310905, "31 Jan. 09:05"},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), -1, ""},
+    };
+    for (const auto &c : cases) {
+        QLocale::setDefault(c.Locale);
+        EXPECT_EQ(ListingTimeText(c.Time, 2026), c.Text) << c.Time;
+    }
+    QLocale::setDefault(before);
+}

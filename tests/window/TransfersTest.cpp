@@ -125,6 +125,37 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
+// Ctrl+D without a dialog: into the local tree's folder, with Veldra's own
+// question for a file that is there, which shows both files' sizes and
+// dates; with two connections asking at once, one question at a time.
+TEST_F(Transfers, DownloadsIntoTheTreesFolderAskOneQuestionAtATime)
+{
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(LocalText("")));
+    std::ofstream(Local.File("notes.txt")) << "precious";
+    std::ofstream(Local.File("report.pdf")) << "old";
+    SelectFiles({"notes.txt"});
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Skip, false}};
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_TRUE(Dialogs.FileDialogsShown.empty());
+    ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
+    EXPECT_EQ(Dialogs.OverwritesAsked[0].Existing.section(',', 0, 0), "Local file: 8 B");
+    EXPECT_EQ(Dialogs.OverwritesAsked[0].Incoming.section(',', 0, 0), "On the server: 1 B");
+    EXPECT_EQ(Dialogs.OverwritesAsked[0].Incoming.count(','), 1) << "a date follows the size";
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "precious");
+
+    Form->Runner().SetSimultaneous(2);
+    Dialogs.OverwriteWaitMs = 300;  // each question stays open a while, as a user's would
+    Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}, {TOverwriteAnswer::Overwrite, false}};
+    SelectFiles({"notes.txt", "report.pdf"});
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Dialogs.OverwritesAsked.size(), 3u);
+    EXPECT_EQ(Dialogs.MostOverwritesOpen, 1);
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
+    EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
+}
+
 // The listing tells which remote files exist (some servers answer no
 // SIZE); SIZE tells of one that came since.
 TEST_F(Transfers, UploadsAskBeforeReplacingARemoteFile)
