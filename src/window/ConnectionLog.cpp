@@ -1,5 +1,7 @@
 #include "ConnectionLog.h"
 
+#include <QTabWidget>
+
 #include "IDEEnhance.h"
 #include "IdLogDebug.h"
 #include "NameBytes.h"
@@ -136,3 +138,17 @@ void TConnectionLog::ProtocolItem(const std::string &AText)
     }
 }
 
+
+void TConnectionLog::BringToFront()
+{
+    Flush();
+    for (QWidget *parent = FList->parentWidget(); parent; parent = parent->parentWidget())
+        if (auto *pages = qobject_cast<QTabWidget *>(parent)) {
+            pages->setCurrentWidget(FList);
+            break;
+        }
+    if (FList->count() > 0) {
+        FList->setCurrentRow(FList->count() - 1);
+        FList->scrollToBottom();
+    }
+}

@@ -30,6 +30,9 @@ public:
     void Flush();
     static constexpr int FlushInterval = 100;  // ms
     void Clear();
+    // Shows the log's page, whatever page is in front, with its last line
+    // chosen: a failure the user must see.
+    void BringToFront();
     // A debug-log item of the control connection: "Sent: ..." or
     // "Recv: ..." with "<EOL>" for each line end; others end a connection.
     void ProtocolItem(const std::string &AText);

@@ -86,6 +86,11 @@ void TConnectionWorkflow::Connect()
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
     const THostAddress address = SplitHostAddress(W.Address->currentText());
+    if (!address.Unsupported.isEmpty()) {
+        FWindow.AddToLog(address.Unsupported);
+        FParts.Log.BringToFront();
+        return;
+    }
     bool refusedByServer = false;
     try {
         FWindow.SetBusyCursor(true);
@@ -131,6 +136,8 @@ void TConnectionWorkflow::Connect()
         FWindow.AddToLog(text);
         if (refusedByServer)
             UserDialogs().ShowError(FWindow.DialogOwner(), text);
+        else
+            FParts.Log.BringToFront();  // where the user looks, the line marked
     }
 }
 

@@ -22,7 +22,27 @@ THostAddress SplitHostAddress(const QString &text)
             break;
         }
     }
+    if (const auto scheme = rest.indexOf("://"); scheme > 0 && address.Security == THostAddress::Plain &&
+                                                 !text.startsWith("ftp://", Qt::CaseInsensitive)) {
+        const QString name = rest.left(scheme);
+        address.Unsupported = name.compare("sftp", Qt::CaseInsensitive) == 0
+                                  ? QStringLiteral("SFTP is not supported yet.")
+                                  : QStringLiteral("Veldra speaks FTP only: \"%1://\" is not supported.").arg(name);
+        return address;
+    }
     address.Host = rest;
+    if (rest.startsWith('[')) {
+        const auto close = rest.indexOf(']');
+        if (close > 0) {
+            address.Host = rest.mid(1, close - 1);
+            rest = rest.mid(close + 1);
+            if (!rest.startsWith(':'))
+                return address;
+            rest = address.Host + rest;  // the port is read below, the host kept
+        }
+    } else if (rest.count(':') > 1) {
+        return address;  // an IPv6 address without brackets: no port in it
+    }
     const auto colon = rest.lastIndexOf(':');
     if (colon >= 0) {
         const QString digits = rest.mid(colon + 1);
@@ -33,6 +53,8 @@ THostAddress SplitHostAddress(const QString &text)
         if (port >= 1 && port <= 65535) {
             address.Host = rest.left(colon);
             address.Port = port;
+        } else if (text.contains('[')) {
+            address.Host = rest.left(colon);  // "[::1]:x": the brackets' host
         }
     }
     return address;

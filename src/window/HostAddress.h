@@ -1,7 +1,10 @@
 // The address box's text as a server: an optional scheme, a host and a
 // port. "ftpes://" asks for explicit TLS, "ftps://" for implicit TLS (port
 // 990 unless given), "ftp://" or none for plain FTP. After the host,
-// ":port" counts when it is a port from 1 to 65535; a path is ignored.
+// ":port" counts when it is a port from 1 to 65535; a path is ignored. An
+// IPv6 address is written in brackets, "[::1]:2121"; bare, with its many
+// colons, it is all host. A scheme Veldra does not speak is named in
+// `Unsupported`, in words for the user.
 #pragma once
 
 #include <QString>
@@ -11,6 +14,7 @@ struct THostAddress {
     QString Host;
     int Port = 21;
     TSecurity Security = Plain;
+    QString Unsupported;
 };
 
 [[nodiscard]] THostAddress SplitHostAddress(const QString &text);

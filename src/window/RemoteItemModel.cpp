@@ -1,5 +1,11 @@
 #include "RemoteItemModel.h"
 
+#include "ByteUnits.h"
+#include "FileFacts.h"
+
+#include <QDate>
+#include <QStringList>
+
 #include "ListingParser.h"
 #include "RemoteName.h"
 #include "SystemImageList.h"
@@ -236,6 +242,17 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
     }
     case ImageIndexRole:
         return ImageIndex(index.row());
+    case Qt::AccessibleTextRole: {
+        // A screen reader hears what the details show: "notes.txt, 1 B,
+        // 8 Dec 10:14".
+        const TEntry entry = Entry(index.row());
+        QStringList parts{Caption(index.row())};
+        if (entry.Size >= 0)
+            parts << ByteText(entry.Size);
+        if (const QString when = ListingTimeText(entry.Time, QDate::currentDate().year()); !when.isEmpty())
+            parts << when;
+        return parts.join(", ");
+    }
     default:
         return {};
     }

@@ -1,5 +1,7 @@
 #include "TransferQueue.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <utility>
 
@@ -252,6 +254,35 @@ void TTransferQueue::ClearFinished()
     Moved();
     if (OnReset)
         OnReset();
+}
+
+QString TTransferQueue::BatchSummary(int batch) const
+{
+    int total = 0, done = 0, failed = 0, cancelled = 0, skipped = 0;
+    for (const TTransferItem &item : FItems) {
+        if (item.Batch != batch || item.Folder)
+            continue;
+        ++total;
+        if (item.State == S::Done)
+            ++done;
+        else if (item.State == S::Failed)
+            ++failed;
+        else if (item.Reason.startsWith("Skipped"))
+            ++skipped;
+        else
+            ++cancelled;
+    }
+    if (done == total)
+        return QStringLiteral("Transfer of selected files complete.");
+    QStringList rest;
+    for (const auto &[count, what] : {std::pair{failed, "failed"}, {cancelled, "cancelled"}, {skipped, "skipped"}})
+        if (count > 0)
+            rest << QStringLiteral("%1 %2").arg(count).arg(QLatin1String(what));
+    return QStringLiteral("%1 of %2 file%3 transferred; %4.")
+        .arg(done)
+        .arg(total)
+        .arg(total == 1 ? "" : "s")
+        .arg(rest.join(", "));
 }
 
 bool TTransferQueue::BatchEnded(int batch) const

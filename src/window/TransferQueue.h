@@ -96,6 +96,10 @@ public:
     int Count(TTransferState state) const { return FCounts[size_t(state)]; }
     // Whether every item of a batch has ended (done, failed, cancelled).
     bool BatchEnded(int batch) const;
+    // What became of an ended batch, in one line: "Transfer of selected
+    // files complete." when all of it arrived, else "2 of 4 files
+    // transferred; 1 failed, 1 cancelled."
+    QString BatchSummary(int batch) const;
     int NewBatch() { return ++FLastBatch; }
 
     struct TTotals {

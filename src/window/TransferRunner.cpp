@@ -245,8 +245,10 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         FQueue.Apply(id, FStopping ? TTransferEvent::Interrupt : TTransferEvent::Cancel, reason);
         break;
     }
-    if (!Running())
+    if (!Running()) {
         W.Progress->setValue(0);
+        SetPanelText(W.SpeedPanel, QString());
+    }
     if (const TTransferItem *item = FQueue.Find(id); item && item->State != TTransferState::Queued)
         FRetries.erase(id);  // a later Retry Failed starts the count afresh
     if (const TTransferItem *item = FQueue.Find(id)) {
@@ -255,7 +257,7 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         const auto batch = FBatchSizes.find(item->Batch);
         if (batch != FBatchSizes.end() && FQueue.BatchEnded(item->Batch)) {
             FBatchSizes.erase(batch);
-            FWindow.AddToLog("Transfer of selected files complete.");
+            FWindow.AddToLog(FQueue.BatchSummary(item->Batch));
         }
     }
     StartNext();
@@ -446,8 +448,8 @@ void TTransferRunner::Tick()
 {
     // The rows' speeds follow the last seconds; the panel's is the
     // average since each start, as it always was, summed.
-    double average = 0;
     FSpeed = 0;
+    bool downloads = false, uploads = false;
     const TTransferItem *first = nullptr;
     for (TSlot &slot : FSlots) {
         const TTransferItem *item = FQueue.Find(slot.Current);
@@ -459,14 +461,15 @@ void TTransferRunner::Tick()
         slot.Speed = slot.Rate.Add(now, bytes);
         FSpeed += slot.Speed;
         FQueue.SetProgress(slot.Current, bytes, slot.Speed);
-        average += now > 0 ? double(bytes) / 1024.0 / (double(now) / 1000.0) : 0.0;
+        (item->Direction == TTransferDirection::Download ? downloads : uploads) = true;
     }
     if (!first)
         return;
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    SetPanelText(W.SpeedPanel, (first->Direction == TTransferDirection::Download ? "Download speed " : "Uploade speed ") +
-                                   locale.toString(average, 'f', 2) + " KB/s");
+    // The last seconds' speed of all that runs, in the queue's units.
+    SetPanelText(W.SpeedPanel, QStringLiteral("%1 %2").arg(downloads && uploads ? "Speed"
+                                                           : downloads         ? "Download speed"
+                                                                               : "Upload speed",
+                                                           RateText(FSpeed)));
     const TTransferQueue::TTotals totals = FQueue.Totals();
     if (totals.Bytes > 0)
         W.Progress->setValue(totals.Percent());
@@ -495,7 +498,7 @@ void TTransferRunner::ShowTotals()
 void TTransferRunner::ResetDisplay()
 {
     W.Progress->setValue(0);
-    SetPanelText(W.SpeedPanel, "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
+    SetPanelText(W.SpeedPanel, QString());
 }
 
 // ---- kept for later -----------------------------------------------------------------

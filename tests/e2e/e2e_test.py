@@ -67,7 +67,7 @@ def main():
         # The folder box: type a folder and press Enter. The window's
         # shortcuts then act from it, though a line edit binds Ctrl+U.
         program.open_folder("/pub")
-        keys("ctrl+u")
+        keys("ctrl+u", "f")
         in_file_dialog(os.path.join(home, "up.txt"))
         wait_for(lambda: os.path.exists(os.path.join(root, "pub", "up.txt")), what="the upload")
         keys("ctrl+n")
@@ -82,7 +82,7 @@ def main():
         keys("BackSpace")
         time.sleep(1.0)
         type_text("data")
-        keys("ctrl+d")
+        keys("ctrl+shift+d")
         in_file_dialog(os.path.join(local, "saved.bin"))
         target = os.path.join(local, "saved.bin")
         wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(payload), what="the download")
@@ -101,7 +101,7 @@ def main():
         # Every file into a folder that holds one of them: asked, and Skip
         # keeps the local file.
         click(*file_list)
-        keys("ctrl+a", "ctrl+d")
+        keys("ctrl+a", "ctrl+shift+d")
         in_file_dialog(os.path.join(local, "any"))
         answer_question("s")
         wait_for(lambda: all(os.path.exists(os.path.join(local, name)) for name in ("notes.txt", "up.txt")),
@@ -113,7 +113,7 @@ def main():
         program.open_folder("/cut")
         click(*file_list)
         type_text("cut")
-        keys("ctrl+d")
+        keys("ctrl+shift+d")
         # The save dialog asks itself before it names an existing file.
         in_file_dialog(os.path.join(local, "cut.bin"), then=("y",))
         answer_question("Return")

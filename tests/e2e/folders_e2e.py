@@ -90,7 +90,7 @@ def main():
         file_list = program.place("Remote files", "list", left=True)
         program.click(*file_list)
         program.type_text("slow-big")
-        program.keys("ctrl+d")
+        program.keys("ctrl+shift+d")
         program.in_file_dialog(os.path.join(home, "big.bin"))
         # The part's name holds a random piece of its own.
         parts = lambda: glob.glob(os.path.join(home, ".big.bin.??????.veldra-part"))  # noqa: E731

@@ -47,7 +47,7 @@ def main():
         file_list = program.place("Remote files", "list", left=True)
         program.click(*file_list)
         program.type_text("slow")
-        program.keys("ctrl+d")
+        program.keys("ctrl+shift+d")
         program.in_file_dialog(os.path.join(local, "slow.bin"), then=("y",))
         wait_for(lambda: any(os.path.getsize(os.path.join(local, name)) > 0 for name in parts()),
                  what="the download to begin")
@@ -58,7 +58,7 @@ def main():
         program.open_folder("/pub")
         program.click(*file_list)
         program.type_text("second")
-        program.keys("ctrl+d")
+        program.keys("ctrl+shift+d")
         program.in_file_dialog(os.path.join(local, "second.bin"))
 
         # The Transfers page; its first row is the big download.

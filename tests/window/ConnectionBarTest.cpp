@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -156,10 +157,13 @@ TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
          QString("Nothing is listening at 127.0.0.1:%1 (connection refused).").arg(closed), false},
         {"no-such-host.invalid", FtpServer::Password, "Could not find the host \"no-such-host.invalid\".", false},
         {QString("127.0.0.1:%1").arg(server.Port()), "wrong", "530 Authentication failed.", true},
+        {"sftp://127.0.0.1", FtpServer::Password, "SFTP is not supported yet.", false},
     };
+    auto *pages = Form->findChild<QTabWidget *>("pcLog");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Address.toStdString());
         Dialogs.Errors.clear();
+        pages->setCurrentIndex(1);  // the Transfers page in front
         TypeAddress(c.Address);
         edUserName->setText(FtpServer::User);
         edPassword->setText(c.Password);
@@ -169,6 +173,12 @@ TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
         // A host never found leaves no "Disconnecting from ." behind.
         EXPECT_FALSE(LogOf(*Form).contains("Disconnecting from ."));
         EXPECT_EQ(Dialogs.Errors, c.Box ? QStringList{c.LastEntry} : QStringList());
+        // Without a box, the log comes to the front with the line marked.
+        if (!c.Box) {
+            EXPECT_EQ(pages->currentWidget(), lbConnection);
+            ASSERT_TRUE(lbConnection->currentItem());
+            EXPECT_EQ(lbConnection->currentItem()->text(), c.LastEntry);
+        }
         ExpectDisconnectedState();
     }
     EXPECT_TRUE(Dialogs.Messages.isEmpty());
@@ -311,7 +321,7 @@ TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticed)
               "The server closed the connection: 421 No-transfer-time exceeded. Closing control connection.");
     EXPECT_EQ(lvFiles->Count(), 0);
     ExpectDisconnectedState();
-    EXPECT_EQ(sbMain->PanelText(2), "Download speed " + QLocale::system().toString(0.0, 'f', 2) + " KB/s");
+    EXPECT_EQ(sbMain->PanelText(2), "");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
@@ -432,7 +442,11 @@ TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
         {"host:", "host:", 21, S::Plain},
         {"host:21x", "host:21x", 21, S::Plain},
         {"host:+21", "host:+21", 21, S::Plain},
-        {"a:b:990", "a:b", 990, S::Plain},
+        {"a:b:990", "a:b:990", 21, S::Plain},
+        {"::1", "::1", 21, S::Plain},
+        {"[::1]", "::1", 21, S::Plain},
+        {"[::1]:2121", "::1", 2121, S::Plain},
+        {"ftpes://[fe80::1%eth0]:2121/pub", "fe80::1%eth0", 2121, S::ExplicitTLS},
         {"", "", 21, S::Plain},
         {"ftp://host", "host", 21, S::Plain},
         {"FTPES://host:2121", "host", 2121, S::ExplicitTLS},
@@ -445,7 +459,11 @@ TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
         EXPECT_EQ(address.Host, c.Host) << c.Text;
         EXPECT_EQ(address.Port, c.Port) << c.Text;
         EXPECT_EQ(address.Security, c.Security) << c.Text;
+        EXPECT_EQ(address.Unsupported, "") << c.Text;
     }
+    EXPECT_EQ(SplitHostAddress("sftp://127.0.0.1").Unsupported, "SFTP is not supported yet.");
+    EXPECT_EQ(SplitHostAddress("SFTP://host:22").Unsupported, "SFTP is not supported yet.");
+    EXPECT_EQ(SplitHostAddress("http://host").Unsupported, "Veldra speaks FTP only: \"http://\" is not supported.");
 }
 
 }  // namespace

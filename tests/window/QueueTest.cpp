@@ -5,6 +5,8 @@
 // the next login.
 #include "FormFixture.h"
 
+#include "ByteUnits.h"
+#include "StatusBar.h"
 #include "TransferPanel.h"
 
 #include <QAction>
@@ -260,6 +262,7 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadGoesOnWhereItStopped)
 
     Download("slow.bin", "slow.bin");
     WaitForTransfers();
+    EXPECT_EQ(sbMain->PanelText(2), "") << "the speed goes with the transfers";
     EXPECT_TRUE(LogEntries().contains(QString("Resuming slow.bin at byte %1.").arg(kept)))
         << LogEntries().join('\n').toStdString();
     EXPECT_TRUE(Contents(Local.File("slow.bin")) == Pattern(3 * Slow));

@@ -402,3 +402,17 @@ TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
 }
 
 }  // namespace
+
+namespace {
+
+// A screen reader hears a file row's size and date with its name.
+TEST_F(RemoteView, ARowReadsWithItsSizeAndDate)
+{
+    const int row = int(Files().indexOf("notes.txt"));
+    ASSERT_GE(row, 0);
+    const QString read = lvFiles->model()->index(row, 0).data(Qt::AccessibleTextRole).toString();
+    EXPECT_TRUE(read.startsWith("notes.txt, 1 B, ")) << read.toStdString();
+    EXPECT_GT(read.size(), QString("notes.txt, 1 B, ").size());
+}
+
+}  // namespace

@@ -141,6 +141,33 @@ TEST_F(QueueOrder, ABatchEndsWhenNoneOfItsItemsIsPending)
     EXPECT_FALSE(FQueue.BatchEnded(batch));
     FQueue.Apply(b, E::Cancel);
     EXPECT_TRUE(FQueue.BatchEnded(batch));
+    EXPECT_EQ(FQueue.BatchSummary(batch), "0 of 2 files transferred; 1 failed, 1 cancelled.");
+
+    // What the batch held, told as it ended; a folder's own row no file.
+    const struct {
+        std::vector<E> Ends;
+        const char *Said;
+    } cases[] = {
+        {{E::Finish, E::Finish}, "Transfer of selected files complete."},
+        {{E::Finish, E::Fail, E::Finish, E::Cancel}, "2 of 4 files transferred; 1 failed, 1 cancelled."},
+        {{E::Fail}, "0 of 1 file transferred; 1 failed."},
+    };
+    for (const auto &c : cases) {
+        const int next = FQueue.NewBatch();
+        TTransferItem folder;
+        folder.Batch = next;
+        folder.Folder = true;
+        FQueue.Add(folder);
+        for (const E end : c.Ends) {
+            TTransferItem file;
+            file.Batch = next;
+            const int id = FQueue.Add(file);
+            if (end != E::Cancel)
+                FQueue.Apply(id, E::Start);
+            FQueue.Apply(id, end);
+        }
+        EXPECT_EQ(FQueue.BatchSummary(next), c.Said);
+    }
 }
 
 // Seen every 250 ms: a server that sends 3 MB/s in bursts, each second or

@@ -240,7 +240,7 @@ TEST_F(Transfers, ATransferTheServerCutsIsRetriedThenToldAndTheNextGoesOn)
     EXPECT_EQ(entries.filter(QRegularExpression("^Retrying cut.bin in 0.05 s \\([12] of 2\\)\\.$")).size(), 2)
         << entries.join('\n').toStdString();
     EXPECT_EQ(Dialogs.OverwritesAsked.size(), 1u) << "a retry does not ask again";
-    EXPECT_EQ(entries.last(), "Transfer of selected files complete.");
+    EXPECT_EQ(entries.last(), "1 of 2 files transferred; 1 failed.");
     EXPECT_EQ(Contents(Local.File("cut.bin")), "keep");
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
