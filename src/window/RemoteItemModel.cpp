@@ -242,11 +242,11 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
     }
     case ImageIndexRole:
         return ImageIndex(index.row());
-    case Qt::AccessibleTextRole: {
-        // A screen reader hears what the details show: "notes.txt, 1 B,
-        // 8 Dec 10:14".
+    case Qt::AccessibleDescriptionRole: {
+        // A screen reader hears after the name what the details show:
+        // "1 B, 8 Dec 10:14".
         const TEntry entry = Entry(index.row());
-        QStringList parts{Caption(index.row())};
+        QStringList parts;
         if (entry.Size >= 0)
             parts << ByteText(entry.Size);
         if (const QString when = ListingTimeText(entry.Time, QDate::currentDate().year()); !when.isEmpty())

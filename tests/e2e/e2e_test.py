@@ -134,9 +134,12 @@ def main():
 
         # Closing the window saves the site kept with Ctrl+I.
         errors = program.close()
-        told = ("veldra: Download of cut.bin failed: the connection was closed by the server. "
-                "The existing local file was kept.")
-        assert told in errors.splitlines(), errors
+        # The cause depends on the moment the server went (before or after
+        # the passive data connection was made); the outcome does not.
+        told = [line for line in errors.splitlines()
+                if line.startswith("veldra: Download of cut.bin failed: ")
+                and line.endswith("The existing local file was kept.")]
+        assert len(told) == 1, errors
         assert len([line for line in errors.splitlines() if line.startswith("veldra: ")]) == 1, errors
         with open(os.path.join(home, ".config", "Tarnwick", "Veldra.ini")) as settings:
             text = settings.read()

@@ -38,6 +38,10 @@ def main():
         # 8 MB/s: the big file would take a minute.
         server, port = start_server(support, root, "--slow-rate", "8000000")
         processes.append(server)
+        # Active mode, as this scenario was first written for.
+        os.makedirs(os.path.join(home, ".config", "Tarnwick"))
+        with open(os.path.join(home, ".config", "Tarnwick", "Veldra.ini"), "w") as settings:
+            settings.write("[General]\nPassiveMode=0\n")
         program = Veldra(veldra, display, bus, home)
         processes.append(program.process)
         program.connect(port)

@@ -100,7 +100,8 @@ TEST_F(SiteSecrets, PasswordsLiveInTheStoreAndAreAskedForWhenNeeded)
     EXPECT_EQ(Stored(Tester()), "changed");
     PressInAddressBox(Qt::Key_Down, {});  // the next site
     EXPECT_EQ(edPassword->text(), "");
-    PressInAddressBox(Qt::Key_D);
+    Dialogs.ConfirmAnswers = {true};
+    PressInAddressBox(Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Stored("bob@ftp.two.example"), "<none>");
     Stop();
 
