@@ -1,9 +1,24 @@
 #include "HostAddress.h"
 
+namespace {
+
+// The port that `digits` names, from 1 to 65535; 0 when they name none.
+int PortOf(const QString &digits)
+{
+    bool allDigits = !digits.isEmpty() && digits.size() <= 5;
+    for (QChar c : digits)
+        allDigits = allDigits && c >= '0' && c <= '9';
+    const int port = allDigits ? digits.toInt() : 0;
+    return port <= 65535 ? port : 0;
+}
+
+}  // namespace
+
 THostAddress SplitHostAddress(const QString &text)
 {
     THostAddress address;
     QString rest = text;
+    bool known = false;
     const struct {
         const char *Prefix;
         THostAddress::TSecurity Security;
@@ -16,14 +31,14 @@ THostAddress SplitHostAddress(const QString &text)
             rest = rest.mid(int(qstrlen(scheme.Prefix)));
             address.Security = scheme.Security;
             address.Port = scheme.Port;
+            known = true;
             // A path after an address with a scheme names no host.
             if (const auto slash = rest.indexOf('/'); slash >= 0)
                 rest.truncate(slash);
             break;
         }
     }
-    if (const auto scheme = rest.indexOf("://"); scheme > 0 && address.Security == THostAddress::Plain &&
-                                                 !text.startsWith("ftp://", Qt::CaseInsensitive)) {
+    if (const auto scheme = rest.indexOf("://"); !known && scheme > 0) {
         const QString name = rest.left(scheme);
         address.Unsupported = name.compare("sftp", Qt::CaseInsensitive) == 0
                                   ? QStringLiteral("SFTP is not supported yet.")
@@ -32,30 +47,21 @@ THostAddress SplitHostAddress(const QString &text)
     }
     address.Host = rest;
     if (rest.startsWith('[')) {
-        const auto close = rest.indexOf(']');
-        if (close > 0) {
+        // "[::1]" or "[::1]:2121": the host within, a port after it.
+        if (const auto close = rest.indexOf(']'); close > 0) {
             address.Host = rest.mid(1, close - 1);
-            rest = rest.mid(close + 1);
-            if (!rest.startsWith(':'))
-                return address;
-            rest = address.Host + rest;  // the port is read below, the host kept
+            const QString tail = rest.mid(close + 1);
+            if (const int port = tail.startsWith(':') ? PortOf(tail.mid(1)) : 0; port > 0)
+                address.Port = port;
+            return address;
         }
     } else if (rest.count(':') > 1) {
         return address;  // an IPv6 address without brackets: no port in it
     }
     const auto colon = rest.lastIndexOf(':');
-    if (colon >= 0) {
-        const QString digits = rest.mid(colon + 1);
-        bool allDigits = !digits.isEmpty() && digits.size() <= 5;
-        for (QChar c : digits)
-            allDigits = allDigits && c >= '0' && c <= '9';
-        const int port = allDigits ? digits.toInt() : 0;
-        if (port >= 1 && port <= 65535) {
-            address.Host = rest.left(colon);
-            address.Port = port;
-        } else if (text.contains('[')) {
-            address.Host = rest.left(colon);  // "[::1]:x": the brackets' host
-        }
+    if (const int port = colon >= 0 ? PortOf(rest.mid(colon + 1)) : 0; port > 0) {
+        address.Host = rest.left(colon);
+        address.Port = port;
     }
     return address;
 }

@@ -418,8 +418,6 @@ void TfrmMain::WireActions()
     // up action: enabled or not, as the buttons are.
     connect(FRemoteView.get(), &TRemoteView::FileActivated, actDownload, &QAction::trigger);
     connect(FRemoteView.get(), &TRemoteView::UpRequested, actUpAFolder, &QAction::trigger);
-    connect(FRemoteView.get(), &TRemoteView::DefaultFolderChosen, this,
-            [this](const QString &folder) { FConnection->SetChosenSiteFolder(folder); });
 
     // Drags between the local tree and the remote file list.
     lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) {

@@ -62,9 +62,9 @@ TRemoteView::TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageLi
     connect(W.Go, &QToolButton::clicked, this, Guarded([this] { GoClicked(); }));
     // Enter in the folder box clicks the go button.
     connect(W.FolderBox, &QLineEdit::returnPressed, W.Go, &QToolButton::click);
-    // Ctrl+I in the folder box, the views' keys, and a double-click
-    // anywhere in a view (empty space too: it acts on the selection).
-    for (QObject *watched : {static_cast<QObject *>(W.FolderBox), static_cast<QObject *>(W.Folders),
+    // The views' keys, and a double-click anywhere in a view (empty space
+    // too: it acts on the selection).
+    for (QObject *watched : {static_cast<QObject *>(W.Folders),
                              static_cast<QObject *>(W.Folders->viewport()), static_cast<QObject *>(W.Files),
                              static_cast<QObject *>(W.Files->viewport())})
         watched->installEventFilter(this);
@@ -312,14 +312,6 @@ void TRemoteView::FolderTreeActivated()
         ChangeFolder(RawNameOf(node));
 }
 
-bool TRemoteView::FolderBoxKeyPress(QKeyEvent *key)
-{
-    // Ctrl+I, not Tab, though both carry character 9; not consumed.
-    if ((key->modifiers() & Qt::ControlModifier) && key->key() == Qt::Key_I)
-        emit DefaultFolderChosen(W.FolderBox->text());
-    return false;
-}
-
 bool TRemoteView::ViewKeyPress(QKeyEvent *key, bool tree)
 {
     if (IsEnter(key)) {
@@ -349,8 +341,6 @@ bool TRemoteView::eventFilter(QObject *watched, QEvent *event)
     try {
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
-            if (watched == W.FolderBox)
-                return FolderBoxKeyPress(key);
             if (watched == W.Folders || watched == W.Files)
                 return ViewKeyPress(key, watched == W.Folders);
         } else if (event->type() == QEvent::MouseButtonDblClick) {

@@ -99,8 +99,6 @@ signals:
     void FileActivated();
     // Backspace in a view.
     void UpRequested();
-    // Ctrl+I in the folder box: its text as the chosen site's folder.
-    void DefaultFolderChosen(const QString &folder);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -111,7 +109,6 @@ private:
     static constexpr int BigFolder = 100'000;
     void GoClicked();
     void FolderTreeActivated();
-    bool FolderBoxKeyPress(QKeyEvent *key);
     // Keys both views share; true when taken.
     bool ViewKeyPress(QKeyEvent *key, bool tree);
 

@@ -8,6 +8,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 QComboBox *Choices(const QStringList &texts, int current)
@@ -29,6 +32,11 @@ T *Named(T *field, const QString &label)
     return field;
 }
 
+// The choices of "When a file exists", in the box's order: none is Ask.
+const std::optional<TOverwriteAnswer> WhenExists[] = {std::nullopt, TOverwriteAnswer::Overwrite,
+                                                      TOverwriteAnswer::Resume, TOverwriteAnswer::Rename,
+                                                      TOverwriteAnswer::Skip};
+
 }  // namespace
 
 TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) : QDialog(parent), FSettings(settings)
@@ -48,12 +56,8 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
     FSimultaneous->setRange(1, 4);
     FSimultaneous->setValue(settings.Simultaneous);
     transferForm->addRow("&Simultaneous transfers:", FSimultaneous);
-    static const TOverwriteAnswer answers[] = {TOverwriteAnswer::Overwrite, TOverwriteAnswer::Resume,
-                                               TOverwriteAnswer::Rename, TOverwriteAnswer::Skip};
-    int overwrite = 0;
-    for (int i = 0; i < 4; ++i)
-        if (settings.DefaultOverwrite == answers[i])
-            overwrite = i + 1;
+    const int overwrite = int(std::find(std::begin(WhenExists), std::end(WhenExists), settings.DefaultOverwrite) -
+                              std::begin(WhenExists));
     FOverwrite = Named(Choices({"Ask", "Overwrite", "Resume where possible, else overwrite", "Rename the new file",
                                 "Skip"},
                                overwrite),
@@ -120,10 +124,7 @@ TAppSettings TSettingsDialog::Result() const
     TAppSettings result = FSettings;
     result.Passive = FMode->currentIndex() == 0;
     result.Simultaneous = FSimultaneous->value();
-    static const std::optional<TOverwriteAnswer> answers[] = {std::nullopt, TOverwriteAnswer::Overwrite,
-                                                              TOverwriteAnswer::Resume, TOverwriteAnswer::Rename,
-                                                              TOverwriteAnswer::Skip};
-    result.DefaultOverwrite = answers[FOverwrite->currentIndex()];
+    result.DefaultOverwrite = WhenExists[FOverwrite->currentIndex()];
     result.ViewStyle = TViewStyle(FView->currentIndex());
     result.Proxy.Version = TSocksVersion(FProxyKind->currentIndex());
     result.Proxy.Host = FProxyHost->text().trimmed().toStdString();

@@ -450,12 +450,10 @@ void TTransferRunner::Tick()
     // average since each start, as it always was, summed.
     FSpeed = 0;
     bool downloads = false, uploads = false;
-    const TTransferItem *first = nullptr;
     for (TSlot &slot : FSlots) {
         const TTransferItem *item = FQueue.Find(slot.Current);
         if (!item)
             continue;
-        first = first ? first : item;
         const int64_t bytes = slot.Worker->BytesDone();
         const qint64 now = slot.Clock.elapsed();
         slot.Speed = slot.Rate.Add(now, bytes);
@@ -463,7 +461,7 @@ void TTransferRunner::Tick()
         FQueue.SetProgress(slot.Current, bytes, slot.Speed);
         (item->Direction == TTransferDirection::Download ? downloads : uploads) = true;
     }
-    if (!first)
+    if (!downloads && !uploads)
         return;
     // The last seconds' speed of all that runs, in the queue's units.
     SetPanelText(W.SpeedPanel, QStringLiteral("%1 %2").arg(downloads && uploads ? "Speed"

@@ -423,8 +423,8 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     FDescribe = [&](TOverwriteQuestion &question) {
         struct stat info {};
         const bool known = ::stat(job.LocalPath.c_str(), &info) == 0;
-        question.Existing =
-            FileFacts("On the server", FFtp.Size(name), ServerTime(FFtp.ModificationTime(name)));
+        // The size came with the check for a resume, just before.
+        question.Existing = FileFacts("On the server", facts.RemoteSize, ServerTime(FFtp.ModificationTime(name)));
         question.Incoming = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
                                       known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
     };

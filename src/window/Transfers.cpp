@@ -56,7 +56,26 @@ TTransferItem Download(const std::string &remoteFolder, const std::string &remot
     return item;
 }
 
+std::vector<std::string> SelectedNames(const std::vector<TRemoteItem> &selected)
+{
+    std::vector<std::string> names;
+    for (const TRemoteItem &item : selected)
+        names.push_back(item.Name);
+    return names;
+}
+
 }  // namespace
+
+std::optional<std::string> TTransfers::ChooseFolder(const QString &title, const QString &initialDir)
+{
+    TFileDialog dialog;
+    dialog.Kind = TFileDialog::TKind::Folder;
+    dialog.Title = title;
+    dialog.InitialDir = initialDir;
+    if (!dialog.Execute(FWindow.DialogOwner()))
+        return std::nullopt;
+    return QFile::encodeName(dialog.FileName).toStdString();
+}
 
 TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, TTransferRunner &runner,
                        const TWidgets &widgets)
@@ -95,10 +114,7 @@ void TTransfers::DownloadSelected()
             DownloadFolderInto(folder, chosen->Name);
         return;
     }
-    std::vector<std::string> names;
-    for (const TRemoteItem &item : FRemoteView.SelectedFiles())
-        names.push_back(item.Name);
-    DownloadInto(folder, names);
+    DownloadInto(folder, SelectedNames(FRemoteView.SelectedFiles()));
 }
 
 void TTransfers::DownloadSelectedAs()
@@ -124,10 +140,7 @@ void TTransfers::DownloadSelectedAs()
         DownloadFile(first, chosen);
         return;
     }
-    std::vector<std::string> names;
-    for (const TRemoteItem &item : selected)
-        names.push_back(item.Name);
-    DownloadInto(WithSlash(FolderPart(chosen)), names);
+    DownloadInto(WithSlash(FolderPart(chosen)), SelectedNames(selected));
 }
 
 void TTransfers::DownloadSelectedFolder()
@@ -135,13 +148,8 @@ void TTransfers::DownloadSelectedFolder()
     const std::optional<TRemoteItem> folder = FRemoteView.SelectedFolder();
     if (!folder || folder->Name == ".." || !IsLocalFileName(folder->Name))
         return;
-    TFileDialog dialog;
-    dialog.Kind = TFileDialog::TKind::Folder;
-    dialog.Title = "Download Folder Into";
-    dialog.InitialDir = SaveDialog1.InitialDir;
-    if (!dialog.Execute(FWindow.DialogOwner()))
-        return;
-    DownloadFolderInto(WithSlash(QFile::encodeName(dialog.FileName).toStdString()), folder->Name);
+    if (const std::optional<std::string> into = ChooseFolder("Download Folder Into", SaveDialog1.InitialDir))
+        DownloadFolderInto(WithSlash(*into), folder->Name);
 }
 
 void TTransfers::DownloadFolderInto(const std::string &localFolder, const std::string &name)
@@ -188,13 +196,8 @@ void TTransfers::UploadFolderChosen()
 {
     if (!FFtp.Connected())
         return;
-    TFileDialog dialog;
-    dialog.Kind = TFileDialog::TKind::Folder;
-    dialog.Title = "Upload Folder";
-    dialog.InitialDir = OpenDialog1.InitialDir;
-    if (!dialog.Execute(FWindow.DialogOwner()))
-        return;
-    UploadPaths({QFile::encodeName(dialog.FileName).toStdString()});
+    if (const std::optional<std::string> folder = ChooseFolder("Upload Folder", OpenDialog1.InitialDir))
+        UploadPaths({*folder});
 }
 
 void TTransfers::UploadPath(const std::string &path)
@@ -321,10 +324,7 @@ void TTransfers::TreeDragDrop(QObject *source)
             DownloadFolderInto(WithSlash(folder), dragged->Name);
         return;
     }
-    std::vector<std::string> names;
-    for (const TRemoteItem &item : FRemoteView.SelectedFiles())
-        names.push_back(item.Name);
-    DownloadInto(WithSlash(folder), names);
+    DownloadInto(WithSlash(folder), SelectedNames(FRemoteView.SelectedFiles()));
 }
 
 void TTransfers::TreeChanged()

@@ -13,6 +13,7 @@
 #include "TransferQueue.h"
 #include "UserDialogs.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ private:
     // The local tree's chosen folder (a chosen file's folder), with its
     // slash; empty when there is none to write to.
     std::string LocalTargetFolder() const;
+    // A local folder from the folder dialog, as bytes; none when cancelled.
+    std::optional<std::string> ChooseFolder(const QString &title, const QString &initialDir);
     void DownloadInto(const std::string &folder, const std::vector<std::string> &names);
     // A remote folder of the listed one, with all it holds, into a local
     // folder: its folders are listed as the queue reaches them.
