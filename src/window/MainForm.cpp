@@ -5,6 +5,7 @@
 #include "CommonFunctions.h"
 #include "ConnectionLog.h"
 #include "ConnectionWorkflow.h"
+#include "FileCountLine.h"
 #include "FileListView.h"
 #include "FormSettings.h"
 #include "OrlaAboutBox.h"
@@ -53,7 +54,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreateFilesMenu();
     CreateMenuBar();
     WireActions();
-    WindowPlacement::FitToFont(*this, {793, 540}, {192, 123}, Panes());
+    WindowPlacement::FitToFont(*this, {793, 660}, {192, 80}, Panes());
 
     // Errors here (a settings value of the wrong kind) are reported like any
     // other, and the window still opens.
@@ -210,8 +211,15 @@ void TfrmMain::CreatePages()
     lvFiles->setObjectName("lvFiles");
     lvFiles->setAccessibleName("Remote files");
     lvFiles->setToolTip("List of files in the current folder.");
+    // Under the files, how many there are and their size.
+    auto *files = new QWidget;
+    auto *filesLayout = new QVBoxLayout(files);
+    filesLayout->setContentsMargins(0, 0, 0, 0);
+    filesLayout->setSpacing(0);
+    filesLayout->addWidget(lvFiles, 1);
+    filesLayout->addWidget(new TFileCountLine(*lvFiles));
     Splitter2->addWidget(tvFolders);
-    Splitter2->addWidget(lvFiles);
+    Splitter2->addWidget(files);
     Splitter2->setSizes({201, 380});
     remoteLayout->addWidget(Splitter2);
     pcRemoteSystem->addTab(tsFTP, "Remote System");
@@ -243,7 +251,8 @@ void TfrmMain::CreateLogAndStatusBar()
     Splitter1->addWidget(Splitter3);
     Splitter1->addWidget(pcLog);
     Splitter1->setStretchFactor(0, 1);
-    Splitter1->setSizes({340, 120});
+    // The log and transfers start with room for about eight rows.
+    Splitter1->setSizes({340, 240});
 
     sbMain = new TStatusBar;
     sbMain->setObjectName("sbMain");

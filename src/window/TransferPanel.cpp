@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTimer>
@@ -78,10 +79,10 @@ public:
             return {};
         const TTransferItem &item = FQueue.Items()[size_t(index.row())];
         // The whole of what a narrow column cuts short.
-        if (role == Qt::ToolTipRole && (index.column() == Local || index.column() == Remote))
+        if (role == Qt::ToolTipRole && (index.column() == Local || index.column() == Remote || index.column() == State))
             return Text(item, index.column());
         if (role == Qt::ToolTipRole && !item.Reason.isEmpty())
-            return item.Reason;
+            return StateText(item);
         if (role == Qt::TextAlignmentRole && index.column() >= Size && index.column() <= TimeLeft)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         if (role != Qt::DisplayRole)
@@ -161,6 +162,19 @@ private:
     int FFirstDirty = -1, FLastDirty = -1;
 };
 
+// A reason reads from its start: the state first, then why.
+class TStateDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
+
 QAction *Action(const QString &text, const QString &hint, QWidget *owner)
 {
     auto *action = new QAction(text, owner);
@@ -193,6 +207,7 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     FRows->setSelectionBehavior(QAbstractItemView::SelectRows);
     // Paths keep both ends, the folder's start and the file's name.
     FRows->setTextElideMode(Qt::ElideMiddle);
+    FRows->setItemDelegateForColumn(TTransferRowsModel::State, new TStateDelegate(FRows));
     FRows->header()->setStretchLastSection(true);
     FRows->installEventFilter(this);
     FRows->viewport()->installEventFilter(this);
@@ -314,7 +329,8 @@ void TTransferPanel::FitColumns()
             width = std::max(width, metrics.horizontalAdvance(text));
         return width + margin;
     };
-    // Each as wide as the longest text it can show; the rest is the paths'.
+    // Each as wide as the longest text it can show; the paths share what is
+    // left with the state, which takes the spare width for its reason.
     const QString size = ByteText(999'900'000'000);
     const int widths[M::ColumnCount] = {
         fit({"Download folder", "Upload folder", "Delete folder"}), 0, 0, fit({size}),
@@ -323,7 +339,7 @@ void TTransferPanel::FitColumns()
     int rest = FRows->viewport()->width();
     for (const int width : widths)
         rest -= width;
-    const int path = std::max(rest / 2, 12 * metrics.averageCharWidth());
+    const int path = std::max(rest / 3, 16 * metrics.averageCharWidth());
     FFitting = true;
     for (int column = 0; column < M::ColumnCount; ++column)
         FRows->header()->resizeSection(column, column == M::Local || column == M::Remote ? path : widths[column]);

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -164,6 +165,11 @@ TEST_F(FolderTransfers, AFolderListedInPartFailsAndIsNotDeleted)
     EXPECT_EQ(rows[0].Reason,
               "Download of site failed: The folder listing is larger than 2 entries; only the first are queued.");
     EXPECT_EQ(Dialogs.Errors, QStringList{rows[0].Reason});
+    // The page tells the state and the whole reason, the tooltip too.
+    const QAbstractItemModel *page = Form->findChild<QTreeView *>("tvTransfers")->model();
+    const QModelIndex state = page->index(0, page->columnCount() - 1);
+    EXPECT_EQ(state.data().toString(), "Failed: " + rows[0].Reason);
+    EXPECT_EQ(state.data(Qt::ToolTipRole), state.data());
 
     Dialogs.ConfirmAnswers = {true};
     actDelete->trigger();

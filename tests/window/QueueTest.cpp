@@ -131,12 +131,16 @@ TEST_F(TransferQueueAtWork, ItemsRunInOrderAndAMovedOneGoesFirst)
     QTreeView *rows = ChooseRow(2);
     Click("Move &Up");
 
-    // The columns fit their texts and the paths share the rest, until the
-    // user sizes one; then a larger window keeps that width.
+    // The columns fit their texts, the paths and the state's reason share
+    // the rest, until the user sizes one; then a larger window keeps that
+    // width.
     QHeaderView *header = rows->header();
     EXPECT_GT(header->sectionSize(0), rows->fontMetrics().horizontalAdvance("Download folder"));
     EXPECT_EQ(header->sectionSize(1), header->sectionSize(2));
-    EXPECT_GT(header->sectionSize(1), header->sectionSize(0));
+    EXPECT_GT(header->sectionSize(1), rows->fontMetrics().horizontalAdvance("/tmp/report.pdf"));
+    EXPECT_GT(header->sectionSize(7), header->sectionSize(1));
+    // About eight rows show without scrolling.
+    EXPECT_GE(rows->viewport()->height(), 8 * rows->sizeHintForRow(0));
     header->resizeSection(1, 70);
     Form->resize(Form->width() + 200, Form->height());
     QTest::qWait(50);

@@ -3,6 +3,7 @@
 
 #include "RemoteName.h"
 
+#include "ByteUnits.h"
 #include "FileDetails.h"
 
 #include "FtpServerFixture.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -413,6 +415,19 @@ TEST_F(RemoteView, ARowReadsWithItsSizeAndDate)
     const QString read = lvFiles->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString();
     EXPECT_TRUE(read.startsWith("1 B, ")) << read.toStdString();
     EXPECT_GT(read.size(), QString("1 B, ").size());
+}
+
+// The line under the files counts them and their size, or the selected.
+TEST_F(RemoteView, TheCountLineTellsTheFilesAndTheSelected)
+{
+    const auto *line = Form->findChild<QLabel *>("lbFileCount");
+    ASSERT_TRUE(line);
+    const int64_t all = int64_t(std::filesystem::file_size(Remote("pub/notes.txt")) +
+                                std::filesystem::file_size(Remote("pub/report.pdf")));
+    EXPECT_EQ(line->text(), "2 files, " + ByteText(all));
+    SelectFiles({"notes.txt"});
+    QTest::qWait(1);
+    EXPECT_EQ(line->text(), "1 of 2 files selected, 1 B");
 }
 
 }  // namespace
