@@ -80,6 +80,12 @@ void TConnectionWorkflow::Execute()
     Connect();
 }
 
+void TConnectionWorkflow::RequestDisconnect()
+{
+    FDisconnectRequested = true;
+    FParts.RemoteView.DisconnectRequested();
+}
+
 void TConnectionWorkflow::Connect()
 {
     // The status events have told most of the story in the log; the
@@ -91,7 +97,7 @@ void TConnectionWorkflow::Connect()
         FParts.Log.BringToFront();
         return;
     }
-    bool refusedByServer = false;
+    bool refusedByServer = false, loggedIn = false;
     try {
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
@@ -121,6 +127,7 @@ void TConnectionWorkflow::Connect()
             throw;
         }
         LoggedIn();
+        loggedIn = true;
         if (FFtp.UseTLS == utNoTLS)
             FWindow.AddToLog("The connection is not encrypted.");
         StartTransferSession();
@@ -129,10 +136,12 @@ void TConnectionWorkflow::Connect()
         // Without a start folder, the login folder: an empty change-folder
         // request is refused by some servers and sends others to the root.
         FParts.RemoteView.EnterStartFolder(FParts.RemoteView.FolderText().toStdString());
+    } catch (const EAbort &) {
+        FWindow.SetBusyCursor(false);  // the user's own doing, told already
     } catch (...) {
         FWindow.SetBusyCursor(false);
-        const QString text = FOnline ? TApplication::ExceptionText(std::current_exception())
-                                     : ConnectFailureText(std::current_exception(), address.Host, address.Port);
+        const QString text = loggedIn ? TApplication::ExceptionText(std::current_exception())
+                                      : ConnectFailureText(std::current_exception(), address.Host, address.Port);
         FWindow.AddToLog(text);
         if (refusedByServer)
             UserDialogs().ShowError(FWindow.DialogOwner(), text);

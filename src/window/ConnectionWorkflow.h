@@ -65,7 +65,7 @@ public:
     bool Online() const { return FOnline; }
     bool DisconnectRequested() const { return FDisconnectRequested; }
     // The user ends the session (a disconnect, or closing the window).
-    void RequestDisconnect() { FDisconnectRequested = true; }
+    void RequestDisconnect();
 
     // The sites were read anew: the address box lists them and chooses
     // the first.

@@ -74,6 +74,11 @@ QString ConnectFailureText(std::exception_ptr error, const QString &host, int po
     }
 }
 
+QString ListingFailureText(const QString &folder, std::exception_ptr error)
+{
+    return Sentence(QStringLiteral("The listing of %1 failed: %2").arg(folder, FailureCause(error)));
+}
+
 QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error, const QString &outcome)
 {
     QString text = Sentence(QStringLiteral("%1 of %2 failed: %3").arg(what, name, FailureCause(error)));

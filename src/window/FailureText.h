@@ -19,6 +19,9 @@ QString FailureCause(std::exception_ptr error);
 // A failed connect to host:port, as one sentence.
 QString ConnectFailureText(std::exception_ptr error, const QString &host, int port);
 
+// "The listing of FOLDER failed: CAUSE."
+QString ListingFailureText(const QString &folder, std::exception_ptr error);
+
 // "Download of NAME failed: CAUSE." with `outcome` after it when it is not
 // empty (what became of the local file).
 QString TransferFailureText(const QString &what, const QString &name, std::exception_ptr error,

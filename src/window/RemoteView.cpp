@@ -134,6 +134,25 @@ void TRemoteView::UpAFolder()
     ChangeFolder(FFtp.QueryCurrentFolder());
 }
 
+TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders)
+{
+    size_t line = 0;
+    return ReadFolderListing(
+        FFtp, ListingLimits,
+        [&](TListingEntry &&entry) {
+            if (entry.IsFolder) {
+                folders.push_back(std::move(entry.Name));
+                return;
+            }
+            // By the name alone: a remote name says nothing of local files.
+            rows.Add(entry, FIcons.GetImageIndex(RemoteDisplayName(entry.Name), false, false, faNormal));
+        },
+        UseIDEHooks() ? std::function<void(std::string_view)>([&](std::string_view text) {
+            FWindow.AddToLog(QString("File Entry (%1): ").arg(line++) + RemoteDisplayName(text));
+        })
+                      : nullptr);
+}
+
 void TRemoteView::FillViews()
 {
     // The entries are taken as the lines arrive, and only they are kept:
@@ -145,24 +164,23 @@ void TRemoteView::FillViews()
         W.Folders->clear();
         W.Files->Items()->Clear();
     }
-    const bool hooks = UseIDEHooks();
-    size_t line = 0;
     std::vector<std::string> folders;
     TRemoteItemModel::TRows rows;
-    const TFolderListing listing = ReadFolderListing(
-        FFtp, ListingLimits,
-        [&](TListingEntry &&entry) {
-            if (entry.IsFolder) {
-                folders.push_back(std::move(entry.Name));
-                return;
-            }
-            // By the name alone: a remote name says nothing of local files.
-            rows.Add(entry, FIcons.GetImageIndex(RemoteDisplayName(entry.Name), false, false, faNormal));
-        },
-        hooks ? std::function<void(std::string_view)>([&](std::string_view text) {
-            FWindow.AddToLog(QString("File Entry (%1): ").arg(line++) + RemoteDisplayName(text));
-        })
-              : nullptr);
+    TFolderListing listing;
+    try {
+        listing = ReadListing(rows, folders);
+    } catch (...) {
+        // Cut short by the session's end: after the login, and the user's
+        // own disconnect is no failure.
+        if (FFtp.Connected())
+            throw;
+        const QString folder = RemoteDisplayName(FCurrentDirRaw);
+        if (FDisconnectRequested) {
+            FWindow.AddToLog(QStringLiteral("The listing of %1 was stopped by the disconnect.").arg(folder));
+            throw EAbort();
+        }
+        throw ETransferFailed(ListingFailureText(folder, std::current_exception()));
+    }
     const QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are shown"));
     for (const QString &note : notes)
         FWindow.AddToLog(note);
@@ -216,6 +234,8 @@ void TRemoteView::Clear()
 
 void TRemoteView::SetOnline(bool online)
 {
+    if (online)
+        FDisconnectRequested = false;
     W.FolderBox->setEnabled(online);
     W.Go->setEnabled(online);
 }

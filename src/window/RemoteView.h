@@ -51,6 +51,8 @@ public:
     void Clear();
     // The folder box and its go button follow the connection.
     void SetOnline(bool online);
+    // The user ends the session: a listing it cuts short is no failure.
+    void DisconnectRequested() { FDisconnectRequested = true; }
 
     // The folder box's text, and its bytes: those the server reported when
     // the text is still what it showed, else the text as UTF-8.
@@ -106,6 +108,7 @@ protected:
 private:
     // Reads the folder's listing as it arrives, and shows it.
     void FillViews();
+    TFolderListing ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders);
     static constexpr int BigFolder = 100'000;
     void GoClicked();
     void FolderTreeActivated();
@@ -124,4 +127,5 @@ private:
     bool FListingCurrent = false;
     // The last ChangeFolder failed at the change itself, not the listing.
     bool FEnterRefused = false;
+    bool FDisconnectRequested = false;
 };

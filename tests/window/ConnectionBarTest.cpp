@@ -17,10 +17,13 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <map>
+#include <memory>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -234,30 +237,77 @@ TEST_F(ConnectionBar, ARefusedStartFolderShowsTheLoginFolder)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// The server's side of a login as "u" with "p" and the listing of "/".
-void ServeLogin(PeerSocket &peer, const std::string &listing)
+// The server's side of a login as "u" with "p", up to the listing of "/":
+// its data connection, opened.
+std::unique_ptr<PeerSocket> ServeLoginUpToTheListing(PeerSocket &peer)
 {
     peer.Send("220 Ready\r\n");
-    const std::pair<const char *, const char *> login[] = {
-        {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"}, {"type I", "200 Binary\r\n"},
-        {"syst", "215 UNIX\r\n"}, {"FEAT", "211 No features\r\n"}, {"PWD", "257 \"/\"\r\n"}, {"CWD /", "250 Here\r\n"},
-        {"type A", "200 ASCII\r\n"}, {"PWD", "257 \"/\"\r\n"}};
-    for (const auto &[command, reply] : login) {
-        EXPECT_EQ(peer.ReadLine(), command);
-        peer.Send(reply);
+    // Answered as they come: a second session may skip what it knows.
+    const std::map<std::string, const char *> replies = {
+        {"user u", "331 Password\r\n"}, {"pass p", "230 In\r\n"},    {"type I", "200 Binary\r\n"},
+        {"syst", "215 UNIX\r\n"},       {"FEAT", "211 No features\r\n"}, {"PWD", "257 \"/\"\r\n"},
+        {"CWD /", "250 Here\r\n"},     {"type A", "200 ASCII\r\n"}};
+    for (std::string command = peer.ReadLine(); command != "PASV"; command = peer.ReadLine()) {
+        const auto reply = replies.find(command);
+        EXPECT_NE(reply, replies.end()) << command;
+        peer.Send(reply == replies.end() ? "500 Unknown\r\n" : reply->second);
     }
     int port = 0;
     const int listener = ListenLoopback(1, port);
-    EXPECT_EQ(peer.ReadLine(), "PASV");
     peer.Send(PassiveReply(port));
     EXPECT_EQ(peer.ReadLine(), "list");
-    {
-        PeerSocket data(::accept(listener, nullptr, nullptr));
-        ::close(listener);
-        peer.Send("150 Here\r\n");
-        data.Send(listing);
-    }
+    auto data = std::make_unique<PeerSocket>(::accept(listener, nullptr, nullptr));
+    ::close(listener);
+    peer.Send("150 Here\r\n");
+    return data;
+}
+
+// The server's side of a login as "u" with "p" and the listing of "/".
+void ServeLogin(PeerSocket &peer, const std::string &listing)
+{
+    ServeLoginUpToTheListing(peer)->Send(listing);
     peer.Send("226 Done\r\n");
+}
+
+// A listing that ends before its end, because the server went or the user
+// disconnected, says what happened after the login, where the user looks.
+TEST_F(ConnectionBar, AListingCutShortSaysWhatHappened)
+{
+    const struct {
+        bool UserDisconnects;
+        const char *LastEntry;
+    } cases[] = {
+        {false, "The listing of / failed: the connection was closed by the server."},
+        {true, "The listing of / was stopped by the disconnect."},
+    };
+    auto *pages = Form->findChild<QTabWidget *>("pcLog");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.LastEntry);
+        ScriptedPeer server;
+        server.Serve([&c](PeerSocket &peer) {
+            const auto data = ServeLoginUpToTheListing(peer);
+            data->Send("-rw-r--r-- 1 a b 1 Jan 1 2020 half");
+            if (c.UserDisconnects)
+                peer.WaitForClose();
+        });
+        pages->setCurrentIndex(1);
+        TypeAddress(QString("127.0.0.1:%1").arg(server.Port()));
+        edUserName->setText("u");
+        edPassword->setText("p");
+        QTimer disconnect;
+        disconnect.setSingleShot(true);
+        QObject::connect(&disconnect, &QTimer::timeout, [&] { actConnect->trigger(); });
+        if (c.UserDisconnects)
+            disconnect.start(300);
+        actConnect->trigger();
+        server.Join();
+        EXPECT_FALSE(Form->FTP.Connected());
+        EXPECT_EQ(LogOf(*Form).last(), c.LastEntry) << LogOf(*Form).join('\n').toStdString();
+        EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+        // What the user did needs no showing; what the server did does.
+        EXPECT_EQ(pages->currentWidget() == lbConnection, !c.UserDisconnects);
+        ExpectDisconnectedState();
+    }
 }
 
 // A listing that fails leaves the views as they were; the folder box shows
