@@ -91,7 +91,7 @@ void TConnectionWorkflow::Connect()
     // The status events have told most of the story in the log; the
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
-    const THostAddress address = SplitHostAddress(W.Address->currentText());
+    THostAddress address = SplitHostAddress(W.Address->currentText());
     if (!address.Unsupported.isEmpty()) {
         FWindow.AddToLog(address.Unsupported);
         FParts.Log.BringToFront();
@@ -99,6 +99,17 @@ void TConnectionWorkflow::Connect()
     }
     bool refusedByServer = false, loggedIn = false;
     try {
+        const QString password = PasswordToConnect();
+        switch (FPlainLogin.Ask(FWindow.DialogOwner(), address, W.UserName->text(), password)) {
+        case TPlainLoginWarning::Cancel:
+            return;
+        case TPlainLoginWarning::UseTLS:
+            if (address.Security == THostAddress::Plain)
+                address.Security = THostAddress::ExplicitTLS;
+            break;
+        case TPlainLoginWarning::Unencrypted:
+            break;
+        }
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
         FFtp.Host = address.Host.toStdString();
@@ -118,7 +129,7 @@ void TConnectionWorkflow::Connect()
         FFtp.Passive = W.PassiveMode->isChecked();
         FFtp.PassiveFallback = !FFtp.Passive;
         FFtp.User = W.UserName->text().toStdString();
-        FFtp.Password = PasswordToConnect().toStdString();
+        FFtp.Password = password.toStdString();
         FParts.Log.Clear();
         try {
             FFtp.Connect(true);

@@ -8,6 +8,7 @@
 
 #include "CertificateTrust.h"
 #include "IdSocks.h"
+#include "PlainLoginWarning.h"
 #include "SiteSecrets.h"
 
 #include <QIcon>
@@ -85,6 +86,7 @@ public:
     void SetPassiveMode(bool on);
     // The certificates the user trusts, kept in the settings.
     TCertificateTrust &Trust() { return FTrust; }
+    TPlainLoginWarning &PlainLogin() { return FPlainLogin; }
     // Where the sites' passwords are kept.
     TSiteSecrets &Secrets() { return FSecrets; }
 
@@ -121,6 +123,7 @@ private:
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;
     TCertificateTrust FTrust;
+    TPlainLoginWarning FPlainLogin;
     TSiteSecrets FSecrets;
     std::set<TSiteSecrets::TPlace> FToldWhereKept;
 };

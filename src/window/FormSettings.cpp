@@ -107,6 +107,7 @@ void TFormSettings::Load()
         if (keeping == KeepingName(choice))
             P.Connection.Secrets().Keeping = choice;
     P.Connection.Trust().Load(*store);
+    P.Connection.PlainLogin().Load(*store);
     P.Runner.Load(*store);
     // Not written back: a default that grows with later versions stays the
     // default for whoever never set it.
@@ -147,6 +148,7 @@ void TFormSettings::Save()
     store->WriteString("Proxy/Password", QString::fromStdString(proxy.Password));
     store->WriteString("Passwords/Keep", KeepingName(P.Connection.Secrets().Keeping));
     P.Connection.Trust().Save(*store);
+    P.Connection.PlainLogin().Save(*store);
     P.Runner.Save(*store);
     if (!P.Transfers.OpenDialog1.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.OpenDialog1.FileName);

@@ -7,6 +7,7 @@
 #include "ChildProcess.h"
 #include "FtpServerFixture.h"
 #include "HostAddress.h"
+#include "PlainLoginWarning.h"
 #include "ScriptedPeer.h"
 #include "StatusBar.h"
 
@@ -23,6 +24,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 
 #include <sys/socket.h>
@@ -185,6 +187,60 @@ TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
         ExpectDisconnectedState();
     }
     EXPECT_TRUE(Dialogs.Messages.isEmpty());
+}
+
+// A password about to cross the network in clear text is asked about
+// first: TLS instead, on unencrypted, or nothing; a kept answer holds for
+// the server, across runs. Anonymous logins and this machine go unasked.
+TEST_F(ConnectionBar, APlainPasswordToAnotherMachineIsAskedAboutFirst)
+{
+    const QString far = "ftp.example.invalid";
+    const struct {
+        QString Address, User;
+        std::optional<TChoice> Answer;  // none: not asked
+        TIdUseTLS Used;                 // utNoTLS also for "nothing tried"
+    } cases[] = {
+        {far, "u", TChoice{2, true}, utNoTLS},
+        {far, "u", TChoice{1, false}, utNoTLS},
+        {far, "anonymous", std::nullopt, utNoTLS},
+        {"127.0.0.2", "u", std::nullopt, utNoTLS},
+        {"ftpes://" + far, "u", std::nullopt, utUseExplicitTLS},
+        {far, "u", TChoice{0, true}, utUseExplicitTLS},
+        {far, "u", std::nullopt, utUseExplicitTLS},  // kept
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE((c.Address + " " + c.User).toStdString());
+        Dialogs.ChoicesAsked.clear();
+        Dialogs.ChoiceAnswers.clear();
+        if (c.Answer)
+            Dialogs.ChoiceAnswers.push_back(*c.Answer);
+        Form->FTP.UseTLS = utNoTLS;
+        Form->Log().Clear();
+        TypeAddress(c.Address);
+        edUserName->setText(c.User);
+        edPassword->setText("p");
+        actConnect->trigger();
+        ASSERT_EQ(Dialogs.ChoicesAsked.size(), c.Answer ? 1u : 0u);
+        if (c.Answer) {
+            EXPECT_EQ(Dialogs.ChoicesAsked[0].Text, "Send the password to " + far + " unencrypted?");
+            EXPECT_FALSE(Dialogs.ChoicesAsked[0].CheckBox.isEmpty());
+        }
+        const bool cancelled = c.Answer && c.Answer->Answer == 2;
+        EXPECT_EQ(LogOf(*Form).isEmpty(), cancelled);
+        EXPECT_EQ(Form->FTP.UseTLS, c.Used);
+    }
+    Stop();
+    Start();
+    Form->show();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    Dialogs.ChoicesAsked.clear();
+    TypeAddress(far);
+    edUserName->setText("u");
+    edPassword->setText("p");
+    actConnect->trigger();
+    EXPECT_TRUE(Dialogs.ChoicesAsked.empty());
+    EXPECT_EQ(Form->FTP.UseTLS, utUseExplicitTLS);
 }
 
 // The control connection's lines are in the log, the password masked; the
@@ -474,6 +530,19 @@ TEST_F(ConnectionBar, ASiteIsDeletedByItsOwnKeyAfterAQuestion)
     Press(Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Form->Sites.Count(), 1);
     EXPECT_EQ(Dialogs.Questions.size(), 2);
+}
+
+TEST(IsThisMachine, LoopbackAndItsOwnNameOnly)
+{
+    char own[256] = {};
+    ASSERT_EQ(::gethostname(own, sizeof own - 1), 0);
+    const std::pair<QString, bool> cases[] = {
+        {"localhost", true},      {"LocalHost", true},         {"::1", true},        {"::ffff:127.0.0.1", true},
+        {"127.9.9.9", true},      {QString::fromLocal8Bit(own), true}, {"10.0.0.1", false}, {"128.0.0.1", false},
+        {"ftp.example.com", false}, {"::2", false},
+    };
+    for (const auto &[host, local] : cases)
+        EXPECT_EQ(IsThisMachine(host), local) << host.toStdString();
 }
 
 TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
