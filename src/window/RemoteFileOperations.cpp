@@ -39,14 +39,18 @@ void TRemoteFileOperations::Refresh()
 void TRemoteFileOperations::NewFolder()
 {
     QString answer;
-    UserDialogs().InputQuery(FWindow.DialogOwner(), "Make new directory", "Name", answer);
+    if (!UserDialogs().InputQuery(FWindow.DialogOwner(), "Make new directory", "Name", answer))
+        return;
     if (answer.isEmpty()) {
         UserDialogs().ShowMessage(FWindow.DialogOwner(), "Must enter a valid directory name to create it.");
         return;
     }
     const std::string folder = answer.toUtf8().toStdString();
     FFtp.CreateFolder(folder);
-    FRemoteView.ChangeFolder(folder);
+    // As a file manager does: the new folder shows, chosen, where it was
+    // made; the user decides whether to go in.
+    FRemoteView.ChangeFolder(FRemoteView.ListedFolder());
+    FRemoteView.ChooseFolder(folder);
 }
 
 void TRemoteFileOperations::Delete()

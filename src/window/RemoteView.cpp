@@ -128,6 +128,19 @@ void TRemoteView::EnterStartFolder(const std::string &folder)
     }
 }
 
+void TRemoteView::ChooseFolder(const std::string &name)
+{
+    for (int i = 0; i < W.Folders->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *node = W.Folders->topLevelItem(i);
+        if (RawNameOf(node) == name) {
+            W.Folders->setCurrentItem(node);
+            W.Folders->scrollToItem(node);
+            W.Folders->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
 void TRemoteView::UpAFolder()
 {
     FFtp.EnterParentFolder();

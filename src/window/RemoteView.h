@@ -45,6 +45,9 @@ public:
     // The first folder of a session: a start folder the server refuses is
     // logged, and the login folder is shown instead.
     void EnterStartFolder(const std::string &folder);
+    // Chooses the listed folder of that name in the folder tree, with the
+    // focus, when it is there.
+    void ChooseFolder(const std::string &name);
     // Up to the parent folder (the Up a Folder action).
     void UpAFolder();
     // Empties the folder tree and the file list: the connection went.

@@ -76,11 +76,10 @@ def main():
         keys("Return")
         wait_for(lambda: os.path.isdir(os.path.join(root, "pub", "made")), what="the new remote folder")
 
-        # The new folder is shown; Backspace in the list goes back up. One
-        # file, found by typing its name there, is saved by Ctrl+D.
+        # The new folder is chosen where it was made, not entered. One
+        # file, found by typing its name in the list, is saved as named.
         click(*file_list)
-        keys("BackSpace")
-        time.sleep(1.0)
+        time.sleep(0.5)
         type_text("data")
         keys("ctrl+shift+d")
         in_file_dialog(os.path.join(local, "saved.bin"))

@@ -16,20 +16,25 @@ using RemoteFileOperations = ConnectedForm;
 
 const QString SelectFirst = "You must first select a valid folder or file.";
 
-TEST_F(RemoteFileOperations, NewFolderMovesIntoItOrAsksForAName)
+// A new folder shows where it was made, chosen with the focus, and is not
+// entered; a cancel says nothing, an empty name asks for one.
+TEST_F(RemoteFileOperations, NewFolderIsMadeAndChosenOrAsksForAName)
 {
     Dialogs.InputAnswers = {std::nullopt, QString(), QString("made")};
     actNewFolder->trigger();  // Cancel
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
     actNewFolder->trigger();  // OK with nothing typed
-    EXPECT_EQ(Dialogs.Messages, (QStringList{"Must enter a valid directory name to create it.",
-                                             "Must enter a valid directory name to create it."}));
+    EXPECT_EQ(Dialogs.Messages, QStringList{"Must enter a valid directory name to create it."});
     ClickInto(lvFiles);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(Dialogs.InputsShown.size(), 3u);
     EXPECT_EQ(Dialogs.InputsShown[2].Caption, "Make new directory");
     EXPECT_EQ(Dialogs.InputsShown[2].Prompt, "Name");
     EXPECT_TRUE(std::filesystem::is_directory(Remote("pub/made")));
-    EXPECT_EQ(edCurrentDir->text(), "/pub/made");
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
+    EXPECT_EQ(QApplication::focusWidget(), tvFolders);
+    ASSERT_TRUE(tvFolders->currentItem());
+    EXPECT_EQ(tvFolders->currentItem()->text(0), "made");
 }
 
 // Nothing is deleted without a Yes; No, the default, keeps it all.
