@@ -171,6 +171,7 @@ void TfrmMain::CreatePages()
 {
     Splitter3 = new QSplitter(Qt::Horizontal);
     Splitter3->setObjectName("Splitter3");
+    Splitter3->setAccessibleName("Local and remote");
     Splitter3->setHandleWidth(3);
 
     pcLocalSystem = new QTabWidget;
@@ -194,6 +195,7 @@ void TfrmMain::CreatePages()
     remoteLayout->setContentsMargins(0, 0, 0, 0);
     Splitter2 = new QSplitter(Qt::Horizontal);
     Splitter2->setObjectName("Splitter2");
+    Splitter2->setAccessibleName("Remote folders and files");
     Splitter2->setHandleWidth(3);
     tvFolders = new QTreeWidget;
     tvFolders->setObjectName("tvFolders");
@@ -247,6 +249,7 @@ void TfrmMain::CreateLogAndStatusBar()
 
     Splitter1 = new QSplitter(Qt::Vertical);
     Splitter1->setObjectName("Splitter1");
+    Splitter1->setAccessibleName("Files and log");
     Splitter1->setHandleWidth(3);
     Splitter1->addWidget(Splitter3);
     Splitter1->addWidget(pcLog);

@@ -19,6 +19,10 @@ QToolBar *NewToolBar(QMainWindow *window, const QString &name, const QString &ti
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     window->addToolBar(Qt::TopToolBarArea, bar);
+    // The button that shows what a narrow window hides is nameless, and a
+    // screen reader reads it as a check box: it says what it is for.
+    if (auto *more = bar->findChild<QToolButton *>("qt_toolbar_ext_button"))
+        more->setAccessibleName("More of " + title);
     return bar;
 }
 

@@ -3,8 +3,8 @@
 
 Run inside a D-Bus session of its own (dbus-run-session): starts the
 accessibility bus, turns accessibility on as a screen reader does, starts
-Veldra on a virtual display and looks for the connection bar's fields by
-their names, each labelled by its label, reads a status panel's text, and
+Veldra on a virtual display, finds no control without a name, and looks
+for the connection bar's fields by their names, each labelled by its label, reads a status panel's text, and
 opens the local tree's item menu with a real right click to find its
 commands.
 
@@ -48,6 +48,11 @@ def main():
         for name in ("Remote folders", "Remote files", "Local folders", "Log", "Connection status",
                      "Transfer speed", "Transfer progress"):
             assert name in by_name, "nothing named %r" % name
+        # Nothing a screen reader stops at is nameless: the toolbars' "more"
+        # buttons, read as check boxes, and the panes included.
+        unnamed = sorted({node.getRoleName() for node in nodes if not node.name and node.getRoleName() in (
+            "check box", "push button", "toggle button", "combo box", "text", "spin button", "split pane")})
+        assert not unnamed, "nameless: %s" % unnamed
         # A panel's name says what it is, its description what it shows.
         status = by_name["Connection status"][0]
         assert status.description == "Status: Offline", repr(status.description)
