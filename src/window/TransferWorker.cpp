@@ -158,7 +158,11 @@ void TTransferWorker::RunOnce()
     // Under the lock: a cancel comes before the job begins or for it.
     FCurrentId = job.Id;
     FBytes = 0;
-    FOffset = 0;
+    // A part left for the file counts as done until the transfer decides
+    // where it starts: connecting and asking take a while, and "0 B of"
+    // a file half here reads as lost.
+    const TPartRecord *kept = job.Direction == TTransferDirection::Download ? PartOf(job, job.LocalPath) : nullptr;
+    FOffset = kept ? kept->Length : 0;
     FCancelled = false;
     lock.unlock();
     Post([this, id = job.Id] {

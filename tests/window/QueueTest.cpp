@@ -317,8 +317,20 @@ TEST_F(TransferQueueAtWork, ResumeIsOfferedForTheSameFileAndFallsBackWhenRefused
         if (row.RefuseRest)
             std::ofstream(Remote(".no-rest")) << "";
         Dialogs.OverwritesAsked.clear();
+        // While the question is open, what arrived before counts as done.
+        const int64_t kept = int64_t(std::filesystem::file_size(ResumableParts(Local.Path(), row.Name).at(0)));
+        int64_t doneWhileAsked = -1;
+        Dialogs.OverwriteWaitMs = 400;
+        QTimer look;  // the question's own loop runs it
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (Dialogs.OverwritesOpen > 0)
+                doneWhileAsked = Form->Runner().Queue().Items().back().Done;
+        });
+        look.start(20);
         download(row.Offered ? TOverwriteAnswer::Resume : TOverwriteAnswer::Overwrite);
         WaitForTransfers();
+        Dialogs.OverwriteWaitMs = 0;
+        EXPECT_EQ(doneWhileAsked, kept);
         std::filesystem::remove(Remote(".no-rest"));
         ASSERT_FALSE(Dialogs.OverwritesAsked.empty());
         EXPECT_EQ(Dialogs.OverwritesAsked.front().CanResume, row.Offered);
