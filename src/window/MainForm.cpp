@@ -54,7 +54,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CreateFilesMenu();
     CreateMenuBar();
     WireActions();
-    WindowPlacement::FitToFont(*this, {793, 660}, {192, 80}, Panes());
+    WindowPlacement::FitToFont(*this, {1000, 700}, {140, 60}, Panes());
 
     // Errors here (a settings value of the wrong kind) are reported like any
     // other, and the window still opens.
@@ -266,7 +266,8 @@ void TfrmMain::CreateLogAndStatusBar()
     };
     sbMain->AddPanel(fit(100, "Status: Offline"), "Status: Offline", "Connection status");
     sbMain->AddPanel(200, {}, "Transfer progress");
-    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), "Download speed 0.00 KB/s", "Transfer speed");
+    // Empty until a transfer runs, as it is again after: no speed to tell.
+    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), {}, "Transfer speed");
     sbMain->AddPanel(50, {}, "IP status");
     sbMain->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
     ProgressBar1 = new QProgressBar;

@@ -55,6 +55,7 @@ TPlainLoginWarning::TAnswer TPlainLoginWarning::Ask(QWidget *owner, const THostA
         "FTP over TLS protects them, where the server offers it.");
     question.Answers = {QStringLiteral("Use &TLS"), QStringLiteral("Connect &Unencrypted"), QStringLiteral("&Cancel")};
     question.Default = 0;
+    question.Escape = 2;
     question.CheckBox = QStringLiteral("&Don't ask again for this server");
     const TChoice choice = UserDialogs().Choose(owner, question);
     const TAnswer answer = choice.Answer == 0 ? UseTLS : choice.Answer == 1 ? Unencrypted : Cancel;

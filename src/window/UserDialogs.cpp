@@ -77,12 +77,13 @@ public:
         for (const QString &answer : question.Answers)
             buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
         box.setDefaultButton(buttons.at(size_t(question.Default)));
-        box.setEscapeButton(buttons.at(size_t(question.Default)));
+        const int escape = question.Escape >= 0 ? question.Escape : question.Default;
+        box.setEscapeButton(buttons.at(size_t(escape)));
         QCheckBox check(question.CheckBox);
         if (!question.CheckBox.isEmpty())
             box.setCheckBox(&check);
         box.exec();
-        TChoice choice{question.Default, check.isChecked()};
+        TChoice choice{escape, check.isChecked()};
         for (size_t i = 0; i < buttons.size(); ++i)
             if (box.clickedButton() == buttons[i])
                 choice.Answer = int(i);

@@ -58,7 +58,8 @@ enum class TCertificateAnswer { Cancel, TrustOnce, TrustAlways };
 struct TChoiceQuestion {
     QString Text, Details;
     QStringList Answers;
-    int Default = 0;  // also what Escape and closing the box answer
+    int Default = 0;  // what Enter answers
+    int Escape = -1;  // what Escape and closing the box answer; -1: the default
     QString CheckBox;
 };
 

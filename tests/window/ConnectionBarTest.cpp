@@ -224,6 +224,7 @@ TEST_F(ConnectionBar, APlainPasswordToAnotherMachineIsAskedAboutFirst)
         if (c.Answer) {
             EXPECT_EQ(Dialogs.ChoicesAsked[0].Text, "Send the password to " + far + " unencrypted?");
             EXPECT_FALSE(Dialogs.ChoicesAsked[0].CheckBox.isEmpty());
+            EXPECT_EQ(Dialogs.ChoicesAsked[0].Escape, 2) << "Escape sends nothing";
         }
         const bool cancelled = c.Answer && c.Answer->Answer == 2;
         EXPECT_EQ(LogOf(*Form).isEmpty(), cancelled);

@@ -86,7 +86,7 @@ TEST_F(MainForm, StartValuesOfTheControls)
 
     EXPECT_EQ(sbMain->PanelText(0), "Status: Offline");
     EXPECT_EQ(sbMain->PanelText(1), "");
-    EXPECT_EQ(sbMain->PanelText(2), "Download speed 0.00 KB/s");
+    EXPECT_EQ(sbMain->PanelText(2), "");
     EXPECT_EQ(sbMain->PanelText(3), "");
     // The progress bar lies over panel 1, 2 from the top.
     EXPECT_EQ(ProgressBar1->parentWidget(), sbMain);
