@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "ByteUnits.h"
+#include "IDEEnhance.h"
 #include "IdMainThreadQueue.h"
 #include "RemoteName.h"
 #include "RemoteView.h"
@@ -28,6 +29,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
     for (TSlot &slot : FSlots) {
         slot.Worker = std::make_unique<TTransferWorker>();
         TTransferWorker &worker = *slot.Worker;
+        worker.IdeHooksLog = UseIDEHooks();
         worker.OnStarted = [this, &slot](int id) { Started(slot, id); };
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
@@ -57,6 +59,7 @@ TTransferRunner::~TTransferRunner()
     // What the workers still report while they end goes nowhere.
     for (TSlot &slot : FSlots) {
         TTransferWorker &worker = *slot.Worker;
+        worker.IdeHooksLog = UseIDEHooks();
         worker.OnStarted = nullptr;
         worker.OnSized = nullptr;
         worker.OnTarget = nullptr;

@@ -2,6 +2,8 @@
 // that tests can answer it. The real implementation opens Qt's dialogs.
 #pragma once
 
+#include "OverwriteQuestion.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,25 +23,6 @@ struct TFileDialog {
 
     // False when the user cancels.
     bool Execute(QWidget *parent);
-};
-
-// What a transfer does with a file whose name is taken at its target.
-// Resume: go on from the part that arrived before (offered only then).
-enum class TOverwriteAnswer { Overwrite, Skip, Rename, Resume };
-
-struct TOverwriteQuestion {
-    QString Text;      // which file, and where
-    QString FreeName;  // the name Rename would give it
-    // The file that is there and the one that would replace it: "Local
-    // file: 12.3 kB, 8 Dec 2026 10:14".
-    QString Existing, Incoming;
-    bool Several = false;  // more files follow: "Apply to all" is offered
-    bool CanResume = false;  // a part of this file arrived before
-};
-
-struct TOverwriteChoice {
-    TOverwriteAnswer Answer = TOverwriteAnswer::Skip;
-    bool ApplyToAll = false;
 };
 
 // A server's certificate that needs the user: one that does not verify, or

@@ -4,6 +4,7 @@
 #include "RemoteName.h"
 
 #include "ByteUnits.h"
+#include "FileCountLine.h"
 #include "FileDetails.h"
 
 #include "FtpServerFixture.h"
@@ -415,6 +416,23 @@ TEST_F(RemoteView, ARowReadsWithItsSizeAndDate)
     const QString read = lvFiles->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString();
     EXPECT_TRUE(read.startsWith("1 B, ")) << read.toStdString();
     EXPECT_GT(read.size(), QString("1 B, ").size());
+}
+
+TEST(FileCountText, CountsTheShownOrTheSelected)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const struct {
+        int64_t Files, Bytes, Selected, SelectedBytes;
+        const char *Text;
+    } cases[] = {
+        {2000, 196'600'000, 0, 0, "2,000 files, 197 MB"},
+        {1, 8, 0, 0, "1 file, 8 B"},
+        {2000, 196'600'000, 2, 1'200'000, "2 of 2,000 files selected, 1.20 MB"},
+        {0, 0, 0, 0, "No files"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FileCountText(english, c.Files, c.Bytes, c.Selected, c.SelectedBytes), c.Text);
+    EXPECT_EQ(FileCountText(QLocale(QLocale::German, QLocale::Germany), 2000, 0, 0, 0), "2.000 files, 0 B");
 }
 
 // The line under the files counts them and their size, or the selected.

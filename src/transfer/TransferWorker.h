@@ -67,6 +67,10 @@ public:
     TTransferWorker();
     ~TTransferWorker() override;
 
+    // Set before the first job: downloads are logged in the lines an IDE
+    // reads ("Binary Transfer Started: ...").
+    bool IdeHooksLog = false;
+
     // Main thread. The session the next login uses.
     void SetSession(const TSession &session);
     // Hands a job over: it starts at once, or as soon as the one in

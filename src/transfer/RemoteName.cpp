@@ -1,6 +1,6 @@
 #include "RemoteName.h"
 
-#include "CommonFunctions.h"
+#include "NameBytes.h"
 
 QString RemoteDisplayName(std::string_view bytes)
 {

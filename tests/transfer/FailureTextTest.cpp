@@ -1,7 +1,6 @@
 // What the window says when a connect or a transfer fails: the host, the
 // file and the cause in words.
 #include "FailureText.h"
-#include "FileCountLine.h"
 #include "FileFacts.h"
 
 #include "IdComponent.h"
@@ -66,23 +65,6 @@ TEST_F(FailureText, TransferFailuresAreOneSentence)
 }
 
 }  // namespace
-
-TEST(FileCountText, CountsTheShownOrTheSelected)
-{
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const struct {
-        int64_t Files, Bytes, Selected, SelectedBytes;
-        const char *Text;
-    } cases[] = {
-        {2000, 196'600'000, 0, 0, "2,000 files, 197 MB"},
-        {1, 8, 0, 0, "1 file, 8 B"},
-        {2000, 196'600'000, 2, 1'200'000, "2 of 2,000 files selected, 1.20 MB"},
-        {0, 0, 0, 0, "No files"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(FileCountText(english, c.Files, c.Bytes, c.Selected, c.SelectedBytes), c.Text);
-    EXPECT_EQ(FileCountText(QLocale(QLocale::German, QLocale::Germany), 2000, 0, 0, 0), "2.000 files, 0 B");
-}
 
 // A listing's time in the locale's order and month names: the time of day
 // this year, the year otherwise; nothing for an unknown time.

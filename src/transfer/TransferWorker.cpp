@@ -3,7 +3,6 @@
 #include "FailureText.h"
 #include "FileFacts.h"
 #include "FolderListing.h"
-#include "IDEEnhance.h"
 #include "IdException.h"
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
@@ -590,7 +589,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
         }
         if (download) {
             const std::string local = WithSlash(FolderPart(job.LocalPath)) + *target;
-            if (UseIDEHooks())
+            if (IdeHooksLog)
                 Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " +
                     TextFromBytes(local) + "\r\n    File Size:   " +
                     QString::number(facts.Size < 0 ? int64_t(4294967295) : facts.Size));

@@ -4,7 +4,7 @@
 // question for the rest of that batch.
 #pragma once
 
-#include "UserDialogs.h"
+#include "OverwriteQuestion.h"
 
 #include <functional>
 #include <optional>
