@@ -8,6 +8,7 @@
 #include "FileCountLine.h"
 #include "FileListView.h"
 #include "FormSettings.h"
+#include "IDEEnhance.h"
 #include "OrlaAboutBox.h"
 #include "RemoteFileOperations.h"
 #include "RemoteView.h"
@@ -15,6 +16,7 @@
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
+#include "TransferDisplay.h"
 #include "TransferPanel.h"
 #include "TransferRunner.h"
 #include "Transfers.h"
@@ -326,9 +328,12 @@ void TfrmMain::CreateParts()
     FLog = std::make_unique<TConnectionLog>(lbConnection, FTPLog);
     FRemoteView = std::make_unique<TRemoteView>(*this, FTP, ilSystem,
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
-    FRunner = std::make_unique<TTransferRunner>(
-        *this, *FRemoteView, TTransferRunner::TWidgets{ProgressBar1, sbMain->Panel(2), sbMain->Panel(4)});
+    FTransferDisplay = std::make_unique<TTransferDisplay>(
+        *this, *FRemoteView, TTransferDisplay::TWidgets{ProgressBar1, sbMain->Panel(2), sbMain->Panel(4)});
+    FRunner = std::make_unique<TTransferRunner>(*FTransferDisplay, UseIDEHooks());
     TransferPanel = new TTransferPanel(*FRunner);
+    connect(FTransferDisplay.get(), &TTransferDisplay::SimultaneousShown, TransferPanel,
+            &TTransferPanel::ShowSimultaneous);
     TransferPanel->setObjectName("TransferPanel");
     pcLog->addTab(TransferPanel, "Transfers");
     FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});

@@ -41,6 +41,7 @@ class TRemoteFileOperations;
 class TRemoteView;
 class TStatusBar;
 class TTransferPanel;
+class TTransferDisplay;
 class TTransferRunner;
 class TTransfers;
 
@@ -136,6 +137,7 @@ private:
 
     std::unique_ptr<TConnectionLog> FLog;
     std::unique_ptr<TRemoteView> FRemoteView;
+    std::unique_ptr<TTransferDisplay> FTransferDisplay;
     std::unique_ptr<TTransferRunner> FRunner;
     std::unique_ptr<TTransfers> FTransfers;
     std::unique_ptr<TConnectionWorkflow> FConnection;

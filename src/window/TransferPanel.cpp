@@ -248,7 +248,7 @@ TTransferPanel::TTransferPanel(TTransferRunner &runner, QWidget *parent)
     auto *simultaneousLabel = new QLabel("&Simultaneous transfers:", this);
     simultaneousLabel->setBuddy(simultaneous);
     connect(simultaneous, &QSpinBox::valueChanged, &runner, &TTransferRunner::SetSimultaneous);
-    connect(&runner, &TTransferRunner::SimultaneousChanged, simultaneous, &QSpinBox::setValue);
+    FSimultaneous = simultaneous;
 
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
@@ -369,4 +369,9 @@ bool TTransferPanel::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TTransferPanel::ShowSimultaneous(int count)
+{
+    FSimultaneous->setValue(count);
 }

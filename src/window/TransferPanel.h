@@ -11,6 +11,7 @@
 
 class QAbstractTableModel;
 class QAction;
+class QSpinBox;
 class QTreeView;
 class TTransferRunner;
 
@@ -29,6 +30,8 @@ public:
 
     void CancelSelected();
     void MoveSelected(int step);
+    // How many run at once, as the runner now has it.
+    void ShowSimultaneous(int count);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -43,5 +46,6 @@ private:
     QAbstractTableModel *FModel;
     QTreeView *FRows;
     QAction *FCancel, *FRetry, *FClear, *FUp, *FDown;
+    QSpinBox *FSimultaneous = nullptr;
     bool FFitting = false, FColumnsByUser = false;
 };

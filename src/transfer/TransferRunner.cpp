@@ -1,19 +1,11 @@
 #include "TransferRunner.h"
 
-#include "Application.h"
 #include "ByteUnits.h"
-#include "IDEEnhance.h"
 #include "IdMainThreadQueue.h"
 #include "RemoteName.h"
-#include "RemoteView.h"
 #include "SettingsStore.h"
-#include "StatusBar.h"
-#include "UserDialogs.h"
-#include "WindowServices.h"
 
-#include <QLabel>
 #include <QLocale>
-#include <QProgressBar>
 
 #include <algorithm>
 
@@ -23,20 +15,19 @@ const QString QueueGroup = QStringLiteral("Queue");
 
 }  // namespace
 
-TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteView, const TWidgets &widgets)
-    : FWindow(window), FRemoteView(remoteView), W(widgets), FSlots(MaxSimultaneous)
+TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog) : FNews(news), FSlots(MaxSimultaneous)
 {
     for (TSlot &slot : FSlots) {
         slot.Worker = std::make_unique<TTransferWorker>();
         TTransferWorker &worker = *slot.Worker;
-        worker.IdeHooksLog = UseIDEHooks();
+        worker.IdeHooksLog = ideHooksLog;
         worker.OnStarted = [this, &slot](int id) { Started(slot, id); };
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
-        worker.OnLog = [this](const QString &line) { FWindow.AddToLog(line); };
+        worker.OnLog = [this](const QString &line) { FNews.Log(line); };
         worker.OnNotice = [this](const QString &line) {
             if (FNoticesTold.insert(line).second)
-                FWindow.AddToLog(line);
+                FNews.Log(line);
         };
         worker.OnEnded = [this](int id, TTransferWorker::TOutcome outcome, const QString &reason) {
             Ended(id, outcome, reason);
@@ -47,7 +38,7 @@ TTransferRunner::TTransferRunner(TWindowServices &window, TRemoteView &remoteVie
             FParts.Keep(target, part);
         };
         worker.OnConfirm = [this](const QString &question) {
-            return !FStopping && UserDialogs().Confirm(FWindow.DialogOwner(), question);
+            return !FStopping && FNews.Confirm(question);
         };
     }
     FTimer.setInterval(TickInterval);
@@ -59,7 +50,6 @@ TTransferRunner::~TTransferRunner()
     // What the workers still report while they end goes nowhere.
     for (TSlot &slot : FSlots) {
         TTransferWorker &worker = *slot.Worker;
-        worker.IdeHooksLog = UseIDEHooks();
         worker.OnStarted = nullptr;
         worker.OnSized = nullptr;
         worker.OnTarget = nullptr;
@@ -101,7 +91,7 @@ void TTransferRunner::SetPassive(bool passive)
 void TTransferRunner::SetSimultaneous(int count)
 {
     FSimultaneous = std::clamp(count, 1, MaxSimultaneous);
-    emit SimultaneousChanged(FSimultaneous);
+    FNews.SimultaneousChanged(FSimultaneous);
     StartNext();
 }
 
@@ -141,7 +131,7 @@ TOverwriteChoice TTransferRunner::AskOverwrite(const TOverwriteQuestion &questio
         return {*DefaultOverwrite, false};
     // "Apply to all" holds for the rest of the run, whichever connection
     // asks; the workers' own guards do not keep it.
-    TOverwriteChoice choice = FForAll ? *FForAll : UserDialogs().AskOverwrite(FWindow.DialogOwner(), question);
+    TOverwriteChoice choice = FForAll ? *FForAll : FNews.AskOverwrite(question);
     if (choice.ApplyToAll)
         FForAll = choice;
     choice.ApplyToAll = false;
@@ -249,8 +239,8 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         break;
     }
     if (!Running()) {
-        W.Progress->setValue(0);
-        SetPanelText(W.SpeedPanel, QString());
+        FNews.ShowProgress(0);
+        FNews.ShowSpeed(QString());
     }
     if (const TTransferItem *item = FQueue.Find(id); item && item->State != TTransferState::Queued)
         FRetries.erase(id);  // a later Retry Failed starts the count afresh
@@ -260,7 +250,7 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         const auto batch = FBatchSizes.find(item->Batch);
         if (batch != FBatchSizes.end() && FQueue.BatchEnded(item->Batch)) {
             FBatchSizes.erase(batch);
-            FWindow.AddToLog(FQueue.BatchSummary(item->Batch));
+            FNews.Log(FQueue.BatchSummary(item->Batch));
         }
     }
     StartNext();
@@ -273,7 +263,7 @@ void TTransferRunner::RetryLater(int id)
     FQueue.Apply(id, TTransferEvent::Interrupt);
     FHeld.insert(id);
     if (const TTransferItem *item = FQueue.Find(id))
-        FWindow.AddToLog(QStringLiteral("Retrying %1 in %2 s (%3 of %4).")
+        FNews.Log(QStringLiteral("Retrying %1 in %2 s (%3 of %4).")
                              .arg(RemoteDisplayName(item->RemoteName))
                              .arg(RetryDelay / 1000.0)
                              .arg(attempt)
@@ -289,7 +279,7 @@ void TTransferRunner::RetryLater(int id)
 void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
 {
     if (const TTransferItem *folder = FQueue.Find(id))
-        FQueue.InsertAfter(id, FolderContents(*folder, entries, [this](const QString &line) { FWindow.AddToLog(line); }));
+        FQueue.InsertAfter(id, FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); }));
 }
 
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
@@ -321,23 +311,12 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
 
 void TTransferRunner::ShowChange(const TTransferItem &item)
 {
-    if (item.RemoteFolder != FRemoteView.ListedFolder())
-        return;
     // Once, after the last change queued for that folder.
-    FRefreshPending = true;
     for (const TTransferItem &other : FQueue.Items())
         if (other.State == TTransferState::Queued && other.Direction != TTransferDirection::Download &&
             other.RemoteFolder == item.RemoteFolder)
             return;
-    // The browsing connection may be in the middle of a command; then the
-    // next tick tries again.
-    if (FRemoteView.RefreshIfFree())
-        FRefreshPending = false;
-    else
-        QTimer::singleShot(TickInterval, this, [this, folder = item.RemoteFolder] {
-            if (FRefreshPending && folder == FRemoteView.ListedFolder() && FRemoteView.RefreshIfFree())
-                FRefreshPending = false;
-        });
+    FNews.FolderChanged(item.RemoteFolder);
 }
 
 void TTransferRunner::Drained()
@@ -350,7 +329,7 @@ void TTransferRunner::Drained()
     QString text = failures.mid(0, 5).join('\n');
     if (failures.size() > 5)
         text += QStringLiteral("\n...and %1 more: see the Transfers page.").arg(failures.size() - 5);
-    TApplication::ReportError(text);
+    FNews.ReportFailures(text);
 }
 
 // ---- the user's requests -------------------------------------------------------------
@@ -441,7 +420,7 @@ void TTransferRunner::OfferUnfinished()
                                  : QStringLiteral("%1 transfers to %2 were not finished. Queue them again?")
                                        .arg(offered.size())
                                        .arg(FSite);
-    if (UserDialogs().Confirm(FWindow.DialogOwner(), question))
+    if (FNews.Confirm(question))
         Enqueue(std::move(offered));
 }
 
@@ -467,13 +446,13 @@ void TTransferRunner::Tick()
     if (!downloads && !uploads)
         return;
     // The last seconds' speed of all that runs, in the queue's units.
-    SetPanelText(W.SpeedPanel, QStringLiteral("%1 %2").arg(downloads && uploads ? "Speed"
+    FNews.ShowSpeed(QStringLiteral("%1 %2").arg(downloads && uploads ? "Speed"
                                                            : downloads         ? "Download speed"
                                                                                : "Upload speed",
                                                            RateText(FSpeed)));
     const TTransferQueue::TTotals totals = FQueue.Totals();
     if (totals.Bytes > 0)
-        W.Progress->setValue(totals.Percent());
+        FNews.ShowProgress(totals.Percent());
     ShowTotals();
 }
 
@@ -481,7 +460,7 @@ void TTransferRunner::ShowTotals()
 {
     const TTransferQueue::TTotals totals = FQueue.Totals();
     if (totals.Pending == 0) {
-        SetPanelText(W.QueuePanel, QString());
+        FNews.ShowQueue(QString());
         return;
     }
     QString text = totals.Pending == 1 ? QStringLiteral("1 transfer") : QStringLiteral("%1 transfers").arg(totals.Pending);
@@ -493,13 +472,13 @@ void TTransferRunner::ShowTotals()
         if (!left.isEmpty())
             text += ", " + left + " left";
     }
-    SetPanelText(W.QueuePanel, text);
+    FNews.ShowQueue(text);
 }
 
 void TTransferRunner::ResetDisplay()
 {
-    W.Progress->setValue(0);
-    SetPanelText(W.SpeedPanel, QString());
+    FNews.ShowProgress(0);
+    FNews.ShowSpeed(QString());
 }
 
 // ---- kept for later -----------------------------------------------------------------

@@ -1,13 +1,14 @@
-// The transfer queue at work: hands its items to the worker one by one,
-// shows how they go (the queue's rows, the progress bar, the speed panel
-// and the queue's own panel), tells how each ended, shows the remote
-// folder anew after uploads into it, and keeps what a disconnect or the
-// window's close left unfinished, to offer it at the next login to that
-// site, in this run or the next.
+// The transfer queue at work: hands its items to the workers, retries what
+// failed on the way, tells how they go and how each ended (the progress,
+// the speeds, a remote folder changed by uploads), and keeps what a
+// disconnect or the window's close left unfinished, to offer it at the
+// next login to that site, in this run or the next. Whoever shows it
+// hears through TTransferNews.
 #pragma once
 
 #include "PartRegistry.h"
 #include "RateMeter.h"
+#include "TransferNews.h"
 #include "TransferQueue.h"
 #include "TransferWorker.h"
 
@@ -22,21 +23,13 @@
 #include <set>
 #include <vector>
 
-class QLabel;
-class QProgressBar;
-class TRemoteView;
 class TSettingsStore;
-class TWindowServices;
 
 class TTransferRunner : public QObject {
     Q_OBJECT
 public:
-    struct TWidgets {
-        QProgressBar *Progress;
-        QLabel *SpeedPanel;
-        QLabel *QueuePanel;
-    };
-    TTransferRunner(TWindowServices &window, TRemoteView &remoteView, const TWidgets &widgets);
+    // `ideHooksLog`: downloads are logged in the lines an IDE reads.
+    explicit TTransferRunner(TTransferNews &news, bool ideHooksLog = false);
     ~TTransferRunner() override;
 
     TTransferQueue &Queue() { return FQueue; }
@@ -75,7 +68,7 @@ public:
     // At login: what was left unfinished for this site, offered again.
     void OfferUnfinished();
 
-    // The progress bar and the speed panel start afresh.
+    // The progress and the speed start afresh.
     void ResetDisplay();
 
     // What a folder's listing may hold before it is cut short.
@@ -98,9 +91,6 @@ public:
     // How often the progress is shown while a transfer runs (ms).
     static constexpr int TickInterval = 250;
 
-signals:
-    void SimultaneousChanged(int count);
-
 private:
     void StartNext();
     void Ended(int id, TTransferWorker::TOutcome outcome, const QString &reason);
@@ -111,13 +101,11 @@ private:
     void Drained();
     void Tick();
     void ShowTotals();
-    // The remote view anew after an upload or a deletion in its folder.
+    // Told once the last queued change to the item's folder has ended.
     void ShowChange(const TTransferItem &item);
     TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question);
 
-    TWindowServices &FWindow;
-    TRemoteView &FRemoteView;
-    TWidgets W;
+    TTransferNews &FNews;
     TTransferQueue FQueue;
     // A worker, the item it runs and the one it has at hand to run next,
     // the running item's clock and its speed of the last seconds.
@@ -152,8 +140,6 @@ private:
     // Items of several downloads asked for at once: their batch, so the
     // end of the batch is told.
     std::map<int, int> FBatchSizes;
-    // A folder to show anew once the browsing connection is free.
-    bool FRefreshPending = false;
     std::vector<TTransferItem> FUnfinished;
     // The parts downloads left, to go on from.
     TPartRegistry FParts;
