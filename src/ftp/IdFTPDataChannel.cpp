@@ -30,134 +30,142 @@ bool TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
 {
     FFtp.CheckArgument(command);
     FFtp.FAborted = false;
-    // The replies the server owes for this transfer: 2 after the command
-    // went out (the preliminary and the final), 1 after the preliminary.
-    int owed = 0;
+    FOwed = 0;
     bool cut = false;
-    // Ends TLS in order before a data connection closes: servers count a
-    // transfer without the goodbye as cut short.
-    const auto finish = [](TIdTCPConnection &data) {
-        data.ShutdownTLS();
-        data.Disconnect();
-    };
     try {
-        if (FFtp.Passive) {
-            // The data go to the server this connection reaches, whatever
-            // address the reply names: a hostile server could name any host,
-            // and one behind NAT names one nobody can reach. Through a proxy,
-            // the proxy resolves the server's name as it did for the control
-            // connection.
-            const TIdFTP::TPassiveAddress announced = FFtp.EnterPassive();
-            FFtp.SendRestart();
-            FFtp.WriteLine(command);
-            owed = 2;
-            const auto owned = std::make_unique<TIdTCPClient>();
-            TIdTCPClient *client = owned.get();
-            FFtp.DataConnection = client;
-            const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
-            client->SocksInfo = FFtp.SocksInfo;
-            FFtp.CopyWorkHandlers(client);
-            FFtp.WatchControlConnection(*client);
-            client->ConnectTimeout = FFtp.ConnectTimeout;
-            client->Host = FFtp.SocksInfo.Version != svNoSocks ? FFtp.Host : FFtp.Socket()->RemoteIP;
-            client->Port = announced.Port;
-            try {
-                client->Connect();
-            } catch (const EIdSocketError &) {
-                // A server that refuses the command at once (a restarted
-                // store it does not allow, a file it will not give) may
-                // close its passive port before we reach it: its reply says
-                // why, better than the refused connection.
-                if (FFtp.InBufferSize() == 0 && !(FFtp.Socket()->IsOpen && FFtp.Socket()->WaitReadable(FFtp.RefusalWait)))
-                    throw;
-                owed = 0;
-                FFtp.ReadReply(sending ? TIdFTP::TReplyCodes{110, 125, 150} : TIdFTP::TReplyCodes{125, 150});
-                owed = 1;
-                throw;
-            }
-            try {
-                try {
-                    FFtp.ReadReply(sending ? TIdFTP::TReplyCodes{110, 125, 150} : TIdFTP::TReplyCodes{125, 150});
-                } catch (const EIdProtocolReplyError &) {
-                    owed = 0;  // that was the final reply
-                    throw;
-                }
-                owed = 1;
-                if (FFtp.TLS())
-                    FFtp.SecureDataConnection(*client);
-                move(*client);
-            } catch (...) {
-                client->Disconnect();
-                throw;
-            }
-            cut = client->TLSCut();
-            finish(*client);
-        } else {
-            const auto owned = std::make_unique<TIdSimpleServer>();
-            TIdSimpleServer *listener = owned.get();
-            FFtp.DataConnection = listener;
-            const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
-            FFtp.CopyWorkHandlers(listener);
-            FFtp.WatchControlConnection(*listener);
-            // Only the server may bring the data: a connection from anyone
-            // else is closed, and the wait goes on.
-            listener->RequiredPeerIP = FFtp.Socket()->RemoteIP;
-            listener->OnRefused = [this](const std::string &address) {
-                FFtp.ReportStatus(ssText, "Refused a data connection from " + address + ": not the server.");
-            };
-            listener->BoundIP = FFtp.Socket()->IP;
-            listener->StartListening();
-            // PORT refused, or the server could not connect (425): passive
-            // mode may do.
-            try {
-                FFtp.AnnounceDataPort(listener->Socket());
-            } catch (const EIdProtocolReplyError &) {
-                if (fallbackReason)
-                    *fallbackReason = FFtp.LastReplyLine();
-                throw;
-            }
-            FFtp.SendRestart();
-            try {
-                FFtp.SendCommand(command, {125, 150});
-            } catch (const EIdProtocolReplyError &refusal) {
-                if (fallbackReason && refusal.ReplyCode == 425)
-                    *fallbackReason = FFtp.LastReplyLine();
-                throw;
-            }
-            owed = 1;
-            if (fallbackReason)
-                listener->ReadTimeout = std::min(FFtp.ReadTimeout == IdTimeoutInfinite ? FFtp.DataAcceptTimeout : FFtp.ReadTimeout,
-                                                 FFtp.DataAcceptTimeout);
-            try {
-                listener->WaitForConnection();
-            } catch (const EIdSocketError &error) {
-                if (!fallbackReason || error.LastError != Id_WSAETIMEDOUT)
-                    throw;
-                // The server never came: its command is cancelled, and the
-                // replies read up to the ABOR's, before passive mode tries.
-                char seconds[32];
-                std::snprintf(seconds, sizeof seconds, "%g", FFtp.DataAcceptTimeout / 1000.0);
-                *fallbackReason = std::string("no data connection within ") + seconds + " s";
-                owed = 0;
-                FFtp.FAborted = true;
-                FFtp.WriteLine("ABOR");
-                SettleAbort();
-                throw;
-            }
-            listener->ReadTimeout = FFtp.ReadTimeout;
-            if (FFtp.TLS())
-                FFtp.SecureDataConnection(*listener);
-            move(*listener);
-            cut = listener->TLSCut();
-            finish(*listener);
-        }
-        owed = 0;
+        cut = FFtp.Passive ? RunPassive(command, sending, move) : RunActive(command, move, fallbackReason);
+        FOwed = 0;
     } catch (...) {
-        if (owed > 0)
-            SettleOwedReplies(owed);
+        if (FOwed > 0)
+            SettleOwedReplies(FOwed);
         throw;
     }
     ReadFinalReply();
+    return cut;
+}
+
+// Ends TLS in order before a data connection closes: servers count a
+// transfer without the goodbye as cut short.
+void TIdFTPDataChannel::Finish(TIdTCPConnection &data)
+{
+    data.ShutdownTLS();
+    data.Disconnect();
+}
+
+bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, const TMove &move)
+{
+    // The data go to the server this connection reaches, whatever
+    // address the reply names: a hostile server could name any host,
+    // and one behind NAT names one nobody can reach. Through a proxy,
+    // the proxy resolves the server's name as it did for the control
+    // connection.
+    const TIdFTP::TPassiveAddress announced = FFtp.EnterPassive();
+    FFtp.SendRestart();
+    FFtp.WriteLine(command);
+    FOwed = 2;
+    const auto owned = std::make_unique<TIdTCPClient>();
+    TIdTCPClient *client = owned.get();
+    FFtp.DataConnection = client;
+    const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
+    client->SocksInfo = FFtp.SocksInfo;
+    FFtp.CopyWorkHandlers(client);
+    FFtp.WatchControlConnection(*client);
+    client->ConnectTimeout = FFtp.ConnectTimeout;
+    client->Host = FFtp.SocksInfo.Version != svNoSocks ? FFtp.Host : FFtp.Socket()->RemoteIP;
+    client->Port = announced.Port;
+    try {
+        client->Connect();
+    } catch (const EIdSocketError &) {
+        // A server that refuses the command at once (a restarted
+        // store it does not allow, a file it will not give) may
+        // close its passive port before we reach it: its reply says
+        // why, better than the refused connection.
+        if (FFtp.InBufferSize() == 0 && !(FFtp.Socket()->IsOpen && FFtp.Socket()->WaitReadable(FFtp.RefusalWait)))
+            throw;
+        FOwed = 0;
+        FFtp.ReadReply(sending ? TIdFTP::TReplyCodes{110, 125, 150} : TIdFTP::TReplyCodes{125, 150});
+        FOwed = 1;
+        throw;
+    }
+    try {
+        try {
+            FFtp.ReadReply(sending ? TIdFTP::TReplyCodes{110, 125, 150} : TIdFTP::TReplyCodes{125, 150});
+        } catch (const EIdProtocolReplyError &) {
+            FOwed = 0;  // that was the final reply
+            throw;
+        }
+        FOwed = 1;
+        if (FFtp.TLS())
+            FFtp.SecureDataConnection(*client);
+        move(*client);
+    } catch (...) {
+        client->Disconnect();
+        throw;
+    }
+    const bool cut = client->TLSCut();
+    Finish(*client);
+    return cut;
+}
+
+bool TIdFTPDataChannel::RunActive(const std::string &command, const TMove &move, std::string *fallbackReason)
+{
+    const auto owned = std::make_unique<TIdSimpleServer>();
+    TIdSimpleServer *listener = owned.get();
+    FFtp.DataConnection = listener;
+    const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
+    FFtp.CopyWorkHandlers(listener);
+    FFtp.WatchControlConnection(*listener);
+    // Only the server may bring the data: a connection from anyone
+    // else is closed, and the wait goes on.
+    listener->RequiredPeerIP = FFtp.Socket()->RemoteIP;
+    listener->OnRefused = [this](const std::string &address) {
+        FFtp.ReportStatus(ssText, "Refused a data connection from " + address + ": not the server.");
+    };
+    listener->BoundIP = FFtp.Socket()->IP;
+    listener->StartListening();
+    // PORT refused, or the server could not connect (425): passive
+    // mode may do.
+    try {
+        FFtp.AnnounceDataPort(listener->Socket());
+    } catch (const EIdProtocolReplyError &) {
+        if (fallbackReason)
+            *fallbackReason = FFtp.LastReplyLine();
+        throw;
+    }
+    FFtp.SendRestart();
+    try {
+        FFtp.SendCommand(command, {125, 150});
+    } catch (const EIdProtocolReplyError &refusal) {
+        if (fallbackReason && refusal.ReplyCode == 425)
+            *fallbackReason = FFtp.LastReplyLine();
+        throw;
+    }
+    FOwed = 1;
+    if (fallbackReason)
+        listener->ReadTimeout = std::min(FFtp.ReadTimeout == IdTimeoutInfinite ? FFtp.DataAcceptTimeout : FFtp.ReadTimeout,
+                                         FFtp.DataAcceptTimeout);
+    try {
+        listener->WaitForConnection();
+    } catch (const EIdSocketError &error) {
+        if (!fallbackReason || error.LastError != Id_WSAETIMEDOUT)
+            throw;
+        // The server never came: its command is cancelled, and the
+        // replies read up to the ABOR's, before passive mode tries.
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", FFtp.DataAcceptTimeout / 1000.0);
+        *fallbackReason = std::string("no data connection within ") + seconds + " s";
+        FOwed = 0;
+        FFtp.FAborted = true;
+        FFtp.WriteLine("ABOR");
+        SettleAbort();
+        throw;
+    }
+    listener->ReadTimeout = FFtp.ReadTimeout;
+    if (FFtp.TLS())
+        FFtp.SecureDataConnection(*listener);
+    move(*listener);
+    const bool cut = listener->TLSCut();
+    Finish(*listener);
     return cut;
 }
 

@@ -24,6 +24,11 @@ private:
     // `fallbackReason` (active mode only) says why passive mode may do better,
     // when the failure is of that kind.
     bool RunOnce(const std::string &command, bool sending, const TMove &move, std::string *fallbackReason);
+    // The two ways of opening the data connection; each returns whether
+    // its TLS was cut, and keeps FOwed as the replies come.
+    bool RunPassive(const std::string &command, bool sending, const TMove &move);
+    bool RunActive(const std::string &command, const TMove &move, std::string *fallbackReason);
+    static void Finish(TIdTCPConnection &data);
     void ReadFinalReply();
     // After an ABOR: reads replies up to its own.
     void SettleAbort();
@@ -34,4 +39,8 @@ private:
     void SettleOwedReplies(int owed, bool abortReplyOnly = false);
 
     TIdFTP &FFtp;
+    // The replies the server owes for the transfer under way: 2 after the
+    // command went out (the preliminary and the final), 1 after the
+    // preliminary.
+    int FOwed = 0;
 };
