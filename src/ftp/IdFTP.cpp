@@ -208,14 +208,13 @@ void TIdFTP::Quit(int timeout)
     }
     {
         const TCommandScope scope(*this);
-        const int readTimeout = std::exchange(ReadTimeout, timeout);
+        const TIdReadTimeoutScope goodbye(*this, timeout);
         try {
             WriteLine("QUIT");
             TIdTCPClient::ReadReply({});
         } catch (...) {
             // Gone already, or too slow: the close below ends it either way.
         }
-        ReadTimeout = readTimeout;
     }
     Disconnect();
 }

@@ -44,6 +44,11 @@ bool TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
     return cut;
 }
 
+int TIdFTPDataChannel::SettleTimeout() const
+{
+    return std::min(FFtp.ReadTimeout, TIdFTP::SettleTimeout);
+}
+
 // Ends TLS in order before a data connection closes: servers count a
 // transfer without the goodbye as cut short.
 void TIdFTPDataChannel::Finish(TIdTCPConnection &data)
@@ -185,21 +190,20 @@ void TIdFTPDataChannel::ReadFinalReply()
     // Some servers send a 226 after it; read it, lest a later command
     // take it for its own.
     if (FFtp.InBufferSize() > 0 || (FFtp.Socket()->IsOpen && FFtp.Socket()->WaitReadable(1000))) {
-        const int timeout = std::exchange(FFtp.ReadTimeout, std::min(FFtp.ReadTimeout, FFtp.SettleTimeout));
+        const TIdReadTimeoutScope settling(FFtp, SettleTimeout());
         try {
             FFtp.ReadReply({});
         } catch (...) {
             // None came, or no whole one: ReadReply has closed the
             // connection, so nothing can be out of step.
         }
-        FFtp.ReadTimeout = timeout;
     }
     throw EIdProtocolReplyError(426, cut);
 }
 
 void TIdFTPDataChannel::SettleAbort()
 {
-    const int timeout = std::exchange(FFtp.ReadTimeout, std::min(FFtp.ReadTimeout, FFtp.SettleTimeout));
+    const TIdReadTimeoutScope settling(FFtp, SettleTimeout());
     try {
         // The command's own reply (425, 426) may come first.
         for (int reply = 0; reply < 3 && FFtp.Socket()->IsOpen; ++reply) {
@@ -210,12 +214,11 @@ void TIdFTPDataChannel::SettleAbort()
     } catch (...) {
         // ReadReply has closed the connection: nothing can be out of step.
     }
-    FFtp.ReadTimeout = timeout;
 }
 
 void TIdFTPDataChannel::SettleOwedReplies(int owed, bool abortReplyOnly)
 {
-    const int timeout = std::exchange(FFtp.ReadTimeout, std::min(FFtp.ReadTimeout, FFtp.SettleTimeout));
+    const TIdReadTimeoutScope settling(FFtp, SettleTimeout());
     try {
         while (owed > 0 && FFtp.Socket()->IsOpen) {
             const int16_t code = FFtp.ReadReply({});
@@ -230,5 +233,4 @@ void TIdFTPDataChannel::SettleOwedReplies(int owed, bool abortReplyOnly)
     } catch (...) {
         // ReadReply has closed the connection: nothing can be out of step.
     }
-    FFtp.ReadTimeout = timeout;
 }

@@ -29,6 +29,8 @@ private:
     bool RunPassive(const std::string &command, bool sending, const TMove &move);
     bool RunActive(const std::string &command, const TMove &move, std::string *fallbackReason);
     static void Finish(TIdTCPConnection &data);
+    // How long a reply still owed may take: the settling wait, or less.
+    int SettleTimeout() const;
     void ReadFinalReply();
     // After an ABOR: reads replies up to its own.
     void SettleAbort();

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TIdConnectionIntercept;
@@ -155,4 +156,21 @@ private:
     // The wait of the TLS layer: for the socket to read or to write, in
     // the read time-out.
     bool WaitForTLS(bool write, int milliseconds);
+};
+
+// A read time-out for the length of a scope (a settling read, a goodbye):
+// the connection's own comes back however the scope ends.
+class TIdReadTimeoutScope {
+public:
+    TIdReadTimeoutScope(TIdTCPConnection &connection, int timeout)
+        : FConnection(connection), FSaved(std::exchange(connection.ReadTimeout, timeout))
+    {
+    }
+    ~TIdReadTimeoutScope() { FConnection.ReadTimeout = FSaved; }
+    TIdReadTimeoutScope(const TIdReadTimeoutScope &) = delete;
+    TIdReadTimeoutScope &operator=(const TIdReadTimeoutScope &) = delete;
+
+private:
+    TIdTCPConnection &FConnection;
+    int FSaved;
 };
