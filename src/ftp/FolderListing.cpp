@@ -1,5 +1,10 @@
 #include "FolderListing.h"
 
+bool IsDotName(std::string_view name)
+{
+    return name == "." || name == "..";
+}
+
 TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits,
                                  const std::function<void(TListingEntry &&)> &entry,
                                  const std::function<void(std::string_view)> &line)
@@ -11,7 +16,7 @@ TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits
             line(text);
         TListingEntry parsed = ParseListingLine(text);
         listing.InvalidLines += parsed.Invalid;
-        if (parsed.Skip || parsed.Name == "." || parsed.Name == "..")
+        if (parsed.Skip || IsDotName(parsed.Name))
             return true;
         const size_t bytes = parsed.Name.size();
         if (listing.Entries == limits.MaxEntries || bytes > limits.MaxBytes - kept) {

@@ -36,6 +36,10 @@ struct TFolderListingLimits {
 // The current folder's listing (LIST, or MLSD where the client asks for
 // facts): each entry goes to `entry` as its line arrives; each line, as
 // the server sent it, to `line` when given.
+// "." and "..": a folder's names for itself and its parent, never an entry
+// of it.
+bool IsDotName(std::string_view name);
+
 TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits,
                                  const std::function<void(TListingEntry &&)> &entry,
                                  const std::function<void(std::string_view)> &line = {});

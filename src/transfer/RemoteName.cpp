@@ -1,5 +1,6 @@
 #include "RemoteName.h"
 
+#include "FolderListing.h"
 #include "NameBytes.h"
 
 QString RemoteDisplayName(std::string_view bytes)
@@ -9,7 +10,7 @@ QString RemoteDisplayName(std::string_view bytes)
 
 bool IsLocalFileName(const std::string &name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+    return !name.empty() && !IsDotName(name) && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos;
 }
 

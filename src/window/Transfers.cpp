@@ -110,7 +110,7 @@ void TTransfers::DownloadSelected()
     }
     if (FRemoteView.Focus() == TRemoteView::TFocus::Folders) {
         const std::optional<TRemoteItem> chosen = FRemoteView.SelectedFolder();
-        if (chosen && chosen->Name != ".." && IsLocalFileName(chosen->Name))
+        if (chosen && IsLocalFileName(chosen->Name))
             DownloadFolderInto(folder, chosen->Name);
         return;
     }
@@ -146,7 +146,7 @@ void TTransfers::DownloadSelectedAs()
 void TTransfers::DownloadSelectedFolder()
 {
     const std::optional<TRemoteItem> folder = FRemoteView.SelectedFolder();
-    if (!folder || folder->Name == ".." || !IsLocalFileName(folder->Name))
+    if (!folder || !IsLocalFileName(folder->Name))
         return;
     if (const std::optional<std::string> into = ChooseFolder("Download Folder Into", SaveDialog1.InitialDir))
         DownloadFolderInto(WithSlash(*into), folder->Name);
@@ -320,7 +320,7 @@ void TTransfers::TreeDragDrop(QObject *source)
         folder = FolderPart(folder);
     if (FRemoteView.IsFolderTree(source)) {
         const std::optional<TRemoteItem> dragged = FRemoteView.SelectedFolder();
-        if (dragged && dragged->Name != ".." && IsLocalFileName(dragged->Name))
+        if (dragged && IsLocalFileName(dragged->Name))
             DownloadFolderInto(WithSlash(folder), dragged->Name);
         return;
     }
