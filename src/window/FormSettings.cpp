@@ -150,8 +150,8 @@ void TFormSettings::Save()
     P.Connection.Trust().Save(*store);
     P.Connection.PlainLogin().Save(*store);
     P.Runner.Save(*store);
-    if (!P.Transfers.OpenDialog1.FileName.isEmpty())
-        store->WriteString("LastFile", P.Transfers.OpenDialog1.FileName);
+    if (!P.Transfers.UploadDialog.FileName.isEmpty())
+        store->WriteString("LastFile", P.Transfers.UploadDialog.FileName);
     P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));
     WindowPlacement::Save(*store, FWindow, FPanes);
     store->Close();

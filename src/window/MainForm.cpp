@@ -171,10 +171,11 @@ void TfrmMain::CreateToolBars()
 
 void TfrmMain::CreatePages()
 {
-    Splitter3 = new QSplitter(Qt::Horizontal);
-    Splitter3->setObjectName("Splitter3");
-    Splitter3->setAccessibleName("Local and remote");
-    Splitter3->setHandleWidth(3);
+    spLocalAndRemote = new QSplitter(Qt::Horizontal);
+    spLocalAndRemote->setObjectName("spLocalAndRemote");
+    spLocalAndRemote->setProperty(WindowPlacement::StoredAs, "Splitter3");
+    spLocalAndRemote->setAccessibleName("Local and remote");
+    spLocalAndRemote->setHandleWidth(3);
 
     pcLocalSystem = new QTabWidget;
     pcLocalSystem->setObjectName("pcLocalSystem");
@@ -186,7 +187,7 @@ void TfrmMain::CreatePages()
     SysTree->SetDragMode(dmAutomatic);
     SysTree->SetIndent(19);
     pcLocalSystem->addTab(SysTree, "Local System");
-    Splitter3->addWidget(pcLocalSystem);
+    spLocalAndRemote->addWidget(pcLocalSystem);
 
     pcRemoteSystem = new QTabWidget;
     pcRemoteSystem->setObjectName("pcRemoteSystem");
@@ -195,10 +196,11 @@ void TfrmMain::CreatePages()
     tsFTP->setObjectName("tsFTP");
     auto *remoteLayout = new QHBoxLayout(tsFTP);
     remoteLayout->setContentsMargins(0, 0, 0, 0);
-    Splitter2 = new QSplitter(Qt::Horizontal);
-    Splitter2->setObjectName("Splitter2");
-    Splitter2->setAccessibleName("Remote folders and files");
-    Splitter2->setHandleWidth(3);
+    spRemote = new QSplitter(Qt::Horizontal);
+    spRemote->setObjectName("spRemote");
+    spRemote->setProperty(WindowPlacement::StoredAs, "Splitter2");
+    spRemote->setAccessibleName("Remote folders and files");
+    spRemote->setHandleWidth(3);
     tvFolders = new QTreeWidget;
     tvFolders->setObjectName("tvFolders");
     tvFolders->setAccessibleName("Remote folders");
@@ -222,17 +224,17 @@ void TfrmMain::CreatePages()
     filesLayout->setSpacing(0);
     filesLayout->addWidget(lvFiles, 1);
     filesLayout->addWidget(new TFileCountLine(*lvFiles));
-    Splitter2->addWidget(tvFolders);
-    Splitter2->addWidget(files);
-    Splitter2->setSizes({201, 380});
-    remoteLayout->addWidget(Splitter2);
+    spRemote->addWidget(tvFolders);
+    spRemote->addWidget(files);
+    spRemote->setSizes({201, 380});
+    remoteLayout->addWidget(spRemote);
     pcRemoteSystem->addTab(tsFTP, "Remote System");
-    Splitter3->addWidget(pcRemoteSystem);
+    spLocalAndRemote->addWidget(pcRemoteSystem);
     // The local tree takes a third of the width, and keeps it as the
     // window grows: deep local paths need the room.
-    Splitter3->setSizes({300, 600});
-    Splitter3->setStretchFactor(0, 1);
-    Splitter3->setStretchFactor(1, 2);
+    spLocalAndRemote->setSizes({300, 600});
+    spLocalAndRemote->setStretchFactor(0, 1);
+    spLocalAndRemote->setStretchFactor(1, 2);
 }
 
 void TfrmMain::CreateLogAndStatusBar()
@@ -249,15 +251,16 @@ void TfrmMain::CreateLogAndStatusBar()
     lbConnection->setBatchSize(2000);
     pcLog->addTab(lbConnection, "Log");
 
-    Splitter1 = new QSplitter(Qt::Vertical);
-    Splitter1->setObjectName("Splitter1");
-    Splitter1->setAccessibleName("Files and log");
-    Splitter1->setHandleWidth(3);
-    Splitter1->addWidget(Splitter3);
-    Splitter1->addWidget(pcLog);
-    Splitter1->setStretchFactor(0, 1);
+    spFilesAndLog = new QSplitter(Qt::Vertical);
+    spFilesAndLog->setObjectName("spFilesAndLog");
+    spFilesAndLog->setProperty(WindowPlacement::StoredAs, "Splitter1");
+    spFilesAndLog->setAccessibleName("Files and log");
+    spFilesAndLog->setHandleWidth(3);
+    spFilesAndLog->addWidget(spLocalAndRemote);
+    spFilesAndLog->addWidget(pcLog);
+    spFilesAndLog->setStretchFactor(0, 1);
     // The log and transfers start with room for about eight rows.
-    Splitter1->setSizes({340, 240});
+    spFilesAndLog->setSizes({340, 240});
 
     sbMain = new TStatusBar;
     sbMain->setObjectName("sbMain");
@@ -272,19 +275,19 @@ void TfrmMain::CreateLogAndStatusBar()
     sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), {}, "Transfer speed");
     sbMain->AddPanel(50, {}, "IP status");
     sbMain->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
-    ProgressBar1 = new QProgressBar;
-    ProgressBar1->setObjectName("ProgressBar1");
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFixedSize(200, 17);
-    ProgressBar1->setAccessibleName("Transfer progress");
+    pbTransfers = new QProgressBar;
+    pbTransfers->setObjectName("pbTransfers");
+    pbTransfers->setRange(0, 100);
+    pbTransfers->setValue(0);
+    pbTransfers->setTextVisible(false);
+    pbTransfers->setFixedSize(200, 17);
+    pbTransfers->setAccessibleName("Transfer progress");
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Splitter1, 1);
+    layout->addWidget(spFilesAndLog, 1);
     layout->addWidget(sbMain);
     setCentralWidget(central);
 }
@@ -329,7 +332,7 @@ void TfrmMain::CreateParts()
     FRemoteView = std::make_unique<TRemoteView>(*this, FTP, ilSystem,
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
     FTransferDisplay = std::make_unique<TTransferDisplay>(
-        *this, *FRemoteView, TTransferDisplay::TWidgets{ProgressBar1, sbMain->Panel(2), sbMain->Panel(4)});
+        *this, *FRemoteView, TTransferDisplay::TWidgets{pbTransfers, sbMain->Panel(2), sbMain->Panel(4)});
     FRunner = std::make_unique<TTransferRunner>(*FTransferDisplay, UseIDEHooks());
     TransferPanel = new TTransferPanel(*FRunner);
     connect(FTransferDisplay.get(), &TTransferDisplay::SimultaneousShown, TransferPanel,
@@ -465,9 +468,9 @@ void TfrmMain::WireActions()
 
 void TfrmMain::FormCreate()
 {
-    ProgressBar1->setParent(sbMain);
-    ProgressBar1->move(sbMain->PanelLeft(1) + 1, 2);
-    ProgressBar1->show();
+    pbTransfers->setParent(sbMain);
+    pbTransfers->move(sbMain->PanelLeft(1) + 1, 2);
+    pbTransfers->show();
     pcRemoteSystem->setCurrentWidget(tsFTP);
     AppVersion.SetExecutableFile(ProgramFile().toStdString());
     setWindowTitle(windowTitle() + " - v" + QString::fromStdString(AppVersion.FileVersion));
@@ -483,7 +486,7 @@ void TfrmMain::FormDestroy()
 
 std::vector<QSplitter *> TfrmMain::Panes() const
 {
-    return {Splitter1, Splitter2, Splitter3};
+    return {spFilesAndLog, spRemote, spLocalAndRemote};
 }
 
 // ---- the shared services ------------------------------------------------------------

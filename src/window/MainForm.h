@@ -111,7 +111,7 @@ private:
     QLineEdit *edUserName, *edPassword, *edCurrentDir;
     QToolButton *btnChangeFolder;
     // The middle.
-    QSplitter *Splitter1, *Splitter2, *Splitter3;
+    QSplitter *spFilesAndLog, *spRemote, *spLocalAndRemote;
     QTabWidget *pcLocalSystem, *pcRemoteSystem;
     QWidget *tsFTP;
     TdfsSystemTreeView *SysTree;
@@ -123,7 +123,7 @@ private:
     TTransferPanel *TransferPanel = nullptr;
     QMenu *puFiles;
     TStatusBar *sbMain;
-    QProgressBar *ProgressBar1;
+    QProgressBar *pbTransfers;
 
     QAction *actDownload, *actUpload, *actNewFolder, *actDelete, *actRename, *actConnect, *actAbout,
         *actUpAFolder, *actPassiveMode;

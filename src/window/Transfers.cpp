@@ -81,9 +81,9 @@ TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remote
                        const TWidgets &widgets)
     : FWindow(window), FFtp(ftp), FRemoteView(remoteView), FRunner(runner), W(widgets)
 {
-    OpenDialog1.Kind = TFileDialog::TKind::Open;
-    OpenDialog1.MultiSelect = true;
-    SaveDialog1.Kind = TFileDialog::TKind::Save;
+    UploadDialog.Kind = TFileDialog::TKind::Open;
+    UploadDialog.MultiSelect = true;
+    DownloadDialog.Kind = TFileDialog::TKind::Save;
 }
 
 // ---- downloads ----------------------------------------------------------------------
@@ -130,10 +130,10 @@ void TTransfers::DownloadSelectedAs()
         return;
     // A name that could lead out of the chosen folder is not proposed.
     const std::string first = selected.front().Name;
-    SaveDialog1.FileName = IsLocalFileName(first) ? selected.front().Caption : QString();
-    if (!SaveDialog1.Execute(FWindow.DialogOwner()))
+    DownloadDialog.FileName = IsLocalFileName(first) ? selected.front().Caption : QString();
+    if (!DownloadDialog.Execute(FWindow.DialogOwner()))
         return;
-    const std::string chosen = QFile::encodeName(SaveDialog1.FileName).toStdString();
+    const std::string chosen = QFile::encodeName(DownloadDialog.FileName).toStdString();
     if (selected.size() == 1) {
         // The one file may be saved under another name; the dialog has
         // asked before a file of that name is replaced.
@@ -148,7 +148,7 @@ void TTransfers::DownloadSelectedFolder()
     const std::optional<TRemoteItem> folder = FRemoteView.SelectedFolder();
     if (!folder || !IsLocalFileName(folder->Name))
         return;
-    if (const std::optional<std::string> into = ChooseFolder("Download Folder Into", SaveDialog1.InitialDir))
+    if (const std::optional<std::string> into = ChooseFolder("Download Folder Into", DownloadDialog.InitialDir))
         DownloadFolderInto(WithSlash(*into), folder->Name);
 }
 
@@ -183,11 +183,11 @@ void TTransfers::DownloadFile(const std::string &remoteName, const std::string &
 
 void TTransfers::UploadChosen()
 {
-    if (!FFtp.Connected() || !OpenDialog1.Execute(FWindow.DialogOwner()))
+    if (!FFtp.Connected() || !UploadDialog.Execute(FWindow.DialogOwner()))
         return;
-    OpenDialog1.InitialDir = ExtractFilePath(OpenDialog1.FileName);
+    UploadDialog.InitialDir = ExtractFilePath(UploadDialog.FileName);
     std::vector<std::string> paths;
-    for (const QString &file : OpenDialog1.Files)
+    for (const QString &file : UploadDialog.Files)
         paths.push_back(QFile::encodeName(file).toStdString());
     UploadPaths(paths);
 }
@@ -196,7 +196,7 @@ void TTransfers::UploadFolderChosen()
 {
     if (!FFtp.Connected())
         return;
-    if (const std::optional<std::string> folder = ChooseFolder("Upload Folder", OpenDialog1.InitialDir))
+    if (const std::optional<std::string> folder = ChooseFolder("Upload Folder", UploadDialog.InitialDir))
         UploadPaths({*folder});
 }
 
@@ -330,8 +330,8 @@ void TTransfers::TreeDragDrop(QObject *source)
 void TTransfers::TreeChanged()
 {
     // The dialogs open where the user is in the local tree.
-    OpenDialog1.InitialDir = W.LocalTree->Selection();
-    SaveDialog1.InitialDir = W.LocalTree->Selection();
+    UploadDialog.InitialDir = W.LocalTree->Selection();
+    DownloadDialog.InitialDir = W.LocalTree->Selection();
 }
 
 bool TTransfers::SelectLocalFolder(const QString &folder)

@@ -34,7 +34,7 @@ public:
                const TWidgets &widgets);
 
     // The dialogs, and what they propose and keep.
-    TFileDialog SaveDialog1, OpenDialog1;
+    TFileDialog DownloadDialog, UploadDialog;
 
     // Into the local tree's folder; the dialog when it has none.
     void DownloadSelected();

@@ -17,7 +17,8 @@ const QString GeometryKey = "WindowPlacement";
 
 QString PaneKey(const QSplitter *pane)
 {
-    return "Panes/" + pane->objectName();
+    const QVariant storedAs = pane->property(StoredAs);
+    return "Panes/" + (storedAs.isValid() ? storedAs.toString() : pane->objectName());
 }
 
 }  // namespace

@@ -13,6 +13,10 @@ class TSettingsStore;
 
 namespace WindowPlacement {
 
+// A pane's property naming the key its division is kept under, where that
+// is not its object name: the name settings files already hold.
+inline constexpr const char *StoredAs = "storedAs";
+
 // Sizes the window and its panes as designed at a 13-pixel font, grown in
 // step with the desktop's font, never below what the contents ask for and
 // started maximized when that does not fit on the screen; places it at

@@ -49,17 +49,20 @@ TEST_F(Desktop, WindowFitsItsContentsAndKeepsItsPlacement)
     Form->move(20, 30);
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    Splitter3->setSizes({300, 390});
-    Splitter1->setSizes({330, 100});
+    spLocalAndRemote->setSizes({300, 390});
+    spFilesAndLog->setSizes({330, 100});
     Stop();
+    // Under the keys earlier versions wrote, which their files still hold.
+    EXPECT_TRUE(ReadSettings()->contains("Panes/Splitter1"));
+    EXPECT_TRUE(ReadSettings()->contains("Panes/Splitter3"));
     Start();
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     EXPECT_FALSE(Form->isMaximized());
     EXPECT_EQ(Form->size(), QSize(700, 500));
     EXPECT_EQ(Form->pos(), QPoint(20, 30));
-    EXPECT_NEAR(Splitter3->sizes()[0], 300, 6);  // both panes share a few pixels of layout
-    EXPECT_EQ(Splitter1->sizes()[1], 100);
+    EXPECT_NEAR(spLocalAndRemote->sizes()[0], 300, 6);  // both panes share a few pixels of layout
+    EXPECT_EQ(spFilesAndLog->sizes()[1], 100);
 
     // Values no one can read leave the fitted placement, silently.
     Stop();
@@ -77,7 +80,7 @@ TEST_F(Desktop, TheLocalTreeTakesAThird)
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     const auto share = [this] {
-        const QList<int> sizes = Splitter3->sizes();
+        const QList<int> sizes = spLocalAndRemote->sizes();
         return double(sizes[0]) / double(sizes[0] + sizes[1]);
     };
     EXPECT_NEAR(share(), 1.0 / 3, 0.02);
@@ -107,7 +110,7 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
     const std::pair<QWidget *, QString> named[] = {
         {SysTree, "Local folders"},       {tvFolders, "Remote folders"},
         {lvFiles, "Remote files"},        {lbConnection, "Log"},
-        {btnChangeFolder, "Go"},          {ProgressBar1, "Transfer progress"},
+        {btnChangeFolder, "Go"},          {pbTransfers, "Transfer progress"},
         {sbMain->Panel(0), "Connection status"}, {sbMain->Panel(2), "Transfer speed"},
         {sbMain->Panel(3), "IP status"}};
     for (const auto &[widget, name] : named)
@@ -178,7 +181,7 @@ TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
 
     // A narrower list narrows the cells, and the entries with them.
     Form->RemoteView().SetViewStyle(vsSmallIcon);
-    Splitter3->setSizes({Splitter3->width() - 300, 300});
+    spLocalAndRemote->setSizes({spLocalAndRemote->width() - 300, 300});
     QApplication::processEvents();
     EXPECT_LE(lvFiles->gridSize().width(), lvFiles->viewport()->width());
     EXPECT_EQ(lvFiles->visualRect(lvFiles->model()->index(0, 0)).width(),

@@ -57,9 +57,9 @@ void FormFixture::Start()
     Find(SysTree, "SysTree");
     Find(lbConnection, "lbConnection");
     Find(sbMain, "sbMain");
-    Find(ProgressBar1, "ProgressBar1");
-    Find(Splitter1, "Splitter1");
-    Find(Splitter3, "Splitter3");
+    Find(pbTransfers, "pbTransfers");
+    Find(spFilesAndLog, "spFilesAndLog");
+    Find(spLocalAndRemote, "spLocalAndRemote");
     Find(pcRemoteSystem, "pcRemoteSystem");
     Find(tsFTP, "tsFTP");
     for (auto [action, name] : {std::pair{&actDownload, "actDownload"}, {&actUpload, "actUploadFiles"},

@@ -89,8 +89,8 @@ protected:
     TdfsSystemTreeView *SysTree = nullptr;
     QListWidget *lbConnection = nullptr;
     TStatusBar *sbMain = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
-    QSplitter *Splitter1 = nullptr, *Splitter3 = nullptr;
+    QProgressBar *pbTransfers = nullptr;
+    QSplitter *spFilesAndLog = nullptr, *spLocalAndRemote = nullptr;
     QTabWidget *pcRemoteSystem = nullptr;
     QWidget *tsFTP = nullptr;
     QAction *actDownload = nullptr, *actDownloadAs = nullptr, *actUpload = nullptr, *actNewFolder = nullptr, *actDelete = nullptr,

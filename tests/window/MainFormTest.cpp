@@ -89,9 +89,9 @@ TEST_F(MainForm, StartValuesOfTheControls)
     EXPECT_EQ(sbMain->PanelText(2), "");
     EXPECT_EQ(sbMain->PanelText(3), "");
     // The progress bar lies over panel 1, 2 from the top.
-    EXPECT_EQ(ProgressBar1->parentWidget(), sbMain);
-    EXPECT_EQ(ProgressBar1->geometry(), QRect(sbMain->PanelLeft(1) + 1, 2, 200, 17));
-    EXPECT_EQ(ProgressBar1->maximum(), 100);
+    EXPECT_EQ(pbTransfers->parentWidget(), sbMain);
+    EXPECT_EQ(pbTransfers->geometry(), QRect(sbMain->PanelLeft(1) + 1, 2, 200, 17));
+    EXPECT_EQ(pbTransfers->maximum(), 100);
 }
 
 TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
@@ -246,7 +246,7 @@ TEST_F(MainForm, SettingsFileIsReadableByItsOwnerAlone)
     WriteSettingsFile("[General]\nSites=0\n");
     ::chmod(QFile::encodeName(SettingsFileName()).constData(), 0644);
     Start();
-    Form->Transfers().OpenDialog1.FileName = "/tmp/last upload.bin";
+    Form->Transfers().UploadDialog.FileName = "/tmp/last upload.bin";
     Stop();
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(SettingsFileName()).constData(), &info), 0);

@@ -244,7 +244,7 @@ TEST_F(Transfers, ATransferTheServerCutsIsRetriedThenToldAndTheNextGoesOn)
     EXPECT_EQ(Contents(Local.File("cut.bin")), "keep");
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
-    EXPECT_EQ(ProgressBar1->value(), 0);
+    EXPECT_EQ(pbTransfers->value(), 0);
     const auto &rows = Form->Runner().Queue().Items();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].State, TTransferState::Failed);
@@ -354,7 +354,7 @@ TEST_F(Transfers, UploadsFromTheDialogTheTreeAndTheFileManager)
     EXPECT_EQ(Contents(Remote("pub/a.txt")), "aaa");
     EXPECT_EQ(Contents(Remote("pub/b.txt")), "bb");
     EXPECT_TRUE(Files().contains("a.txt"));  // the view shows what arrived
-    EXPECT_EQ(Form->Transfers().OpenDialog1.InitialDir, QString::fromStdString(Local.Path().string()));
+    EXPECT_EQ(Form->Transfers().UploadDialog.InitialDir, QString::fromStdString(Local.Path().string()));
 
     // The local tree's selection, dragged onto the list.
     SysTree->SetSelection(LocalText("c.txt"));
