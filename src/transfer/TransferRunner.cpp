@@ -63,7 +63,7 @@ TTransferRunner::~TTransferRunner()
     }
 }
 
-void TTransferRunner::SetSession(const TTransferWorker::TSession &session, const QString &site)
+void TTransferRunner::SetSession(const TSessionSettings &session, const QString &site)
 {
     FSession = session;
     FSite = site;

@@ -37,9 +37,9 @@ public:
 
     // At login: whom transfers log in as, and under which site name
     // ("user@address") they are kept.
-    void SetSession(const TTransferWorker::TSession &session, const QString &site);
+    void SetSession(const TSessionSettings &session, const QString &site);
     const QString &Site() const { return FSite; }
-    const TTransferWorker::TSession &Session() const { return FSession; }
+    const TSessionSettings &Session() const { return FSession; }
     void SetPassive(bool passive);
     // How many transfers run at once, each on a connection of its own.
     static constexpr int MaxSimultaneous = 4;
@@ -127,7 +127,7 @@ private:
     // The items at the workers' hands that have not begun go back in line.
     void TakeBack();
     int FSimultaneous = 2;
-    TTransferWorker::TSession FSession;
+    TSessionSettings FSession;
     QString FSite;
     QTimer FTimer;
     bool FStopping = false;

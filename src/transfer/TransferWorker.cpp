@@ -64,7 +64,7 @@ TTransferWorker::~TTransferWorker()
     StopAndWait();
 }
 
-void TTransferWorker::SetSession(const TSession &session)
+void TTransferWorker::SetSession(const TSessionSettings &session)
 {
     std::lock_guard lock(FMutex);
     FSession = session;
@@ -205,14 +205,7 @@ void TTransferWorker::EnsureLoggedIn()
         if (!FSessionChanged && FFtp.Connected())
             return;
         FSessionChanged = false;
-        FFtp.Host = FSession.Host;
-        FFtp.Port = FSession.Port;
-        FFtp.User = FSession.User;
-        FFtp.Password = FSession.Password;
-        FFtp.UseTLS = FSession.UseTLS;
-        FFtp.Passive = FSession.Passive;
-        FFtp.PassiveFallback = !FSession.Passive;
-        FFtp.SocksInfo = FSession.Socks;
+        ApplySession(FFtp, FSession);
         // No machine listings here: facts do not tell a link to a folder
         // from the folder (pyftpdlib's say "dir"), and a walk into one for a
         // download or a deletion could go round, or out of the folder.

@@ -16,6 +16,7 @@
 #include "ListingParser.h"
 #include "OverwriteGuard.h"
 #include "PartFile.h"
+#include "SessionSettings.h"
 #include "TransferQueue.h"
 
 #include <QString>
@@ -30,17 +31,6 @@
 
 class TTransferWorker : public TIdThread {
 public:
-    struct TSession {
-        std::string Host;
-        int Port = 21;
-        std::string User, Password;
-        TIdUseTLS UseTLS = utNoTLS;
-        bool Passive = false;
-        TSocksInfo Socks;
-        // The certificate the user accepted for the session: the worker's
-        // connection takes that one and no other.
-        std::string Fingerprint;
-    };
     struct TJob {
         int Id = 0;
         TTransferDirection Direction = TTransferDirection::Download;
@@ -72,7 +62,7 @@ public:
     bool IdeHooksLog = false;
 
     // Main thread. The session the next login uses.
-    void SetSession(const TSession &session);
+    void SetSession(const TSessionSettings &session);
     // Hands a job over: it starts at once, or as soon as the one in
     // progress ends, without waiting for the main thread (which small
     // files would otherwise wait on, one by one). One job waits at most.
@@ -168,7 +158,7 @@ private:
     std::optional<TJob> FJob;
     int FCurrentId = 0;
     std::atomic<bool> FWaiting{false};
-    TSession FSession;
+    TSessionSettings FSession;
     bool FSessionChanged = false;
     bool FStopping = false;
     std::atomic<int64_t> FBytes{0};

@@ -112,11 +112,18 @@ void TConnectionWorkflow::Connect()
         }
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
-        FFtp.Host = address.Host.toStdString();
-        FFtp.Port = address.Port;
-        FFtp.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS
-                      : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
-                                                                      : utNoTLS;
+        // The session, made once: this connection's, and the transfers'.
+        FSession = TSessionSettings{};
+        FSession.Host = address.Host.toStdString();
+        FSession.Port = address.Port;
+        FSession.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS
+                          : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
+                                                                          : utNoTLS;
+        FSession.Passive = W.PassiveMode->isChecked();
+        FSession.User = W.UserName->text().toStdString();
+        FSession.Secret = password.toStdString();
+        FSession.Proxy = FFtp.SocksInfo;
+        ApplySession(FFtp, FSession);
         FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
             // The question waits for the user: no hourglass meanwhile.
             FWindow.SetBusyCursor(false);
@@ -124,12 +131,6 @@ void TConnectionWorkflow::Connect()
             FWindow.SetBusyCursor(true);
             return accepted;
         };
-        // The user's mode for the session; active mode that cannot work
-        // falls back to passive, for the rest of it.
-        FFtp.Passive = W.PassiveMode->isChecked();
-        FFtp.PassiveFallback = !FFtp.Passive;
-        FFtp.User = W.UserName->text().toStdString();
-        FFtp.Password = password.toStdString();
         FParts.Log.Clear();
         try {
             FFtp.Connect(true);
@@ -252,17 +253,12 @@ void TConnectionWorkflow::IdleConnectionReadable()
 
 void TConnectionWorkflow::StartTransferSession()
 {
-    TTransferWorker::TSession session;
-    session.Host = FFtp.Host;
-    session.Port = FFtp.Port;
-    session.User = FFtp.User;
-    session.Password = FFtp.Password;
-    session.UseTLS = FFtp.UseTLS;
-    session.Passive = FFtp.Passive;
-    session.Socks = FFtp.SocksInfo;
+    // What the login settled: the mode (active may have fallen back to
+    // passive) and the certificate the user took.
+    FSession.Passive = FFtp.Passive;
     if (FFtp.TLS())
-        session.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
-    FParts.Transfers.SetSession(session, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
+        FSession.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
+    FParts.Transfers.SetSession(FSession, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
     OfferUnfinishedWhenListed();
 }
 

@@ -9,6 +9,7 @@
 #include "CertificateTrust.h"
 #include "IdSocks.h"
 #include "PlainLoginWarning.h"
+#include "SessionSettings.h"
 #include "SiteSecrets.h"
 
 #include <QIcon>
@@ -122,6 +123,7 @@ private:
     bool FOnline = false;
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;
+    TSessionSettings FSession;
     TCertificateTrust FTrust;
     TPlainLoginWarning FPlainLogin;
     TSiteSecrets FSecrets;

@@ -1,0 +1,26 @@
+// What a remote session needs to connect and log in, made once (from the
+// connection bar or a site) and passed whole: to the browsing connection
+// and to every transfer's. A field added here reaches all of them.
+#pragma once
+
+#include "IdFTP.h"
+#include "IdSocks.h"
+
+#include <string>
+
+struct TSessionSettings {
+    std::string Host;
+    int Port = 21;
+    std::string User, Secret;
+    TIdUseTLS UseTLS = utNoTLS;
+    // Data connections in passive mode; active mode that cannot work
+    // falls back to passive, for the rest of the session.
+    bool Passive = true;
+    TSocksInfo Proxy;
+    // The certificate the user accepted for the session: a transfer's
+    // connection takes that one and no other.
+    std::string Fingerprint;
+};
+
+// The settings on an FTP client, before its Connect.
+void ApplySession(TIdFTP &ftp, const TSessionSettings &session);
