@@ -524,6 +524,44 @@ void TTransferWorker::Upload(const TJob &job, const std::string &remote, const T
         throw EFileStreamError(QStringLiteral("the server's file has %1 bytes of %2.").arg(arrived).arg(facts.Size).toStdString());
 }
 
+TTransferWorker::TFacts TTransferWorker::FactsOf(const TJob &job)
+{
+    const bool download = job.Direction == TTransferDirection::Download;
+    FFtp.SetTransferType(ftBinary);
+    TFacts facts;
+    facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FFtp.Size(job.RemoteName);
+    // With the size, the time tells whether a part from before is of
+    // this very file.
+    // A small file is not worth a part kept for later, nor the round trip.
+    if (download && facts.Size >= ResumableSize)
+        facts.Time = FFtp.ModificationTime(job.RemoteName);
+    Post([this, id = job.Id, size = facts.Size] {
+        if (OnSized)
+            OnSized(id, size);
+    });
+    return facts;
+}
+
+void TTransferWorker::Move(const TJob &job, const std::string &target, const TFacts &facts, QString &kept)
+{
+    if (job.Direction != TTransferDirection::Download) {
+        Log("Transfer Started: " + TextFromBytes(NamePart(job.LocalPath)));
+        Upload(job, target, facts);
+        return;
+    }
+    const QString name = RemoteDisplayName(job.RemoteName);
+    const std::string local = WithSlash(FolderPart(job.LocalPath)) + target;
+    if (IdeHooksLog)
+        Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " + TextFromBytes(local) +
+            "\r\n    File Size:   " + QString::number(facts.Size < 0 ? int64_t(4294967295) : facts.Size));
+    else
+        Log("Transfer Started: " + name);
+    // A failed download leaves an existing file as it was.
+    if (IsFile(local))
+        kept = QStringLiteral("The existing local file was kept.");
+    Download(job, local, facts);
+}
+
 TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)
 {
     const bool download = job.Direction == TTransferDirection::Download;
@@ -556,18 +594,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             Log(reason);
             return TOutcome::Skipped;
         }
-        FFtp.SetTransferType(ftBinary);
-        TFacts facts;
-        facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FFtp.Size(job.RemoteName);
-        // With the size, the time tells whether a part from before is of
-        // this very file.
-        // A small file is not worth a part kept for later, nor the round trip.
-        if (download && facts.Size >= ResumableSize)
-            facts.Time = FFtp.ModificationTime(job.RemoteName);
-        Post([this, id = job.Id, size = facts.Size] {
-            if (OnSized)
-                OnSized(id, size);
-        });
+        TFacts facts = FactsOf(job);
         const std::optional<std::string> target = Target(job, facts);
         if (target)
             Post([this, id = job.Id, path = download ? WithSlash(FolderPart(job.LocalPath)) + *target : *target] {
@@ -580,22 +607,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             reason = QStringLiteral("Skipped: the file of that name was kept.");
             return TOutcome::Skipped;
         }
-        if (download) {
-            const std::string local = WithSlash(FolderPart(job.LocalPath)) + *target;
-            if (IdeHooksLog)
-                Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " +
-                    TextFromBytes(local) + "\r\n    File Size:   " +
-                    QString::number(facts.Size < 0 ? int64_t(4294967295) : facts.Size));
-            else
-                Log("Transfer Started: " + name);
-            // A failed download leaves an existing file as it was.
-            if (IsFile(local))
-                kept = QStringLiteral("The existing local file was kept.");
-            Download(job, local, facts);
-        } else {
-            Log("Transfer Started: " + name);
-            Upload(job, *target, facts);
-        }
+        Move(job, *target, facts, kept);
         Log("Transfer Complete.");
         return TOutcome::Done;
     } catch (const EIdTransferAborted &) {

@@ -120,6 +120,12 @@ protected:
 private:
     // The steps of one job, on the worker thread.
     TOutcome Process(const TJob &job, QString &reason);
+    // The file's size and time, as the job's way of moving it needs them.
+    struct TFacts;
+    TFacts FactsOf(const TJob &job);
+    // The move itself, to the target the question left; `kept` says what
+    // became of a local file a failed download found there.
+    void Move(const TJob &job, const std::string &target, const TFacts &facts, QString &kept);
     // A folder: listed and made locally (download), or made on the server.
     void ProcessFolder(const TJob &job);
     // A remote folder with all it holds, once the user said yes to the
