@@ -262,7 +262,7 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
 
 bool TIdFTP::ReceiveData(const std::string &command, TStream *destination)
 {
-    return TIdFTPDataChannel(*this).Run(
+    return TIdFTPDataChannel(*this, *this).Run(
         command, false, [destination](TIdTCPConnection &data) { data.ReadToStream(destination, -1, true); });
 }
 
@@ -293,7 +293,7 @@ void TIdFTP::SendData(const std::string &command, TStream *source)
 {
     const bool passive = Passive;
     const bool fromStart = FRestartAt == 0;
-    TIdFTPDataChannel(*this).Run(command, true, [source, passive, fromStart](TIdTCPConnection &data) {
+    TIdFTPDataChannel(*this, *this).Run(command, true, [source, passive, fromStart](TIdTCPConnection &data) {
         if (!passive) {
             data.WriteFromStream(source, fromStart, false);
             return;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "IdException.h"
+#include "IdFTPDataControl.h"
 #include "IdFTPFeatures.h"
 #include "IdFTPReplyText.h"
 #include "IdTCPClient.h"
@@ -32,7 +33,7 @@ public:
     using EIdProtocolReplyError::EIdProtocolReplyError;
 };
 
-class TIdFTP : public TIdTCPClient {
+class TIdFTP : public TIdTCPClient, private TIdFTPDataControl {
 public:
     TIdFTP();
 
@@ -160,6 +161,9 @@ public:
     // command may take to say why.
     static constexpr int RefusalWait = 1000;
 
+    // Refuses text that would break a command line: CR, LF or NUL.
+    static void CheckArgument(const std::string &text);
+
     // Reads a reply; a reply that cannot be read whole (a time-out, a
     // close, no end) leaves the connection out of step, so it is closed.
     int16_t ReadReply(const TReplyCodes &allowed) override;
@@ -180,20 +184,20 @@ protected:
     void SecureControlConnection();
     // Encrypts a data connection, resuming the control connection's session;
     // it must carry the server's certificate.
-    void SecureDataConnection(TIdTCPConnection &data);
+    void SecureDataConnection(TIdTCPConnection &data) override;
     // Looks at the control connection while a transfer waits: raises when
     // the server has closed it.
-    void WatchControlConnection(TIdTCPConnection &data);
+    void WatchControlConnection(TIdTCPConnection &data) override;
     // True when the data connection's TLS ended without the server's
     // close_notify (see TIdFTPDataChannel::Run).
     bool ReceiveData(const std::string &command, TStream *destination);
     void SendData(const std::string &command, TStream *source);
     // REST for a transfer that starts at an offset, once its data channel
     // is set up: some servers forget a restart marker at PORT or PASV.
-    void SendRestart();
-    TPassiveAddress EnterPassive();
-    void AnnounceDataPort(TIdSocketHandle *socket);
-    void CopyWorkHandlers(TIdTCPConnection *connection);
+    void SendRestart() override;
+    TPassiveAddress EnterPassive() override;
+    void AnnounceDataPort(TIdSocketHandle *socket) override;
+    void CopyWorkHandlers(TIdTCPConnection *connection) override;
 
 private:
     // Marks an operation running for its lifetime; raises when one is.
@@ -206,8 +210,6 @@ private:
         TIdFTP &FFtp;
     };
 
-    // Refuses text that would break a command line: CR, LF or NUL.
-    static void CheckArgument(const std::string &text);
     // A download into the stream; over TLS, a data connection cut short
     // raises EIdDataConnectionCut unless the file's size (`size`, or SIZE
     // asked afterwards) shows that all of it came.
@@ -217,7 +219,10 @@ private:
     // when spoken to, and bytes here would answer the next command.
     void RefuseUnaskedData();
     void PutStream(TStream *source, const std::string &remoteName, bool append);
-    friend class TIdFTPDataChannel;
+    // For the data channels.
+    void Tell(const std::string &text) override { ReportStatus(ssText, text); }
+    bool Aborted() const override { return FAborted; }
+    void SetAborted(bool aborted) override { FAborted = aborted; }
 
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;

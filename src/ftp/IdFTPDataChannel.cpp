@@ -20,7 +20,7 @@ bool TIdFTPDataChannel::Run(const std::string &command, bool sending, const TMov
         if (why.empty() || !FFtp.Socket()->IsOpen)
             throw;
     }
-    FFtp.ReportStatus(ssText, "Active mode failed (" + why + "): trying passive mode, for the rest of the session.");
+    FControl.Tell("Active mode failed (" + why + "): trying passive mode, for the rest of the session.");
     FFtp.Passive = true;
     return RunOnce(command, sending, move, nullptr);
 }
@@ -29,7 +29,7 @@ bool TIdFTPDataChannel::RunOnce(const std::string &command, bool sending, const 
                                 std::string *fallbackReason)
 {
     FFtp.CheckArgument(command);
-    FFtp.FAborted = false;
+    FControl.SetAborted(false);
     FOwed = 0;
     bool cut = false;
     try {
@@ -64,8 +64,8 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
     // and one behind NAT names one nobody can reach. Through a proxy,
     // the proxy resolves the server's name as it did for the control
     // connection.
-    const TIdFTP::TPassiveAddress announced = FFtp.EnterPassive();
-    FFtp.SendRestart();
+    const TIdFTP::TPassiveAddress announced = FControl.EnterPassive();
+    FControl.SendRestart();
     FFtp.WriteLine(command);
     FOwed = 2;
     const auto owned = std::make_unique<TIdTCPClient>();
@@ -73,8 +73,8 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
     FFtp.DataConnection = client;
     const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
     client->SocksInfo = FFtp.SocksInfo;
-    FFtp.CopyWorkHandlers(client);
-    FFtp.WatchControlConnection(*client);
+    FControl.CopyWorkHandlers(client);
+    FControl.WatchControlConnection(*client);
     client->ConnectTimeout = FFtp.ConnectTimeout;
     client->Host = FFtp.SocksInfo.Version != svNoSocks ? FFtp.Host : FFtp.Socket()->RemoteIP;
     client->Port = announced.Port;
@@ -101,7 +101,7 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
         }
         FOwed = 1;
         if (FFtp.TLS())
-            FFtp.SecureDataConnection(*client);
+            FControl.SecureDataConnection(*client);
         move(*client);
     } catch (...) {
         client->Disconnect();
@@ -118,26 +118,26 @@ bool TIdFTPDataChannel::RunActive(const std::string &command, const TMove &move,
     TIdSimpleServer *listener = owned.get();
     FFtp.DataConnection = listener;
     const auto clear = IdScopeExit([this] { FFtp.DataConnection = nullptr; });
-    FFtp.CopyWorkHandlers(listener);
-    FFtp.WatchControlConnection(*listener);
+    FControl.CopyWorkHandlers(listener);
+    FControl.WatchControlConnection(*listener);
     // Only the server may bring the data: a connection from anyone
     // else is closed, and the wait goes on.
     listener->RequiredPeerIP = FFtp.Socket()->RemoteIP;
     listener->OnRefused = [this](const std::string &address) {
-        FFtp.ReportStatus(ssText, "Refused a data connection from " + address + ": not the server.");
+        FControl.Tell("Refused a data connection from " + address + ": not the server.");
     };
     listener->BoundIP = FFtp.Socket()->IP;
     listener->StartListening();
     // PORT refused, or the server could not connect (425): passive
     // mode may do.
     try {
-        FFtp.AnnounceDataPort(listener->Socket());
+        FControl.AnnounceDataPort(listener->Socket());
     } catch (const EIdProtocolReplyError &) {
         if (fallbackReason)
             *fallbackReason = FFtp.LastReplyLine();
         throw;
     }
-    FFtp.SendRestart();
+    FControl.SendRestart();
     try {
         FFtp.SendCommand(command, {125, 150});
     } catch (const EIdProtocolReplyError &refusal) {
@@ -160,14 +160,14 @@ bool TIdFTPDataChannel::RunActive(const std::string &command, const TMove &move,
         std::snprintf(seconds, sizeof seconds, "%g", FFtp.DataAcceptTimeout / 1000.0);
         *fallbackReason = std::string("no data connection within ") + seconds + " s";
         FOwed = 0;
-        FFtp.FAborted = true;
+        FControl.SetAborted(true);
         FFtp.WriteLine("ABOR");
         SettleAbort();
         throw;
     }
     listener->ReadTimeout = FFtp.ReadTimeout;
     if (FFtp.TLS())
-        FFtp.SecureDataConnection(*listener);
+        FControl.SecureDataConnection(*listener);
     move(*listener);
     const bool cut = listener->TLSCut();
     Finish(*listener);
@@ -179,7 +179,7 @@ void TIdFTPDataChannel::ReadFinalReply()
     const int16_t code = FFtp.ReadReply({225, 226, 250, 426});
     // Aborted, the ABOR has a reply of its own after the transfer's: after
     // a 426, or after a 226 when the transfer had ended first.
-    if (FFtp.FAborted) {
+    if (FControl.Aborted()) {
         SettleOwedReplies(1, true);
         return;
     }
@@ -227,7 +227,7 @@ void TIdFTPDataChannel::SettleOwedReplies(int owed, bool abortReplyOnly)
                 continue;
             }
             owed = 0;
-            if (FFtp.FAborted && !abortReplyOnly)
+            if (FControl.Aborted() && !abortReplyOnly)
                 FFtp.ReadReply({});  // the reply to the ABOR
         }
     } catch (...) {

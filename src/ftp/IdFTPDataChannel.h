@@ -12,7 +12,7 @@ class TIdFTPDataChannel {
 public:
     using TMove = std::function<void(TIdTCPConnection &)>;
 
-    explicit TIdFTPDataChannel(TIdFTP &ftp) : FFtp(ftp) {}
+    TIdFTPDataChannel(TIdFTP &ftp, TIdFTPDataControl &control) : FFtp(ftp), FControl(control) {}
 
     // Opens the data connection around `move`, for either direction; in
     // active mode falls back to passive mode where that is allowed. True
@@ -41,6 +41,7 @@ private:
     void SettleOwedReplies(int owed, bool abortReplyOnly = false);
 
     TIdFTP &FFtp;
+    TIdFTPDataControl &FControl;
     // The replies the server owes for the transfer under way: 2 after the
     // command went out (the preliminary and the final), 1 after the
     // preliminary.
