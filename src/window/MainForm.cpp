@@ -8,6 +8,7 @@
 #include "FileCountLine.h"
 #include "FileListView.h"
 #include "FormSettings.h"
+#include "FtpSession.h"
 #include "IDEEnhance.h"
 #include "OrlaAboutBox.h"
 #include "RemoteFileOperations.h"
@@ -329,7 +330,8 @@ void TfrmMain::CreateComponents()
 void TfrmMain::CreateParts()
 {
     FLog = std::make_unique<TConnectionLog>(lbConnection, FTPLog);
-    FRemoteView = std::make_unique<TRemoteView>(*this, FTP, ilSystem,
+    FBrowsing = std::make_unique<TFtpSession>(FTP);
+    FRemoteView = std::make_unique<TRemoteView>(*this, *FBrowsing, ilSystem,
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
     FTransferDisplay = std::make_unique<TTransferDisplay>(
         *this, *FRemoteView, TTransferDisplay::TWidgets{pbTransfers, sbMain->Panel(2), sbMain->Panel(4)});
@@ -339,7 +341,7 @@ void TfrmMain::CreateParts()
             &TTransferPanel::ShowSimultaneous);
     TransferPanel->setObjectName("TransferPanel");
     pcLog->addTab(TransferPanel, "Transfers");
-    FTransfers = std::make_unique<TTransfers>(*this, FTP, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});
+    FTransfers = std::make_unique<TTransfers>(*this, *FBrowsing, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});
     actPassiveMode = new QAction("Passive Mode", this);
     actPassiveMode->setObjectName("PassiveMode1");
     actPassiveMode->setCheckable(true);
@@ -349,7 +351,7 @@ void TfrmMain::CreateParts()
         TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, actPassiveMode, btnConnect,
                                       sbMain->Panel(0), ImageList1[1], ImageList1[0]},
         TConnectionWorkflow::TParts{*FRemoteView, *FRunner, *FLog});
-    FFileOperations = std::make_unique<TRemoteFileOperations>(*this, FTP, *FRemoteView, *FRunner);
+    FFileOperations = std::make_unique<TRemoteFileOperations>(*this, *FBrowsing, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
         *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
     // A first start: what the settings would say if they said nothing.

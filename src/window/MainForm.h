@@ -41,6 +41,7 @@ class TRemoteFileOperations;
 class TRemoteView;
 class TStatusBar;
 class TTransferPanel;
+class TRemoteSession;
 class TTransferDisplay;
 class TTransferRunner;
 class TTransfers;
@@ -137,6 +138,8 @@ private:
 
     std::unique_ptr<TConnectionLog> FLog;
     std::unique_ptr<TRemoteView> FRemoteView;
+    // The browsing connection, FTP, as the views use it.
+    std::unique_ptr<TRemoteSession> FBrowsing;
     std::unique_ptr<TTransferDisplay> FTransferDisplay;
     std::unique_ptr<TTransferRunner> FRunner;
     std::unique_ptr<TTransfers> FTransfers;

@@ -1,6 +1,6 @@
 #include "RemoteFileOperations.h"
 
-#include "IdFTP.h"
+#include "RemoteSession.h"
 #include "RemoteView.h"
 #include "TransferRunner.h"
 #include "UserDialogs.h"
@@ -33,7 +33,7 @@ void TRemoteFileOperations::ShowSelectMessage()
 
 void TRemoteFileOperations::Refresh()
 {
-    FRemoteView.ChangeFolder(FFtp.QueryCurrentFolder());
+    FRemoteView.ChangeFolder(FSession.CurrentFolder());
 }
 
 void TRemoteFileOperations::NewFolder()
@@ -46,7 +46,7 @@ void TRemoteFileOperations::NewFolder()
         return;
     }
     const std::string folder = answer.toUtf8().toStdString();
-    FFtp.CreateFolder(folder);
+    FSession.MakeFolder(folder);
     // As a file manager does: the new folder shows, chosen, where it was
     // made; the user decides whether to go in.
     FRemoteView.ChangeFolder(FRemoteView.ListedFolder());
@@ -55,7 +55,7 @@ void TRemoteFileOperations::NewFolder()
 
 void TRemoteFileOperations::Delete()
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     switch (FRemoteView.Focus()) {
     case TRemoteView::TFocus::Folders: {
@@ -79,7 +79,7 @@ void TRemoteFileOperations::Delete()
         if (!UserDialogs().Confirm(FWindow.DialogOwner(), DeleteQuestion(files.front().Caption, files.size())))
             return;
         for (const TRemoteItem &file : files)
-            FFtp.Delete(file.Name);
+            FSession.Delete(file.Name);
         break;
     }
     case TRemoteView::TFocus::Elsewhere:
@@ -91,7 +91,7 @@ void TRemoteFileOperations::Delete()
 
 void TRemoteFileOperations::Rename()
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     const TRemoteView::TFocus focus = FRemoteView.Focus();
     std::optional<TRemoteItem> old;
@@ -117,7 +117,7 @@ void TRemoteFileOperations::Rename()
         return;
     const std::string newBytes = AnswerBytes(answer, oldName, old ? old->Name : std::string());
     if (focus == TRemoteView::TFocus::Folders) {
-        FFtp.Rename(old->Name, newBytes);
+        FSession.Rename(old->Name, newBytes);
     } else if (focus == TRemoteView::TFocus::Files) {
         // The selection may have changed while the box was open.
         const std::vector<TRemoteItem> files = FRemoteView.SelectedFiles();
@@ -125,7 +125,7 @@ void TRemoteFileOperations::Rename()
             ShowSelectMessage();
             return;
         }
-        FFtp.Rename(files.front().Name, newBytes);
+        FSession.Rename(files.front().Name, newBytes);
     } else {
         ShowSelectMessage();
     }

@@ -3,15 +3,15 @@
 // with all it holds, on the transfer queue's connection.
 #pragma once
 
-class TIdFTP;
+class TRemoteSession;
 class TRemoteView;
 class TTransferRunner;
 class TWindowServices;
 
 class TRemoteFileOperations {
 public:
-    TRemoteFileOperations(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, TTransferRunner &runner)
-        : FWindow(window), FFtp(ftp), FRemoteView(remoteView), FRunner(runner)
+    TRemoteFileOperations(TWindowServices &window, TRemoteSession &session, TRemoteView &remoteView, TTransferRunner &runner)
+        : FWindow(window), FSession(session), FRemoteView(remoteView), FRunner(runner)
     {
     }
 
@@ -24,7 +24,7 @@ private:
     void Refresh();
 
     TWindowServices &FWindow;
-    TIdFTP &FFtp;
+    TRemoteSession &FSession;
     TRemoteView &FRemoteView;
     TTransferRunner &FRunner;
 };

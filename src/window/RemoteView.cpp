@@ -5,7 +5,7 @@
 #include "FileDetails.h"
 #include "IDEEnhance.h"
 #include "IdException.h"
-#include "IdFTP.h"
+#include "RemoteSession.h"
 #include "ListingParser.h"
 #include "RemoteName.h"
 #include "SystemImageList.h"
@@ -38,9 +38,9 @@ bool IsEnter(const QKeyEvent *key)
 
 }  // namespace
 
-TRemoteView::TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageList &icons,
+TRemoteView::TRemoteView(TWindowServices &window, TRemoteSession &session, TdfsSystemImageList &icons,
                          const TWidgets &widgets)
-    : FWindow(window), FFtp(ftp), FIcons(icons), W(widgets)
+    : FWindow(window), FSession(session), FIcons(icons), W(widgets)
 {
     // The items belong with the list they set the style of.
     auto *group = new QActionGroup(W.Files);
@@ -86,7 +86,7 @@ void TRemoteView::ChangeFolder(const std::string &folder)
 
     FEnterRefused = false;
     try {
-        FFtp.EnterFolder(folder);
+        FSession.EnterFolder(folder);
     } catch (...) {
         // Refused: the box shows the folder the views show.
         W.FolderBox->setText(RemoteDisplayName(FCurrentDirRaw));
@@ -94,15 +94,14 @@ void TRemoteView::ChangeFolder(const std::string &folder)
         throw;
     }
     FListingCurrent = false;
-    FFtp.SetTransferType(ftASCII);
-    FCurrentDirRaw = FFtp.QueryCurrentFolder();
+    FCurrentDirRaw = FSession.CurrentFolder();
     W.FolderBox->setText(RemoteDisplayName(FCurrentDirRaw));
     FillViews();
 }
 
 bool TRemoteView::RefreshIfFree()
 {
-    if (!FFtp.Connected() || FFtp.Busy())
+    if (!FSession.Connected() || FSession.Busy())
         return false;
     try {
         ChangeFolder(FCurrentDirRaw);
@@ -115,16 +114,16 @@ bool TRemoteView::RefreshIfFree()
 void TRemoteView::EnterStartFolder(const std::string &folder)
 {
     if (folder.empty()) {
-        ChangeFolder(FFtp.QueryCurrentFolder());
+        ChangeFolder(FSession.CurrentFolder());
         return;
     }
     try {
         ChangeFolder(folder);
     } catch (const EIdProtocolReplyError &refusal) {
-        if (!FEnterRefused || !FFtp.Connected())
+        if (!FEnterRefused || !FSession.Connected())
             throw;
         FWindow.AddToLog(QString::fromUtf8(refusal.what()));
-        ChangeFolder(FFtp.QueryCurrentFolder());
+        ChangeFolder(FSession.CurrentFolder());
     }
 }
 
@@ -143,15 +142,15 @@ void TRemoteView::ChooseFolder(const std::string &name)
 
 void TRemoteView::UpAFolder()
 {
-    FFtp.EnterParentFolder();
-    ChangeFolder(FFtp.QueryCurrentFolder());
+    FSession.EnterParentFolder();
+    ChangeFolder(FSession.CurrentFolder());
 }
 
 TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders)
 {
     size_t line = 0;
-    return ReadFolderListing(
-        FFtp, ListingLimits,
+    return FSession.List(
+        ListingLimits,
         [&](TListingEntry &&entry) {
             if (entry.IsFolder) {
                 folders.push_back(std::move(entry.Name));
@@ -185,7 +184,7 @@ void TRemoteView::FillViews()
     } catch (...) {
         // Cut short by the session's end: after the login, and the user's
         // own disconnect is no failure.
-        if (FFtp.Connected())
+        if (FSession.Connected())
             throw;
         const QString folder = RemoteDisplayName(FCurrentDirRaw);
         if (FDisconnectRequested) {
@@ -199,7 +198,7 @@ void TRemoteView::FillViews()
         FWindow.AddToLog(note);
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.
-    if (FFtp.Features().MachineListing) {
+    if (FSession.ListsUnordered()) {
         std::sort(folders.begin(), folders.end());
         rows.SortByName();
     }
@@ -358,7 +357,7 @@ bool TRemoteView::ViewKeyPress(QKeyEvent *key, bool tree)
         return false;
     // As in file managers: F5 reads the folder anew, Backspace goes up.
     if (key->key() == Qt::Key_F5) {
-        if (FFtp.Connected())
+        if (FSession.Connected())
             ChangeFolder(FCurrentDirRaw);
         return true;
     }

@@ -20,7 +20,7 @@ class QLineEdit;
 class QToolButton;
 class QTreeWidget;
 class TdfsSystemImageList;
-class TIdFTP;
+class TRemoteSession;
 class TWindowServices;
 
 // A remote item as the views show it: its name's bytes and its caption.
@@ -38,7 +38,7 @@ public:
         QTreeWidget *Folders;
         TFileListView *Files;
     };
-    TRemoteView(TWindowServices &window, TIdFTP &ftp, TdfsSystemImageList &icons, const TWidgets &widgets);
+    TRemoteView(TWindowServices &window, TRemoteSession &session, TdfsSystemImageList &icons, const TWidgets &widgets);
 
     // Moves to a remote folder (bytes as the server takes them).
     void ChangeFolder(const std::string &folder);
@@ -119,7 +119,7 @@ private:
     bool ViewKeyPress(QKeyEvent *key, bool tree);
 
     TWindowServices &FWindow;
-    TIdFTP &FFtp;
+    TRemoteSession &FSession;
     TdfsSystemImageList &FIcons;
     TWidgets W;
     QList<QAction *> FStyleItems;

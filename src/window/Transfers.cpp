@@ -2,7 +2,7 @@
 
 #include "CommonFunctions.h"
 #include "IDEEnhance.h"
-#include "IdFTP.h"
+#include "RemoteSession.h"
 #include "IdLocalPath.h"
 #include "RemoteName.h"
 #include "RemoteView.h"
@@ -77,9 +77,9 @@ std::optional<std::string> TTransfers::ChooseFolder(const QString &title, const 
     return QFile::encodeName(dialog.FileName).toStdString();
 }
 
-TTransfers::TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, TTransferRunner &runner,
+TTransfers::TTransfers(TWindowServices &window, TRemoteSession &session, TRemoteView &remoteView, TTransferRunner &runner,
                        const TWidgets &widgets)
-    : FWindow(window), FFtp(ftp), FRemoteView(remoteView), FRunner(runner), W(widgets)
+    : FWindow(window), FSession(session), FRemoteView(remoteView), FRunner(runner), W(widgets)
 {
     UploadDialog.Kind = TFileDialog::TKind::Open;
     UploadDialog.MultiSelect = true;
@@ -99,7 +99,7 @@ std::string TTransfers::LocalTargetFolder() const
 
 void TTransfers::DownloadSelected()
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     // Into the local tree's folder, as a drag there would; the queue asks
     // before a file of the same name is replaced. Without one, the dialog.
@@ -119,7 +119,7 @@ void TTransfers::DownloadSelected()
 
 void TTransfers::DownloadSelectedAs()
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     if (FRemoteView.Focus() == TRemoteView::TFocus::Folders) {
         DownloadSelectedFolder();
@@ -183,7 +183,7 @@ void TTransfers::DownloadFile(const std::string &remoteName, const std::string &
 
 void TTransfers::UploadChosen()
 {
-    if (!FFtp.Connected() || !UploadDialog.Execute(FWindow.DialogOwner()))
+    if (!FSession.Connected() || !UploadDialog.Execute(FWindow.DialogOwner()))
         return;
     UploadDialog.InitialDir = ExtractFilePath(UploadDialog.FileName);
     std::vector<std::string> paths;
@@ -194,7 +194,7 @@ void TTransfers::UploadChosen()
 
 void TTransfers::UploadFolderChosen()
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     if (const std::optional<std::string> folder = ChooseFolder("Upload Folder", UploadDialog.InitialDir))
         UploadPaths({*folder});
@@ -275,7 +275,7 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
 
 bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return false;
     if (source == W.LocalTree)
         return true;
@@ -285,7 +285,7 @@ bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 
 void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     std::vector<std::string> paths;
     if (source == W.LocalTree) {
@@ -305,12 +305,12 @@ bool TTransfers::TreeDragOver(QObject *source)
     TTreeNode *target = W.LocalTree->DropTarget();
     // A caption with a dot is taken for a file: the tree shows files too.
     const bool remote = FRemoteView.IsFileList(source) || FRemoteView.IsFolderTree(source);
-    return remote && target && !target->Text.contains('.') && FFtp.Connected();
+    return remote && target && !target->Text.contains('.') && FSession.Connected();
 }
 
 void TTransfers::TreeDragDrop(QObject *source)
 {
-    if (!FFtp.Connected())
+    if (!FSession.Connected())
         return;
     std::string folder = W.LocalTree->GetNodePathBytes(W.LocalTree->DropTarget());
     // A place with no path of its own ("Computer") is no folder to write to.

@@ -20,7 +20,7 @@
 class QMimeData;
 class QObject;
 class TdfsSystemTreeView;
-class TIdFTP;
+class TRemoteSession;
 class TRemoteView;
 class TTransferRunner;
 class TWindowServices;
@@ -30,7 +30,7 @@ public:
     struct TWidgets {
         TdfsSystemTreeView *LocalTree;
     };
-    TTransfers(TWindowServices &window, TIdFTP &ftp, TRemoteView &remoteView, TTransferRunner &runner,
+    TTransfers(TWindowServices &window, TRemoteSession &session, TRemoteView &remoteView, TTransferRunner &runner,
                const TWidgets &widgets);
 
     // The dialogs, and what they propose and keep.
@@ -77,7 +77,7 @@ private:
     void CollectFolder(const std::string &path, const std::string &remoteFolder, std::vector<TTransferItem> &items);
 
     TWindowServices &FWindow;
-    TIdFTP &FFtp;
+    TRemoteSession &FSession;
     TRemoteView &FRemoteView;
     TTransferRunner &FRunner;
     TWidgets W;
