@@ -1,6 +1,6 @@
 #include "IniFile.h"
 
-#include "CommonFunctions.h"
+#include "NameBytes.h"
 
 #include <QFile>
 
