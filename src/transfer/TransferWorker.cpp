@@ -542,14 +542,14 @@ TTransferWorker::TFacts TTransferWorker::FactsOf(const TJob &job)
     return facts;
 }
 
-void TTransferWorker::Move(const TJob &job, const std::string &target, const TFacts &facts, QString &kept)
+void TTransferWorker::Move(const TJob &job, const std::string &target, const TFacts &facts, const QString &name,
+                           QString &kept)
 {
     if (job.Direction != TTransferDirection::Download) {
-        Log("Transfer Started: " + TextFromBytes(NamePart(job.LocalPath)));
+        Log("Transfer Started: " + name);
         Upload(job, target, facts);
         return;
     }
-    const QString name = RemoteDisplayName(job.RemoteName);
     const std::string local = WithSlash(FolderPart(job.LocalPath)) + target;
     if (IdeHooksLog)
         Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " + TextFromBytes(local) +
@@ -607,7 +607,7 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             reason = QStringLiteral("Skipped: the file of that name was kept.");
             return TOutcome::Skipped;
         }
-        Move(job, *target, facts, kept);
+        Move(job, *target, facts, name, kept);
         Log("Transfer Complete.");
         return TOutcome::Done;
     } catch (const EIdTransferAborted &) {

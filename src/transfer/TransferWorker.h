@@ -123,9 +123,10 @@ private:
     // The file's size and time, as the job's way of moving it needs them.
     struct TFacts;
     TFacts FactsOf(const TJob &job);
-    // The move itself, to the target the question left; `kept` says what
-    // became of a local file a failed download found there.
-    void Move(const TJob &job, const std::string &target, const TFacts &facts, QString &kept);
+    // The move itself, to the target the question left; `name` is the
+    // file's as the log shows it, `kept` says what became of a local file
+    // a failed download found there.
+    void Move(const TJob &job, const std::string &target, const TFacts &facts, const QString &name, QString &kept);
     // A folder: listed and made locally (download), or made on the server.
     void ProcessFolder(const TJob &job);
     // A remote folder with all it holds, once the user said yes to the

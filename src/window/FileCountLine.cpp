@@ -24,13 +24,11 @@ TFileCountLine::TFileCountLine(const TFileListView &files, QWidget *parent) : QL
     FRecount.setSingleShot(true);
     connect(&FRecount, &QTimer::timeout, this, [this] { Update(); });
     QAbstractItemModel *model = files.Items();
-    const auto recount = [this] {
+    // The list's rows change only as a whole, with each listing.
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
         CountShown();
         Update();
-    };
-    connect(model, &QAbstractItemModel::modelReset, this, recount);
-    connect(model, &QAbstractItemModel::rowsInserted, this, recount);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, recount);
+    });
     connect(files.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FRecount.start(0); });
     CountShown();
     Update();
