@@ -16,6 +16,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -516,6 +517,14 @@ void TIdFTP::Delete(const std::string &name)
 {
     const TCommandScope scope(*this);
     SendCommand("DELE " + name, 250);
+}
+
+void TIdFTP::ChangePermissions(const std::string &name, int mode)
+{
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%o", unsigned(mode) & 07777u);
+    const TCommandScope scope(*this);
+    SendCommand("SITE CHMOD " + std::string(octal) + " " + name, 200);
 }
 
 void TIdFTP::Rename(const std::string &oldName, const std::string &newName)

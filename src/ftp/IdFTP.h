@@ -140,6 +140,8 @@ public:
     void RemoveFolder(const std::string &folder);
     void Delete(const std::string &name);
     void Rename(const std::string &oldName, const std::string &newName);
+    // SITE CHMOD with the bits in octal (0755 as "755").
+    void ChangePermissions(const std::string &name, int mode);
     // The size the server reports, or -1 (any refusal, or no number).
     int64_t Size(const std::string &name);
     // The modification time the server reports (MDTM) as "YYYYMMDDHHMMSS",

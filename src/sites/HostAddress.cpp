@@ -1,5 +1,7 @@
 #include "HostAddress.h"
 
+#include "Protocols.h"
+
 namespace {
 
 // The port that `digits` names, from 1 to 65535; 0 when they name none.
@@ -18,32 +20,24 @@ THostAddress SplitHostAddress(const QString &text)
 {
     THostAddress address;
     QString rest = text;
-    bool known = false;
-    const struct {
-        const char *Prefix;
-        THostAddress::TSecurity Security;
-        int Port;
-    } schemes[] = {{"ftpes://", THostAddress::ExplicitTLS, 21},
-                   {"ftps://", THostAddress::ImplicitTLS, 990},
-                   {"ftp://", THostAddress::Plain, 21}};
-    for (const auto &scheme : schemes) {
-        if (rest.startsWith(scheme.Prefix, Qt::CaseInsensitive)) {
-            rest = rest.mid(int(qstrlen(scheme.Prefix)));
-            address.Security = scheme.Security;
-            address.Port = scheme.Port;
-            known = true;
-            // A path after an address with a scheme names no host.
-            if (const auto slash = rest.indexOf('/'); slash >= 0)
-                rest.truncate(slash);
-            break;
+    if (const auto mark = rest.indexOf("://"); mark > 0) {
+        const QString name = rest.left(mark);
+        const TProtocol *protocol = ProtocolOf(name.toStdString());
+        if (!protocol || !protocol->Make) {
+            address.Unsupported =
+                protocol ? QString::fromUtf8(protocol->Unsupported.data(), qsizetype(protocol->Unsupported.size()))
+                         : QStringLiteral("Veldra speaks FTP only: \"%1://\" is not supported.").arg(name);
+            return address;
         }
-    }
-    if (const auto scheme = rest.indexOf("://"); !known && scheme > 0) {
-        const QString name = rest.left(scheme);
-        address.Unsupported = name.compare("sftp", Qt::CaseInsensitive) == 0
-                                  ? QStringLiteral("SFTP is not supported yet.")
-                                  : QStringLiteral("Veldra speaks FTP only: \"%1://\" is not supported.").arg(name);
-        return address;
+        address.Scheme = QString::fromUtf8(protocol->Scheme.data(), qsizetype(protocol->Scheme.size()));
+        address.Port = protocol->DefaultPort;
+        address.Security = protocol->UseTLS == utUseExplicitTLS   ? THostAddress::ExplicitTLS
+                           : protocol->UseTLS == utUseImplicitTLS ? THostAddress::ImplicitTLS
+                                                                  : THostAddress::Plain;
+        rest = rest.mid(mark + 3);
+        // A path after an address with a scheme names no host.
+        if (const auto slash = rest.indexOf('/'); slash >= 0)
+            rest.truncate(slash);
     }
     address.Host = rest;
     if (rest.startsWith('[')) {

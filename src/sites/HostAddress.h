@@ -11,6 +11,8 @@
 
 struct THostAddress {
     enum TSecurity { Plain, ExplicitTLS, ImplicitTLS };
+    // The scheme, as the table of protocols names it.
+    QString Scheme = QStringLiteral("ftp");
     QString Host;
     int Port = 21;
     TSecurity Security = Plain;

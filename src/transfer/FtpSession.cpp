@@ -1,6 +1,87 @@
 #include "FtpSession.h"
 
 #include "IdFTP.h"
+#include "SessionSettings.h"
+
+
+namespace {
+
+// What a server answers when it took REST but will not store from there
+// (proftpd without AllowStoreRestart: 451).
+bool RefusesStoreAtOffset(int code)
+{
+    return code == 451 || code == 550 || code == 553;
+}
+
+}  // namespace
+
+void ApplySession(TIdFTP &ftp, const TSessionSettings &session)
+{
+    ftp.Host = session.Host;
+    ftp.Port = session.Port;
+    ftp.User = session.User;
+    ftp.Password = session.Secret;
+    ftp.UseTLS = session.UseTLS;
+    ftp.Passive = session.Passive;
+    ftp.PassiveFallback = !session.Passive;
+    ftp.SocksInfo = session.Proxy;
+}
+
+TFtpSession::TFtpSession(TIdFTP &ftp) : FFtp(ftp), FBrowsing(true) {}
+
+TFtpSession::TFtpSession() : FOwn(std::make_unique<TIdFTP>()), FFtp(*FOwn), FBrowsing(false)
+{
+    FFtp.OnWorkBegin = [this](TIdComponent *, TWorkMode, int64_t) {
+        if (OnProgress)
+            OnProgress(0);
+    };
+    FFtp.OnWork = [this](TIdComponent *, TWorkMode, int64_t count) {
+        if (OnProgress)
+            OnProgress(count);
+    };
+    // No machine listings here: facts do not tell a link to a folder from
+    // the folder (pyftpdlib's say "dir"), and a walk into one for a
+    // download or a deletion could go round, or out of the folder.
+    FFtp.AskFeatures = false;
+}
+
+TFtpSession::~TFtpSession()
+{
+    if (FOwn && FFtp.Connected())
+        FFtp.Quit();
+}
+
+void TFtpSession::Connect(const TSessionSettings &settings)
+{
+    if (FFtp.Connected())
+        FFtp.Quit();
+    ApplySession(FFtp, settings);
+    if (FBrowsing) {
+        FFtp.Connect(true);
+        return;
+    }
+    FFtp.OnVerifyCertificate = [fingerprint = settings.Fingerprint](const TIdCertificateInfo &certificate) {
+        return fingerprint.empty() ? certificate.Problem.empty() : certificate.Fingerprint == fingerprint;
+    };
+    // The login is the session's, which the window's connection told of
+    // already; what this connection says after it is news.
+    FFtp.OnStatus = nullptr;
+    FFtp.Connect(true);
+    FFtp.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) {
+        if (status == ssText && OnNotice)
+            OnNotice(text);
+    };
+}
+
+void TFtpSession::Close()
+{
+    FFtp.Quit();
+}
+
+void TFtpSession::Disconnect()
+{
+    FFtp.Disconnect();
+}
 
 bool TFtpSession::Connected()
 {
@@ -20,7 +101,8 @@ std::string TFtpSession::CurrentFolder()
 void TFtpSession::EnterFolder(const std::string &folder)
 {
     FFtp.EnterFolder(folder);
-    FFtp.SetTransferType(ftASCII);
+    if (FBrowsing)
+        FFtp.SetTransferType(ftASCII);
 }
 
 void TFtpSession::EnterParentFolder()
@@ -44,6 +126,11 @@ void TFtpSession::MakeFolder(const std::string &name)
     FFtp.CreateFolder(name);
 }
 
+void TFtpSession::RemoveFolder(const std::string &name)
+{
+    FFtp.RemoveFolder(name);
+}
+
 void TFtpSession::Delete(const std::string &name)
 {
     FFtp.Delete(name);
@@ -52,4 +139,71 @@ void TFtpSession::Delete(const std::string &name)
 void TFtpSession::Rename(const std::string &from, const std::string &to)
 {
     FFtp.Rename(from, to);
+}
+
+void TFtpSession::ChangePermissions(const std::string &name, int mode)
+{
+    FFtp.ChangePermissions(name, mode);
+}
+
+int64_t TFtpSession::Size(const std::string &name)
+{
+    // In ASCII a server may count the line ends it would convert.
+    FFtp.SetTransferType(ftBinary);
+    return FFtp.Size(name);
+}
+
+std::string TFtpSession::ModificationTime(const std::string &name)
+{
+    return FFtp.ModificationTime(name);
+}
+
+void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
+{
+    FFtp.SetTransferType(ftBinary);
+    try {
+        FFtp.Get(name, &target, offset, size);
+    } catch (const EIdFTPRestartRefused &refusal) {
+        throw ERemoteResumeRefused(refusal.what(), false);
+    }
+}
+
+void TFtpSession::Put(TStream &source, const std::string &name, int64_t offset)
+{
+    FFtp.SetTransferType(ftBinary);
+    if (offset <= 0) {
+        FFtp.Put(&source, name, false);
+        return;
+    }
+    try {
+        FFtp.Put(&source, name, offset);
+    } catch (const EIdFTPRestartRefused &refusal) {
+        throw ERemoteResumeRefused(refusal.what(), true);
+    } catch (const EIdProtocolReplyError &refusal) {
+        if (!RefusesStoreAtOffset(refusal.ReplyCode))
+            throw;
+        throw ERemoteResumeRefused(refusal.what(), false);
+    }
+}
+
+void TFtpSession::Append(TStream &source, const std::string &name)
+{
+    FFtp.SetTransferType(ftBinary);
+    try {
+        FFtp.Put(&source, name, true);
+    } catch (const EIdProtocolReplyError &refusal) {
+        if (!RefusesStoreAtOffset(refusal.ReplyCode))
+            throw;
+        throw ERemoteResumeRefused(refusal.what(), false);
+    }
+}
+
+void TFtpSession::Abort()
+{
+    FFtp.RequestAbort();
+}
+
+void TFtpSession::ClearAbort()
+{
+    FFtp.ClearAbortRequest();
 }

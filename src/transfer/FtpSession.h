@@ -1,19 +1,32 @@
-// The remote session over FTP: the client component, as the window
-// browses with it (its anti-freeze keeps the window responsive).
+// The remote session over FTP. Over the window's client it browses, its
+// anti-freeze keeping the window responsive, and lists in ASCII, as
+// listings are text. Made on its own it is a transfer's connection: its
+// own client, binary throughout, taking only the certificate the user
+// accepted for the session (no question can be asked from its thread).
 #pragma once
 
 #include "RemoteSession.h"
 
+#include <memory>
+
 class TIdFTP;
+struct TSessionSettings;
+
+// The settings on an FTP client, before its Connect.
+void ApplySession(TIdFTP &ftp, const TSessionSettings &session);
 
 class TFtpSession : public TRemoteSession {
 public:
-    explicit TFtpSession(TIdFTP &ftp) : FFtp(ftp) {}
+    explicit TFtpSession(TIdFTP &ftp);
+    TFtpSession();
+    ~TFtpSession() override;
 
+    void Connect(const TSessionSettings &settings) override;
+    void Close() override;
+    void Disconnect() override;
     bool Connected() override;
     bool Busy() const override;
     std::string CurrentFolder() override;
-    // Entered, the connection lists in ASCII, as listings are text.
     void EnterFolder(const std::string &folder) override;
     void EnterParentFolder() override;
     TFolderListing List(const TFolderListingLimits &limits, const std::function<void(TListingEntry &&)> &entry,
@@ -21,9 +34,22 @@ public:
     // Machine listings (MLSD) come in no set order; "ls" lines by name.
     bool ListsUnordered() const override;
     void MakeFolder(const std::string &name) override;
+    void RemoveFolder(const std::string &name) override;
     void Delete(const std::string &name) override;
     void Rename(const std::string &from, const std::string &to) override;
+    // SITE CHMOD.
+    void ChangePermissions(const std::string &name, int mode) override;
+    int64_t Size(const std::string &name) override;
+    std::string ModificationTime(const std::string &name) override;
+    void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
+    void Put(TStream &source, const std::string &name, int64_t offset) override;
+    void Append(TStream &source, const std::string &name) override;
+    void Abort() override;
+    void ClearAbort() override;
 
 private:
+    std::unique_ptr<TIdFTP> FOwn;
     TIdFTP &FFtp;
+    // The window's connection lists in ASCII; a transfer's stays binary.
+    const bool FBrowsing;
 };

@@ -1,24 +1,49 @@
-// One remote session as the window browses it, whatever the protocol: its
-// folders, their entries as they arrive (parsed, "." and ".." left out),
-// and the changes a user makes to them. Names are the server's bytes.
+// One remote session, whatever the protocol: it connects and logs in,
+// browses folders (their entries parsed as they arrive, "." and ".." left
+// out), changes them, and moves files at an offset. The window browses
+// with one; each transfer connection is one of its own. Names are the
+// server's bytes.
+//
+// Calls come from one thread at a time: the window's, where the
+// implementation keeps the window responsive while it waits (FTP's
+// anti-freeze), or a worker's. Abort alone comes from any thread.
 #pragma once
 
 #include "FolderListing.h"
+#include "IdException.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+class TStream;
+struct TSessionSettings;
+
+// The server would not go on from an offset. A download starts again from
+// the beginning; an upload may still append its rest (`Appendable`), or
+// starts again too.
+class ERemoteResumeRefused : public EIdException {
+public:
+    ERemoteResumeRefused(const std::string &message, bool appendable) : EIdException(message), Appendable(appendable) {}
+    bool Appendable;
+};
+
 class TRemoteSession {
 public:
     virtual ~TRemoteSession() = default;
 
+    // Connects and logs in as the settings say.
+    virtual void Connect(const TSessionSettings &settings) = 0;
+    // Logs out as the protocol asks; Disconnect: at once.
+    virtual void Close() = 0;
+    virtual void Disconnect() = 0;
     virtual bool Connected() = 0;
     // A command is under way: another must wait for it.
     virtual bool Busy() const = 0;
 
     virtual std::string CurrentFolder() = 0;
+    // A folder that is not there raises EIdProtocolReplyError.
     virtual void EnterFolder(const std::string &folder) = 0;
     virtual void EnterParentFolder() = 0;
     // The current folder's entries, each as it arrives; `line`, when set,
@@ -29,6 +54,35 @@ public:
     virtual bool ListsUnordered() const = 0;
 
     virtual void MakeFolder(const std::string &name) = 0;
+    virtual void RemoveFolder(const std::string &name) = 0;
     virtual void Delete(const std::string &name) = 0;
     virtual void Rename(const std::string &from, const std::string &to) = 0;
+    // Permission bits as chmod takes them (0755).
+    virtual void ChangePermissions(const std::string &name, int mode) = 0;
+    // A file's size in bytes, or -1; its time as "YYYYMMDDHHMMSS" (UTC),
+    // or "".
+    virtual int64_t Size(const std::string &name) = 0;
+    virtual std::string ModificationTime(const std::string &name) = 0;
+
+    // The file's bytes from `offset` on, written at the stream's position;
+    // `size`, when known, tells that all of it came. A refused offset
+    // raises ERemoteResumeRefused before any byte moves.
+    virtual void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) = 0;
+    // The stream's bytes from its position, written to the file from
+    // `offset` (0: the whole file anew); a refusal as Get.
+    virtual void Put(TStream &source, const std::string &name, int64_t offset) = 0;
+    // The stream's bytes from its position, after the file's end.
+    virtual void Append(TStream &source, const std::string &name) = 0;
+    // From any thread: the move in progress, or the next one, ends and
+    // raises EIdTransferAborted. ClearAbort forgets a request that came
+    // too late.
+    virtual void Abort() = 0;
+    virtual void ClearAbort() = 0;
+
+    // The bytes the move in progress has moved, from 0 at its start (on
+    // the calling thread).
+    std::function<void(int64_t bytes)> OnProgress;
+    // What the connection says of itself after the login: a mode given up,
+    // a stranger's connection refused.
+    std::function<void(const std::string &line)> OnNotice;
 };

@@ -9,6 +9,8 @@
 #include <string>
 
 struct TSessionSettings {
+    // The address's scheme ("ftp", "ftpes", "ftps"): which protocol speaks.
+    std::string Protocol = "ftp";
     std::string Host;
     int Port = 21;
     std::string User, Secret;
@@ -21,6 +23,3 @@ struct TSessionSettings {
     // connection takes that one and no other.
     std::string Fingerprint;
 };
-
-// The settings on an FTP client, before its Connect.
-void ApplySession(TIdFTP &ftp, const TSessionSettings &session);

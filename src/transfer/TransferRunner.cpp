@@ -15,10 +15,11 @@ const QString QueueGroup = QStringLiteral("Queue");
 
 }  // namespace
 
-TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog) : FNews(news), FSlots(MaxSimultaneous)
+TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog, const TSessionMaker &make)
+    : FNews(news), FSlots(MaxSimultaneous)
 {
     for (TSlot &slot : FSlots) {
-        slot.Worker = std::make_unique<TTransferWorker>();
+        slot.Worker = std::make_unique<TTransferWorker>(make);
         TTransferWorker &worker = *slot.Worker;
         worker.IdeHooksLog = ideHooksLog;
         worker.OnStarted = [this, &slot](int id) { Started(slot, id); };

@@ -28,8 +28,9 @@ class TSettingsStore;
 class TTransferRunner : public QObject {
     Q_OBJECT
 public:
-    // `ideHooksLog`: downloads are logged in the lines an IDE reads.
-    explicit TTransferRunner(TTransferNews &news, bool ideHooksLog = false);
+    // `ideHooksLog`: downloads are logged in the lines an IDE reads;
+    // `make` gives each worker's login its session.
+    explicit TTransferRunner(TTransferNews &news, bool ideHooksLog = false, const TSessionMaker &make = MakeSession);
     ~TTransferRunner() override;
 
     TTransferQueue &Queue() { return FQueue; }

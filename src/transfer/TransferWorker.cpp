@@ -51,11 +51,7 @@ std::string RemoteParent(const std::string &folder)
 
 }  // namespace
 
-TTransferWorker::TTransferWorker()
-{
-    FFtp.OnWorkBegin = [this](TIdComponent *, TWorkMode, int64_t) { FBytes = 0; };
-    FFtp.OnWork = [this](TIdComponent *, TWorkMode, int64_t count) { FBytes = count; };
-}
+TTransferWorker::TTransferWorker(TSessionMaker make) : FMake(std::move(make)) {}
 
 TTransferWorker::~TTransferWorker()
 {
@@ -97,7 +93,8 @@ void TTransferWorker::Cancel(int id)
     std::lock_guard lock(FMutex);
     if (id != 0 && FCurrentId == id) {
         FCancelled = true;
-        FFtp.RequestAbort();
+        if (FRemote)
+            FRemote->Abort();
     }
 }
 
@@ -106,7 +103,8 @@ void TTransferWorker::CancelCurrent()
     std::lock_guard lock(FMutex);
     if (FCurrentId != 0) {
         FCancelled = true;
-        FFtp.RequestAbort();
+        if (FRemote)
+            FRemote->Abort();
     }
 }
 
@@ -147,8 +145,8 @@ void TTransferWorker::RunOnce()
     if (!woken) {
         // A while without work: the server need not keep the session.
         lock.unlock();
-        if (FFtp.Connected())
-            FFtp.Quit();
+        if (FRemote && FRemote->Connected())
+            FRemote->Close();
         return;
     }
     const TJob job = *FJob;
@@ -176,14 +174,15 @@ void TTransferWorker::RunOnce()
     // fresh connection, the job goes again.
     if (outcome == TOutcome::Failed && FSessionRefused && FAfterCancel && !FCancelled) {
         Log(QStringLiteral("Trying again on a new connection."));
-        if (FFtp.Connected())
-            FFtp.Disconnect();
+        if (FRemote && FRemote->Connected())
+            FRemote->Disconnect();
         outcome = Process(job, reason);
     }
     FAfterCancel = outcome == TOutcome::Cancelled;
     lock.lock();
     // A cancel that came after the job's end is for no one.
-    FFtp.ClearAbortRequest();
+    if (FRemote)
+        FRemote->ClearAbort();
     FCurrentId = 0;
     lock.unlock();
     Post([this, id = job.Id, outcome, reason] {
@@ -194,44 +193,39 @@ void TTransferWorker::RunOnce()
 
 void TTransferWorker::FinishLoop()
 {
-    if (FFtp.Connected())
-        FFtp.Quit();
+    if (FRemote && FRemote->Connected())
+        FRemote->Close();
 }
 
 void TTransferWorker::EnsureLoggedIn()
 {
-    {
-        std::lock_guard lock(FMutex);
-        if (!FSessionChanged && FFtp.Connected())
-            return;
-        FSessionChanged = false;
-        ApplySession(FFtp, FSession);
-        // No machine listings here: facts do not tell a link to a folder
-        // from the folder (pyftpdlib's say "dir"), and a walk into one for a
-        // download or a deletion could go round, or out of the folder.
-        FFtp.AskFeatures = false;
-        // The certificate the user took for the session, and no other: a
-        // new question from this thread could not be asked.
-        FFtp.OnVerifyCertificate = [fingerprint = FSession.Fingerprint](const TIdCertificateInfo &certificate) {
-            return fingerprint.empty() ? certificate.Problem.empty() : certificate.Fingerprint == fingerprint;
-        };
-    }
-    if (FFtp.Connected())
-        FFtp.Quit();
+    std::unique_lock lock(FMutex);
+    if (!FSessionChanged && FRemote && FRemote->Connected())
+        return;
+    FSessionChanged = false;
+    const TSessionSettings session = FSession;
+    std::unique_ptr<TRemoteSession> old = std::move(FRemote);
+    lock.unlock();
+    if (old && old->Connected())
+        old->Close();
+    old.reset();
     FFolder.clear();
     FMadeFolders.clear();
-    // The login is the session's, which the window's connection told of
-    // already; what this connection says after it (active mode given up,
-    // a stranger's data connection refused) is news.
-    FFtp.OnStatus = nullptr;
-    FFtp.Connect(true);
-    FFtp.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) {
-        if (status == ssText)
-            Post([this, line = QString::fromStdString(text)] {
-                if (OnNotice)
-                    OnNotice(line);
-            });
+    std::unique_ptr<TRemoteSession> remote = FMake(session);
+    remote->OnProgress = [this](int64_t count) { FBytes = count; };
+    remote->OnNotice = [this](const std::string &text) {
+        Post([this, line = QString::fromStdString(text)] {
+            if (OnNotice)
+                OnNotice(line);
+        });
     };
+    lock.lock();
+    FRemote = std::move(remote);
+    // A cancel that came while there was no connection holds for this one.
+    if (FCancelled)
+        FRemote->Abort();
+    lock.unlock();
+    FRemote->Connect(session);
 }
 
 void TTransferWorker::EnterFolder(const std::string &folder, bool create)
@@ -240,20 +234,20 @@ void TTransferWorker::EnterFolder(const std::string &folder, bool create)
         return;
     FFolder.clear();
     try {
-        FFtp.EnterFolder(folder);
+        FRemote->EnterFolder(folder);
     } catch (const EIdProtocolReplyError &) {
         const std::string parent = RemoteParent(folder);
         if (!create || parent.empty() || parent == folder)
             throw;
         EnterFolder(parent, true);
         try {
-            FFtp.CreateFolder(folder);
+            FRemote->MakeFolder(folder);
             FMadeFolders.insert(folder);
         } catch (const EIdProtocolReplyError &) {
             // Another connection of ours may have made it meanwhile: the
             // change into it tells.
         }
-        FFtp.EnterFolder(folder);
+        FRemote->EnterFolder(folder);
     }
     FFolder = folder;
 }
@@ -271,7 +265,7 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     EnterFolder(folder, false);
     std::vector<TListingEntry> entries;
     const TFolderListing listing =
-        ReadFolderListing(FFtp, ListingLimits, [&entries](TListingEntry &&entry) { entries.push_back(std::move(entry)); });
+        FRemote->List(ListingLimits, [&entries](TListingEntry &&entry) { entries.push_back(std::move(entry)); }, nullptr);
     Post([this, id = job.Id, entries = std::move(entries)] {
         if (OnListed)
             OnListed(id, entries);
@@ -294,14 +288,14 @@ TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString
     std::vector<std::string> files, folders{top};
     for (size_t i = 0; i < folders.size(); ++i) {
         EnterFolder(folders[i], false);
-        const TFolderListing listing = ReadFolderListing(FFtp, ListingLimits, [&](TListingEntry &&entry) {
+        const TFolderListing listing = FRemote->List(ListingLimits, [&](TListingEntry &&entry) {
             // A name that reads as a path would name something elsewhere.
             if (entry.Name.find('/') != std::string::npos || entry.Name.find('\0') != std::string::npos) {
                 Log("Kept \"" + RemoteDisplayName(entry.Name) + "\": it is not a name that can be deleted safely.");
                 return;
             }
             (entry.IsFolder && !entry.IsLink ? folders : files).push_back(RemoteJoin(folders[i], entry.Name));
-        });
+        }, nullptr);
         // What a listing does not show cannot be deleted: nothing goes.
         if (listing.Cut != TFolderListing::ctNone || listing.LongLines > 0 || listing.InvalidLines > 0) {
             reason = QStringLiteral("Kept \"%1\": the listing of \"%2\" could not be read whole, and nothing was "
@@ -329,12 +323,12 @@ TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString
     for (const std::string &file : files) {
         if (FCancelled)
             throw EIdTransferAborted("Transfer aborted.");
-        FFtp.Delete(file);
+        FRemote->Delete(file);
     }
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
         if (FCancelled)
             throw EIdTransferAborted("Transfer aborted.");
-        FFtp.RemoveFolder(*folder);
+        FRemote->RemoveFolder(*folder);
     }
     Log(QStringLiteral("Deleted \"%1\" from the server: %2 and %3.")
             .arg(caption, Count(files.size(), "file"), Count(folders.size(), "folder")));
@@ -353,7 +347,7 @@ bool TTransferWorker::LeadsToFolder(const std::string &folder)
 {
     // Only a folder can be entered. The way back is by absolute name.
     try {
-        FFtp.EnterFolder(folder);
+        FRemote->EnterFolder(folder);
     } catch (const EIdProtocolReplyError &) {
         return false;
     }
@@ -366,7 +360,7 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     const bool download = job.Direction == TTransferDirection::Download;
     const std::string name = download ? NamePart(job.LocalPath) : job.RemoteName;
     if (job.Retry && !download) {
-        facts.RemoteSize = FFtp.Size(name);
+        facts.RemoteSize = FRemote->Size(name);
         facts.Resume = facts.RemoteSize > 0 && facts.RemoteSize < facts.Size;
     }
     if (job.Confirmed || job.Retry)
@@ -404,7 +398,7 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
             question.Existing = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
                                           known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
             // Small files go without MDTM; asked now, the question shows it.
-            const std::string time = facts.Time.empty() ? FFtp.ModificationTime(job.RemoteName) : facts.Time;
+            const std::string time = facts.Time.empty() ? FRemote->ModificationTime(job.RemoteName) : facts.Time;
             question.Incoming = FileFacts("On the server", facts.Size, ServerTime(time));
         };
         return FGuard->Target(
@@ -420,7 +414,7 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
         struct stat info {};
         const bool known = ::stat(job.LocalPath.c_str(), &info) == 0;
         // The size came with the check for a resume, just before.
-        question.Existing = FileFacts("On the server", facts.RemoteSize, ServerTime(FFtp.ModificationTime(name)));
+        question.Existing = FileFacts("On the server", facts.RemoteSize, ServerTime(FRemote->ModificationTime(name)));
         question.Incoming = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
                                       known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
     };
@@ -432,11 +426,11 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
             // A folder this connection made holds only what came after.
             if (FMadeFolders.count(job.RemoteFolder) > 0)
                 return false;
-            return FFtp.Size(candidate) >= 0;
+            return FRemote->Size(candidate) >= 0;
         },
         [&](const std::string &candidate) {
             // A shorter file of that name on the server: the rest can follow.
-            facts.RemoteSize = FFtp.Size(candidate);
+            facts.RemoteSize = FRemote->Size(candidate);
             return facts.RemoteSize > 0 && facts.RemoteSize < facts.Size;
         },
         &facts.Resume);
@@ -469,14 +463,14 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
         if (offset > 0)
             Log(QStringLiteral("Resuming %1 at byte %2.").arg(name).arg(offset));
         try {
-            FFtp.Get(job.RemoteName, &file, offset, facts.Size);
-        } catch (const EIdFTPRestartRefused &refusal) {
+            FRemote->Get(job.RemoteName, file, offset, facts.Size);
+        } catch (const ERemoteResumeRefused &refusal) {
             Log(QStringLiteral("The server would not resume (%1): %2 starts again from the beginning.")
                     .arg(QString::fromStdString(refusal.what()), name));
             part.Truncate();
             file.SetPosition(0);
             FOffset = 0;
-            FFtp.Get(job.RemoteName, &file, int64_t(0), facts.Size);
+            FRemote->Get(job.RemoteName, file, 0, facts.Size);
         }
     }
     const int64_t arrived = part.Length();
@@ -492,34 +486,33 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
 
 void TTransferWorker::Upload(const TJob &job, const std::string &remote, const TFacts &facts)
 {
+    TFileStream file(job.LocalPath, TFileStream::fmOpenRead);
     if (!facts.Resume) {
-        FFtp.Put(job.LocalPath, remote, false);
+        FRemote->Put(file, remote, 0);
         return;
     }
-    TFileStream file(job.LocalPath, TFileStream::fmOpenRead);
     file.SetPosition(facts.RemoteSize);
     FOffset = facts.RemoteSize;
     Log(QStringLiteral("Resuming %1 at byte %2.").arg(TextFromBytes(NamePart(job.LocalPath))).arg(facts.RemoteSize));
     try {
         try {
-            FFtp.Put(&file, remote, facts.RemoteSize);
-        } catch (const EIdFTPRestartRefused &refusal) {
+            FRemote->Put(file, remote, facts.RemoteSize);
+        } catch (const ERemoteResumeRefused &refusal) {
+            if (!refusal.Appendable)
+                throw;
             Log(QStringLiteral("The server would not restart the upload (%1): the rest is appended.")
                     .arg(QString::fromStdString(refusal.what())));
             file.SetPosition(facts.RemoteSize);
-            FFtp.Put(&file, remote, true);
+            FRemote->Append(file, remote);
         }
-    } catch (const EIdProtocolReplyError &refusal) {
-        // REST taken but the store refused (proftpd without
-        // AllowStoreRestart answers 451): the whole file goes again.
-        if (refusal.ReplyCode != 451 && refusal.ReplyCode != 550 && refusal.ReplyCode != 553)
-            throw;
+    } catch (const ERemoteResumeRefused &refusal) {
         Log(QStringLiteral("The server would not resume the upload (%1): it starts again from the beginning.")
                 .arg(QString::fromStdString(refusal.what())));
         FOffset = 0;
-        FFtp.Put(job.LocalPath, remote, false);
+        file.SetPosition(0);
+        FRemote->Put(file, remote, 0);
     }
-    const int64_t arrived = FFtp.Size(remote);
+    const int64_t arrived = FRemote->Size(remote);
     if (arrived != facts.Size)
         throw EFileStreamError(QStringLiteral("the server's file has %1 bytes of %2.").arg(arrived).arg(facts.Size).toStdString());
 }
@@ -527,14 +520,13 @@ void TTransferWorker::Upload(const TJob &job, const std::string &remote, const T
 TTransferWorker::TFacts TTransferWorker::FactsOf(const TJob &job)
 {
     const bool download = job.Direction == TTransferDirection::Download;
-    FFtp.SetTransferType(ftBinary);
     TFacts facts;
-    facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FFtp.Size(job.RemoteName);
+    facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FRemote->Size(job.RemoteName);
     // With the size, the time tells whether a part from before is of
     // this very file.
     // A small file is not worth a part kept for later, nor the round trip.
     if (download && facts.Size >= ResumableSize)
-        facts.Time = FFtp.ModificationTime(job.RemoteName);
+        facts.Time = FRemote->ModificationTime(job.RemoteName);
     Post([this, id = job.Id, size = facts.Size] {
         if (OnSized)
             OnSized(id, size);

@@ -1,9 +1,9 @@
-// The transfer worker: a thread with an FTP connection of its own, so the
+// The transfer worker: a thread with a remote session of its own, so the
 // window's connection stays free for browsing while files move. It logs
-// in when a job comes (with the session's address, user, TLS and mode),
-// runs one job at a time with the same steps as ever (binary type, SIZE,
-// the download through a part file, the log lines), and logs out after
-// a while without work.
+// in when a job comes (with the session's settings, in the session's
+// protocol), runs one job at a time (the size, the overwrite question,
+// the download through a part file, the log lines), and logs out after a
+// while without work.
 //
 // It never touches a widget: what it has to say (a size, a log line, the
 // end of a job) reaches its owner on the main thread through the
@@ -11,11 +11,10 @@
 #pragma once
 
 #include "FolderListing.h"
-#include "IdFTP.h"
 #include "IdThread.h"
-#include "ListingParser.h"
 #include "OverwriteGuard.h"
 #include "PartFile.h"
+#include "Protocols.h"
 #include "SessionSettings.h"
 #include "TransferQueue.h"
 
@@ -54,7 +53,9 @@ public:
     // error, where it would not.
     enum class TOutcome { Done, Skipped, Failed, Interrupted, Cancelled };
 
-    TTransferWorker();
+    // `make` gives each login its session: the protocol's, as its table
+    // says, unless a test brings its own.
+    explicit TTransferWorker(TSessionMaker make = MakeSession);
     ~TTransferWorker() override;
 
     // Set before the first job: downloads are logged in the lines an IDE
@@ -158,7 +159,10 @@ private:
     void Post(std::function<void()> call);
     void Log(const QString &line);
 
-    TIdFTP FFtp;
+    const TSessionMaker FMake;
+    // The connection; swapped at a login under the mutex, which a cancel
+    // from another thread takes.
+    std::unique_ptr<TRemoteSession> FRemote;
     std::mutex FMutex;
     std::condition_variable FWake;
     // The job that waits to start, and the one in progress (0: none).

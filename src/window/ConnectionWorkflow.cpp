@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "ConnectionLog.h"
 #include "FailureText.h"
+#include "FtpSession.h"
 #include "HostAddress.h"
 #include "IdException.h"
 #include "IdFTP.h"
@@ -104,8 +105,10 @@ void TConnectionWorkflow::Connect()
         case TPlainLoginWarning::Cancel:
             return;
         case TPlainLoginWarning::UseTLS:
-            if (address.Security == THostAddress::Plain)
+            if (address.Security == THostAddress::Plain) {
                 address.Security = THostAddress::ExplicitTLS;
+                address.Scheme = QStringLiteral("ftpes");
+            }
             break;
         case TPlainLoginWarning::Unencrypted:
             break;
@@ -114,6 +117,7 @@ void TConnectionWorkflow::Connect()
         FDisconnectRequested = false;
         // The session, made once: this connection's, and the transfers'.
         FSession = TSessionSettings{};
+        FSession.Protocol = address.Scheme.toStdString();
         FSession.Host = address.Host.toStdString();
         FSession.Port = address.Port;
         FSession.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS

@@ -1,0 +1,28 @@
+// The address schemes Veldra knows, each with its protocol's port and the
+// session that speaks it. A new protocol is its session and a line in the
+// table.
+#pragma once
+
+#include "IdFTP.h"
+#include "RemoteSession.h"
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+struct TProtocol {
+    std::string_view Scheme;
+    int DefaultPort;
+    TIdUseTLS UseTLS;
+    // A session of its own, unconnected; none where the protocol is not
+    // spoken yet, and `Unsupported` says so in words.
+    std::unique_ptr<TRemoteSession> (*Make)();
+    std::string_view Unsupported;
+};
+
+// The scheme's protocol, in any case; none for a scheme unknown.
+[[nodiscard]] const TProtocol *ProtocolOf(std::string_view scheme);
+
+// Makes an unconnected session for the settings' protocol.
+using TSessionMaker = std::function<std::unique_ptr<TRemoteSession>(const TSessionSettings &)>;
+[[nodiscard]] std::unique_ptr<TRemoteSession> MakeSession(const TSessionSettings &settings);
