@@ -1,0 +1,241 @@
+#include "MemorySession.h"
+
+#include "IdException.h"
+#include "IdStream.h"
+#include "SessionSettings.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::string Join(const std::string &folder, const std::string &name)
+{
+    if (name.starts_with('/'))
+        return name;
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string Parent(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+class TMemorySession : public TRemoteSession {
+public:
+    explicit TMemorySession(TMemoryServer &server) : FServer(server) {}
+
+    void Connect(const TSessionSettings &settings) override
+    {
+        if (settings.User != "tester")
+            throw EIdProtocolReplyError(530, "Login incorrect.");
+        FConnected = true;
+        FFolder = "/";
+    }
+    void Close() override { FConnected = false; }
+    void Disconnect() override { FConnected = false; }
+    bool Connected() override { return FConnected; }
+    bool Busy() const override { return false; }
+    std::string CurrentFolder() override { return FFolder; }
+    void EnterFolder(const std::string &folder) override
+    {
+        const std::string path = Join(FFolder, folder);
+        std::lock_guard lock(FServer.FMutex);
+        if (FServer.FFolders.count(path) == 0)
+            throw EIdProtocolReplyError(550, "No such folder.");
+        FFolder = path;
+    }
+    void EnterParentFolder() override { FFolder = Parent(FFolder); }
+    TFolderListing List(const TFolderListingLimits &, const std::function<void(TListingEntry &&)> &entry,
+                        const std::function<void(std::string_view)> &) override
+    {
+        std::vector<TListingEntry> entries;
+        {
+            std::lock_guard lock(FServer.FMutex);
+            for (const std::string &folder : FServer.FFolders)
+                if (folder != "/" && Parent(folder) == FFolder)
+                    entries.push_back(Entry(folder, true, 0));
+            for (const auto &[path, file] : FServer.FFiles)
+                if (Parent(path) == FFolder)
+                    entries.push_back(Entry(path, false, int64_t(file.Bytes.size())));
+        }
+        for (TListingEntry &each : entries)
+            entry(std::move(each));
+        TFolderListing listing;
+        listing.Entries = entries.size();
+        return listing;
+    }
+    bool ListsUnordered() const override { return false; }
+    void MakeFolder(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        FServer.FFolders.insert(Join(FFolder, name));
+    }
+    void RemoveFolder(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        FServer.FFolders.erase(Join(FFolder, name));
+    }
+    void Delete(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        if (FServer.FFiles.erase(Join(FFolder, name)) == 0)
+            throw EIdProtocolReplyError(550, "No such file.");
+    }
+    void Rename(const std::string &from, const std::string &to) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        auto node = FServer.FFiles.extract(Join(FFolder, from));
+        node.key() = Join(FFolder, to);
+        FServer.FFiles.insert(std::move(node));
+    }
+    void ChangePermissions(const std::string &, int) override {}
+    int64_t Size(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        const auto found = FServer.FFiles.find(Join(FFolder, name));
+        return found == FServer.FFiles.end() ? -1 : int64_t(found->second.Bytes.size());
+    }
+    std::string ModificationTime(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        const auto found = FServer.FFiles.find(Join(FFolder, name));
+        return found == FServer.FFiles.end() ? std::string() : found->second.Time;
+    }
+    void Get(const std::string &name, TStream &target, int64_t offset, int64_t) override
+    {
+        const std::string path = Join(FFolder, name);
+        std::string bytes;
+        int64_t cut = -1;
+        {
+            std::lock_guard lock(FServer.FMutex);
+            if (offset > 0 && FServer.RefuseOffsets)
+                throw ERemoteResumeRefused("502 REST not implemented.", false);
+            const auto found = FServer.FFiles.find(path);
+            if (found == FServer.FFiles.end())
+                throw EIdProtocolReplyError(550, "No such file.");
+            bytes = found->second.Bytes.substr(size_t(std::min<int64_t>(offset, int64_t(found->second.Bytes.size()))));
+            FServer.FMoves.push_back("get " + path + " " + std::to_string(offset));
+            if (auto c = FServer.FCuts.find(path); c != FServer.FCuts.end() && c->second.second > 0) {
+                cut = c->second.first - offset;
+                --c->second.second;
+            }
+        }
+        Move(bytes, cut, [&target](const char *data, int64_t count) { target.Write(data, count); });
+    }
+    void Put(TStream &source, const std::string &name, int64_t offset) override
+    {
+        const std::string path = Join(FFolder, name);
+        {
+            std::lock_guard lock(FServer.FMutex);
+            if (offset > 0 && FServer.RefuseOffsets)
+                throw ERemoteResumeRefused("502 REST not implemented.", true);
+            FServer.FMoves.push_back("put " + path + " " + std::to_string(offset));
+        }
+        Store(source, path, size_t(offset));
+    }
+    void Append(TStream &source, const std::string &name) override
+    {
+        const std::string path = Join(FFolder, name);
+        size_t end = 0;
+        {
+            std::lock_guard lock(FServer.FMutex);
+            FServer.FMoves.push_back("append " + path);
+            end = FServer.FFiles[path].Bytes.size();
+        }
+        Store(source, path, end);
+    }
+    void Abort() override { FAborted = true; }
+    void ClearAbort() override { FAborted = false; }
+
+private:
+    TListingEntry Entry(const std::string &path, bool folder, int64_t size)
+    {
+        TListingEntry entry;
+        entry.Name = path.substr(path.rfind('/') + 1);
+        entry.IsFolder = folder;
+        entry.Size = size;
+        return entry;
+    }
+    // In pieces, as a connection moves them; a cut ends it as a lost
+    // connection does.
+    void Move(const std::string &bytes, int64_t cut, const std::function<void(const char *, int64_t)> &write)
+    {
+        if (OnProgress)
+            OnProgress(0);
+        constexpr int64_t Piece = 64 * 1024;
+        int64_t done = 0;
+        while (done < int64_t(bytes.size())) {
+            if (FAborted.exchange(false))
+                throw EIdTransferAborted("Transfer aborted.");
+            if (cut >= 0 && done >= cut)
+                throw EIdConnClosedGracefully("Connection Closed Gracefully.");
+            const int64_t count = std::min(Piece, int64_t(bytes.size()) - done);
+            write(bytes.data() + done, count);
+            done += count;
+            if (OnProgress)
+                OnProgress(done);
+        }
+    }
+    void Store(TStream &source, const std::string &path, size_t at)
+    {
+        std::string bytes(size_t(source.Size() - source.Position()), '\0');
+        bytes.resize(size_t(source.Read(bytes.data(), int64_t(bytes.size()))));
+        Move(bytes, -1, [](const char *, int64_t) {});
+        std::lock_guard lock(FServer.FMutex);
+        std::string &file = FServer.FFiles[path].Bytes;
+        file.resize(std::min(file.size(), at));
+        file += bytes;
+    }
+
+    TMemoryServer &FServer;
+    bool FConnected = false;
+    std::string FFolder = "/";
+    std::atomic<bool> FAborted{false};
+};
+
+TMemoryServer::TMemoryServer()
+{
+    FFolders.insert("/");
+}
+
+void TMemoryServer::AddFolder(const std::string &path)
+{
+    std::lock_guard lock(FMutex);
+    FFolders.insert(path);
+}
+
+void TMemoryServer::AddFile(const std::string &path, const std::string &bytes, const std::string &time)
+{
+    std::lock_guard lock(FMutex);
+    FFiles[path] = {bytes, time};
+}
+
+std::string TMemoryServer::File(const std::string &path)
+{
+    std::lock_guard lock(FMutex);
+    const auto found = FFiles.find(path);
+    return found == FFiles.end() ? std::string() : found->second.Bytes;
+}
+
+void TMemoryServer::CutAfter(const std::string &path, int64_t bytes, int times)
+{
+    std::lock_guard lock(FMutex);
+    FCuts[path] = {bytes, times};
+}
+
+std::vector<std::string> TMemoryServer::Moves()
+{
+    std::lock_guard lock(FMutex);
+    return FMoves;
+}
+
+TSessionMaker TMemoryServer::Maker()
+{
+    return [this](const TSessionSettings &) -> std::unique_ptr<TRemoteSession> {
+        return std::make_unique<TMemorySession>(*this);
+    };
+}

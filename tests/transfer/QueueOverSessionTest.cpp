@@ -1,0 +1,180 @@
+// The queue over the remote-session face alone, with a server in memory
+// for a protocol: a folder's download, a download cut short and resumed,
+// the overwrite answers, and an upload whose server refuses offsets. No
+// network: what the queue does is the room's, whatever the protocol.
+#include "MemorySession.h"
+#include "TempDir.h"
+#include "TransferRunner.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the room tells, kept; the overwrite question answered as set.
+class TNewsRecord : public TTransferNews {
+public:
+    void Log(const QString &line) override { Lines << line; }
+    void ShowProgress(int) override {}
+    void ShowSpeed(const QString &) override {}
+    void ShowQueue(const QString &) override {}
+    void SimultaneousChanged(int) override {}
+    void FolderChanged(const std::string &folder) override { Changed.push_back(folder); }
+    void ReportFailures(const QString &text) override { Failures << text; }
+    bool Confirm(const QString &) override { return true; }
+    TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question) override
+    {
+        Questions << question.Text;
+        return {Answer, false};
+    }
+
+    QStringList Lines, Failures, Questions;
+    std::vector<std::string> Changed;
+    TOverwriteAnswer Answer = TOverwriteAnswer::Skip;
+};
+
+class QueueOverSession : public ::testing::Test {
+protected:
+    QueueOverSession() : Runner(News, false, Server.Maker())
+    {
+        TSessionSettings session;
+        session.Protocol = "memory";
+        session.User = "tester";
+        Runner.SetSession(session, "tester@memory");
+        Runner.RetryDelay = 0;
+    }
+
+    TTransferItem Download(const std::string &folder, const std::string &name, bool isFolder = false)
+    {
+        TTransferItem item;
+        item.RemoteFolder = folder;
+        item.RemoteName = name;
+        item.LocalPath = Local.File(name);
+        item.Folder = isFolder;
+        return item;
+    }
+
+    void Run(std::vector<TTransferItem> items)
+    {
+        Runner.Enqueue(std::move(items));
+        QElapsedTimer bound;
+        bound.start();
+        while (Runner.Active() && bound.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_FALSE(Runner.Active()) << Lines();
+    }
+
+    std::string Lines() const { return News.Lines.join('\n').toStdString(); }
+
+    TMemoryServer Server;
+    TNewsRecord News;
+    TTransferRunner Runner;
+    TempDir Local;
+};
+
+TEST_F(QueueOverSession, AFolderComesDownWhole)
+{
+    Server.AddFolder("/site");
+    Server.AddFolder("/site/sub");
+    Server.AddFolder("/site/sub/empty");
+    Server.AddFile("/site/a.txt", "top");
+    Server.AddFile("/site/sub/b \xe9.bin", std::string("\0\1\2", 3));
+    Run({Download("/", "site", true)});
+
+    EXPECT_EQ(Contents(Local.Path() / "site" / "a.txt"), "top");
+    EXPECT_EQ(Contents(Local.Path() / "site" / "sub" / "b \xe9.bin"), std::string("\0\1\2", 3));
+    EXPECT_TRUE(fs::is_directory(Local.Path() / "site" / "sub" / "empty"));
+    EXPECT_TRUE(News.Failures.isEmpty()) << News.Failures.join('\n').toStdString();
+}
+
+TEST_F(QueueOverSession, ADownloadCutShortGoesOnFromWhereItStopped)
+{
+    std::string big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 % 251);
+    Server.AddFile("/big.bin", big);
+    Server.CutAfter("/big.bin", 1536 * 1024);
+    Run({Download("/", "big.bin")});
+
+    EXPECT_TRUE(Contents(Local.Path() / "big.bin") == big);
+    const std::vector<std::string> expected{"get /big.bin 0", "get /big.bin 1572864"};
+    EXPECT_EQ(Server.Moves(), expected);
+    EXPECT_TRUE(News.Lines.contains("Resuming big.bin at byte 1572864.")) << Lines();
+}
+
+TEST_F(QueueOverSession, ATakenLocalNameGoesAsTheUserAnswers)
+{
+    const struct {
+        TOverwriteAnswer Answer;
+        std::string Kept, Renamed;
+    } cases[] = {
+        {TOverwriteAnswer::Skip, "mine", ""},
+        {TOverwriteAnswer::Overwrite, "theirs", ""},
+        {TOverwriteAnswer::Rename, "mine", "theirs"},
+    };
+    Server.AddFile("/note.txt", "theirs");
+    for (const auto &each : cases) {
+        SCOPED_TRACE(int(each.Answer));
+        fs::remove_all(Local.Path());
+        fs::create_directories(Local.Path());
+        std::ofstream(Local.File("note.txt")) << "mine";
+        News.Answer = each.Answer;
+        News.Questions.clear();
+        Run({Download("/", "note.txt")});
+        EXPECT_EQ(News.Questions.size(), 1);
+        EXPECT_EQ(Contents(Local.Path() / "note.txt"), each.Kept);
+        // A replaced file is discarded in the background, under a hidden
+        // name: only what the user sees counts.
+        std::string others;
+        for (const auto &entry : fs::directory_iterator(Local.Path()))
+            if (const std::string name = entry.path().filename().string(); name != "note.txt" && name[0] != '.')
+                others += name + ":" + Contents(entry.path());
+        EXPECT_EQ(others, each.Renamed.empty() ? "" : "note (2).txt:" + each.Renamed);
+    }
+}
+
+TEST_F(QueueOverSession, AnUploadGoesOnByAppendingWhereOffsetsAreRefused)
+{
+    Server.AddFolder("/up");
+    Server.AddFile("/up/data.bin", "first half ");
+    Server.RefuseOffsets = true;
+    std::ofstream(Local.File("data.bin")) << "first half second half";
+    News.Answer = TOverwriteAnswer::Resume;
+    TTransferItem item;
+    item.Direction = TTransferDirection::Upload;
+    item.LocalPath = Local.File("data.bin");
+    item.RemoteFolder = "/up";
+    item.RemoteName = "data.bin";
+    Run({item});
+
+    EXPECT_EQ(Server.File("/up/data.bin"), "first half second half");
+    EXPECT_EQ(Server.Moves().back(), "append /up/data.bin");
+    EXPECT_EQ(News.Changed, std::vector<std::string>{"/up"});
+}
+
+}  // namespace
+
+TEST(Protocols, EachSchemeMakesItsSessionOrSaysWhyNot)
+{
+    TSessionSettings settings;
+    for (const char *scheme : {"ftp", "FTPES", "ftps"}) {
+        settings.Protocol = scheme;
+        EXPECT_NE(MakeSession(settings), nullptr) << scheme;
+    }
+    settings.Protocol = "sftp";
+    EXPECT_THROW(
+        try { (void)MakeSession(settings); } catch (const EIdException &error) {
+            EXPECT_STREQ(error.what(), "SFTP is not supported yet.");
+            throw;
+        },
+        EIdException);
+    EXPECT_EQ(ProtocolOf("ftps")->DefaultPort, 990);
+    EXPECT_EQ(ProtocolOf("gopher"), nullptr);
+}
