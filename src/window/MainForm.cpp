@@ -337,8 +337,7 @@ void TfrmMain::CreateParts()
         *this, *FRemoteView, TTransferDisplay::TWidgets{pbTransfers, sbMain->Panel(2), sbMain->Panel(4)});
     FRunner = std::make_unique<TTransferRunner>(*FTransferDisplay, UseIDEHooks());
     TransferPanel = new TTransferPanel(*FRunner);
-    connect(FTransferDisplay.get(), &TTransferDisplay::SimultaneousShown, TransferPanel,
-            &TTransferPanel::ShowSimultaneous);
+    FTransferDisplay->SetPanel(TransferPanel);
     TransferPanel->setObjectName("TransferPanel");
     pcLog->addTab(TransferPanel, "Transfers");
     FTransfers = std::make_unique<TTransfers>(*this, *FBrowsing, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});

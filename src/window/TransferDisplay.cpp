@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "RemoteView.h"
 #include "StatusBar.h"
+#include "TransferPanel.h"
 #include "UserDialogs.h"
 #include "WindowServices.h"
 
@@ -33,6 +34,12 @@ void TTransferDisplay::ShowSpeed(const QString &text)
 void TTransferDisplay::ShowQueue(const QString &text)
 {
     SetPanelText(W.QueuePanel, text);
+}
+
+void TTransferDisplay::SimultaneousChanged(int count)
+{
+    if (FPanel)
+        FPanel->ShowSimultaneous(count);
 }
 
 void TTransferDisplay::FolderChanged(const std::string &folder)

@@ -11,10 +11,10 @@
 class QLabel;
 class QProgressBar;
 class TRemoteView;
+class TTransferPanel;
 class TWindowServices;
 
 class TTransferDisplay : public QObject, public TTransferNews {
-    Q_OBJECT
 public:
     struct TWidgets {
         QProgressBar *Progress;
@@ -27,19 +27,21 @@ public:
     void ShowProgress(int percent) override;
     void ShowSpeed(const QString &text) override;
     void ShowQueue(const QString &text) override;
-    void SimultaneousChanged(int count) override { emit SimultaneousShown(count); }
+    void SimultaneousChanged(int count) override;
     void FolderChanged(const std::string &folder) override;
     void ReportFailures(const QString &text) override;
     bool Confirm(const QString &question) override;
     TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question) override;
 
-signals:
-    void SimultaneousShown(int count);
+    // The page that shows how many run at once: made after the runner,
+    // which it shows.
+    void SetPanel(TTransferPanel *panel) { FPanel = panel; }
 
 private:
     TWindowServices &FWindow;
     TRemoteView &FRemoteView;
     TWidgets W;
+    TTransferPanel *FPanel = nullptr;
     // A folder to show anew once the browsing connection is free.
     bool FRefreshPending = false;
     static constexpr int RetryInterval = 250;  // ms
