@@ -173,17 +173,7 @@ void TTransferRunner::StartNext()
         const TTransferItem *next = FQueue.NextQueued([this](int id) { return Handed(id); });
         if (!next)
             break;
-        TTransferWorker::TJob job;
-        job.Id = next->Id;
-        job.Direction = next->Direction;
-        job.LocalPath = next->LocalPath;
-        job.RemoteFolder = next->RemoteFolder;
-        job.RemoteName = next->RemoteName;
-        job.Folder = next->Folder;
-        job.Size = next->Size;
-        job.Link = next->Link;
-        job.Confirmed = next->Confirmed;
-        job.Listed = next->Listed;
+        TTransferWorker::TJob job(*next);
         job.Retry = FRetries.count(job.Id) > 0;
         job.Parts = FParts.Snapshot();
         slot.Next = job.Id;

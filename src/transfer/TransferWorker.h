@@ -30,15 +30,11 @@
 
 class TTransferWorker : public TIdThread {
 public:
-    struct TJob {
-        int Id = 0;
-        TTransferDirection Direction = TTransferDirection::Download;
-        std::string LocalPath, RemoteFolder, RemoteName;
-        bool Folder = false, Link = false;
-        // A download's size as the listing showed it, or -1 (then SIZE).
-        int64_t Size = -1;
-        bool Confirmed = false;
-        std::shared_ptr<const std::unordered_set<std::string>> Listed;
+    // An item as the queue had it when its turn came (the worker's own
+    // copy: the queue goes on changing), and what the runner adds.
+    struct TJob : TTransferItem {
+        TJob() = default;
+        explicit TJob(const TTransferItem &item) : TTransferItem(item) {}
         // More jobs wait behind this one: "Apply to all" is offered.
         bool Several = false;
         // A retry: the question was answered the first time; an upload

@@ -52,6 +52,8 @@ public:
     TFolderListing List(const TFolderListingLimits &, const std::function<void(TListingEntry &&)> &entry,
                         const std::function<void(std::string_view)> &) override
     {
+        if (FServer.BeforeList)
+            FServer.BeforeList();
         std::vector<TListingEntry> entries;
         {
             std::lock_guard lock(FServer.FMutex);

@@ -7,6 +7,7 @@
 
 #include "Protocols.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -24,6 +25,8 @@ public:
     // The next `times` downloads of the file stop after `bytes`.
     void CutAfter(const std::string &path, int64_t bytes, int times = 1);
     bool RefuseOffsets = false;
+    // Called as a listing begins, on the session's thread.
+    std::function<void()> BeforeList;
     // Each move as "get /a 0" or "put /b 10" (the offset), "append /b".
     std::vector<std::string> Moves();
 
