@@ -130,13 +130,11 @@ void TIdFTP::Connect(bool login)
         else
             FSystemDescription = LastReplyLine().size() > 3 ? LastReplyLine().substr(3) : std::string();
         FFeatures = {};
-        if (AskFeatures) {
-            if (SendCommand("FEAT", {211, 500, 501, 502}) == 211)
-                FFeatures = TIdFTPFeatures::Parse(ReplyLines);
-            // A refusal changes nothing: the names stay bytes as they are.
-            if (FFeatures.Utf8)
-                SendCommand("OPTS UTF8 ON", {200, 202, 500, 501, 502, 504});
-        }
+        if (AskFeatures && SendCommand("FEAT", {211, 500, 501, 502}) == 211)
+            FFeatures = TIdFTPFeatures::Parse(ReplyLines);
+        // A refusal changes nothing: the names stay bytes as they are.
+        if (NamesUtf8 == nuAlways || (NamesUtf8 == nuWhenOffered && FFeatures.Utf8))
+            SendCommand("OPTS UTF8 ON", {200, 202, 500, 501, 502, 504});
     } catch (...) {
         try {
             Disconnect();

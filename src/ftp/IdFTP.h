@@ -69,6 +69,12 @@ public:
     // After the login: FEAT once; then listings by MLSD where the server
     // offers MLST, and "OPTS UTF8 ON" where it offers UTF8.
     bool AskFeatures = false;
+    // Whether the login asks for UTF-8 names ("OPTS UTF8 ON"): where FEAT
+    // offered them, always (a connection that does not ask FEAT, made
+    // like one that found them), or never (names in a charset of the
+    // server's own, which the request would change on some servers).
+    enum TNamesUtf8 { nuWhenOffered, nuAlways, nuNever };
+    TNamesUtf8 NamesUtf8 = nuWhenOffered;
     const TIdFTPFeatures &Features() const { return FFeatures; }
 
     // Connects, reads the greeting and, with `login`, logs in. Any failure

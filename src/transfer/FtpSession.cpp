@@ -3,6 +3,8 @@
 #include "IdFTP.h"
 #include "SessionSettings.h"
 
+#include <cctype>
+
 
 namespace {
 
@@ -11,6 +13,15 @@ namespace {
 bool RefusesStoreAtOffset(int code)
 {
     return code == 451 || code == 550 || code == 553;
+}
+
+bool NamesUtf8Charset(const std::string &charset)
+{
+    std::string name;
+    for (char c : charset)
+        if (c != '-' && c != '_')
+            name += char(std::tolower(uint8_t(c)));
+    return name == "utf8";
 }
 
 }  // namespace
@@ -25,6 +36,9 @@ void ApplySession(TIdFTP &ftp, const TSessionSettings &session)
     ftp.Passive = session.Passive;
     ftp.PassiveFallback = !session.Passive;
     ftp.SocksInfo = session.Proxy;
+    ftp.NamesUtf8 = session.Charset.empty()         ? TIdFTP::nuWhenOffered
+                    : NamesUtf8Charset(session.Charset) ? TIdFTP::nuAlways
+                                                        : TIdFTP::nuNever;
 }
 
 TFtpSession::TFtpSession(TIdFTP &ftp) : FFtp(ftp), FBrowsing(true) {}

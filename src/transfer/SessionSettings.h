@@ -19,6 +19,9 @@ struct TSessionSettings {
     // falls back to passive, for the rest of the session.
     bool Passive = true;
     TSocksInfo Proxy;
+    // The names' charset: empty for automatic (UTF-8 where the server
+    // offers it), else the one named ("UTF-8", "ISO-8859-1").
+    std::string Charset;
     // The certificate the user accepted for the session: a transfer's
     // connection takes that one and no other.
     std::string Fingerprint;

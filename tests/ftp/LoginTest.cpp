@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -423,6 +424,52 @@ TEST_F(RealServer, FeaturesLeadToMachineListingsOfTheSameEntries)
     EXPECT_TRUE(FTP.Features().Utf8);
     EXPECT_EQ(listed, (std::map<std::string, std::pair<bool, int64_t>>{{"a file.txt", {false, 12}},
                                                                        {"sub folder", {true, -1}}}));
+}
+
+// UTF-8 names are asked for as the session's charset says: where FEAT
+// offered them, always (a transfer's connection, which asks no FEAT), or
+// never (a charset of the server's own).
+TEST(Features, Utf8NamesAreAskedForAsTheCharsetSays)
+{
+    const struct {
+        bool AskFeatures, Offered;
+        TIdFTP::TNamesUtf8 Names;
+        bool Asked;
+    } rows[] = {
+        {true, true, TIdFTP::nuWhenOffered, true},  {true, false, TIdFTP::nuWhenOffered, false},
+        {false, true, TIdFTP::nuWhenOffered, false}, {false, false, TIdFTP::nuAlways, true},
+        {true, true, TIdFTP::nuNever, false},
+    };
+    for (const auto &row : rows) {
+        ScriptedPeer peer;
+        peer.Serve([&row](PeerSocket &p) {
+            p.Send("220 Ready\r\n");
+            const std::map<std::string, std::string> replies{
+                {"USER", "331 Password\r\n"}, {"PASS", "230 In\r\n"}, {"TYPE", "200 Ok\r\n"},
+                {"SYST", "215 UNIX\r\n"}, {"OPTS", "200 Always in UTF8 mode.\r\n"},
+                {"FEAT", row.Offered ? "211-Features:\r\n UTF8\r\n211 End\r\n" : "211-Features:\r\n MDTM\r\n211 End\r\n"}};
+            for (;;) {
+                const std::string line = p.ReadLine();
+                std::string verb = line.substr(0, line.find(' '));
+                std::transform(verb.begin(), verb.end(), verb.begin(), ::toupper);
+                if (verb == "QUIT")
+                    return p.Send("221 Bye\r\n");
+                p.Send(replies.at(verb));
+            }
+        });
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = peer.Port();
+        ftp.User = "user";
+        ftp.Password = "secret";
+        ftp.AskFeatures = row.AskFeatures;
+        ftp.NamesUtf8 = row.Names;
+        ftp.Connect(true);
+        ftp.Quit();
+        peer.Join();
+        EXPECT_EQ(peer.Transcript().find("OPTS UTF8 ON") != std::string::npos, row.Asked)
+            << row.AskFeatures << row.Offered << row.Names;
+    }
 }
 
 TEST(Features, ReadFromTheLinesOfTheReply)

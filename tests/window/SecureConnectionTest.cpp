@@ -182,6 +182,16 @@ TEST_F(SecureConnection, TheDownloadAfterACancelledOneComesWhole)
     EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
+// The names a listing shows are the bytes the transfers' connections ask
+// for: they ask for UTF-8 names as the window's connection did.
+class NamesCharset : public ConnectedForm {};
+
+TEST_F(NamesCharset, TransfersAskForTheNamesTheWindowsConnectionHas)
+{
+    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: OPTS UTF8 ON")).isEmpty());
+    EXPECT_EQ(Form->Runner().Session().Charset, "UTF-8");
+}
+
 // The user's data-connection mode: passive by default, active when
 // chosen, for the next transfer already, and kept for the next start.
 class PassiveModeChoice : public ConnectedForm {};
