@@ -3,11 +3,11 @@
 #include "Application.h"
 #include "ConnectionLog.h"
 #include "FailureText.h"
-#include "FtpSession.h"
 #include "HostAddress.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "RemoteName.h"
+#include "RemoteSession.h"
 #include "RemoteView.h"
 #include "SiteList.h"
 #include "StatusBar.h"
@@ -127,7 +127,6 @@ void TConnectionWorkflow::Connect()
         FSession.User = W.UserName->text().toStdString();
         FSession.Secret = password.toStdString();
         FSession.Proxy = FFtp.SocksInfo;
-        ApplySession(FFtp, FSession);
         FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
             // The question waits for the user: no hourglass meanwhile.
             FWindow.SetBusyCursor(false);
@@ -137,7 +136,7 @@ void TConnectionWorkflow::Connect()
         };
         FParts.Log.Clear();
         try {
-            FFtp.Connect(true);
+            FParts.Browsing.Connect(FSession);
         } catch (const EIdProtocolReplyError &) {
             refusedByServer = true;
             throw;

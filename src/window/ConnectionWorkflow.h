@@ -28,6 +28,7 @@ class QSocketNotifier;
 class QToolButton;
 class TConnectionLog;
 class TIdFTP;
+class TRemoteSession;
 class TRemoteView;
 class TSiteList;
 class TTransferRunner;
@@ -48,6 +49,8 @@ public:
     };
     // The parts it moves along with the connection.
     struct TParts {
+        // The window's connection as a session: it logs in through it.
+        TRemoteSession &Browsing;
         TRemoteView &RemoteView;
         TTransferRunner &Transfers;
         TConnectionLog &Log;

@@ -349,7 +349,7 @@ void TfrmMain::CreateParts()
         *this, FTP, Sites,
         TConnectionWorkflow::TWidgets{cbAddress, edUserName, edPassword, actConnect, actPassiveMode, btnConnect,
                                       sbMain->Panel(0), ImageList1[1], ImageList1[0]},
-        TConnectionWorkflow::TParts{*FRemoteView, *FRunner, *FLog});
+        TConnectionWorkflow::TParts{*FBrowsing, *FRemoteView, *FRunner, *FLog});
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, *FBrowsing, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
         *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
