@@ -23,3 +23,11 @@ std::string RemoteJoin(const std::string &folder, const std::string &name)
 {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
 }
+
+std::string RemoteParent(const std::string &folder)
+{
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : folder.substr(0, slash);
+}

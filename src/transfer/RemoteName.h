@@ -17,3 +17,6 @@ bool IsLocalFileName(const std::string &name);
 QString UnsafeNameSkipped(const std::string &name);
 // A name in a remote folder: "/a" and "b" make "/a/b", "/" and "b" "/b".
 std::string RemoteJoin(const std::string &folder, const std::string &name);
+// The folder that holds a remote folder: "/a/b" -> "/a", "/a" -> "/",
+// "a" -> "".
+std::string RemoteParent(const std::string &folder);

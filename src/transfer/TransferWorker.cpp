@@ -40,15 +40,6 @@ int64_t LocalSize(const std::string &path)
     return ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
 }
 
-// "/a/b" -> "/a", "/a" -> "/", "a" -> "".
-std::string RemoteParent(const std::string &folder)
-{
-    const size_t slash = folder.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : folder.substr(0, slash);
-}
-
 }  // namespace
 
 TTransferWorker::TTransferWorker(TSessionMaker make) : FMake(std::move(make)) {}
