@@ -320,8 +320,10 @@ bool ParseUnix(std::string_view line, TListingEntry &entry, int today)
     // A link is named by itself, not by its target.
     if (kind == 'l') {
         const size_t arrow = entry.Name.find(" -> ");
-        if (arrow != std::string::npos)
+        if (arrow != std::string::npos) {
+            entry.LinkTarget = entry.Name.substr(arrow + 4);
             entry.Name.resize(arrow);
+        }
         entry.IsLink = true;
     }
     entry.IsFolder = kind == 'd' || kind == 'D';

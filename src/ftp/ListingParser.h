@@ -28,6 +28,8 @@ struct TListingEntry {
     // "-rw-r--r--", also from MLSD's unix.mode; else MLSD's perm fact.
     std::string Permissions;
     std::string Name;
+    // Where a link leads, as the line shows it ("name -> target"), else "".
+    std::string LinkTarget;
     // The line names nothing ("total 8", a blank line), or is refused.
     bool Skip = false;
     // Refused: the line states what cannot be (a size past the largest

@@ -113,6 +113,11 @@ TEST(ListingParser, OneRowPerDialectAndQuirk)
         EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
         EXPECT_EQ(entry.Name, row.Name) << row.Line;
     }
+    // A link keeps where it leads, up to the end of the line; a file that
+    // holds an arrow leads nowhere.
+    EXPECT_EQ(ParseListingLine("lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub").LinkTarget, "pub");
+    EXPECT_EQ(ParseListingLine("lrwxrwxrwx 1 u g 9 Jan 1 2020 a -> ../b -> c").LinkTarget, "../b -> c");
+    EXPECT_EQ(ParseListingLine("-rw 1 a b 3 Jan 1 2020 a -> b").LinkTarget, "");
     // Lines that name nothing.
     for (const char *line : {"total 8", "total 0", "", "   ", "type=cdir;modify=20191207073100; /pub",
                              "type=pdir; ..", "-rw-r--r-- 1 u g 5 Jan 1 12:00"})
