@@ -4,7 +4,8 @@
 // with its event loop running; what the call tells meanwhile (entries as
 // they arrive, progress, notices) reaches the caller's thread. One call at
 // a time: another, from a handler that ran meanwhile, raises EIdFTPBusy.
-// Abort goes straight to the session, from any thread.
+// Abort goes straight to the session, from any thread. It is not to be
+// destroyed by a handler that runs while one of its calls waits.
 #pragma once
 
 #include "RemoteSession.h"

@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 QDateTime ServerTime(const std::string &time)
 {
     QDateTime at = QDateTime::fromString(QString::fromStdString(time.substr(0, 14)), "yyyyMMddHHmmss");
@@ -40,4 +42,12 @@ QString ListingTimeText(int64_t time, int thisYear)
     if (year != thisYear)
         return dayMonth + ' ' + QString::number(year);
     return dayMonth + ' ' + locale.toString(clock, QLocale::ShortFormat);
+}
+
+QString LocalFileFacts(const std::string &path)
+{
+    struct stat info {};
+    const bool known = ::stat(path.c_str(), &info) == 0;
+    return FileFacts(QStringLiteral("Local file"), known ? int64_t(info.st_size) : -1,
+                     known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
 }

@@ -14,6 +14,8 @@ QDateTime ServerTime(const std::string &time);
 
 // "Local file: 12.3 kB, 8 Dec 2026 10:14", with what is known of it.
 QString FileFacts(const QString &which, int64_t size, const QDateTime &time);
+// The same of a local file ("Local file: ..."), as it is now.
+QString LocalFileFacts(const std::string &path);
 
 // A listing's time, YYYYMMDDhhmm, as a date in the locale's order and
 // month names: with the time of day in `thisYear`, with the year before

@@ -11,7 +11,6 @@
 #include "NameBytes.h"
 #include "RemoteName.h"
 
-#include <QDateTime>
 #include <QScopeGuard>
 
 #include <sys/stat.h>
@@ -384,10 +383,7 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
         const QString place = "in " + TextFromBytes(folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
         facts.Asked = IsFile(folder + name);
         FDescribe = [&](TOverwriteQuestion &question) {
-            struct stat info {};
-            const bool known = ::stat((folder + name).c_str(), &info) == 0;
-            question.Existing = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
-                                          known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
+            question.Existing = LocalFileFacts(folder + name);
             // Small files go without MDTM; asked now, the question shows it.
             const std::string time = facts.Time.empty() ? FRemote->ModificationTime(job.RemoteName) : facts.Time;
             question.Incoming = FileFacts("On the server", facts.Size, ServerTime(time));
@@ -402,12 +398,9 @@ std::optional<std::string> TTransferWorker::Target(const TJob &job, TFacts &fact
     }
     const QString place = "on the server in " + RemoteDisplayName(job.RemoteFolder);
     FDescribe = [&](TOverwriteQuestion &question) {
-        struct stat info {};
-        const bool known = ::stat(job.LocalPath.c_str(), &info) == 0;
         // The size came with the check for a resume, just before.
         question.Existing = FileFacts("On the server", facts.RemoteSize, ServerTime(FRemote->ModificationTime(name)));
-        question.Incoming = FileFacts("Local file", known ? int64_t(info.st_size) : -1,
-                                      known ? QDateTime::fromSecsSinceEpoch(info.st_mtime) : QDateTime());
+        question.Incoming = LocalFileFacts(job.LocalPath);
     };
     return FGuard->Target(
         name, place,
