@@ -7,8 +7,8 @@
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
 #include "IdStream.h"
-#include "PartFile.h"
 #include "NameBytes.h"
+#include "PartFile.h"
 #include "RemoteName.h"
 
 #include <QScopeGuard>
