@@ -5,7 +5,6 @@
 
 #include <cctype>
 
-
 namespace {
 
 // What a server answers when it took REST but will not store from there

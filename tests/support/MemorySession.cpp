@@ -2,6 +2,7 @@
 
 #include "IdException.h"
 #include "IdStream.h"
+#include "RemoteName.h"
 #include "SessionSettings.h"
 
 #include <algorithm>
@@ -9,17 +10,10 @@
 
 namespace {
 
+// The worker names files by absolute path as well as by name.
 std::string Join(const std::string &folder, const std::string &name)
 {
-    if (name.starts_with('/'))
-        return name;
-    return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-std::string Parent(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+    return name.starts_with('/') ? name : RemoteJoin(folder, name);
 }
 
 }  // namespace
@@ -48,7 +42,7 @@ public:
             throw EIdProtocolReplyError(550, "No such folder.");
         FFolder = path;
     }
-    void EnterParentFolder() override { FFolder = Parent(FFolder); }
+    void EnterParentFolder() override { FFolder = RemoteParent(FFolder); }
     TFolderListing List(const TFolderListingLimits &, const std::function<void(TListingEntry &&)> &entry,
                         const std::function<void(std::string_view)> &) override
     {
@@ -58,10 +52,10 @@ public:
         {
             std::lock_guard lock(FServer.FMutex);
             for (const std::string &folder : FServer.FFolders)
-                if (folder != "/" && Parent(folder) == FFolder)
+                if (folder != "/" && RemoteParent(folder) == FFolder)
                     entries.push_back(Entry(folder, true, 0));
             for (const auto &[path, file] : FServer.FFiles)
-                if (Parent(path) == FFolder)
+                if (RemoteParent(path) == FFolder)
                     entries.push_back(Entry(path, false, int64_t(file.Bytes.size())));
         }
         for (TListingEntry &each : entries)
