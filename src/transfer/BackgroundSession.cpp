@@ -21,6 +21,13 @@ TBackgroundSession::TBackgroundSession(std::unique_ptr<TRemoteSession> session) 
                 OnNotice(line);
         });
     };
+    // The user's word is asked on the caller's thread, while the call waits.
+    FSession->OnHostKey = [this](const THostKeyQuestion &question) {
+        return AskCaller<TTrustAnswer>([&] { return OnHostKey ? OnHostKey(question) : TTrustAnswer::Cancel; });
+    };
+    FSession->OnPrompt = [this](const TLoginPrompt &prompt, std::string &answer) {
+        return AskCaller<bool>([&] { return OnPrompt && OnPrompt(prompt, answer); });
+    };
     FThread = std::thread([this] { Loop(); });
 }
 
@@ -75,18 +82,33 @@ void TBackgroundSession::Tell(std::function<void()> call)
     FChanged.notify_all();
 }
 
+void TBackgroundSession::PutQuestion(std::function<void()> question)
+{
+    {
+        std::lock_guard lock(FMutex);
+        FQuestions.push_back(std::move(question));
+        if (FDispatcher)
+            FDispatcher->wakeUp();
+    }
+    FChanged.notify_all();
+}
+
 bool TBackgroundSession::RunTold(bool run)
 {
-    std::deque<std::function<void()>> told;
+    std::deque<std::function<void()>> told, questions;
     bool done = false;
     {
         std::lock_guard lock(FMutex);
         told.swap(FTold);
+        questions.swap(FQuestions);
         done = FTaskDone;
     }
     if (run)
         for (const std::function<void()> &call : told)
             call();
+    // Asked always: the session's thread waits for the answer.
+    for (const std::function<void()> &question : questions)
+        question();
     return !done;
 }
 
@@ -99,7 +121,7 @@ void TBackgroundSession::Wait()
         return;
     }
     std::unique_lock lock(FMutex);
-    FChanged.wait(lock, [this] { return FTaskDone || !FTold.empty(); });
+    FChanged.wait(lock, [this] { return FTaskDone || !FTold.empty() || !FQuestions.empty(); });
 }
 
 void TBackgroundSession::Run(const std::function<void()> &task)
@@ -138,6 +160,11 @@ void TBackgroundSession::Run(const std::function<void()> &task)
         std::rethrow_exception(toldFailure);
     if (FFailure)
         std::rethrow_exception(std::exchange(FFailure, nullptr));
+}
+
+void TBackgroundSession::Settle(TSessionSettings &settings)
+{
+    Run([&] { FSession->Settle(settings); });
 }
 
 void TBackgroundSession::Connect(const TSessionSettings &settings)

@@ -28,6 +28,7 @@ public:
     void Disconnect() override;
     // As the last call left it: asking waits for no call.
     bool Connected() override { return FConnected; }
+    void Settle(TSessionSettings &settings) override;
     bool Busy() const override { return FBusy; }
     std::string CurrentFolder() override;
     void EnterFolder(const std::string &folder) override;
@@ -61,6 +62,30 @@ private:
     }
     // From the session's thread: runs on the caller's.
     void Tell(std::function<void()> call);
+    // From the session's thread: runs on the caller's, and waits for it.
+    void PutQuestion(std::function<void()> question);
+    template <class T>
+    T AskCaller(const std::function<T()> &question)
+    {
+        T answer{};
+        std::exception_ptr failure;
+        bool answered = false;
+        PutQuestion([&] {
+            try {
+                answer = question();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard lock(FMutex);
+            answered = true;
+            FChanged.notify_all();
+        });
+        std::unique_lock lock(FMutex);
+        FChanged.wait(lock, [&] { return answered; });
+        if (failure)
+            std::rethrow_exception(failure);
+        return answer;
+    }
     // The caller's side: runs what was told (or, with `run` false, drops
     // it); false once the task ended.
     bool RunTold(bool run);
@@ -73,7 +98,7 @@ private:
     std::function<void()> FTask;
     bool FTaskDone = false, FStopping = false;
     std::exception_ptr FFailure;
-    std::deque<std::function<void()>> FTold;
+    std::deque<std::function<void()>> FTold, FQuestions;
     // The caller's event loop, woken when something is told.
     class QAbstractEventDispatcher *FDispatcher = nullptr;
     std::atomic<bool> FBusy{false}, FConnected{false}, FUnordered{false};

@@ -101,6 +101,18 @@ bool TFtpSession::Connected()
     return FFtp.Connected();
 }
 
+void TFtpSession::Settle(TSessionSettings &settings)
+{
+    // Active mode may have fallen back to passive.
+    settings.Passive = FFtp.Passive;
+    // Names as this connection has them: the next asks for UTF-8 where
+    // this one did, or the bytes of a listed name could name another file.
+    if (settings.Charset.empty() && FFtp.Features().Utf8)
+        settings.Charset = "UTF-8";
+    if (FFtp.TLS())
+        settings.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
+}
+
 bool TFtpSession::Busy() const
 {
     return FFtp.Busy();

@@ -25,6 +25,7 @@ public:
     void Close() override;
     void Disconnect() override;
     bool Connected() override;
+    void Settle(TSessionSettings &settings) override;
     bool Busy() const override;
     std::string CurrentFolder() override;
     void EnterFolder(const std::string &folder) override;

@@ -2,6 +2,7 @@
 
 #include "FtpSession.h"
 #include "SessionSettings.h"
+#include "SftpSession.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,11 +14,16 @@ std::unique_ptr<TRemoteSession> MakeFtp()
     return std::make_unique<TFtpSession>();
 }
 
+std::unique_ptr<TRemoteSession> MakeSftp()
+{
+    return std::make_unique<TSftpSession>();
+}
+
 constexpr TProtocol Table[] = {
     {"ftp", 21, utNoTLS, MakeFtp, {}},
     {"ftpes", 21, utUseExplicitTLS, MakeFtp, {}},
     {"ftps", 990, utUseImplicitTLS, MakeFtp, {}},
-    {"sftp", 22, utNoTLS, nullptr, "SFTP is not supported yet."},
+    {"sftp", 22, utNoTLS, MakeSftp, {}},
 };
 
 bool SameScheme(std::string_view a, std::string_view b)

@@ -29,6 +29,26 @@ public:
     bool Appendable;
 };
 
+// A server's key that needs the user's word: not known, or not the one
+// trusted before (`TrustedFingerprint` then says which was).
+struct THostKeyQuestion {
+    std::string Host;
+    int Port = 0;
+    std::string KeyType, Fingerprint, TrustedFingerprint;
+};
+
+enum class TTrustAnswer { Cancel, TrustOnce, TrustAlways };
+
+// What a log-in asks the user: a password, a key's passphrase, or one of
+// the server's own questions, in its words.
+struct TLoginPrompt {
+    enum TKind { Password, Passphrase, Interactive };
+    TKind Kind = Password;
+    std::string Title, Instruction, Text;
+    // The answer may show as it is typed.
+    bool Echo = false;
+};
+
 class TRemoteSession {
 public:
     virtual ~TRemoteSession() = default;
@@ -39,6 +59,10 @@ public:
     virtual void Close() = 0;
     virtual void Disconnect() = 0;
     virtual bool Connected() = 0;
+    // What the log-in settled that the next connection to the same server
+    // takes without asking: the key or certificate trusted, a password
+    // typed, a mode given up.
+    virtual void Settle(TSessionSettings &settings) = 0;
     // A command is under way: another must wait for it.
     virtual bool Busy() const = 0;
 
@@ -85,4 +109,9 @@ public:
     // What the connection says of itself after the login: a mode given up,
     // a stranger's connection refused.
     std::function<void(const std::string &line)> OnNotice;
+    // Asked during Connect, on the calling thread; unset, nothing is
+    // trusted that needs the user and nothing is asked.
+    std::function<TTrustAnswer(const THostKeyQuestion &)> OnHostKey;
+    // False when the user cancels.
+    std::function<bool(const TLoginPrompt &, std::string &answer)> OnPrompt;
 };

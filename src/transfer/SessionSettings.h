@@ -22,7 +22,10 @@ struct TSessionSettings {
     // The names' charset: empty for automatic (UTF-8 where the server
     // offers it), else the one named ("UTF-8", "ISO-8859-1").
     std::string Charset;
-    // The certificate the user accepted for the session: a transfer's
-    // connection takes that one and no other.
+    // The certificate or host key the user accepted for the session: a
+    // transfer's connection takes that one and no other.
     std::string Fingerprint;
+    // SSH: the site's own key file (else the user's usual ones), and the
+    // passphrase the user gave it.
+    std::string KeyFile, Passphrase;
 };

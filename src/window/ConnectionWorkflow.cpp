@@ -256,16 +256,9 @@ void TConnectionWorkflow::IdleConnectionReadable()
 
 void TConnectionWorkflow::StartTransferSession()
 {
-    // What the login settled: the mode (active may have fallen back to
-    // passive) and the certificate the user took.
-    FSession.Passive = FFtp.Passive;
-    // Names as this connection has them: a transfer's connection asks for
-    // UTF-8 where this one did, or the bytes of a listed name could name
-    // another file there.
-    if (FSession.Charset.empty() && FFtp.Features().Utf8)
-        FSession.Charset = "UTF-8";
-    if (FFtp.TLS())
-        FSession.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
+    // What the login settled (a mode given up, the certificate or host key
+    // taken, a password typed): the queue's connections take it as it is.
+    FParts.Browsing.Settle(FSession);
     FParts.Transfers.SetSession(FSession, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
     OfferUnfinishedWhenListed();
 }

@@ -32,6 +32,7 @@ public:
     void Close() override { FConnected = false; }
     void Disconnect() override { FConnected = false; }
     bool Connected() override { return FConnected; }
+    void Settle(TSessionSettings &) override {}
     bool Busy() const override { return false; }
     std::string CurrentFolder() override { return FFolder; }
     void EnterFolder(const std::string &folder) override

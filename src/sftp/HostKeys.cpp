@@ -1,0 +1,165 @@
+#include "HostKeys.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageAuthenticationCode>
+#include <QStandardPaths>
+
+#include <stdexcept>
+
+namespace {
+
+QByteArray Bytes(std::string_view text)
+{
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+// "*" and "?" as in ssh's patterns.
+bool Wildcard(std::string_view pattern, std::string_view name)
+{
+    if (pattern.empty())
+        return name.empty();
+    if (pattern[0] == '*')
+        for (size_t skip = 0; skip <= name.size(); ++skip)
+            if (Wildcard(pattern.substr(1), name.substr(skip)))
+                return true;
+    if (pattern[0] != '*' && !name.empty() &&
+        (pattern[0] == '?' || std::tolower(uint8_t(pattern[0])) == std::tolower(uint8_t(name[0]))))
+        return Wildcard(pattern.substr(1), name.substr(1));
+    return false;
+}
+
+// "|1|salt|hash": HMAC-SHA1 of the name, keyed with the salt.
+bool HashedMatches(std::string_view field, const std::string &name)
+{
+    const QList<QByteArray> parts = Bytes(field).split('|');
+    if (parts.size() != 4 || parts[1] != "1")
+        return false;
+    const QByteArray salt = QByteArray::fromBase64(parts[2]);
+    return QMessageAuthenticationCode::hash(Bytes(name), salt, QCryptographicHash::Sha1) ==
+           QByteArray::fromBase64(parts[3]);
+}
+
+struct TLine {
+    std::string_view Marker, Hosts, Type, Key;
+};
+
+// The fields of a line; false for a blank line, a comment or a short one.
+bool Split(std::string_view line, TLine &out)
+{
+    std::vector<std::string_view> fields;
+    size_t at = 0;
+    while (fields.size() < 4) {
+        at = line.find_first_not_of(" \t", at);
+        if (at == std::string_view::npos || line[at] == '#')
+            break;
+        const size_t end = std::min(line.find_first_of(" \t", at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    if (!fields.empty() && fields[0].starts_with('@')) {
+        out.Marker = fields[0];
+        fields.erase(fields.begin());
+    }
+    if (fields.size() < 3)
+        return false;
+    out.Hosts = fields[0];
+    out.Type = fields[1];
+    out.Key = fields[2];
+    return true;
+}
+
+}  // namespace
+
+std::string HostKeyFingerprint(const THostKey &key)
+{
+    QByteArray digest = QCryptographicHash::hash(Bytes(key.Blob), QCryptographicHash::Sha256).toBase64();
+    while (digest.endsWith('='))
+        digest.chop(1);
+    return "SHA256:" + digest.toStdString();
+}
+
+std::string KnownHostsName(const std::string &host, int port)
+{
+    return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
+}
+
+bool KnownHostsFieldMatches(std::string_view field, const std::string &name)
+{
+    if (field.starts_with('|'))
+        return HashedMatches(field, name);
+    bool matched = false;
+    while (!field.empty()) {
+        const size_t comma = std::min(field.find(','), field.size());
+        std::string_view pattern = field.substr(0, comma);
+        field.remove_prefix(std::min(comma + 1, field.size()));
+        const bool negated = pattern.starts_with('!');
+        if (negated)
+            pattern.remove_prefix(1);
+        if (Wildcard(pattern, name)) {
+            if (negated)
+                return false;
+            matched = true;
+        }
+    }
+    return matched;
+}
+
+THostKeys::THostKeys(std::vector<std::string> files, std::string own) : FFiles(std::move(files)), FOwn(std::move(own))
+{
+}
+
+THostKeys THostKeys::ForUser()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return THostKeys({(QDir::homePath() + "/.ssh/known_hosts").toStdString()},
+                     (config + "/Tarnwick/known_hosts").toStdString());
+}
+
+THostKeyCheck THostKeys::Check(const std::string &host, int port, const THostKey &key) const
+{
+    const std::string name = KnownHostsName(host, port);
+    const QByteArray blob = Bytes(key.Blob);
+    THostKeyCheck check;
+    std::vector<std::string> files = FFiles;
+    files.push_back(FOwn);
+    for (const std::string &path : files) {
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        while (!file.atEnd()) {
+            const std::string text = file.readLine().trimmed().toStdString();
+            TLine line;
+            if (!Split(text, line) || line.Type != key.Type || !KnownHostsFieldMatches(line.Hosts, name))
+                continue;
+            const bool same = QByteArray::fromBase64(Bytes(line.Key)) == blob;
+            if (line.Marker == "@revoked" && same)
+                return {THostKeyCheck::Changed, HostKeyFingerprint(key)};
+            if (!line.Marker.empty())
+                continue;
+            if (same)
+                return {THostKeyCheck::Known, {}};
+            // Another key of the same type for this server: it changed,
+            // unless a later line trusts this one.
+            if (check.Status == THostKeyCheck::Unknown)
+                check = {THostKeyCheck::Changed,
+                         HostKeyFingerprint({key.Type, QByteArray::fromBase64(Bytes(line.Key)).toStdString()})};
+        }
+    }
+    return check;
+}
+
+void THostKeys::Trust(const std::string &host, int port, const THostKey &key) const
+{
+    const QString path = QString::fromStdString(FOwn);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::Append))
+        throw std::runtime_error("Could not write the trusted host keys to " + FOwn + ": " +
+                                 file.errorString().toStdString());
+    file.write(Bytes(KnownHostsName(host, port) + " " + key.Type + " "));
+    file.write(Bytes(key.Blob).toBase64() + "\n");
+}

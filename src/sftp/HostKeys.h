@@ -1,0 +1,48 @@
+// The host keys a user trusts, in OpenSSH's known-hosts format: the user's
+// own file (~/.ssh/known_hosts, names plain or hashed, read only) and
+// Veldra's file, where "trust always" adds a key.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A server's public key: its type ("ssh-ed25519") and its blob, the bytes
+// known-hosts lines carry in base64.
+struct THostKey {
+    std::string Type;
+    std::string Blob;
+};
+
+// "SHA256:" and the blob's digest in base64 without padding, as ssh shows it.
+std::string HostKeyFingerprint(const THostKey &key);
+// How known-hosts lines name a server: "host", or "[host]:port" off port 22.
+std::string KnownHostsName(const std::string &host, int port);
+
+struct THostKeyCheck {
+    enum TStatus { Unknown, Known, Changed } Status = Unknown;
+    // Changed: the fingerprint of the key trusted before.
+    std::string TrustedFingerprint;
+};
+
+class THostKeys {
+public:
+    // `files` are read in order; `own` is read too, and written.
+    THostKeys(std::vector<std::string> files, std::string own);
+    // The user's files and Veldra's, where they are for this user.
+    static THostKeys ForUser();
+
+    THostKeyCheck Check(const std::string &host, int port, const THostKey &key) const;
+    // Adds the key to Veldra's file (made, with its folder, when missing).
+    void Trust(const std::string &host, int port, const THostKey &key) const;
+
+    const std::string &OwnFile() const { return FOwn; }
+
+private:
+    std::vector<std::string> FFiles;
+    std::string FOwn;
+};
+
+// Whether a known-hosts line's host field names `name`: a list of names
+// and wildcard patterns (a "!" pattern excludes), or one hashed name.
+bool KnownHostsFieldMatches(std::string_view field, const std::string &name);

@@ -1,0 +1,117 @@
+#include "SshServer.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Servers = VELDRA_SERVERS_DIR;
+
+void Run(const std::string &command)
+{
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+std::string FirstLine(const std::string &command)
+{
+    FILE *pipe = ::popen(command.c_str(), "r");
+    char line[4096] = {};
+    const bool read = pipe && std::fgets(line, sizeof line, pipe);
+    if (pipe)
+        ::pclose(pipe);
+    std::string text = read ? line : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string SshServer::Unavailable()
+{
+    if (::geteuid() != 0)
+        return "sshd runs as the test user, which takes root to start";
+    if (!fs::exists(Servers + "/usr/sbin/sshd"))
+        return "sshd is not unpacked in " + Servers + " (scripts/setup.sh does that)";
+    if (!::getpwnam(User().c_str()))
+        return "the test user " + User() + " is missing (scripts/setup.sh makes it)";
+    return {};
+}
+
+SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOptions(std::move(options))
+{
+    const std::string dir = FDir.Path().string();
+    Run("ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
+    std::ofstream(dir + "/authorized_keys").close();
+    // Both folders the test user's; the test, as root, reads and writes
+    // them all the same.
+    Run("chown -R " + User() + ": " + dir + " '" + FRoot.string() + "' && chmod 755 " + dir + " '" +
+        FRoot.parent_path().string() + "' '" + FRoot.string() + "'");
+    Start();
+}
+
+SshServer::~SshServer() = default;
+
+void SshServer::Start()
+{
+    FProcess.reset();
+    const std::string dir = FDir.Path().string();
+    // The same port again after a restart: known hosts name it.
+    if (FPort == 0)
+        FPort = FreeLoopbackPort();
+    const std::string sftpServer = FOptions.SftpServer.empty()
+                                       ? Servers + "/usr/lib/openssh/sftp-server -d '" + FRoot.string() + "'"
+                                       : FOptions.SftpServer;
+    std::ofstream config(dir + "/sshd_config");
+    config << "Port " << FPort << "\nListenAddress 127.0.0.1\nHostKey " << dir << "/host_key\nPidFile none\n"
+           << "StrictModes no\nUsePAM yes\nAuthorizedKeysFile " << dir << "/authorized_keys\n"
+           << "PasswordAuthentication " << (FOptions.Password ? "yes" : "no") << "\n"
+           << "KbdInteractiveAuthentication " << (FOptions.Interactive ? "yes" : "no") << "\n"
+           << "Subsystem sftp " << sftpServer << "\n";
+    config.close();
+    // Unprivileged, as the test user: no privilege separation user needed,
+    // and that user alone logs in.
+    FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "/usr/bin/setpriv", "--reuid=" + User(), "--regid=" + User(), "--clear-groups", Servers + "/usr/sbin/sshd",
+        "-D", "-e", "-f", dir + "/sshd_config"});
+    FProcess->WaitForLine("Server listening");
+}
+
+std::string SshServer::KnownHostsLine() const
+{
+    const std::string key = FirstLine("cat " + FDir.File("host_key.pub"));
+    return "[127.0.0.1]:" + std::to_string(FPort) + " " + key.substr(0, key.rfind(' '));
+}
+
+std::string SshServer::Fingerprint() const
+{
+    // "256 SHA256:... comment (ED25519)"
+    const std::string line = FirstLine("ssh-keygen -l -E sha256 -f " + FDir.File("host_key.pub"));
+    const size_t start = line.find(' ') + 1;
+    return line.substr(start, line.find(' ', start) - start);
+}
+
+std::string SshServer::MakeClientKey(const fs::path &folder, const std::string &passphrase)
+{
+    const std::string key = (folder / "key").string();
+    fs::remove(key);
+    fs::remove(key + ".pub");
+    Run("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -f " + key);
+    Run("cat " + key + ".pub >> " + FDir.File("authorized_keys"));
+    return key;
+}
+
+void SshServer::ChangeHostKey()
+{
+    const std::string key = FDir.File("host_key");
+    fs::remove(key);
+    fs::remove(key + ".pub");
+    Run("ssh-keygen -q -t ed25519 -N '' -f " + key + " && chown " + User() + ": " + key + "*");
+    Start();
+}
