@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libssl-dev qtkeychain-qt6-dev
+  qt6-base-dev qt6-svg-dev libssl-dev qtkeychain-qt6-dev libssh-dev
   # run: Qt's platform plugins, fonts (CJK names too), icons of file types
   # (an icon theme and the MIME database)
   qt6-qpa-plugins fonts-dejavu-core fonts-noto-cjk adwaita-icon-theme shared-mime-info
@@ -30,6 +30,8 @@ if [[ ${1:-} != run ]]; then
     # package enables its service, and an FTP server would listen on
     # port 21 after the next boot
     python3-pyftpdlib python3-openssl microsocks openssl
+    # SSH: ssh-keygen and ssh-agent for the SFTP tests (sshd is unpacked)
+    openssh-client
     libwrap0 libcap2 libpam0g libcrypt1
     libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libsodium23
     # a real secret service for the password store
@@ -77,17 +79,25 @@ echo "setup: all packages present"
 # anyway); each test starts the server it needs on loopback and ends it.
 if [[ ${1:-} != run ]]; then
   servers=$(cd "$(dirname "$0")/.." && pwd)/.servers
-  unpacked=(usr/sbin/vsftpd usr/sbin/proftpd usr/lib/proftpd/mod_tls.so usr/sbin/pure-ftpd usr/sbin/danted)
+  unpacked=(usr/sbin/vsftpd usr/sbin/proftpd usr/lib/proftpd/mod_tls.so usr/sbin/pure-ftpd usr/sbin/danted
+    usr/sbin/sshd usr/lib/openssh/sftp-server)
   missing_servers=false
   for file in "${unpacked[@]}"; do [[ -f $servers/$file ]] || missing_servers=true; done
   if $missing_servers; then
     download=$(mktemp -d)
     chmod a+rwx "$download"  # apt fetches as its own user
     (cd "$download" && apt-get download vsftpd proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common \
-      dante-server >/dev/null)
+      dante-server openssh-server openssh-sftp-server >/dev/null)
     mkdir -p "$servers"
     for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$servers"; done
     rm -rf "$download"
-    echo "setup: vsftpd, proftpd, pure-ftpd and Dante unpacked in $servers"
+    echo "setup: vsftpd, proftpd, pure-ftpd, Dante and sshd unpacked in $servers"
+  fi
+  # The SFTP tests' user: an unprivileged sshd logs in the user it runs
+  # as, and PAM checks that user's password. No home, no service.
+  if ((EUID == 0)) && ! getent passwd ftptest >/dev/null; then
+    useradd --no-create-home --home-dir /nonexistent --shell /bin/sh ftptest
+    echo 'ftptest:Sesame-42' | chpasswd
+    echo "setup: made the test user ftptest"
   fi
 fi
