@@ -33,6 +33,7 @@ public:
         return TCertificateAnswer::Cancel;
     }
     bool InputQuery(QWidget *, const QString &, const QString &, QString &) override { return false; }
+    bool AskSecret(QWidget *, const QString &, const QString &, QString &) override { return false; }
     bool ExecuteFileDialog(QWidget *, TFileDialog &) override { return false; }
 
 private:

@@ -26,18 +26,24 @@ THostAddress SplitHostAddress(const QString &text)
         if (!protocol || !protocol->Make) {
             address.Unsupported =
                 protocol ? QString::fromUtf8(protocol->Unsupported.data(), qsizetype(protocol->Unsupported.size()))
-                         : QStringLiteral("Veldra speaks FTP only: \"%1://\" is not supported.").arg(name);
+                         : QStringLiteral("Veldra speaks FTP and SFTP only: \"%1://\" is not supported.").arg(name);
             return address;
         }
         address.Scheme = QString::fromUtf8(protocol->Scheme.data(), qsizetype(protocol->Scheme.size()));
         address.Port = protocol->DefaultPort;
-        address.Security = protocol->UseTLS == utUseExplicitTLS   ? THostAddress::ExplicitTLS
+        address.Security = protocol->Ssh                          ? THostAddress::SSH
+                           : protocol->UseTLS == utUseExplicitTLS ? THostAddress::ExplicitTLS
                            : protocol->UseTLS == utUseImplicitTLS ? THostAddress::ImplicitTLS
                                                                   : THostAddress::Plain;
         rest = rest.mid(mark + 3);
         // A path after an address with a scheme names no host.
         if (const auto slash = rest.indexOf('/'); slash >= 0)
             rest.truncate(slash);
+        // "user@host": the last "@", as a user name may hold one.
+        if (const auto at = rest.lastIndexOf('@'); at >= 0) {
+            address.User = rest.left(at);
+            rest = rest.mid(at + 1);
+        }
     }
     address.Host = rest;
     if (rest.startsWith('[')) {

@@ -3,17 +3,22 @@
 // 990 unless given), "ftp://" or none for plain FTP. After the host,
 // ":port" counts when it is a port from 1 to 65535; a path is ignored. An
 // IPv6 address is written in brackets, "[::1]:2121"; bare, with its many
-// colons, it is all host. A scheme Veldra does not speak is named in
+// colons, it is all host. "sftp://" is SSH (port 22 unless given); a
+// user before the host ("sftp://ann@host") is taken apart. A scheme
+// Veldra does not speak is named in
 // `Unsupported`, in words for the user.
 #pragma once
 
 #include <QString>
 
 struct THostAddress {
-    enum TSecurity { Plain, ExplicitTLS, ImplicitTLS };
+    // SSH: encrypted always, by the protocol itself.
+    enum TSecurity { Plain, ExplicitTLS, ImplicitTLS, SSH };
     // The scheme, as the table of protocols names it.
     QString Scheme = QStringLiteral("ftp");
     QString Host;
+    // The user the address names, or "".
+    QString User;
     int Port = 21;
     TSecurity Security = Plain;
     QString Unsupported;

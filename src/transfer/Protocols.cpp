@@ -20,10 +20,10 @@ std::unique_ptr<TRemoteSession> MakeSftp()
 }
 
 constexpr TProtocol Table[] = {
-    {"ftp", 21, utNoTLS, MakeFtp, {}},
-    {"ftpes", 21, utUseExplicitTLS, MakeFtp, {}},
-    {"ftps", 990, utUseImplicitTLS, MakeFtp, {}},
-    {"sftp", 22, utNoTLS, MakeSftp, {}},
+    {"ftp", 21, utNoTLS, false, MakeFtp, {}},
+    {"ftpes", 21, utUseExplicitTLS, false, MakeFtp, {}},
+    {"ftps", 990, utUseImplicitTLS, false, MakeFtp, {}},
+    {"sftp", 22, utNoTLS, true, MakeSftp, {}},
 };
 
 bool SameScheme(std::string_view a, std::string_view b)

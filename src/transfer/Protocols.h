@@ -14,6 +14,9 @@ struct TProtocol {
     std::string_view Scheme;
     int DefaultPort;
     TIdUseTLS UseTLS;
+    // SSH: encrypted always; its library blocks, so the window runs its
+    // session on a thread of its own.
+    bool Ssh;
     // A session of its own, unconnected; none where the protocol is not
     // spoken yet, and `Unsupported` says so in words.
     std::unique_ptr<TRemoteSession> (*Make)();

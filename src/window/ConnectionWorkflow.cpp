@@ -1,13 +1,14 @@
 #include "ConnectionWorkflow.h"
 
 #include "Application.h"
+#include "BrowsingSession.h"
 #include "ConnectionLog.h"
 #include "FailureText.h"
 #include "HostAddress.h"
 #include "IdException.h"
 #include "IdFTP.h"
 #include "RemoteName.h"
-#include "RemoteSession.h"
+#include "SshQuestions.h"
 #include "RemoteView.h"
 #include "SiteList.h"
 #include "StatusBar.h"
@@ -39,6 +40,20 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
         question.Default = 1;
         return UserDialogs().Choose(FWindow.DialogOwner(), question).Answer == 0;
     };
+    // An SSH log-in's questions, over the window; no hourglass while the
+    // user reads.
+    FParts.Browsing.OnHostKey = [this](const THostKeyQuestion &question) {
+        FWindow.SetBusyCursor(false);
+        const TTrustAnswer answer = AskHostKey(FWindow.DialogOwner(), question);
+        FWindow.SetBusyCursor(true);
+        return answer;
+    };
+    FParts.Browsing.OnPrompt = [this](const TLoginPrompt &prompt, std::string &answer) {
+        FWindow.SetBusyCursor(false);
+        const bool answered = AskLoginPrompt(FWindow.DialogOwner(), prompt, answer);
+        FWindow.SetBusyCursor(true);
+        return answered;
+    };
     // Typing or choosing an item; programmatic changes call it themselves.
     // Typed text is no chosen item, even when it equals one.
     connect(W.Address->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
@@ -67,7 +82,7 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
 
 void TConnectionWorkflow::Execute()
 {
-    if (FFtp.Connected()) {
+    if (FParts.Browsing.Connected()) {
         // The queue's transfers end with the session, at the user's word.
         if (FParts.Transfers.Active()) {
             if (!UserDialogs().Confirm(FWindow.DialogOwner(), "Transfers are still running. Stop them and disconnect?"))
@@ -75,7 +90,7 @@ void TConnectionWorkflow::Execute()
             FParts.Transfers.StopAll("Stopped by the disconnect.");
         }
         RequestDisconnect();
-        FFtp.Quit();
+        FParts.Browsing.Close();
         return;
     }
     Connect();
@@ -124,6 +139,9 @@ void TConnectionWorkflow::Connect()
                           : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
                                                                           : utNoTLS;
         FSession.Passive = W.PassiveMode->isChecked();
+        // "sftp://ann@host" names its user.
+        if (!address.User.isEmpty())
+            W.UserName->setText(address.User);
         FSession.User = W.UserName->text().toStdString();
         FSession.Secret = password.toStdString();
         FSession.Proxy = FFtp.SocksInfo;
@@ -143,7 +161,7 @@ void TConnectionWorkflow::Connect()
         }
         LoggedIn();
         loggedIn = true;
-        if (FFtp.UseTLS == utNoTLS)
+        if (address.Security == THostAddress::Plain)
             FWindow.AddToLog("The connection is not encrypted.");
         StartTransferSession();
         const int site = W.Address->currentIndex();
@@ -194,7 +212,7 @@ void TConnectionWorkflow::Disconnected()
     StopWatching();
     // Gone while no command ran and no one asked: the server ended it. (A
     // command that was running says so in its own words.)
-    if (FOnline && !FDisconnectRequested && !FFtp.Busy()) {
+    if (FOnline && !FDisconnectRequested && !FParts.Browsing.Busy()) {
         std::string notice = FFtp.InBufferSize() > 0 ? FFtp.TakeBytes(FFtp.InBufferSize()) : std::string();
         TellServerClosed(Trim(notice));
     }
@@ -220,6 +238,9 @@ void TConnectionWorkflow::Disconnected()
 void TConnectionWorkflow::WatchIdleConnection()
 {
     StopWatching();
+    // FTP's control connection; an SSH session's loss shows at its next call.
+    if (!FParts.Browsing.SpeaksFtp())
+        return;
     FIdleWatch = new QSocketNotifier(FFtp.Socket()->Handle, QSocketNotifier::Read, this);
     connect(FIdleWatch, &QSocketNotifier::activated, this, Guarded([this] { IdleConnectionReadable(); }));
 }
@@ -267,10 +288,10 @@ void TConnectionWorkflow::OfferUnfinishedWhenListed()
 {
     // After the first listing: the question waits until the window is
     // filled, and never stops a listing half way.
-    QTimer::singleShot(FFtp.Busy() ? 50 : 0, this, Guarded([this] {
+    QTimer::singleShot(FParts.Browsing.Busy() ? 50 : 0, this, Guarded([this] {
         if (!FOnline)
             return;
-        if (FFtp.Busy())
+        if (FParts.Browsing.Busy())
             OfferUnfinishedWhenListed();
         else
             FParts.Transfers.OfferUnfinished();

@@ -28,7 +28,7 @@ class QSocketNotifier;
 class QToolButton;
 class TConnectionLog;
 class TIdFTP;
-class TRemoteSession;
+class TBrowsingSession;
 class TRemoteView;
 class TSiteList;
 class TTransferRunner;
@@ -50,7 +50,7 @@ public:
     // The parts it moves along with the connection.
     struct TParts {
         // The window's connection as a session: it logs in through it.
-        TRemoteSession &Browsing;
+        TBrowsingSession &Browsing;
         TRemoteView &RemoteView;
         TTransferRunner &Transfers;
         TConnectionLog &Log;

@@ -8,6 +8,7 @@
 #include "FileCountLine.h"
 #include "FileListView.h"
 #include "FormSettings.h"
+#include "BrowsingSession.h"
 #include "FtpSession.h"
 #include "IDEEnhance.h"
 #include "OrlaAboutBox.h"
@@ -330,7 +331,8 @@ void TfrmMain::CreateComponents()
 void TfrmMain::CreateParts()
 {
     FLog = std::make_unique<TConnectionLog>(lbConnection, FTPLog);
-    FBrowsing = std::make_unique<TFtpSession>(FTP);
+    FFtpSession = std::make_unique<TFtpSession>(FTP);
+    FBrowsing = std::make_unique<TBrowsingSession>(*FFtpSession);
     FRemoteView = std::make_unique<TRemoteView>(*this, *FBrowsing, ilSystem,
                                                 TRemoteView::TWidgets{edCurrentDir, btnChangeFolder, tvFolders, lvFiles});
     FTransferDisplay = std::make_unique<TTransferDisplay>(
@@ -462,6 +464,8 @@ void TfrmMain::WireActions()
     FTP.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) { FTPStatus(status, text); };
     FTP.OnConnected = [this](TIdTCPClient *) { FConnection->Connected(); };
     FTP.OnDisconnected = [this](TIdTCPConnection *) { FConnection->Disconnected(); };
+    // Another protocol's session tells its end after its call has unwound.
+    FBrowsing->OnClosed = [this] { QTimer::singleShot(0, this, Guarded([this] { FConnection->Disconnected(); })); };
     FTPLog.OnLogItem = [this](TIdLogDebug *, std::string &text) { FLog->ProtocolItem(text); };
 }
 
@@ -561,11 +565,11 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         }
         FRunner->StopAll("Stopped when the window closed.");
     }
-    if (!FTP.Busy()) {
+    if (!FBrowsing->Busy()) {
         // A clean end of the session, which servers log as such.
-        if (FTP.Connected()) {
+        if (FBrowsing->Connected()) {
             FConnection->RequestDisconnect();
-            FTP.Quit();
+            FBrowsing->Close();
         }
         QMainWindow::closeEvent(event);
         return;
@@ -578,10 +582,10 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     FClosing = true;
     FConnection->RequestDisconnect();
     TApplication::SetQuiet(true);
-    FTP.Disconnect();
+    FBrowsing->Disconnect();
     const auto closeWhenDone = std::make_shared<std::function<void()>>();
     *closeWhenDone = [this, closeWhenDone] {
-        if (FTP.Busy()) {
+        if (FBrowsing->Busy()) {
             QTimer::singleShot(10, this, *closeWhenDone);
             return;
         }

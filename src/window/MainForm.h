@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+class TBrowsingSession;
 class QAction;
 class QComboBox;
 class QLineEdit;
@@ -139,7 +140,10 @@ private:
     std::unique_ptr<TConnectionLog> FLog;
     std::unique_ptr<TRemoteView> FRemoteView;
     // The browsing connection, FTP, as the views use it.
-    std::unique_ptr<TRemoteSession> FBrowsing;
+    // The window's FTP client as a session, and the session the window
+    // browses with: that one, or another protocol's.
+    std::unique_ptr<TRemoteSession> FFtpSession;
+    std::unique_ptr<TBrowsingSession> FBrowsing;
     std::unique_ptr<TTransferDisplay> FTransferDisplay;
     std::unique_ptr<TTransferRunner> FRunner;
     std::unique_ptr<TTransfers> FTransfers;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -131,7 +132,19 @@ public:
 
     bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
     {
+        return Input(parent, caption, prompt, value, QLineEdit::Normal);
+    }
+
+    bool AskSecret(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
+    {
+        return Input(parent, caption, prompt, value, QLineEdit::Password);
+    }
+
+    static bool Input(QWidget *parent, const QString &caption, const QString &prompt, QString &value,
+                      QLineEdit::EchoMode echo)
+    {
         QInputDialog box(parent);
+        box.setTextEchoMode(echo);
         box.setWindowTitle(caption);
         box.setLabelText(prompt);
         box.setTextValue(value);

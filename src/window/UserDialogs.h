@@ -70,6 +70,8 @@ public:
     virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.
     virtual bool InputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
+    // The same for a password: what is typed does not show.
+    virtual bool AskSecret(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     // Shows the dialog and fills FileName and Files; false when cancelled.
     virtual bool ExecuteFileDialog(QWidget *parent, TFileDialog &dialog) = 0;
 };

@@ -20,6 +20,13 @@ bool ScriptedDialogs::InputQuery(QWidget *, const QString &caption, const QStrin
     return true;
 }
 
+bool ScriptedDialogs::AskSecret(QWidget *parent, const QString &caption, const QString &prompt, QString &value)
+{
+    const bool answered = InputQuery(parent, caption, prompt, value);
+    InputsShown.back().Secret = true;
+    return answered;
+}
+
 bool ScriptedDialogs::ExecuteFileDialog(QWidget *, TFileDialog &dialog)
 {
     FileDialogsShown.push_back(dialog);

@@ -19,6 +19,7 @@ public:
     std::deque<std::optional<QString>> InputAnswers;
     struct InputShown {
         QString Caption, Prompt, Proposal;
+        bool Secret = false;
     };
     std::vector<InputShown> InputsShown;
     // Each answer: the files chosen, or nothing for Cancel.
@@ -61,5 +62,6 @@ public:
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;
+    bool AskSecret(QWidget *, const QString &caption, const QString &prompt, QString &value) override;
     bool ExecuteFileDialog(QWidget *, TFileDialog &dialog) override;
 };

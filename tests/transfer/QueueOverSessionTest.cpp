@@ -164,14 +164,14 @@ TEST_F(QueueOverSession, AnUploadGoesOnByAppendingWhereOffsetsAreRefused)
 TEST(Protocols, EachSchemeMakesItsSessionOrSaysWhyNot)
 {
     TSessionSettings settings;
-    for (const char *scheme : {"ftp", "FTPES", "ftps"}) {
+    for (const char *scheme : {"ftp", "FTPES", "ftps", "sftp"}) {
         settings.Protocol = scheme;
         EXPECT_NE(MakeSession(settings), nullptr) << scheme;
     }
-    settings.Protocol = "sftp";
+    settings.Protocol = "gopher";
     EXPECT_THROW(
         try { (void)MakeSession(settings); } catch (const EIdException &error) {
-            EXPECT_STREQ(error.what(), "SFTP is not supported yet.");
+            EXPECT_STREQ(error.what(), "\"gopher://\" is not supported.");
             throw;
         },
         EIdException);

@@ -162,7 +162,8 @@ TEST_F(ConnectionBar, AFailedConnectSaysWhyInTheLog)
          QString("Nothing is listening at 127.0.0.1:%1 (connection refused).").arg(closed), false},
         {"no-such-host.invalid", FtpServer::Password, "Could not find the host \"no-such-host.invalid\".", false},
         {QString("127.0.0.1:%1").arg(server.Port()), "wrong", "530 Authentication failed.", true},
-        {"sftp://127.0.0.1", FtpServer::Password, "SFTP is not supported yet.", false},
+        {QString("sftp://127.0.0.1:%1").arg(closed), FtpServer::Password,
+         QString("Nothing is listening at 127.0.0.1:%1 (connection refused).").arg(closed), false},
     };
     auto *pages = Form->findChild<QTabWidget *>("pcLog");
     for (const auto &c : cases) {
@@ -573,6 +574,9 @@ TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
         {"ftps://host", "host", 990, S::ImplicitTLS},
         {"ftps://host:9990/pub/", "host", 9990, S::ImplicitTLS},
         {"ftpes://", "", 21, S::ExplicitTLS},
+        {"sftp://127.0.0.1", "127.0.0.1", 22, S::SSH},
+        {"SFTP://ann@host:2222/home/ann", "host", 2222, S::SSH},
+        {"sftp://ann@work@host", "host", 22, S::SSH},
     };
     for (const auto &c : cases) {
         const THostAddress address = SplitHostAddress(c.Text);
@@ -581,9 +585,9 @@ TEST(HostAddressSplit, PortOnlyWhenTheTailIsAValidPort)
         EXPECT_EQ(address.Security, c.Security) << c.Text;
         EXPECT_EQ(address.Unsupported, "") << c.Text;
     }
-    EXPECT_EQ(SplitHostAddress("sftp://127.0.0.1").Unsupported, "SFTP is not supported yet.");
-    EXPECT_EQ(SplitHostAddress("SFTP://host:22").Unsupported, "SFTP is not supported yet.");
-    EXPECT_EQ(SplitHostAddress("http://host").Unsupported, "Veldra speaks FTP only: \"http://\" is not supported.");
+    EXPECT_EQ(SplitHostAddress("sftp://ann@work@host").User, "ann@work");
+    EXPECT_EQ(SplitHostAddress("sftp://host").User, "");
+    EXPECT_EQ(SplitHostAddress("http://host").Unsupported, "Veldra speaks FTP and SFTP only: \"http://\" is not supported.");
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+// The window's session, whatever the protocol: at each Connect it becomes
+// the session the settings' scheme names. FTP is the window's own client,
+// which keeps the window responsive itself; a protocol whose library
+// blocks (SSH) runs on a thread of its own. A connection that is lost, or
+// closed, is told once through OnClosed, as the FTP client tells its own.
+#pragma once
+
+#include "Protocols.h"
+#include "RemoteSession.h"
+
+#include <memory>
+
+class TBrowsingSession : public TRemoteSession {
+public:
+    TBrowsingSession(TRemoteSession &ftp, TSessionMaker make = MakeSession);
+    ~TBrowsingSession() override;
+
+    void Connect(const TSessionSettings &settings) override;
+    void Close() override;
+    void Disconnect() override;
+    bool Connected() override { return Current().Connected(); }
+    void Settle(TSessionSettings &settings) override { Current().Settle(settings); }
+    bool Busy() const override { return FCurrent->Busy(); }
+    std::string CurrentFolder() override;
+    void EnterFolder(const std::string &folder) override;
+    void EnterParentFolder() override;
+    TFolderListing List(const TFolderListingLimits &limits, const std::function<void(TListingEntry &&)> &entry,
+                        const std::function<void(std::string_view)> &line) override;
+    bool ListsUnordered() const override { return FCurrent->ListsUnordered(); }
+    void MakeFolder(const std::string &name) override;
+    void RemoveFolder(const std::string &name) override;
+    void Delete(const std::string &name) override;
+    void Rename(const std::string &from, const std::string &to) override;
+    void ChangePermissions(const std::string &name, int mode) override;
+    int64_t Size(const std::string &name) override;
+    std::string ModificationTime(const std::string &name) override;
+    void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
+    void Put(TStream &source, const std::string &name, int64_t offset) override;
+    void Append(TStream &source, const std::string &name) override;
+    void Abort() override { FCurrent->Abort(); }
+    void ClearAbort() override { FCurrent->ClearAbort(); }
+
+    // Whether the session in use is the window's FTP client.
+    bool SpeaksFtp() const { return FCurrent == &FFtp; }
+    // The connection of a session other than FTP has ended.
+    std::function<void()> OnClosed;
+
+private:
+    TRemoteSession &Current() { return *FCurrent; }
+    void Wire(TRemoteSession &session);
+    // Runs a call; a connection found lost after it is told.
+    template <class F>
+    auto Watched(F &&call) -> decltype(call());
+
+    TRemoteSession &FFtp;
+    TSessionMaker FMake;
+    std::unique_ptr<TRemoteSession> FOther;
+    TRemoteSession *FCurrent;
+    bool FOtherOpen = false;
+};
