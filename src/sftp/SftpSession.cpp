@@ -479,9 +479,17 @@ void TSftpSession::ResolveLinks(std::vector<TListingEntry> &entries, const std::
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!asked[i].first)
             continue;
+        // The link's own size is its target's length: what it leads to
+        // counts, or nothing where it leads nowhere.
         TSftpReader stat(Reply(asked[i].first));
-        if (stat.Byte() == sftp::Attrs && (stat.U32(), stat.Attributes()).IsFolder())
-            entries[i].IsFolder = true;
+        entries[i].Size = -1;
+        if (stat.Byte() == sftp::Attrs) {
+            stat.U32();
+            const TSftpAttributes attributes = stat.Attributes();
+            entries[i].IsFolder = attributes.IsFolder();
+            if (!attributes.IsFolder() && attributes.Has(TSftpAttributes::HasSize))
+                entries[i].Size = int64_t(attributes.Size);
+        }
         TSftpReader target(Reply(asked[i].second));
         if (target.Byte() == sftp::Name && (target.U32(), target.U32()) >= 1)
             entries[i].LinkTarget = target.String();

@@ -290,7 +290,9 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
         item.LocalPath = local + entry.Name;
         item.RemoteFolder = remote;
         item.RemoteName = entry.Name;
-        item.Folder = entry.IsFolder;
+        // A link to a folder is not walked into (it may lead round in a
+        // loop): the worker skips it, and says so.
+        item.Folder = entry.IsFolder && !entry.IsLink;
         item.Link = entry.IsLink;
         item.Size = entry.Size;
         items.push_back(std::move(item));

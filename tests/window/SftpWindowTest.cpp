@@ -1,0 +1,127 @@
+// The window over SFTP against OpenSSH's sshd: the address with its user,
+// the host key question, the log-in, browsing, and a tree with odd names
+// down and up through the queue, whose connections ask nothing again.
+#include "FormFixture.h"
+
+#include "SshServer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> Tree(const fs::path &root)
+{
+    std::map<std::string, std::string> tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        tree[it->path().lexically_relative(root).string()] =
+            it->is_symlink() ? "link" : it->is_directory() ? "/" : Contents(it->path());
+    return tree;
+}
+
+class SftpWindow : public FormFixture {
+protected:
+    void SetUp() override
+    {
+        if (const std::string why = SshServer::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        FormFixture::SetUp();
+        const fs::path site = Root.Path() / "home" / "site";
+        fs::create_directories(site / "level one" / "two \xc3\xa9t\xc3\xa9");
+        std::ofstream(site / "a file.txt") << "top level";
+        std::ofstream(site / "caf\xe9.bin", std::ios::binary) << std::string("\0\1\2latin", 8);
+        std::ofstream(site / "level one" / "two \xc3\xa9t\xc3\xa9" / "deep file.bin", std::ios::binary)
+            << std::string(300000, 'd');
+        fs::create_directory_symlink("..", site / "loop");
+        fs::create_symlink("a file.txt", site / "alias.txt");
+        Server = std::make_unique<SshServer>(Root.Path() / "home");
+        std::system(("chown -hR " + SshServer::User() + ": " + (Root.Path() / "home").string()).c_str());
+        Start();
+        Form->show();
+    }
+
+    void ConnectWith(const QString &password)
+    {
+        cbAddress->setEditText(QString("sftp://%1@127.0.0.1:%2").arg(SshServer::User().c_str()).arg(Server->Port()));
+        edPassword->setText(password);
+        actConnect->trigger();
+    }
+
+    QTreeWidgetItem *Folder(const QString &name) const
+    {
+        const auto found = tvFolders->findItems(name, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+
+    fs::path Remote(const std::string &relative) const { return Root.Path() / "home" / relative; }
+
+    TempDir Root, Local;
+    std::unique_ptr<SshServer> Server;
+};
+
+TEST_F(SftpWindow, LogsInBrowsesAndMovesATreeBothWays)
+{
+    // A wrong password: the server asks again in its words, hidden; wrong
+    // again, it is said in words, in a box, and the window stays offline.
+    Dialogs.ChoiceAnswers.push_back({0, false});  // trust once
+    Dialogs.InputAnswers.push_back("still wrong");
+    ConnectWith("wrong");
+    ASSERT_FALSE(Form->Online());
+    ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
+    EXPECT_EQ(Dialogs.InputsShown[0].Prompt, "Password: ");
+    EXPECT_TRUE(Dialogs.InputsShown[0].Secret);
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(Dialogs.Errors[0], "The server refused the password for \"ftptest\".");
+    ASSERT_EQ(Dialogs.ChoicesAsked.size(), 1u);
+    EXPECT_TRUE(Dialogs.ChoicesAsked[0].Text.contains("is not known"));
+    EXPECT_TRUE(Dialogs.ChoicesAsked[0].Details.contains(QString::fromStdString(Server->Fingerprint())));
+
+    Dialogs.ChoiceAnswers.push_back({0, false});
+    ConnectWith(QString::fromStdString(SshServer::Password()));
+    ASSERT_TRUE(Form->Online()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(edUserName->text(), "ftptest");
+    EXPECT_EQ(edCurrentDir->text().toStdString(), (Root.Path() / "home").string());
+    EXPECT_TRUE(Folders().contains("site"));
+    EXPECT_FALSE(LogEntries().contains("The connection is not encrypted."));
+
+    tvFolders->setFocus();
+    tvFolders->setCurrentItem(Folder("site"));
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(Local.Path().string())});
+    actDownloadAs->trigger();
+    WaitForTransfers();
+    std::map<std::string, std::string> expected = Tree(Remote("site"));
+    expected.erase("loop");
+    expected["alias.txt"] = "top level";
+    EXPECT_EQ(Tree(Local.Path() / "site"), expected);
+    EXPECT_TRUE(LogEntries().contains("Skipped \"loop\": a link to a folder is not followed."));
+    EXPECT_EQ(Dialogs.Errors.size(), 1u) << Dialogs.Errors.join('\n').toStdString();
+
+    // Up again into a new folder there.
+    tvFolders->setCurrentItem(Folder("site"));
+    QTest::keyClick(tvFolders, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edCurrentDir->text().endsWith("/site"); }, 5000));
+    Form->Transfers().UploadPath((Local.Path() / "site").string());
+    WaitForTransfers();
+    EXPECT_EQ(Tree(Remote("site/site")), Tree(Local.Path() / "site"));
+    EXPECT_EQ(Dialogs.Errors.size(), 1u) << Dialogs.Errors.join('\n').toStdString();
+    // The queue's connections took the host key and password as settled.
+    EXPECT_EQ(Dialogs.ChoicesAsked.size(), 2u);
+    EXPECT_EQ(Dialogs.InputsShown.size(), 1u);
+
+    actConnect->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->Online(); }, 5000));
+    EXPECT_FALSE(LogEntries().contains("The server closed the connection."));
+}
+
+}  // namespace
