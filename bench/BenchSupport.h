@@ -77,15 +77,19 @@ private:
 
 // Connects through the connection bar, as the user does; false (and a
 // message) when that fails.
-inline bool ConnectForm(TfrmMain &form, const char *port, const QString &user, const QString &password)
+// `server` is a port on loopback (FTP), or a whole address
+// ("sftp://user@127.0.0.1:2222", which logs in with the user's keys).
+inline bool ConnectForm(TfrmMain &form, const char *server, const QString &user, const QString &password)
 {
-    form.findChild<QComboBox *>("cbAddress")->setEditText(QString("127.0.0.1:%1").arg(port));
+    const QString address = QString(server);
+    const bool whole = address.contains("://");
+    form.findChild<QComboBox *>("cbAddress")->setEditText(whole ? address : QString("127.0.0.1:%1").arg(server));
     form.findChild<QLineEdit *>("edUserName")->setText(user);
-    form.findChild<QLineEdit *>("edPassword")->setText(password);
+    form.findChild<QLineEdit *>("edPassword")->setText(whole ? QString() : password);
     form.findChild<QAction *>("actConnect")->trigger();
-    if (!form.FTP.Connected())
+    if (!form.Online())
         std::fprintf(stderr, "could not connect\n");
-    return form.FTP.Connected();
+    return form.Online();
 }
 
 // Turns the event loop until the transfer queue has nothing queued or

@@ -5,7 +5,7 @@
 // the window's event loop (a 10 ms timer that counts its own lateness).
 // With a BROWSE-FOLDER, the download also times a visit to that folder and
 // back while it runs, as a user browses. Asserts nothing.
-// Usage: bench_window_transfer PORT REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE [BROWSE-FOLDER]
+// Usage: bench_window_transfer PORT|ADDRESS REMOTE-FILE UPLOAD-FOLDER LOCAL-FILE [BROWSE-FOLDER]
 #include "BenchSupport.h"
 #include "RemoteView.h"
 #include "TransferRunner.h"
@@ -19,13 +19,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 // Queues the work and turns the event loop until the queue is empty.
 template <typename Work>
-void Measure(TfrmMain &form, const char *what, int64_t bytes, Work work)
+void Measure(TfrmMain &form, const char *what, const std::string &file, Work work)
 {
     TLoopWatch loop;
     const double cpu = CpuSeconds();
@@ -36,6 +37,8 @@ void Measure(TfrmMain &form, const char *what, int64_t bytes, Work work)
     WaitForQueue(form, 5);
     const qint64 pause = loop.Stop();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(file, error);
     std::printf("veldra window %-8s %8.1f MB/s  %6.2f s wall  %6.2f s CPU  longest event-loop pause %lld ms\n", what,
                 double(bytes) / 1e6 / seconds, seconds, CpuSeconds() - cpu, static_cast<long long>(pause));
 }
@@ -69,15 +72,10 @@ int main(int argc, char **argv)
         std::printf("veldra window browsing during the download: %s listed in %lld ms, back in %lld ms\n", argv[5],
                     static_cast<long long>(there), static_cast<long long>(clock.elapsed()));
     });
-    Measure(form, "download", form.FTP.Size(remote), [&] { form.Transfers().DownloadFile(remote, local); });
+    Measure(form, "download", local, [&] { form.Transfers().DownloadFile(remote, local); });
     downloading = false;
     form.RemoteView().ChangeFolder(folder);
-    FILE *file = std::fopen(local.c_str(), "rb");
-    std::fseek(file, 0, SEEK_END);
-    const int64_t bytes = std::ftell(file);
-    std::fclose(file);
-    form.FTP.SetTransferType(ftBinary);
-    Measure(form, "upload", bytes, [&] { form.Transfers().UploadPath(local); });
+    Measure(form, "upload", local, [&] { form.Transfers().UploadPath(local); });
     form.findChild<QAction *>("actConnect")->trigger();
     return 0;
 }
