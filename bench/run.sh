@@ -212,3 +212,8 @@ awk -v vd="$(median 'veldra.*download')" -v vu="$(median 'veldra.*upload')" \
 echo "== Start-up under Xvfb"
 /usr/bin/python3 bench/startup.py ./build/veldra
 dbus-run-session -- /usr/bin/python3 bench/startup.py ./build/veldra --keyring 2>/dev/null
+
+# SFTP against OpenSSH's sshd, which runs as the test user: root only.
+if ((EUID == 0)); then
+  bash bench/sftp.sh "$size_mib"
+fi

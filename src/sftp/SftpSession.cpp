@@ -3,6 +3,7 @@
 #include "FolderListing.h"
 #include "IdStream.h"
 #include "IdTCPClient.h"
+#include "SftpChannel.h"
 #include "SshConnection.h"
 
 #include <QDir>
@@ -91,9 +92,9 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     tcp.Connect();
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
-    FSsh = std::make_unique<TSshConnection>();
-    FSsh->Open(socket, settings.Host, settings.User);
-    CheckHostKey();
+    auto ssh = std::make_unique<TSshConnection>();
+    ssh->Open(socket, settings.Host, settings.User);
+    CheckHostKey(*ssh);
     TSshLogin login;
     login.User = settings.User;
     login.Password = settings.Secret;
@@ -101,30 +102,26 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     login.Passphrase = settings.Passphrase;
     login.DefaultKeys = FDefaultKeys;
     login.Prompt = OnPrompt;
-    FSsh->LogIn(login);
+    ssh->LogIn(login);
     FSettings.Secret = login.Password;
     FSettings.KeyFile = login.KeyFile;
     FSettings.Passphrase = login.Passphrase;
-    FSsh->StartSubsystem("sftp");
-    FSsh->Write(TSftpWriter(sftp::Init).U32(3).Packet());
-    TSftpReader version(ReadPacket(false));
-    if (version.Byte() != sftp::Version)
-        throw ESftpMalformed("The server did not start SFTP.");
-    TSftpReader home(Reply(Send(std::move(TSftpWriter(sftp::Realpath, NewId()).String(".")))));
+    FChannel = std::make_unique<TSftpChannel>(std::move(ssh), FAbort);
+    TSftpReader home(Channel().Reply(Channel().Send(std::move(Request(sftp::Realpath).String(".")))));
     if (home.Byte() != sftp::Name || (home.U32(), home.U32()) < 1)
         throw ESftpMalformed("The server named no folder to start in.");
     FFolder = std::string(home.String());
 }
 
-void TSftpSession::CheckHostKey()
+void TSftpSession::CheckHostKey(TSshConnection &ssh)
 {
-    const THostKey key = FSsh->HostKey();
+    const THostKey key = ssh.HostKey();
     const std::string fingerprint = HostKeyFingerprint(key);
     const THostKeyCheck check = FHostKeys.Check(FSettings.Host, FSettings.Port, key);
     FAcceptedKey = fingerprint;
     // Known, or the one the user took for this session a moment ago.
-    if (check.Status == THostKeyCheck::Known || (check.Status == THostKeyCheck::Unknown && fingerprint ==
-                                                                                             FSettings.Fingerprint))
+    if (check.Status == THostKeyCheck::Known ||
+        (check.Status == THostKeyCheck::Unknown && fingerprint == FSettings.Fingerprint))
         return;
     THostKeyQuestion question{FSettings.Host, FSettings.Port, key.Type, fingerprint, check.TrustedFingerprint};
     const TTrustAnswer answer = OnHostKey ? OnHostKey(question) : TTrustAnswer::Cancel;
@@ -132,7 +129,6 @@ void TSftpSession::CheckHostKey()
         FHostKeys.Trust(FSettings.Host, FSettings.Port, key);
     if (answer != TTrustAnswer::Cancel)
         return;
-    Disconnect();
     throw EIdException(check.Status == THostKeyCheck::Changed
                            ? "The server's host key has changed (" + fingerprint + ", trusted before " +
                                  check.TrustedFingerprint + "): the connection was closed."
@@ -154,160 +150,12 @@ void TSftpSession::Close()
 
 void TSftpSession::Disconnect()
 {
-    FSsh.reset();
-    FIn.clear();
-    FInStart = 0;
-    FPending.clear();
-    FEarly.clear();
+    FChannel.reset();
 }
 
 bool TSftpSession::Connected()
 {
-    return FSsh && FSsh->IsOpen();
-}
-
-// ---- requests and replies ---------------------------------------------------------
-
-uint32_t TSftpSession::Send(TSftpWriter &&packet)
-{
-    if (!FSsh)
-        throw EIdConnClosedGracefully("Not connected.");
-    FSsh->Write(packet.Packet());
-    FPending.insert(FLastId);
-    return FLastId;
-}
-
-std::string TSftpSession::ReadPacket(bool abortable)
-{
-    char buffer[256 * 1024];
-    for (;;) {
-        const size_t have = FIn.size() - FInStart;
-        if (have >= 4) {
-            TSftpReader head(FIn.substr(FInStart, 4));
-            const uint32_t length = head.U32();
-            if (length == 0 || length > sftp::MaxPacket) {
-                Disconnect();
-                throw ESftpMalformed("The server sent an SFTP packet of " + std::to_string(length) + " bytes.");
-            }
-            if (have >= 4 + size_t(length)) {
-                std::string body = FIn.substr(FInStart + 4, length);
-                FInStart += 4 + length;
-                if (FInStart == FIn.size()) {
-                    FIn.clear();
-                    FInStart = 0;
-                }
-                return body;
-            }
-        }
-        if (abortable && FAbort.exchange(false))
-            throw EIdTransferAborted("Transfer aborted.");
-        if (!FSsh)
-            throw EIdConnClosedGracefully("Not connected.");
-        try {
-            const size_t count = FSsh->Read(buffer, sizeof buffer, 100);
-            if (FInStart > FIn.size() / 2) {
-                FIn.erase(0, FInStart);
-                FInStart = 0;
-            }
-            FIn.append(buffer, count);
-        } catch (...) {
-            FSsh.reset();  // lost: the session says so from now on
-            throw;
-        }
-    }
-}
-
-std::string TSftpSession::Reply(uint32_t id, bool abortable)
-{
-    if (auto early = FEarly.find(id); early != FEarly.end()) {
-        std::string body = std::move(early->second);
-        FEarly.erase(early);
-        return body;
-    }
-    for (;;) {
-        std::string body = ReadPacket(abortable);
-        TSftpReader reader(body);
-        reader.Byte();
-        const uint32_t replyId = reader.U32();
-        if (!FPending.erase(replyId))
-            continue;  // abandoned, or none of ours
-        if (replyId == id)
-            return body;
-        FEarly.emplace(replyId, std::move(body));
-    }
-}
-
-void TSftpSession::Refuse(TSftpReader &status, const std::string &path)
-{
-    const uint32_t code = status.U32();
-    const std::string said = status.AtEnd() ? std::string() : std::string(status.String());
-    switch (code) {
-    case sftp::NoSuchFile:
-        throw EIdProtocolReplyError(550, "No such file or folder: " + path);
-    case sftp::PermissionDenied:
-        throw EIdProtocolReplyError(550, "Permission denied: " + path);
-    case sftp::Unsupported:
-        throw EIdProtocolReplyError(502, "The server does not support this request.");
-    case sftp::NoConnection:
-    case sftp::ConnectionLost:
-        throw EIdConnClosedGracefully("The connection was lost.");
-    default:
-        // Version 3 has no word for most failures (a full disk, a name
-        // taken): the server's message is all there is.
-        throw EIdProtocolReplyError(550, "The server refused it for " + path +
-                                             (said.empty() || said == "Failure" ? std::string(" (failure).")
-                                                                                  : ": " + said));
-    }
-}
-
-void TSftpSession::Expect(TSftpWriter &&packet, const std::string &path)
-{
-    TSftpReader reply(Reply(Send(std::move(packet))));
-    if (reply.Byte() != sftp::Status)
-        throw ESftpMalformed("The server sent no status.");
-    reply.U32();
-    TSftpReader status = reply;
-    if (status.U32() != sftp::Ok)
-        Refuse(reply, path);
-}
-
-std::string TSftpSession::OpenHandle(TSftpWriter &&packet, const std::string &path)
-{
-    TSftpReader reply(Reply(Send(std::move(packet))));
-    const uint8_t type = reply.Byte();
-    reply.U32();
-    if (type == sftp::Status)
-        Refuse(reply, path);
-    if (type != sftp::Handle)
-        throw ESftpMalformed("The server sent no handle.");
-    return std::string(reply.String());
-}
-
-void TSftpSession::CloseHandle(const std::string &handle, bool wait)
-{
-    const uint32_t id = Send(std::move(TSftpWriter(sftp::Close, NewId()).String(handle)));
-    if (!wait) {
-        Abandon(id);
-        return;
-    }
-    TSftpReader reply(Reply(id));
-    reply.Byte();
-    reply.U32();
-    TSftpReader status = reply;
-    if (status.U32() != sftp::Ok)
-        Refuse(reply, "the file");
-}
-
-TSftpAttributes TSftpSession::Stat(const std::string &path, sftp::TType how)
-{
-    TSftpReader reply(Reply(Send(std::move(TSftpWriter(how, NewId()).String(path)))));
-    const uint8_t type = reply.Byte();
-    reply.U32();
-    if (type == sftp::Status)
-        Refuse(reply, path);
-    if (type != sftp::Attrs)
-        throw ESftpMalformed("The server sent no attributes.");
-    return reply.Attributes();
+    return FChannel && FChannel->IsOpen();
 }
 
 std::string TSftpSession::Path(const std::string &name) const
@@ -317,13 +165,25 @@ std::string TSftpSession::Path(const std::string &name) const
     return FFolder == "/" ? "/" + name : FFolder + "/" + name;
 }
 
+TSftpChannel &TSftpSession::Channel()
+{
+    if (!FChannel)
+        throw EIdConnClosedGracefully("Not connected.");
+    return *FChannel;
+}
+
+TSftpWriter TSftpSession::Request(sftp::TType type)
+{
+    return TSftpWriter(type, Channel().NewId());
+}
+
 // ---- folders ----------------------------------------------------------------------
 
 void TSftpSession::EnterFolder(const std::string &folder)
 {
     const TBusy busy(FBusy);
     const std::string path = Normalized(Path(folder));
-    if (!Stat(path).IsFolder())
+    if (!Channel().Stat(path).IsFolder())
         throw EIdProtocolReplyError(550, "Not a folder: " + path);
     FFolder = path;
 }
@@ -336,25 +196,25 @@ void TSftpSession::EnterParentFolder()
 void TSftpSession::MakeFolder(const std::string &name)
 {
     const TBusy busy(FBusy);
-    Expect(std::move(TSftpWriter(sftp::Mkdir, NewId()).String(Path(name)).Attributes({})), Path(name));
+    Channel().Expect(std::move(Request(sftp::Mkdir).String(Path(name)).Attributes({})), Path(name));
 }
 
 void TSftpSession::RemoveFolder(const std::string &name)
 {
     const TBusy busy(FBusy);
-    Expect(std::move(TSftpWriter(sftp::Rmdir, NewId()).String(Path(name))), Path(name));
+    Channel().Expect(std::move(Request(sftp::Rmdir).String(Path(name))), Path(name));
 }
 
 void TSftpSession::Delete(const std::string &name)
 {
     const TBusy busy(FBusy);
-    Expect(std::move(TSftpWriter(sftp::Remove, NewId()).String(Path(name))), Path(name));
+    Channel().Expect(std::move(Request(sftp::Remove).String(Path(name))), Path(name));
 }
 
 void TSftpSession::Rename(const std::string &from, const std::string &to)
 {
     const TBusy busy(FBusy);
-    Expect(std::move(TSftpWriter(sftp::Rename, NewId()).String(Path(from)).String(Path(to))), Path(from));
+    Channel().Expect(std::move(Request(sftp::Rename).String(Path(from)).String(Path(to))), Path(from));
 }
 
 void TSftpSession::ChangePermissions(const std::string &name, int mode)
@@ -363,14 +223,14 @@ void TSftpSession::ChangePermissions(const std::string &name, int mode)
     TSftpAttributes attributes;
     attributes.Flags = TSftpAttributes::HasPermissions;
     attributes.Permissions = uint32_t(mode) & 07777;
-    Expect(std::move(TSftpWriter(sftp::Setstat, NewId()).String(Path(name)).Attributes(attributes)), Path(name));
+    Channel().Expect(std::move(Request(sftp::Setstat).String(Path(name)).Attributes(attributes)), Path(name));
 }
 
 int64_t TSftpSession::Size(const std::string &name)
 {
     const TBusy busy(FBusy);
     try {
-        const TSftpAttributes attributes = Stat(Path(name));
+        const TSftpAttributes attributes = Channel().Stat(Path(name));
         return attributes.Has(TSftpAttributes::HasSize) && !attributes.IsFolder() ? int64_t(attributes.Size) : -1;
     } catch (const EIdProtocolReplyError &) {
         return -1;
@@ -381,7 +241,7 @@ std::string TSftpSession::ModificationTime(const std::string &name)
 {
     const TBusy busy(FBusy);
     try {
-        const TSftpAttributes attributes = Stat(Path(name));
+        const TSftpAttributes attributes = Channel().Stat(Path(name));
         return attributes.Has(TSftpAttributes::HasTimes) ? TimeText(attributes.ModifyTime, "%Y%m%d%H%M%S", true)
                                                           : std::string();
     } catch (const EIdProtocolReplyError &) {
@@ -397,19 +257,19 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
 {
     const TBusy busy(FBusy);
     const std::string folder = FFolder;
-    const std::string handle = OpenHandle(std::move(TSftpWriter(sftp::Opendir, NewId()).String(folder)), folder);
+    const std::string handle = Channel().OpenHandle(std::move(Request(sftp::Opendir).String(folder)), folder);
     TFolderListing listing;
     size_t bytes = 0;
     try {
         while (listing.Cut == TFolderListing::ctNone) {
-            TSftpReader reply(Reply(Send(std::move(TSftpWriter(sftp::Readdir, NewId()).String(handle))), true));
+            TSftpReader reply(Channel().Reply(Channel().Send(std::move(Request(sftp::Readdir).String(handle))), true));
             const uint8_t type = reply.Byte();
             reply.U32();
             if (type == sftp::Status) {
                 TSftpReader status = reply;
                 if (status.U32() == sftp::Eof)
                     break;
-                Refuse(reply, folder);
+                TSftpChannel::Refuse(reply, folder);
             }
             if (type != sftp::Name)
                 throw ESftpMalformed("The server sent no names.");
@@ -453,11 +313,11 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
             }
         }
     } catch (...) {
-        if (FSsh)
-            CloseHandle(handle, false);
+        if (Connected())
+            Channel().CloseHandle(handle, false);
         throw;
     }
-    CloseHandle(handle, false);
+    Channel().CloseHandle(handle, false);
     return listing;
 }
 
@@ -473,15 +333,15 @@ void TSftpSession::ResolveLinks(std::vector<TListingEntry> &entries, const std::
             continue;
         }
         const std::string path = folder == "/" ? "/" + item.Name : folder + "/" + item.Name;
-        asked.emplace_back(Send(std::move(TSftpWriter(sftp::Stat, NewId()).String(path))),
-                           Send(std::move(TSftpWriter(sftp::Readlink, NewId()).String(path))));
+        asked.emplace_back(Channel().Send(std::move(Request(sftp::Stat).String(path))),
+                           Channel().Send(std::move(Request(sftp::Readlink).String(path))));
     }
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!asked[i].first)
             continue;
         // The link's own size is its target's length: what it leads to
         // counts, or nothing where it leads nowhere.
-        TSftpReader stat(Reply(asked[i].first));
+        TSftpReader stat(Channel().Reply(asked[i].first));
         entries[i].Size = -1;
         if (stat.Byte() == sftp::Attrs) {
             stat.U32();
@@ -490,7 +350,7 @@ void TSftpSession::ResolveLinks(std::vector<TListingEntry> &entries, const std::
             if (!attributes.IsFolder() && attributes.Has(TSftpAttributes::HasSize))
                 entries[i].Size = int64_t(attributes.Size);
         }
-        TSftpReader target(Reply(asked[i].second));
+        TSftpReader target(Channel().Reply(asked[i].second));
         if (target.Byte() == sftp::Name && (target.U32(), target.U32()) >= 1)
             entries[i].LinkTarget = target.String();
     }
@@ -503,7 +363,7 @@ void TSftpSession::Get(const std::string &name, TStream &target, int64_t offset,
     const TBusy busy(FBusy);
     const std::string path = Path(name);
     const std::string handle =
-        OpenHandle(std::move(TSftpWriter(sftp::Open, NewId()).String(path).U32(sftp::OpenRead).Attributes({})), path);
+        Channel().OpenHandle(std::move(Request(sftp::Open).String(path).U32(sftp::OpenRead).Attributes({})), path);
     struct TRead {
         uint32_t Id;
         uint64_t Offset;
@@ -511,7 +371,7 @@ void TSftpSession::Get(const std::string &name, TStream &target, int64_t offset,
     };
     std::deque<TRead> inFlight;
     auto ask = [&](uint64_t at, uint32_t length, bool first) {
-        const uint32_t id = Send(std::move(TSftpWriter(sftp::Read, NewId()).String(handle).U64(at).U32(length)));
+        const uint32_t id = Channel().Send(std::move(Request(sftp::Read).String(handle).U64(at).U32(length)));
         first ? inFlight.push_front({id, at, length}) : inFlight.push_back({id, at, length});
     };
     uint64_t next = uint64_t(offset);
@@ -519,25 +379,25 @@ void TSftpSession::Get(const std::string &name, TStream &target, int64_t offset,
     int64_t moved = 0;
     try {
         for (;;) {
-            while (!ended && inFlight.size() < Window) {
-                ask(next, Chunk, false);
-                next += Chunk;
+            while (!ended && inFlight.size() < ReadWindow) {
+                ask(next, ReadChunk, false);
+                next += ReadChunk;
             }
             if (inFlight.empty())
                 break;
             const TRead read = inFlight.front();
             inFlight.pop_front();
-            TSftpReader reply(Reply(read.Id, true));
+            TSftpReader reply(Channel().Reply(read.Id, true));
             const uint8_t type = reply.Byte();
             reply.U32();
             if (type == sftp::Status) {
                 TSftpReader status = reply;
                 if (status.U32() != sftp::Eof)
-                    Refuse(reply, path);
+                    TSftpChannel::Refuse(reply, path);
                 // The end: what is still in flight asked past it.
                 ended = true;
                 for (const TRead &later : inFlight)
-                    Abandon(later.Id);
+                    Channel().Abandon(later.Id);
                 inFlight.clear();
                 continue;
             }
@@ -554,12 +414,12 @@ void TSftpSession::Get(const std::string &name, TStream &target, int64_t offset,
         }
     } catch (...) {
         for (const TRead &read : inFlight)
-            Abandon(read.Id);
-        if (FSsh)
-            CloseHandle(handle, false);
+            Channel().Abandon(read.Id);
+        if (Connected())
+            Channel().CloseHandle(handle, false);
         throw;
     }
-    CloseHandle(handle, false);
+    Channel().CloseHandle(handle, false);
     if (size >= 0 && offset + moved < size)
         throw EIdDataConnectionCut("The file on the server ended at " + std::to_string(offset + moved) +
                                    " bytes, short of its " + std::to_string(size) + ".");
@@ -576,54 +436,54 @@ void TSftpSession::Append(TStream &source, const std::string &name)
 {
     const TBusy busy(FBusy);
     const std::string path = Path(name);
-    const TSftpAttributes attributes = Stat(path);
+    const TSftpAttributes attributes = Channel().Stat(path);
     Transfer(source, path, sftp::OpenWrite, int64_t(attributes.Size));
 }
 
 void TSftpSession::Transfer(TStream &source, const std::string &path, uint32_t flags, int64_t offset)
 {
     const std::string handle =
-        OpenHandle(std::move(TSftpWriter(sftp::Open, NewId()).String(path).U32(flags).Attributes({})), path);
+        Channel().OpenHandle(std::move(Request(sftp::Open).String(path).U32(flags).Attributes({})), path);
     std::deque<std::pair<uint32_t, int64_t>> inFlight;
-    std::string buffer(Chunk, '\0');
+    std::string buffer(WriteChunk, '\0');
     uint64_t at = uint64_t(offset);
     bool ended = false;
     int64_t moved = 0;
     try {
         for (;;) {
-            while (!ended && inFlight.size() < Window) {
-                const int64_t count = source.Read(buffer.data(), Chunk);
+            while (!ended && inFlight.size() < WriteWindow) {
+                const int64_t count = source.Read(buffer.data(), WriteChunk);
                 if (count <= 0) {
                     ended = true;
                     break;
                 }
                 const std::string_view data(buffer.data(), size_t(count));
-                inFlight.emplace_back(Send(std::move(TSftpWriter(sftp::Write, NewId()).String(handle).U64(at).String(data))),
-                                      count);
+                inFlight.emplace_back(
+                    Channel().Send(std::move(Request(sftp::Write).String(handle).U64(at).String(data))), count);
                 at += uint64_t(count);
             }
             if (inFlight.empty())
                 break;
             const auto [id, count] = inFlight.front();
             inFlight.pop_front();
-            TSftpReader reply(Reply(id, true));
+            TSftpReader reply(Channel().Reply(id, true));
             if (reply.Byte() != sftp::Status)
                 throw ESftpMalformed("The server sent no status for a write.");
             reply.U32();
             TSftpReader status = reply;
             if (status.U32() != sftp::Ok)
-                Refuse(reply, path);
+                TSftpChannel::Refuse(reply, path);
             moved += count;
             if (OnProgress)
                 OnProgress(moved);
         }
     } catch (...) {
         for (const auto &write : inFlight)
-            Abandon(write.first);
-        if (FSsh)
-            CloseHandle(handle, false);
+            Channel().Abandon(write.first);
+        if (Connected())
+            Channel().CloseHandle(handle, false);
         throw;
     }
     // A server may refuse the file only as it closes it (a quota).
-    CloseHandle(handle, true);
+    Channel().CloseHandle(handle, true);
 }

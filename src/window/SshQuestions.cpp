@@ -7,7 +7,8 @@ TTrustAnswer AskHostKey(QWidget *owner, const THostKeyQuestion &question)
 {
     const QString server = QStringLiteral("%1:%2").arg(QString::fromStdString(question.Host)).arg(question.Port);
     const QString key = QStringLiteral("Key type: %1\nFingerprint: %2")
-                            .arg(QString::fromStdString(question.KeyType), QString::fromStdString(question.Fingerprint));
+                            .arg(QString::fromStdString(question.KeyType),
+                                 QString::fromStdString(question.Fingerprint));
     TChoiceQuestion choice;
     choice.Answers = {"Trust &Once", "Trust &Always", "&Cancel"};
     choice.Escape = 2;

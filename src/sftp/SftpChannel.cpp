@@ -1,0 +1,166 @@
+#include "SftpChannel.h"
+
+#include "SshConnection.h"
+
+TSftpChannel::TSftpChannel(std::unique_ptr<TSshConnection> ssh, std::atomic<bool> &abort)
+    : FSsh(std::move(ssh)), FAbort(abort)
+{
+    FSsh->StartSubsystem("sftp");
+    FSsh->Write(TSftpWriter(sftp::Init).U32(3).Packet());
+    TSftpReader version(ReadPacket(false));
+    if (version.Byte() != sftp::Version)
+        throw ESftpMalformed("The server did not start SFTP.");
+}
+
+TSftpChannel::~TSftpChannel() = default;
+
+bool TSftpChannel::IsOpen() const
+{
+    return FSsh && FSsh->IsOpen();
+}
+
+uint32_t TSftpChannel::Send(TSftpWriter &&packet)
+{
+    if (!FSsh)
+        throw EIdConnClosedGracefully("The connection was lost.");
+    // The id the packet carries: requests may be built before others are sent.
+    TSftpReader head(packet.Packet().substr(4, 5));
+    head.Byte();
+    const uint32_t id = head.U32();
+    FSsh->Write(packet.Packet());
+    FPending.insert(id);
+    return id;
+}
+
+std::string TSftpChannel::ReadPacket(bool abortable)
+{
+    char buffer[256 * 1024];
+    for (;;) {
+        const size_t have = FIn.size() - FInStart;
+        if (have >= 4) {
+            TSftpReader head(FIn.substr(FInStart, 4));
+            const uint32_t length = head.U32();
+            if (length == 0 || length > sftp::MaxPacket) {
+                FSsh.reset();
+                throw ESftpMalformed("The server sent an SFTP packet of " + std::to_string(length) + " bytes.");
+            }
+            if (have >= 4 + size_t(length)) {
+                std::string body = FIn.substr(FInStart + 4, length);
+                FInStart += 4 + length;
+                if (FInStart == FIn.size()) {
+                    FIn.clear();
+                    FInStart = 0;
+                }
+                return body;
+            }
+        }
+        if (abortable && FAbort.exchange(false))
+            throw EIdTransferAborted("Transfer aborted.");
+        if (!FSsh)
+            throw EIdConnClosedGracefully("The connection was lost.");
+        try {
+            const size_t count = FSsh->Read(buffer, sizeof buffer, 100);
+            if (FInStart > FIn.size() / 2) {
+                FIn.erase(0, FInStart);
+                FInStart = 0;
+            }
+            FIn.append(buffer, count);
+        } catch (...) {
+            FSsh.reset();  // lost: the session says so from now on
+            throw;
+        }
+    }
+}
+
+std::string TSftpChannel::Reply(uint32_t id, bool abortable)
+{
+    if (auto early = FEarly.find(id); early != FEarly.end()) {
+        std::string body = std::move(early->second);
+        FEarly.erase(early);
+        return body;
+    }
+    for (;;) {
+        std::string body = ReadPacket(abortable);
+        TSftpReader reader(body);
+        reader.Byte();
+        const uint32_t replyId = reader.U32();
+        if (!FPending.erase(replyId))
+            continue;  // abandoned, or none of ours
+        if (replyId == id)
+            return body;
+        FEarly.emplace(replyId, std::move(body));
+    }
+}
+
+void TSftpChannel::Refuse(TSftpReader &status, const std::string &path)
+{
+    const uint32_t code = status.U32();
+    const std::string said = status.AtEnd() ? std::string() : std::string(status.String());
+    switch (code) {
+    case sftp::NoSuchFile:
+        throw EIdProtocolReplyError(550, "No such file or folder: " + path);
+    case sftp::PermissionDenied:
+        throw EIdProtocolReplyError(550, "Permission denied: " + path);
+    case sftp::Unsupported:
+        throw EIdProtocolReplyError(502, "The server does not support this request.");
+    case sftp::NoConnection:
+    case sftp::ConnectionLost:
+        throw EIdConnClosedGracefully("The connection was lost.");
+    default:
+        // Version 3 has no word for most failures (a full disk, a name
+        // taken): the server's message is all there is.
+        throw EIdProtocolReplyError(550, "The server refused it for " + path +
+                                             (said.empty() || said == "Failure" ? std::string(" (failure).")
+                                                                                  : ": " + said));
+    }
+}
+
+void TSftpChannel::Expect(TSftpWriter &&packet, const std::string &path)
+{
+    TSftpReader reply(Reply(Send(std::move(packet))));
+    if (reply.Byte() != sftp::Status)
+        throw ESftpMalformed("The server sent no status.");
+    reply.U32();
+    TSftpReader status = reply;
+    if (status.U32() != sftp::Ok)
+        Refuse(reply, path);
+}
+
+std::string TSftpChannel::OpenHandle(TSftpWriter &&packet, const std::string &path)
+{
+    TSftpReader reply(Reply(Send(std::move(packet))));
+    const uint8_t type = reply.Byte();
+    reply.U32();
+    if (type == sftp::Status)
+        Refuse(reply, path);
+    if (type != sftp::Handle)
+        throw ESftpMalformed("The server sent no handle.");
+    return std::string(reply.String());
+}
+
+void TSftpChannel::CloseHandle(const std::string &handle, bool wait)
+{
+    const uint32_t id = Send(std::move(TSftpWriter(sftp::Close, NewId()).String(handle)));
+    if (!wait) {
+        Abandon(id);
+        return;
+    }
+    TSftpReader reply(Reply(id));
+    reply.Byte();
+    reply.U32();
+    TSftpReader status = reply;
+    if (status.U32() != sftp::Ok)
+        Refuse(reply, "the file");
+}
+
+TSftpAttributes TSftpChannel::Stat(const std::string &path, sftp::TType how)
+{
+    TSftpReader reply(Reply(Send(std::move(TSftpWriter(how, NewId()).String(path)))));
+    const uint8_t type = reply.Byte();
+    reply.U32();
+    if (type == sftp::Status)
+        Refuse(reply, path);
+    if (type != sftp::Attrs)
+        throw ESftpMalformed("The server sent no attributes.");
+    return reply.Attributes();
+}

@@ -1,0 +1,50 @@
+// SFTP's requests and replies on an SSH channel: each request has an id,
+// and its reply is waited for by that id while others (pipelined, or
+// abandoned after an abort) come and go. A reply larger than any request
+// asks for, or shorter than its fields say, ends the connection.
+#pragma once
+
+#include "SftpPacket.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <set>
+
+class TSshConnection;
+
+class TSftpChannel {
+public:
+    // Starts SFTP on the logged-in connection. `abort`, set from any
+    // thread, ends the next abortable wait.
+    TSftpChannel(std::unique_ptr<TSshConnection> ssh, std::atomic<bool> &abort);
+    ~TSftpChannel();
+
+    bool IsOpen() const;
+    uint32_t NewId() { return ++FLastId; }
+    // Sends a request; returns the id it was built with.
+    uint32_t Send(TSftpWriter &&packet);
+    // The reply to `id`: the packet's body, its type first. A transfer's
+    // wait ends at an abort (EIdTransferAborted).
+    std::string Reply(uint32_t id, bool abortable = false);
+    // A reply that will come but is wanted no more.
+    void Abandon(uint32_t id) { FPending.erase(id); }
+    // A request whose reply is a status: raises unless it is OK.
+    void Expect(TSftpWriter &&packet, const std::string &path);
+    std::string OpenHandle(TSftpWriter &&packet, const std::string &path);
+    void CloseHandle(const std::string &handle, bool wait);
+    TSftpAttributes Stat(const std::string &path, sftp::TType how = sftp::Stat);
+    // The failure a status stands for, in words, naming the path.
+    [[noreturn]] static void Refuse(TSftpReader &status, const std::string &path);
+
+private:
+    std::string ReadPacket(bool abortable);
+
+    std::unique_ptr<TSshConnection> FSsh;
+    std::atomic<bool> &FAbort;
+    std::string FIn;
+    size_t FInStart = 0;
+    uint32_t FLastId = 0;
+    std::set<uint32_t> FPending;
+    std::map<uint32_t, std::string> FEarly;
+};
