@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <deque>
 
@@ -89,6 +90,9 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     tcp.Host = settings.Host;
     tcp.Port = settings.Port;
     tcp.SocksInfo = settings.Proxy;
+    // Requests are small and each waits for its reply: none may sit in the
+    // kernel waiting for the last one's acknowledgement.
+    tcp.UseNagle = false;
     tcp.Connect();
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
@@ -379,9 +383,13 @@ void TSftpSession::Get(const std::string &name, TStream &target, int64_t offset,
     int64_t moved = 0;
     try {
         for (;;) {
-            while (!ended && inFlight.size() < ReadWindow) {
-                ask(next, ReadChunk, false);
-                next += ReadChunk;
+            // No further than a size known: a small file is one read, not
+            // a window of them answered "end of file".
+            while (!ended && inFlight.size() < ReadWindow && (size < 0 || next < uint64_t(size))) {
+                const uint32_t length =
+                    size < 0 ? ReadChunk : uint32_t(std::min<uint64_t>(ReadChunk, uint64_t(size) - next));
+                ask(next, length, false);
+                next += length;
             }
             if (inFlight.empty())
                 break;
