@@ -32,10 +32,12 @@ PidFile none
 StrictModes no
 UsePAM yes
 AuthorizedKeysFile $work/authorized_keys
-Subsystem sftp $servers/usr/lib/openssh/sftp-server -d $work/root
+Subsystem sftp $work/sftp-server -d $work/root
 CONF
+# The test user runs copies: the project may lie where only root enters.
+cp "$servers/usr/sbin/sshd" "$servers/usr/lib/openssh/sftp-server" "$work/"
 chown -R ftptest: "$work/root" "$work/host_key" "$work/authorized_keys" "$work/sshd_config"
-setpriv --reuid=ftptest --regid=ftptest --clear-groups "$servers/usr/sbin/sshd" -D -e -f "$work/sshd_config" \
+setpriv --reuid=ftptest --regid=ftptest --clear-groups "$work/sshd" -D -e -f "$work/sshd_config" \
   2> "$work/sshd.log" &
 server=$!
 for _ in $(seq 100); do grep -q "Server listening" "$work/sshd.log" && break; sleep 0.1; done

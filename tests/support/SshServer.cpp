@@ -47,6 +47,11 @@ std::string SshServer::Unavailable()
 SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOptions(std::move(options))
 {
     const std::string dir = FDir.Path().string();
+    // The programs the test user runs are copied to where that user may
+    // read them: the project may lie in a folder that only root enters.
+    for (const char *program : {"/usr/sbin/sshd", "/usr/lib/openssh/sftp-server"})
+        fs::copy_file(Servers + program, FDir.Path() / fs::path(program).filename());
+    fs::copy_file(std::string(VELDRA_TEST_SUPPORT_DIR) + "/sftp_peer.py", FDir.Path() / "sftp_peer.py");
     Run("ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
     std::ofstream(dir + "/authorized_keys").close();
     // Both folders the test user's; the test, as root, reads and writes
@@ -65,9 +70,9 @@ void SshServer::Start()
     // The same port again after a restart: known hosts name it.
     if (FPort == 0)
         FPort = FreeLoopbackPort();
-    const std::string sftpServer = FOptions.SftpServer.empty()
-                                       ? Servers + "/usr/lib/openssh/sftp-server -d '" + FRoot.string() + "'"
-                                       : FOptions.SftpServer;
+    const std::string sftpServer = FOptions.ScriptedSftp.empty()
+                                       ? dir + "/sftp-server -d '" + FRoot.string() + "'"
+                                       : "/usr/bin/python3 " + dir + "/sftp_peer.py " + FOptions.ScriptedSftp;
     std::ofstream config(dir + "/sshd_config");
     config << "Port " << FPort << "\nListenAddress 127.0.0.1\nHostKey " << dir << "/host_key\nPidFile none\n"
            << "StrictModes no\nUsePAM yes\nAuthorizedKeysFile " << dir << "/authorized_keys\n"
@@ -78,7 +83,7 @@ void SshServer::Start()
     // Unprivileged, as the test user: no privilege separation user needed,
     // and that user alone logs in.
     FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "/usr/bin/setpriv", "--reuid=" + User(), "--regid=" + User(), "--clear-groups", Servers + "/usr/sbin/sshd",
+        "/usr/bin/setpriv", "--reuid=" + User(), "--regid=" + User(), "--clear-groups", dir + "/sshd",
         "-D", "-e", "-f", dir + "/sshd_config"});
     FProcess->WaitForLine("Server listening");
 }

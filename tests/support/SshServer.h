@@ -16,8 +16,9 @@ class SshServer {
 public:
     struct Options {
         bool Password = true, Interactive = true;
-        // Another program as the SFTP server (a scripted one), or "".
-        std::string SftpServer;
+        // The scripted SFTP server (sftp_peer.py) in this mode instead of
+        // OpenSSH's, or "".
+        std::string ScriptedSftp;
     };
     // Serves `root` (handed to the test user) as the folder SFTP starts in.
     explicit SshServer(const std::filesystem::path &root) : SshServer(root, Options{}) {}
