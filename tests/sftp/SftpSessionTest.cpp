@@ -345,3 +345,52 @@ TEST_F(SftpSessionTest, AnAbortEndsATransferAndTheSessionGoesOn)
 }
 
 }  // namespace
+
+// ---- a second server --------------------------------------------------------------
+
+TEST(ProftpdSftp, BrowsesChangesAndMovesFilesByteExact)
+{
+    if (const std::string why = SshServer::Unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir, config;
+    fs::create_directory(dir.Path() / "root");
+    SshServer::Options options;
+    options.Proftpd = true;
+    SshServer server(dir.Path() / "root", options);
+    std::ofstream(config.File("known_hosts")) << server.KnownHostsLine() << "\n";
+    TSftpSession session(THostKeys({config.File("known_hosts")}, config.File("own")), {});
+    TSessionSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = server.Port();
+    settings.User = SshServer::User();
+    settings.Secret = SshServer::Password();
+    session.Connect(settings);
+    EXPECT_EQ(session.CurrentFolder(), "/");
+
+    const std::string bytes = RandomBytes(3'000'000, 11);
+    session.MakeFolder("in");
+    session.EnterFolder("in");
+    for (int64_t offset : {int64_t(0), int64_t(1'234'567)}) {
+        SCOPED_TRACE(offset);
+        TMemoryStream up;
+        up.Write(bytes.data() + offset, int64_t(bytes.size()) - offset);
+        up.SetPosition(0);
+        session.Put(up, "file.bin", offset);
+        EXPECT_TRUE(Contents(dir.Path() / "root" / "in" / "file.bin") == bytes);
+        TMemoryStream down;
+        session.Get("/in/file.bin", down, offset, int64_t(bytes.size()));
+        EXPECT_TRUE(down.Data() == bytes.substr(size_t(offset)));
+    }
+    std::vector<std::pair<std::string, int64_t>> seen;
+    session.List({}, [&](TListingEntry &&entry) { seen.emplace_back(entry.Name, entry.Size); }, {});
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int64_t>>{{"file.bin", int64_t(bytes.size())}}));
+    session.Rename("file.bin", "renamed.bin");
+    session.ChangePermissions("renamed.bin", 0600);
+    EXPECT_EQ(fs::status(dir.Path() / "root" / "in" / "renamed.bin").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_THROW(session.Delete("missing"), EIdProtocolReplyError);
+    session.Delete("renamed.bin");
+    session.EnterParentFolder();
+    session.RemoveFolder("in");
+    EXPECT_FALSE(fs::exists(dir.Path() / "root" / "in"));
+}

@@ -1,6 +1,9 @@
 #include "SshServer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -52,7 +55,9 @@ SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOpti
     for (const char *program : {"/usr/sbin/sshd", "/usr/lib/openssh/sftp-server"})
         fs::copy_file(Servers + program, FDir.Path() / fs::path(program).filename());
     fs::copy_file(std::string(VELDRA_TEST_SUPPORT_DIR) + "/sftp_peer.py", FDir.Path() / "sftp_peer.py");
-    Run("ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
+    // proftpd reads PEM keys.
+    Run(FOptions.Proftpd ? "ssh-keygen -q -m PEM -t rsa -b 2048 -N '' -f " + dir + "/host_key"
+                         : "ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
     std::ofstream(dir + "/authorized_keys").close();
     // Both folders the test user's; the test, as root, reads and writes
     // them all the same.
@@ -65,6 +70,8 @@ SshServer::~SshServer() = default;
 
 void SshServer::Start()
 {
+    if (FOptions.Proftpd)
+        return StartProftpd();
     FProcess.reset();
     const std::string dir = FDir.Path().string();
     // The same port again after a restart: known hosts name it.
@@ -86,6 +93,39 @@ void SshServer::Start()
         "/usr/bin/setpriv", "--reuid=" + User(), "--regid=" + User(), "--clear-groups", dir + "/sshd",
         "-D", "-e", "-f", dir + "/sshd_config"});
     FProcess->WaitForLine("Server listening");
+}
+
+void SshServer::StartProftpd()
+{
+    const std::string dir = FDir.Path().string();
+    FPort = FreeLoopbackPort();
+    const passwd *user = ::getpwnam(User().c_str());
+    Run("printf '%s:%s:" + std::to_string(user->pw_uid) + ":" + std::to_string(user->pw_gid) + "::%s:/bin/sh\\n' " +
+        User() + " \"$(openssl passwd -6 " + Password() + ")\" '" + FRoot.string() + "' > " + dir +
+        "/passwd && chmod 600 " + dir + "/passwd");
+    std::ofstream(dir + "/proftpd.conf")
+        << "ServerType standalone\nServerName \"proftpd sftp peer\"\nPort " << FPort
+        << "\nDefaultAddress 127.0.0.1\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << dir
+        << "/scoreboard\nPidFile " << dir << "/pid\nDelayTable none\nWtmpLog off\nUseReverseDNS off\nModulePath "
+        << Servers << "/usr/lib/proftpd\nLoadModule mod_sftp.c\nSFTPEngine on\nSFTPHostKey " << dir
+        << "/host_key\nSFTPAuthMethods password\nAuthUserFile " << dir
+        << "/passwd\nAuthOrder mod_auth_file.c\nRequireValidShell off\nDefaultRoot ~\nAllowOverwrite on\nUmask 022\n";
+    // As root: it changes to the user for a session, and into its root.
+    FProcess = std::make_unique<ChildProcess>(
+        std::vector<std::string>{Servers + "/usr/sbin/proftpd", "-n", "-q", "-c", dir + "/proftpd.conf"});
+    for (int i = 0; i < 500; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(FPort));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool up = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        ::close(fd);
+        if (up)
+            return;
+        ::usleep(10000);
+    }
+    throw std::runtime_error("proftpd did not start");
 }
 
 std::string SshServer::KnownHostsLine() const

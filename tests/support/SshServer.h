@@ -2,7 +2,9 @@
 // beside the project (scripts/setup.sh): its own host key and
 // configuration, password, keyboard-interactive and key log-ins. It runs
 // as the test user "ftptest" (made by the setup), the one user an
-// unprivileged sshd can log in, so the tests need root to start it.
+// unprivileged sshd can log in, so the tests need root to start it. Or, as
+// a second server, proftpd's mod_sftp (password log-ins, the root folder
+// the user's whole world).
 #pragma once
 
 #include "ChildProcess.h"
@@ -19,6 +21,7 @@ public:
         // The scripted SFTP server (sftp_peer.py) in this mode instead of
         // OpenSSH's, or "".
         std::string ScriptedSftp;
+        bool Proftpd = false;
     };
     // Serves `root` (handed to the test user) as the folder SFTP starts in.
     explicit SshServer(const std::filesystem::path &root) : SshServer(root, Options{}) {}
@@ -43,6 +46,7 @@ public:
 
 private:
     void Start();
+    void StartProftpd();
 
     TempDir FDir;
     std::filesystem::path FRoot;
