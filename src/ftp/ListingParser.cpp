@@ -315,6 +315,9 @@ bool ParseUnix(std::string_view line, TListingEntry &entry, int today)
     entry.Time = UnixTime(fields[dateAt].Text, fields[dateAt + 1].Text,
                           dateEnd == dateAt + 2 ? fields[dateEnd].Text : std::string_view(), today);
     entry.Permissions = std::string(fields[0].Text);
+    // The owner follows the count of links, where both are there.
+    if (dateAt >= 4 && fields[1].Text.find_first_not_of("0123456789") == std::string_view::npos)
+        entry.Owner = std::string(fields[2].Text);
     entry.Name = nameStart < line.size() ? std::string(line.substr(nameStart)) : std::string();
     const char kind = fields[0].Text[0];
     // A link is named by itself, not by its target.

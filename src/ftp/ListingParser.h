@@ -27,6 +27,8 @@ struct TListingEntry {
     int64_t Time = -1;
     // "-rw-r--r--", also from MLSD's unix.mode; else MLSD's perm fact.
     std::string Permissions;
+    // Who owns it, where the line says (Unix lines).
+    std::string Owner;
     std::string Name;
     // Where a link leads, as the line shows it ("name -> target"), else "".
     std::string LinkTarget;

@@ -308,6 +308,8 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
                 }
                 if (attributes.Has(TSftpAttributes::HasPermissions))
                     item.Permissions = PermissionText(attributes.Permissions);
+                // The owner's name is in the "ls -l" line alone.
+                item.Owner = ParseListingLine(longName).Owner;
                 batch.push_back(std::move(item));
             }
             ResolveLinks(batch, folder);

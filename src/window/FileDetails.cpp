@@ -85,13 +85,13 @@ TFileDetails::TFileDetails(QListView &view, TRemoteItemModel &items)
 {
     FHeader->setObjectName("hdFiles");
     auto *columns = new QStandardItemModel(0, ColumnCount, FHeader);
-    columns->setHorizontalHeaderLabels({"Name", "Size", "Modified", "Permissions"});
+    columns->setHorizontalHeaderLabels({"Name", "Size", "Modified", "Permissions", "Owner"});
     FHeader->setModel(columns);
     FHeader->setSectionsClickable(true);
     FHeader->setSortIndicatorShown(true);
     FHeader->setSortIndicator(-1, Qt::AscendingOrder);
     FHeader->setStretchLastSection(false);
-    const int widths[ColumnCount] = {260, 80, 130, 100};
+    const int widths[ColumnCount] = {260, 80, 130, 100, 90};
     for (int column = 0; column < ColumnCount; ++column)
         FHeader->resizeSection(column, widths[column]);
     FHeader->hide();
@@ -191,6 +191,9 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
         case Permissions:
             text = QString::fromLatin1(item.Permissions.data(), qsizetype(item.Permissions.size()));
             break;
+        case Owner:
+            text = RemoteDisplayName(item.Owner);
+            break;
         }
         painter->drawText(cell, align, option.fontMetrics.elidedText(text, Qt::ElideRight, cell.width()));
     }
@@ -225,6 +228,8 @@ void TFileDetails::Sort()
             return a.Time == b.Time ? 0 : a.Time < b.Time ? -1 : 1;
         case Permissions:
             return a.Permissions.compare(b.Permissions);
+        case Owner:
+            return a.Owner.compare(b.Owner);
         default:
             return NaturalCompare(a.RawName, b.RawName);
         }
@@ -248,8 +253,10 @@ void TFileDetails::SetState(const QString &state)
 {
     const QStringList parts = state.split(';');
     const QStringList widths = parts.value(0).split(',');
-    if (widths.size() == ColumnCount)
-        for (int column = 0; column < ColumnCount; ++column) {
+    // A state kept before a column was added holds fewer widths: those it
+    // has still count.
+    if (widths.size() > 1)
+        for (int column = 0; column < std::min(int(widths.size()), int(ColumnCount)); ++column) {
             bool number = false;
             const int width = widths[column].toInt(&number);
             if (number && width > 0)

@@ -1,5 +1,5 @@
 // The remote file list's details ("Report" style): a row per entry with the
-// columns Name, Size, Modified and Permissions under a header whose clicks
+// columns Name, Size, Modified, Permissions and Owner under a header whose clicks
 // sort. The list stays one view in every style, so its selection, keys,
 // drags and menus are the same here; this unit draws the rows, keeps the
 // header over them and sorts. The other styles show the listing's order.
@@ -28,7 +28,7 @@ int NaturalCompare(std::string_view left, std::string_view right);
 class TFileDetails : public QObject {
     Q_OBJECT
 public:
-    enum TColumn { Name, Size, Modified, Permissions, ColumnCount };
+    enum TColumn { Name, Size, Modified, Permissions, Owner, ColumnCount };
 
     TFileDetails(QListView &view, TRemoteItemModel &items);
 

@@ -78,7 +78,8 @@ void TRemoteItemModel::TRows::Add(const TListingEntry &entry, int image)
     TRow row;
     row.NameLength = uint16_t(entry.Name.size());
     row.Date = Intern(FDates, FDateIndex, entry.Modified);
-    row.Mode = Intern(FModes, FModeIndex, entry.Permissions);
+    row.Mode = Intern(FModes, FModeIndex,
+                      entry.Owner.empty() ? entry.Permissions : entry.Permissions + '\0' + entry.Owner);
     if (row.Mode == Full)
         row.Mode = 0;
     const size_t dateLength = row.Date == Full ? std::min<size_t>(entry.Modified.size(), 255) : 0;
@@ -114,7 +115,10 @@ TRemoteItemModel::TEntry TRemoteItemModel::TRows::Entry(size_t at) const
         entry.Modified = std::string_view(name + row.NameLength + 1, size_t(uint8_t(name[row.NameLength])));
     else
         entry.Modified = FDates[row.Date];
-    entry.Permissions = FModes[row.Mode];
+    const std::string_view mode = FModes[row.Mode];
+    const size_t owner = mode.find('\0');
+    entry.Permissions = mode.substr(0, owner);
+    entry.Owner = owner == std::string_view::npos ? std::string_view() : mode.substr(owner + 1);
     entry.Size = row.Size;
     entry.Time = UnpackTime(row.Time);
     return entry;
@@ -170,6 +174,7 @@ void TRemoteItemModel::Assign(const std::vector<TItem> &items)
         entry.Modified = item.Modified;
         entry.Time = item.Time;
         entry.Permissions = item.Permissions;
+        entry.Owner = item.Owner;
         rows.Add(entry, item.ImageIndex);
     }
     Assign(std::move(rows));
@@ -179,7 +184,8 @@ TRemoteItemModel::TItem TRemoteItemModel::Item(int row) const
 {
     const TEntry entry = Entry(row);
     return {std::string(entry.RawName), Caption(row),           ImageIndex(row), entry.Size,
-            std::string(entry.Modified), entry.Time, std::string(entry.Permissions), int(EntryOf(row))};
+            std::string(entry.Modified), entry.Time, std::string(entry.Permissions), std::string(entry.Owner),
+            int(EntryOf(row))};
 }
 
 QString TRemoteItemModel::Caption(int row) const

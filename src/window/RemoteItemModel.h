@@ -37,13 +37,13 @@ public:
         int64_t Size = -1;
         std::string Modified{};
         int64_t Time = -1;  // YYYYMMDDhhmm
-        std::string Permissions{};
+        std::string Permissions{}, Owner{};
         // The place in the listing, which the other styles keep.
         int Order = 0;
     };
     // An entry's fields without a copy, for painting and sorting.
     struct TEntry {
-        std::string_view RawName, Modified, Permissions;
+        std::string_view RawName, Modified, Permissions, Owner;
         int64_t Size = -1;
         int64_t Time = -1;
     };
@@ -72,8 +72,9 @@ public:
             uint32_t Time = UINT32_MAX;  // packed; UINT32_MAX: none
             int64_t Size = -1;
             uint16_t NameLength = 0;
-            // In FDates and FModes; 0: none. A date past the table's end
-            // follows the name, after a byte with its length.
+            // In FDates and FModes (permissions and owner, a NUL between);
+            // 0: none. A date past the table's end follows the name, after
+            // a byte with its length.
             uint16_t Date = 0, Mode = 0;
             int16_t Image = -1;
         };

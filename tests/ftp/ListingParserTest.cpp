@@ -27,6 +27,19 @@ TEST(ListingParser, APlainFilesSizeIsReadWhereTheLineShowsIt)
         EXPECT_EQ(ParseListingLine(line).Size, size) << line;
 }
 
+TEST(ListingParser, TheOwnerIsReadWhereTheLineNamesIt)
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"-rw-r--r-- 1 ann staff 1234 Jan 10 12:00 read me.txt", "ann"},
+        {"dr-xr-xr-x 2 root 512 Apr 8 1994 dir", "root"},  // no group
+        {"-rw-r--r-- ftp 1234 Jan 10 12:00 no-links", ""},  // no count of links: no telling
+        {"01-10-02 12:00PM 5120 a.zip", ""},
+        {"Type=file;Size=1024; a b.txt", ""},
+    };
+    for (const auto &[line, owner] : rows)
+        EXPECT_EQ(ParseListingLine(line).Owner, owner) << line;
+}
+
 // What the details view shows: the date as the line has it, a number
 // that sorts, and the permissions, the same from LIST and MLSD.
 TEST(ListingParser, DatesAndPermissionsAsEachDialectGivesThem)

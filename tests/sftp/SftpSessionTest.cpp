@@ -254,6 +254,7 @@ TEST_F(SftpSessionTest, BrowsesAndChangesFolders)
     session->List({}, [&](TListingEntry &&entry) { seen[entry.Name] = entry; }, {});
     EXPECT_EQ(seen["a.txt"].Size, 5);
     EXPECT_EQ(seen["a.txt"].Permissions.substr(0, 1), "-");
+    EXPECT_EQ(seen["a.txt"].Owner, SshServer::User());
     EXPECT_EQ(session->Size("a.txt"), 5);
     EXPECT_EQ(session->ModificationTime("a.txt").size(), 14u);
     session->EnterParentFolder();

@@ -283,7 +283,7 @@ TEST_F(RemoteView, TheDetailsSortByTheirColumnsAndKeepTheirState)
 
     Report1->trigger();
     Stop();
-    EXPECT_EQ(ReadSettings()->value("Details").toString(), "321,80,130,100;1;0");
+    EXPECT_EQ(ReadSettings()->value("Details").toString(), "321,80,130,100,90;1;0");
     Start();
     header = lvFiles->findChild<QHeaderView *>("hdFiles");
     EXPECT_EQ(header->sectionSize(TFileDetails::Name), 321);
