@@ -326,6 +326,33 @@ TEST_F(SftpSessionTest, TransfersAreByteExactFromAnyOffset)
     EXPECT_THROW(session->Get("big.bin", shortened, 0, int64_t(bytes.size()) + 10), EIdDataConnectionCut);
 }
 
+TEST_F(SftpSessionTest, OffsetsPastFourGibibytesHold)
+{
+    // Sparse on the server: only the tail is written.
+    const int64_t size = (int64_t(5) << 30) + 12345;
+    const std::string tail = RandomBytes(100'000, 5);
+    Write(Root() / "huge.bin", "");
+    fs::resize_file(Root() / "huge.bin", uint64_t(size) - tail.size());
+    std::ofstream(Root() / "huge.bin", std::ios::binary | std::ios::app) << tail;
+    auto session = Session();
+    session->Connect(Settings());
+    EXPECT_EQ(session->Size("huge.bin"), size);
+    TMemoryStream down;
+    session->Get("huge.bin", down, size - int64_t(tail.size()), size);
+    EXPECT_TRUE(down.Data() == tail);
+    // And up, at such an offset, into a file that holds less.
+    Write(Root() / "up.bin", "");
+    fs::resize_file(Root() / "up.bin", uint64_t(size) - tail.size());
+    TMemoryStream up;
+    up.Write(tail.data(), int64_t(tail.size()));
+    up.SetPosition(0);
+    session->Put(up, "up.bin", size - int64_t(tail.size()));
+    EXPECT_EQ(int64_t(fs::file_size(Root() / "up.bin")), size);
+    std::ifstream written(Root() / "up.bin", std::ios::binary);
+    written.seekg(size - int64_t(tail.size()));
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(written), {}) == tail);
+}
+
 TEST_F(SftpSessionTest, AnAbortEndsATransferAndTheSessionGoesOn)
 {
     Write(Root() / "big.bin", RandomBytes(64'000'000, 3));
