@@ -22,6 +22,7 @@ TTrustAnswer AskHostKey(QWidget *owner, const THostKeyQuestion &question)
                          "\n\nSomeone may be posing as the server to read what you send, or the server was set up "
                          "anew. Go on only if its administrator told you of a new key.";
         choice.Default = 2;
+        choice.Warning = true;
     }
     switch (UserDialogs().Choose(owner, choice).Answer) {
     case 0:

@@ -71,8 +71,8 @@ public:
 
     TChoice Choose(QWidget *parent, const TChoiceQuestion &question) override
     {
-        QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question.Text, QMessageBox::NoButton,
-                        parent);
+        QMessageBox box(question.Warning ? QMessageBox::Warning : QMessageBox::Question, QApplication::applicationName(),
+                        question.Text, QMessageBox::NoButton, parent);
         box.setInformativeText(question.Details);
         std::vector<QPushButton *> buttons;
         for (const QString &answer : question.Answers)

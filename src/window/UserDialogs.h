@@ -44,6 +44,8 @@ struct TChoiceQuestion {
     int Default = 0;  // what Enter answers
     int Escape = -1;  // what Escape and closing the box answer; -1: the default
     QString CheckBox;
+    // A warning's icon, not a question's.
+    bool Warning = false;
 };
 
 struct TChoice {

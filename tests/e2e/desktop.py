@@ -155,9 +155,10 @@ class Veldra:
     to nothing yet, and a user's hands: clicks and keys through xdotool,
     controls found over the accessibility bus by their names."""
 
-    def __init__(self, veldra, display, bus, home, arguments=("/NOIDEHOOKS",)):
+    def __init__(self, veldra, display, bus, home, arguments=("/NOIDEHOOKS",), env=None):
         self.display, self.bus = display, bus
-        env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_QPA_PLATFORM="xcb")
+        env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_QPA_PLATFORM="xcb",
+                   **(env or {}))
         self.process = subprocess.Popen([veldra, *arguments], env=env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE, text=True)
         self.window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
