@@ -5,7 +5,9 @@
 # same key:
 #   - one large file down and up: MB/s, CPU seconds, and the window's
 #     longest event-loop pause;
-#   - 1,000 files of 16 KiB down and up on two connections: files a second.
+#   - 1,000 files of 16 KiB down and up on two connections: files a second;
+#   - a folder of 100,000 files listed in the window: seconds, memory and the
+#     longest event-loop pause, next to `sftp -b`'s "ls -1" of it.
 # Runs as root (sshd runs as the test user "ftptest" that scripts/setup.sh
 # makes). Usage: bash bench/sftp.sh [size-in-MiB]   (after scripts/build.sh)
 set -euo pipefail
@@ -20,6 +22,12 @@ chmod 755 "$work" "$local_dir"
 mkdir -p "$work/root/incoming" "$work/root/small" "$work/home/.ssh"
 head -c $((size_mib * 1048576)) /dev/urandom > "$work/root/big.bin"
 for i in $(seq 1000); do head -c 16384 /dev/urandom > "$work/root/small/file$i.bin"; done
+/usr/bin/python3 - "$work/root/many" <<'PY'
+import os, sys
+os.makedirs(sys.argv[1])
+for i in range(100_000):
+    open(os.path.join(sys.argv[1], "file%06d.%s" % (i, ("txt", "pdf", "png", "zip", "c")[i % 5])), "w").close()
+PY
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
 ssh-keygen -q -t ed25519 -N '' -f "$work/home/.ssh/id_ed25519"
 cp "$work/home/.ssh/id_ed25519.pub" "$work/authorized_keys"
@@ -89,3 +97,9 @@ for round in 1 2 3; do
   awk -v t="$t" 'BEGIN { printf "lftp mirror --parallel=2 upload    1000 files %8.1f files/s  %6.2f s\n", 1000 / t, t }'
   diff -r "$work/root/small" "$work/root/incoming/small" > /dev/null && echo "lftp folder upload byte-exact"
 done
+
+echo "== A folder of 100,000 files over SFTP"
+./build/bench/bench_changefolder "sftp://ftptest@127.0.0.1:$port" ftptest "" many 2>/dev/null
+TIMEFORMAT='%R'
+t=$( { time sftp "${ssh_options[@]}" -P "$port" -b - ftptest@127.0.0.1 <<< "ls -1 many" > "$local_dir/ls.txt"; } 2>&1 )
+echo "sftp -b ls -1 of the same folder ($(grep -c file "$local_dir/ls.txt") names): ${t} s"

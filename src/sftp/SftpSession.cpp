@@ -450,6 +450,16 @@ void TSftpSession::Append(TStream &source, const std::string &name)
     Transfer(source, path, sftp::OpenWrite, int64_t(attributes.Size));
 }
 
+void TSftpSession::RefuseWrite(TSftpReader &status, const std::string &path)
+{
+    // A write fails for want of room far more often than for anything
+    // else, and version 3 has no word for it: the likely cause is named.
+    const std::string said = status.AtEnd() ? std::string() : std::string(status.String());
+    throw EIdProtocolReplyError(552, "The server could not write " + path +
+                                         (said.empty() || said == "Failure" ? std::string(": its disk may be full.")
+                                                                             : ": " + said));
+}
+
 void TSftpSession::Transfer(TStream &source, const std::string &path, uint32_t flags, int64_t offset)
 {
     const std::string handle =
@@ -481,7 +491,9 @@ void TSftpSession::Transfer(TStream &source, const std::string &path, uint32_t f
                 throw ESftpMalformed("The server sent no status for a write.");
             reply.U32();
             TSftpReader status = reply;
-            if (status.U32() != sftp::Ok)
+            if (const uint32_t code = status.U32(); code == sftp::Failure)
+                RefuseWrite(status, path);
+            else if (code != sftp::Ok)
                 TSftpChannel::Refuse(reply, path);
             moved += count;
             if (OnProgress)

@@ -61,6 +61,7 @@ private:
     // A request of the type, with an id of its own.
     TSftpWriter Request(sftp::TType type);
     std::string Path(const std::string &name) const;
+    [[noreturn]] static void RefuseWrite(TSftpReader &status, const std::string &path);
     void Transfer(TStream &source, const std::string &path, uint32_t flags, int64_t offset);
     void ResolveLinks(std::vector<TListingEntry> &entries, const std::string &folder);
 

@@ -95,4 +95,19 @@ TEST_F(HostileSftp, ShortFilesAndLostConnectionsFail)
     }
 }
 
+TEST_F(HostileSftp, AWriteRefusedSaysTheDiskMayBeFull)
+{
+    auto session = Connect("full");
+    TMemoryStream source;
+    source.Write("bytes", 5);
+    source.SetPosition(0);
+    try {
+        session->Put(source, "up.bin", 0);
+        ADD_FAILURE() << "the upload went through";
+    } catch (const EIdProtocolReplyError &e) {
+        EXPECT_STREQ(e.what(), "The server could not write /up.bin: its disk may be full.");
+    }
+    EXPECT_TRUE(session->Connected());
+}
+
 }  // namespace

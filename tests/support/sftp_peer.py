@@ -7,6 +7,7 @@ its sftp subsystem, for the ways a server may misbehave:
   shrink   "data.bin" said to hold 1000 bytes, whose reads end at 500
   cut      "data.bin" of 1000000 bytes, the connection gone after 100000
   huge     a reply that claims to be 2 GiB long
+  full     every write refused with a bare "Failure", as a full disk is
 """
 import struct
 import sys
@@ -97,6 +98,8 @@ while True:
             status(rid, 1, b"End of file")
         else:
             send(103, struct.pack(">I", rid) + string(b"x" * min(count, end - offset)))
+    elif kind == 6:  # write
+        status(rid, 4, b"Failure")
     elif kind == 4:  # close
         status(rid, 0)
     else:
