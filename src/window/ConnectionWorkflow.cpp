@@ -280,6 +280,10 @@ void TConnectionWorkflow::StartTransferSession()
     // What the login settled (a mode given up, the certificate or host key
     // taken, a password typed): the queue's connections take it as it is.
     FParts.Browsing.Settle(FSession);
+    // A password typed at the log-in's question is the session's as if
+    // typed in the bar: saving the site keeps it, in the keyring.
+    if (W.Password->text().isEmpty() && !FSession.Secret.empty())
+        W.Password->setText(QString::fromStdString(FSession.Secret));
     FParts.Transfers.SetSession(FSession, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
     OfferUnfinishedWhenListed();
 }

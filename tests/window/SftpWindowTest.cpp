@@ -124,4 +124,17 @@ TEST_F(SftpWindow, LogsInBrowsesAndMovesATreeBothWays)
     EXPECT_FALSE(LogEntries().contains("The server closed the connection."));
 }
 
+// A password asked for, not typed in the bar, is the session's: it fills
+// the bar, so the site saved keeps it.
+TEST_F(SftpWindow, APasswordAskedForIsKeptWithTheSite)
+{
+    Dialogs.ChoiceAnswers.push_back({0, false});
+    Dialogs.InputAnswers.push_back(QString::fromStdString(SshServer::Password()));
+    ConnectWith("");
+    ASSERT_TRUE(Form->Online()) << LogEntries().join('\n').toStdString();
+    ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
+    EXPECT_EQ(Dialogs.InputsShown[0].Prompt, "Password for ftptest@127.0.0.1:");
+    EXPECT_EQ(edPassword->text().toStdString(), SshServer::Password());
+}
+
 }  // namespace
