@@ -135,6 +135,19 @@ TEST_F(SftpWindow, APasswordAskedForIsKeptWithTheSite)
     ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
     EXPECT_EQ(Dialogs.InputsShown[0].Prompt, "Password for ftptest@127.0.0.1:");
     EXPECT_EQ(edPassword->text().toStdString(), SshServer::Password());
+
+    // And a folder deleted with all it holds, after the question with its
+    // counts; the link loop goes as a link, what it leads to stays.
+    tvFolders->setFocus();
+    tvFolders->setCurrentItem(Folder("site"));
+    Dialogs.ConfirmAnswers = {true};
+    actDelete->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Dialogs.Questions, QStringList{"Delete the folder \"site\" with 5 files and 2 folders from the server? "
+                                             "This cannot be undone."});
+    EXPECT_FALSE(fs::exists(Remote("site")));
+    EXPECT_TRUE(fs::exists(Root.Path() / "home"));
+    EXPECT_FALSE(Folders().contains("site"));
 }
 
 }  // namespace
