@@ -90,6 +90,12 @@ std::string ChildProcess::WaitForLine(const std::string &text, int ms)
     }
 }
 
+void RunCommand(const std::string &command)
+{
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
 int FreeLoopbackPort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -27,3 +27,6 @@ private:
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
 int FreeLoopbackPort();
+// A shell command a fixture needs (a key made, a file owned): throws when
+// it fails.
+void RunCommand(const std::string &command);

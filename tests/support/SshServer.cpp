@@ -15,12 +15,6 @@ namespace {
 
 const std::string Servers = VELDRA_SERVERS_DIR;
 
-void Run(const std::string &command)
-{
-    if (std::system(command.c_str()) != 0)
-        throw std::runtime_error("failed: " + command);
-}
-
 std::string FirstLine(const std::string &command)
 {
     FILE *pipe = ::popen(command.c_str(), "r");
@@ -56,12 +50,12 @@ SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOpti
         fs::copy_file(Servers + program, FDir.Path() / fs::path(program).filename());
     fs::copy_file(std::string(VELDRA_TEST_SUPPORT_DIR) + "/sftp_peer.py", FDir.Path() / "sftp_peer.py");
     // proftpd reads PEM keys.
-    Run(FOptions.Proftpd ? "ssh-keygen -q -m PEM -t rsa -b 2048 -N '' -f " + dir + "/host_key"
+    RunCommand(FOptions.Proftpd ? "ssh-keygen -q -m PEM -t rsa -b 2048 -N '' -f " + dir + "/host_key"
                          : "ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
     std::ofstream(dir + "/authorized_keys").close();
     // Both folders the test user's; the test, as root, reads and writes
     // them all the same.
-    Run("chown -R " + User() + ": " + dir + " '" + FRoot.string() + "' && chmod 755 " + dir + " '" +
+    RunCommand("chown -R " + User() + ": " + dir + " '" + FRoot.string() + "' && chmod 755 " + dir + " '" +
         FRoot.parent_path().string() + "' '" + FRoot.string() + "'");
     Start();
 }
@@ -100,9 +94,11 @@ void SshServer::StartProftpd()
     const std::string dir = FDir.Path().string();
     FPort = FreeLoopbackPort();
     const passwd *user = ::getpwnam(User().c_str());
-    Run("printf '%s:%s:" + std::to_string(user->pw_uid) + ":" + std::to_string(user->pw_gid) + "::%s:/bin/sh\\n' " +
-        User() + " \"$(openssl passwd -6 " + Password() + ")\" '" + FRoot.string() + "' > " + dir +
-        "/passwd && chmod 600 " + dir + "/passwd");
+    // An AuthUserFile line: the test user, its password hashed, its ids,
+    // and the root folder as its home.
+    const std::string ids = std::to_string(user->pw_uid) + ":" + std::to_string(user->pw_gid);
+    RunCommand("printf '%s:%s:" + ids + "::%s:/bin/sh\\n' " + User() + " \"$(openssl passwd -6 " + Password() +
+               ")\" '" + FRoot.string() + "' > " + dir + "/passwd && chmod 600 " + dir + "/passwd");
     std::ofstream(dir + "/proftpd.conf")
         << "ServerType standalone\nServerName \"proftpd sftp peer\"\nPort " << FPort
         << "\nDefaultAddress 127.0.0.1\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << dir
@@ -147,8 +143,8 @@ std::string SshServer::MakeClientKey(const fs::path &folder, const std::string &
     const std::string key = (folder / "key").string();
     fs::remove(key);
     fs::remove(key + ".pub");
-    Run("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -f " + key);
-    Run("cat " + key + ".pub >> " + FDir.File("authorized_keys"));
+    RunCommand("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -f " + key);
+    RunCommand("cat " + key + ".pub >> " + FDir.File("authorized_keys"));
     return key;
 }
 
@@ -157,6 +153,6 @@ void SshServer::ChangeHostKey()
     const std::string key = FDir.File("host_key");
     fs::remove(key);
     fs::remove(key + ".pub");
-    Run("ssh-keygen -q -t ed25519 -N '' -f " + key + " && chown " + User() + ": " + key + "*");
+    RunCommand("ssh-keygen -q -t ed25519 -N '' -f " + key + " && chown " + User() + ": " + key + "*");
     Start();
 }

@@ -22,12 +22,6 @@ namespace {
 
 const std::string Servers = VELDRA_SERVERS_DIR;
 
-void Run(const std::string &command)
-{
-    if (std::system(command.c_str()) != 0)
-        throw std::runtime_error("failed: " + command);
-}
-
 bool IsAddress(const std::string &name)
 {
     return name.find_first_not_of("0123456789.") == std::string::npos;
@@ -89,11 +83,11 @@ TlsCertificate::TlsCertificate(const std::string &name, bool expired)
         WriteExpired(name, Certificate(), Key());
     } else {
         const std::string alt = (IsAddress(name) ? "IP:" : "DNS:") + name;
-        Run("openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + Key() + "' -out '" + Certificate() +
+        RunCommand("openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + Key() + "' -out '" + Certificate() +
             "' -days 30 -subj '/CN=" + name + "' -addext 'subjectAltName=" + alt + "' 2>/dev/null");
     }
     std::ofstream(Combined()) << ReadAll(Certificate()) << ReadAll(Key());
-    Run("openssl x509 -noout -fingerprint -sha256 -in '" + Certificate() + "' > '" + Dir.File("fingerprint") + "'");
+    RunCommand("openssl x509 -noout -fingerprint -sha256 -in '" + Certificate() + "' > '" + Dir.File("fingerprint") + "'");
     const std::string line = ReadAll(Dir.File("fingerprint"));
     Fingerprint = line.substr(line.find('=') + 1);
     while (!Fingerprint.empty() && (Fingerprint.back() == '\n' || Fingerprint.back() == '\r'))
@@ -179,7 +173,7 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
         command = {"/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", root.string(), "--port", port,
                    "--tls", certificate.Certificate() + "," + certificate.Key()};
     } else {
-        Run("printf 'secret\\nsecret\\n' | '" + Servers + "/usr/bin/pure-pw' useradd tester -u nobody -g nogroup -d '" +
+        RunCommand("printf 'secret\\nsecret\\n' | '" + Servers + "/usr/bin/pure-pw' useradd tester -u nobody -g nogroup -d '" +
             root.string() + "' -f '" + FDir.File("passwd") + "' -m -F '" + FDir.File("users.pdb") +
             "' >/dev/null 2>&1");
         command = {Servers + "/usr/sbin/pure-ftpd", "-S", "127.0.0.1," + port, "-l", "puredb:" + FDir.File("users.pdb"),
