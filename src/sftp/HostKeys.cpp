@@ -8,6 +8,7 @@
 #include <QMessageAuthenticationCode>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -150,6 +151,27 @@ THostKeyCheck THostKeys::Check(const std::string &host, int port, const THostKey
         }
     }
     return check;
+}
+
+std::vector<std::string> THostKeys::KnownTypes(const std::string &host, int port) const
+{
+    const std::string name = KnownHostsName(host, port);
+    std::vector<std::string> types;
+    std::vector<std::string> files = FFiles;
+    files.push_back(FOwn);
+    for (const std::string &path : files) {
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        while (!file.atEnd()) {
+            const std::string text = file.readLine().trimmed().toStdString();
+            TLine line;
+            if (Split(text, line) && line.Marker.empty() && KnownHostsFieldMatches(line.Hosts, name) &&
+                std::find(types.begin(), types.end(), line.Type) == types.end())
+                types.emplace_back(line.Type);
+        }
+    }
+    return types;
 }
 
 void THostKeys::Trust(const std::string &host, int port, const THostKey &key) const

@@ -33,6 +33,10 @@ public:
     static THostKeys ForUser();
 
     THostKeyCheck Check(const std::string &host, int port, const THostKey &key) const;
+    // The types of the keys known for the server, in the files' order: the
+    // key exchange asks for one of them first, as ssh does, so a server
+    // with several keys shows one that is known.
+    std::vector<std::string> KnownTypes(const std::string &host, int port) const;
     // Adds the key to Veldra's file (made, with its folder, when missing).
     void Trust(const std::string &host, int port, const THostKey &key) const;
 

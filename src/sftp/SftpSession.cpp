@@ -97,7 +97,7 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
     auto ssh = std::make_unique<TSshConnection>();
-    ssh->Open(socket, settings.Host, settings.User);
+    ssh->Open(socket, settings.Host, settings.User, FHostKeys.KnownTypes(settings.Host, settings.Port));
     CheckHostKey(*ssh);
     TSshLogin login;
     login.User = settings.User;

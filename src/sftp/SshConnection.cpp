@@ -8,16 +8,39 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
 
-std::string Join(const std::vector<std::string> &items)
+std::string Join(const std::vector<std::string> &items, const char *between = ", ")
 {
     std::string text;
     for (const std::string &item : items)
-        text += (text.empty() ? "" : ", ") + item;
+        text += (text.empty() ? "" : between) + item;
     return text;
+}
+
+// The host key algorithms to ask for: those of the key types known for the
+// server first, then the rest in the library's own order.
+std::string HostKeyAlgorithms(const std::vector<std::string> &knownTypes)
+{
+    const std::vector<std::pair<std::string, std::string>> all = {
+        {"ssh-ed25519", "ssh-ed25519"},
+        {"ecdsa-sha2-nistp521", "ecdsa-sha2-nistp521"},
+        {"ecdsa-sha2-nistp384", "ecdsa-sha2-nistp384"},
+        {"ecdsa-sha2-nistp256", "ecdsa-sha2-nistp256"},
+        {"ssh-rsa", "rsa-sha2-512,rsa-sha2-256"},
+    };
+    std::vector<std::string> order;
+    for (const std::string &type : knownTypes)
+        for (const auto &[keyType, algorithm] : all)
+            if (keyType == type)
+                order.push_back(algorithm);
+    for (const auto &[keyType, algorithm] : all)
+        if (std::find(order.begin(), order.end(), algorithm) == order.end())
+            order.push_back(algorithm);
+    return Join(order, ",");
 }
 
 }  // namespace
@@ -39,7 +62,8 @@ void TSshConnection::Fail(const std::string &what) const
     throw EIdException(what + ": " + ssh_get_error(FSession));
 }
 
-void TSshConnection::Open(int socket, const std::string &host, const std::string &user)
+void TSshConnection::Open(int socket, const std::string &host, const std::string &user,
+                          const std::vector<std::string> &knownTypes)
 {
     FHost = host;
     FUser = user;
@@ -52,6 +76,8 @@ void TSshConnection::Open(int socket, const std::string &host, const std::string
     // proxy command, another user) is no part of a site here.
     const int process = 0;
     ssh_options_set(FSession, SSH_OPTIONS_PROCESS_CONFIG, &process);
+    const std::string algorithms = HostKeyAlgorithms(knownTypes);
+    ssh_options_set(FSession, SSH_OPTIONS_HOSTKEYS, algorithms.c_str());
     if (ssh_connect(FSession) != SSH_OK)
         Fail("The SSH connection failed");
 }

@@ -35,8 +35,10 @@ public:
     TSshConnection(const TSshConnection &) = delete;
     TSshConnection &operator=(const TSshConnection &) = delete;
 
-    // The key exchange on `socket` (taken over: closed with the connection).
-    void Open(int socket, const std::string &host, const std::string &user);
+    // The key exchange on `socket` (taken over: closed with the connection),
+    // asking first for a host key of the `knownTypes`.
+    void Open(int socket, const std::string &host, const std::string &user,
+              const std::vector<std::string> &knownTypes = {});
     THostKey HostKey() const;
     void LogIn(TSshLogin &login);
     void StartSubsystem(const char *name);

@@ -228,6 +228,17 @@ TEST_F(SftpSessionTest, HashedKnownHostsAreRead)
     EXPECT_TRUE(session->Connected());
 }
 
+TEST_F(SftpSessionTest, AServerWithSeveralKeysShowsTheOneKnown)
+{
+    Options.RsaToo = true;
+    Server = std::make_unique<SshServer>(Root(), Options);
+    std::ofstream(Config.File("user_known_hosts")) << Server->KnownHostsLine("host_key_rsa") << "\n";
+    auto session = std::make_unique<TSftpSession>(THostKeys({Config.File("user_known_hosts")}, OwnKnownHosts()),
+                                                  std::vector<std::string>{});
+    session->Connect(Settings());  // no question set: an unknown key would be refused
+    EXPECT_TRUE(session->Connected());
+}
+
 // ---- browsing and changing ------------------------------------------------------------
 
 TEST_F(SftpSessionTest, BrowsesAndChangesFolders)

@@ -52,6 +52,8 @@ SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOpti
     // proftpd reads PEM keys.
     RunCommand(FOptions.Proftpd ? "ssh-keygen -q -m PEM -t rsa -b 2048 -N '' -f " + dir + "/host_key"
                          : "ssh-keygen -q -t ed25519 -N '' -f " + dir + "/host_key");
+    if (FOptions.RsaToo)
+        RunCommand("ssh-keygen -q -t rsa -b 2048 -N '' -f " + dir + "/host_key_rsa");
     std::ofstream(dir + "/authorized_keys").close();
     // Both folders the test user's; the test, as root, reads and writes
     // them all the same.
@@ -76,6 +78,7 @@ void SshServer::Start()
                                        : "/usr/bin/python3 " + dir + "/sftp_peer.py " + FOptions.ScriptedSftp;
     std::ofstream config(dir + "/sshd_config");
     config << "Port " << FPort << "\nListenAddress 127.0.0.1\nHostKey " << dir << "/host_key\nPidFile none\n"
+           << (FOptions.RsaToo ? "HostKey " + dir + "/host_key_rsa\n" : std::string())
            << "StrictModes no\nUsePAM yes\nAuthorizedKeysFile " << dir << "/authorized_keys\n"
            << "PasswordAuthentication " << (FOptions.Password ? "yes" : "no") << "\n"
            << "KbdInteractiveAuthentication " << (FOptions.Interactive ? "yes" : "no") << "\n"
@@ -124,9 +127,9 @@ void SshServer::StartProftpd()
     throw std::runtime_error("proftpd did not start");
 }
 
-std::string SshServer::KnownHostsLine() const
+std::string SshServer::KnownHostsLine(const std::string &name) const
 {
-    const std::string key = FirstLine("cat " + FDir.File("host_key.pub"));
+    const std::string key = FirstLine("cat " + FDir.File(name + ".pub"));
     return "[127.0.0.1]:" + std::to_string(FPort) + " " + key.substr(0, key.rfind(' '));
 }
 

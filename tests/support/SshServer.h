@@ -22,6 +22,8 @@ public:
         // OpenSSH's, or "".
         std::string ScriptedSftp;
         bool Proftpd = false;
+        // An RSA host key beside the Ed25519 one.
+        bool RsaToo = false;
     };
     // Serves `root` (handed to the test user) as the folder SFTP starts in.
     explicit SshServer(const std::filesystem::path &root) : SshServer(root, Options{}) {}
@@ -36,7 +38,7 @@ public:
     int Port() const { return FPort; }
     // The host key as a known-hosts line for 127.0.0.1 at this port, and
     // its fingerprint as ssh shows it.
-    std::string KnownHostsLine() const;
+    std::string KnownHostsLine(const std::string &key = "host_key") const;
     std::string Fingerprint() const;
     // A key pair made here ("key" and "key.pub" in a folder of the test's)
     // that the server takes; with a passphrase when one is given.
