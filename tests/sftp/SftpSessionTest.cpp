@@ -1,5 +1,6 @@
 // The SFTP session against OpenSSH's sshd on loopback: the ways of logging
 // in, the host key questions, browsing and changing, and transfers.
+#include "FtpServerFixture.h"
 #include "HostKeys.h"
 #include "IdStream.h"
 #include "SessionSettings.h"
@@ -166,6 +167,18 @@ TEST_F(SftpSessionTest, AgentKeysLogIn)
     EXPECT_TRUE(session->Connected());
     std::system(("pkill -f 'ssh-agent -a " + socket + "'").c_str());
     unsetenv("SSH_AUTH_SOCK");
+}
+
+TEST_F(SftpSessionTest, ConnectsThroughASocksProxy)
+{
+    const auto proxy = SocksProxy::MicroSocks("proxyuser", "proxypass");
+    TSessionSettings settings = Settings();
+    settings.Proxy = {saUsernamePassword, "127.0.0.1", "proxypass", proxy->Port(), "proxyuser", svSocks5};
+    auto session = Session();
+    session->Connect(settings);
+    EXPECT_EQ(session->CurrentFolder(), Root().string());
+    settings.Proxy.Password = "wrong";
+    EXPECT_THROW(Session()->Connect(settings), EIdSocksError);
 }
 
 // ---- host keys ----------------------------------------------------------------------

@@ -1,9 +1,8 @@
 #include "SshServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "ScriptedPeer.h"
+
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -113,15 +112,10 @@ void SshServer::StartProftpd()
     FProcess = std::make_unique<ChildProcess>(
         std::vector<std::string>{Servers + "/usr/sbin/proftpd", "-n", "-q", "-c", dir + "/proftpd.conf"});
     for (int i = 0; i < 500; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(uint16_t(FPort));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool up = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-        ::close(fd);
-        if (up)
+        if (const int fd = ConnectLoopback(FPort); fd >= 0) {
+            ::close(fd);
             return;
+        }
         ::usleep(10000);
     }
     throw std::runtime_error("proftpd did not start");
