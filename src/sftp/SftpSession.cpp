@@ -93,6 +93,7 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     // Requests are small and each waits for its reply: none may sit in the
     // kernel waiting for the last one's acknowledgement.
     tcp.UseNagle = false;
+    tcp.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { Tell(text); };
     tcp.Connect();
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
@@ -107,6 +108,7 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     login.DefaultKeys = FDefaultKeys;
     login.Prompt = OnPrompt;
     ssh->LogIn(login);
+    Tell("Logged in as " + settings.User + ".");
     FSettings.Secret = login.Password;
     FSettings.KeyFile = login.KeyFile;
     FSettings.Passphrase = login.Passphrase;
@@ -115,6 +117,13 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     if (home.Byte() != sftp::Name || (home.U32(), home.U32()) < 1)
         throw ESftpMalformed("The server named no folder to start in.");
     FFolder = std::string(home.String());
+    Tell("SFTP session started.");
+}
+
+void TSftpSession::Tell(const std::string &line)
+{
+    if (OnStatus)
+        OnStatus(line);
 }
 
 void TSftpSession::CheckHostKey(TSshConnection &ssh)
@@ -123,6 +132,9 @@ void TSftpSession::CheckHostKey(TSshConnection &ssh)
     const std::string fingerprint = HostKeyFingerprint(key);
     const THostKeyCheck check = FHostKeys.Check(FSettings.Host, FSettings.Port, key);
     FAcceptedKey = fingerprint;
+    Tell("Host key: " + key.Type + " " + fingerprint +
+         (check.Status == THostKeyCheck::Known ? " (known)." : check.Status == THostKeyCheck::Changed ? " (changed!)."
+                                                                                                      : " (unknown)."));
     // Known, or the one the user took for this session a moment ago.
     if (check.Status == THostKeyCheck::Known ||
         (check.Status == THostKeyCheck::Unknown && fingerprint == FSettings.Fingerprint))
@@ -149,6 +161,8 @@ void TSftpSession::Settle(TSessionSettings &settings)
 
 void TSftpSession::Close()
 {
+    if (FChannel)
+        Tell("Disconnected.");
     Disconnect();
 }
 

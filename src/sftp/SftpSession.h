@@ -57,6 +57,8 @@ public:
 
 private:
     void CheckHostKey(TSshConnection &ssh);
+    // A line for the log, as the connection goes.
+    void Tell(const std::string &line);
     TSftpChannel &Channel();
     // A request of the type, with an id of its own.
     TSftpWriter Request(sftp::TType type);

@@ -21,6 +21,12 @@ TBackgroundSession::TBackgroundSession(std::unique_ptr<TRemoteSession> session) 
                 OnNotice(line);
         });
     };
+    FSession->OnStatus = [this](const std::string &line) {
+        Tell([this, line] {
+            if (OnStatus)
+                OnStatus(line);
+        });
+    };
     // The user's word is asked on the caller's thread, while the call waits.
     FSession->OnHostKey = [this](const THostKeyQuestion &question) {
         return AskCaller<TTrustAnswer>([&] { return OnHostKey ? OnHostKey(question) : TTrustAnswer::Cancel; });

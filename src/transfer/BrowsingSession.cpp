@@ -22,6 +22,10 @@ void TBrowsingSession::Wire(TRemoteSession &session)
         if (OnNotice)
             OnNotice(line);
     };
+    session.OnStatus = [this](const std::string &line) {
+        if (OnStatus)
+            OnStatus(line);
+    };
     session.OnHostKey = [this](const THostKeyQuestion &question) {
         return OnHostKey ? OnHostKey(question) : TTrustAnswer::Cancel;
     };

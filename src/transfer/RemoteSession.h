@@ -109,6 +109,9 @@ public:
     // What the connection says of itself after the login: a mode given up,
     // a stranger's connection refused.
     std::function<void(const std::string &line)> OnNotice;
+    // What the connection does as it connects, logs in and ends, for the
+    // window's log; a transfer's connection leaves it unset.
+    std::function<void(const std::string &line)> OnStatus;
     // Asked during Connect, on the calling thread; unset, nothing is
     // trusted that needs the user and nothing is asked.
     std::function<TTrustAnswer(const THostKeyQuestion &)> OnHostKey;

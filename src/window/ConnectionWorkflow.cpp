@@ -40,6 +40,9 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
         question.Default = 1;
         return UserDialogs().Choose(FWindow.DialogOwner(), question).Answer == 0;
     };
+    // What another protocol's connection says of itself; FTP's client
+    // tells the log itself.
+    FParts.Browsing.OnStatus = [this](const std::string &line) { FWindow.AddToLog(QString::fromUtf8(line)); };
     // An SSH log-in's questions, over the window; no hourglass while the
     // user reads.
     FParts.Browsing.OnHostKey = [this](const THostKeyQuestion &question) {

@@ -94,6 +94,10 @@ TEST_F(SftpWindow, LogsInBrowsesAndMovesATreeBothWays)
     EXPECT_EQ(edCurrentDir->text().toStdString(), (Root.Path() / "home").string());
     EXPECT_TRUE(Folders().contains("site"));
     EXPECT_FALSE(LogEntries().contains("The connection is not encrypted."));
+    // The log tells the connection's way as it does for FTP.
+    for (const QString &line : {QStringLiteral("Connecting to 127.0.0.1."), QStringLiteral("Logged in as ftptest."),
+                                "Host key: ssh-ed25519 " + QString::fromStdString(Server->Fingerprint()) + " (unknown)."})
+        EXPECT_TRUE(LogEntries().contains(line)) << line.toStdString() << "\n" << LogEntries().join('\n').toStdString();
 
     tvFolders->setFocus();
     tvFolders->setCurrentItem(Folder("site"));
