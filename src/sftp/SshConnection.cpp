@@ -62,6 +62,13 @@ void TSshConnection::Fail(const std::string &what) const
     throw EIdException(what + ": " + ssh_get_error(FSession));
 }
 
+void TSshConnection::Lost() const
+{
+    // A connection gone on the way, as a dropped FTP connection is: worth
+    // a retry.
+    throw EIdConnClosedGracefully(std::string("The connection was lost: ") + ssh_get_error(FSession));
+}
+
 void TSshConnection::Open(int socket, const std::string &host, const std::string &user,
                           const std::vector<std::string> &knownTypes)
 {
@@ -270,7 +277,7 @@ void TSshConnection::Write(std::string_view bytes)
     while (!bytes.empty()) {
         const int written = ssh_channel_write(FChannel, bytes.data(), uint32_t(bytes.size()));
         if (written == SSH_ERROR)
-            Fail("The connection was lost");
+            Lost();
         bytes.remove_prefix(size_t(written));
     }
 }
@@ -279,7 +286,7 @@ size_t TSshConnection::Read(char *buffer, size_t size, int ms)
 {
     const int count = ssh_channel_read_timeout(FChannel, buffer, uint32_t(size), 0, ms);
     if (count == SSH_ERROR)
-        Fail("The connection was lost");
+        Lost();
     if (count == 0 && (ssh_channel_is_eof(FChannel) || ssh_channel_is_closed(FChannel)))
         throw EIdConnClosedGracefully("The server closed the connection.");
     return size_t(count);

@@ -52,6 +52,7 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string &what) const;
+    [[noreturn]] void Lost() const;
     bool TryAgent();
     bool TryKeyFile(TSshLogin &login, const std::string &path);
     bool TryPassword(TSshLogin &login);

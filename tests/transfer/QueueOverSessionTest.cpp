@@ -3,6 +3,7 @@
 // the overwrite answers, and an upload whose server refuses offsets. No
 // network: what the queue does is the room's, whatever the protocol.
 #include "MemorySession.h"
+#include "NewsRecord.h"
 #include "TempDir.h"
 #include "TransferRunner.h"
 
@@ -17,28 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// What the room tells, kept; the overwrite question answered as set.
-class TNewsRecord : public TTransferNews {
-public:
-    void Log(const QString &line) override { Lines << line; }
-    void ShowProgress(int) override {}
-    void ShowSpeed(const QString &) override {}
-    void ShowQueue(const QString &) override {}
-    void SimultaneousChanged(int) override {}
-    void FolderChanged(const std::string &folder) override { Changed.push_back(folder); }
-    void ReportFailures(const QString &text) override { Failures << text; }
-    bool Confirm(const QString &) override { return true; }
-    TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question) override
-    {
-        Questions << question.Text;
-        return {Answer, false};
-    }
-
-    QStringList Lines, Failures, Questions;
-    std::vector<std::string> Changed;
-    TOverwriteAnswer Answer = TOverwriteAnswer::Skip;
-};
 
 class QueueOverSession : public ::testing::Test {
 protected:
