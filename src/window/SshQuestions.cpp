@@ -3,12 +3,23 @@
 #include "RemoteName.h"
 #include "UserDialogs.h"
 
+namespace {
+
+// "SHA256:" and its digest on a line of its own: the box is narrower than
+// both, and the digest is what the user compares.
+QString Fingerprint(const std::string &text)
+{
+    QString fingerprint = QString::fromStdString(text);
+    return fingerprint.replace(QStringLiteral("SHA256:"), QStringLiteral("SHA256:\n"));
+}
+
+}  // namespace
+
 TTrustAnswer AskHostKey(QWidget *owner, const THostKeyQuestion &question)
 {
     const QString server = QStringLiteral("%1:%2").arg(QString::fromStdString(question.Host)).arg(question.Port);
     const QString key = QStringLiteral("Key type: %1\nFingerprint: %2")
-                            .arg(QString::fromStdString(question.KeyType),
-                                 QString::fromStdString(question.Fingerprint));
+                            .arg(QString::fromStdString(question.KeyType), Fingerprint(question.Fingerprint));
     TChoiceQuestion choice;
     choice.Answers = {"Trust &Once", "Trust &Always", "&Cancel"};
     choice.Escape = 2;
@@ -18,7 +29,7 @@ TTrustAnswer AskHostKey(QWidget *owner, const THostKeyQuestion &question)
         choice.Default = 0;
     } else {
         choice.Text = "WARNING: the host key of " + server + " has changed!";
-        choice.Details = key + "\nTrusted before: " + QString::fromStdString(question.TrustedFingerprint) +
+        choice.Details = key + "\nTrusted before: " + Fingerprint(question.TrustedFingerprint) +
                          "\n\nSomeone may be posing as the server to read what you send, or the server was set up "
                          "anew. Go on only if its administrator told you of a new key.";
         choice.Default = 2;
