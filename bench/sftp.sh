@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SFTP figures: OpenSSH's sshd (unpacked beside the project) on loopback,
-# Veldra through the window's transfer queue next to OpenSSH's `sftp -b`
-# and lftp's `mirror --parallel=2` over sftp://, all logging in with the
-# same key:
+# Veldra through the window's transfer queue next to OpenSSH's `sftp -b`,
+# curl's SFTP and lftp's `mirror --parallel=2` over sftp://, all logging in
+# with the same key:
 #   - one large file down and up: MB/s, CPU seconds, and the window's
 #     longest event-loop pause;
 #   - 1,000 files of 16 KiB down and up on two connections: files a second;
@@ -71,6 +71,14 @@ for round in 1 2 3; do
     <<< "get big.bin $local_dir/sftp.bin"
   figures "sftp -b" upload $bytes sftp "${ssh_options[@]}" -P "$port" -b - ftptest@127.0.0.1 \
     <<< "put $local_dir/sftp.bin incoming/sftp.bin"
+  # curl's SFTP (libssh2 in Debian's build), with the same key and known hosts.
+  figures "curl" download $bytes curl -s --key "$work/home/.ssh/id_ed25519" \
+    --pubkey "$work/home/.ssh/id_ed25519.pub" "sftp://ftptest@127.0.0.1:$port$work/root/big.bin" \
+    -o "$local_dir/curl.bin"
+  figures "curl" upload $bytes curl -s --key "$work/home/.ssh/id_ed25519" \
+    --pubkey "$work/home/.ssh/id_ed25519.pub" -T "$local_dir/curl.bin" \
+    "sftp://ftptest@127.0.0.1:$port$work/root/incoming/curl.bin"
+  cmp "$work/root/big.bin" "$work/root/incoming/curl.bin" && echo "curl download and upload byte-exact"
   rm -f "$local_dir/"*.bin "$work/root/incoming/"*
   ./build/bench/bench_window_transfer "sftp://ftptest@127.0.0.1:$port" big.bin incoming "$local_dir/window.bin" \
     2>/dev/null
