@@ -122,9 +122,13 @@ THostKeys THostKeys::ForUser()
 
 THostKeyCheck THostKeys::Check(const std::string &host, int port, const THostKey &key) const
 {
+    return CheckKnown(Known(host, port), key);
+}
+
+std::vector<TKnownKey> THostKeys::Known(const std::string &host, int port) const
+{
     const std::string name = KnownHostsName(host, port);
-    const QByteArray blob = Bytes(key.Blob);
-    THostKeyCheck check;
+    std::vector<TKnownKey> known;
     std::vector<std::string> files = FFiles;
     files.push_back(FOwn);
     for (const std::string &path : files) {
@@ -134,43 +138,41 @@ THostKeyCheck THostKeys::Check(const std::string &host, int port, const THostKey
         while (!file.atEnd()) {
             const std::string text = file.readLine().trimmed().toStdString();
             TLine line;
-            if (!Split(text, line) || line.Type != key.Type || !KnownHostsFieldMatches(line.Hosts, name))
-                continue;
-            const bool same = QByteArray::fromBase64(Bytes(line.Key)) == blob;
-            if (line.Marker == "@revoked" && same)
-                return {THostKeyCheck::Changed, HostKeyFingerprint(key)};
-            if (!line.Marker.empty())
-                continue;
-            if (same)
-                return {THostKeyCheck::Known, {}};
-            // Another key of the same type for this server: it changed,
-            // unless a later line trusts this one.
-            if (check.Status == THostKeyCheck::Unknown)
-                check = {THostKeyCheck::Changed,
-                         HostKeyFingerprint({key.Type, QByteArray::fromBase64(Bytes(line.Key)).toStdString()})};
+            if (Split(text, line) && KnownHostsFieldMatches(line.Hosts, name))
+                known.push_back({std::string(line.Marker), std::string(line.Type),
+                                 QByteArray::fromBase64(Bytes(line.Key)).toStdString()});
         }
+    }
+    return known;
+}
+
+THostKeyCheck CheckKnown(const std::vector<TKnownKey> &known, const THostKey &key)
+{
+    THostKeyCheck check;
+    for (const TKnownKey &line : known) {
+        if (line.Type != key.Type)
+            continue;
+        const bool same = line.Blob == key.Blob;
+        if (line.Marker == "@revoked" && same)
+            return {THostKeyCheck::Changed, HostKeyFingerprint(key)};
+        if (!line.Marker.empty())
+            continue;
+        if (same)
+            return {THostKeyCheck::Known, {}};
+        // Another key of the same type for this server: it changed,
+        // unless a later line trusts this one.
+        if (check.Status == THostKeyCheck::Unknown)
+            check = {THostKeyCheck::Changed, HostKeyFingerprint({key.Type, line.Blob})};
     }
     return check;
 }
 
-std::vector<std::string> THostKeys::KnownTypes(const std::string &host, int port) const
+std::vector<std::string> KnownTypes(const std::vector<TKnownKey> &known)
 {
-    const std::string name = KnownHostsName(host, port);
     std::vector<std::string> types;
-    std::vector<std::string> files = FFiles;
-    files.push_back(FOwn);
-    for (const std::string &path : files) {
-        QFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        while (!file.atEnd()) {
-            const std::string text = file.readLine().trimmed().toStdString();
-            TLine line;
-            if (Split(text, line) && line.Marker.empty() && KnownHostsFieldMatches(line.Hosts, name) &&
-                std::find(types.begin(), types.end(), line.Type) == types.end())
-                types.emplace_back(line.Type);
-        }
-    }
+    for (const TKnownKey &line : known)
+        if (line.Marker.empty() && std::find(types.begin(), types.end(), line.Type) == types.end())
+            types.push_back(line.Type);
     return types;
 }
 

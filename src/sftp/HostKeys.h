@@ -25,6 +25,12 @@ struct THostKeyCheck {
     std::string TrustedFingerprint;
 };
 
+// A known-hosts line that names a server: its marker ("@revoked", or ""),
+// its key type and its key's blob.
+struct TKnownKey {
+    std::string Marker, Type, Blob;
+};
+
 class THostKeys {
 public:
     // `files` are read in order; `own` is read too, and written.
@@ -32,11 +38,10 @@ public:
     // The user's files and Veldra's, where they are for this user.
     static THostKeys ForUser();
 
+    // The lines that name the server, from every file in order: read once
+    // for a connection, and checked against the key it shows.
+    std::vector<TKnownKey> Known(const std::string &host, int port) const;
     THostKeyCheck Check(const std::string &host, int port, const THostKey &key) const;
-    // The types of the keys known for the server, in the files' order: the
-    // key exchange asks for one of them first, as ssh does, so a server
-    // with several keys shows one that is known.
-    std::vector<std::string> KnownTypes(const std::string &host, int port) const;
     // Adds the key to Veldra's file (made, with its folder, when missing).
     void Trust(const std::string &host, int port, const THostKey &key) const;
 
@@ -46,6 +51,12 @@ private:
     std::vector<std::string> FFiles;
     std::string FOwn;
 };
+
+THostKeyCheck CheckKnown(const std::vector<TKnownKey> &known, const THostKey &key);
+// The types of the keys known, in the files' order: the key exchange asks
+// for one of them first, as ssh does, so a server with several keys shows
+// one that is known.
+std::vector<std::string> KnownTypes(const std::vector<TKnownKey> &known);
 
 // Whether a known-hosts line's host field names `name`: a list of names
 // and wildcard patterns (a "!" pattern excludes), or one hashed name.

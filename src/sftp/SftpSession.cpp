@@ -98,8 +98,9 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
     auto ssh = std::make_unique<TSshConnection>();
-    ssh->Open(socket, settings.Host, settings.User, FHostKeys.KnownTypes(settings.Host, settings.Port));
-    CheckHostKey(*ssh);
+    const std::vector<TKnownKey> known = FHostKeys.Known(settings.Host, settings.Port);
+    ssh->Open(socket, settings.Host, settings.User, KnownTypes(known));
+    CheckHostKey(*ssh, known);
     TSshLogin login;
     login.User = settings.User;
     login.Password = settings.Secret;
@@ -126,11 +127,11 @@ void TSftpSession::Tell(const std::string &line)
         OnStatus(line);
 }
 
-void TSftpSession::CheckHostKey(TSshConnection &ssh)
+void TSftpSession::CheckHostKey(TSshConnection &ssh, const std::vector<TKnownKey> &known)
 {
     const THostKey key = ssh.HostKey();
     const std::string fingerprint = HostKeyFingerprint(key);
-    const THostKeyCheck check = FHostKeys.Check(FSettings.Host, FSettings.Port, key);
+    const THostKeyCheck check = CheckKnown(known, key);
     FAcceptedKey = fingerprint;
     Tell("Host key: " + key.Type + " " + fingerprint +
          (check.Status == THostKeyCheck::Known ? " (known)." : check.Status == THostKeyCheck::Changed ? " (changed!)."

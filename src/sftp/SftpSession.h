@@ -56,7 +56,7 @@ public:
     static constexpr uint32_t ReadChunk = 65536, WriteChunk = 32768;
 
 private:
-    void CheckHostKey(TSshConnection &ssh);
+    void CheckHostKey(TSshConnection &ssh, const std::vector<TKnownKey> &known);
     // A line for the log, as the connection goes.
     void Tell(const std::string &line);
     TSftpChannel &Channel();

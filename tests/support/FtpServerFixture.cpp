@@ -45,14 +45,7 @@ std::unique_ptr<SocksProxy> SocksProxy::MicroSocks(const std::string &user, cons
     if (!user.empty())
         arguments.insert(arguments.end(), {"-u", user, "-P", password});
     proxy->FProcess = std::make_unique<ChildProcess>(arguments);
-    // microsocks says nothing when it is ready: wait until it accepts.
-    for (int i = 0; i < 500; ++i) {
-        const int fd = ConnectLoopback(proxy->FPort);
-        if (fd >= 0) {
-            ::close(fd);
-            return proxy;
-        }
-        ::usleep(10000);
-    }
-    throw std::runtime_error("microsocks did not start");
+    // microsocks says nothing when it is ready.
+    WaitUntilListening(proxy->FPort);
+    return proxy;
 }

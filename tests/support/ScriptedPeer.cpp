@@ -208,6 +208,18 @@ int ConnectLoopbackFrom(const char *source, int port)
     return fd;
 }
 
+void WaitUntilListening(int port)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (const int fd = ConnectLoopback(port); fd >= 0) {
+            ::close(fd);
+            return;
+        }
+        ::usleep(10000);
+    }
+    throw std::runtime_error("the server never listened on port " + std::to_string(port));
+}
+
 int ConnectLoopback(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

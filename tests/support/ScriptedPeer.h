@@ -74,6 +74,9 @@ int ListenLoopback(int backlog, int &port);
 
 // Connects a plain socket to 127.0.0.1:port (for tests that play the client).
 int ConnectLoopback(int port);
+// Until a server (one that says nothing when ready) accepts on
+// 127.0.0.1:port; throws after five seconds.
+void WaitUntilListening(int port);
 // The same from another loopback address ("127.0.0.2"): a third party.
 int ConnectLoopbackFrom(const char *source, int port);
 

@@ -111,14 +111,7 @@ void SshServer::StartProftpd()
     // As root: it changes to the user for a session, and into its root.
     FProcess = std::make_unique<ChildProcess>(
         std::vector<std::string>{Servers + "/usr/sbin/proftpd", "-n", "-q", "-c", dir + "/proftpd.conf"});
-    for (int i = 0; i < 500; ++i) {
-        if (const int fd = ConnectLoopback(FPort); fd >= 0) {
-            ::close(fd);
-            return;
-        }
-        ::usleep(10000);
-    }
-    throw std::runtime_error("proftpd did not start");
+    WaitUntilListening(FPort);
 }
 
 std::string SshServer::KnownHostsLine(const std::string &name) const

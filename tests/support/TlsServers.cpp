@@ -10,11 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -60,19 +58,6 @@ std::string ReadAll(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WaitUntilListening(int port)
-{
-    for (int i = 0; i < 500; ++i) {
-        const int fd = ConnectLoopback(port);
-        if (fd >= 0) {
-            ::close(fd);
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    throw std::runtime_error("the server never listened on port " + std::to_string(port));
 }
 
 }  // namespace

@@ -25,23 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every folder and file under `root`, by relative path; a file maps to its
-// bytes, a folder to "/".
-std::map<std::string, std::string> Tree(const fs::path &root)
-{
-    std::map<std::string, std::string> tree;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string relative = it->path().lexically_relative(root).string();
-        if (it->is_symlink())
-            tree[relative] = "link";
-        else if (it->is_directory())
-            tree[relative] = "/";
-        else
-            tree[relative] = Contents(it->path());
-    }
-    return tree;
-}
-
 class FolderTransfers : public ConnectedForm {
 protected:
     void SetUp() override

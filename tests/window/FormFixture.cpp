@@ -191,6 +191,16 @@ void ConnectedForm::ClickInto(QWidget *widget)
     QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(10, widget->height() / 2));
 }
 
+std::map<std::string, std::string> Tree(const std::filesystem::path &root)
+{
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        tree[it->path().lexically_relative(root).string()] =
+            it->is_symlink() ? "link" : it->is_directory() ? "/" : Contents(it->path());
+    return tree;
+}
+
 std::vector<std::filesystem::path> ResumableParts(const std::filesystem::path &folder, const std::string &name)
 {
     std::vector<std::filesystem::path> parts;

@@ -22,6 +22,7 @@
 #include <QSettings>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -48,6 +49,10 @@ inline void PrintTo(const QStringList &list, std::ostream *out)
         *out << " \"" << text.toStdString() << '"';
     *out << " }";
 }
+
+// Every folder and file under `root`, by relative path; a file maps to its
+// bytes, a folder to "/", a link to "link".
+std::map<std::string, std::string> Tree(const std::filesystem::path &root);
 
 // The resumable parts a download of `name` left in `folder`
 // (".name.XXXXXX.veldra-part"; each with its ".info" beside it).

@@ -21,15 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> Tree(const fs::path &root)
-{
-    std::map<std::string, std::string> tree;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        tree[it->path().lexically_relative(root).string()] =
-            it->is_symlink() ? "link" : it->is_directory() ? "/" : Contents(it->path());
-    return tree;
-}
-
 class SftpWindow : public FormFixture {
 protected:
     void SetUp() override
