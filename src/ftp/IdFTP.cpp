@@ -102,7 +102,15 @@ void TIdFTP::Connect(bool login)
         // "120 Service ready in nnn minutes" may come before the 220 (RFC 959).
         while (ReadReply({120, 220}) == 120) {
         }
-        if (UseTLS == utUseExplicitTLS) {
+        if (UseTLS == utUseExplicitTLS && TLSWhenOffered) {
+            // 234 accepted; a 4xx or 5xx, that the server has no TLS.
+            if (SendCommand("AUTH TLS", {234, 431, 500, 502, 504, 530, 534}) == 234) {
+                SecureControlConnection();
+            } else {
+                UseTLS = utNoTLS;
+                ReportStatus(ssText, "The server offers no TLS: the connection is not encrypted.");
+            }
+        } else if (UseTLS == utUseExplicitTLS) {
             try {
                 SendCommand("AUTH TLS", 234);
             } catch (const EIdProtocolReplyError &e) {

@@ -57,6 +57,10 @@ public:
     // fails behind most home routers.
     bool PassiveFallback = false;
     int DataAcceptTimeout = 15000;
+    // Explicit TLS where the server offers it: a refused AUTH TLS goes on
+    // unencrypted (UseTLS becomes utNoTLS), and the status says so. A
+    // server that accepts it is held to it.
+    bool TLSWhenOffered = false;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
     // Stores the type and, when connected, tells the server; does nothing

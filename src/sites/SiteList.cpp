@@ -2,6 +2,7 @@
 
 #include "IniFile.h"
 #include "SettingsStore.h"
+#include "SiteFields.h"
 
 #include <algorithm>
 
@@ -17,7 +18,68 @@ QString *Field(TSiteEntry &site, int field)
     return fields[field];
 }
 
+// The manager's fields, as text in the store.
+struct TTextField {
+    const char *Name;
+    QString TSiteEntry::*Member;
+};
+constexpr TTextField ManagerTexts[] = {
+    {"Name", &TSiteEntry::Name},           {"Folder", &TSiteEntry::Folder},
+    {"Host", &TSiteEntry::Host},           {"KeyFile", &TSiteEntry::KeyFile},
+    {"Charset", &TSiteEntry::Charset},     {"LocalFolder", &TSiteEntry::LocalFolder},
+    {"Comments", &TSiteEntry::Comments},   {"Id", &TSiteEntry::Id},
+};
+constexpr const char *ManagerNumbers[] = {"Protocol", "Port", "Logon", "Mode", "Transfers"};
+
+// What an earlier version wrote holds no host: its sites are at the top,
+// named by their address.
+void ReadManagerFields(const TSettingsStore &store, int index, TSiteEntry &site)
+{
+    if (!store.ValueExists(TSiteList::ValueName(index, "Host"))) {
+        SiteFields::FillFromAddress(site);
+        return;
+    }
+    for (const TTextField &field : ManagerTexts)
+        site.*field.Member = store.ReadString(TSiteList::ValueName(index, field.Name), QString());
+    const auto text = [&](const char *name) { return store.ReadString(TSiteList::ValueName(index, name), {}); };
+    site.Protocol = SiteFields::ProtocolFromKey(text("Protocol")).value_or(TSiteProtocol::FtpPlain);
+    site.Logon = SiteFields::LogonFromKey(text("Logon")).value_or(TLogonType::Normal);
+    site.Mode = SiteFields::ModeFromKey(text("Mode")).value_or(TTransferMode::Default);
+    site.Port = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Port"), 0), 0, 65535);
+    site.Transfers = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Transfers"), 0), 0, 10);
+}
+
+void WriteManagerFields(TSettingsStore &store, int index, const TSiteEntry &site)
+{
+    for (const TTextField &field : ManagerTexts)
+        store.WriteString(TSiteList::ValueName(index, field.Name), site.*field.Member);
+    store.WriteString(TSiteList::ValueName(index, "Protocol"), SiteFields::ProtocolKey(site.Protocol));
+    store.WriteString(TSiteList::ValueName(index, "Logon"), SiteFields::LogonKey(site.Logon));
+    store.WriteString(TSiteList::ValueName(index, "Mode"), SiteFields::ModeKey(site.Mode));
+    store.WriteInteger(TSiteList::ValueName(index, "Port"), site.Port);
+    store.WriteInteger(TSiteList::ValueName(index, "Transfers"), site.Transfers);
+}
+
 }  // namespace
+
+int TSiteList::IndexOfPath(const QString &path) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (FSites[size_t(i)].Path() == path)
+            return i;
+    return -1;
+}
+
+QString TSiteList::FreeName(const QString &folder, const QString &name) const
+{
+    const auto taken = [&](const QString &candidate) {
+        return IndexOfPath(folder.isEmpty() ? candidate : folder + '/' + candidate) >= 0;
+    };
+    QString candidate = name;
+    for (int n = 2; taken(candidate); ++n)
+        candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+    return candidate;
+}
 
 QString TSiteList::ValueName(int index, const char *field)
 {
@@ -26,15 +88,20 @@ QString TSiteList::ValueName(int index, const char *field)
 
 void TSiteList::ReadFromIni(const TIniFile &ini)
 {
+    Folders.clear();
     // A negative count is as good as none.
     FSites.resize(size_t(std::max(0, ini.ReadInteger("GENERAL", "Sites", 0))));
     for (int i = 0; i < Count(); ++i)
         for (int f = 0; f < 4; ++f)
             *Field(FSites[size_t(i)], f) = ini.ReadString("SITES", ValueName(i, Fields[f]), QString());
+    for (TSiteEntry &site : FSites)
+        SiteFields::FillFromAddress(site);
 }
 
 void TSiteList::ReadFromStore(const TSettingsStore &store)
 {
+    Folders.clear();
+    FSites.clear();
     FSites.resize(size_t(std::max(0, store.ReadInteger("Sites", 0))));
     // Settings of an older version do not say which passwords the store
     // holds: any site without one in the file may have one there.
@@ -45,7 +112,11 @@ void TSiteList::ReadFromStore(const TSettingsStore &store)
             *Field(site, f) = store.ReadString(ValueName(i, Fields[f]), QString());
         site.PasswordInStore = marked ? store.ReadInteger(ValueName(i, "PasswordInStore"), 0) == 1
                                       : site.Password.isEmpty();
+        ReadManagerFields(store, i, site);
     }
+    const int folders = std::max(0, store.ReadInteger("SiteFolders", 0));
+    for (int i = 0; i < folders; ++i)
+        Folders << store.ReadString(QStringLiteral("SiteFolder%1").arg(i), QString());
 }
 
 void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places) const
@@ -66,11 +137,25 @@ void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<TSiteSecre
         else
             store.DeleteValue(ValueName(i, "PasswordInStore"));
         store.WriteString(ValueName(i, "DefaultFolder"), site.DefaultFolder);
+        WriteManagerFields(store, i, site);
+    }
+    const int oldFolders = store.ReadInteger("SiteFolders", 0);
+    store.WriteInteger("SiteFolders", int(Folders.size()));
+    for (int i = 0; i < std::max(oldFolders, int(Folders.size())); ++i) {
+        const QString name = QStringLiteral("SiteFolder%1").arg(i);
+        if (i < Folders.size())
+            store.WriteString(name, Folders[i]);
+        else
+            store.DeleteValue(name);
     }
     // A removed site takes its keys along, its password among them.
     for (int i = Count(); store.ValueExists(ValueName(i, "Address")) || store.ValueExists(ValueName(i, "Password")); ++i) {
         for (const char *field : Fields)
             store.DeleteValue(ValueName(i, field));
         store.DeleteValue(ValueName(i, "PasswordInStore"));
+        for (const TTextField &field : ManagerTexts)
+            store.DeleteValue(ValueName(i, field.Name));
+        for (const char *field : ManagerNumbers)
+            store.DeleteValue(ValueName(i, field));
     }
 }

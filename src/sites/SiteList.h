@@ -1,10 +1,13 @@
-// The saved sites, in the order of the address box's items, and how they
-// are read from the legacy INI file and read from and written to the
-// settings store ("Sites", then "Site<n>.Address" and so on, n from 0).
+// The saved sites, in the site manager's order, with the folders that
+// hold no site yet; how they are read from the legacy INI file and read
+// from and written to the settings store ("Sites", then "Site<n>.Address"
+// and so on, n from 0; "SiteFolders", then "SiteFolder<n>").
 #pragma once
 
 #include "SiteEntry.h"
 #include "SiteSecrets.h"
+
+#include <QStringList>
 
 #include <vector>
 
@@ -18,6 +21,14 @@ public:
     const TSiteEntry &operator[](int index) const { return FSites.at(size_t(index)); }
 
     void Append(const TSiteEntry &site) { FSites.push_back(site); }
+    void Clear() { FSites.clear(); Folders.clear(); }
+    // The site of that path ("Work/www"), or -1.
+    int IndexOfPath(const QString &path) const;
+    // `name`, or "name (2)" and on, so that no site in `folder` has it.
+    QString FreeName(const QString &folder, const QString &name) const;
+    // The folders by path, those with no site in them too, in the
+    // manager's order; a site's folder may be missing here.
+    QStringList Folders;
     // Removes one site; the later ones move up a place.
     void Remove(int index) { FSites.erase(FSites.begin() + index); }
 

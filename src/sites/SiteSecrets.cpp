@@ -4,7 +4,10 @@
 
 QString TSiteSecrets::Key(const TSiteEntry &site)
 {
-    return site.UserName + '@' + site.Address;
+    // A site of the manager's keeps its name in the store while it is
+    // renamed, moved or pointed elsewhere; an earlier version's site goes
+    // by its user and address, as it always did.
+    return site.Id.isEmpty() ? site.UserName + '@' + site.Address : QStringLiteral("site ") + site.Id;
 }
 
 bool TSiteSecrets::Put(const QString &key, const QString &secret)

@@ -32,6 +32,7 @@ void ApplySession(TIdFTP &ftp, const TSessionSettings &session)
     ftp.User = session.User;
     ftp.Password = session.Secret;
     ftp.UseTLS = session.UseTLS;
+    ftp.TLSWhenOffered = session.TLSWhenOffered;
     ftp.Passive = session.Passive;
     ftp.PassiveFallback = !session.Passive;
     ftp.SocksInfo = session.Proxy;
@@ -105,6 +106,8 @@ void TFtpSession::Settle(TSessionSettings &settings)
 {
     // Active mode may have fallen back to passive.
     settings.Passive = FFtp.Passive;
+    settings.UseTLS = FFtp.UseTLS;
+    settings.TLSWhenOffered = false;
     // Names as this connection has them: the next asks for UTF-8 where
     // this one did, or the bytes of a listed name could name another file.
     if (settings.Charset.empty() && FFtp.Features().Utf8)

@@ -15,6 +15,9 @@ struct TSessionSettings {
     int Port = 21;
     std::string User, Secret;
     TIdUseTLS UseTLS = utNoTLS;
+    // With explicit TLS: plain where the server offers no TLS. Settled
+    // by the first login, so the transfers' connections ask no less.
+    bool TLSWhenOffered = false;
     // Data connections in passive mode; active mode that cannot work
     // falls back to passive, for the rest of the session.
     bool Passive = true;

@@ -3,6 +3,8 @@
 // it (beside this test program), the settings file into a fresh folder.
 #pragma once
 
+#include "QtPrint.h"
+
 #include "ConnectionLog.h"
 #include "ConnectionWorkflow.h"
 #include "FileListView.h"
@@ -37,18 +39,6 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// Readable failure messages for Qt's strings.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &list, std::ostream *out)
-{
-    *out << '{';
-    for (const QString &text : list)
-        *out << " \"" << text.toStdString() << '"';
-    *out << " }";
-}
 
 // Every folder and file under `root`, by relative path; a file maps to its
 // bytes, a folder to "/", a link to "link".
