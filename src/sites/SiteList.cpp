@@ -100,9 +100,11 @@ void TSiteList::ReadFromIni(const TIniFile &ini)
 
 void TSiteList::ReadFromStore(const TSettingsStore &store)
 {
+    // A count of the wrong kind raises before anything read is dropped.
+    const int count = std::max(0, store.ReadInteger("Sites", 0));
     Folders.clear();
     FSites.clear();
-    FSites.resize(size_t(std::max(0, store.ReadInteger("Sites", 0))));
+    FSites.resize(size_t(count));
     // Settings of an older version do not say which passwords the store
     // holds: any site without one in the file may have one there.
     const bool marked = store.ReadInteger(StoreMarked, 0) == 1;

@@ -3,9 +3,64 @@
 #include "FolderListing.h"
 #include "NameBytes.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <mutex>
+
+namespace {
+
+// Set while connecting, read by the window and the transfers' threads.
+std::mutex CharsetLock;
+QByteArray Charset;
+
+QByteArray CurrentCharset()
+{
+    const std::lock_guard lock(CharsetLock);
+    return Charset;
+}
+
+}  // namespace
+
+bool SetRemoteNameCharset(const QString &charset)
+{
+    const QByteArray name = charset.compare("UTF-8", Qt::CaseInsensitive) == 0 ? QByteArray() : charset.toLatin1();
+    if (!name.isEmpty() && !QStringDecoder(name.constData()).isValid())
+        return false;
+    const std::lock_guard lock(CharsetLock);
+    Charset = name;
+    return true;
+}
+
 QString RemoteDisplayName(std::string_view bytes)
 {
-    return TextFromBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
+    const QByteArray charset = CurrentCharset();
+    if (charset.isEmpty())
+        return TextFromBytes(view);
+    QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
+    return decoder.decode(view);
+}
+
+std::string RemoteNameFromText(const QString &text)
+{
+    const QByteArray charset = CurrentCharset();
+    if (charset.isEmpty())
+        return text.toUtf8().toStdString();
+    QStringEncoder encoder(charset.constData(), QStringEncoder::Flag::Stateless);
+    return QByteArray(encoder.encode(text)).toStdString();
+}
+
+std::string LocalNameFor(const std::string &remoteName)
+{
+    return CurrentCharset().isEmpty() ? remoteName : RemoteDisplayName(remoteName).toUtf8().toStdString();
+}
+
+std::string RemoteNameFor(const std::string &localName)
+{
+    if (CurrentCharset().isEmpty())
+        return localName;
+    return RemoteNameFromText(TextFromBytes(QByteArrayView(localName.data(), qsizetype(localName.size()))));
 }
 
 bool IsLocalFileName(const std::string &name)

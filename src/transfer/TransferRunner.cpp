@@ -96,6 +96,12 @@ void TTransferRunner::SetSimultaneous(int count)
     StartNext();
 }
 
+void TTransferRunner::SetSiteLimit(int count)
+{
+    FSiteLimit = std::clamp(count, 0, MaxSimultaneous);
+    StartNext();
+}
+
 TTransferRunner::TSlot *TTransferRunner::SlotOf(int id)
 {
     for (TSlot &slot : FSlots)
@@ -166,7 +172,7 @@ void TTransferRunner::StartNext()
         return;
     // Each worker has the next item at hand while it runs one: it goes on
     // at once. The item stays queued until the worker begins it.
-    for (int i = 0; i < FSimultaneous; ++i) {
+    for (int i = 0; i < (FSiteLimit > 0 ? FSiteLimit : FSimultaneous); ++i) {
         TSlot &slot = FSlots[size_t(i)];
         if (slot.Next != 0 || !slot.Worker->Free())
             continue;
@@ -287,7 +293,7 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
         }
         TTransferItem item;
         item.Direction = TTransferDirection::Download;
-        item.LocalPath = local + entry.Name;
+        item.LocalPath = local + LocalNameFor(entry.Name);
         item.RemoteFolder = remote;
         item.RemoteName = entry.Name;
         // A link to a folder is not walked into (it may lead round in a

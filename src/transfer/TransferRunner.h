@@ -49,6 +49,9 @@ public:
     std::optional<TOverwriteAnswer> DefaultOverwrite;
     int Simultaneous() const { return FSimultaneous; }
     void SetSimultaneous(int count);
+    // A site's own limit while it is connected (0: none), which the
+    // setting above keeps beside.
+    void SetSiteLimit(int count);
 
     // Queues the items of one request (a selection, a drop) and starts.
     void Enqueue(std::vector<TTransferItem> items);
@@ -128,6 +131,7 @@ private:
     // The items at the workers' hands that have not begun go back in line.
     void TakeBack();
     int FSimultaneous = 2;
+    int FSiteLimit = 0;
     TSessionSettings FSession;
     QString FSite;
     QTimer FTimer;

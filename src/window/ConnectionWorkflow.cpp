@@ -10,6 +10,9 @@
 #include "RemoteName.h"
 #include "SshQuestions.h"
 #include "RemoteView.h"
+#include "SiteFields.h"
+#include "SiteSession.h"
+#include "Protocols.h"
 #include "SiteList.h"
 #include "StatusBar.h"
 #include "TransferRunner.h"
@@ -23,11 +26,12 @@
 #include <QLineEdit>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QToolButton>
 
 TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, TSiteList &sites,
                                          const TWidgets &widgets, const TParts &parts)
-    : FWindow(window), FFtp(ftp), FSites(sites), W(widgets), FParts(parts)
+    : FWindow(window), FFtp(ftp), FSites(sites), W(widgets), FParts(parts), FBox(widgets.Address, sites)
 {
     // A keyring that is there but refused (left locked): a password goes
     // into the file in clear only when the user says so, once a run.
@@ -67,6 +71,7 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
             W.Address->setEditText(text);
             W.Address->lineEdit()->setCursorPosition(cursor);
         }
+        FBox.Complete();
         AddressChanged();
     });
     connect(W.Address, &QComboBox::activated, this, [this] { AddressChanged(); });
@@ -110,7 +115,9 @@ void TConnectionWorkflow::Connect()
     // The status events have told most of the story in the log; the
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
-    THostAddress address = SplitHostAddress(W.Address->currentText());
+    const int siteIndex = FBox.ChosenSite();
+    const TSiteEntry *site = siteIndex >= 0 ? &FSites[siteIndex] : nullptr;
+    THostAddress address = site ? HostAddressOf(*site) : SplitHostAddress(W.Address->currentText());
     if (!address.Unsupported.isEmpty()) {
         FWindow.AddToLog(address.Unsupported);
         FParts.Log.BringToFront();
@@ -118,7 +125,9 @@ void TConnectionWorkflow::Connect()
     }
     bool refusedByServer = false, loggedIn = false;
     try {
-        const QString password = PasswordToConnect();
+        QString password;
+        if (!PasswordToConnect(site, password))
+            return;
         switch (FPlainLogin.Ask(FWindow.DialogOwner(), address, W.UserName->text(), password)) {
         case TPlainLoginWarning::Cancel:
             return;
@@ -133,21 +142,7 @@ void TConnectionWorkflow::Connect()
         }
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
-        // The session, made once: this connection's, and the transfers'.
-        FSession = TSessionSettings{};
-        FSession.Protocol = address.Scheme.toStdString();
-        FSession.Host = address.Host.toStdString();
-        FSession.Port = address.Port;
-        FSession.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS
-                          : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
-                                                                          : utNoTLS;
-        FSession.Passive = W.PassiveMode->isChecked();
-        // "sftp://ann@host" names its user.
-        if (!address.User.isEmpty())
-            W.UserName->setText(address.User);
-        FSession.User = W.UserName->text().toStdString();
-        FSession.Secret = password.toStdString();
-        FSession.Proxy = FFtp.SocksInfo;
+        MakeSession(address, site, password);
         FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
             // The question waits for the user: no hourglass meanwhile.
             FWindow.SetBusyCursor(false);
@@ -167,8 +162,15 @@ void TConnectionWorkflow::Connect()
         if (address.Security == THostAddress::Plain)
             FWindow.AddToLog("The connection is not encrypted.");
         StartTransferSession();
-        const int site = W.Address->currentIndex();
-        FParts.RemoteView.SetFolderText(site >= 0 && site < FSites.Count() ? FSites[site].DefaultFolder : QString());
+        if (site) {
+            FParts.Transfers.SetSiteLimit(site->Transfers);
+            if (!site->LocalFolder.isEmpty() && OpenLocalFolder)
+                OpenLocalFolder(site->LocalFolder);
+        } else {
+            FParts.Transfers.SetSiteLimit(0);
+            FBox.Remember(W.Address->currentText());
+        }
+        FParts.RemoteView.SetFolderText(site ? site->DefaultFolder : std::exchange(FOpenFolder, QString()));
         // Without a start folder, the login folder: an empty change-folder
         // request is refused by some servers and sends others to the root.
         FParts.RemoteView.EnterStartFolder(FParts.RemoteView.FolderText().toStdString());
@@ -183,6 +185,35 @@ void TConnectionWorkflow::Connect()
             UserDialogs().ShowError(FWindow.DialogOwner(), text);
         else
             FParts.Log.BringToFront();  // where the user looks, the line marked
+    }
+}
+
+void TConnectionWorkflow::MakeSession(const THostAddress &address, const TSiteEntry *site, const QString &password)
+{
+    // The session, made once: this connection's, and the transfers'.
+    FSession = TSessionSettings{};
+    FSession.Protocol = address.Scheme.toStdString();
+    FSession.Host = address.Host.toStdString();
+    FSession.Port = address.Port;
+    FSession.UseTLS = address.Security == THostAddress::ExplicitTLS   ? utUseExplicitTLS
+                      : address.Security == THostAddress::ImplicitTLS ? utUseImplicitTLS
+                                                                      : utNoTLS;
+    FSession.Passive = W.PassiveMode->isChecked();
+    // "sftp://ann@host" names its user.
+    if (!address.User.isEmpty())
+        W.UserName->setText(address.User);
+    FSession.User = W.UserName->text().toStdString();
+    FSession.Secret = password.toStdString();
+    FSession.Proxy = FFtp.SocksInfo;
+    if (site)
+        ApplySite(*site, FSession);
+    // Names in the site's charset; one this system lacks is said, and the
+    // names are read as UTF-8 where they are.
+    if (!SetRemoteNameCharset(QString::fromStdString(FSession.Charset))) {
+        FWindow.AddToLog(QStringLiteral("The charset \"%1\" is unknown here: names are read as UTF-8.")
+                             .arg(QString::fromStdString(FSession.Charset)));
+        FSession.Charset.clear();
+        SetRemoteNameCharset({});
     }
 }
 
@@ -287,7 +318,11 @@ void TConnectionWorkflow::StartTransferSession()
     // typed in the bar: saving the site keeps it, in the keyring.
     if (W.Password->text().isEmpty() && !FSession.Secret.empty())
         W.Password->setText(QString::fromStdString(FSession.Secret));
-    FParts.Transfers.SetSession(FSession, TSiteSecrets::Key({W.Address->currentText(), W.UserName->text(), {}, {}}));
+    const int site = FBox.ChosenSite();
+    TSiteEntry typed;
+    typed.Address = W.Address->currentText();
+    typed.UserName = W.UserName->text();
+    FParts.Transfers.SetSession(FSession, TSiteSecrets::Key(site >= 0 ? FSites[site] : typed));
     OfferUnfinishedWhenListed();
 }
 
@@ -305,19 +340,27 @@ void TConnectionWorkflow::OfferUnfinishedWhenListed()
     }));
 }
 
-QString TConnectionWorkflow::PasswordToConnect()
+bool TConnectionWorkflow::PasswordToConnect(const TSiteEntry *site, QString &password)
 {
+    password = W.Password->text();
+    if (!password.isEmpty() || !site)
+        return true;
+    if (AsksForPassword(*site)) {
+        // Asked each time, and kept for this connection alone.
+        const QString prompt = QStringLiteral("Password of %1 at %2:").arg(W.UserName->text(), site->Path());
+        return UserDialogs().AskSecret(FWindow.DialogOwner(), "Password", prompt, password);
+    }
     // A saved site's password comes from the store now, when it is needed
     // and not before: a store that prompts does so over the window.
-    const int index = W.Address->currentIndex();
-    if (!W.Password->text().isEmpty() || index < 0 || index >= FSites.Count() || !FSites[index].PasswordInStore)
-        return W.Password->text();
-    TSiteEntry &site = FSites[index];
-    site.Password = FSecrets.Password(site);
-    if (site.Password.isEmpty() && !FSecrets.StoreWorking())
+    if (!site->PasswordInStore)
+        return true;
+    TSiteEntry &saved = FSites[FBox.ChosenSite()];
+    saved.Password = FSecrets.Password(saved);
+    if (saved.Password.isEmpty() && !FSecrets.StoreWorking())
         TellWhereKept(FSecrets.StoreMissing() ? TSiteSecrets::InFile : TSiteSecrets::InMemory);
-    W.Password->setText(site.Password);
-    return site.Password;
+    W.Password->setText(saved.Password);
+    password = saved.Password;
+    return true;
 }
 
 void TConnectionWorkflow::TellWhereKept(TSiteSecrets::TPlace place)
@@ -346,7 +389,7 @@ void TConnectionWorkflow::TellServerClosed(const std::string &notice)
 
 void TConnectionWorkflow::AddressChanged()
 {
-    const int index = W.Address->findText(W.Address->currentText(), Qt::MatchFixedString);
+    const int index = FBox.ChosenSite();
     if (index < 0) {
         W.UserName->setText("Anonymous");
         W.Password->setText(QString());
@@ -354,24 +397,61 @@ void TConnectionWorkflow::AddressChanged()
         return;
     }
     const TSiteEntry &site = FSites[index];
-    W.Address->setEditText(site.Address);
-    W.UserName->setText(site.UserName);
+    // The saved letter case, once the whole path is typed; a completion
+    // still offered stays selected.
+    if (!W.Address->lineEdit()->hasSelectedText() && W.Address->currentText() != site.Path())
+        W.Address->setEditText(site.Path());
+    W.UserName->setText(site.Logon == TLogonType::Anonymous ? QStringLiteral("anonymous") : site.UserName);
     W.Password->setText(site.Password);
     // Read from the store only when the site connects.
-    W.Password->setPlaceholderText(site.Password.isEmpty() && site.PasswordInStore ? QStringLiteral("in the keyring")
-                                                                                    : QString());
+    W.Password->setPlaceholderText(AsksForPassword(site)                             ? QStringLiteral("asked for")
+                                   : site.Password.isEmpty() && site.PasswordInStore ? QStringLiteral("in the keyring")
+                                                                                     : QString());
     FParts.RemoteView.SetFolderText(site.DefaultFolder);
 }
 
 void TConnectionWorkflow::SitesLoaded()
 {
-    W.Address->clear();
-    for (int i = 0; i < FSites.Count(); ++i)
-        W.Address->addItem(FSites[i].Address);
-    if (FSites.Count() > 0) {
-        W.Address->setCurrentIndex(0);
-        AddressChanged();
+    W.Address->setEditText(QString());
+    FBox.Fill();
+    if (FSites.Count() > 0)
+        OpenSite(0, false);
+}
+
+void TConnectionWorkflow::SitesChanged()
+{
+    FBox.Fill();
+    AddressChanged();
+}
+
+void TConnectionWorkflow::OpenSite(int site, bool connect)
+{
+    FBox.Choose(site);
+    AddressChanged();
+    if (connect && !FParts.Browsing.Connected())
+        Connect();
+}
+
+void TConnectionWorkflow::OpenAddress(const QString &text)
+{
+    const QUrl url(text);
+    THostAddress address = SplitHostAddress(text);
+    if (!url.isValid() || url.scheme().isEmpty() || !address.Unsupported.isEmpty() || address.Host.isEmpty()) {
+        FWindow.AddToLog(address.Unsupported.isEmpty() ? QStringLiteral("Not an address to connect to: ") +
+                                                             url.toDisplayString(QUrl::RemovePassword)
+                                                       : address.Unsupported);
+        return;
     }
+    const bool named = url.port() > 0 && url.port() != ProtocolOf(address.Scheme.toStdString())->DefaultPort;
+    W.Address->setEditText(address.Scheme + "://" + (url.host().contains(':') ? '[' + url.host() + ']' : url.host()) +
+                           (named ? ':' + QString::number(url.port()) : QString()));
+    AddressChanged();
+    if (!url.userName().isEmpty())
+        W.UserName->setText(url.userName());
+    W.Password->setText(url.password());
+    FOpenFolder = url.path();
+    if (!FParts.Browsing.Connected())
+        Connect();
 }
 
 TSocksInfo TConnectionWorkflow::Proxy() const
@@ -396,9 +476,8 @@ void TConnectionWorkflow::SetPassiveMode(bool on)
 
 void TConnectionWorkflow::SetChosenSiteFolder(const QString &folder)
 {
-    // Only a site chosen from the list; a typed address is no site.
-    const int site = W.Address->currentIndex();
-    if (site >= 0 && site < FSites.Count())
+    // Only a saved site; a typed address is no site.
+    if (const int site = FBox.ChosenSite(); site >= 0)
         FSites[site].DefaultFolder = folder;
 }
 
@@ -422,12 +501,12 @@ void TConnectionWorkflow::SaveSite()
 
 void TConnectionWorkflow::DeleteSite()
 {
-    const int index = W.Address->currentIndex();
-    if (index < 0 || index >= FSites.Count()) {
+    const int index = FBox.ChosenSite();
+    if (index < 0) {
         FWindow.AddToLog("Choose a saved site in the address box to delete it.");
         return;
     }
-    const QString name = FSites[index].Address;
+    const QString name = FSites[index].Path();
     if (!UserDialogs().Confirm(FWindow.DialogOwner(),
                                QStringLiteral("Delete the saved site \"%1\" and its password?").arg(name)))
         return;
@@ -437,46 +516,46 @@ void TConnectionWorkflow::DeleteSite()
 
 void TConnectionWorkflow::AddOrUpdateSite()
 {
-    QComboBox *box = W.Address;
-    const QString address = box->currentText();
-    const int index = box->findText(address, Qt::MatchFixedString);
+    const int index = FBox.ChosenSite();
     if (index < 0) {
-        FSites.Append({address, W.UserName->text(), W.Password->text(), QString()});
-        TellWhereKept(FSecrets.Keep(FSites[FSites.Count() - 1]));
-        const QSignalBlocker blocker(box);
-        const int selected = box->currentIndex();
-        box->addItem(address);
-        box->setCurrentIndex(selected);
-        box->setEditText(address);
-    } else {
-        TSiteEntry &site = FSites[index];
-        // A password still in the store, not yet asked for, goes with the
-        // site to its new name (and from the old one at the save).
-        QString password = W.Password->text();
-        if (password.isEmpty() && site.PasswordInStore &&
-            TSiteSecrets::Key(site) != TSiteSecrets::Key({address, W.UserName->text(), {}, {}}))
-            password = FSecrets.Password(site);
-        site.Address = address;
+        // A typed address: a new site at the top, named by it.
+        TSiteEntry site;
+        site.Address = W.Address->currentText();
         site.UserName = W.UserName->text();
-        site.Password = password;
-        TellWhereKept(FSecrets.Keep(site));
+        site.Password = W.Password->text();
+        SiteFields::FillFromAddress(site);
+        site.Name = FSites.FreeName({}, site.Address);
+        FSites.Append(site);
+        TellWhereKept(FSecrets.Keep(FSites[FSites.Count() - 1]));
+        FBox.Fill();
+        FBox.Choose(FSites.Count() - 1);
+        return;
     }
+    TSiteEntry &site = FSites[index];
+    // A password still in the store, not yet asked for, goes with the
+    // site to its new name (and from the old one at the save).
+    QString password = W.Password->text();
+    TSiteEntry renamed = site;
+    renamed.UserName = W.UserName->text();
+    if (password.isEmpty() && site.PasswordInStore && TSiteSecrets::Key(site) != TSiteSecrets::Key(renamed))
+        password = FSecrets.Password(site);
+    if (site.Logon != TLogonType::Anonymous)
+        site.UserName = W.UserName->text();
+    if (!AsksForPassword(site))
+        site.Password = password;
+    TellWhereKept(FSecrets.Keep(site));
 }
 
 void TConnectionWorkflow::RemoveSite()
 {
-    QComboBox *box = W.Address;
-    const int index = box->currentIndex();
-    if (index != -1) {
+    if (const int index = FBox.ChosenSite(); index >= 0) {
         FSecrets.Forget(FSites[index]);
         FSites.Remove(index);
-        const QSignalBlocker blocker(box);
-        box->removeItem(index);
     }
-    if (box->count() > 0) {
-        const QSignalBlocker blocker(box);
-        box->setCurrentIndex(0);
-    }
+    W.Address->setEditText(QString());
+    FBox.Fill();
+    if (FSites.Count() > 0)
+        FBox.Choose(0);
     AddressChanged();
 }
 

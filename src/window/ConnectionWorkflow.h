@@ -10,11 +10,13 @@
 #include "IdSocks.h"
 #include "PlainLoginWarning.h"
 #include "SessionSettings.h"
+#include "SiteBox.h"
 #include "SiteSecrets.h"
 
 #include <QIcon>
 #include <QObject>
 
+#include <functional>
 #include <set>
 
 #include <string>
@@ -31,6 +33,8 @@ class TIdFTP;
 class TBrowsingSession;
 class TRemoteView;
 class TSiteList;
+struct THostAddress;
+struct TSiteEntry;
 class TTransferRunner;
 class TWindowServices;
 
@@ -75,6 +79,19 @@ public:
     // The sites were read anew: the address box lists them and chooses
     // the first.
     void SitesLoaded();
+    // The sites were edited (the manager, an import): the box lists them
+    // anew and keeps its text.
+    void SitesChanged();
+    // Shows a site in the bar, and connects to it with `connect`.
+    void OpenSite(int site, bool connect);
+    // An address from outside ("ftpes://ann:pw@host/path/"): in the bar,
+    // connected to, and its folder opened. A password in it reaches the
+    // password box, never the log.
+    void OpenAddress(const QString &url);
+    // The site the address box shows, or -1.
+    int ChosenSite() const { return FBox.ChosenSite(); }
+    // A site's default local folder, opened when it connects.
+    std::function<void(const QString &folder)> OpenLocalFolder;
     // The folder box's Ctrl+I: the chosen site starts there from now on.
     void SetChosenSiteFolder(const QString &folder);
     // The address box's site, kept or updated with the bar's user and
@@ -112,8 +129,11 @@ private:
     // The queue's transfers log in as this session did.
     void StartTransferSession();
     void OfferUnfinishedWhenListed();
-    // The password box's, or a saved site's from the store.
-    QString PasswordToConnect();
+    // The password box's, or a saved site's from the store, or asked for
+    // (false: the user cancelled).
+    bool PasswordToConnect(const TSiteEntry *site, QString &password);
+    // The session of the address or site, with the bar's user and password.
+    void MakeSession(const THostAddress &address, const TSiteEntry *site, const QString &password);
     // Once a run each: the passwords stay in the settings file, or in
     // memory, and why.
     void TellWhereKept(TSiteSecrets::TPlace place);
@@ -126,6 +146,9 @@ private:
     bool FOnline = false;
     bool FDisconnectRequested = false;
     QSocketNotifier *FIdleWatch = nullptr;
+    TSiteBox FBox;
+    // The folder an address from outside named, opened after its log-in.
+    QString FOpenFolder;
     TSessionSettings FSession;
     TCertificateTrust FTrust;
     TPlainLoginWarning FPlainLogin;

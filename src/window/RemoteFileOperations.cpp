@@ -1,5 +1,6 @@
 #include "RemoteFileOperations.h"
 
+#include "RemoteName.h"
 #include "RemoteSession.h"
 #include "RemoteView.h"
 #include "TransferRunner.h"
@@ -15,7 +16,7 @@ const char *const SelectMessage = "You must first select a valid folder or file.
 // UTF-8.
 std::string AnswerBytes(const QString &answer, const QString &proposal, const std::string &proposalBytes)
 {
-    return answer == proposal ? proposalBytes : answer.toUtf8().toStdString();
+    return answer == proposal ? proposalBytes : RemoteNameFromText(answer);
 }
 
 QString DeleteQuestion(const QString &name, size_t count)
@@ -45,7 +46,7 @@ void TRemoteFileOperations::NewFolder()
         UserDialogs().ShowMessage(FWindow.DialogOwner(), "Must enter a valid directory name to create it.");
         return;
     }
-    const std::string folder = answer.toUtf8().toStdString();
+    const std::string folder = RemoteNameFromText(answer);
     FSession.MakeFolder(folder);
     // As a file manager does: the new folder shows, chosen, where it was
     // made; the user decides whether to go in.

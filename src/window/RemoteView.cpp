@@ -269,7 +269,7 @@ std::string TRemoteView::CurrentDirBytes() const
     const QString text = W.FolderBox->text();
     if (text == RemoteDisplayName(FCurrentDirRaw))
         return FCurrentDirRaw;
-    return text.toStdString();
+    return RemoteNameFromText(text);
 }
 
 std::vector<TRemoteItem> TRemoteView::SelectedFiles() const

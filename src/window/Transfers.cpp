@@ -154,7 +154,7 @@ void TTransfers::DownloadSelectedFolder()
 
 void TTransfers::DownloadFolderInto(const std::string &localFolder, const std::string &name)
 {
-    TTransferItem item = Download(FRemoteView.ListedFolder(), name, localFolder + name);
+    TTransferItem item = Download(FRemoteView.ListedFolder(), name, localFolder + LocalNameFor(name));
     item.Folder = true;
     FRunner.Enqueue({item});
 }
@@ -167,7 +167,7 @@ void TTransfers::DownloadInto(const std::string &folder, const std::vector<std::
             FWindow.AddToLog(UnsafeNameSkipped(name));
             continue;
         }
-        items.push_back(Download(FRemoteView.ListedFolder(), name, folder + name));
+        items.push_back(Download(FRemoteView.ListedFolder(), name, folder + LocalNameFor(name)));
     }
     FRunner.Enqueue(std::move(items));
 }
@@ -227,7 +227,7 @@ void TTransfers::CollectUploads(const std::string &path, const std::string &remo
         item.Direction = TTransferDirection::Upload;
         item.LocalPath = path;
         item.RemoteFolder = remoteFolder;
-        item.RemoteName = NamePart(path);
+        item.RemoteName = RemoteNameFor(NamePart(path));
         items.push_back(item);
         return;
     }
@@ -242,7 +242,7 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
     std::string trimmed = Trim(path);
     if (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
-    const std::string into = RemoteJoin(remoteFolder, NamePart(trimmed));
+    const std::string into = RemoteJoin(remoteFolder, RemoteNameFor(NamePart(trimmed)));
     DIR *folder = ::opendir(trimmed.c_str());
     if (!folder) {
         FWindow.AddToLog("Cannot open folder " + Text(trimmed));
@@ -255,7 +255,7 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
     made.Folder = true;
     made.LocalPath = trimmed;
     made.RemoteFolder = remoteFolder;
-    made.RemoteName = NamePart(trimmed);
+    made.RemoteName = RemoteNameFor(NamePart(trimmed));
     items.push_back(made);
     std::vector<std::string> children;
     while (const dirent *entry = ::readdir(folder))

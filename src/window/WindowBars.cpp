@@ -55,13 +55,14 @@ TBarFields CreateFieldBars(QMainWindow &window)
     AddLabel(tbControl, cbAddress, "FTP Address", false);
     cbAddress->setEditable(true);
     cbAddress->setInsertPolicy(QComboBox::NoInsert);
-    // The bar fills itself from the sites; Qt's own completion and its
-    // choosing of a matching item when the focus leaves would fight that.
+    // The bar fills itself from the sites; the box's own completion and
+    // its choosing of a matching item when the focus leaves would fight
+    // that. The site list brings a completion of its own.
     cbAddress->setCompleter(nullptr);
     cbAddress->lineEdit()->setAccessibleName("FTP Address");
     cbAddress->view()->setAccessibleName("Saved sites");
     QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
-    cbAddress->setFixedWidth(145);
+    cbAddress->setFixedWidth(220);
     cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permanently in the list.)"
                           "\r\n(<CTRL> + <SHIFT> + <DEL> to remove a site permanently from the list.)");
     tbControl->addWidget(cbAddress);

@@ -5,7 +5,9 @@
 #include "SiteFields.h"
 #include "SiteList.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +90,7 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
 TEST_F(SiteList, AnEarlierVersionsSitesLoadAtTheTopByTheirAddress)
 {
     {
+        QDir().mkpath(QFileInfo(TSettingsStore::FileName()).path());
         QFile file(TSettingsStore::FileName());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("[General]\nSites=3\nPasswordsInStoreMarked=1\n"

@@ -9,6 +9,7 @@
 #include "HostAddress.h"
 #include "PlainLoginWarning.h"
 #include "ScriptedPeer.h"
+#include "SiteFields.h"
 #include "StatusBar.h"
 
 #include <QAction>
@@ -68,6 +69,20 @@ protected:
         Form->show();
         Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    }
+
+    // A saved site now at the test server, chosen from the list.
+    void PointSite(int index, const QString &address, const QString &folder)
+    {
+        TSiteEntry &site = Form->Sites[index];
+        site.Address = address;
+        SiteFields::FillFromAddress(site);
+        site.UserName = FtpServer::User;
+        site.Password = FtpServer::Password;
+        site.DefaultFolder = folder;
+        Form->Connection().SitesChanged();
+        cbAddress->setCurrentIndex(index);
+        emit cbAddress->activated(index);
     }
 
     // As a user does: the focus by a click, then keys to whatever has it.
@@ -280,10 +295,7 @@ TEST_F(ConnectionBar, ARefusedStartFolderShowsTheLoginFolder)
 {
     FtpServer server;
     std::filesystem::create_directory(server.Root().Path() / "pub");
-    cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
-    Form->Sites[1] = {cbAddress->itemText(1), FtpServer::User, FtpServer::Password, "/no-such-folder"};
-    cbAddress->setCurrentIndex(1);
-    emit cbAddress->activated(1);
+    PointSite(1, QString("localhost:%1").arg(server.Port()), "/no-such-folder");
     actConnect->trigger();
     EXPECT_TRUE(Form->FTP.Connected());
     EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
@@ -437,12 +449,7 @@ TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)
 {
     FtpServer server;
     std::filesystem::create_directory(server.Root().Path() / "in");
-    cbAddress->setItemText(1, QString("localhost:%1").arg(server.Port()));
-    Form->Sites[1].Address = cbAddress->itemText(1);
-    Form->Sites[1].UserName = FtpServer::User;
-    Form->Sites[1].Password = FtpServer::Password;
-    cbAddress->setCurrentIndex(1);
-    emit cbAddress->activated(1);
+    PointSite(1, QString("localhost:%1").arg(server.Port()), "/in");
     EXPECT_EQ(edUserName->text(), FtpServer::User);
     EXPECT_EQ(edCurrentDir->text(), "/in");
     actConnect->trigger();
@@ -486,7 +493,7 @@ TEST_F(ConnectionBar, CtrlIAddsANewSiteAndUpdatesOneThatDiffersInCase)
     ClickInto(cbAddress);
     Press(Qt::Key_I, Qt::ControlModifier);
     EXPECT_EQ(Form->Sites.Count(), 3);
-    EXPECT_EQ(Form->Sites[0].Address, "FTP.One.Example");
+    EXPECT_EQ(Form->Sites[0].Address, "ftp.one.example");
     EXPECT_EQ(Form->Sites[0].UserName, "alice2");
     EXPECT_EQ(Form->Sites[0].Password, "a2");
     EXPECT_EQ(Form->Sites[0].DefaultFolder, "/pub");
