@@ -28,6 +28,7 @@ public:
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &) override { return {}; }
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override { return {question.Default, false}; }
     bool EditSettings(QWidget *, TAppSettings &) override { return false; }
+    bool EditSites(QWidget *, TSiteManagerData &) override { return false; }
     TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
     {
         return TCertificateAnswer::Cancel;

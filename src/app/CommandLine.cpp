@@ -14,6 +14,9 @@ void Describe(QCommandLineParser &parser)
     parser.setApplicationDescription("Veldra, a small graphical FTP client.");
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption({"site", "Connects to the saved site of that path (\"Work/www\").", "path"});
+    parser.addPositionalArgument("address", "Connects to the address and opens its folder "
+                                            "(ftp://, ftps://, ftpes://, sftp://).", "[address]");
     // The switches begin with a slash: to the parser they are arguments.
     parser.addPositionalArgument("/USEIDEHOOKS", "Time-stamped log entries and extra diagnostics.",
                                  "[/USEIDEHOOKS]");
@@ -55,11 +58,17 @@ void AnswerWithoutDisplay(int argc, char **argv)
     parser.showHelp();
 }
 
-void Check(const QCoreApplication &application)
+TStart Check(const QCoreApplication &application)
 {
     QCommandLineParser parser;
     Describe(parser);
     parser.process(application);
+    TStart start;
+    start.Site = parser.value("site");
+    for (const QString &argument : parser.positionalArguments())
+        if (argument.contains("://") && start.Address.isEmpty())
+            start.Address = argument;
+    return start;
 }
 
 }  // namespace CommandLine

@@ -2,18 +2,38 @@
 // its icon, the main window, the message loop until the main window closes.
 #include "Application.h"
 #include "CommandLine.h"
+#include "ConnectionWorkflow.h"
 #include "MainForm.h"
 #include "QuitSignals.h"
 #include "SystemControlPack.h"
+#include "UserDialogs.h"
 
 #include <QIcon>
+#include <QTimer>
+
+namespace {
+
+void OpenAtStart(TfrmMain &window, const CommandLine::TStart &start)
+{
+    if (start.Site.isEmpty()) {
+        window.Connection().OpenAddress(start.Address);
+        return;
+    }
+    const int site = window.Sites.IndexOfPath(start.Site);
+    if (site < 0)
+        UserDialogs().ShowError(&window, QStringLiteral("There is no saved site \"%1\".").arg(start.Site));
+    else
+        window.Connection().OpenSite(site, true);
+}
+
+}  // namespace
 
 int main(int argc, char **argv)
 {
     CommandLine::SetIdentity();
     CommandLine::AnswerWithoutDisplay(argc, argv);
     TApplication application(argc, argv);
-    CommandLine::Check(application);
+    const CommandLine::TStart start = CommandLine::Check(application);
     // The desktop matches the window to its launcher and icon by this name.
     QGuiApplication::setDesktopFileName("org.tarnwick.Veldra");
     QApplication::setWindowIcon(QIcon(":/icons/org.tarnwick.Veldra.svg"));
@@ -22,6 +42,9 @@ int main(int argc, char **argv)
         TfrmMain frmMain;
         QuitSignals::CloseOnSignal(&frmMain);
         frmMain.show();
+        // After the window's own first steps (an import offered).
+        if (!start.Site.isEmpty() || !start.Address.isEmpty())
+            QTimer::singleShot(0, &frmMain, Guarded([&frmMain, start] { OpenAtStart(frmMain, start); }));
         status = application.exec();
     }
     return CheckFolderDataFreed(status);

@@ -2,7 +2,7 @@
 
 #include "SiteFields.h"
 
-#include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -266,7 +266,7 @@ private:
 
 QString UserFile()
 {
-    return QDir::homePath() + "/.config/filezilla/sitemanager.xml";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/filezilla/sitemanager.xml";
 }
 
 TSiteImport Read(const QByteArray &xml, const QString &under)

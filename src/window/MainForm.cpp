@@ -15,6 +15,7 @@
 #include "RemoteFileOperations.h"
 #include "RemoteView.h"
 #include "ShortcutPriority.h"
+#include "SiteActions.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
@@ -357,6 +358,8 @@ void TfrmMain::CreateParts()
         *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
     // A first start: what the settings would say if they said nothing.
     FSettings->Apply(TAppSettings{});
+    FSiteActions = new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }}, this);
+    FConnection->OpenLocalFolder = [this](const QString &folder) { FTransfers->SelectLocalFolder(folder); };
 }
 
 void TfrmMain::CreateFilesMenu()
@@ -387,7 +390,8 @@ void TfrmMain::CreateMenuBar()
     puUpload->addAction("F&older...", actUploadFolder, &QAction::trigger);
     auto *viewStyle = new QMenu("View &Style", this);
     viewStyle->addActions(FRemoteView->ViewStyleItems());
-    BuildMenuBar(*this, {{"&File", {actConnect, nullptr, actSaveSite, actDeleteSite, nullptr, actQuit}},
+    BuildMenuBar(*this, {{"&File", {actConnect, nullptr, FSiteActions->Manager, actSaveSite, actDeleteSite, nullptr,
+                                    FSiteActions->Import, FSiteActions->Export, nullptr, actQuit}},
                          {"&Edit", {actNewFolder, actRename, actDelete, nullptr, actSettings}},
                          {"&View", {viewStyle->menuAction(), actUpAFolder, nullptr, actShowLog, actShowTransfers}},
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
@@ -482,6 +486,8 @@ void TfrmMain::FormCreate()
     FSettings->ImportIni();
     FSettings->Load();
     SetActionsEnabled(false);
+    // Over the window, once it shows.
+    QTimer::singleShot(0, this, Guarded([this] { FSiteActions->OfferFileZillaSites(); }));
 }
 
 void TfrmMain::FormDestroy()

@@ -40,6 +40,7 @@ class TFormSettings;
 class TOrlaAboutBox;
 class TRemoteFileOperations;
 class TRemoteView;
+class TSiteActions;
 class TStatusBar;
 class TTransferPanel;
 class TRemoteSession;
@@ -71,6 +72,7 @@ public:
     TTransferRunner &Runner() { return *FRunner; }
     TRemoteFileOperations &FileOperations() { return *FFileOperations; }
     TConnectionLog &Log() { return *FLog; }
+    TSiteActions &SiteActions() { return *FSiteActions; }
 
     // ---- the shared services
     void AddToLog(const QString &message) override;
@@ -138,6 +140,7 @@ private:
     std::vector<QIcon> ImageList1;
 
     std::unique_ptr<TConnectionLog> FLog;
+    TSiteActions *FSiteActions = nullptr;
     std::unique_ptr<TRemoteView> FRemoteView;
     // The browsing connection, FTP, as the views use it.
     // The window's FTP client as a session, and the session the window

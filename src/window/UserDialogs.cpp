@@ -1,6 +1,7 @@
 #include "UserDialogs.h"
 
 #include "SettingsDialog.h"
+#include "SiteManager.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -97,6 +98,15 @@ public:
         if (dialog.exec() != QDialog::Accepted)
             return false;
         settings = dialog.Result();
+        return true;
+    }
+
+    bool EditSites(QWidget *parent, TSiteManagerData &data) override
+    {
+        TSiteManagerDialog dialog(data, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        data = dialog.Result();
         return true;
     }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class QWidget;
+struct TSiteManagerData;
 struct TAppSettings;
 
 // State of an open or save dialog component: what it proposes before it is
@@ -68,6 +69,8 @@ public:
     virtual TChoice Choose(QWidget *parent, const TChoiceQuestion &question) = 0;
     // The Settings dialog over `settings`; false when cancelled.
     virtual bool EditSettings(QWidget *parent, TAppSettings &settings) = 0;
+    // The site manager over `data`; false when cancelled.
+    virtual bool EditSites(QWidget *parent, TSiteManagerData &data) = 0;
     // Trust once, trust always, or cancel (the default).
     virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.

@@ -16,6 +16,11 @@ launcher=$prefix/share/applications/org.tarnwick.Veldra.desktop
 desktop-file-validate "$launcher" || fail "the launcher does not validate"
 grep -qx 'Categories=Network;FileTransfer;' "$launcher" || fail "categories"
 grep -qx 'Icon=org.tarnwick.Veldra' "$launcher" || fail "the launcher names another icon"
+# The desktop hands ftp:// and sftp:// links to it, the address as argument.
+grep -qx 'Exec=veldra %u' "$launcher" || fail "the launcher takes no address"
+for scheme in ftp sftp; do
+  grep -q "^MimeType=.*x-scheme-handler/$scheme;" "$launcher" || fail "no handler of $scheme:// links"
+done
 appstreamcli validate --no-net "$prefix/share/metainfo/org.tarnwick.Veldra.metainfo.xml" >/dev/null ||
   fail "the metainfo does not validate"
 
@@ -23,7 +28,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/org.tarnwick.Veldra.metai
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" --version)
 [[ $version == "Veldra 3.1.2.149" ]] || fail "--version printed: $version"
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" --help)
-for word in --help --version /USEIDEHOOKS /NOIDEHOOKS; do
+for word in --help --version --site /USEIDEHOOKS /NOIDEHOOKS; do
   grep -q -- "$word" <<<"$help" || fail "--help does not list $word"
 done
 

@@ -1,6 +1,7 @@
 #include "ScriptedDialogs.h"
 
 #include "AppSettings.h"
+#include "SiteManager.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -76,6 +77,15 @@ TChoice ScriptedDialogs::Choose(QWidget *, const TChoiceQuestion &question)
     const TChoice answer = ChoiceAnswers.front();
     ChoiceAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedDialogs::EditSites(QWidget *, TSiteManagerData &data)
+{
+    if (SiteManagerAnswers.empty())
+        return false;
+    const auto answer = SiteManagerAnswers.front();
+    SiteManagerAnswers.pop_front();
+    return answer(data);
 }
 
 bool ScriptedDialogs::EditSettings(QWidget *, TAppSettings &settings)

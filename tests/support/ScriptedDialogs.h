@@ -43,6 +43,9 @@ public:
     // The Settings dialog: each answer changes what it was shown, or
     // cancels (nothing); an empty script cancels.
     std::deque<std::function<void(TAppSettings &)>> SettingsAnswers;
+    // The site manager: each answer edits the list it was given and says
+    // whether it was OK; none left: cancelled.
+    std::deque<std::function<bool(TSiteManagerData &)>> SiteManagerAnswers;
     std::vector<TCertificateQuestion> CertificatesShown;
     std::deque<TCertificateAnswer> CertificateAnswers;  // empty: Cancel
 
@@ -59,6 +62,7 @@ public:
     bool Confirm(QWidget *, const QString &text) override;
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override;
     bool EditSettings(QWidget *, TAppSettings &settings) override;
+    bool EditSites(QWidget *, TSiteManagerData &data) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;
