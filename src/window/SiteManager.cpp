@@ -5,14 +5,17 @@
 #include "SiteSettingsForm.h"
 #include "UserDialogs.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -31,10 +34,37 @@ QString NewId()
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
+// A name typed in the tree: empty keeps the old one, one a sibling has
+// gets a number.
+class TNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        const auto *edit = qobject_cast<QLineEdit *>(editor);
+        const QString name = edit ? edit->text().trimmed() : QString();
+        if (name.isEmpty())
+            return;
+        const auto taken = [&](const QString &candidate) {
+            for (int row = 0; row < model->rowCount(index.parent()); ++row)
+                if (row != index.row() && model->index(row, 0, index.parent()).data().toString() == candidate)
+                    return true;
+            return false;
+        };
+        QString candidate = name;
+        for (int n = 2; taken(candidate); ++n)
+            candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        model->setData(index, candidate);
+    }
+};
+
 QPushButton *Button(const QString &text, const char *objectName, QBoxLayout *layout)
 {
     auto *button = new QPushButton(text);
     button->setObjectName(objectName);
+    // Enter is OK's wherever the focus is.
+    button->setAutoDefault(false);
     layout->addWidget(button);
     return button;
 }
@@ -53,7 +83,13 @@ TSiteManagerDialog::TSiteManagerDialog(const TSiteManagerData &data, QWidget *pa
     FTree->setDragDropMode(QAbstractItemView::InternalMove);
     FTree->setDefaultDropAction(Qt::MoveAction);
     FTree->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    FTree->setItemDelegate(new TNameDelegate(FTree));
     FTree->installEventFilter(this);
+    // F2 renames what the tree has chosen, wherever the focus is.
+    auto *rename = new QAction(this);
+    rename->setShortcut(Qt::Key_F2);
+    connect(rename, &QAction::triggered, this, [this] { Rename(); });
+    addAction(rename);
     FForm = new TSiteSettingsForm;
     FForm->setObjectName("frSiteSettings");
 
@@ -93,12 +129,6 @@ TSiteManagerDialog::TSiteManagerDialog(const TSiteManagerData &data, QWidget *pa
 
     connect(FTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *now, QTreeWidgetItem *before) { ShowChosen(now, before); });
-    connect(FTree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) {
-        // A name typed empty is no name; one taken gets a number.
-        const QSignalBlocker blocker(FTree);
-        const QString name = item->text(0).trimmed();
-        item->setText(0, FreeName(item->parent(), name.isEmpty() ? QStringLiteral("New site") : name, item));
-    });
     Fill();
 }
 
@@ -131,6 +161,7 @@ QTreeWidgetItem *TSiteManagerDialog::FolderItem(const QStringList &steps)
                 found = child;
         }
         if (!found) {
+            const QSignalBlocker blocker(FTree);
             found = folder ? new QTreeWidgetItem(folder, {step}) : new QTreeWidgetItem(FTree, {step});
             found->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
             found->setFlags(found->flags() | Qt::ItemIsEditable);
@@ -142,6 +173,8 @@ QTreeWidgetItem *TSiteManagerDialog::FolderItem(const QStringList &steps)
 
 QTreeWidgetItem *TSiteManagerDialog::AddSite(QTreeWidgetItem *folder, int index)
 {
+    // Made, not renamed: no word to the rename's handler.
+    const QSignalBlocker blocker(FTree);
     const QStringList text{FSites[size_t(index)].Name};
     auto *item = folder ? new QTreeWidgetItem(folder, text) : new QTreeWidgetItem(FTree, text);
     item->setData(0, SiteRole, index);
@@ -179,14 +212,13 @@ QStringList TSiteManagerDialog::StepsOf(const QTreeWidgetItem *folder) const
     return steps;
 }
 
-QString TSiteManagerDialog::FreeName(const QTreeWidgetItem *folder, const QString &name,
-                                     const QTreeWidgetItem *self) const
+QString TSiteManagerDialog::FreeName(const QTreeWidgetItem *folder, const QString &name) const
 {
     const auto taken = [&](const QString &candidate) {
         const int count = folder ? folder->childCount() : FTree->topLevelItemCount();
         for (int i = 0; i < count; ++i) {
             const QTreeWidgetItem *child = folder ? folder->child(i) : FTree->topLevelItem(i);
-            if (child != self && child->text(0) == candidate)
+            if (child->text(0) == candidate)
                 return true;
         }
         return false;
@@ -206,17 +238,15 @@ void TSiteManagerDialog::NewSite()
     site.Id = NewId();
     FSites.push_back(site);
     FOrigins.push_back(-1);
-    QTreeWidgetItem *item = AddSite(folder, int(FSites.size() - 1));
-    FTree->setCurrentItem(item);
-    FTree->editItem(item);
+    FTree->setCurrentItem(AddSite(folder, int(FSites.size() - 1)));
+    Rename();
 }
 
 void TSiteManagerDialog::NewFolder()
 {
     QTreeWidgetItem *parent = TargetFolder();
-    QTreeWidgetItem *item = FolderItem(StepsOf(parent) << FreeName(parent, "New folder"));
-    FTree->setCurrentItem(item);
-    FTree->editItem(item);
+    FTree->setCurrentItem(FolderItem(StepsOf(parent) << FreeName(parent, "New folder")));
+    Rename();
 }
 
 void TSiteManagerDialog::Duplicate()
@@ -233,14 +263,16 @@ void TSiteManagerDialog::Duplicate()
     copy.Name = FreeName(original->parent(), copy.Name);
     FSites.push_back(copy);
     FOrigins.push_back(-1);
-    QTreeWidgetItem *item = AddSite(original->parent(), int(FSites.size() - 1));
-    FTree->setCurrentItem(item);
+    FTree->setCurrentItem(AddSite(original->parent(), int(FSites.size() - 1)));
+    FTree->setFocus();
 }
 
 void TSiteManagerDialog::Rename()
 {
-    if (QTreeWidgetItem *item = FTree->currentItem())
+    if (QTreeWidgetItem *item = FTree->currentItem()) {
+        FTree->setFocus();
         FTree->editItem(item);
+    }
 }
 
 void TSiteManagerDialog::Delete()

@@ -58,7 +58,7 @@ private:
     void Delete();
     void ExportChosen();
     // A name in the folder that no sibling has.
-    QString FreeName(const QTreeWidgetItem *folder, const QString &name, const QTreeWidgetItem *self = nullptr) const;
+    QString FreeName(const QTreeWidgetItem *folder, const QString &name) const;
     void Collect(QTreeWidgetItem *parent, const QStringList &steps, TSiteManagerData &out);
 
     TSiteManagerData FData;
