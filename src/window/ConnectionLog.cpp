@@ -5,6 +5,7 @@
 #include "IDEEnhance.h"
 #include "IdLogDebug.h"
 #include "NameBytes.h"
+#include "RemoteName.h"
 
 #include <QDateTime>
 #include <QListWidget>
@@ -133,7 +134,8 @@ void TConnectionLog::ProtocolItem(const std::string &AText)
             FProtocolTail = end == std::string::npos ? text : text.substr(end + 5);
             text = end == std::string::npos ? std::string() : text.substr(0, end + 5);
         }
-        for (const QString &line : TextFromBytes(text).split("<EOL>", Qt::SkipEmptyParts))
+        // Names in the lines read in the site's charset.
+        for (const QString &line : RemoteDisplayName(text).split("<EOL>", Qt::SkipEmptyParts))
             Add(direction + line);
     }
 }
