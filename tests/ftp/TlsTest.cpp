@@ -194,3 +194,43 @@ TEST(TlsCertificates, ProblemsAreNamedAndARefusalEndsTheConnect)
 }
 
 }  // namespace
+
+// TLS where the server offers it: taken where it is (and then held to),
+// plain with a word where the server has none.
+TEST(TlsWhereOffered, TakenWhereOfferedAndSaidWhereNot)
+{
+    if (const std::string why = TlsServer::Unavailable(TlsServer::VsftpdExplicit); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    fs::create_directories(dir.Path() / "root");
+    const TlsCertificate certificate("127.0.0.1");
+    const TlsServer secure(TlsServer::VsftpdExplicit, certificate, dir.Path() / "root");
+    const FtpServer plain;
+    const struct {
+        int Port;
+        std::string User, Password;
+        bool Encrypted;
+    } cases[] = {{secure.Port(), secure.User(), secure.Password(), true},
+                 {plain.Port(), FtpServer::User, FtpServer::Password, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Port);
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = c.Port;
+        ftp.User = c.User;
+        ftp.Password = c.Password;
+        ftp.UseTLS = utUseExplicitTLS;
+        ftp.TLSWhenOffered = true;
+        ftp.OnVerifyCertificate = [&](const TIdCertificateInfo &offered) {
+            return offered.Fingerprint == certificate.Fingerprint;
+        };
+        std::vector<std::string> said;
+        ftp.OnStatus = [&said](TIdComponent *, TIdStatus, const std::string &text) { said.push_back(text); };
+        ftp.Connect(true);
+        EXPECT_EQ(ftp.TLS() != nullptr, c.Encrypted);
+        EXPECT_EQ(ftp.UseTLS, c.Encrypted ? utUseExplicitTLS : utNoTLS);
+        EXPECT_EQ(std::count(said.begin(), said.end(), "The server offers no TLS: the connection is not encrypted."),
+                  c.Encrypted ? 0 : 1);
+        ftp.Quit();
+    }
+}
