@@ -486,8 +486,6 @@ void TfrmMain::FormCreate()
     FSettings->ImportIni();
     FSettings->Load();
     SetActionsEnabled(false);
-    // Over the window, once it shows.
-    QTimer::singleShot(0, this, Guarded([this] { FSiteActions->OfferFileZillaSites(); }));
 }
 
 void TfrmMain::FormDestroy()

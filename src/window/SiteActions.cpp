@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
 #include <QUuid>
 
 #include <set>
@@ -47,6 +48,8 @@ TSiteActions::TSiteActions(TWindowServices &window, const TParts &parts, QObject
             ImportFile(dialog.FileName);
     }));
     connect(Export, &QAction::triggered, this, Guarded([this] { ExportSites(P.Sites, {}); }));
+    // Over the window, once it shows and has read its settings.
+    QTimer::singleShot(0, this, Guarded([this] { OfferFileZillaSites(); }));
 }
 
 void TSiteActions::OpenManager()

@@ -34,7 +34,8 @@ public:
     void ImportFile(const QString &fileName);
     // The sites of a folder ("" all) to a file the user chooses.
     void ExportSites(const TSiteList &sites, const QString &folder);
-    // Once: FileZilla's own list is there and was never offered.
+    // Once: FileZilla's own list is there and was never offered. Asked
+    // by itself once the window shows.
     void OfferFileZillaSites();
     // The manager's list in force.
     void Commit(const TSiteManagerData &data);

@@ -4,7 +4,10 @@
 #include "FormFixture.h"
 
 #include "SecretStore.h"
+#include "SiteFields.h"
+#include "SiteManager.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -127,6 +130,46 @@ TEST_F(SiteSecrets, ASecretWhoseSiteChangedIsRemovedAtTheSave)
     EXPECT_EQ(Stored(QString("carol@127.0.0.1:%1").arg(Server.Port())), "secret");
     Stop();
     EXPECT_EQ(Stored(Tester()), "<none>");
+}
+
+// The manager's changes take the secrets along: a site pointed elsewhere
+// keeps its password under its new name, a site removed takes its own, a
+// new site's is kept by its id, which renaming does not change.
+TEST_F(SiteSecrets, TheManagersChangesTakeTheSecretsAlong)
+{
+    if (!KeyringRuns())
+        GTEST_SKIP() << "runs in test_window_secret_store, with a keyring of its own";
+    StartShown();
+    Stop();  // the passwords into the keyring
+    StartShown();
+    Dialogs.SiteManagerAnswers.push_back([this](TSiteManagerData &data) {
+        TSiteEntry moved = data.Sites[0];
+        moved.Host = "localhost";
+        moved.Name = "Test";
+        moved.Folder = "Work";
+        moved.Address = SiteFields::ComposedAddress(moved);
+        TSiteEntry added;
+        added.Name = "New";
+        added.Host = "new.example";
+        added.UserName = "nina";
+        added.Password = "n-secret";
+        added.Id = "abc";
+        data.Sites.Clear();
+        data.Sites.Append(moved);
+        data.Sites.Append(added);
+        data.Origins = {0, -1};
+        data.Chosen = 0;
+        data.Connect = true;
+        return true;
+    });
+    Form->findChild<QAction *>("actSiteManager")->trigger();
+    ASSERT_TRUE(Form->FTP.Connected()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(cbAddress->currentText(), "Work/Test");
+    EXPECT_EQ(Stored(QString("tester@ftp://localhost:%1").arg(Server.Port())), "secret");
+    EXPECT_EQ(Stored(Tester()), "<none>");
+    EXPECT_EQ(Stored("bob@ftp.two.example"), "<none>");
+    EXPECT_EQ(Stored("site abc"), "n-secret");
+    EXPECT_EQ(PasswordsInFile(), QStringList{});
 }
 
 // A secret service that refuses (no keyring made, its prompt gone): the
