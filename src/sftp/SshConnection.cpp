@@ -160,8 +160,12 @@ bool TSshConnection::TryAgent()
 
 bool TSshConnection::TryKeyFile(TSshLogin &login, const std::string &path)
 {
-    if (!std::filesystem::exists(path))
+    if (!std::filesystem::exists(path)) {
+        // The site's own key is missed; the usual ones are only tried.
+        if (login.KeyFile == path)
+            FTried.push_back("the key " + path + ", which is not there");
         return false;
+    }
     // Asked first with the public key, where there is one, so that no
     // passphrase is asked for a key the server would not take.
     ssh_key publicKey = nullptr;

@@ -3,6 +3,7 @@
 // down and up through the queue, whose connections ask nothing again.
 #include "FormFixture.h"
 
+#include "SiteManager.h"
 #include "SshServer.h"
 
 #include <QAction>
@@ -143,6 +144,48 @@ TEST_F(SftpWindow, APasswordAskedForIsKeptWithTheSite)
     EXPECT_FALSE(fs::exists(Remote("site")));
     EXPECT_TRUE(fs::exists(Root.Path() / "home"));
     EXPECT_FALSE(Folders().contains("site"));
+}
+
+// A site of the manager's with its own key file, on a server that takes
+// keys alone: the passphrase is asked once, and a key file not there is
+// named in the refusal.
+TEST_F(SftpWindow, ASiteLogsInWithItsKeyFile)
+{
+    SshServer::Options keysOnly;
+    keysOnly.Password = keysOnly.Interactive = false;
+    Server.reset();
+    Server = std::make_unique<SshServer>(Root.Path() / "home", keysOnly);
+    const std::string key = Server->MakeClientKey(Local.Path(), "open sesame");
+    for (const std::string &file : {Local.File("missing"), key}) {
+        Dialogs.SiteManagerAnswers.push_back([&](TSiteManagerData &data) {
+            TSiteEntry site;
+            site.Name = "Keys";
+            site.Protocol = TSiteProtocol::Sftp;
+            site.Host = "127.0.0.1";
+            site.Port = Server->Port();
+            site.UserName = QString::fromStdString(SshServer::User());
+            site.Logon = TLogonType::KeyFile;
+            site.KeyFile = QString::fromStdString(file);
+            site.DefaultFolder = QString::fromStdString(Remote("site").string());
+            site.Id = "keys";
+            data.Sites.Clear();
+            data.Sites.Append(site);
+            data.Origins = {-1};
+            data.Chosen = 0;
+            data.Connect = true;
+            return true;
+        });
+        Dialogs.ChoiceAnswers.push_back({0, false});  // the host key, once
+        Dialogs.InputAnswers.push_back(QString("open sesame"));
+        Form->findChild<QAction *>("actSiteManager")->trigger();
+    }
+    ASSERT_TRUE(Form->Online()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors.value(0).contains("missing, which is not there")) << Dialogs.Errors.join('\n').toStdString();
+    ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
+    EXPECT_EQ(Dialogs.InputsShown[0].Prompt.toStdString(), "Passphrase for the key " + key + ":");
+    EXPECT_EQ(edCurrentDir->text().toStdString(), Remote("site").string());
+    EXPECT_TRUE(Files().contains("a file.txt"));
 }
 
 }  // namespace
