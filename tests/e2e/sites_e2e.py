@@ -5,8 +5,8 @@ The home folder holds FileZilla's site list: a folder "Kunden & Co" with a
 site of the test server (FTP with TLS where offered, its password, its
 remote folder "pub"), and an HTTP site Veldra cannot take. At the first
 start Veldra offers the import; the user says Yes (Alt+Y) and reads what
-did not come along. In the site manager (Ctrl+S) the user clicks the site
-and Connect: the saved password logs in and the remote folder opens. The
+did not come along. In the site manager (Ctrl+S) the user drags the site
+out of its folder to the top, clicks it and Connect: the saved password logs in and the remote folder opens. The
 password went into the keyring, not into Veldra's settings. A second start
 asks nothing and connects with "--site", the password from the keyring; a
 third opens an ftp:// address whose password never reaches the log.
@@ -20,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Veldra, descendants, session, start_keyring, start_server, wait_for  # noqa: E402
+from sftp_e2e import drag  # noqa: E402
 
 SITE_LIST = """<?xml version="1.0" encoding="UTF-8" standalone="yes" ?>
 <FileZilla3 version="3.63.0" platform="*nix">
@@ -98,6 +99,13 @@ def main():
         assert manager is not None, "no site tree"
         site = [node for node in descendants(manager) if node.name == "Bäckerei Web"]
         assert site, [node.name for node in descendants(manager)]
+        # Dragged out of its folder onto the tree's empty space: the top.
+        start = bus.centre(site[0])
+        tree_x, tree_y = manager.queryComponent().getPosition(bus.pyatspi.DESKTOP_COORDS)
+        tree_height = manager.queryComponent().getSize()[1]
+        drag(display, start, (start[0], tree_y + tree_height - 20))
+        time.sleep(0.5)
+        site = [node for node in descendants(manager) if node.name == "Bäckerei Web"]
         program.click(*bus.centre(site[0]))
         dialog = manager
         while dialog.getRoleName() != "dialog":
@@ -112,11 +120,12 @@ def main():
         with open(os.path.join(home, ".config", "Tarnwick", "Veldra.ini"), encoding="utf-8") as settings:
             text = settings.read()
         assert "Name=B\\xe4ckerei Web" in text or "Name=Bäckerei Web" in text, text
+        assert "Folder=Kunden" not in text, "the dragged site is still in its folder"
         assert "secret" not in text and "c2VjcmV0" not in text, "the password is in the settings file"
 
         # Again, by its path on the command line: nothing asked, the
         # password from the keyring.
-        program = Veldra(veldra, display, bus, home, arguments=("--site", "Kunden & Co/Bäckerei Web"))
+        program = Veldra(veldra, display, bus, home, arguments=("--site", "Bäckerei Web"))
         processes.append(program.process)
         wait_for(lambda: status(program) == "Status: Online", 15, "the connection by --site")
         wait_for(lambda: folder_text(program) == "/pub", 10, "the site's folder")
