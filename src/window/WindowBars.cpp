@@ -63,7 +63,8 @@ TBarFields CreateFieldBars(QMainWindow &window)
     cbAddress->view()->setAccessibleName("Saved sites");
     QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
     cbAddress->setFixedWidth(220);
-    cbAddress->setToolTip("Site to connect to.\r\n(<CTRL> + <I> to add or update a site permanently in the list.)"
+    cbAddress->setToolTip("Site to connect to: a saved site's path, or an address.\r\n(<CTRL> + <S> for the site manager.)"
+                          "\r\n(<CTRL> + <I> to add or update a site permanently in the list.)"
                           "\r\n(<CTRL> + <SHIFT> + <DEL> to remove a site permanently from the list.)");
     tbControl->addWidget(cbAddress);
 
