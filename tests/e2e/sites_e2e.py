@@ -87,7 +87,9 @@ def main():
         time.sleep(0.5)
         program.keys("alt+y")
         # What did not come along, in one message after it.
-        time.sleep(1.5)
+        wait_for(lambda: any("Not everything could come along" in node.name for node in descendants(program.app)),
+                 15, "the message of what did not come along")
+        time.sleep(0.3)
         program.answer_question("Return")
 
         # The site manager: the site clicked, then Connect.
