@@ -176,6 +176,9 @@ t=$( { time find "$work/deep" -maxdepth 1 > /dev/null; } 2>&1 )
 echo "find   -maxdepth 1 on the same folder: ${t} s"
 rm -rf "$work/deep"
 
+echo "== Saved sites: a FileZilla list imported and exported, the settings saved and read"
+./build/bench/bench_sites
+
 echo "== 1,000 files of 16 KiB, two connections, active mode (three rounds in turn: the medians compared)"
 # Each file is a data connection, and each closed one holds its port for a
 # minute: thousands of them slow the kernel's search for a free port, and
