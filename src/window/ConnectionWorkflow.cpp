@@ -164,6 +164,10 @@ void TConnectionWorkflow::Connect()
         StartTransferSession();
         if (site) {
             FParts.Transfers.SetSiteLimit(site->Transfers);
+            if (site->Transfers > 0)
+                FWindow.AddToLog(QStringLiteral("This site runs %1 transfer%2 at a time.")
+                                     .arg(std::min(site->Transfers, TTransferRunner::MaxSimultaneous))
+                                     .arg(site->Transfers == 1 ? "" : "s"));
             if (!site->LocalFolder.isEmpty() && OpenLocalFolder)
                 OpenLocalFolder(site->LocalFolder);
         } else {

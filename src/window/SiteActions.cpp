@@ -77,6 +77,11 @@ void TSiteActions::Commit(const TSiteManagerData &data)
         // site to its new one (its address or user changed).
         TSiteEntry &site = sites[i];
         const TSiteEntry &old = P.Sites[origin];
+        // A log-on that keeps no password leaves none in the keyring.
+        if (site.Logon != TLogonType::Normal && old.Logon == TLogonType::Normal) {
+            secrets.Forget(old);
+            continue;
+        }
         if (site.Password.isEmpty() && old.PasswordInStore && site.Logon == TLogonType::Normal &&
             TSiteSecrets::Key(old) != TSiteSecrets::Key(site))
             site.Password = secrets.Password(old);

@@ -170,6 +170,16 @@ TEST_F(SiteSecrets, TheManagersChangesTakeTheSecretsAlong)
     EXPECT_EQ(Stored("bob@ftp.two.example"), "<none>");
     EXPECT_EQ(Stored("site abc"), "n-secret");
     EXPECT_EQ(PasswordsInFile(), QStringList{});
+
+    // A log-on that asks each time keeps none.
+    Dialogs.SiteManagerAnswers.push_back([](TSiteManagerData &data) {
+        data.Sites[1].Logon = TLogonType::Ask;
+        data.Sites[1].Password.clear();
+        data.Origins = {0, 1};
+        return true;
+    });
+    Form->findChild<QAction *>("actSiteManager")->trigger();
+    EXPECT_EQ(Stored("site abc"), "<none>");
 }
 
 // A secret service that refuses (no keyring made, its prompt gone): the

@@ -86,6 +86,7 @@ TEST_F(SitesWindow, ASiteConnectsByItsOwnSettings)
         site.Logon = TLogonType::Ask;
         site.Password.clear();
         site.Mode = TTransferMode::Active;
+        site.Transfers = 1;
         site.DefaultFolder = "/pub/sub";
         site.LocalFolder = QString::fromStdString(local.Path().string());
     });
@@ -93,6 +94,7 @@ TEST_F(SitesWindow, ASiteConnectsByItsOwnSettings)
     ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
     EXPECT_TRUE(Dialogs.InputsShown[0].Secret);
     EXPECT_TRUE(LogHas("The server offers no TLS: the connection is not encrypted."));
+    EXPECT_TRUE(LogHas("This site runs 1 transfer at a time."));
     EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
     EXPECT_FALSE(Form->Runner().Session().Passive);
     EXPECT_EQ(QDir::cleanPath(QString::fromStdString(SysTree->SelectionBytes())),
