@@ -38,6 +38,8 @@ QComboBox *Choices(const char *objectName, const QString &name, const QStringLis
 QWidget *WithBrowse(QLineEdit *edit, QToolButton *&button, TFileDialog::TKind kind, const QString &title)
 {
     auto *row = new QWidget;
+    // The label's key reaches the line, not the row.
+    row->setFocusProxy(edit);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(edit);
@@ -81,7 +83,7 @@ TSiteSettingsForm::TSiteSettingsForm(QWidget *parent) : QWidget(parent)
     FLogon = Choices("cbSiteLogon", "Log-on type", SiteFields::LogonTexts());
     form->addRow("&Log-on type:", FLogon);
     FUser = Field(new QLineEdit, "edSiteUser", "User");
-    form->addRow("&User:", FUser);
+    form->addRow("U&ser:", FUser);
     FPassword = Field(new QLineEdit, "edSitePassword", "Password");
     FPassword->setEchoMode(QLineEdit::Password);
     form->addRow("Pass&word:", FPassword);
@@ -102,11 +104,11 @@ TSiteSettingsForm::TSiteSettingsForm(QWidget *parent) : QWidget(parent)
     more->addRow("&Simultaneous transfers:", FTransfers);
     FCharset = Choices("cbSiteCharset", "Character set for names", QStringList{"Automatic"} + Charsets());
     FCharset->setEditable(true);
-    more->addRow("&Character set:", FCharset);
+    more->addRow("C&haracter set:", FCharset);
     FRemoteFolder = Field(new QLineEdit, "edSiteRemoteFolder", "Default remote folder");
-    more->addRow("&Remote folder:", FRemoteFolder);
+    more->addRow("Re&mote folder:", FRemoteFolder);
     FLocalFolder = Field(new QLineEdit, "edSiteLocalFolder", "Default local folder");
-    more->addRow("Lo&cal folder:", WithBrowse(FLocalFolder, FBrowseLocal, TFileDialog::TKind::Folder,
+    more->addRow("L&ocal folder:", WithBrowse(FLocalFolder, FBrowseLocal, TFileDialog::TKind::Folder,
                                                "Choose the local folder"));
     tabs->addTab(advanced, "&Advanced");
 
