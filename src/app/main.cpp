@@ -15,6 +15,12 @@ namespace {
 
 void OpenAtStart(TfrmMain &window, const CommandLine::TStart &start)
 {
+    // A question of the window's first steps (the import offered) is
+    // answered first: the connection does not start under it.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, &window, Guarded([&window, start] { OpenAtStart(window, start); }));
+        return;
+    }
     if (start.Site.isEmpty()) {
         window.Connection().OpenAddress(start.Address);
         return;
