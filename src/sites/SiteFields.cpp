@@ -113,6 +113,14 @@ QString JoinedPath(const QStringList &steps)
     return escaped.join('/');
 }
 
+QString FreeName(const QString &name, const std::function<bool(const QString &)> &taken)
+{
+    QString candidate = name;
+    for (int n = 2; taken(candidate); ++n)
+        candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+    return candidate;
+}
+
 void FillFromAddress(TSiteEntry &site)
 {
     const THostAddress address = SplitHostAddress(site.Address);

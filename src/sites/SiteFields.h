@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace SiteFields {
@@ -36,6 +37,9 @@ QString ComposedAddress(const TSiteEntry &site);
 QString EscapedName(const QString &name);
 QStringList PathSteps(const QString &path);
 QString JoinedPath(const QStringList &steps);
+
+// `name`, or "name (2)" and on: the first that `taken` does not know.
+QString FreeName(const QString &name, const std::function<bool(const QString &)> &taken);
 
 // A site of an earlier version: protocol, host and port from its address,
 // its name the address itself.

@@ -72,13 +72,9 @@ int TSiteList::IndexOfPath(const QString &path) const
 
 QString TSiteList::FreeName(const QString &folder, const QString &name) const
 {
-    const auto taken = [&](const QString &candidate) {
+    return SiteFields::FreeName(name, [&](const QString &candidate) {
         return IndexOfPath(folder.isEmpty() ? candidate : folder + '/' + candidate) >= 0;
-    };
-    QString candidate = name;
-    for (int n = 2; taken(candidate); ++n)
-        candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
-    return candidate;
+    });
 }
 
 QString TSiteList::ValueName(int index, const char *field)

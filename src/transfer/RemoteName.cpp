@@ -6,18 +6,39 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <atomic>
 #include <mutex>
+#include <optional>
 
 namespace {
 
 // Set while connecting, read by the window and the transfers' threads.
 std::mutex CharsetLock;
 QByteArray Charset;
+std::atomic<unsigned> CharsetGeneration{0};
 
-QByteArray CurrentCharset()
+// A thread's converters for the charset in force: made again only when it
+// changes, not for each of a listing's names.
+struct TConverters {
+    unsigned Generation = ~0u;
+    std::optional<QStringDecoder> Decoder;
+    std::optional<QStringEncoder> Encoder;
+};
+
+TConverters &Converters()
 {
+    thread_local TConverters converters;
+    if (converters.Generation == CharsetGeneration.load(std::memory_order_acquire))
+        return converters;
     const std::lock_guard lock(CharsetLock);
-    return Charset;
+    converters.Generation = CharsetGeneration.load(std::memory_order_relaxed);
+    converters.Decoder.reset();
+    converters.Encoder.reset();
+    if (!Charset.isEmpty()) {
+        converters.Decoder.emplace(Charset.constData(), QStringDecoder::Flag::Stateless);
+        converters.Encoder.emplace(Charset.constData(), QStringEncoder::Flag::Stateless);
+    }
+    return converters;
 }
 
 }  // namespace
@@ -29,36 +50,32 @@ bool SetRemoteNameCharset(const QString &charset)
         return false;
     const std::lock_guard lock(CharsetLock);
     Charset = name;
+    CharsetGeneration.fetch_add(1, std::memory_order_release);
     return true;
 }
 
 QString RemoteDisplayName(std::string_view bytes)
 {
     const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
-    const QByteArray charset = CurrentCharset();
-    if (charset.isEmpty())
-        return TextFromBytes(view);
-    QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
-    return decoder.decode(view);
+    TConverters &converters = Converters();
+    return converters.Decoder ? QString(converters.Decoder->decode(view)) : TextFromBytes(view);
 }
 
 std::string RemoteNameFromText(const QString &text)
 {
-    const QByteArray charset = CurrentCharset();
-    if (charset.isEmpty())
-        return text.toUtf8().toStdString();
-    QStringEncoder encoder(charset.constData(), QStringEncoder::Flag::Stateless);
-    return QByteArray(encoder.encode(text)).toStdString();
+    TConverters &converters = Converters();
+    return converters.Encoder ? QByteArray(converters.Encoder->encode(text)).toStdString()
+                              : text.toUtf8().toStdString();
 }
 
 std::string LocalNameFor(const std::string &remoteName)
 {
-    return CurrentCharset().isEmpty() ? remoteName : RemoteDisplayName(remoteName).toUtf8().toStdString();
+    return Converters().Decoder ? RemoteDisplayName(remoteName).toUtf8().toStdString() : remoteName;
 }
 
 std::string RemoteNameFor(const std::string &localName)
 {
-    if (CurrentCharset().isEmpty())
+    if (!Converters().Encoder)
         return localName;
     return RemoteNameFromText(TextFromBytes(QByteArrayView(localName.data(), qsizetype(localName.size()))));
 }

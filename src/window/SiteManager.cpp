@@ -46,16 +46,13 @@ public:
         const QString name = edit ? edit->text().trimmed() : QString();
         if (name.isEmpty())
             return;
-        const auto taken = [&](const QString &candidate) {
-            for (int row = 0; row < model->rowCount(index.parent()); ++row)
-                if (row != index.row() && model->index(row, 0, index.parent()).data().toString() == candidate)
-                    return true;
-            return false;
-        };
-        QString candidate = name;
-        for (int n = 2; taken(candidate); ++n)
-            candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
-        model->setData(index, candidate);
+        model->setData(index, SiteFields::FreeName(name, [&](const QString &candidate) {
+                           for (int row = 0; row < model->rowCount(index.parent()); ++row)
+                               if (row != index.row() &&
+                                   model->index(row, 0, index.parent()).data().toString() == candidate)
+                                   return true;
+                           return false;
+                       }));
     }
 };
 
@@ -214,19 +211,13 @@ QStringList TSiteManagerDialog::StepsOf(const QTreeWidgetItem *folder) const
 
 QString TSiteManagerDialog::FreeName(const QTreeWidgetItem *folder, const QString &name) const
 {
-    const auto taken = [&](const QString &candidate) {
+    return SiteFields::FreeName(name, [&](const QString &candidate) {
         const int count = folder ? folder->childCount() : FTree->topLevelItemCount();
-        for (int i = 0; i < count; ++i) {
-            const QTreeWidgetItem *child = folder ? folder->child(i) : FTree->topLevelItem(i);
-            if (child->text(0) == candidate)
+        for (int i = 0; i < count; ++i)
+            if ((folder ? folder->child(i) : FTree->topLevelItem(i))->text(0) == candidate)
                 return true;
-        }
         return false;
-    };
-    QString candidate = name;
-    for (int n = 2; taken(candidate); ++n)
-        candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
-    return candidate;
+    });
 }
 
 void TSiteManagerDialog::NewSite()
