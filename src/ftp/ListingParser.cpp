@@ -227,6 +227,7 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
         } else if (name == "modify" && value.size() >= 12 && AllDigits(value.substr(0, 12))) {
             // Coordinated universal time, shown as the long ISO style.
             entry.Time = SizeOf(value.substr(0, 12));
+            entry.Seconds = value.size() >= 14 ? SecondsOfTimeText(std::string(value.substr(0, 14))) : -1;
             entry.Modified = std::string(value.substr(0, 4)) + '-' + std::string(value.substr(4, 2)) + '-' +
                              std::string(value.substr(6, 2)) + ' ' + std::string(value.substr(8, 2)) + ':' +
                              std::string(value.substr(10, 2));

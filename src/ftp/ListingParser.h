@@ -25,6 +25,9 @@ struct TListingEntry {
     // Unix date without a year is of the last twelve months), else -1.
     std::string Modified;
     int64_t Time = -1;
+    // The time to the second, since 1970 in UTC, where the listing gives
+    // it so (MLSD facts, SFTP), else -1.
+    int64_t Seconds = -1;
     // "-rw-r--r--", also from MLSD's unix.mode; else MLSD's perm fact.
     std::string Permissions;
     // Who owns it, where the line says (Unix lines).

@@ -49,5 +49,10 @@ std::string FormatNumber(const std::string &format, long long number);
 // Whether `text` begins with `prefix`, letter case aside.
 bool StartsWithNoCase(const std::string &text, const std::string &prefix);
 
+// A time as FTP's MDTM writes it, "YYYYMMDDhhmmss" in UTC, as seconds
+// since 1970, and back; -1 for a text that is no such time.
+int64_t SecondsOfTimeText(const std::string &text);
+std::string TimeTextOfSeconds(int64_t seconds);
+
 // Local date and time as the user's short date and long time ("%x %X").
 std::string LocalDateTimeText();

@@ -1,6 +1,7 @@
 #include "SftpSession.h"
 
 #include "FolderListing.h"
+#include "IdGlobal.h"
 #include "IdStream.h"
 #include "IdTCPClient.h"
 #include "SftpChannel.h"
@@ -245,6 +246,29 @@ void TSftpSession::ChangePermissions(const std::string &name, int mode)
     Channel().Expect(std::move(Request(sftp::Setstat).String(Path(name)).Attributes(attributes)), Path(name));
 }
 
+bool TSftpSession::SetModificationTime(const std::string &name, const std::string &time)
+{
+    const int64_t seconds = SecondsOfTimeText(time);
+    if (seconds < 0 || seconds > int64_t(UINT32_MAX))
+        return false;
+    const TBusy busy(FBusy);
+    TSftpAttributes attributes;
+    attributes.Flags = TSftpAttributes::HasTimes;
+    attributes.AccessTime = attributes.ModifyTime = uint32_t(seconds);
+    try {
+        Channel().Expect(std::move(Request(sftp::Setstat).String(Path(name)).Attributes(attributes)), Path(name));
+    } catch (const EIdProtocolReplyError &) {
+        return false;
+    }
+    return true;
+}
+
+void TSftpSession::KeepAlive()
+{
+    const TBusy busy(FBusy);
+    Channel().Stat(FFolder);
+}
+
 int64_t TSftpSession::Size(const std::string &name)
 {
     const TBusy busy(FBusy);
@@ -320,6 +344,7 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
                 if (attributes.Has(TSftpAttributes::HasTimes)) {
                     item.Modified = TimeText(attributes.ModifyTime, "%Y-%m-%d %H:%M", false);
                     item.Time = std::stoll(TimeText(attributes.ModifyTime, "%Y%m%d%H%M", false));
+                    item.Seconds = attributes.ModifyTime;
                 }
                 if (attributes.Has(TSftpAttributes::HasPermissions))
                     item.Permissions = PermissionText(attributes.Permissions);

@@ -262,6 +262,16 @@ std::string TBackgroundSession::ModificationTime(const std::string &name)
     return Ask<std::string>([&] { return FSession->ModificationTime(name); });
 }
 
+bool TBackgroundSession::SetModificationTime(const std::string &name, const std::string &time)
+{
+    return Ask<bool>([&] { return FSession->SetModificationTime(name, time); });
+}
+
+void TBackgroundSession::KeepAlive()
+{
+    Run([&] { FSession->KeepAlive(); });
+}
+
 void TBackgroundSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
 {
     Run([&] { FSession->Get(name, target, offset, size); });

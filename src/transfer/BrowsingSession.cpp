@@ -37,6 +37,7 @@ void TBrowsingSession::Wire(TRemoteSession &session)
 template <class F>
 auto TBrowsingSession::Watched(F &&call) -> decltype(call())
 {
+    ++FUses;
     // Told after the call has unwound, whichever way it ended.
     const auto tell = IdScopeExit([this] {
         if (FCurrent == FOther.get() && FOtherOpen && !FOther->Connected() && !FOther->Busy()) {
@@ -130,6 +131,16 @@ int64_t TBrowsingSession::Size(const std::string &name)
 std::string TBrowsingSession::ModificationTime(const std::string &name)
 {
     return Watched([&] { return Current().ModificationTime(name); });
+}
+
+bool TBrowsingSession::SetModificationTime(const std::string &name, const std::string &time)
+{
+    return Watched([&] { return Current().SetModificationTime(name, time); });
+}
+
+void TBrowsingSession::KeepAlive()
+{
+    Watched([&] { Current().KeepAlive(); });
 }
 
 void TBrowsingSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)

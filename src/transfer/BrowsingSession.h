@@ -34,6 +34,8 @@ public:
     void ChangePermissions(const std::string &name, int mode) override;
     int64_t Size(const std::string &name) override;
     std::string ModificationTime(const std::string &name) override;
+    bool SetModificationTime(const std::string &name, const std::string &time) override;
+    void KeepAlive() override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
@@ -42,6 +44,9 @@ public:
 
     // Whether the session in use is the window's FTP client.
     bool SpeaksFtp() const { return FCurrent == &FFtp; }
+    // How many calls the session has had: the same number a while later
+    // means it was idle meanwhile.
+    uint64_t Uses() const { return FUses; }
     // The connection of a session other than FTP has ended.
     std::function<void()> OnClosed;
 
@@ -56,5 +61,6 @@ private:
     TSessionMaker FMake;
     std::unique_ptr<TRemoteSession> FOther;
     TRemoteSession *FCurrent;
+    uint64_t FUses = 0;
     bool FOtherOpen = false;
 };

@@ -186,6 +186,42 @@ std::string TFtpSession::ModificationTime(const std::string &name)
     return FFtp.ModificationTime(name);
 }
 
+bool TFtpSession::SetModificationTime(const std::string &name, const std::string &time)
+{
+    // Servers set a time in one of three ways, and answer a way they do
+    // not know with 500 or 502: the next is tried, and that one is not
+    // asked again on this connection. A refusal for this file (550) ends
+    // the try, but of SITE, which servers refuse whole (vsftpd to
+    // anonymous users, with 550).
+    struct TWay {
+        const char *Success;
+        std::string Command;
+    };
+    const TWay ways[] = {{"213", "MFMT " + time + ' ' + name},
+                         {"2", "SITE UTIME " + name + ' ' + time + ' ' + time + ' ' + time + " UTC"},
+                         {"213", "MDTM " + time + ' ' + name}};
+    for (unsigned way = 0; way < std::size(ways); ++way) {
+        if (FTimeWaysRefused & (1u << way))
+            continue;
+        const int code = FFtp.SendCommand(ways[way].Command, TIdFTP::TReplyCodes{});
+        const std::string reply = FFtp.ReplyLines.empty() ? std::string() : FFtp.ReplyLines.back();
+        // MDTM of a file named as the time and the name answers with a
+        // time of its own: that is no success.
+        const bool queried = way == 2 && reply.size() > 4 && std::isdigit(uint8_t(reply[4]));
+        if (std::to_string(code).starts_with(ways[way].Success) && !queried)
+            return true;
+        if (code != 500 && code != 502 && code != 504 && !(way == 1 && code >= 500))
+            return false;
+        FTimeWaysRefused |= 1u << way;
+    }
+    return false;
+}
+
+void TFtpSession::KeepAlive()
+{
+    FFtp.SendCommand("NOOP", TIdFTP::TReplyCodes{});
+}
+
 void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
 {
     FFtp.SetTransferType(ftBinary);

@@ -42,6 +42,10 @@ public:
     void ChangePermissions(const std::string &name, int mode) override;
     int64_t Size(const std::string &name) override;
     std::string ModificationTime(const std::string &name) override;
+    // MFMT, SITE UTIME or MDTM with a time, whichever the server takes.
+    bool SetModificationTime(const std::string &name, const std::string &time) override;
+    // NOOP.
+    void KeepAlive() override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
@@ -53,4 +57,6 @@ private:
     TIdFTP &FFtp;
     // The window's connection lists in ASCII; a transfer's stays binary.
     const bool FBrowsing;
+    // The ways of setting a time this server did not understand.
+    unsigned FTimeWaysRefused = 0;
 };

@@ -50,3 +50,38 @@ std::unique_ptr<TRemoteSession> MakeSession(const TSessionSettings &settings)
         throw EIdException(std::string(protocol->Unsupported));
     return protocol->Make();
 }
+
+namespace {
+
+std::string Encoded(std::string_view bytes, std::string_view keep)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = uint8_t(c);
+        if (std::isalnum(byte) || std::string_view("-._~").find(c) != std::string_view::npos ||
+            keep.find(c) != std::string_view::npos) {
+            text += c;
+        } else {
+            text += '%';
+            text += digits[byte >> 4];
+            text += digits[byte & 15];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string RemoteUrl(const TSessionSettings &session, const std::string &path)
+{
+    std::string url = session.Protocol + "://";
+    if (!session.User.empty() && session.User != "anonymous")
+        url += Encoded(session.User, {}) + '@';
+    url += session.Host.find(':') != std::string::npos ? '[' + session.Host + ']' : session.Host;
+    const TProtocol *protocol = ProtocolOf(session.Protocol);
+    if (!protocol || session.Port != protocol->DefaultPort)
+        url += ':' + std::to_string(session.Port);
+    const std::string encoded = Encoded(path, "/");
+    return url + (encoded.starts_with('/') ? encoded : '/' + encoded);
+}

@@ -26,6 +26,12 @@ struct TProtocol {
 // The scheme's protocol, in any case; none for a scheme unknown.
 [[nodiscard]] const TProtocol *ProtocolOf(std::string_view scheme);
 
+// The address of a remote path as others take it: scheme, user (never the
+// password), host (bracketed when it is an IPv6 address), the port where
+// it is not the protocol's, and the path's bytes with those that URLs may
+// not carry percent-encoded. "sftp://deploy@example.org:2222/www/a%20b".
+[[nodiscard]] std::string RemoteUrl(const TSessionSettings &session, const std::string &path);
+
 // Makes an unconnected session for the settings' protocol.
 using TSessionMaker = std::function<std::unique_ptr<TRemoteSession>(const TSessionSettings &)>;
 [[nodiscard]] std::unique_ptr<TRemoteSession> MakeSession(const TSessionSettings &settings);

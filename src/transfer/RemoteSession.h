@@ -87,6 +87,11 @@ public:
     // or "".
     virtual int64_t Size(const std::string &name) = 0;
     virtual std::string ModificationTime(const std::string &name) = 0;
+    // Gives a file a time ("YYYYMMDDHHMMSS", UTC); false where the server
+    // has no way to, or refused it for this file.
+    virtual bool SetModificationTime(const std::string &name, const std::string &time) = 0;
+    // Tells the server an idle connection is still in use.
+    virtual void KeepAlive() = 0;
 
     // The file's bytes from `offset` on, written at the stream's position;
     // `size`, when known, tells that all of it came. A refused offset

@@ -23,6 +23,8 @@ public:
     virtual void ShowQueue(const QString &text) = 0;
     // How many run at once changed.
     virtual void SimultaneousChanged(int count) = 0;
+    // The speed limits changed (KiB/s, 0: none).
+    virtual void LimitsChanged(int download, int upload) { (void)download, (void)upload; }
     // An upload or a deletion in that remote folder ended: shown anew
     // where it is shown.
     virtual void FolderChanged(const std::string &folder) = 0;

@@ -40,6 +40,9 @@ struct TTransferItem {
     // A listed link: to a file it is downloaded, to a folder skipped.
     bool Link = false;
     int64_t Size = -1;  // -1: not known yet
+    // The remote file's time to the second ("YYYYMMDDhhmmss", UTC), where
+    // its listing gave it; else "".
+    std::string Time;
     int64_t Done = 0;
     double Speed = 0;  // bytes per second, while it runs
     TTransferState State = TTransferState::Queued;

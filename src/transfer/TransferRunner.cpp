@@ -22,6 +22,8 @@ TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog, const TS
         slot.Worker = std::make_unique<TTransferWorker>(make);
         TTransferWorker &worker = *slot.Worker;
         worker.IdeHooksLog = ideHooksLog;
+        worker.DownloadLimit = &FDownloadLimit;
+        worker.UploadLimit = &FUploadLimit;
         worker.OnStarted = [this, &slot](int id) { Started(slot, id); };
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
@@ -94,6 +96,18 @@ void TTransferRunner::SetSimultaneous(int count)
     FSimultaneous = std::clamp(count, 1, MaxSimultaneous);
     FNews.SimultaneousChanged(FSimultaneous);
     StartNext();
+}
+
+void TTransferRunner::SetOptions(const TOptions &options)
+{
+    FOptions = options;
+    FOptions.DownloadLimit = std::max(0, options.DownloadLimit);
+    FOptions.UploadLimit = std::max(0, options.UploadLimit);
+    FDownloadLimit.Set(int64_t(FOptions.DownloadLimit) * 1024);
+    FUploadLimit.Set(int64_t(FOptions.UploadLimit) * 1024);
+    for (TSlot &slot : FSlots)
+        slot.Worker->PreserveTimes = FOptions.PreserveTimes;
+    FNews.LimitsChanged(FOptions.DownloadLimit, FOptions.UploadLimit);
 }
 
 void TTransferRunner::SetSiteLimit(int count)
@@ -301,6 +315,8 @@ std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &
         item.Folder = entry.IsFolder && !entry.IsLink;
         item.Link = entry.IsLink;
         item.Size = entry.Size;
+        if (entry.Seconds >= 0)
+            item.Time = TimeTextOfSeconds(entry.Seconds);
         items.push_back(std::move(item));
     }
     // Files first, then the folders, each listed when its turn comes.
@@ -485,6 +501,11 @@ void TTransferRunner::ResetDisplay()
 void TTransferRunner::Load(const TSettingsStore &store)
 {
     SetSimultaneous(store.ReadInteger("Transfers/Simultaneous", 2));
+    TOptions options;
+    options.PreserveTimes = store.ReadInteger("Transfers/PreserveTimes", 1) != 0;
+    options.DownloadLimit = store.ReadInteger("Transfers/DownloadLimit", 0);
+    options.UploadLimit = store.ReadInteger("Transfers/UploadLimit", 0);
+    SetOptions(options);
     FParts.Load(store);
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
@@ -508,6 +529,9 @@ void TTransferRunner::Load(const TSettingsStore &store)
 void TTransferRunner::Save(TSettingsStore &store) const
 {
     store.WriteInteger("Transfers/Simultaneous", FSimultaneous);
+    store.WriteInteger("Transfers/PreserveTimes", FOptions.PreserveTimes ? 1 : 0);
+    store.WriteInteger("Transfers/DownloadLimit", FOptions.DownloadLimit);
+    store.WriteInteger("Transfers/UploadLimit", FOptions.UploadLimit);
     FParts.Save(store);
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);
     store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));

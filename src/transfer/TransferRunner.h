@@ -53,6 +53,17 @@ public:
     // setting above keeps beside.
     void SetSiteLimit(int count);
 
+    // What a transfer keeps of the file, and how fast it may go; the
+    // limits hold for the transfers that run too.
+    struct TOptions {
+        bool PreserveTimes = true;
+        // KiB/s for all transfers of a direction together; 0: none.
+        int DownloadLimit = 0, UploadLimit = 0;
+        bool operator==(const TOptions &) const = default;
+    };
+    const TOptions &Options() const { return FOptions; }
+    void SetOptions(const TOptions &options);
+
     // Queues the items of one request (a selection, a drop) and starts.
     void Enqueue(std::vector<TTransferItem> items);
     // Queues the deletion of a remote folder with all it holds: the worker
@@ -121,6 +132,9 @@ private:
         TRateMeter Rate;
         double Speed = 0;
     };
+    TOptions FOptions;
+    // Before the slots: their workers take from them to the end.
+    TSpeedLimit FDownloadLimit, FUploadLimit;
     std::vector<TSlot> FSlots;
     void Started(TSlot &slot, int id);
     // The slot that runs an item or has it at hand.

@@ -10,6 +10,7 @@
 #include "NameBytes.h"
 #include "PartFile.h"
 #include "RemoteName.h"
+#include "RemoteTree.h"
 
 #include <QScopeGuard>
 
@@ -27,12 +28,6 @@ using LocalPath::WithSlash;
 
 namespace {
 
-// "1 file", "3 folders".
-QString Count(size_t count, const char *what)
-{
-    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(what)).arg(count == 1 ? "" : "s");
-}
-
 int64_t LocalSize(const std::string &path)
 {
     struct stat info {};
@@ -41,7 +36,10 @@ int64_t LocalSize(const std::string &path)
 
 }  // namespace
 
-TTransferWorker::TTransferWorker(TSessionMaker make) : FMake(std::move(make)) {}
+TTransferWorker::TTransferWorker(TSessionMaker make) : FMake(std::move(make))
+{
+    FTimes.OnLog = [this](const QString &line) { Log(line); };
+}
 
 TTransferWorker::~TTransferWorker()
 {
@@ -201,6 +199,7 @@ void TTransferWorker::EnsureLoggedIn()
     old.reset();
     FFolder.clear();
     FMadeFolders.clear();
+    FTimes.Reset();
     std::unique_ptr<TRemoteSession> remote = FMake(session);
     remote->OnProgress = [this](int64_t count) { FBytes = count; };
     remote->OnNotice = [this](const std::string &text) {
@@ -271,58 +270,22 @@ void TTransferWorker::ProcessFolder(const TJob &job)
 
 TTransferWorker::TOutcome TTransferWorker::DeleteFolder(const TJob &job, QString &reason)
 {
-    const std::string top = RemoteJoin(job.RemoteFolder, job.RemoteName);
-    const QString caption = RemoteDisplayName(job.RemoteName);
-    // What it holds, level by level: files (links too: DELE takes the link,
-    // not what it leads to) and folders, each folder after its parent.
-    std::vector<std::string> files, folders{top};
-    for (size_t i = 0; i < folders.size(); ++i) {
-        EnterFolder(folders[i], false);
-        const TFolderListing listing = FRemote->List(ListingLimits, [&](TListingEntry &&entry) {
-            // A name that reads as a path would name something elsewhere.
-            if (entry.Name.find('/') != std::string::npos || entry.Name.find('\0') != std::string::npos) {
-                Log("Kept \"" + RemoteDisplayName(entry.Name) + "\": it is not a name that can be deleted safely.");
-                return;
-            }
-            (entry.IsFolder && !entry.IsLink ? folders : files).push_back(RemoteJoin(folders[i], entry.Name));
-        }, nullptr);
-        // What a listing does not show cannot be deleted: nothing goes.
-        if (listing.Cut != TFolderListing::ctNone || listing.LongLines > 0 || listing.InvalidLines > 0) {
-            reason = QStringLiteral("Kept \"%1\": the listing of \"%2\" could not be read whole, and nothing was "
-                                    "deleted. %3")
-                         .arg(caption, RemoteDisplayName(folders[i]),
-                              ListingNotes(listing, ListingLimits, QStringLiteral("the rest was not read")).join(' '));
-            Log(reason);
-            return TOutcome::Failed;
-        }
-        if (FCancelled)
-            throw EIdTransferAborted("Transfer aborted.");
-    }
-    QString question = QStringLiteral("Delete \"%1\" from the server? This cannot be undone.").arg(caption);
-    if (files.size() + folders.size() > 1)
-        question = QStringLiteral("Delete the folder \"%1\" with %2 and %3 from the server? This cannot be undone.")
-                       .arg(caption, Count(files.size(), "file"), Count(folders.size() - 1, "folder"));
-    bool yes = false;
-    RunInMainThread([&] { yes = *FAlive && OnConfirm && OnConfirm(question); });
-    if (!yes) {
-        reason = QStringLiteral("Kept: not deleted.");
-        return TOutcome::Skipped;
-    }
-    // Out of the folder first: a server may refuse to remove where it is.
-    EnterFolder(job.RemoteFolder, false);
-    for (const std::string &file : files) {
-        if (FCancelled)
-            throw EIdTransferAborted("Transfer aborted.");
-        FRemote->Delete(file);
-    }
-    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        if (FCancelled)
-            throw EIdTransferAborted("Transfer aborted.");
-        FRemote->RemoveFolder(*folder);
-    }
-    Log(QStringLiteral("Deleted \"%1\" from the server: %2 and %3.")
-            .arg(caption, Count(files.size(), "file"), Count(folders.size(), "folder")));
-    return TOutcome::Done;
+    TRemoteWalkRules rules;
+    rules.Limits = ListingLimits;
+    rules.Stop = [this] { return bool(FCancelled); };
+    FFolder.clear();
+    const TRemoteDeletion deletion = DeleteRemoteTree(
+        *FRemote, job.RemoteFolder, job.RemoteName, rules,
+        [this](const QString &question) {
+            bool yes = false;
+            RunInMainThread([&] { yes = *FAlive && OnConfirm && OnConfirm(question); });
+            return yes;
+        },
+        [this](const QString &line) { Log(line); });
+    reason = deletion.Reason;
+    return deletion.Result == TRemoteDeletion::Deleted    ? TOutcome::Done
+           : deletion.Result == TRemoteDeletion::Declined ? TOutcome::Skipped
+                                                          : TOutcome::Failed;
 }
 
 const TPartRecord *TTransferWorker::PartOf(const TJob &job, const std::string &target)
@@ -441,7 +404,8 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
             });
     });
     {
-        TFileStream file(part.TakeHandle(), part.Path());
+        TFileStream handle(part.TakeHandle(), part.Path());
+        TLimitedStream file(handle, *DownloadLimit, FCancelled);
         file.SetPosition(offset);
         FOffset = offset;
         if (offset > 0)
@@ -470,7 +434,8 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
 
 void TTransferWorker::Upload(const TJob &job, const std::string &remote, const TFacts &facts)
 {
-    TFileStream file(job.LocalPath, TFileStream::fmOpenRead);
+    TFileStream handle(job.LocalPath, TFileStream::fmOpenRead);
+    TLimitedStream file(handle, *UploadLimit, FCancelled);
     if (!facts.Resume) {
         FRemote->Put(file, remote, 0);
         return;
@@ -524,6 +489,8 @@ void TTransferWorker::Move(const TJob &job, const std::string &target, const TFa
     if (job.Direction != TTransferDirection::Download) {
         Log("Transfer Started: " + name);
         Upload(job, target, facts);
+        if (PreserveTimes)
+            FTimes.Uploaded(*FRemote, job.LocalPath, target);
         return;
     }
     const std::string local = WithSlash(FolderPart(job.LocalPath)) + target;
@@ -536,6 +503,8 @@ void TTransferWorker::Move(const TJob &job, const std::string &target, const TFa
     if (IsFile(local))
         kept = QStringLiteral("The existing local file was kept.");
     Download(job, local, facts);
+    if (PreserveTimes)
+        FTimes.Downloaded(*FRemote, job.RemoteName, job.Time.empty() ? facts.Time : job.Time, local);
 }
 
 TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)

@@ -10,12 +10,14 @@
 // main-thread queue; an overwrite question is asked there while it waits.
 #pragma once
 
+#include "FileTimes.h"
 #include "FolderListing.h"
 #include "IdThread.h"
 #include "OverwriteGuard.h"
 #include "PartFile.h"
 #include "Protocols.h"
 #include "SessionSettings.h"
+#include "SpeedLimit.h"
 #include "TransferQueue.h"
 
 #include <QString>
@@ -57,6 +59,12 @@ public:
     // Set before the first job: downloads are logged in the lines an IDE
     // reads ("Binary Transfer Started: ...").
     bool IdeHooksLog = false;
+    // Any thread: a downloaded file gets the server's time, an uploaded
+    // one the local file's.
+    std::atomic<bool> PreserveTimes{true};
+    // The speed limits the workers share, each direction its own. Set
+    // before the first job.
+    TSpeedLimit *DownloadLimit = &FNoLimit, *UploadLimit = &FNoLimit;
 
     // Main thread. The session the next login uses.
     void SetSession(const TSessionSettings &session);
@@ -180,6 +188,8 @@ private:
     std::string FFolder;
     // The folders this session made: nothing was in them before.
     std::unordered_set<std::string> FMadeFolders;
+    TFileTimes FTimes;
+    TSpeedLimit FNoLimit;
     std::optional<TOverwriteGuard> FGuard;
     // Fills in both files' sizes and dates when the guard asks.
     std::function<void(TOverwriteQuestion &)> FDescribe;

@@ -89,7 +89,14 @@ public:
         node.key() = Join(FFolder, to);
         FServer.FFiles.insert(std::move(node));
     }
-    void ChangePermissions(const std::string &, int) override {}
+    void ChangePermissions(const std::string &name, int mode) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        const std::string path = Join(FFolder, name);
+        if (FServer.FFiles.count(path) == 0 && FServer.FFolders.count(path) == 0)
+            throw EIdProtocolReplyError(550, "550 " + path + ": No such file or directory.");
+        FServer.FModes[path] = mode;
+    }
     int64_t Size(const std::string &name) override
     {
         std::lock_guard lock(FServer.FMutex);
@@ -101,6 +108,20 @@ public:
         std::lock_guard lock(FServer.FMutex);
         const auto found = FServer.FFiles.find(Join(FFolder, name));
         return found == FServer.FFiles.end() ? std::string() : found->second.Time;
+    }
+    bool SetModificationTime(const std::string &name, const std::string &time) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        const auto found = FServer.FFiles.find(Join(FFolder, name));
+        if (found == FServer.FFiles.end() || !FServer.KeepsTimes)
+            return false;
+        found->second.Time = time;
+        return true;
+    }
+    void KeepAlive() override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        ++FServer.FKeepAlives;
     }
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t) override
     {
@@ -216,6 +237,26 @@ std::string TMemoryServer::File(const std::string &path)
     std::lock_guard lock(FMutex);
     const auto found = FFiles.find(path);
     return found == FFiles.end() ? std::string() : found->second.Bytes;
+}
+
+std::string TMemoryServer::Time(const std::string &path)
+{
+    std::lock_guard lock(FMutex);
+    const auto found = FFiles.find(path);
+    return found == FFiles.end() ? std::string() : found->second.Time;
+}
+
+int TMemoryServer::Mode(const std::string &path)
+{
+    std::lock_guard lock(FMutex);
+    const auto found = FModes.find(path);
+    return found == FModes.end() ? -1 : found->second;
+}
+
+int TMemoryServer::KeepAlives()
+{
+    std::lock_guard lock(FMutex);
+    return FKeepAlives;
 }
 
 void TMemoryServer::CutAfter(const std::string &path, int64_t bytes, int times)

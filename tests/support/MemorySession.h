@@ -25,6 +25,13 @@ public:
     // The next `times` downloads of the file stop after `bytes`.
     void CutAfter(const std::string &path, int64_t bytes, int times = 1);
     bool RefuseOffsets = false;
+    // Whether a client may set a file's time.
+    bool KeepsTimes = true;
+    // A file's time, "" when there is none.
+    std::string Time(const std::string &path);
+    int KeepAlives();
+    // The bits a client gave a path, or -1.
+    int Mode(const std::string &path);
     // Called as a listing begins, on the session's thread.
     std::function<void()> BeforeList;
     // Each move as "get /a 0" or "put /b 10" (the offset), "append /b".
@@ -43,4 +50,6 @@ private:
     std::map<std::string, TFile> FFiles;
     std::map<std::string, std::pair<int64_t, int>> FCuts;
     std::vector<std::string> FMoves;
+    int FKeepAlives = 0;
+    std::map<std::string, int> FModes;
 };

@@ -1,0 +1,89 @@
+#include "FolderComparison.h"
+
+#include "IdGlobal.h"
+
+#include <algorithm>
+
+namespace {
+
+TCompared Compare(const TCompareEntry &here, const TCompareEntry &there, TCompareBy by)
+{
+    // A folder is the same as a folder, whatever it holds; a file and a
+    // folder of one name are as different as two sizes.
+    if (here.IsFolder || there.IsFolder)
+        return here.IsFolder == there.IsFolder ? TCompared::Same : TCompared::SizeDiffers;
+    if (here.Size >= 0 && there.Size >= 0 && here.Size != there.Size)
+        return TCompared::SizeDiffers;
+    if (by == TCompareBy::Size || here.Seconds < 0 || there.Seconds < 0)
+        return TCompared::Same;
+    const int64_t precision = std::max({here.Precision, there.Precision, 1});
+    const int64_t mine = here.Seconds / precision, theirs = there.Seconds / precision;
+    return mine == theirs ? TCompared::Same : mine > theirs ? TCompared::NewerHere : TCompared::OlderHere;
+}
+
+TCompared Mirrored(TCompared compared)
+{
+    return compared == TCompared::NewerHere ? TCompared::OlderHere
+           : compared == TCompared::OlderHere ? TCompared::NewerHere
+                                              : compared;
+}
+
+}  // namespace
+
+TFolderComparison CompareFolders(const std::vector<TCompareEntry> &local, const std::vector<TCompareEntry> &remote,
+                                 TCompareBy by)
+{
+    TFolderComparison result;
+    std::unordered_map<std::string_view, const TCompareEntry *> remoteByKey;
+    remoteByKey.reserve(remote.size());
+    for (const TCompareEntry &entry : remote) {
+        remoteByKey.emplace(entry.Key, &entry);
+        result.Remote.emplace(entry.Name, TCompared::OnlyHere);
+    }
+    result.Local.reserve(local.size());
+    for (const TCompareEntry &entry : local) {
+        const auto found = remoteByKey.find(entry.Key);
+        if (found == remoteByKey.end()) {
+            result.Local.emplace(entry.Name, TCompared::OnlyHere);
+            continue;
+        }
+        const TCompared compared = Compare(entry, *found->second, by);
+        result.Local.emplace(entry.Name, compared);
+        result.Remote[found->second->Name] = Mirrored(compared);
+    }
+    return result;
+}
+
+TCompareEntry CompareEntryOf(const TListingEntry &entry, std::string key)
+{
+    TCompareEntry compared;
+    compared.Name = entry.Name;
+    compared.Key = std::move(key);
+    compared.IsFolder = entry.IsFolder && !entry.IsLink;
+    compared.Size = entry.Size;
+    if (entry.Seconds >= 0) {
+        compared.Seconds = entry.Seconds;
+    } else if (entry.Time >= 0) {
+        compared.Seconds = SecondsOfTimeText(std::to_string(entry.Time) + "00");
+        // "Dec  7 07:31" tells the minute; "Dec  7  2019" the day only.
+        compared.Precision = entry.Modified.find(':') != std::string::npos ? 60 : 86400;
+    }
+    return compared;
+}
+
+const char *ComparedText(TCompared compared)
+{
+    switch (compared) {
+    case TCompared::OnlyHere:
+        return "Only here";
+    case TCompared::SizeDiffers:
+        return "Size differs";
+    case TCompared::NewerHere:
+        return "Newer here";
+    case TCompared::OlderHere:
+        return "Older here";
+    case TCompared::Same:
+        break;
+    }
+    return "Same";
+}
