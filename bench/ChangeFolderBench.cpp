@@ -29,6 +29,7 @@ public:
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override { return {question.Default, false}; }
     bool EditSettings(QWidget *, TAppSettings &) override { return false; }
     bool EditSites(QWidget *, TSiteManagerData &) override { return false; }
+    bool AskPermissions(QWidget *, const TPermissionQuestion &, TPermissionChange &) override { return false; }
     TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
     {
         return TCertificateAnswer::Cancel;

@@ -251,7 +251,7 @@ QVariant TSystemTreeModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return FCheckboxes ? QVariant(node->Checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     default:
-        return {};
+        return ExtraData ? ExtraData(node, role) : QVariant();
     }
 }
 
@@ -299,4 +299,13 @@ QStringList TSystemTreeModel::mimeTypes() const
 Qt::DropActions TSystemTreeModel::supportedDragActions() const
 {
     return Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+}
+
+void TSystemTreeModel::ChildrenChanged(TTreeNode *parent)
+{
+    const TTreeNode *holder = parent ? parent : &FRoot;
+    if (holder->Count() == 0)
+        return;
+    const QModelIndex top = parent ? IndexOf(parent) : QModelIndex();
+    emit dataChanged(index(0, 0, top), index(holder->Count() - 1, 0, top));
 }

@@ -89,6 +89,11 @@ public:
     // The user's new label; false keeps the old one.
     std::function<bool(TTreeNode *, const QString &)> OnEdited;
     std::function<QMimeData *(TTreeNode *)> DragData;
+    // What others show on a node beside the tree's own (a comparison's
+    // colour and words), by role; an invalid value: nothing.
+    std::function<QVariant(TTreeNode *, int role)> ExtraData;
+    // The extra data of a node's children changed.
+    void ChildrenChanged(TTreeNode *parent);
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;

@@ -5,6 +5,7 @@
 #include "FileListView.h"
 #include "IdSocks.h"
 #include "SiteSecrets.h"
+#include "TransferRunner.h"
 #include "UserDialogs.h"
 
 #include <optional>
@@ -17,4 +18,8 @@ struct TAppSettings {
     TViewStyle ViewStyle = vsReport;
     TSocksInfo Proxy;
     TPasswordKeeping Passwords = TPasswordKeeping::Keyring;
+    // Times kept, and the speed limits.
+    TTransferRunner::TOptions Transfer;
+    // An idle connection kept open with a harmless command.
+    bool KeepAlive = true;
 };

@@ -256,6 +256,9 @@ bool TFileListView::viewportEvent(QEvent *event)
         if (fontMetrics().horizontalAdvance(caption) > room)
             tip = caption;
     }
+    // A comparison's mark, under whatever else the tip says.
+    if (const QString mark = index.data(TRemoteItemModel::MarkRole).toString(); !mark.isEmpty())
+        tip = (tip.isEmpty() || tip == toolTip() ? FItems->Caption(index.row()) : tip) + '\n' + mark;
     QToolTip::showText(help->globalPos(), tip, viewport());
     return true;
 }

@@ -4,6 +4,7 @@
 #include "ConnectionLog.h"
 #include "ConnectionWorkflow.h"
 #include "IniFile.h"
+#include "KeepAlive.h"
 #include "RemoteView.h"
 #include "SettingsStore.h"
 #include "SiteList.h"
@@ -45,6 +46,8 @@ TAppSettings TFormSettings::Current() const
     settings.ViewStyle = P.RemoteView.ViewStyle();
     settings.Proxy = P.Connection.Proxy();
     settings.Passwords = P.Connection.Secrets().Keeping;
+    settings.Transfer = P.Runner.Options();
+    settings.KeepAlive = P.KeepAlive.Enabled();
     return settings;
 }
 
@@ -56,6 +59,8 @@ void TFormSettings::Apply(const TAppSettings &settings)
     P.RemoteView.SetViewStyle(settings.ViewStyle);
     P.Connection.SetProxy(settings.Proxy);
     P.Connection.Secrets().Keeping = settings.Passwords;
+    P.Runner.SetOptions(settings.Transfer);
+    P.KeepAlive.SetEnabled(settings.KeepAlive);
 }
 
 void TFormSettings::SelectLocalFolderOf(const QString &file)
@@ -109,6 +114,7 @@ void TFormSettings::Load()
     P.Connection.Trust().Load(*store);
     P.Connection.PlainLogin().Load(*store);
     P.Runner.Load(*store);
+    P.KeepAlive.SetEnabled(store->ReadInteger("Connection/KeepAlive", 1) != 0);
     // Not written back: a default that grows with later versions stays the
     // default for whoever never set it.
     TFolderListingLimits limits;
@@ -150,6 +156,7 @@ void TFormSettings::Save()
     P.Connection.Trust().Save(*store);
     P.Connection.PlainLogin().Save(*store);
     P.Runner.Save(*store);
+    store->WriteInteger("Connection/KeepAlive", P.KeepAlive.Enabled() ? 1 : 0);
     if (!P.Transfers.UploadDialog.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.UploadDialog.FileName);
     P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));

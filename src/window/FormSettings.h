@@ -14,6 +14,7 @@ class QString;
 class QWidget;
 class TConnectionLog;
 class TConnectionWorkflow;
+class TKeepAlive;
 class TRemoteView;
 class TSiteList;
 class TTransferRunner;
@@ -28,6 +29,7 @@ public:
         TTransfers &Transfers;
         TTransferRunner &Runner;
         TConnectionLog &Log;
+        TKeepAlive &KeepAlive;
     };
     TFormSettings(QWidget &window, std::vector<QSplitter *> panes, const TParts &parts)
         : FWindow(window), FPanes(std::move(panes)), P(parts)

@@ -27,6 +27,7 @@
 #include "WindowBars.h"
 #include "WindowMenu.h"
 #include "WindowPlacement.h"
+#include "WorkdayTools.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -275,7 +276,7 @@ void TfrmMain::CreateLogAndStatusBar()
     sbMain->AddPanel(fit(100, "Status: Offline"), "Status: Offline", "Connection status");
     sbMain->AddPanel(200, {}, "Transfer progress");
     // Empty until a transfer runs, as it is again after: no speed to tell.
-    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s"), {}, "Transfer speed");
+    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s (limited)"), {}, "Transfer speed");
     sbMain->AddPanel(50, {}, "IP status");
     sbMain->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
     pbTransfers = new QProgressBar;
@@ -343,7 +344,8 @@ void TfrmMain::CreateParts()
     FTransferDisplay->SetPanel(TransferPanel);
     TransferPanel->setObjectName("TransferPanel");
     pcLog->addTab(TransferPanel, "Transfers");
-    FTransfers = std::make_unique<TTransfers>(*this, *FBrowsing, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree});
+    FTransfers = std::make_unique<TTransfers>(*this, *FBrowsing, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree, lvFiles});
+    FTools = new TWorkdayTools(*this, {*FBrowsing, *FRemoteView, *FTransfers, *FRunner}, {SysTree, tvFolders, lvFiles}, this);
     actPassiveMode = new QAction("Passive Mode", this);
     actPassiveMode->setObjectName("PassiveMode1");
     actPassiveMode->setCheckable(true);
@@ -355,7 +357,8 @@ void TfrmMain::CreateParts()
         TConnectionWorkflow::TParts{*FBrowsing, *FRemoteView, *FRunner, *FLog});
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, *FBrowsing, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
-        *this, Panes(), TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog});
+        *this, Panes(),
+        TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog, FTools->KeepAlive()});
     // A first start: what the settings would say if they said nothing.
     FSettings->Apply(TAppSettings{});
     FSiteActions = new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }}, this);
@@ -370,7 +373,7 @@ void TfrmMain::CreateFilesMenu()
     puFiles->addAction(actDownload);
     puFiles->addAction(actDownloadAs);
     puFiles->addSeparator();
-    puFiles->addActions({actNewFolder, actRename, actDelete});
+    puFiles->addActions({actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl});
     puFiles->addSeparator();
     puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
     puFiles->addSeparator();
@@ -392,8 +395,10 @@ void TfrmMain::CreateMenuBar()
     viewStyle->addActions(FRemoteView->ViewStyleItems());
     BuildMenuBar(*this, {{"&File", {actConnect, nullptr, FSiteActions->Manager, actSaveSite, actDeleteSite, nullptr,
                                     FSiteActions->Import, FSiteActions->Export, nullptr, actQuit}},
-                         {"&Edit", {actNewFolder, actRename, actDelete, nullptr, actSettings}},
-                         {"&View", {viewStyle->menuAction(), actUpAFolder, nullptr, actShowLog, actShowTransfers}},
+                         {"&Edit", {actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl, nullptr,
+                                    actSettings}},
+                         {"&View", QList<QAction *>{viewStyle->menuAction(), actUpAFolder, nullptr} +
+                                       FTools->CompareItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
                                                         nullptr} + TransferPanel->Actions()},
                          {"&Server", {actConnect, actPassiveMode}},
@@ -441,26 +446,13 @@ void TfrmMain::WireActions()
     connect(actNewFolder, &QAction::triggered, this, Guarded([this] { FFileOperations->NewFolder(); }));
     connect(actDelete, &QAction::triggered, this, Guarded([this] { FFileOperations->Delete(); }));
     connect(actRename, &QAction::triggered, this, Guarded([this] { FFileOperations->Rename(); }));
+    connect(FTools->Permissions, &QAction::triggered, this, Guarded([this] { FTools->ChangePermissions(); }));
+    connect(FTools->CopyUrl, &QAction::triggered, this, Guarded([this] { FTools->CopyAddresses(); }));
 
     // A file activated in the list runs the download action, Backspace the
     // up action: enabled or not, as the buttons are.
     connect(FRemoteView.get(), &TRemoteView::FileActivated, actDownload, &QAction::trigger);
     connect(FRemoteView.get(), &TRemoteView::UpRequested, actUpAFolder, &QAction::trigger);
-
-    // Drags between the local tree and the remote file list.
-    lvFiles->OnDragOver = [this](QObject *source, const QMimeData *data) {
-        return FTransfers->FileListDragOver(source, data);
-    };
-    lvFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
-        Guarded([this, source, data] { FTransfers->FileListDragDrop(source, data); })();
-    };
-    SysTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { FTransfers->TreeChanged(); };
-    SysTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
-        accept = FTransfers->TreeDragOver(source);
-    };
-    SysTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, const QMimeData *) {
-        Guarded([this, source] { FTransfers->TreeDragDrop(source); })();
-    };
 
     // Machine listings and UTF-8 names where the server offers them.
     FTP.AskFeatures = true;
@@ -509,8 +501,9 @@ void TfrmMain::SetActionsEnabled(bool on)
 {
     // Whatever asks, offline they stay off.
     on = on && Online();
-    for (QAction *action : {actDownload, actDownloadAs, actUpload, actUploadFiles, actUploadFolder, actNewFolder,
-                            actDelete, actRename, actUpAFolder})
+    for (QAction *action : QList<QAction *>{actDownload, actDownloadAs, actUpload, actUploadFiles, actUploadFolder,
+                                            actNewFolder, actDelete, actRename, actUpAFolder} +
+                               (FTools ? FTools->OnlineActions() : QList<QAction *>()))
         action->setEnabled(on);
 }
 

@@ -47,6 +47,7 @@ class TRemoteSession;
 class TTransferDisplay;
 class TTransferRunner;
 class TTransfers;
+class TWorkdayTools;
 
 class TfrmMain : public QMainWindow, public TWindowServices {
     Q_OBJECT
@@ -73,6 +74,7 @@ public:
     TRemoteFileOperations &FileOperations() { return *FFileOperations; }
     TConnectionLog &Log() { return *FLog; }
     TSiteActions &SiteActions() { return *FSiteActions; }
+    TWorkdayTools &Tools() { return *FTools; }
 
     // ---- the shared services
     void AddToLog(const QString &message) override;
@@ -141,6 +143,7 @@ private:
 
     std::unique_ptr<TConnectionLog> FLog;
     TSiteActions *FSiteActions = nullptr;
+    TWorkdayTools *FTools = nullptr;
     std::unique_ptr<TRemoteView> FRemoteView;
     // The browsing connection, FTP, as the views use it.
     // The window's FTP client as a session, and the session the window

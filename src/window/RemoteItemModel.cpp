@@ -248,6 +248,13 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
     }
     case ImageIndexRole:
         return ImageIndex(index.row());
+    case MarkRole:
+    case Qt::BackgroundRole: {
+        const TMark *mark = MarkOf ? MarkOf(Entry(index.row()).RawName) : nullptr;
+        if (!mark)
+            return {};
+        return role == MarkRole ? QVariant(mark->Text) : mark->Colour.isValid() ? QVariant(mark->Colour) : QVariant();
+    }
     case Qt::AccessibleDescriptionRole: {
         // A screen reader hears after the name what the details show:
         // "1 B, 8 Dec 10:14".
@@ -257,6 +264,8 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
             parts << ByteText(entry.Size);
         if (const QString when = ListingTimeText(entry.Time, QDate::currentDate().year()); !when.isEmpty())
             parts << when;
+        if (const TMark *mark = MarkOf ? MarkOf(entry.RawName) : nullptr)
+            parts << mark->Text;
         return parts.join(", ");
     }
     default:
@@ -285,4 +294,10 @@ QMimeData *TRemoteItemModel::mimeData(const QModelIndexList &indexes) const
     auto *data = new QMimeData;
     data->setData(QString::fromLatin1(DragFormat), names);
     return data;
+}
+
+void TRemoteItemModel::MarksChanged()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::BackgroundRole, MarkRole, Qt::AccessibleDescriptionRole});
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QColor>
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,18 @@ public:
     // The role that gives the name's bytes, as a QByteArray.
     static constexpr int RawNameRole = Qt::UserRole + 1;
     static constexpr int ImageIndexRole = Qt::UserRole + 2;
+    // The words of a row's mark, "" when it has none.
+    static constexpr int MarkRole = Qt::UserRole + 3;
+
+    // A mark others put on rows by their name (a comparison's): words that
+    // the tooltip and screen readers give, and a colour behind the row.
+    struct TMark {
+        QString Text;
+        QColor Colour;
+    };
+    std::function<const TMark *(std::string_view rawName)> MarkOf;
+    // The marks changed: the rows are drawn anew.
+    void MarksChanged();
 
     explicit TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent = nullptr);
 

@@ -152,6 +152,8 @@ TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vect
     return FSession.List(
         ListingLimits,
         [&](TListingEntry &&entry) {
+            if (OnEntry)
+                OnEntry(entry);
             if (entry.IsFolder) {
                 folders.push_back(std::move(entry.Name));
                 return;
@@ -179,6 +181,7 @@ void TRemoteView::FillViews()
     std::vector<std::string> folders;
     TRemoteItemModel::TRows rows;
     TFolderListing listing;
+    emit ListingStarted();
     try {
         listing = ReadListing(rows, folders);
     } catch (...) {
@@ -217,6 +220,7 @@ void TRemoteView::FillViews()
         node->setIcon(0, folderIcon);
     }
     W.Files->Items()->Assign(std::move(rows));
+    emit Listed();
     // A folder shown in part is worth more than a line in the log: said
     // over the part that is shown.
     if (listing.Cut != TFolderListing::ctNone)
@@ -242,6 +246,8 @@ void TRemoteView::Clear()
     FListedFiles.clear();
     FListedGathered = true;
     FListingCurrent = false;
+    emit ListingStarted();
+    emit Listed();
 }
 
 void TRemoteView::SetOnline(bool online)

@@ -99,7 +99,14 @@ public:
     // The radio items of the "View Style" menu.
     QList<QAction *> ViewStyleItems() const { return FStyleItems; }
 
+    // Hears each entry of a listing as it arrives, when set (the folder
+    // comparison keeps what the views do not).
+    std::function<void(const TListingEntry &entry)> OnEntry;
+
 signals:
+    // A listing begins, and it is shown (or the views were emptied).
+    void ListingStarted();
+    void Listed();
     // A file was double-clicked or Enter pressed on it.
     void FileActivated();
     // Backspace in a view.

@@ -1,5 +1,6 @@
 #include "SettingsDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -64,6 +65,29 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
                        "When a file exists");
     FOverwrite->setObjectName("cbOverwrite");
     transferForm->addRow("When a file &exists:", FOverwrite);
+    const auto limitBox = [](const char *name, int value) {
+        auto *box = Named(new QSpinBox, name);
+        box->setObjectName(QStringLiteral("se%1").arg(QString(name).remove(' ')));
+        box->setRange(0, 10'000'000);
+        box->setSingleStep(100);
+        box->setSuffix(" KiB/s");
+        // 0 reads as what it means.
+        box->setSpecialValueText("No limit");
+        box->setValue(value);
+        return box;
+    };
+    FDownloadLimit = limitBox("Download limit", settings.Transfer.DownloadLimit);
+    transferForm->addRow("&Download limit:", FDownloadLimit);
+    FUploadLimit = limitBox("Upload limit", settings.Transfer.UploadLimit);
+    transferForm->addRow("Up&load limit:", FUploadLimit);
+    FPreserveTimes = new QCheckBox(QStringLiteral("Keep the files' &times (the server's on downloads, the local on uploads)"));
+    FPreserveTimes->setObjectName("cbPreserveTimes");
+    FPreserveTimes->setChecked(settings.Transfer.PreserveTimes);
+    transferForm->addRow(FPreserveTimes);
+    FKeepAlive = new QCheckBox("Keep an idle connection &alive");
+    FKeepAlive->setObjectName("cbKeepAlive");
+    FKeepAlive->setChecked(settings.KeepAlive);
+    transferForm->addRow(FKeepAlive);
 
     auto *view = new QGroupBox("Remote files");
     auto *viewForm = new QFormLayout(view);
@@ -125,6 +149,10 @@ TAppSettings TSettingsDialog::Result() const
     result.Passive = FMode->currentIndex() == 0;
     result.Simultaneous = FSimultaneous->value();
     result.DefaultOverwrite = WhenExists[FOverwrite->currentIndex()];
+    result.Transfer.DownloadLimit = FDownloadLimit->value();
+    result.Transfer.UploadLimit = FUploadLimit->value();
+    result.Transfer.PreserveTimes = FPreserveTimes->isChecked();
+    result.KeepAlive = FKeepAlive->isChecked();
     result.ViewStyle = TViewStyle(FView->currentIndex());
     result.Proxy.Version = TSocksVersion(FProxyKind->currentIndex());
     result.Proxy.Host = FProxyHost->text().trimmed().toStdString();

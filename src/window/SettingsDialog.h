@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
@@ -22,6 +23,7 @@ private:
 
     TAppSettings FSettings;
     QComboBox *FMode, *FOverwrite, *FView, *FProxyKind, *FPasswords;
-    QSpinBox *FSimultaneous, *FProxyPort;
+    QSpinBox *FSimultaneous, *FProxyPort, *FDownloadLimit, *FUploadLimit;
+    QCheckBox *FPreserveTimes, *FKeepAlive;
     QLineEdit *FProxyHost, *FProxyUser, *FProxyPassword;
 };

@@ -28,7 +28,27 @@ void TTransferDisplay::ShowProgress(int percent)
 
 void TTransferDisplay::ShowSpeed(const QString &text)
 {
+    FSpeed = text;
+    ShowSpeedPanel();
+}
+
+void TTransferDisplay::LimitsChanged(int download, int upload)
+{
+    const auto limit = [](int kib) { return kib > 0 ? QStringLiteral("%1 KiB/s").arg(kib) : QStringLiteral("none"); };
+    FLimits = download > 0 || upload > 0
+                  ? QStringLiteral("Limit %1 down, %2 up").arg(limit(download), limit(upload))
+                  : QString();
+    ShowSpeedPanel();
+}
+
+void TTransferDisplay::ShowSpeedPanel()
+{
+    // The speed while transfers run, the limit while none does; the
+    // tooltip always names the limit.
+    const QString text = FSpeed.isEmpty() || FLimits.isEmpty() ? FSpeed.isEmpty() ? FLimits : FSpeed
+                                                                : FSpeed + QStringLiteral(" (limited)");
     SetPanelText(W.SpeedPanel, text);
+    W.SpeedPanel->setToolTip(FLimits);
 }
 
 void TTransferDisplay::ShowQueue(const QString &text)

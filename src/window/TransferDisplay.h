@@ -28,6 +28,8 @@ public:
     void ShowSpeed(const QString &text) override;
     void ShowQueue(const QString &text) override;
     void SimultaneousChanged(int count) override;
+    // The speed panel says that a limit is on, and which.
+    void LimitsChanged(int download, int upload) override;
     void FolderChanged(const std::string &folder) override;
     void ReportFailures(const QString &text) override;
     bool Confirm(const QString &question) override;
@@ -42,6 +44,8 @@ private:
     TRemoteView &FRemoteView;
     TWidgets W;
     TTransferPanel *FPanel = nullptr;
+    void ShowSpeedPanel();
+    QString FSpeed, FLimits;
     // A folder to show anew once the browsing connection is free.
     bool FRefreshPending = false;
     static constexpr int RetryInterval = 250;  // ms

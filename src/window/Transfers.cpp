@@ -1,6 +1,8 @@
 #include "Transfers.h"
 
+#include "Application.h"
 #include "CommonFunctions.h"
+#include "FileListView.h"
 #include "IDEEnhance.h"
 #include "RemoteSession.h"
 #include "IdLocalPath.h"
@@ -84,6 +86,19 @@ TTransfers::TTransfers(TWindowServices &window, TRemoteSession &session, TRemote
     UploadDialog.Kind = TFileDialog::TKind::Open;
     UploadDialog.MultiSelect = true;
     DownloadDialog.Kind = TFileDialog::TKind::Save;
+    W.RemoteFiles->OnDragOver = [this](QObject *source, const QMimeData *data) {
+        return FileListDragOver(source, data);
+    };
+    W.RemoteFiles->OnDragDrop = [this](QObject *source, const QMimeData *data) {
+        Guarded([this, source, data] { FileListDragDrop(source, data); })();
+    };
+    W.LocalTree->OnChange = [this](TdfsSystemTreeView *, TTreeNode *) { TreeChanged(); };
+    W.LocalTree->OnDragOver = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, bool &accept) {
+        accept = TreeDragOver(source);
+    };
+    W.LocalTree->OnDragDrop = [this](TdfsCustomSystemTreeView *, QObject *source, int, int, const QMimeData *) {
+        Guarded([this, source] { TreeDragDrop(source); })();
+    };
 }
 
 // ---- downloads ----------------------------------------------------------------------

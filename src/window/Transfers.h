@@ -20,6 +20,7 @@
 class QMimeData;
 class QObject;
 class TdfsSystemTreeView;
+class TFileListView;
 class TRemoteSession;
 class TRemoteView;
 class TTransferRunner;
@@ -29,6 +30,8 @@ class TTransfers {
 public:
     struct TWidgets {
         TdfsSystemTreeView *LocalTree;
+        // Drags between the two go through here.
+        TFileListView *RemoteFiles;
     };
     TTransfers(TWindowServices &window, TRemoteSession &session, TRemoteView &remoteView, TTransferRunner &runner,
                const TWidgets &widgets);
@@ -57,12 +60,11 @@ public:
     // cannot show it.
     bool SelectLocalFolder(const QString &folder);
 
-private:
-    // Queues each name for a download into `folder`, but names that would
-    // leave it.
     // The local tree's chosen folder (a chosen file's folder), with its
     // slash; empty when there is none to write to.
     std::string LocalTargetFolder() const;
+
+private:
     // A local folder from the folder dialog, as bytes; none when cancelled.
     std::optional<std::string> ChooseFolder(const QString &title, const QString &initialDir);
     void DownloadInto(const std::string &folder, const std::vector<std::string> &names);

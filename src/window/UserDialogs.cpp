@@ -1,5 +1,6 @@
 #include "UserDialogs.h"
 
+#include "PermissionsDialog.h"
 #include "SettingsDialog.h"
 #include "SiteManager.h"
 
@@ -98,6 +99,15 @@ public:
         if (dialog.exec() != QDialog::Accepted)
             return false;
         settings = dialog.Result();
+        return true;
+    }
+
+    bool AskPermissions(QWidget *parent, const TPermissionQuestion &question, TPermissionChange &change) override
+    {
+        TPermissionsDialog dialog(question, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        change = dialog.Result();
         return true;
     }
 

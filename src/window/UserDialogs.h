@@ -10,6 +10,8 @@
 class QWidget;
 struct TSiteManagerData;
 struct TAppSettings;
+struct TPermissionChange;
+struct TPermissionQuestion;
 
 // State of an open or save dialog component: what it proposes before it is
 // shown and what the user chose after.
@@ -71,6 +73,8 @@ public:
     virtual bool EditSettings(QWidget *parent, TAppSettings &settings) = 0;
     // The site manager over `data`; false when cancelled.
     virtual bool EditSites(QWidget *parent, TSiteManagerData &data) = 0;
+    // The permissions dialog; false when cancelled.
+    virtual bool AskPermissions(QWidget *parent, const TPermissionQuestion &question, TPermissionChange &change) = 0;
     // Trust once, trust always, or cancel (the default).
     virtual TCertificateAnswer AskCertificate(QWidget *parent, const TCertificateQuestion &question) = 0;
     // An input box; false when cancelled, `value` holds the proposal going in.

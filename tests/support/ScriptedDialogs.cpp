@@ -88,6 +88,16 @@ bool ScriptedDialogs::EditSites(QWidget *, TSiteManagerData &data)
     return answer(data);
 }
 
+bool ScriptedDialogs::AskPermissions(QWidget *, const TPermissionQuestion &question, TPermissionChange &change)
+{
+    PermissionsShown.push_back(question);
+    if (PermissionAnswers.empty())
+        return false;
+    change = PermissionAnswers.front();
+    PermissionAnswers.pop_front();
+    return true;
+}
+
 bool ScriptedDialogs::EditSettings(QWidget *, TAppSettings &settings)
 {
     if (SettingsAnswers.empty())

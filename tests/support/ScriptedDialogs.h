@@ -2,6 +2,7 @@
 // showed. Puts itself in force for its lifetime.
 #pragma once
 
+#include "PermissionsDialog.h"
 #include "UserDialogs.h"
 
 #include <deque>
@@ -46,6 +47,10 @@ public:
     // The site manager: each answer edits the list it was given and says
     // whether it was OK; none left: cancelled.
     std::deque<std::function<bool(TSiteManagerData &)>> SiteManagerAnswers;
+    // The permissions dialog: what it was shown, and each answer (none
+    // left: cancelled).
+    std::vector<TPermissionQuestion> PermissionsShown;
+    std::deque<TPermissionChange> PermissionAnswers;
     std::vector<TCertificateQuestion> CertificatesShown;
     std::deque<TCertificateAnswer> CertificateAnswers;  // empty: Cancel
 
@@ -63,6 +68,7 @@ public:
     TChoice Choose(QWidget *, const TChoiceQuestion &question) override;
     bool EditSettings(QWidget *, TAppSettings &settings) override;
     bool EditSites(QWidget *, TSiteManagerData &data) override;
+    bool AskPermissions(QWidget *, const TPermissionQuestion &question, TPermissionChange &change) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;

@@ -1,0 +1,59 @@
+// The tools beside moving files: the folder comparison (View menu), the
+// remote items' permissions and their addresses on the clipboard (the
+// remote files' menu), and the keep-alive of an idle connection. Each is
+// an action of its own; the window puts them on its menus.
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QTreeWidget;
+class TBrowsingSession;
+class TdfsSystemTreeView;
+class TFileListView;
+class TFolderCompare;
+class TKeepAlive;
+class TRemoteView;
+class TTransferRunner;
+class TTransfers;
+class TWindowServices;
+
+class TWorkdayTools : public QObject {
+public:
+    struct TParts {
+        TBrowsingSession &Browsing;
+        TRemoteView &RemoteView;
+        TTransfers &Transfers;
+        TTransferRunner &Runner;
+    };
+    struct TWidgets {
+        TdfsSystemTreeView *LocalTree;
+        QTreeWidget *RemoteFolders;
+        TFileListView *RemoteFiles;
+    };
+    TWorkdayTools(TWindowServices &window, const TParts &parts, const TWidgets &widgets, QObject *parent);
+    ~TWorkdayTools() override;
+
+    TFolderCompare &Compare() { return *FCompare; }
+    TKeepAlive &KeepAlive() { return *FKeepAlive; }
+    QAction *const Permissions;
+    QAction *const CopyUrl;
+    // The View menu's: the comparison's toggle and its kind.
+    QList<QAction *> CompareItems() const;
+    // The actions that need a connection.
+    QList<QAction *> OnlineActions() const { return {Permissions, CopyUrl}; }
+
+    // The chosen remote items' permissions, through the dialog.
+    void ChangePermissions();
+    // The chosen remote items' addresses, a line each.
+    void CopyAddresses();
+
+private:
+    TWindowServices &FWindow;
+    TParts P;
+    TWidgets W;
+    TFolderCompare *FCompare;
+    std::unique_ptr<TKeepAlive> FKeepAlive;
+};

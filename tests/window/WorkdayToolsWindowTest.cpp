@@ -1,0 +1,172 @@
+// The working-day tools in the window against a real server (pyftpdlib):
+// the folder comparison marks both sides and follows a local change, the
+// permissions go into a folder, and an address goes to the clipboard.
+#include "FormFixture.h"
+
+#include "FileTimes.h"
+#include "FolderCompare.h"
+#include "IdGlobal.h"
+#include "PermissionsDialog.h"
+#include "RemoteItemModel.h"
+#include "WorkdayTools.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WorkdayTools : public ConnectedForm {
+protected:
+    QString RemoteMark(const QString &caption) const
+    {
+        const int row = int(Files().indexOf(caption));
+        return row < 0 ? "not listed" : lvFiles->model()->index(row, 0).data(TRemoteItemModel::MarkRole).toString();
+    }
+    // What the local tree's item of that name says of itself beside its
+    // name, as a screen reader hears it.
+    QString LocalMark(const QString &name) const
+    {
+        TTreeNode *folder = SysTree->Selected();
+        if (!folder)
+            return "no folder";
+        SysTree->Expand(folder);
+        for (int i = 0; i < folder->Count(); ++i)
+            if (folder->Item(i)->Text == name)
+                return SysTree->Items().IndexOf(folder->Item(i)).data(Qt::AccessibleDescriptionRole).toString();
+        return "not shown";
+    }
+    // Until `check` holds, or a while has passed.
+    static bool WaitFor(const std::function<bool()> &check)
+    {
+        for (int i = 0; i < 300 && !check(); ++i)
+            QTest::qWait(10);
+        return check();
+    }
+    QAction *Action(const char *name) const { return Form->findChild<QAction *>(name); }
+};
+
+TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
+{
+    // A local copy of pub: notes.txt the same to the second, report.pdf of
+    // another size, a file and a folder the server lacks.
+    TempDir local;
+    const int64_t when = SecondsOfTimeText("20261201120000");
+    std::ofstream(local.File("notes.txt")) << "n";
+    std::ofstream(local.File("report.pdf")) << "a longer report";
+    std::ofstream(local.File("mine.txt")) << "m";
+    fs::create_directories(local.Path() / "sub");
+    ASSERT_TRUE(SetLocalFileSeconds(local.File("notes.txt"), when));
+    ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/notes.txt").string(), when));
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(local.Path().string())));
+
+    ClickInto(lvFiles);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(Form->Tools().Compare().On());
+    ASSERT_TRUE(WaitFor([&] { return RemoteMark("report.pdf") == "Size differs"; })) << RemoteMark("report.pdf").toStdString();
+    EXPECT_EQ(RemoteMark("notes.txt"), "");
+    EXPECT_EQ(LocalMark("mine.txt"), "Only here");
+    EXPECT_EQ(LocalMark("report.pdf"), "Size differs");
+    EXPECT_EQ(LocalMark("notes.txt"), "");
+    EXPECT_EQ(LocalMark("sub"), "");
+    EXPECT_EQ(Folder("empty")->data(0, Qt::AccessibleDescriptionRole).toString(), "Only here");
+    EXPECT_TRUE(Folder("sub")->data(0, Qt::AccessibleDescriptionRole).toString().isEmpty());
+
+    // The user saves notes.txt here: newer here, older there.
+    std::ofstream(local.File("notes.txt")) << "N";
+    ASSERT_TRUE(WaitFor([&] { return LocalMark("notes.txt") == "Newer here"; })) << LocalMark("notes.txt").toStdString();
+    EXPECT_EQ(RemoteMark("notes.txt"), "Older here");
+
+    // By size alone the two are the same again; off, no marks at all.
+    Action("actCompareTimes")->trigger();
+    ASSERT_TRUE(WaitFor([&] { return LocalMark("notes.txt").isEmpty(); }));
+    Action("actCompareFolders")->trigger();
+    ASSERT_TRUE(WaitFor([&] { return RemoteMark("report.pdf").isEmpty(); }));
+    EXPECT_EQ(LocalMark("mine.txt"), "");
+}
+
+TEST_F(WorkdayTools, PermissionsGoIntoAFolderAsTheDialogSays)
+{
+    std::ofstream(Remote("pub/sub/run.sh")) << "#!/bin/sh";
+    fs::create_directories(Remote("pub/sub/deep"));
+    std::ofstream(Remote("pub/sub/deep/tool")) << "t";
+    for (const char *path : {"pub/sub/run.sh", "pub/sub/deep/tool"})
+        fs::permissions(Remote(path), fs::perms(0600));
+    // A folder, chosen in the folder tree by a click.
+    const QRect place = tvFolders->visualItemRect(Folder("sub"));
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, place.center());
+    TPermissionChange change;
+    change.Mode = 0755;
+    change.Recursive = true;
+    change.ApplyTo = TPermissionChange::FilesOnly;
+    Dialogs.PermissionAnswers.push_back(change);
+    Action("actPermissions")->trigger();
+    ASSERT_EQ(Dialogs.PermissionsShown.size(), 1u);
+    EXPECT_TRUE(Dialogs.PermissionsShown[0].HasFolders);
+    EXPECT_EQ(Dialogs.PermissionsShown[0].Names, "\"sub\"");
+    const auto mode = [&](const char *path) { return int(fs::status(Remote(path)).permissions()) & 07777; };
+    EXPECT_EQ(mode("pub/sub"), 0755);
+    EXPECT_EQ(mode("pub/sub/run.sh"), 0755);
+    EXPECT_EQ(mode("pub/sub/deep/tool"), 0755);
+    EXPECT_TRUE(LogOfContains("Permissions set to 755 on 3 items."));
+    // The listing still shows the folder it showed.
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
+    EXPECT_TRUE(Files().contains("notes.txt"));
+
+    // Files chosen in the list: no question of going into folders.
+    SelectFiles({"notes.txt", "report.pdf"});
+    Action("actPermissions")->trigger();  // cancelled: no answer left
+    ASSERT_EQ(Dialogs.PermissionsShown.size(), 2u);
+    EXPECT_EQ(Dialogs.PermissionsShown[1].Names, "2 items");
+    EXPECT_FALSE(Dialogs.PermissionsShown[1].HasFolders);
+}
+
+TEST_F(WorkdayTools, TheChosenItemsAddressesGoToTheClipboard)
+{
+    SelectFiles({"notes.txt", "report.pdf"});
+    Action("actCopyUrl")->trigger();
+    const QString base = QStringLiteral("ftp://%1@localhost:%2/pub/").arg(FtpServer::User).arg(Server.Port());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), base + "notes.txt\n" + base + "report.pdf");
+    EXPECT_FALSE(QGuiApplication::clipboard()->text().contains(FtpServer::Password));
+}
+
+TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
+{
+    TPermissionsDialog dialog({"\"cgi\"", 0644, true});
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto box = [&](const char *name) { return dialog.findChild<QCheckBox *>(name); };
+    auto *number = dialog.findChild<QLineEdit *>("edOctal");
+    EXPECT_EQ(number->text(), "644");
+    QTest::mouseClick(box("cbOwnerExecute"), Qt::LeftButton);
+    EXPECT_EQ(number->text(), "744");
+    // Typed, the number sets the boxes.
+    QTest::mouseClick(number, Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "751");
+    EXPECT_TRUE(box("cbGroupExecute")->isChecked());
+    EXPECT_FALSE(box("cbGroupWrite")->isChecked());
+    EXPECT_TRUE(box("cbOthersExecute")->isChecked());
+    EXPECT_FALSE(box("cbOthersRead")->isChecked());
+    QTest::mouseClick(box("cbRecursive"), Qt::LeftButton);
+    for (QRadioButton *radio : dialog.findChildren<QRadioButton *>())
+        if (radio->text() == "F&olders only")
+            QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+    const TPermissionChange change = dialog.Result();
+    EXPECT_EQ(change.Mode, 0751);
+    EXPECT_TRUE(change.Recursive);
+    EXPECT_EQ(change.ApplyTo, TPermissionChange::FoldersOnly);
+}
+
+}  // namespace
