@@ -6,6 +6,16 @@
 
 namespace {
 
+// Which is the later, to the coarser precision; Same when a time is unknown.
+TCompared TimeOrder(const TCompareEntry &here, const TCompareEntry &there)
+{
+    if (here.Seconds < 0 || there.Seconds < 0)
+        return TCompared::Same;
+    const int64_t precision = std::max({here.Precision, there.Precision, 1});
+    const int64_t mine = here.Seconds / precision, theirs = there.Seconds / precision;
+    return mine == theirs ? TCompared::Same : mine > theirs ? TCompared::NewerHere : TCompared::OlderHere;
+}
+
 TCompared Compare(const TCompareEntry &here, const TCompareEntry &there, TCompareBy by)
 {
     // A folder is the same as a folder, whatever it holds; a file and a
@@ -14,11 +24,7 @@ TCompared Compare(const TCompareEntry &here, const TCompareEntry &there, TCompar
         return here.IsFolder == there.IsFolder ? TCompared::Same : TCompared::SizeDiffers;
     if (here.Size >= 0 && there.Size >= 0 && here.Size != there.Size)
         return TCompared::SizeDiffers;
-    if (by == TCompareBy::Size || here.Seconds < 0 || there.Seconds < 0)
-        return TCompared::Same;
-    const int64_t precision = std::max({here.Precision, there.Precision, 1});
-    const int64_t mine = here.Seconds / precision, theirs = there.Seconds / precision;
-    return mine == theirs ? TCompared::Same : mine > theirs ? TCompared::NewerHere : TCompared::OlderHere;
+    return by == TCompareBy::Size ? TCompared::Same : TimeOrder(here, there);
 }
 
 TCompared Mirrored(TCompared compared)
@@ -45,12 +51,31 @@ TFolderComparison CompareFolders(const std::vector<TCompareEntry> &local, const 
         const auto found = remoteByKey.find(entry.Key);
         if (found == remoteByKey.end()) {
             result.Local.emplace(entry.Name, TCompared::OnlyHere);
+            if (!entry.IsFolder)
+                result.LocalNewer.push_back(entry);
             continue;
         }
-        const TCompared compared = Compare(entry, *found->second, by);
+        const TCompareEntry &other = *found->second;
+        const TCompared compared = Compare(entry, other, by);
         result.Local.emplace(entry.Name, compared);
-        result.Remote[found->second->Name] = Mirrored(compared);
+        result.Remote[other.Name] = Mirrored(compared);
+        if (entry.IsFolder || other.IsFolder || compared == TCompared::Same)
+            continue;
+        // By time, whatever the comparison is by: a size alone says nothing
+        // of which copy is the later.
+        const TCompared byTime = TimeOrder(entry, other);
+        if (byTime == TCompared::NewerHere)
+            result.LocalNewer.push_back(entry);
+        else if (byTime == TCompared::OlderHere)
+            result.RemoteNewer.push_back(other);
     }
+    for (const TCompareEntry &entry : remote)
+        if (!entry.IsFolder && result.Remote.at(entry.Name) == TCompared::OnlyHere)
+            result.RemoteNewer.push_back(entry);
+    // Listed to the user in the order of their names.
+    for (auto *newer : {&result.LocalNewer, &result.RemoteNewer})
+        std::sort(newer->begin(), newer->end(),
+                  [](const TCompareEntry &a, const TCompareEntry &b) { return a.Name < b.Name; });
     return result;
 }
 

@@ -32,6 +32,11 @@ enum class TCompareBy { Size, SizeAndTime };
 struct TFolderComparison {
     // By each side's own name.
     std::unordered_map<std::string, TCompared> Local, Remote;
+    // The files that "Upload newer" and "Download newer" move: those only
+    // one side has, and those whose time is later on that side (also when
+    // the sizes differ). A differing size with no time to tell by moves
+    // neither way: which copy counts is the user's to say.
+    std::vector<TCompareEntry> LocalNewer, RemoteNewer;
 };
 
 TFolderComparison CompareFolders(const std::vector<TCompareEntry> &local, const std::vector<TCompareEntry> &remote,

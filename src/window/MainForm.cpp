@@ -400,7 +400,8 @@ void TfrmMain::CreateMenuBar()
                          {"&View", QList<QAction *>{viewStyle->menuAction(), actUpAFolder, nullptr} +
                                        FTools->CompareItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
-                                                        nullptr} + TransferPanel->Actions()},
+                                                        FTools->DownloadNewer, FTools->UploadNewer, nullptr} +
+                                           TransferPanel->Actions()},
                          {"&Server", {actConnect, actPassiveMode}},
                          {"&Help", {actAbout}}});
 }
@@ -448,6 +449,8 @@ void TfrmMain::WireActions()
     connect(actRename, &QAction::triggered, this, Guarded([this] { FFileOperations->Rename(); }));
     connect(FTools->Permissions, &QAction::triggered, this, Guarded([this] { FTools->ChangePermissions(); }));
     connect(FTools->CopyUrl, &QAction::triggered, this, Guarded([this] { FTools->CopyAddresses(); }));
+    connect(FTools->UploadNewer, &QAction::triggered, this, Guarded([this] { FTools->MoveNewer(true); }));
+    connect(FTools->DownloadNewer, &QAction::triggered, this, Guarded([this] { FTools->MoveNewer(false); }));
 
     // A file activated in the list runs the download action, Backspace the
     // up action: enabled or not, as the buttons are.

@@ -3,12 +3,16 @@
 #include "BrowsingSession.h"
 #include "FileListView.h"
 #include "FolderCompare.h"
+#include "IdGlobal.h"
+#include "IdLocalPath.h"
 #include "KeepAlive.h"
+#include "NameBytes.h"
 #include "Permissions.h"
 #include "PermissionsDialog.h"
 #include "Protocols.h"
 #include "RemoteName.h"
 #include "RemoteView.h"
+#include "SystemTreeView.h"
 #include "TransferRunner.h"
 #include "Transfers.h"
 #include "UserDialogs.h"
@@ -19,8 +23,11 @@
 #include <QGuiApplication>
 #include <QScopeGuard>
 
+#include <set>
+
 TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const TWidgets &widgets, QObject *parent)
     : QObject(parent), Permissions(new QAction("&Permissions...", this)), CopyUrl(new QAction("Copy &URL", this)),
+      UploadNewer(new QAction("Upload &Newer...", this)), DownloadNewer(new QAction("Download N&ewer...", this)),
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
@@ -32,6 +39,10 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
     CopyUrl->setObjectName("actCopyUrl");
     CopyUrl->setShortcut(QKeySequence("Ctrl+Shift+C"));
     CopyUrl->setStatusTip("Put the chosen items' addresses on the clipboard, without the password.");
+    UploadNewer->setObjectName("actUploadNewer");
+    UploadNewer->setStatusTip("Upload the local files that are newer than the server's, or that it lacks.");
+    DownloadNewer->setObjectName("actDownloadNewer");
+    DownloadNewer->setStatusTip("Download the server's files that are newer than the local ones, or that they lack.");
     for (QAction *action : OnlineActions())
         action->setEnabled(false);
 }
@@ -139,4 +150,65 @@ void TWorkdayTools::CopyAddresses()
         lines << QString::fromStdString(RemoteUrl(P.Runner.Session(), folder == "/" ? folder : folder + '/'));
     QGuiApplication::clipboard()->setText(lines.join('\n'));
     FWindow.AddToLog(lines.size() == 1 ? "Copied " + lines.front() : QStringLiteral("Copied %1 addresses.").arg(lines.size()));
+}
+
+void TWorkdayTools::MoveNewer(bool upload)
+{
+    if (!FWindow.Online())
+        return;
+    if (!FCompare->On()) {
+        UserDialogs().ShowMessage(FWindow.DialogOwner(),
+                                  "Turn on View > Compare Folders (Ctrl+O) first: it finds the newer files.");
+        return;
+    }
+    FCompare->Refresh();
+    const std::string localFolder = P.Transfers.LocalTargetFolder();
+    const std::string remoteFolder = P.RemoteView.ListedFolder();
+    if (localFolder.empty() || !P.RemoteView.ListingCurrent())
+        return;
+    // The chosen files only, where some are chosen: the remote list's for a
+    // download, the local tree's file for an upload.
+    std::set<std::string> chosen;
+    if (!upload)
+        for (const TRemoteItem &item : P.RemoteView.SelectedFiles())
+            chosen.insert(item.Name);
+    else if (TTreeNode *node = W.LocalTree->Selected(); node && !LocalPath::IsFolder(W.LocalTree->GetNodePathBytes(node)))
+        chosen.insert(LocalPath::NamePart(W.LocalTree->GetNodePathBytes(node)));
+    const TFolderComparison &result = FCompare->Result();
+    std::vector<TTransferItem> items;
+    QStringList lines;
+    for (const TCompareEntry &entry : upload ? result.LocalNewer : result.RemoteNewer) {
+        if (!chosen.empty() && chosen.count(entry.Name) == 0)
+            continue;
+        TTransferItem item;
+        item.Direction = upload ? TTransferDirection::Upload : TTransferDirection::Download;
+        item.RemoteFolder = remoteFolder;
+        item.RemoteName = upload ? RemoteNameFor(entry.Name) : entry.Name;
+        item.LocalPath = localFolder + (upload ? entry.Name : LocalNameFor(entry.Name));
+        item.Size = entry.Size;
+        if (!upload && entry.Seconds >= 0 && entry.Precision == 1)
+            item.Time = TimeTextOfSeconds(entry.Seconds);
+        // The user saw the list: no second question per file.
+        item.Confirmed = true;
+        items.push_back(std::move(item));
+        const auto mark = (upload ? result.Local : result.Remote).find(entry.Name);
+        lines << (upload ? TextFromBytes(entry.Name) : RemoteDisplayName(entry.Name)) + " (" +
+                     QString(ComparedText(mark->second)).toLower() + ')';
+    }
+    const QString where = upload ? QStringLiteral("to the server") : QStringLiteral("from the server");
+    if (items.empty()) {
+        UserDialogs().ShowMessage(FWindow.DialogOwner(), QStringLiteral("No file here is newer: nothing to move %1.").arg(where));
+        return;
+    }
+    constexpr int Shown = 20;
+    QString question = QStringLiteral("%1 %2 %3 %4?\n\n")
+                           .arg(upload ? "Upload" : "Download")
+                           .arg(items.size())
+                           .arg(items.size() == 1 ? "file" : "files", where) +
+                       lines.mid(0, Shown).join('\n');
+    if (lines.size() > Shown)
+        question += QStringLiteral("\n... and %1 more").arg(lines.size() - Shown);
+    if (!UserDialogs().Confirm(FWindow.DialogOwner(), question))
+        return;
+    P.Runner.Enqueue(std::move(items));
 }

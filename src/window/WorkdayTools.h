@@ -40,15 +40,21 @@ public:
     TKeepAlive &KeepAlive() { return *FKeepAlive; }
     QAction *const Permissions;
     QAction *const CopyUrl;
+    QAction *const UploadNewer;
+    QAction *const DownloadNewer;
     // The View menu's: the comparison's toggle and its kind.
     QList<QAction *> CompareItems() const;
     // The actions that need a connection.
-    QList<QAction *> OnlineActions() const { return {Permissions, CopyUrl}; }
+    QList<QAction *> OnlineActions() const { return {Permissions, CopyUrl, UploadNewer, DownloadNewer}; }
 
     // The chosen remote items' permissions, through the dialog.
     void ChangePermissions();
     // The chosen remote items' addresses, a line each.
     void CopyAddresses();
+    // The files the comparison found newer on one side (or only there),
+    // of the chosen ones where files are chosen, listed for the user's
+    // word, then queued to the other side.
+    void MoveNewer(bool upload);
 
 private:
     TWindowServices &FWindow;

@@ -81,6 +81,19 @@ TEST(FolderComparison, MarksEachSideByNameSizeAndTimeToTheCoarserPrecision)
     EXPECT_EQ(result.Remote.at("theirs"), TCompared::OnlyHere);
     EXPECT_EQ(result.Local.at("dir"), TCompared::SizeDiffers);
     EXPECT_EQ(result.Remote.at("caf\xe9"), TCompared::Same);
+    // What "newer" moves: each side's only files; never a folder, nor a
+    // size that differs with no time to tell the later copy.
+    const TFolderComparison sizes = CompareFolders({File("a", 1, ""), File("b", 1, "20261208101530"), File("mine", 1, "")},
+                                                   {File("a", 2, ""), File("b", 2, "20261208101600", 60), folder},
+                                                   TCompareBy::Size);
+    const auto names = [](const std::vector<TCompareEntry> &entries) {
+        std::vector<std::string> list;
+        for (const TCompareEntry &entry : entries)
+            list.push_back(entry.Name);
+        return list;
+    };
+    EXPECT_EQ(names(sizes.LocalNewer), std::vector<std::string>{"mine"});
+    EXPECT_EQ(names(sizes.RemoteNewer), std::vector<std::string>{"b"});
 }
 
 TEST(FolderComparison, AListingsTimeCarriesItsPrecision)

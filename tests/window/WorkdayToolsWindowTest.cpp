@@ -87,6 +87,30 @@ TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
     ASSERT_TRUE(WaitFor([&] { return LocalMark("notes.txt") == "Newer here"; })) << LocalMark("notes.txt").toStdString();
     EXPECT_EQ(RemoteMark("notes.txt"), "Older here");
 
+    // Upload newer: the list first, then only what it named moves; the
+    // older local report.pdf stays where it is.
+    ASSERT_TRUE(SetLocalFileSeconds(local.File("report.pdf"), when - 3600));
+    ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/report.pdf").string(), when));
+    Form->RemoteView().RefreshIfFree();
+    Dialogs.ConfirmAnswers = {true};
+    Action("actUploadNewer")->trigger();
+    ASSERT_FALSE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Dialogs.Questions.last().toStdString(),
+              "Upload 2 files to the server?\n\nmine.txt (only here)\nnotes.txt (newer here)");
+    WaitForTransfers();
+    EXPECT_EQ(Contents(Remote("pub/notes.txt")), "N");
+    EXPECT_EQ(Contents(Remote("pub/mine.txt")), "m");
+    EXPECT_EQ(Contents(Remote("pub/report.pdf")), "p");
+    // The uploads took the local times: the same on both sides now, and
+    // the server's report.pdf is the one newer.
+    ASSERT_TRUE(WaitFor([&] { return RemoteMark("notes.txt").isEmpty(); })) << RemoteMark("notes.txt").toStdString();
+    Dialogs.ConfirmAnswers = {true};
+    Action("actDownloadNewer")->trigger();
+    EXPECT_EQ(Dialogs.Questions.last().toStdString(), "Download 1 file from the server?\n\nreport.pdf (size differs)");
+    WaitForTransfers();
+    EXPECT_EQ(Contents(local.File("report.pdf")), "p");
+    ASSERT_TRUE(WaitFor([&] { return LocalMark("report.pdf").isEmpty(); })) << LocalMark("report.pdf").toStdString();
+
     // By size alone the two are the same again; off, no marks at all.
     Action("actCompareTimes")->trigger();
     ASSERT_TRUE(WaitFor([&] { return LocalMark("notes.txt").isEmpty(); }));
