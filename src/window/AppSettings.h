@@ -22,4 +22,6 @@ struct TAppSettings {
     TTransferRunner::TOptions Transfer;
     // An idle connection kept open with a harmless command.
     bool KeepAlive = true;
+    // What remote files open in to be edited; "" for the desktop's choice.
+    QString Editor;
 };

@@ -3,6 +3,7 @@
 #include "CommonFunctions.h"
 #include "ConnectionLog.h"
 #include "ConnectionWorkflow.h"
+#include "EditInPlace.h"
 #include "IniFile.h"
 #include "KeepAlive.h"
 #include "RemoteView.h"
@@ -48,6 +49,7 @@ TAppSettings TFormSettings::Current() const
     settings.Passwords = P.Connection.Secrets().Keeping;
     settings.Transfer = P.Runner.Options();
     settings.KeepAlive = P.KeepAlive.Enabled();
+    settings.Editor = P.Editing.EditorCommand;
     return settings;
 }
 
@@ -61,6 +63,7 @@ void TFormSettings::Apply(const TAppSettings &settings)
     P.Connection.Secrets().Keeping = settings.Passwords;
     P.Runner.SetOptions(settings.Transfer);
     P.KeepAlive.SetEnabled(settings.KeepAlive);
+    P.Editing.EditorCommand = settings.Editor.trimmed();
 }
 
 void TFormSettings::SelectLocalFolderOf(const QString &file)
@@ -115,6 +118,7 @@ void TFormSettings::Load()
     P.Connection.PlainLogin().Load(*store);
     P.Runner.Load(*store);
     P.KeepAlive.SetEnabled(store->ReadInteger("Connection/KeepAlive", 1) != 0);
+    P.Editing.EditorCommand = store->ReadString("Edit/Editor", {});
     // Not written back: a default that grows with later versions stays the
     // default for whoever never set it.
     TFolderListingLimits limits;
@@ -157,6 +161,7 @@ void TFormSettings::Save()
     P.Connection.PlainLogin().Save(*store);
     P.Runner.Save(*store);
     store->WriteInteger("Connection/KeepAlive", P.KeepAlive.Enabled() ? 1 : 0);
+    store->WriteString("Edit/Editor", P.Editing.EditorCommand);
     if (!P.Transfers.UploadDialog.FileName.isEmpty())
         store->WriteString("LastFile", P.Transfers.UploadDialog.FileName);
     P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));

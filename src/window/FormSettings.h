@@ -15,6 +15,7 @@ class QWidget;
 class TConnectionLog;
 class TConnectionWorkflow;
 class TKeepAlive;
+class TEditInPlace;
 class TRemoteView;
 class TSiteList;
 class TTransferRunner;
@@ -30,6 +31,7 @@ public:
         TTransferRunner &Runner;
         TConnectionLog &Log;
         TKeepAlive &KeepAlive;
+        TEditInPlace &Editing;
     };
     TFormSettings(QWidget &window, std::vector<QSplitter *> panes, const TParts &parts)
         : FWindow(window), FPanes(std::move(panes)), P(parts)

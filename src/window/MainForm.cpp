@@ -358,7 +358,8 @@ void TfrmMain::CreateParts()
     FFileOperations = std::make_unique<TRemoteFileOperations>(*this, *FBrowsing, *FRemoteView, *FRunner);
     FSettings = std::make_unique<TFormSettings>(
         *this, Panes(),
-        TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog, FTools->KeepAlive()});
+        TFormSettings::TParts{Sites, *FConnection, *FRemoteView, *FTransfers, *FRunner, *FLog, FTools->KeepAlive(),
+                              FTools->Editing()});
     // A first start: what the settings would say if they said nothing.
     FSettings->Apply(TAppSettings{});
     FSiteActions = new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }}, this);
@@ -373,7 +374,7 @@ void TfrmMain::CreateFilesMenu()
     puFiles->addAction(actDownload);
     puFiles->addAction(actDownloadAs);
     puFiles->addSeparator();
-    puFiles->addActions({actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl});
+    puFiles->addActions({FTools->Edit(), actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl});
     puFiles->addSeparator();
     puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
     puFiles->addSeparator();
@@ -395,7 +396,7 @@ void TfrmMain::CreateMenuBar()
     viewStyle->addActions(FRemoteView->ViewStyleItems());
     BuildMenuBar(*this, {{"&File", {actConnect, nullptr, FSiteActions->Manager, actSaveSite, actDeleteSite, nullptr,
                                     FSiteActions->Import, FSiteActions->Export, nullptr, actQuit}},
-                         {"&Edit", {actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl, nullptr,
+                         {"&Edit", {FTools->Edit(), actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl, nullptr,
                                     actSettings}},
                          {"&View", QList<QAction *>{viewStyle->menuAction(), actUpAFolder, nullptr} +
                                        FTools->CompareItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
@@ -447,10 +448,6 @@ void TfrmMain::WireActions()
     connect(actNewFolder, &QAction::triggered, this, Guarded([this] { FFileOperations->NewFolder(); }));
     connect(actDelete, &QAction::triggered, this, Guarded([this] { FFileOperations->Delete(); }));
     connect(actRename, &QAction::triggered, this, Guarded([this] { FFileOperations->Rename(); }));
-    connect(FTools->Permissions, &QAction::triggered, this, Guarded([this] { FTools->ChangePermissions(); }));
-    connect(FTools->CopyUrl, &QAction::triggered, this, Guarded([this] { FTools->CopyAddresses(); }));
-    connect(FTools->UploadNewer, &QAction::triggered, this, Guarded([this] { FTools->MoveNewer(true); }));
-    connect(FTools->DownloadNewer, &QAction::triggered, this, Guarded([this] { FTools->MoveNewer(false); }));
 
     // A file activated in the list runs the download action, Backspace the
     // up action: enabled or not, as the buttons are.
@@ -565,6 +562,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         }
         FRunner->StopAll("Stopped when the window closed.");
     }
+    if (!FClosing && !FTools->MayClose())
+        return event->ignore();
     if (!FBrowsing->Busy()) {
         // A clean end of the session, which servers log as such.
         if (FBrowsing->Connected()) {

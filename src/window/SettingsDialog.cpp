@@ -88,6 +88,10 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
     FKeepAlive->setObjectName("cbKeepAlive");
     FKeepAlive->setChecked(settings.KeepAlive);
     transferForm->addRow(FKeepAlive);
+    FEditor = Named(new QLineEdit(settings.Editor), "Edit files in");
+    FEditor->setObjectName("edEditor");
+    FEditor->setPlaceholderText("The desktop's application for the file's type");
+    transferForm->addRow("Ed&it files in:", FEditor);
 
     auto *view = new QGroupBox("Remote files");
     auto *viewForm = new QFormLayout(view);
@@ -153,6 +157,7 @@ TAppSettings TSettingsDialog::Result() const
     result.Transfer.UploadLimit = FUploadLimit->value();
     result.Transfer.PreserveTimes = FPreserveTimes->isChecked();
     result.KeepAlive = FKeepAlive->isChecked();
+    result.Editor = FEditor->text().trimmed();
     result.ViewStyle = TViewStyle(FView->currentIndex());
     result.Proxy.Version = TSocksVersion(FProxyKind->currentIndex());
     result.Proxy.Host = FProxyHost->text().trimmed().toStdString();

@@ -25,5 +25,5 @@ private:
     QComboBox *FMode, *FOverwrite, *FView, *FProxyKind, *FPasswords;
     QSpinBox *FSimultaneous, *FProxyPort, *FDownloadLimit, *FUploadLimit;
     QCheckBox *FPreserveTimes, *FKeepAlive;
-    QLineEdit *FProxyHost, *FProxyUser, *FProxyPassword;
+    QLineEdit *FProxyHost, *FProxyUser, *FProxyPassword, *FEditor;
 };

@@ -1,7 +1,9 @@
 #include "WorkdayTools.h"
 
+#include "Application.h"
 #include "BrowsingSession.h"
 #include "FileListView.h"
+#include "EditInPlace.h"
 #include "FolderCompare.h"
 #include "IdGlobal.h"
 #include "IdLocalPath.h"
@@ -31,7 +33,8 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
-      FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); }))
+      FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); })),
+      FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView, this))
 {
     Permissions->setObjectName("actPermissions");
     Permissions->setShortcut(QKeySequence("Ctrl+Shift+P"));
@@ -45,9 +48,29 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
     DownloadNewer->setStatusTip("Download the server's files that are newer than the local ones, or that they lack.");
     for (QAction *action : OnlineActions())
         action->setEnabled(false);
+    connect(Permissions, &QAction::triggered, this, Guarded([this] { ChangePermissions(); }));
+    connect(CopyUrl, &QAction::triggered, this, Guarded([this] { CopyAddresses(); }));
+    connect(UploadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(true); }));
+    connect(DownloadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(false); }));
+    connect(FEditing->Edit, &QAction::triggered, this, Guarded([this] { FEditing->EditSelected(); }));
+}
+
+QAction *TWorkdayTools::Edit() const
+{
+    return FEditing->Edit;
+}
+
+bool TWorkdayTools::MayClose()
+{
+    return FEditing->MayClose();
 }
 
 TWorkdayTools::~TWorkdayTools() = default;
+
+QList<QAction *> TWorkdayTools::OnlineActions() const
+{
+    return {Permissions, CopyUrl, UploadNewer, DownloadNewer, FEditing->Edit};
+}
 
 QList<QAction *> TWorkdayTools::CompareItems() const
 {

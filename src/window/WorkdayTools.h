@@ -13,6 +13,7 @@ class QTreeWidget;
 class TBrowsingSession;
 class TdfsSystemTreeView;
 class TFileListView;
+class TEditInPlace;
 class TFolderCompare;
 class TKeepAlive;
 class TRemoteView;
@@ -38,6 +39,10 @@ public:
 
     TFolderCompare &Compare() { return *FCompare; }
     TKeepAlive &KeepAlive() { return *FKeepAlive; }
+    TEditInPlace &Editing() { return *FEditing; }
+    QAction *Edit() const;
+    // Whether the window may close: edited copies not uploaded ask.
+    bool MayClose();
     QAction *const Permissions;
     QAction *const CopyUrl;
     QAction *const UploadNewer;
@@ -45,7 +50,7 @@ public:
     // The View menu's: the comparison's toggle and its kind.
     QList<QAction *> CompareItems() const;
     // The actions that need a connection.
-    QList<QAction *> OnlineActions() const { return {Permissions, CopyUrl, UploadNewer, DownloadNewer}; }
+    QList<QAction *> OnlineActions() const;
 
     // The chosen remote items' permissions, through the dialog.
     void ChangePermissions();
@@ -61,5 +66,6 @@ private:
     TParts P;
     TWidgets W;
     TFolderCompare *FCompare;
+    TEditInPlace *FEditing;
     std::unique_ptr<TKeepAlive> FKeepAlive;
 };

@@ -4,6 +4,7 @@
 #include "FormFixture.h"
 
 #include "FileTimes.h"
+#include "EditInPlace.h"
 #include "FolderCompare.h"
 #include "IdGlobal.h"
 #include "PermissionsDialog.h"
@@ -162,6 +163,43 @@ TEST_F(WorkdayTools, TheChosenItemsAddressesGoToTheClipboard)
     const QString base = QStringLiteral("ftp://%1@localhost:%2/pub/").arg(FtpServer::User).arg(Server.Port());
     EXPECT_EQ(QGuiApplication::clipboard()->text(), base + "notes.txt\n" + base + "report.pdf");
     EXPECT_FALSE(QGuiApplication::clipboard()->text().contains(FtpServer::Password));
+}
+
+TEST_F(WorkdayTools, AnEditedFileGoesBackWhenSavedAndAChangedServerCopyIsAskedAbout)
+{
+    // The "editor" saves once a flag file is there, as a user would after
+    // typing.
+    TempDir editor;
+    const std::string flag = editor.File("save");
+    std::ofstream(editor.File("edit.sh")) << "while [ ! -f '" << flag << "' ]; do sleep 0.05; done\n"
+                                          << "printf 'edited\\n' >> \"$1\"\n";
+    Form->Tools().Editing().EditorCommand = QString::fromStdString("/bin/sh " + editor.File("edit.sh"));
+    const auto open = [&] {
+        fs::remove(flag);
+        SelectFiles({"notes.txt"});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+        ASSERT_EQ(Form->Tools().Editing().Copies(), 1u);
+    };
+    open();
+    Dialogs.ConfirmAnswers = {true};
+    std::ofstream(flag) << "go";
+    ASSERT_TRUE(WaitFor([&] { return Contents(Remote("pub/notes.txt")) == "nedited\n"; }))
+        << Contents(Remote("pub/notes.txt"));
+    EXPECT_TRUE(Dialogs.Questions.last().contains("/pub/notes.txt was saved. Upload it to the server?"));
+
+    // Changed on the server meanwhile: asked, and kept when the user says so.
+    open();
+    std::ofstream(Remote("pub/notes.txt")) << "theirs, longer";
+    Dialogs.ConfirmAnswers = {true, false};
+    std::ofstream(flag) << "go";
+    ASSERT_TRUE(WaitFor([&] { return Dialogs.Questions.last().contains("changed since it was opened"); }));
+    EXPECT_EQ(Contents(Remote("pub/notes.txt")), "theirs, longer");
+
+    // That save was not uploaded: closing asks, and No keeps the window.
+    Dialogs.ConfirmAnswers = {false};
+    Form->close();
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Dialogs.Questions.last().startsWith("Edited files were not uploaded: /pub/notes.txt."));
 }
 
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
