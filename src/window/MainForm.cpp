@@ -399,7 +399,7 @@ void TfrmMain::CreateMenuBar()
                          {"&Edit", {FTools->Edit(), actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl, nullptr,
                                     actSettings}},
                          {"&View", QList<QAction *>{viewStyle->menuAction(), actUpAFolder, nullptr} +
-                                       FTools->CompareItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
+                                       FTools->ViewItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
                                                         FTools->DownloadNewer, FTools->UploadNewer, nullptr} +
                                            TransferPanel->Actions()},

@@ -351,10 +351,18 @@ void TTransfers::TreeChanged()
 
 bool TTransfers::SelectLocalFolder(const QString &folder)
 {
-    try {
-        W.LocalTree->SetSelection(folder);
-        return true;
-    } catch (const std::exception &) {
-        return false;
+    const std::string wanted = WithSlash(QFile::encodeName(folder).toStdString());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            W.LocalTree->SetSelection(folder);
+        } catch (const std::exception &) {
+            return false;
+        }
+        if (attempt > 0 || WithSlash(W.LocalTree->SelectionBytes()) == wanted || !W.LocalTree->Selected())
+            break;
+        // A folder made a moment ago in the one shown: the tree reads that
+        // one anew, and looks again.
+        W.LocalTree->RefreshNode(W.LocalTree->Selected());
     }
+    return true;
 }

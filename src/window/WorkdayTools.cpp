@@ -14,6 +14,7 @@
 #include "Protocols.h"
 #include "RemoteName.h"
 #include "RemoteView.h"
+#include "SyncBrowsing.h"
 #include "SystemTreeView.h"
 #include "TransferRunner.h"
 #include "Transfers.h"
@@ -34,7 +35,8 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
       FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); })),
-      FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView, this))
+      FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView, this)),
+      FSync(new TSyncBrowsing(window, parts.Browsing, parts.RemoteView, parts.Transfers, this))
 {
     Permissions->setObjectName("actPermissions");
     Permissions->setShortcut(QKeySequence("Ctrl+Shift+P"));
@@ -53,6 +55,10 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
     connect(UploadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(true); }));
     connect(DownloadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(false); }));
     connect(FEditing->Edit, &QAction::triggered, this, Guarded([this] { FEditing->EditSelected(); }));
+    // Each side follows the other once the change that moved it is done.
+    connect(&P.RemoteView, &TRemoteView::Listed, this, Guarded([this] { FSync->RemoteChanged(); }), Qt::QueuedConnection);
+    connect(W.LocalTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            Guarded([this] { FSync->LocalChanged(); }), Qt::QueuedConnection);
 }
 
 QAction *TWorkdayTools::Edit() const
@@ -72,9 +78,9 @@ QList<QAction *> TWorkdayTools::OnlineActions() const
     return {Permissions, CopyUrl, UploadNewer, DownloadNewer, FEditing->Edit};
 }
 
-QList<QAction *> TWorkdayTools::CompareItems() const
+QList<QAction *> TWorkdayTools::ViewItems() const
 {
-    return {FCompare->Toggle, FCompare->ByTime};
+    return {FCompare->Toggle, FCompare->ByTime, FSync->Toggle};
 }
 
 namespace {

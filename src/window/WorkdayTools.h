@@ -15,6 +15,7 @@ class TdfsSystemTreeView;
 class TFileListView;
 class TEditInPlace;
 class TFolderCompare;
+class TSyncBrowsing;
 class TKeepAlive;
 class TRemoteView;
 class TTransferRunner;
@@ -47,8 +48,10 @@ public:
     QAction *const CopyUrl;
     QAction *const UploadNewer;
     QAction *const DownloadNewer;
-    // The View menu's: the comparison's toggle and its kind.
-    QList<QAction *> CompareItems() const;
+    // The View menu's: the comparison's toggle and its kind, and the
+    // binding of the two sides' folders.
+    QList<QAction *> ViewItems() const;
+    TSyncBrowsing &Sync() { return *FSync; }
     // The actions that need a connection.
     QList<QAction *> OnlineActions() const;
 
@@ -67,5 +70,6 @@ private:
     TWidgets W;
     TFolderCompare *FCompare;
     TEditInPlace *FEditing;
+    TSyncBrowsing *FSync;
     std::unique_ptr<TKeepAlive> FKeepAlive;
 };

@@ -9,6 +9,7 @@
 #include "IdGlobal.h"
 #include "PermissionsDialog.h"
 #include "RemoteItemModel.h"
+#include "SyncBrowsing.h"
 #include "WorkdayTools.h"
 
 #include <QAction>
@@ -200,6 +201,42 @@ TEST_F(WorkdayTools, AnEditedFileGoesBackWhenSavedAndAChangedServerCopyIsAskedAb
     Form->close();
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Dialogs.Questions.last().startsWith("Edited files were not uploaded: /pub/notes.txt."));
+}
+
+TEST_F(WorkdayTools, SynchronizedBrowsingOpensTheSameFolderOnBothSides)
+{
+    TempDir local;
+    fs::create_directories(local.Path() / "sub");
+    fs::create_directories(local.Path() / "mine");
+    const std::string base = local.Path().string() + '/';
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(base)));
+    Action("actSyncBrowsing")->trigger();
+    ASSERT_TRUE(Form->Tools().Sync().On());
+    const auto openRemote = [&](const char *name) {
+        QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, tvFolders->visualItemRect(Folder(name)).center());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    const auto localShown = [&] { return Form->Transfers().LocalTargetFolder(); };
+
+    openRemote("sub");
+    ASSERT_TRUE(WaitFor([&] { return localShown() == base + "sub/"; })) << localShown();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    ASSERT_TRUE(WaitFor([&] { return localShown() == base; })) << localShown();
+    // The local side lacks "empty": made at the user's word.
+    Dialogs.ChoiceAnswers = {{0, false}};
+    openRemote("empty");
+    ASSERT_TRUE(WaitFor([&] { return localShown() == base + "empty/"; })) << localShown();
+    EXPECT_TRUE(Dialogs.ChoicesAsked.back().Text.startsWith("The folder " + QString::fromStdString(base) + "empty/ is not there here."));
+
+    // From the local side: up, then into a folder the server lacks; Stop
+    // ends the binding and the remote side stays.
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(base)));
+    ASSERT_TRUE(WaitFor([&] { return edCurrentDir->text() == "/pub"; })) << edCurrentDir->text().toStdString();
+    Dialogs.ChoiceAnswers = {{1, false}};
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(base + "mine")));
+    ASSERT_TRUE(WaitFor([&] { return !Form->Tools().Sync().On(); }));
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
+    EXPECT_FALSE(fs::exists(Remote("pub/mine")));
 }
 
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
