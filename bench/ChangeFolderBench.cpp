@@ -30,6 +30,7 @@ public:
     bool EditSettings(QWidget *, TAppSettings &) override { return false; }
     bool EditSites(QWidget *, TSiteManagerData &) override { return false; }
     bool AskPermissions(QWidget *, const TPermissionQuestion &, TPermissionChange &) override { return false; }
+    bool EditFilters(QWidget *, std::vector<TNameFilter> &) override { return false; }
     TCertificateAnswer AskCertificate(QWidget *, const TCertificateQuestion &) override
     {
         return TCertificateAnswer::Cancel;

@@ -202,6 +202,11 @@ TTreeNode *TdfsSystemTreeView::AddNode(const std::shared_ptr<TShellFolder> &fold
         folder->GetAttributesOf(relativeId.get(), FShowFiles ? AttributeMask & ~SFGAO_HASSUBFOLDER : AttributeMask);
     if (FRootFolder == rfFileSystem && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
         return nullptr;
+    if (parent && Hides) {
+        const std::string path = folder->PathOf(relativeId.get());
+        if (!path.empty() && Hides(path, attributes & SFGAO_FOLDER))
+            return nullptr;
+    }
     if (!FFileMask.isEmpty() && !(attributes & SFGAO_FOLDER)) {
         const std::string path = folder->PathOf(relativeId.get());
         if (!path.empty() && !FMask.Matches(TextFromBytes(path)))

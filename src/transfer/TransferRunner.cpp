@@ -289,8 +289,18 @@ void TTransferRunner::RetryLater(int id)
 
 void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
 {
-    if (const TTransferItem *folder = FQueue.Find(id))
-        FQueue.InsertAfter(id, FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); }));
+    const TTransferItem *folder = FQueue.Find(id);
+    if (!folder)
+        return;
+    std::vector<TListingEntry> shown;
+    for (const TListingEntry &entry : entries)
+        if (!Filters.Hides(RemoteDisplayName(entry.Name), entry.IsFolder && !entry.IsLink, entry.Size))
+            shown.push_back(entry);
+    if (shown.size() < entries.size())
+        FNews.Log(QStringLiteral("%1: %2 items hidden by filename filters were not queued.")
+                      .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
+                      .arg(entries.size() - shown.size()));
+    FQueue.InsertAfter(id, FolderContents(*folder, shown, [this](const QString &line) { FNews.Log(line); }));
 }
 
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
@@ -506,6 +516,7 @@ void TTransferRunner::Load(const TSettingsStore &store)
     options.DownloadLimit = store.ReadInteger("Transfers/DownloadLimit", 0);
     options.UploadLimit = store.ReadInteger("Transfers/UploadLimit", 0);
     SetOptions(options);
+    Filters.Load(store);
     FParts.Load(store);
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
@@ -532,6 +543,7 @@ void TTransferRunner::Save(TSettingsStore &store) const
     store.WriteInteger("Transfers/PreserveTimes", FOptions.PreserveTimes ? 1 : 0);
     store.WriteInteger("Transfers/DownloadLimit", FOptions.DownloadLimit);
     store.WriteInteger("Transfers/UploadLimit", FOptions.UploadLimit);
+    Filters.Save(store);
     FParts.Save(store);
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);
     store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));

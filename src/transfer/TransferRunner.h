@@ -6,6 +6,7 @@
 // hears through TTransferNews.
 #pragma once
 
+#include "NameFilters.h"
 #include "PartRegistry.h"
 #include "RateMeter.h"
 #include "TransferNews.h"
@@ -63,6 +64,10 @@ public:
     };
     const TOptions &Options() const { return FOptions; }
     void SetOptions(const TOptions &options);
+
+    // The filename filters folder transfers go by: what they hide is not
+    // moved.
+    TNameFilters Filters;
 
     // Queues the items of one request (a selection, a drop) and starts.
     void Enqueue(std::vector<TTransferItem> items);

@@ -53,5 +53,8 @@ void TFileCountLine::Update()
             ++selected;
             selectedBytes += std::max<int64_t>(0, items.Entry(row).Size);
         }
-    setText(FileCountText(locale(), FShown, FShownBytes, selected, selectedBytes));
+    // The sign that the filters hide something here.
+    const size_t hidden = FFiles.Items()->Hidden;
+    setText(FileCountText(locale(), FShown, FShownBytes, selected, selectedBytes) +
+            (hidden ? QStringLiteral(" (%1 hidden by filters)").arg(locale().toString(qulonglong(hidden))) : QString()));
 }

@@ -171,7 +171,9 @@ void TFolderCompare::Refresh()
         return;
     const std::string folder = FLocalFolder();
     const TCompareBy by = ByTime->isChecked() ? TCompareBy::SizeAndTime : TCompareBy::Size;
-    const std::vector<TCompareEntry> local = folder.empty() ? std::vector<TCompareEntry>{} : LocalEntries(folder);
+    std::vector<TCompareEntry> local = folder.empty() ? std::vector<TCompareEntry>{} : LocalEntries(folder);
+    if (Hides)
+        std::erase_if(local, [this](const TCompareEntry &entry) { return Hides(entry.Name, entry.IsFolder, entry.Size); });
     Watch(folder, local);
     FResult = CompareFolders(local, FRemote.ListingCurrent() ? FRemoteEntries : std::vector<TCompareEntry>{}, by);
     TTreeNode *before = FNode;

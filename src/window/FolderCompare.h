@@ -39,6 +39,8 @@ public:
     QAction *const ByTime;
 
     bool On() const { return FOn; }
+    // Local entries the filename filters hide are not compared, when set.
+    std::function<bool(const std::string &name, bool folder, int64_t size)> Hides;
     // What the last comparison found, by each side's names.
     const TFolderComparison &Result() const { return FResult; }
     // Compares now rather than at the next turn of the event loop.

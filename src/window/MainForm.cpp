@@ -345,7 +345,7 @@ void TfrmMain::CreateParts()
     TransferPanel->setObjectName("TransferPanel");
     pcLog->addTab(TransferPanel, "Transfers");
     FTransfers = std::make_unique<TTransfers>(*this, *FBrowsing, *FRemoteView, *FRunner, TTransfers::TWidgets{SysTree, lvFiles});
-    FTools = new TWorkdayTools(*this, {*FBrowsing, *FRemoteView, *FTransfers, *FRunner}, {SysTree, tvFolders, lvFiles}, this);
+    FTools = new TWorkdayTools(*this, {*FBrowsing, *FRemoteView, *FTransfers, *FRunner}, {SysTree, tvFolders, lvFiles, pcLocalSystem}, this);
     actPassiveMode = new QAction("Passive Mode", this);
     actPassiveMode->setObjectName("PassiveMode1");
     actPassiveMode->setCheckable(true);

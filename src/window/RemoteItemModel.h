@@ -38,6 +38,8 @@ public:
     std::function<const TMark *(std::string_view rawName)> MarkOf;
     // The marks changed: the rows are drawn anew.
     void MarksChanged();
+    // How many entries of the listing the filename filters hid.
+    size_t Hidden = 0;
 
     explicit TRemoteItemModel(const TdfsSystemImageList *images, QObject *parent = nullptr);
 

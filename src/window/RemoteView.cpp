@@ -148,10 +148,16 @@ void TRemoteView::UpAFolder()
 
 TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders)
 {
-    size_t line = 0;
+    size_t line = 0, hidden = 0;
+    const auto count = qScopeGuard([this, &hidden] { FHidden = hidden; });
     return FSession.List(
         ListingLimits,
         [&](TListingEntry &&entry) {
+            // What the filters hide is neither shown nor compared.
+            if (Hides && Hides(entry)) {
+                ++hidden;
+                return;
+            }
             if (OnEntry)
                 OnEntry(entry);
             if (entry.IsFolder) {
@@ -219,6 +225,7 @@ void TRemoteView::FillViews()
         node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
         node->setIcon(0, folderIcon);
     }
+    W.Files->Items()->Hidden = FHidden;
     W.Files->Items()->Assign(std::move(rows));
     emit Listed();
     // A folder shown in part is worth more than a line in the log: said
@@ -242,6 +249,7 @@ const std::unordered_set<std::string> &TRemoteView::ListedFiles() const
 void TRemoteView::Clear()
 {
     W.Folders->clear();
+    W.Files->Items()->Hidden = 0;
     W.Files->Items()->Clear();
     FListedFiles.clear();
     FListedGathered = true;

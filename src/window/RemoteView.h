@@ -102,6 +102,10 @@ public:
     // Hears each entry of a listing as it arrives, when set (the folder
     // comparison keeps what the views do not).
     std::function<void(const TListingEntry &entry)> OnEntry;
+    // Whether the filename filters hide an entry, when set; how many the
+    // last listing hid.
+    std::function<bool(const TListingEntry &entry)> Hides;
+    size_t Hidden() const { return FHidden; }
 
 signals:
     // A listing begins, and it is shown (or the views were emptied).
@@ -131,7 +135,7 @@ private:
     TWidgets W;
     QList<QAction *> FStyleItems;
     std::string FCurrentDirRaw;
-    size_t FListedEntries = 0;
+    size_t FListedEntries = 0, FHidden = 0;
     mutable std::unordered_set<std::string> FListedFiles;
     mutable bool FListedGathered = false;
     bool FListingCurrent = false;

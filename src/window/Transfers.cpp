@@ -278,8 +278,12 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
             children.push_back(WithSlash(trimmed) + entry->d_name);
     std::sort(children.begin(), children.end());
     for (const std::string &child : children) {
+        struct stat info {};
+        const bool isFolder = ::stat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        if (FRunner.Filters.Hides(Text(NamePart(child)), isFolder, isFolder ? -1 : int64_t(info.st_size)))
+            FWindow.AddToLog("Not uploaded, hidden by filename filters: " + Text(child));
         // A link to a folder is not followed: a loop of them never ends.
-        if (IsLinkToFolder(child))
+        else if (IsLinkToFolder(child))
             FWindow.AddToLog("Skipped a link to a folder: " + Text(child));
         else
             CollectUploads(child, into, items);

@@ -1,5 +1,6 @@
 #include "UserDialogs.h"
 
+#include "FiltersDialog.h"
 #include "PermissionsDialog.h"
 #include "SettingsDialog.h"
 #include "SiteManager.h"
@@ -99,6 +100,15 @@ public:
         if (dialog.exec() != QDialog::Accepted)
             return false;
         settings = dialog.Result();
+        return true;
+    }
+
+    bool EditFilters(QWidget *parent, std::vector<TNameFilter> &rules) override
+    {
+        TFiltersDialog dialog(rules, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        rules = dialog.Result();
         return true;
     }
 

@@ -7,9 +7,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class QWidget;
 struct TSiteManagerData;
 struct TAppSettings;
+struct TNameFilter;
 struct TPermissionChange;
 struct TPermissionQuestion;
 
@@ -73,6 +76,8 @@ public:
     virtual bool EditSettings(QWidget *parent, TAppSettings &settings) = 0;
     // The site manager over `data`; false when cancelled.
     virtual bool EditSites(QWidget *parent, TSiteManagerData &data) = 0;
+    // The filename filters' rules; false when cancelled.
+    virtual bool EditFilters(QWidget *parent, std::vector<TNameFilter> &rules) = 0;
     // The permissions dialog; false when cancelled.
     virtual bool AskPermissions(QWidget *parent, const TPermissionQuestion &question, TPermissionChange &change) = 0;
     // Trust once, trust always, or cancel (the default).

@@ -25,12 +25,17 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScopeGuard>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 #include <set>
 
 TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const TWidgets &widgets, QObject *parent)
     : QObject(parent), Permissions(new QAction("&Permissions...", this)), CopyUrl(new QAction("Copy &URL", this)),
       UploadNewer(new QAction("Upload &Newer...", this)), DownloadNewer(new QAction("Download N&ewer...", this)),
+      Filters(new QAction("Filename &Filters...", this)),
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
@@ -55,6 +60,28 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
     connect(UploadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(true); }));
     connect(DownloadNewer, &QAction::triggered, this, Guarded([this] { MoveNewer(false); }));
     connect(FEditing->Edit, &QAction::triggered, this, Guarded([this] { FEditing->EditSelected(); }));
+    Filters->setObjectName("actFilters");
+    Filters->setStatusTip("Hide files and folders by name, type or size, on both sides and in folder transfers.");
+    connect(Filters, &QAction::triggered, this, Guarded([this] { EditFilters(); }));
+    const TNameFilters &filters = P.Runner.Filters;
+    P.RemoteView.Hides = [&filters](const TListingEntry &entry) {
+        return filters.Active() &&
+               filters.Hides(RemoteDisplayName(entry.Name), entry.IsFolder && !entry.IsLink, entry.Size);
+    };
+    FCompare->Hides = [&filters](const std::string &name, bool folder, int64_t size) {
+        return filters.Active() && filters.Hides(TextFromBytes(name), folder, size);
+    };
+    W.LocalTree->Hides = [&filters](const std::string &path, bool folder) {
+        if (!filters.Active())
+            return false;
+        struct stat info {};
+        const int64_t size = !folder && ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
+        return filters.Hides(TextFromBytes(LocalPath::NamePart(path)), folder, size);
+    };
+    // The settings are read after the window is made: the sign follows.
+    QTimer::singleShot(0, this, [this] {
+        W.LocalPage->setTabText(0, P.Runner.Filters.Active() ? "Local System (filtered)" : "Local System");
+    });
     // Each side follows the other once the change that moved it is done.
     connect(&P.RemoteView, &TRemoteView::Listed, this, Guarded([this] { FSync->RemoteChanged(); }), Qt::QueuedConnection);
     connect(W.LocalTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -80,7 +107,7 @@ QList<QAction *> TWorkdayTools::OnlineActions() const
 
 QList<QAction *> TWorkdayTools::ViewItems() const
 {
-    return {FCompare->Toggle, FCompare->ByTime, FSync->Toggle};
+    return {FCompare->Toggle, FCompare->ByTime, FSync->Toggle, Filters};
 }
 
 namespace {
@@ -240,4 +267,24 @@ void TWorkdayTools::MoveNewer(bool upload)
     if (!UserDialogs().Confirm(FWindow.DialogOwner(), question))
         return;
     P.Runner.Enqueue(std::move(items));
+}
+
+void TWorkdayTools::EditFilters()
+{
+    std::vector<TNameFilter> rules = P.Runner.Filters.Rules();
+    if (!UserDialogs().EditFilters(FWindow.DialogOwner(), rules) || rules == P.Runner.Filters.Rules())
+        return;
+    P.Runner.Filters.SetRules(std::move(rules));
+    FiltersChanged();
+}
+
+void TWorkdayTools::FiltersChanged()
+{
+    W.LocalPage->setTabText(0, P.Runner.Filters.Active() ? "Local System (filtered)" : "Local System");
+    // The tree reads its folders anew, where it was.
+    const std::string chosen = W.LocalTree->SelectionBytes();
+    W.LocalTree->Reset();
+    if (!chosen.empty())
+        P.Transfers.SelectLocalFolder(TextFromBytes(chosen));
+    P.RemoteView.RefreshIfFree();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAction;
+class QTabWidget;
 class QTreeWidget;
 class TBrowsingSession;
 class TdfsSystemTreeView;
@@ -34,6 +35,8 @@ public:
         TdfsSystemTreeView *LocalTree;
         QTreeWidget *RemoteFolders;
         TFileListView *RemoteFiles;
+        // Its tab says when the filters hide local items.
+        QTabWidget *LocalPage;
     };
     TWorkdayTools(TWindowServices &window, const TParts &parts, const TWidgets &widgets, QObject *parent);
     ~TWorkdayTools() override;
@@ -48,6 +51,7 @@ public:
     QAction *const CopyUrl;
     QAction *const UploadNewer;
     QAction *const DownloadNewer;
+    QAction *const Filters;
     // The View menu's: the comparison's toggle and its kind, and the
     // binding of the two sides' folders.
     QList<QAction *> ViewItems() const;
@@ -63,6 +67,10 @@ public:
     // of the chosen ones where files are chosen, listed for the user's
     // word, then queued to the other side.
     void MoveNewer(bool upload);
+    // The filters dialog; what it changed is in force at once.
+    void EditFilters();
+    // Both sides shown anew through the filters in force.
+    void FiltersChanged();
 
 private:
     TWindowServices &FWindow;

@@ -98,6 +98,15 @@ bool ScriptedDialogs::AskPermissions(QWidget *, const TPermissionQuestion &quest
     return true;
 }
 
+bool ScriptedDialogs::EditFilters(QWidget *, std::vector<TNameFilter> &rules)
+{
+    if (FilterAnswers.empty())
+        return false;
+    FilterAnswers.front()(rules);
+    FilterAnswers.pop_front();
+    return true;
+}
+
 bool ScriptedDialogs::EditSettings(QWidget *, TAppSettings &settings)
 {
     if (SettingsAnswers.empty())

@@ -2,6 +2,7 @@
 // showed. Puts itself in force for its lifetime.
 #pragma once
 
+#include "FiltersDialog.h"
 #include "PermissionsDialog.h"
 #include "UserDialogs.h"
 
@@ -49,6 +50,9 @@ public:
     std::deque<std::function<bool(TSiteManagerData &)>> SiteManagerAnswers;
     // The permissions dialog: what it was shown, and each answer (none
     // left: cancelled).
+    // The filters dialog: each answer edits the rules it was shown (none
+    // left: cancelled).
+    std::deque<std::function<void(std::vector<TNameFilter> &)>> FilterAnswers;
     std::vector<TPermissionQuestion> PermissionsShown;
     std::deque<TPermissionChange> PermissionAnswers;
     std::vector<TCertificateQuestion> CertificatesShown;
@@ -69,6 +73,7 @@ public:
     bool EditSettings(QWidget *, TAppSettings &settings) override;
     bool EditSites(QWidget *, TSiteManagerData &data) override;
     bool AskPermissions(QWidget *, const TPermissionQuestion &question, TPermissionChange &change) override;
+    bool EditFilters(QWidget *, std::vector<TNameFilter> &rules) override;
     TOverwriteChoice AskOverwrite(QWidget *, const TOverwriteQuestion &question) override;
     void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
     bool InputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override;

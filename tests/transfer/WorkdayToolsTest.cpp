@@ -8,6 +8,7 @@
 #include "IdGlobal.h"
 #include "KeepAlive.h"
 #include "MemorySession.h"
+#include "NameFilters.h"
 #include "NewsRecord.h"
 #include "Permissions.h"
 #include "Protocols.h"
@@ -163,6 +164,42 @@ TEST(Permissions, RecursiveChangesReachWhatTheScopeNames)
         ASSERT_EQ(log.size(), 1);
         EXPECT_TRUE(log[0].startsWith("The server refused the permissions of /site/gone: 550")) << log[0].toStdString();
     }
+}
+
+TEST(NameFilters, RulesHideByNameTypeAndSizeOnlyWhenOn)
+{
+    TNameFilters filters;
+    EXPECT_FALSE(filters.Active());  // the ready-made ones come off
+    EXPECT_FALSE(filters.Hides(".git", true, -1));
+    std::vector<TNameFilter> rules = TNameFilters::ReadyMade();
+    for (TNameFilter &rule : rules)
+        rule.Enabled = true;
+    rules.push_back({"Logs", true, "^debug-\\d+\\.log$", true, TNameFilter::FilesOnly});
+    rules.push_back({"Big", true, "", false, TNameFilter::FilesAndFolders, 1000, -1});
+    rules.push_back({"Off", false, "*", false});
+    filters.SetRules(rules);
+    const struct {
+        const char *Name;
+        bool Folder;
+        int64_t Size;
+        bool Hidden;
+    } cases[] = {
+        {".git", true, -1, true},         {".git", false, 10, false},     {"notes.txt~", false, 1, true},
+        {"main.o", false, 1, true},       {"node_modules", true, -1, true}, {"main.c", false, 1, false},
+        {"debug-12.log", false, 5, true}, {"debug-12.log", true, -1, false}, {"xdebug-1.log", false, 5, false},
+        {"video.mp4", false, 1000, true}, {"video.mp4", false, 999, false}, {"video.mp4", false, -1, false},
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(filters.Hides(test.Name, test.Folder, test.Size), test.Hidden) << test.Name << ' ' << test.Folder;
+    // A copy goes by its own rules.
+    const TNameFilters copy = filters;
+    filters.SetRules({});
+    EXPECT_TRUE(copy.Hides(".git", true, -1));
+    EXPECT_FALSE(filters.Active());
+
+    EXPECT_TRUE(TNameFilters::Problem({"Broken", true, "([", true}).startsWith("The regular expression of \"Broken\""));
+    EXPECT_FALSE(TNameFilters::Problem({"All", true, "", false}).isEmpty());
+    EXPECT_TRUE(TNameFilters::Problem(rules[0]).isEmpty());
 }
 
 TEST(RemoteUrl, NamesTheServerAndPathWithoutThePassword)

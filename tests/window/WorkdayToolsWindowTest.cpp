@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -237,6 +239,53 @@ TEST_F(WorkdayTools, SynchronizedBrowsingOpensTheSameFolderOnBothSides)
     ASSERT_TRUE(WaitFor([&] { return !Form->Tools().Sync().On(); }));
     EXPECT_EQ(edCurrentDir->text(), "/pub");
     EXPECT_FALSE(fs::exists(Remote("pub/mine")));
+}
+
+TEST_F(WorkdayTools, FiltersHideOnBothSidesAndInFolderTransfersAndAreKept)
+{
+    fs::create_directories(Remote("pub/.git"));
+    std::ofstream(Remote("pub/debug.log")) << "d";
+    std::ofstream(Remote("pub/sub/keep.txt")) << "k";
+    std::ofstream(Remote("pub/sub/trace.log")) << "t";
+    TempDir local;
+    fs::create_directories(local.Path() / ".git");
+    std::ofstream(local.File("local.log")) << "l";
+    std::ofstream(local.File("local.txt")) << "l";
+    const std::string base = local.Path().string() + '/';
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(base)));
+    Form->RemoteView().RefreshIfFree();
+    ASSERT_TRUE(Folders().contains(".git"));
+    auto *page = Form->findChild<QTabWidget *>("pcLocalSystem");
+    EXPECT_EQ(page->tabText(0), "Local System");
+
+    Dialogs.FilterAnswers.push_back([](std::vector<TNameFilter> &rules) {
+        rules[0].Enabled = true;  // version control folders
+        rules.push_back({"Logs", true, "*.log", false, TNameFilter::FilesOnly});
+    });
+    Action("actFilters")->trigger();
+    EXPECT_FALSE(Folders().contains(".git"));
+    EXPECT_FALSE(Files().contains("debug.log"));
+    EXPECT_TRUE(Files().contains("notes.txt"));
+    EXPECT_TRUE(Form->findChild<QLabel *>("lbFileCount")->text().endsWith("(2 hidden by filters)"));
+    EXPECT_EQ(page->tabText(0), "Local System (filtered)");
+    EXPECT_EQ(LocalMark("local.log"), "not shown");
+    EXPECT_EQ(LocalMark(".git"), "not shown");
+    EXPECT_EQ(LocalMark("local.txt"), "");
+
+    // A folder's download leaves out what the filters hide.
+    ClickInto(tvFolders);
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, tvFolders->visualItemRect(Folder("sub")).center());
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_TRUE(fs::exists(local.Path() / "sub" / "keep.txt"));
+    EXPECT_FALSE(fs::exists(local.Path() / "sub" / "trace.log"));
+
+    // Kept for the next start.
+    Stop();
+    Start();
+    QTest::qWait(10);
+    EXPECT_EQ(Form->findChild<QTabWidget *>("pcLocalSystem")->tabText(0), "Local System (filtered)");
+    EXPECT_TRUE(Form->Runner().Filters.Hides("x.log", false, 1));
 }
 
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
