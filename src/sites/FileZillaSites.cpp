@@ -108,8 +108,16 @@ private:
     {
         std::map<QString, QString> field;
         QString passEncoding;
+        QList<TBookmark> bookmarks;
         while (R.readNextStartElement()) {
             const QString element = R.name().toString();
+            if (element == u"Bookmark") {
+                std::map<QString, QString> parts;
+                while (R.readNextStartElement())
+                    parts[R.name().toString()] = R.readElementText(QXmlStreamReader::SkipChildElements);
+                bookmarks.append({parts["Name"], parts["LocalDir"], RemoteFolderFromSegments(parts["RemoteDir"])});
+                continue;
+            }
             if (element == u"Pass")
                 passEncoding = R.attributes().value("encoding").toString();
             field[element] = R.readElementText(QXmlStreamReader::SkipChildElements);
@@ -156,6 +164,7 @@ private:
         site.DefaultFolder = RemoteFolderFromSegments(field["RemoteDir"]);
         if (field["BypassProxy"].toInt() == 1)
             unmapped("a proxy setting of its own is not kept; it uses the proxy of Veldra's settings.");
+        site.Bookmarks = bookmarks;
         site.Address = SiteFields::ComposedAddress(site);
         Out.Sites.Append(site);
     }
@@ -255,6 +264,15 @@ private:
             W.writeTextElement("MaximumMultipleConnections", QString::number(site.Transfers));
         W.writeTextElement("SyncBrowsing", "0");
         W.writeTextElement("DirectoryComparison", "0");
+        for (const TBookmark &bookmark : site.Bookmarks) {
+            W.writeStartElement("Bookmark");
+            W.writeTextElement("Name", bookmark.Name);
+            if (!bookmark.LocalFolder.isEmpty())
+                W.writeTextElement("LocalDir", bookmark.LocalFolder);
+            if (!bookmark.RemoteFolder.isEmpty())
+                W.writeTextElement("RemoteDir", SegmentsFromRemoteFolder(bookmark.RemoteFolder));
+            W.writeEndElement();
+        }
         W.writeEndElement();
     }
 

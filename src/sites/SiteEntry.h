@@ -2,6 +2,7 @@
 // connects and logs in, and what it opens.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 enum class TSiteProtocol {
@@ -16,6 +17,12 @@ enum class TLogonType { Anonymous, Normal, Ask, KeyFile, Interactive };
 
 // FTP's data connections: the window's switch, or the site's own.
 enum class TTransferMode { Default, Active, Passive };
+
+// A named pair of folders on a site, to go to both at once.
+struct TBookmark {
+    QString Name, LocalFolder, RemoteFolder;
+    bool operator==(const TBookmark &) const = default;
+};
 
 struct TSiteEntry {
     // The address as the connection bar had it. Sites of earlier versions
@@ -48,6 +55,7 @@ struct TSiteEntry {
     // The secret store's name for a site made here: it stays while the
     // site is renamed or moved. Sites of earlier versions have none.
     QString Id;
+    QList<TBookmark> Bookmarks;
 
     // "Work/Clients/www": the folder's path, and the name as it is.
     QString Path() const;

@@ -4,6 +4,9 @@
 #include "SettingsStore.h"
 #include "SiteFields.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <algorithm>
 
 namespace {
@@ -47,6 +50,13 @@ void ReadManagerFields(const TSettingsStore &store, int index, TSiteEntry &site)
     site.Mode = SiteFields::ModeFromKey(text("Mode")).value_or(TTransferMode::Default);
     site.Port = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Port"), 0), 0, 65535);
     site.Transfers = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Transfers"), 0), 0, 10);
+    // As a JSON list of [name, local folder, remote folder].
+    const QJsonArray bookmarks = QJsonDocument::fromJson(text("Bookmarks").toUtf8()).array();
+    for (const QJsonValue &bookmark : bookmarks) {
+        const QJsonArray fields = bookmark.toArray();
+        if (fields.size() == 3)
+            site.Bookmarks.append({fields[0].toString(), fields[1].toString(), fields[2].toString()});
+    }
 }
 
 void WriteManagerFields(TSettingsStore &store, int index, const TSiteEntry &site)
@@ -58,6 +68,15 @@ void WriteManagerFields(TSettingsStore &store, int index, const TSiteEntry &site
     store.WriteString(TSiteList::ValueName(index, "Mode"), SiteFields::ModeKey(site.Mode));
     store.WriteInteger(TSiteList::ValueName(index, "Port"), site.Port);
     store.WriteInteger(TSiteList::ValueName(index, "Transfers"), site.Transfers);
+    if (site.Bookmarks.isEmpty()) {
+        store.DeleteValue(TSiteList::ValueName(index, "Bookmarks"));
+        return;
+    }
+    QJsonArray bookmarks;
+    for (const TBookmark &bookmark : site.Bookmarks)
+        bookmarks.append(QJsonArray{bookmark.Name, bookmark.LocalFolder, bookmark.RemoteFolder});
+    store.WriteString(TSiteList::ValueName(index, "Bookmarks"),
+                      QString::fromUtf8(QJsonDocument(bookmarks).toJson(QJsonDocument::Compact)));
 }
 
 }  // namespace
@@ -155,5 +174,6 @@ void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<TSiteSecre
             store.DeleteValue(ValueName(i, field.Name));
         for (const char *field : ManagerNumbers)
             store.DeleteValue(ValueName(i, field));
+        store.DeleteValue(ValueName(i, "Bookmarks"));
     }
 }

@@ -142,6 +142,7 @@ void TConnectionWorkflow::Connect()
         }
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
+        FConnectedSite = siteIndex;
         MakeSession(address, site, password);
         FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
             // The question waits for the user: no hourglass meanwhile.

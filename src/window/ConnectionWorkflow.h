@@ -90,6 +90,9 @@ public:
     void OpenAddress(const QString &url);
     // The site the address box shows, or -1.
     int ChosenSite() const { return FBox.ChosenSite(); }
+    // The saved site of the session in use (or the last one), -1 for an
+    // address typed.
+    int ConnectedSite() const { return FConnectedSite; }
     // A site's default local folder, opened when it connects.
     std::function<void(const QString &folder)> OpenLocalFolder;
     // The folder box's Ctrl+I: the chosen site starts there from now on.
@@ -145,6 +148,7 @@ private:
     TParts FParts;
     bool FOnline = false;
     bool FDisconnectRequested = false;
+    int FConnectedSite = -1;
     QSocketNotifier *FIdleWatch = nullptr;
     TSiteBox FBox;
     // The folder an address from outside named, opened after its log-in.

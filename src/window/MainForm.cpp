@@ -362,7 +362,8 @@ void TfrmMain::CreateParts()
                               FTools->Editing()});
     // A first start: what the settings would say if they said nothing.
     FSettings->Apply(TAppSettings{});
-    FSiteActions = new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }}, this);
+    FSiteActions =
+        new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }, *FRemoteView, *FTransfers}, this);
     FConnection->OpenLocalFolder = [this](const QString &folder) { FTransfers->SelectLocalFolder(folder); };
 }
 
@@ -405,6 +406,7 @@ void TfrmMain::CreateMenuBar()
                                            TransferPanel->Actions()},
                          {"&Server", {actConnect, actPassiveMode}},
                          {"&Help", {actAbout}}});
+    FSiteActions->PlaceBookmarks(menuBar());
 }
 
 void TfrmMain::EditSettings()

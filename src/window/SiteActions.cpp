@@ -4,12 +4,14 @@
 #include "ConnectionWorkflow.h"
 #include "FileZillaSites.h"
 #include "SettingsStore.h"
+#include "SiteBookmarks.h"
 #include "SiteManager.h"
 #include "SiteSession.h"
 #include "UserDialogs.h"
 #include "WindowServices.h"
 
 #include <QAction>
+#include <QMenuBar>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -39,6 +41,8 @@ TSiteActions::TSiteActions(TWindowServices &window, const TParts &parts, QObject
     Manager->setToolTip("Sites in folders, with their settings.");
     Import = NewAction(this, "actImportSites", "&Import Sites...");
     Export = NewAction(this, "actExportSites", "&Export Sites...");
+    Bookmarks = new TSiteBookmarks(window, {P.Sites, P.Connection, P.RemoteView, P.Transfers, P.Save},
+                                   window.DialogOwner());
     connect(Manager, &QAction::triggered, this, Guarded([this] { OpenManager(); }));
     connect(Import, &QAction::triggered, this, Guarded([this] {
         TFileDialog dialog;
@@ -175,4 +179,9 @@ void TSiteActions::OfferFileZillaSites()
     if (UserDialogs().Confirm(FWindow.DialogOwner(),
                               QStringLiteral("Import %1 site%2 from FileZilla?").arg(count).arg(count == 1 ? "" : "s")))
         ImportFile(fileName);
+}
+
+void TSiteActions::PlaceBookmarks(QMenuBar *bar)
+{
+    bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().constLast(), Bookmarks->Menu);
 }

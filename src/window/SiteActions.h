@@ -9,9 +9,13 @@
 #include <functional>
 
 class QAction;
+class QMenuBar;
 class QString;
 class TConnectionWorkflow;
+class TRemoteView;
+class TSiteBookmarks;
 class TSiteList;
+class TTransfers;
 class TWindowServices;
 struct TSiteManagerData;
 
@@ -23,10 +27,17 @@ public:
         TConnectionWorkflow &Connection;
         // Writes the settings; raises when they cannot be written.
         std::function<void()> Save;
+        // Where a site's bookmarks lead.
+        TRemoteView &RemoteView;
+        TTransfers &Transfers;
     };
     TSiteActions(TWindowServices &window, const TParts &parts, QObject *parent);
 
     QAction *Manager, *Import, *Export;
+    // The connected site's bookmarks, on a menu of their own.
+    TSiteBookmarks *Bookmarks;
+    // Their menu goes before the bar's last one (Help).
+    void PlaceBookmarks(QMenuBar *bar);
 
     void OpenManager();
     // Adds a FileZilla list's sites; what did not come in is said in one

@@ -56,6 +56,9 @@ std::vector<TExpected> Generated()
         s.DefaultFolder = i % 2 ? QStringLiteral("/srv/wëb %1/html").arg(i) : QString();
         s.LocalFolder = i % 3 ? QStringLiteral("/home/anna/Sites/%1").arg(i) : QString();
         s.Comments = i % 5 ? QStringLiteral("line one\nline two: ümlaut & <tag> %1").arg(i) : QString();
+        if (i % 7 == 0)
+            s.Bookmarks = {{QStringLiteral("wëb & <%1>").arg(i), "/home/anna/www", "/srv/a b/html"},
+                           {"logs", "", "/var/log"}};
         sites.push_back(e);
     }
     return sites;
@@ -96,6 +99,14 @@ QString ServerXml(const TExpected &e, const QString &indent)
     if (s.Transfers)
         element("MaximumMultipleConnections", QString::number(s.Transfers));
     element("SyncBrowsing", "0");
+    for (const TBookmark &bookmark : s.Bookmarks) {
+        x += indent + "    <Bookmark>\n";
+        x += indent + "        <Name>" + Xml(bookmark.Name) + "</Name>\n";
+        if (!bookmark.LocalFolder.isEmpty())
+            x += indent + "        <LocalDir>" + Xml(bookmark.LocalFolder) + "</LocalDir>\n";
+        x += indent + "        <RemoteDir>" + FileZillaSites::SegmentsFromRemoteFolder(bookmark.RemoteFolder) +
+             "</RemoteDir>\n" + indent + "    </Bookmark>\n";
+    }
     return x + indent + "</Server>\n";
 }
 
@@ -141,6 +152,7 @@ void ExpectSameSite(const TSiteEntry &a, const TSiteEntry &b)
     EXPECT_EQ(a.DefaultFolder, b.DefaultFolder);
     EXPECT_EQ(a.LocalFolder, b.LocalFolder);
     EXPECT_EQ(a.Comments, b.Comments);
+    EXPECT_EQ(a.Bookmarks, b.Bookmarks);
 }
 
 TEST(FileZillaSites, FiftySitesComeInAndGoOutFieldByField)

@@ -47,6 +47,7 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
     full.LocalFolder = "/home/anna/Deploy";
     full.Comments = "two\nlines";
     full.Id = "4f1c";
+    full.Bookmarks = {{"Scripts \"one\"", "/home/anna/x", "/cgi-bin"}, {"Root", "", "/"}};
     sites.Append(full);
     TSiteEntry old;
     old.Address = "ftp.example.net";
@@ -70,6 +71,7 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
                          got.Id),
               std::tuple(full.Logon, full.KeyFile, full.Mode, full.Transfers, full.Charset, full.LocalFolder,
                          full.Comments, full.Id));
+    EXPECT_EQ(got.Bookmarks, full.Bookmarks);
     EXPECT_EQ(read.Folders, sites.Folders);
     EXPECT_EQ(read[1].Path(), "ftp.example.net");
 

@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QTabWidget>
 #include <QLineEdit>
 #include <QTest>
@@ -286,6 +287,39 @@ TEST_F(WorkdayTools, FiltersHideOnBothSidesAndInFolderTransfersAndAreKept)
     QTest::qWait(10);
     EXPECT_EQ(Form->findChild<QTabWidget *>("pcLocalSystem")->tabText(0), "Local System (filtered)");
     EXPECT_TRUE(Form->Runner().Filters.Hides("x.log", false, 1));
+}
+
+TEST_F(WorkdayTools, ASitesBookmarksOpenBothFoldersAndAreKept)
+{
+    TempDir local;
+    fs::create_directories(local.Path() / "site");
+    const std::string folder = local.Path().string() + "/site/";
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(folder)));
+    Form->RemoteView().ChangeFolder("/pub/sub");
+    Dialogs.InputAnswers = {QString("Scripts")};
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : Form.get(), Qt::Key_B, Qt::ControlModifier);
+    ASSERT_EQ(Dialogs.InputsShown.size(), 1u);
+    EXPECT_EQ(Dialogs.InputsShown[0].Proposal, "sub");  // proposed: the remote folder's name
+    ASSERT_EQ(Form->Sites[0].Bookmarks.size(), 1);
+    EXPECT_EQ(Form->Sites[0].Bookmarks[0], (TBookmark{"Scripts", QString::fromStdString(folder), "/pub/sub"}));
+
+    // Kept: after a restart the menu shows it, and it opens both folders.
+    Stop();
+    Start();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    actConnect->trigger();
+    ASSERT_TRUE(Form->Connection().Online());
+    auto *menu = Form->findChild<QMenu *>("mnBookmarks");
+    emit menu->aboutToShow();
+    QAction *bookmark = nullptr;
+    for (QAction *action : menu->actions())
+        if (action->text() == "Scripts")
+            bookmark = action;
+    ASSERT_TRUE(bookmark);
+    bookmark->trigger();
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
+    EXPECT_EQ(Form->Transfers().LocalTargetFolder(), folder);
 }
 
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
