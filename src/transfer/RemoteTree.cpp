@@ -39,6 +39,7 @@ TRemoteWalk WalkRemoteTree(TRemoteSession &remote, const std::string &top, const
             return walk;
         const auto [folder, depth] = folders[i];
         remote.EnterFolder(folder);
+        ++walk.Folders;
         const TFolderListing listing = remote.List(rules.Limits, [&, depth = depth](TListingEntry &&entry) {
             if (!SafeEntryName(entry.Name)) {
                 if (rules.Unsafe)

@@ -23,6 +23,8 @@ struct TRemoteWalk {
     // The walk stopped at the depth it was given: deeper folders were
     // not listed.
     bool DepthReached = false;
+    // How many folders were listed.
+    size_t Folders = 0;
 };
 
 struct TRemoteWalkRules {

@@ -404,7 +404,7 @@ void TfrmMain::CreateMenuBar()
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
                                                         FTools->DownloadNewer, FTools->UploadNewer, nullptr} +
                                            TransferPanel->Actions()},
-                         {"&Server", {actConnect, actPassiveMode}},
+                         {"&Server", {actConnect, actPassiveMode, FTools->Find}},
                          {"&Help", {actAbout}}});
     FSiteActions->PlaceBookmarks(menuBar());
 }

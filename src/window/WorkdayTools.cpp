@@ -13,6 +13,7 @@
 #include "PermissionsDialog.h"
 #include "Protocols.h"
 #include "RemoteName.h"
+#include "RemoteSearchDialog.h"
 #include "RemoteView.h"
 #include "SyncBrowsing.h"
 #include "SystemTreeView.h"
@@ -35,7 +36,7 @@
 TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const TWidgets &widgets, QObject *parent)
     : QObject(parent), Permissions(new QAction("&Permissions...", this)), CopyUrl(new QAction("Copy &URL", this)),
       UploadNewer(new QAction("Upload &Newer...", this)), DownloadNewer(new QAction("Download N&ewer...", this)),
-      Filters(new QAction("Filename &Filters...", this)),
+      Filters(new QAction("Filename &Filters...", this)), Find(new QAction("F&ind Remote Files...", this)),
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
@@ -63,6 +64,11 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
     Filters->setObjectName("actFilters");
     Filters->setStatusTip("Hide files and folders by name, type or size, on both sides and in folder transfers.");
     connect(Filters, &QAction::triggered, this, Guarded([this] { EditFilters(); }));
+    Find->setObjectName("actFindRemote");
+    Find->setShortcut(QKeySequence("Ctrl+Shift+F"));
+    Find->setStatusTip("Find files below the remote folder by name, size and date, on a connection of its own.");
+    Find->setEnabled(false);
+    connect(Find, &QAction::triggered, this, Guarded([this] { FindFiles(); }));
     const TNameFilters &filters = P.Runner.Filters;
     P.RemoteView.Hides = [&filters](const TListingEntry &entry) {
         return filters.Active() &&
@@ -102,7 +108,7 @@ TWorkdayTools::~TWorkdayTools() = default;
 
 QList<QAction *> TWorkdayTools::OnlineActions() const
 {
-    return {Permissions, CopyUrl, UploadNewer, DownloadNewer, FEditing->Edit};
+    return {Permissions, CopyUrl, UploadNewer, DownloadNewer, FEditing->Edit, Find};
 }
 
 QList<QAction *> TWorkdayTools::ViewItems() const
@@ -287,4 +293,14 @@ void TWorkdayTools::FiltersChanged()
     if (!chosen.empty())
         P.Transfers.SelectLocalFolder(TextFromBytes(chosen));
     P.RemoteView.RefreshIfFree();
+}
+
+void TWorkdayTools::FindFiles()
+{
+    if (!FWindow.Online())
+        return;
+    if (!FSearch)
+        FSearch = new TRemoteSearchDialog(FWindow, {P.Browsing, P.RemoteView, P.Transfers, P.Runner}, MakeSession,
+                                          FWindow.DialogOwner());
+    FSearch->Begin();
 }

@@ -16,6 +16,7 @@ class TdfsSystemTreeView;
 class TFileListView;
 class TEditInPlace;
 class TFolderCompare;
+class TRemoteSearchDialog;
 class TSyncBrowsing;
 class TKeepAlive;
 class TRemoteView;
@@ -52,6 +53,7 @@ public:
     QAction *const UploadNewer;
     QAction *const DownloadNewer;
     QAction *const Filters;
+    QAction *const Find;
     // The View menu's: the comparison's toggle and its kind, and the
     // binding of the two sides' folders.
     QList<QAction *> ViewItems() const;
@@ -67,6 +69,9 @@ public:
     // of the chosen ones where files are chosen, listed for the user's
     // word, then queued to the other side.
     void MoveNewer(bool upload);
+    // The search window, below the remote folder shown.
+    void FindFiles();
+    TRemoteSearchDialog *Search() const { return FSearch; }
     // The filters dialog; what it changed is in force at once.
     void EditFilters();
     // Both sides shown anew through the filters in force.
@@ -79,5 +84,6 @@ private:
     TFolderCompare *FCompare;
     TEditInPlace *FEditing;
     TSyncBrowsing *FSync;
+    TRemoteSearchDialog *FSearch = nullptr;
     std::unique_ptr<TKeepAlive> FKeepAlive;
 };

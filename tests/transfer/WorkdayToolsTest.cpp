@@ -12,6 +12,7 @@
 #include "NewsRecord.h"
 #include "Permissions.h"
 #include "Protocols.h"
+#include "RemoteSearch.h"
 #include "SessionSettings.h"
 #include "SpeedLimit.h"
 #include "TempDir.h"
@@ -200,6 +201,53 @@ TEST(NameFilters, RulesHideByNameTypeAndSizeOnlyWhenOn)
     EXPECT_TRUE(TNameFilters::Problem({"Broken", true, "([", true}).startsWith("The regular expression of \"Broken\""));
     EXPECT_FALSE(TNameFilters::Problem({"All", true, "", false}).isEmpty());
     EXPECT_TRUE(TNameFilters::Problem(rules[0]).isEmpty());
+}
+
+TEST(RemoteSearch, CriteriaMatchNameSizeAndDateAndAStopEndsTheWalk)
+{
+    TSearchCriteria criteria;
+    criteria.Names = "*.PHP;config*";
+    criteria.MinSize = 2;
+    criteria.ChangedSince = SecondsOfTimeText("20261201000000");
+    const auto entry = [](const char *name, int64_t size, const char *time) {
+        TListingEntry item;
+        item.Name = name;
+        item.Size = size;
+        item.Seconds = SecondsOfTimeText(time);
+        return item;
+    };
+    EXPECT_TRUE(criteria.Matches(entry("index.php", 5, "20261205000000")));
+    EXPECT_TRUE(criteria.Matches(entry("config.inc", 5, "20261205000000")));
+    EXPECT_FALSE(criteria.Matches(entry("index.php", 1, "20261205000000")));
+    EXPECT_FALSE(criteria.Matches(entry("index.php", 5, "20261130235959")));
+    EXPECT_FALSE(criteria.Matches(entry("index.html", 5, "20261205000000")));
+
+    TMemoryServer server;
+    server.AddFolder("/a");
+    server.AddFolder("/a/b");
+    server.AddFile("/a/b/x.php", "xx");
+    TRemoteSearch search(server.Maker());
+    QString ended;
+    int found = 0;
+    search.OnFound = [&](const TSearchResult &) { ++found; };
+    search.OnEnded = [&](const QString &summary) { ended = summary; };
+    TSessionSettings session;
+    session.Protocol = "memory";
+    session.User = "tester";
+    const auto run = [&] {
+        ended.clear();
+        search.Start(session, "/a", {});
+        QElapsedTimer bound;
+        bound.start();
+        while (ended.isEmpty() && bound.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    run();
+    EXPECT_EQ(ended, "2 found in 2 folders.");
+    EXPECT_EQ(found, 2);
+    server.BeforeList = [&search] { search.Stop(); };
+    run();
+    EXPECT_TRUE(ended.startsWith("Stopped: ")) << ended.toStdString();
 }
 
 TEST(RemoteUrl, NamesTheServerAndPathWithoutThePassword)

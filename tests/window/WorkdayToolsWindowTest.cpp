@@ -9,12 +9,15 @@
 #include "IdGlobal.h"
 #include "PermissionsDialog.h"
 #include "RemoteItemModel.h"
+#include "RemoteSearchDialog.h"
 #include "SyncBrowsing.h"
 #include "WorkdayTools.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -320,6 +323,55 @@ TEST_F(WorkdayTools, ASitesBookmarksOpenBothFoldersAndAreKept)
     bookmark->trigger();
     EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
     EXPECT_EQ(Form->Transfers().LocalTargetFolder(), folder);
+}
+
+TEST_F(WorkdayTools, ASearchFindsBelowTheFolderToItsDepthAndActsOnAResult)
+{
+    fs::create_directories(Remote("pub/sub/deep"));
+    std::ofstream(Remote("pub/sub/deep/a.php")) << "a";
+    std::ofstream(Remote("pub/sub/B.PHP")) << "bb";
+    std::ofstream(Remote("pub/index.php")) << "i";
+    TempDir local;
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(local.Path().string())));
+    Action("actFindRemote")->trigger();
+    TRemoteSearchDialog *search = Form->Tools().Search();
+    ASSERT_TRUE(search);
+    auto *results = search->findChild<QTreeWidget *>("tvSearchResults");
+    auto *status = search->findChild<QLabel *>("lbSearchStatus");
+    const auto find = [&](const char *names, int depth) {
+        search->findChild<QLineEdit *>("edSearchNames")->setText(names);
+        search->findChild<QSpinBox *>("seSearchDepth")->setValue(depth);
+        QTest::mouseClick(search->findChild<QPushButton *>("btnSearchFind"), Qt::LeftButton);
+        return WaitFor([&] { return !search->Search().Running() && !status->text().endsWith("..."); });
+    };
+    ASSERT_TRUE(find("*.php", 10));
+    EXPECT_EQ(status->text(), "3 found in 4 folders.");
+    QStringList found;
+    for (int i = 0; i < results->topLevelItemCount(); ++i)
+        found << results->topLevelItem(i)->text(1) + '/' + results->topLevelItem(i)->text(0);
+    found.sort();
+    EXPECT_EQ(found, QStringList({"/pub/index.php", "/pub/sub/B.PHP", "/pub/sub/deep/a.php"}));
+    ASSERT_TRUE(find("*.php", 1));
+    EXPECT_TRUE(status->text().startsWith("2 found")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith("Folders deeper than 1 levels were not searched.")) << status->text().toStdString();
+
+    // A result downloaded, its folder opened, and deleted.
+    const auto choose = [&](const QString &name) {
+        results->clearSelection();
+        for (int i = 0; i < results->topLevelItemCount(); ++i)
+            if (results->topLevelItem(i)->text(0) == name)
+                results->topLevelItem(i)->setSelected(true);
+    };
+    choose("B.PHP");
+    search->DownloadChosen();
+    WaitForTransfers();
+    EXPECT_EQ(Contents(local.Path() / "B.PHP"), "bb");
+    search->OpenFolderOfChosen();
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
+    Dialogs.ConfirmAnswers = {true};
+    search->DeleteChosen();
+    EXPECT_FALSE(fs::exists(Remote("pub/sub/B.PHP")));
+    EXPECT_EQ(results->topLevelItemCount(), 1);
 }
 
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
