@@ -224,7 +224,7 @@ void TFtpSession::KeepAlive()
 
 void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
 {
-    FFtp.SetTransferType(ftBinary);
+    FFtp.SetTransferType(FText ? ftASCII : ftBinary);
     try {
         FFtp.Get(name, &target, offset, size);
     } catch (const EIdFTPRestartRefused &refusal) {
@@ -234,7 +234,7 @@ void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, 
 
 void TFtpSession::Put(TStream &source, const std::string &name, int64_t offset)
 {
-    FFtp.SetTransferType(ftBinary);
+    FFtp.SetTransferType(FText ? ftASCII : ftBinary);
     if (offset <= 0) {
         FFtp.Put(&source, name, false);
         return;
@@ -252,7 +252,7 @@ void TFtpSession::Put(TStream &source, const std::string &name, int64_t offset)
 
 void TFtpSession::Append(TStream &source, const std::string &name)
 {
-    FFtp.SetTransferType(ftBinary);
+    FFtp.SetTransferType(FText ? ftASCII : ftBinary);
     try {
         FFtp.Put(&source, name, true);
     } catch (const EIdProtocolReplyError &refusal) {

@@ -46,6 +46,8 @@ public:
     bool SetModificationTime(const std::string &name, const std::string &time) override;
     // NOOP.
     void KeepAlive() override;
+    // TYPE A for the transfers that follow.
+    void SetTextMode(bool text) override { FText = text; }
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
@@ -59,4 +61,5 @@ private:
     const bool FBrowsing;
     // The ways of setting a time this server did not understand.
     unsigned FTimeWaysRefused = 0;
+    bool FText = false;
 };

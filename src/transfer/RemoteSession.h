@@ -92,6 +92,9 @@ public:
     virtual bool SetModificationTime(const std::string &name, const std::string &time) = 0;
     // Tells the server an idle connection is still in use.
     virtual void KeepAlive() = 0;
+    // The moves that follow are text: FTP moves them in its ASCII type,
+    // CR LF on the wire. Other protocols move bytes as they are.
+    virtual void SetTextMode(bool text) { (void)text; }
 
     // The file's bytes from `offset` on, written at the stream's position;
     // `size`, when known, tells that all of it came. A refused offset

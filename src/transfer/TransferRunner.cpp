@@ -105,8 +105,10 @@ void TTransferRunner::SetOptions(const TOptions &options)
     FOptions.UploadLimit = std::max(0, options.UploadLimit);
     FDownloadLimit.Set(int64_t(FOptions.DownloadLimit) * 1024);
     FUploadLimit.Set(int64_t(FOptions.UploadLimit) * 1024);
-    for (TSlot &slot : FSlots)
+    for (TSlot &slot : FSlots) {
         slot.Worker->PreserveTimes = FOptions.PreserveTimes;
+        slot.Worker->SetTextTypes(FOptions.TextAsAscii ? FOptions.TextTypes.toStdString() : std::string());
+    }
     FNews.LimitsChanged(FOptions.DownloadLimit, FOptions.UploadLimit);
 }
 
@@ -515,6 +517,8 @@ void TTransferRunner::Load(const TSettingsStore &store)
     options.PreserveTimes = store.ReadInteger("Transfers/PreserveTimes", 1) != 0;
     options.DownloadLimit = store.ReadInteger("Transfers/DownloadLimit", 0);
     options.UploadLimit = store.ReadInteger("Transfers/UploadLimit", 0);
+    options.TextAsAscii = store.ReadInteger("Transfers/TextAsAscii", 0) != 0;
+    options.TextTypes = store.ReadString("Transfers/TextTypes", options.TextTypes);
     SetOptions(options);
     Filters.Load(store);
     FParts.Load(store);
@@ -543,6 +547,8 @@ void TTransferRunner::Save(TSettingsStore &store) const
     store.WriteInteger("Transfers/PreserveTimes", FOptions.PreserveTimes ? 1 : 0);
     store.WriteInteger("Transfers/DownloadLimit", FOptions.DownloadLimit);
     store.WriteInteger("Transfers/UploadLimit", FOptions.UploadLimit);
+    store.WriteInteger("Transfers/TextAsAscii", FOptions.TextAsAscii ? 1 : 0);
+    store.WriteString("Transfers/TextTypes", FOptions.TextTypes);
     Filters.Save(store);
     FParts.Save(store);
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);

@@ -60,6 +60,9 @@ public:
         bool PreserveTimes = true;
         // KiB/s for all transfers of a direction together; 0: none.
         int DownloadLimit = 0, UploadLimit = 0;
+        // Files of these types move as text (FTP's ASCII type), when on.
+        bool TextAsAscii = false;
+        QString TextTypes = QStringLiteral("txt;htm;html;css;js;php;pl;py;sh;cgi;xml;json;csv;ini;conf;md");
         bool operator==(const TOptions &) const = default;
     };
     const TOptions &Options() const { return FOptions; }

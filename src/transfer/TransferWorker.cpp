@@ -7,6 +7,7 @@
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
 #include "IdStream.h"
+#include "LineEnds.h"
 #include "NameBytes.h"
 #include "PartFile.h"
 #include "RemoteName.h"
@@ -46,6 +47,18 @@ TTransferWorker::~TTransferWorker()
     // What the thread still reports while it ends goes nowhere.
     *FAlive = false;
     StopAndWait();
+}
+
+void TTransferWorker::SetTextTypes(const std::string &types)
+{
+    std::lock_guard lock(FMutex);
+    FTextTypes = types;
+}
+
+bool TTransferWorker::IsText(const TJob &job)
+{
+    std::lock_guard lock(FMutex);
+    return !FTextTypes.empty() && IsTextType(NamePart(job.LocalPath), FTextTypes);
 }
 
 void TTransferWorker::SetSession(const TSessionSettings &session)
@@ -486,9 +499,10 @@ TTransferWorker::TFacts TTransferWorker::FactsOf(const TJob &job)
 void TTransferWorker::Move(const TJob &job, const std::string &target, const TFacts &facts, const QString &name,
                            QString &kept)
 {
+    const bool text = IsText(job);
     if (job.Direction != TTransferDirection::Download) {
-        Log("Transfer Started: " + name);
-        Upload(job, target, facts);
+        Log((text ? "Text Transfer Started: " : "Transfer Started: ") + name);
+        text ? PutText(*FRemote, job.LocalPath, target, *UploadLimit, FCancelled) : Upload(job, target, facts);
         if (PreserveTimes)
             FTimes.Uploaded(*FRemote, job.LocalPath, target);
         return;
@@ -498,11 +512,11 @@ void TTransferWorker::Move(const TJob &job, const std::string &target, const TFa
         Log("Binary Transfer Started: \r\n    Source:      " + name + "\r\n    Destination: " + TextFromBytes(local) +
             "\r\n    File Size:   " + QString::number(facts.Size < 0 ? int64_t(4294967295) : facts.Size));
     else
-        Log("Transfer Started: " + name);
+        Log((text ? "Text Transfer Started: " : "Transfer Started: ") + name);
     // A failed download leaves an existing file as it was.
     if (IsFile(local))
         kept = QStringLiteral("The existing local file was kept.");
-    Download(job, local, facts);
+    text ? GetText(*FRemote, job.RemoteName, local, *DownloadLimit, FCancelled) : Download(job, local, facts);
     if (PreserveTimes)
         FTimes.Downloaded(*FRemote, job.RemoteName, job.Time.empty() ? facts.Time : job.Time, local);
 }

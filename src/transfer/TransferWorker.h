@@ -65,6 +65,9 @@ public:
     // The speed limits the workers share, each direction its own. Set
     // before the first job.
     TSpeedLimit *DownloadLimit = &FNoLimit, *UploadLimit = &FNoLimit;
+    // Any thread: files of these types (";"-separated extensions) move as
+    // text; "" none.
+    void SetTextTypes(const std::string &types);
 
     // Main thread. The session the next login uses.
     void SetSession(const TSessionSettings &session);
@@ -160,6 +163,8 @@ private:
     // The part the job's records name for a target, or none.
     static const TPartRecord *PartOf(const TJob &job, const std::string &target);
     void Upload(const TJob &job, const std::string &remote, const TFacts &facts);
+    // A file of the text types, moved in ASCII.
+    bool IsText(const TJob &job);
     void Post(std::function<void()> call);
     void Log(const QString &line);
 
@@ -190,6 +195,7 @@ private:
     std::unordered_set<std::string> FMadeFolders;
     TFileTimes FTimes;
     TSpeedLimit FNoLimit;
+    std::string FTextTypes;  // under FMutex
     std::optional<TOverwriteGuard> FGuard;
     // Fills in both files' sizes and dates when the guard asks.
     std::function<void(TOverwriteQuestion &)> FDescribe;

@@ -88,6 +88,14 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
     FKeepAlive->setObjectName("cbKeepAlive");
     FKeepAlive->setChecked(settings.KeepAlive);
     transferForm->addRow(FKeepAlive);
+    FTextAsAscii = new QCheckBox("Move these types as te&xt (FTP's ASCII):");
+    FTextAsAscii->setObjectName("cbTextAsAscii");
+    FTextAsAscii->setChecked(settings.Transfer.TextAsAscii);
+    FTextTypes = Named(new QLineEdit(settings.Transfer.TextTypes), "Text types");
+    FTextTypes->setObjectName("edTextTypes");
+    FTextTypes->setEnabled(settings.Transfer.TextAsAscii);
+    connect(FTextAsAscii, &QCheckBox::toggled, FTextTypes, &QWidget::setEnabled);
+    transferForm->addRow(FTextAsAscii, FTextTypes);
     FEditor = Named(new QLineEdit(settings.Editor), "Edit files in");
     FEditor->setObjectName("edEditor");
     FEditor->setPlaceholderText("The desktop's application for the file's type");
@@ -157,6 +165,8 @@ TAppSettings TSettingsDialog::Result() const
     result.Transfer.UploadLimit = FUploadLimit->value();
     result.Transfer.PreserveTimes = FPreserveTimes->isChecked();
     result.KeepAlive = FKeepAlive->isChecked();
+    result.Transfer.TextAsAscii = FTextAsAscii->isChecked();
+    result.Transfer.TextTypes = FTextTypes->text().trimmed();
     result.Editor = FEditor->text().trimmed();
     result.ViewStyle = TViewStyle(FView->currentIndex());
     result.Proxy.Version = TSocksVersion(FProxyKind->currentIndex());

@@ -24,6 +24,7 @@ private:
     TAppSettings FSettings;
     QComboBox *FMode, *FOverwrite, *FView, *FProxyKind, *FPasswords;
     QSpinBox *FSimultaneous, *FProxyPort, *FDownloadLimit, *FUploadLimit;
-    QCheckBox *FPreserveTimes, *FKeepAlive;
+    QCheckBox *FPreserveTimes, *FKeepAlive, *FTextAsAscii;
+    QLineEdit *FTextTypes;
     QLineEdit *FProxyHost, *FProxyUser, *FProxyPassword, *FEditor;
 };

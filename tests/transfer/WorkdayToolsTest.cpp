@@ -7,6 +7,7 @@
 #include "FolderComparison.h"
 #include "IdGlobal.h"
 #include "KeepAlive.h"
+#include "LineEnds.h"
 #include "MemorySession.h"
 #include "NameFilters.h"
 #include "NewsRecord.h"
@@ -248,6 +249,39 @@ TEST(RemoteSearch, CriteriaMatchNameSizeAndDateAndAStopEndsTheWalk)
     server.BeforeList = [&search] { search.Stop(); };
     run();
     EXPECT_TRUE(ended.startsWith("Stopped: ")) << ended.toStdString();
+}
+
+TEST(LineEnds, TextConvertsEachWayWhateverTheChunks)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\r\nb\r\n", "a\nb\n"}, {"a\rb\r", "a\rb\r"}, {"\r\r\n", "\r\n"}, {"", ""}, {"no end", "no end"}};
+    for (const auto &[wire, local] : cases)
+        for (const size_t chunk : {size_t(1), size_t(2), size_t(1000)}) {
+            SCOPED_TRACE(wire + " by " + std::to_string(chunk));
+            TMemoryStream written;
+            TLocalLineEnds down(written);
+            for (size_t at = 0; at < wire.size(); at += chunk)
+                down.Write(wire.data() + at, int64_t(std::min(chunk, wire.size() - at)));
+            down.Finish();
+            EXPECT_EQ(written.Data(), local);
+        }
+    const std::pair<std::string, std::string> up[] = {{"a\nb\n", "a\r\nb\r\n"}, {"a\r\nb", "a\r\nb"}, {"\n\n", "\r\n\r\n"}};
+    for (const auto &[local, wire] : up) {
+        TMemoryStream source;
+        source.Write(local.data(), int64_t(local.size()));
+        source.SetPosition(0);
+        TWireLineEnds ends(source);
+        EXPECT_EQ(ends.Size(), int64_t(wire.size()));  // what the sender counts on
+        std::string sent;
+        char byte[3];
+        while (const int64_t read = ends.Read(byte, 3))
+            sent.append(byte, size_t(read));
+        EXPECT_EQ(sent, wire);
+    }
+    const std::pair<const char *, bool> names[] = {{"index.HTML", true}, {"a.php", true}, {"photo.jpg", false},
+                                                   {"Makefile", false}, {"notes.", false}};
+    for (const auto &[name, text] : names)
+        EXPECT_EQ(IsTextType(name, "txt; .html;PHP"), text) << name;
 }
 
 TEST(RemoteUrl, NamesTheServerAndPathWithoutThePassword)

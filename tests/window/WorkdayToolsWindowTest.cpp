@@ -374,6 +374,28 @@ TEST_F(WorkdayTools, ASearchFindsBelowTheFolderToItsDepthAndActsOnAResult)
     EXPECT_EQ(results->topLevelItemCount(), 1);
 }
 
+TEST_F(WorkdayTools, TextTypesMoveInAsciiWithTheLineEndsOfEachSide)
+{
+    TTransferRunner::TOptions options = Form->Runner().Options();
+    options.TextAsAscii = true;
+    options.TextTypes = "txt";
+    Form->Runner().SetOptions(options);
+    std::ofstream(Remote("pub/notes.txt"), std::ios::binary) << "one\ntwo\n";
+    TempDir local;
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(local.Path().string())));
+    // The server sends CR LF in ASCII; the file here has LF again.
+    SelectFiles({"notes.txt"});
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Contents(local.Path() / "notes.txt"), "one\ntwo\n");
+    EXPECT_TRUE(LogOfContains("Text Transfer Started: notes.txt"));
+    // And back: sent as CR LF, which the server stores as its own LF.
+    std::ofstream(local.File("up.txt"), std::ios::binary) << "x\ny\n";
+    Form->Transfers().UploadPath(local.File("up.txt"));
+    WaitForTransfers();
+    EXPECT_EQ(Contents(Remote("pub/up.txt")), "x\ny\n");
+}
+
 TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
 {
     TPermissionsDialog dialog({"\"cgi\"", 0644, true});
