@@ -143,6 +143,11 @@ void TIdFTP::Connect(bool login)
         // A refusal changes nothing: the names stay bytes as they are.
         if (NamesUtf8 == nuAlways || (NamesUtf8 == nuWhenOffered && FFeatures.Utf8))
             SendCommand("OPTS UTF8 ON", {200, 202, 500, 501, 502, 504});
+        // The permission bits too, where the server has them but does not
+        // send them unasked: the details show them, and the permissions
+        // dialog starts from them.
+        if (!FFeatures.MachineFactsRequest.empty())
+            SendCommand("OPTS MLST " + FFeatures.MachineFactsRequest, {200, 500, 501, 502, 504});
     } catch (...) {
         try {
             Disconnect();

@@ -1,7 +1,37 @@
 #include "IdFTPFeatures.h"
 
+#include "IdGlobal.h"
+
 #include <algorithm>
 #include <cctype>
+
+namespace {
+
+std::string FactsRequest(const std::string &facts)
+{
+    std::string request;
+    bool mode = false, modeOn = false;
+    size_t start = 0;
+    while (start < facts.size()) {
+        const size_t end = std::min(facts.find(';', start), facts.size());
+        std::string fact = Trim(facts.substr(start, end - start));
+        start = end + 1;
+        const bool on = fact.ends_with('*');
+        if (on)
+            fact.pop_back();
+        std::string lower = fact;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+        if (lower == "unix.mode") {
+            mode = true;
+            modeOn = on;
+        } else if (on && !fact.empty()) {
+            request += fact + ';';
+        }
+    }
+    return mode && !modeOn ? request + "unix.mode;" : std::string();
+}
+
+}  // namespace
 
 TIdFTPFeatures TIdFTPFeatures::Parse(const std::vector<std::string> &replyLines)
 {
@@ -18,6 +48,8 @@ TIdFTPFeatures TIdFTPFeatures::Parse(const std::vector<std::string> &replyLines)
         std::string name = line.substr(start, line.find(' ', start) - start);
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char ch) { return char(std::toupper(ch)); });
         features.MachineListing = features.MachineListing || name == "MLST";
+        if (name == "MLST")
+            features.MachineFactsRequest = FactsRequest(line.substr(std::min(line.size(), start + 5)));
         features.Utf8 = features.Utf8 || name == "UTF8";
     }
     return features;

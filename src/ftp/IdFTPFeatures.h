@@ -11,6 +11,10 @@ struct TIdFTPFeatures {
     bool MachineListing = false;
     // Names are UTF-8; "OPTS UTF8 ON" asks for them.
     bool Utf8 = false;
+    // What "OPTS MLST" asks for when the MLST line offers "unix.mode" but
+    // not by default: the facts sent by default and that one
+    // ("type;size;modify;perm;unix.mode;"); else "".
+    std::string MachineFactsRequest;
 
     // From the reply's lines, the first ("211-Features:") and the last
     // ("211 End") included.

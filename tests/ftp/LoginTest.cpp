@@ -477,17 +477,24 @@ TEST(Features, ReadFromTheLinesOfTheReply)
     const struct {
         std::vector<std::string> Reply;
         bool Machine, Utf8;
+        // The facts asked for, where the permission bits are not sent
+        // unasked.
+        std::string Facts = {};
     } rows[] = {
         {{"211-Features:", " MDTM", " MLST type*;size*;modify*;", " UTF8", "211 End"}, true, true},
         {{"211-Features:", " mlst type*;", "211 End"}, true, false},
         {{"211-Extensions supported:", "211-MLST size*;", "211-UTF8", "211 END"}, true, true},
         {{"211-Features:", " MLSTX", " UTF8ON", "211 MLST UTF8"}, false, false},  // names exactly; not the end line
         {{"211 No features"}, false, false},
+        {{"211-Features:", " MLST type*;perm*;size*;modify*;unique*;unix.mode;unix.uid;", "211 End"}, true, false,
+         "type;perm;size;modify;unique;unix.mode;"},
+        {{"211-Features:", " MLST type*;size*;UNIX.mode*;", "211 End"}, true, false},
     };
     for (const auto &row : rows) {
         const TIdFTPFeatures features = TIdFTPFeatures::Parse(row.Reply);
         EXPECT_EQ(features.MachineListing, row.Machine) << row.Reply.front();
         EXPECT_EQ(features.Utf8, row.Utf8) << row.Reply.front();
+        EXPECT_EQ(features.MachineFactsRequest, row.Facts) << row.Reply[1];
     }
 }
 

@@ -155,11 +155,17 @@ TEST_F(WorkdayTools, PermissionsGoIntoAFolderAsTheDialogSays)
     EXPECT_EQ(edCurrentDir->text(), "/pub");
     EXPECT_TRUE(Files().contains("notes.txt"));
 
-    // Files chosen in the list: no question of going into folders.
+    // Files chosen in the list: no question of going into folders, and
+    // their bits as the listing gives them (the server sends its
+    // unix.mode once asked for it).
+    fs::permissions(Remote("pub/notes.txt"), fs::perms(0640));
+    fs::permissions(Remote("pub/report.pdf"), fs::perms(0640));
+    Form->RemoteView().RefreshIfFree();
     SelectFiles({"notes.txt", "report.pdf"});
     Action("actPermissions")->trigger();  // cancelled: no answer left
     ASSERT_EQ(Dialogs.PermissionsShown.size(), 2u);
     EXPECT_EQ(Dialogs.PermissionsShown[1].Names, "2 items");
+    EXPECT_EQ(Dialogs.PermissionsShown[1].Mode, 0640);
     EXPECT_FALSE(Dialogs.PermissionsShown[1].HasFolders);
 }
 
