@@ -231,9 +231,12 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
             entry.Modified = std::string(value.substr(0, 4)) + '-' + std::string(value.substr(4, 2)) + '-' +
                              std::string(value.substr(6, 2)) + ' ' + std::string(value.substr(8, 2)) + ':' +
                              std::string(value.substr(10, 2));
-        } else if (name == "unix.mode" && !value.empty() && value.size() <= 5 &&
-                   std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '7'; })) {
-            mode = std::string(value);
+        } else if (name == "unix.mode") {
+            // Octal, "0644"; pyftpdlib writes Python's "0o644".
+            std::string_view digits = value.starts_with("0o") ? value.substr(2) : value;
+            if (!digits.empty() && digits.size() <= 5 &&
+                std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '7'; }))
+                mode = std::string(digits);
         } else if (name == "perm" && entry.Permissions.empty()) {
             entry.Permissions = std::string(value);
         }

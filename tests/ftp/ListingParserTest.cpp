@@ -62,6 +62,8 @@ TEST(ListingParser, DatesAndPermissionsAsEachDialectGivesThem)
          "-rw-r--r--"},
         {"type=dir;modify=20200101000000;perm=flcdmpe; pub", "2020-01-01 00:00", 202001010000, "flcdmpe"},
         {"type=dir;UNIX.mode=0755; d", "", -1, "drwxr-xr-x"},
+        {"type=file;perm=radfwMT;unix.mode=0o640; py", "", -1, "-rw-r-----"},  // pyftpdlib's octal
+        {"type=file;perm=r;unix.mode=0o8; bad", "", -1, "r"},
         {"type=file;modify=2019; short", "", -1, ""},
     };
     for (const auto &row : rows) {
