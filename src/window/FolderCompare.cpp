@@ -180,6 +180,9 @@ void TFolderCompare::Refresh()
     FNode = FolderNode();
     if (before && before != FNode)
         W.LocalTree->Items().ChildrenChanged(before);
+    // A folder newly compared shows its files, where the marks are.
+    if (FNode && FNode != before)
+        W.LocalTree->Expand(FNode);
     W.LocalTree->Items().ChildrenChanged(FNode);
     W.RemoteFiles->Items()->MarksChanged();
     ShowRemoteFolders();

@@ -111,7 +111,8 @@ TPermissionChange TPermissionsDialog::Result() const
     TPermissionChange change;
     const int typed = ModeOfOctalText(FNumber->text());
     change.Mode = typed >= 0 ? typed : 0;
-    change.Recursive = FRecursive->isVisible() && FRecursive->isChecked();
+    // Asked after the dialog closed, when nothing in it is visible.
+    change.Recursive = !FRecursive->isHidden() && FRecursive->isChecked();
     change.ApplyTo = TPermissionChange::TApplyTo(FApplyTo->checkedId());
     return change;
 }

@@ -425,6 +425,8 @@ TEST(PermissionsDialog, TheBoxesAndTheNumberFollowEachOther)
     for (QRadioButton *radio : dialog.findChildren<QRadioButton *>())
         if (radio->text() == "F&olders only")
             QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+    // As the window reads it: once OK closed the dialog.
+    dialog.accept();
     const TPermissionChange change = dialog.Result();
     EXPECT_EQ(change.Mode, 0751);
     EXPECT_TRUE(change.Recursive);
