@@ -10,6 +10,16 @@ const QString Group = QStringLiteral("Filters");
 
 }  // namespace
 
+std::vector<QRegularExpression> WildcardPatterns(const QString &list, QRegularExpression::PatternOptions options)
+{
+    std::vector<QRegularExpression> patterns;
+    for (const QString &wildcard : list.split(';', Qt::SkipEmptyParts)) {
+        patterns.emplace_back(QRegularExpression::wildcardToRegularExpression(wildcard.trimmed()), options);
+        patterns.back().optimize();
+    }
+    return patterns;
+}
+
 TNameFilters::TNameFilters() : FRules(ReadyMade())
 {
     Compile();
@@ -40,13 +50,10 @@ void TNameFilters::Compile()
         TCompiled compiled{at, {}};
         if (rule.RegularExpression) {
             compiled.Patterns.emplace_back(rule.Pattern);
+            compiled.Patterns.back().optimize();
         } else {
-            for (const QString &wildcard : rule.Pattern.split(';', Qt::SkipEmptyParts))
-                compiled.Patterns.emplace_back(QRegularExpression::wildcardToRegularExpression(
-                    wildcard.trimmed()));
+            compiled.Patterns = WildcardPatterns(rule.Pattern);
         }
-        for (QRegularExpression &pattern : compiled.Patterns)
-            pattern.optimize();
         FCompiled.push_back(std::move(compiled));
     }
 }

@@ -12,6 +12,11 @@
 
 class TSettingsStore;
 
+// Wildcards ("*.o; *.tmp"), each matched against a whole name, made into
+// patterns once.
+std::vector<QRegularExpression> WildcardPatterns(const QString &list,
+                                                 QRegularExpression::PatternOptions options = {});
+
 struct TNameFilter {
     QString Name;
     bool Enabled = false;

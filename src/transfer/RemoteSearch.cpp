@@ -4,9 +4,10 @@
 #include "IdException.h"
 #include "IdGlobal.h"
 #include "IdMainThreadQueue.h"
+#include "NameFilters.h"
 #include "RemoteName.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 bool TSearchCriteria::Matches(const TListingEntry &entry) const
 {
@@ -22,14 +23,13 @@ bool TSearchCriteria::Matches(const TListingEntry &entry) const
     }
     if (Names.trimmed().isEmpty())
         return true;
-    const QString name = RemoteDisplayName(entry.Name);
-    for (const QString &wildcard : Names.split(';', Qt::SkipEmptyParts)) {
-        const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(wildcard.trimmed()),
-                                         QRegularExpression::CaseInsensitiveOption);
-        if (pattern.match(name).hasMatch())
-            return true;
+    if (FPatterns.empty() || FPatternsOf != Names) {
+        FPatterns = WildcardPatterns(Names, QRegularExpression::CaseInsensitiveOption);
+        FPatternsOf = Names;
     }
-    return false;
+    const QString name = RemoteDisplayName(entry.Name);
+    return std::any_of(FPatterns.begin(), FPatterns.end(),
+                       [&name](const QRegularExpression &pattern) { return pattern.match(name).hasMatch(); });
 }
 
 TRemoteSearch::~TRemoteSearch()

@@ -8,6 +8,7 @@
 #include "RemoteTree.h"
 #include "SessionSettings.h"
 
+#include <QRegularExpression>
 #include <QString>
 
 #include <atomic>
@@ -28,6 +29,12 @@ struct TSearchCriteria {
     // Levels below the folder searched; it is listed itself at level 0.
     int MaxDepth = 10;
     bool Matches(const TListingEntry &entry) const;
+
+private:
+    // The names' patterns, made once for the text they were made of: a
+    // search asks for every entry it lists.
+    mutable QString FPatternsOf;
+    mutable std::vector<QRegularExpression> FPatterns;
 };
 
 struct TSearchResult {
