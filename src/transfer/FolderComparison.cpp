@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 // Which is the later, to the coarser precision; Same when a time is unknown.
@@ -94,6 +98,31 @@ TCompareEntry CompareEntryOf(const TListingEntry &entry, std::string key)
         compared.Precision = entry.Modified.find(':') != std::string::npos ? 60 : 86400;
     }
     return compared;
+}
+
+std::vector<TCompareEntry> LocalCompareEntries(const std::string &folder)
+{
+    std::vector<TCompareEntry> entries;
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return entries;
+    while (const dirent *item = ::readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info {}, own {};
+        if (::fstatat(::dirfd(dir), item->d_name, &info, 0) != 0)
+            continue;
+        TCompareEntry entry;
+        entry.Name = entry.Key = name;
+        entry.IsFolder = S_ISDIR(info.st_mode);
+        entry.Link = ::fstatat(::dirfd(dir), item->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+        entry.Size = entry.IsFolder ? -1 : int64_t(info.st_size);
+        entry.Seconds = info.st_mtim.tv_sec;
+        entries.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return entries;
 }
 
 const char *ComparedText(TCompared compared)

@@ -17,6 +17,8 @@ struct TCompareEntry {
     // remote name in the site's charset becomes the local name's bytes).
     std::string Name, Key;
     bool IsFolder = false;
+    // A symbolic link (a local one; a remote link is compared as a file).
+    bool Link = false;
     int64_t Size = -1;
     // Seconds since 1970 (UTC), -1 when unknown; and how exact: 1, 60 or
     // 86400 seconds.
@@ -45,6 +47,10 @@ TFolderComparison CompareFolders(const std::vector<TCompareEntry> &local, const 
 // A listing's entry as the comparison takes it: its exact time where the
 // listing gave one, else its minute or day as UTC.
 TCompareEntry CompareEntryOf(const TListingEntry &entry, std::string key);
+
+// A local folder's entries (hidden ones too) as the comparison takes
+// them, with what links lead to; nothing when it cannot be read.
+std::vector<TCompareEntry> LocalCompareEntries(const std::string &folder);
 
 // What the user reads of a mark: "Newer here".
 const char *ComparedText(TCompared compared);

@@ -46,7 +46,7 @@ TRemoteWalk WalkRemoteTree(TRemoteSession &remote, const std::string &top, const
                     rules.Unsafe(folder, entry.Name);
                 return;
             }
-            if (entry.IsFolder && !entry.IsLink) {
+            if (entry.IsFolder && !entry.IsLink && (!rules.Enter || rules.Enter(folder, entry, depth + 1))) {
                 if (rules.MaxDepth < 0 || depth + 1 < rules.MaxDepth)
                     folders.emplace_back(RemoteJoin(folder, entry.Name), depth + 1);
                 else

@@ -36,6 +36,9 @@ struct TRemoteWalkRules {
     // A listed name that reads as a path would name something elsewhere:
     // it is not visited, and this hears it.
     std::function<void(const std::string &folder, const std::string &name)> Unsafe;
+    // Asked of each folder found: false leaves it unlisted (and unvisited
+    // below). Unset: every folder is listed.
+    std::function<bool(const std::string &folder, const TListingEntry &entry, int depth)> Enter;
 };
 
 // Lists `top` and each folder below it; `visit` hears each entry with the

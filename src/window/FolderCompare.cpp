@@ -10,37 +10,7 @@
 #include <QBrush>
 #include <QTreeWidget>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 namespace {
-
-// The local folder's entries, hidden ones too; nothing when it cannot be
-// read.
-std::vector<TCompareEntry> LocalEntries(const std::string &folder)
-{
-    std::vector<TCompareEntry> entries;
-    DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
-        return entries;
-    while (const dirent *item = ::readdir(dir)) {
-        const std::string name = item->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(dir), item->d_name, &info, 0) != 0)
-            continue;
-        TCompareEntry entry;
-        entry.Name = entry.Key = name;
-        entry.IsFolder = S_ISDIR(info.st_mode);
-        entry.Size = entry.IsFolder ? -1 : int64_t(info.st_size);
-        entry.Seconds = info.st_mtim.tv_sec;
-        entries.push_back(std::move(entry));
-    }
-    ::closedir(dir);
-    return entries;
-}
 
 // Light enough for dark text, and told apart by words too.
 QColor ColourOf(TCompared compared)
@@ -171,7 +141,7 @@ void TFolderCompare::Refresh()
         return;
     const std::string folder = FLocalFolder();
     const TCompareBy by = ByTime->isChecked() ? TCompareBy::SizeAndTime : TCompareBy::Size;
-    std::vector<TCompareEntry> local = folder.empty() ? std::vector<TCompareEntry>{} : LocalEntries(folder);
+    std::vector<TCompareEntry> local = folder.empty() ? std::vector<TCompareEntry>{} : LocalCompareEntries(folder);
     if (Hides)
         std::erase_if(local, [this](const TCompareEntry &entry) { return Hides(entry.Name, entry.IsFolder, entry.Size); });
     Watch(folder, local);

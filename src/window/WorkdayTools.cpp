@@ -17,6 +17,7 @@
 #include "RemoteView.h"
 #include "SyncBrowsing.h"
 #include "SystemTreeView.h"
+#include "TreeComparison.h"
 #include "TransferRunner.h"
 #include "Transfers.h"
 #include "UserDialogs.h"
@@ -24,6 +25,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScopeGuard>
 #include <QTabWidget>
@@ -40,9 +43,9 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
-      FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); })),
       FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView, this)),
-      FSync(new TSyncBrowsing(window, parts.Browsing, parts.RemoteView, parts.Transfers, this))
+      FSync(new TSyncBrowsing(window, parts.Browsing, parts.RemoteView, parts.Transfers, this)),
+      FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); }))
 {
     Permissions->setObjectName("actPermissions");
     Permissions->setShortcut(QKeySequence("Ctrl+Shift+P"));
@@ -228,34 +231,62 @@ void TWorkdayTools::MoveNewer(bool upload)
     const std::string remoteFolder = P.RemoteView.ListedFolder();
     if (localFolder.empty() || !P.RemoteView.ListingCurrent())
         return;
-    // The chosen files only, where some are chosen: the remote list's for a
-    // download, the local tree's file for an upload.
-    std::set<std::string> chosen;
+    // The chosen items only, where some are chosen (a folder with all it
+    // holds): the remote views' for a download, the local tree's file for
+    // an upload. Else the whole tree below the two folders.
+    TTreeCompareRules rules;
     if (!upload)
-        for (const TRemoteItem &item : P.RemoteView.SelectedFiles())
-            chosen.insert(item.Name);
+        for (const TPermissionItem &item : ChosenItems(P.RemoteView, *W.RemoteFiles).Items)
+            rules.Chosen.insert(LocalNameFor(item.Name));
     else if (TTreeNode *node = W.LocalTree->Selected(); node && !LocalPath::IsFolder(W.LocalTree->GetNodePathBytes(node)))
-        chosen.insert(LocalPath::NamePart(W.LocalTree->GetNodePathBytes(node)));
-    const TFolderComparison &result = FCompare->Result();
+        rules.Chosen.insert(LocalPath::NamePart(W.LocalTree->GetNodePathBytes(node)));
+    rules.By = FCompare->ByTime->isChecked() ? TCompareBy::SizeAndTime : TCompareBy::Size;
+    rules.Walk.Limits = P.RemoteView.ListingLimits;
+    // Deep enough for any site; a server that lists a loop as folders
+    // ends here.
+    rules.Walk.MaxDepth = 32;
+    rules.Walk.Stop = [this] { return !FWindow.Online(); };
+    rules.Walk.Unsafe = [this](const std::string &folder, const std::string &name) {
+        FWindow.AddToLog(UnsafeNameSkipped(RemoteJoin(folder, name)));
+    };
+    const TNameFilters &filters = P.Runner.Filters;
+    rules.Hides = [&filters](const TCompareEntry &entry) {
+        return filters.Active() && filters.Hides(TextFromBytes(entry.Key), entry.IsFolder, entry.Size);
+    };
+    TTreeComparison result;
+    {
+        FWindow.SetBusyCursor(true);
+        const auto done = qScopeGuard([this] {
+            FWindow.SetBusyCursor(false);
+            // The walk left the connection in another folder.
+            P.RemoteView.RefreshIfFree();
+        });
+        result = CompareTrees(P.Browsing, localFolder, remoteFolder, rules);
+    }
+    if (!result.Walk.Incomplete.isEmpty()) {
+        UserDialogs().ShowMessage(FWindow.DialogOwner(),
+                                  "Nothing was queued: a listing came short. " + result.Walk.Incomplete);
+        return;
+    }
     std::vector<TTransferItem> items;
     QStringList lines;
-    for (const TCompareEntry &entry : upload ? result.LocalNewer : result.RemoteNewer) {
-        if (!chosen.empty() && chosen.count(entry.Name) == 0)
-            continue;
+    std::set<std::string> localFolders;
+    for (const TTreeNewer &newer : upload ? result.LocalNewer : result.RemoteNewer) {
+        const TCompareEntry &entry = newer.Entry;
         TTransferItem item;
         item.Direction = upload ? TTransferDirection::Upload : TTransferDirection::Download;
-        item.RemoteFolder = remoteFolder;
+        item.RemoteFolder = newer.RemoteFolder;
         item.RemoteName = upload ? RemoteNameFor(entry.Name) : entry.Name;
-        item.LocalPath = localFolder + (upload ? entry.Name : LocalNameFor(entry.Name));
+        item.LocalPath = newer.LocalFolder + entry.Key;
         item.Size = entry.Size;
         if (!upload && entry.Seconds >= 0 && entry.Precision == 1)
             item.Time = TimeTextOfSeconds(entry.Seconds);
         // The user saw the list: no second question per file.
         item.Confirmed = true;
         items.push_back(std::move(item));
-        const auto mark = (upload ? result.Local : result.Remote).find(entry.Name);
-        lines << (upload ? TextFromBytes(entry.Name) : RemoteDisplayName(entry.Name)) + " (" +
-                     QString(ComparedText(mark->second)).toLower() + ')';
+        localFolders.insert(newer.LocalFolder);
+        lines << (upload ? TextFromBytes(newer.Path) : RemoteDisplayName(newer.Path)) + " (" +
+                     QString(ComparedText(newer.Mark)).toLower() + ')';
     }
     const QString where = upload ? QStringLiteral("to the server") : QStringLiteral("from the server");
     if (items.empty()) {
@@ -270,8 +301,15 @@ void TWorkdayTools::MoveNewer(bool upload)
                        lines.mid(0, Shown).join('\n');
     if (lines.size() > Shown)
         question += QStringLiteral("\n... and %1 more").arg(lines.size() - Shown);
+    if (result.Walk.DepthReached)
+        question += QStringLiteral("\n\nFolders deeper than %1 levels were not compared.").arg(rules.Walk.MaxDepth);
     if (!UserDialogs().Confirm(FWindow.DialogOwner(), question))
         return;
+    // Downloads into folders only the server has: the folders come first.
+    if (!upload)
+        for (const std::string &folder : localFolders)
+            if (!QDir().mkpath(QFile::decodeName(folder.c_str())))
+                FWindow.AddToLog("Cannot create the folder " + TextFromBytes(folder));
     P.Runner.Enqueue(std::move(items));
 }
 

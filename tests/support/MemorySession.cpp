@@ -1,6 +1,7 @@
 #include "MemorySession.h"
 
 #include "IdException.h"
+#include "IdGlobal.h"
 #include "IdStream.h"
 #include "RemoteName.h"
 #include "SessionSettings.h"
@@ -57,7 +58,7 @@ public:
                     entries.push_back(Entry(folder, true, 0));
             for (const auto &[path, file] : FServer.FFiles)
                 if (RemoteParent(path) == FFolder)
-                    entries.push_back(Entry(path, false, int64_t(file.Bytes.size())));
+                    entries.push_back(Entry(path, false, int64_t(file.Bytes.size()), file.Time));
         }
         for (TListingEntry &each : entries)
             entry(std::move(each));
@@ -170,12 +171,14 @@ public:
     void ClearAbort() override { FAborted = false; }
 
 private:
-    TListingEntry Entry(const std::string &path, bool folder, int64_t size)
+    TListingEntry Entry(const std::string &path, bool folder, int64_t size, const std::string &time = {})
     {
         TListingEntry entry;
         entry.Name = path.substr(path.rfind('/') + 1);
         entry.IsFolder = folder;
         entry.Size = size;
+        // To the second, as MLSD and SFTP list.
+        entry.Seconds = time.empty() ? -1 : SecondsOfTimeText(time);
         return entry;
     }
     // In pieces, as a connection moves them; a cut ends it as a lost

@@ -114,8 +114,9 @@ TEST(FolderComparison, AListingsTimeCarriesItsPrecision)
         SCOPED_TRACE(test.Line);
         const TCompareEntry entry = CompareEntryOf(ParseListingLine(test.Line, 20261208), "a");
         EXPECT_EQ(entry.Precision, test.Precision);
-        if (test.Time)
+        if (test.Time) {
             EXPECT_EQ(TimeTextOfSeconds(entry.Seconds), test.Time);
+        }
         EXPECT_EQ(entry.Size, 5);
     }
 }

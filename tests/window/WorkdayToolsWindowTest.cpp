@@ -74,6 +74,14 @@ TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
     std::ofstream(local.File("report.pdf")) << "a longer report";
     std::ofstream(local.File("mine.txt")) << "m";
     fs::create_directories(local.Path() / "sub");
+    // Deeper down, for the newer files of the whole tree: a file only here
+    // in a folder both have, and folders only one side has.
+    std::ofstream(local.File("sub/deep.txt")) << "d";
+    fs::create_directories(local.Path() / "drafts");
+    std::ofstream(local.File("drafts/d.txt")) << "dd";
+    std::ofstream(Remote("pub/sub/theirs.txt")) << "t";
+    fs::create_directories(Remote("pub/far"));
+    std::ofstream(Remote("pub/far/x.txt")) << "x";
     ASSERT_TRUE(SetLocalFileSeconds(local.File("notes.txt"), when));
     ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/notes.txt").string(), when));
     ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(local.Path().string())));
@@ -95,8 +103,8 @@ TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
     ASSERT_TRUE(WaitFor([&] { return LocalMark("notes.txt") == "Newer here"; })) << LocalMark("notes.txt").toStdString();
     EXPECT_EQ(RemoteMark("notes.txt"), "Older here");
 
-    // Upload newer: the list first, then only what it named moves; the
-    // older local report.pdf stays where it is.
+    // Upload newer: the list first, the whole tree's, then only what it
+    // named moves; the older local report.pdf stays where it is.
     ASSERT_TRUE(SetLocalFileSeconds(local.File("report.pdf"), when - 3600));
     ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/report.pdf").string(), when));
     Form->RemoteView().RefreshIfFree();
@@ -104,8 +112,11 @@ TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
     Action("actUploadNewer")->trigger();
     ASSERT_FALSE(Dialogs.Questions.isEmpty());
     EXPECT_EQ(Dialogs.Questions.last().toStdString(),
-              "Upload 2 files to the server?\n\nmine.txt (only here)\nnotes.txt (newer here)");
+              "Upload 4 files to the server?\n\ndrafts/d.txt (only here)\nmine.txt (only here)\n"
+              "notes.txt (newer here)\nsub/deep.txt (only here)");
     WaitForTransfers();
+    EXPECT_EQ(Contents(Remote("pub/sub/deep.txt")), "d");
+    EXPECT_EQ(Contents(Remote("pub/drafts/d.txt")), "dd");
     EXPECT_EQ(Contents(Remote("pub/notes.txt")), "N");
     EXPECT_EQ(Contents(Remote("pub/mine.txt")), "m");
     EXPECT_EQ(Contents(Remote("pub/report.pdf")), "p");
@@ -114,9 +125,13 @@ TEST_F(WorkdayTools, TheComparisonMarksBothSidesAndFollowsALocalChange)
     ASSERT_TRUE(WaitFor([&] { return RemoteMark("notes.txt").isEmpty(); })) << RemoteMark("notes.txt").toStdString();
     Dialogs.ConfirmAnswers = {true};
     Action("actDownloadNewer")->trigger();
-    EXPECT_EQ(Dialogs.Questions.last().toStdString(), "Download 1 file from the server?\n\nreport.pdf (size differs)");
+    EXPECT_EQ(Dialogs.Questions.last().toStdString(),
+              "Download 3 files from the server?\n\nfar/x.txt (only here)\nreport.pdf (size differs)\n"
+              "sub/theirs.txt (only here)");
     WaitForTransfers();
     EXPECT_EQ(Contents(local.File("report.pdf")), "p");
+    EXPECT_EQ(Contents(local.File("far/x.txt")), "x");
+    EXPECT_EQ(Contents(local.File("sub/theirs.txt")), "t");
     ASSERT_TRUE(WaitFor([&] { return LocalMark("report.pdf").isEmpty(); })) << LocalMark("report.pdf").toStdString();
 
     // By size alone the two are the same again; off, no marks at all.
