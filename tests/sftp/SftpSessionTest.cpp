@@ -1,6 +1,10 @@
 // The SFTP session against OpenSSH's sshd on loopback: the ways of logging
 // in, the host key questions, browsing and changing, and transfers.
+#include "FileTimes.h"
 #include "FtpServerFixture.h"
+#include "IdGlobal.h"
+#include "Permissions.h"
+#include "TreeComparison.h"
 #include "HostKeys.h"
 #include "IdStream.h"
 #include "SessionSettings.h"
@@ -8,6 +12,8 @@
 #include "SshConnection.h"
 #include "SshServer.h"
 #include "TempDir.h"
+
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -310,6 +316,56 @@ TEST_F(SftpSessionTest, BrowsesAndChangesFolders)
         }
     }
     EXPECT_EQ(session->Size("missing"), -1);
+}
+
+// ---- the tools of a working day ----------------------------------------------------
+
+TEST_F(SftpSessionTest, TimesPermissionsAndTheKeepAliveWorkOnTheServer)
+{
+    fs::create_directories(Root() / "cgi" / "deep");
+    Write(Root() / "cgi" / "run.sh", "#!/bin/sh\n");
+    Write(Root() / "cgi" / "deep" / "tool", "t");
+    Write(Root() / "index.html", "<html>");
+    std::system(("chown -hR ftptest: " + Root().string()).c_str());
+    auto session = Session();
+    session->Connect(Settings());
+
+    // A time set is the file's, to the second, and the listing says it so.
+    ASSERT_TRUE(session->SetModificationTime("index.html", "20240102030405"));
+    struct stat info {};
+    ASSERT_EQ(::stat((Root() / "index.html").c_str(), &info), 0);
+    EXPECT_EQ(TimeTextOfSeconds(info.st_mtime), "20240102030405");
+    EXPECT_EQ(session->ModificationTime("index.html"), "20240102030405");
+    session->KeepAlive();
+    std::map<std::string, TListingEntry> seen;
+    session->List({}, [&](TListingEntry &&entry) { seen[entry.Name] = entry; }, {});
+    EXPECT_EQ(TimeTextOfSeconds(seen["index.html"].Seconds), "20240102030405");
+    EXPECT_FALSE(session->SetModificationTime("missing", "20240102030405"));
+
+    // Executable files below cgi, the folders left as they are.
+    const auto mode = [this](const char *path) { return int(fs::status(Root() / path).permissions()); };
+    const int untouched = mode("index.html");
+    TPermissionChange change;
+    change.Mode = 0755;
+    change.Recursive = true;
+    change.ApplyTo = TPermissionChange::FilesOnly;
+    QStringList log;
+    const TPermissionResult result = ChangePermissions(*session, Root().string(), {{"cgi", true}}, change, {},
+                                                       [&log](const QString &line) { log << line; });
+    EXPECT_EQ(result.Refused, 0u);
+    EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+    EXPECT_EQ(mode("cgi/run.sh"), 0755);
+    EXPECT_EQ(mode("cgi/deep/tool"), 0755);
+    EXPECT_EQ(mode("index.html"), untouched);
+
+    // A local copy a minute newer than the server's is the one to upload.
+    TempDir local;
+    std::ofstream(local.File("index.html")) << "<html>";
+    SetLocalFileSeconds(local.File("index.html"), SecondsOfTimeText("20240102030505"));
+    const TTreeComparison compared = CompareTrees(*session, local.Path().string() + '/', Root().string(), {});
+    ASSERT_EQ(compared.LocalNewer.size(), 1u);
+    EXPECT_EQ(compared.LocalNewer[0].Mark, TCompared::NewerHere);
+    EXPECT_EQ(compared.RemoteNewer.size(), 2u);  // run.sh and tool
 }
 
 // ---- transfers ----------------------------------------------------------------------
