@@ -17,6 +17,9 @@
 #   - a folder of 1,000 files of 16 KiB down and up through the window's
 #     queue on two connections, in files a second, next to lftp's
 #     `mirror --parallel=2` both ways, three rounds in turn and their medians;
+#   - the speed limits: a 32 MiB download and upload at 8,192 KiB/s, and a
+#     download whose limit is raised while it runs, next to curl's
+#     --limit-rate;
 #   - start-up under Xvfb: start to a visible window and the idle memory,
 #     next to FileZilla's when it is installed.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
@@ -211,6 +214,19 @@ median() { grep -E "$1" "$rates" | awk '{ for (i = 1; i < NF; i++) if ($(i + 1) 
 awk -v vd="$(median 'veldra.*download')" -v vu="$(median 'veldra.*upload')" \
     -v ld="$(median 'lftp.*download')" -v lu="$(median 'lftp.*upload')" \
   'BEGIN { printf "medians: download veldra %.1f, lftp %.1f files/s (%.2fx); upload veldra %.1f, lftp %.1f files/s (%.2fx)\n", vd, ld, vd / ld, vu, lu, vu / lu }'
+
+echo "== Speed limits: 32 MiB at 8,192 KiB/s through the window's queue, next to curl --limit-rate"
+head -c $((32 * 1048576)) /dev/urandom > "$work/root/limited.bin"
+chmod 644 "$work/root/limited.bin"
+TIMEFORMAT='%R'
+t=$( { time curl -s -P 127.0.0.1 --limit-rate 8192K "$url/limited.bin" -o "$local_dir/curl-limited.bin"; } 2>&1 )
+awk -v t="$t" 'BEGIN { printf "curl          %-24s %8.0f KiB/s  %6.2f s  (limit 8192 KiB/s)\n", "download, limited", 32768 / t, t }'
+t=$( { time curl -s -P 127.0.0.1 --limit-rate 8192K -T "$local_dir/curl-limited.bin" "$url/incoming/curl-limited.bin"; } 2>&1 )
+awk -v t="$t" 'BEGIN { printf "curl          %-24s %8.0f KiB/s  %6.2f s  (limit 8192 KiB/s)\n", "upload, limited", 32768 / t, t }'
+./build/bench/bench_speed_limit "$port" limited.bin incoming "$local_dir/limited.bin" 8192 2>/dev/null
+cmp "$work/root/limited.bin" "$local_dir/limited.bin" && echo "veldra limited download byte-exact"
+cmp "$work/root/limited.bin" "$work/root/incoming/limited.bin" && echo "veldra limited upload byte-exact"
+rm -f "$local_dir/"*.bin "$work/root/incoming/"* "$work/root/limited.bin"
 
 echo "== Start-up under Xvfb"
 /usr/bin/python3 bench/startup.py ./build/veldra
