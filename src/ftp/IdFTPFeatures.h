@@ -15,6 +15,16 @@ struct TIdFTPFeatures {
     // not by default: the facts sent by default and that one
     // ("type;size;modify;perm;unix.mode;"); else "".
     std::string MachineFactsRequest;
+    // EPSV and EPRT (RFC 2428): data connections by port alone, or by
+    // any address family.
+    bool ExtendedPassive = false, ExtendedPort = false;
+    // The algorithms HASH takes ("SHA-256", upper case), and the one it
+    // uses until OPTS HASH chooses another.
+    std::vector<std::string> Hashes;
+    std::string HashChosen;
+    // The older one-algorithm commands offered: "XSHA256", "XSHA1",
+    // "XMD5", "XCRC"...
+    std::vector<std::string> HashCommands;
 
     // From the reply's lines, the first ("211-Features:") and the last
     // ("211 End") included.

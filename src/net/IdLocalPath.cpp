@@ -40,4 +40,10 @@ TKind KindOf(const std::string &path)
     return S_ISDIR(info.st_mode) ? TKind::Folder : TKind::File;
 }
 
+int64_t SizeOf(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
+}
+
 }  // namespace LocalPath

@@ -2,6 +2,7 @@
 // encoding assumed. The one place that takes a path apart.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace LocalPath {
@@ -20,5 +21,8 @@ enum class TKind { None, Folder, File, Gone };
 [[nodiscard]] inline bool IsFolder(const std::string &path) { return KindOf(path) == TKind::Folder; }
 // Anything there but a folder.
 [[nodiscard]] inline bool IsFile(const std::string &path) { return KindOf(path) == TKind::File; }
+// The size of the file the path names, links followed; -1 when there is
+// none.
+[[nodiscard]] int64_t SizeOf(const std::string &path);
 
 }  // namespace LocalPath

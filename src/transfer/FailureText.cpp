@@ -121,6 +121,8 @@ bool FailedOnTheWay(std::exception_ptr error)
         return true;
     } catch (const EIdDataConnectionCut &) {
         return true;
+    } catch (const EHashMismatch &) {
+        return true;
     } catch (...) {
         return false;
     }

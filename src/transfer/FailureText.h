@@ -51,3 +51,10 @@ class ETransferFailed : public std::runtime_error {
 public:
     explicit ETransferFailed(const QString &text) : std::runtime_error(text.toStdString()) {}
 };
+
+// The server's digest of a file is not the one of the bytes that moved:
+// the transfer failed on the way, and a retry moves the file again.
+class EHashMismatch : public ETransferFailed {
+public:
+    using ETransferFailed::ETransferFailed;
+};

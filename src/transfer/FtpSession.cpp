@@ -3,7 +3,10 @@
 #include "IdFTP.h"
 #include "SessionSettings.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <sstream>
 
 namespace {
 
@@ -70,10 +73,15 @@ void TFtpSession::Connect(const TSessionSettings &settings)
     if (FFtp.Connected())
         FFtp.Quit();
     ApplySession(FFtp, settings);
+    FTimeWaysRefused = 0;
     if (FBrowsing) {
         FFtp.Connect(true);
+        FFeatures = FFtp.Features();
+        FHashChosen = FFeatures.HashChosen;
         return;
     }
+    FFeatures = settings.Features;
+    FHashChosen = FFeatures.HashChosen;
     FFtp.OnVerifyCertificate = [fingerprint = settings.Fingerprint](const TIdCertificateInfo &certificate) {
         return fingerprint.empty() ? certificate.Problem.empty() : certificate.Fingerprint == fingerprint;
     };
@@ -112,6 +120,7 @@ void TFtpSession::Settle(TSessionSettings &settings)
     // this one did, or the bytes of a listed name could name another file.
     if (settings.Charset.empty() && FFtp.Features().Utf8)
         settings.Charset = "UTF-8";
+    settings.Features = FFeatures;
     if (FFtp.TLS())
         settings.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
 }
@@ -215,6 +224,86 @@ bool TFtpSession::SetModificationTime(const std::string &name, const std::string
         FTimeWaysRefused |= 1u << way;
     }
     return false;
+}
+
+namespace {
+
+struct THashWay {
+    THashKind Kind;
+    const char *Name, *Command;
+    size_t Digits;
+};
+// The strongest first.
+constexpr THashWay HashWays[] = {{THashKind::Sha256, "SHA-256", "XSHA256", 64},
+                                 {THashKind::Sha512, "SHA-512", "XSHA512", 128},
+                                 {THashKind::Sha1, "SHA-1", "XSHA1", 40},
+                                 {THashKind::Md5, "MD5", "XMD5", 32},
+                                 {THashKind::Crc32, "CRC32", "XCRC", 8}};
+
+bool Offers(const std::vector<std::string> &list, const std::string &name)
+{
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// The digest among a reply's words: the first of hex digits only, of the
+// algorithm's length (a CRC may come without its leading zeros).
+std::string DigestIn(const std::string &text, const THashWay &way)
+{
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const bool hex = std::all_of(word.begin(), word.end(), [](char c) { return std::isxdigit(uint8_t(c)); });
+        if (hex && way.Kind == THashKind::Crc32 && !word.empty() && word.size() <= way.Digits)
+            word.insert(0, way.Digits - word.size(), '0');
+        if (hex && word.size() == way.Digits) {
+            std::transform(word.begin(), word.end(), word.begin(), [](char c) { return char(std::tolower(uint8_t(c))); });
+            return word;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+THashKind TFtpSession::HashKind()
+{
+    for (const THashWay &way : HashWays)
+        if (Offers(FFeatures.Hashes, way.Name) || Offers(FFeatures.HashCommands, way.Command))
+            return way.Kind;
+    return THashKind::None;
+}
+
+TRemoteDigest TFtpSession::FileHash(const std::string &name)
+{
+    const THashKind kind = HashKind();
+    const auto way = std::find_if(std::begin(HashWays), std::end(HashWays), [kind](const THashWay &each) { return each.Kind == kind; });
+    if (way == std::end(HashWays))
+        return {};
+    // HASH (RFC draft) names its algorithm in the reply; the older
+    // commands answer with the digest alone.
+    bool byHash = Offers(FFeatures.Hashes, way->Name);
+    if (byHash && FHashChosen != way->Name) {
+        byHash = FFtp.SendCommand(std::string("OPTS HASH ") + way->Name, TIdFTP::TReplyCodes{}) == 200;
+        if (byHash)
+            FHashChosen = way->Name;
+    }
+    if (!byHash && !Offers(FFeatures.HashCommands, way->Command))
+        return {};
+    const int code = FFtp.SendCommand((byHash ? "HASH " : std::string(way->Command) + ' ') + name, TIdFTP::TReplyCodes{});
+    const std::string reply = FFtp.ReplyLines.empty() ? std::string() : FFtp.ReplyLines.back();
+    if ((code != 213 && code != 250) || reply.size() < 4)
+        return {};
+    // "213 SHA-256 0-6 <digest> name": the algorithm must be the one asked.
+    std::string words = reply.substr(4);
+    if (byHash) {
+        const std::string named = std::string(way->Name) + ' ';
+        std::string first = words.substr(0, named.size());
+        std::transform(first.begin(), first.end(), first.begin(), [](char c) { return char(std::toupper(uint8_t(c))); });
+        if (first != named)
+            return {};
+        words.erase(0, named.size());
+    }
+    const std::string digest = DigestIn(words, *way);
+    return digest.empty() ? TRemoteDigest{} : TRemoteDigest{kind, digest};
 }
 
 void TFtpSession::KeepAlive()

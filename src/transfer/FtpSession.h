@@ -5,6 +5,7 @@
 // accepted for the session (no question can be asked from its thread).
 #pragma once
 
+#include "IdFTPFeatures.h"
 #include "RemoteSession.h"
 
 #include <memory>
@@ -48,6 +49,9 @@ public:
     void KeepAlive() override;
     // TYPE A for the transfers that follow.
     void SetTextMode(bool text) override { FText = text; }
+    // HASH, or XSHA256 and its kin, as FEAT offers them.
+    THashKind HashKind() override;
+    TRemoteDigest FileHash(const std::string &name) override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
@@ -62,4 +66,8 @@ private:
     // The ways of setting a time this server did not understand.
     unsigned FTimeWaysRefused = 0;
     bool FText = false;
+    // What the server offers, asked or settled; and the algorithm HASH
+    // uses on this connection now.
+    TIdFTPFeatures FFeatures;
+    std::string FHashChosen;
 };

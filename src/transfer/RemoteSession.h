@@ -9,6 +9,7 @@
 // anti-freeze), or a worker's. Abort alone comes from any thread.
 #pragma once
 
+#include "FileHash.h"
 #include "FolderListing.h"
 #include "IdException.h"
 
@@ -95,6 +96,14 @@ public:
     // The moves that follow are text: FTP moves them in its ASCII type,
     // CR LF on the wire. Other protocols move bytes as they are.
     virtual void SetTextMode(bool text) { (void)text; }
+    // The strongest hash the server makes of a file, None when it makes
+    // none; and its digest of a file (Kind None when it would not).
+    virtual THashKind HashKind() { return THashKind::None; }
+    virtual TRemoteDigest FileHash(const std::string &name)
+    {
+        (void)name;
+        return {};
+    }
 
     // The file's bytes from `offset` on, written at the stream's position;
     // `size`, when known, tells that all of it came. A refused offset

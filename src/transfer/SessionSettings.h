@@ -31,4 +31,7 @@ struct TSessionSettings {
     // SSH: the site's own key file (else the user's usual ones), and the
     // passphrase the user gave it.
     std::string KeyFile, Passphrase;
+    // What the first log-in's FEAT told: the transfers' connections take
+    // it rather than ask again.
+    TIdFTPFeatures Features;
 };

@@ -147,8 +147,10 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
         return false;
     Count(*item, -1);
     item->State = *next;
-    if (event == E::Retry || event == E::Interrupt)
+    if (event == E::Retry || event == E::Interrupt) {
         item->Done = 0;
+        item->Verified.clear();
+    }
     Count(*item, +1);
     if (*next == S::Queued)
         FQueuedFrom = std::min(FQueuedFrom, size_t(RowOf(id)));
@@ -172,6 +174,14 @@ void TTransferQueue::SetTarget(int id, const std::string &target)
 {
     if (TTransferItem *item = Item(id)) {
         (item->Direction == TTransferDirection::Download ? item->LocalPath : item->RemoteName) = target;
+        Changed(id);
+    }
+}
+
+void TTransferQueue::SetVerified(int id, const QString &algorithm)
+{
+    if (TTransferItem *item = Item(id)) {
+        item->Verified = algorithm;
         Changed(id);
     }
 }
@@ -291,3 +301,20 @@ bool TTransferQueue::BatchEnded(int batch) const
     return found == FPendingByBatch.end() || found->second == 0;
 }
 
+
+QString TransferStateText(const TTransferItem &item)
+{
+    switch (item.State) {
+    case TTransferState::Queued:
+        return QStringLiteral("Queued");
+    case TTransferState::Transferring:
+        return QStringLiteral("Transferring");
+    case TTransferState::Done:
+        return item.Verified.isEmpty() ? QStringLiteral("Done") : "Verified (" + item.Verified + ')';
+    case TTransferState::Failed:
+        return "Failed: " + item.Reason;
+    case TTransferState::Cancelled:
+        return item.Reason.isEmpty() ? QStringLiteral("Cancelled") : "Cancelled: " + item.Reason;
+    }
+    return {};
+}

@@ -47,6 +47,8 @@ struct TTransferItem {
     double Speed = 0;  // bytes per second, while it runs
     TTransferState State = TTransferState::Queued;
     QString Reason;  // why it failed, or why it stopped
+    // The algorithm whose digest the server's matched ("SHA-256"), or "".
+    QString Verified;
     // The user chose the target in a dialog that asked before replacing:
     // no second question.
     bool Confirmed = false;
@@ -58,6 +60,10 @@ struct TTransferItem {
     // Whose queue: "user@address" of the session that queued it.
     QString Site;
 };
+
+// What the Transfers page says of an item's state: "Queued", "Verified
+// (SHA-256)", "Failed: " and why.
+QString TransferStateText(const TTransferItem &item);
 
 class TTransferQueue {
 public:
@@ -82,6 +88,7 @@ public:
     // Where an item goes, as its question decided: a download's local path,
     // an upload's remote name.
     void SetTarget(int id, const std::string &target);
+    void SetVerified(int id, const QString &algorithm);
     void SetProgress(int id, int64_t done, double speed);
 
     // The first queued item (but those `skip` holds back), or none.

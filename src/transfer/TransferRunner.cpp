@@ -27,6 +27,7 @@ TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog, const TS
         worker.OnStarted = [this, &slot](int id) { Started(slot, id); };
         worker.OnSized = [this](int id, int64_t size) { FQueue.SetSize(id, size); };
         worker.OnTarget = [this](int id, const std::string &target) { FQueue.SetTarget(id, target); };
+        worker.OnVerified = [this](int id, const QString &algorithm) { FQueue.SetVerified(id, algorithm); };
         worker.OnLog = [this](const QString &line) { FNews.Log(line); };
         worker.OnNotice = [this](const QString &line) {
             if (FNoticesTold.insert(line).second)
@@ -56,6 +57,7 @@ TTransferRunner::~TTransferRunner()
         worker.OnStarted = nullptr;
         worker.OnSized = nullptr;
         worker.OnTarget = nullptr;
+        worker.OnVerified = nullptr;
         worker.OnLog = nullptr;
         worker.OnNotice = nullptr;
         worker.OnEnded = nullptr;
@@ -107,6 +109,7 @@ void TTransferRunner::SetOptions(const TOptions &options)
     FUploadLimit.Set(int64_t(FOptions.UploadLimit) * 1024);
     for (TSlot &slot : FSlots) {
         slot.Worker->PreserveTimes = FOptions.PreserveTimes;
+        slot.Worker->VerifyFiles = FOptions.Verify;
         slot.Worker->SetTextTypes(FOptions.TextAsAscii ? FOptions.TextTypes.toStdString() : std::string());
     }
     FNews.LimitsChanged(FOptions.DownloadLimit, FOptions.UploadLimit);
@@ -515,6 +518,7 @@ void TTransferRunner::Load(const TSettingsStore &store)
     SetSimultaneous(store.ReadInteger("Transfers/Simultaneous", 2));
     TOptions options;
     options.PreserveTimes = store.ReadInteger("Transfers/PreserveTimes", 1) != 0;
+    options.Verify = store.ReadInteger("Transfers/Verify", 1) != 0;
     options.DownloadLimit = store.ReadInteger("Transfers/DownloadLimit", 0);
     options.UploadLimit = store.ReadInteger("Transfers/UploadLimit", 0);
     options.TextAsAscii = store.ReadInteger("Transfers/TextAsAscii", 0) != 0;
@@ -545,6 +549,7 @@ void TTransferRunner::Save(TSettingsStore &store) const
 {
     store.WriteInteger("Transfers/Simultaneous", FSimultaneous);
     store.WriteInteger("Transfers/PreserveTimes", FOptions.PreserveTimes ? 1 : 0);
+    store.WriteInteger("Transfers/Verify", FOptions.Verify ? 1 : 0);
     store.WriteInteger("Transfers/DownloadLimit", FOptions.DownloadLimit);
     store.WriteInteger("Transfers/UploadLimit", FOptions.UploadLimit);
     store.WriteInteger("Transfers/TextAsAscii", FOptions.TextAsAscii ? 1 : 0);

@@ -58,6 +58,8 @@ public:
     // limits hold for the transfers that run too.
     struct TOptions {
         bool PreserveTimes = true;
+        // Files checked against the server's digest, where it makes one.
+        bool Verify = true;
         // KiB/s for all transfers of a direction together; 0: none.
         int DownloadLimit = 0, UploadLimit = 0;
         // Files of these types move as text (FTP's ASCII type), when on.

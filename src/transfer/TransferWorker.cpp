@@ -2,6 +2,7 @@
 
 #include "FailureText.h"
 #include "FileFacts.h"
+#include "FileHash.h"
 #include "FolderListing.h"
 #include "IdException.h"
 #include "IdLocalPath.h"
@@ -26,16 +27,6 @@ using LocalPath::IsFolder;
 using LocalPath::IsFile;
 using LocalPath::NamePart;
 using LocalPath::WithSlash;
-
-namespace {
-
-int64_t LocalSize(const std::string &path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
-}
-
-}  // namespace
 
 TTransferWorker::TTransferWorker(TSessionMaker make) : FMake(std::move(make))
 {
@@ -416,9 +407,11 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
                     OnPart(local, kept);
             });
     });
+    TFileStream handle(part.TakeHandle(), part.Path());
+    THashingStream hashed(handle, VerifyFiles ? FRemote->HashKind() : THashKind::None,
+                          [&part] { return std::make_unique<TFileStream>(part.Path(), TFileStream::fmOpenRead); });
     {
-        TFileStream handle(part.TakeHandle(), part.Path());
-        TLimitedStream file(handle, *DownloadLimit, FCancelled);
+        TLimitedStream file(hashed, *DownloadLimit, FCancelled);
         file.SetPosition(offset);
         FOffset = offset;
         if (offset > 0)
@@ -442,15 +435,21 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
                                    .arg(facts.Size)
                                    .toStdString());
     }
+    // A file that differs from the server's stays a part: not in the
+    // target's place, and started afresh by a retry.
+    Verified(job, VerifyFile(*FRemote, job.RemoteName, hashed, arrived, true));
     part.Commit(true);
 }
 
 void TTransferWorker::Upload(const TJob &job, const std::string &remote, const TFacts &facts)
 {
     TFileStream handle(job.LocalPath, TFileStream::fmOpenRead);
-    TLimitedStream file(handle, *UploadLimit, FCancelled);
+    THashingStream hashed(handle, VerifyFiles ? FRemote->HashKind() : THashKind::None,
+                          [&job] { return std::make_unique<TFileStream>(job.LocalPath, TFileStream::fmOpenRead); });
+    TLimitedStream file(hashed, *UploadLimit, FCancelled);
     if (!facts.Resume) {
         FRemote->Put(file, remote, 0);
+        Verified(job, VerifyFile(*FRemote, remote, hashed, facts.Size, false));
         return;
     }
     file.SetPosition(facts.RemoteSize);
@@ -477,13 +476,25 @@ void TTransferWorker::Upload(const TJob &job, const std::string &remote, const T
     const int64_t arrived = FRemote->Size(remote);
     if (arrived != facts.Size)
         throw EFileStreamError(QStringLiteral("the server's file has %1 bytes of %2.").arg(arrived).arg(facts.Size).toStdString());
+    Verified(job, VerifyFile(*FRemote, remote, hashed, facts.Size, false));
+}
+
+void TTransferWorker::Verified(const TJob &job, const std::string &algorithm)
+{
+    if (algorithm.empty())
+        return;
+    Log(QStringLiteral("The server's %1 matches.").arg(QString::fromStdString(algorithm)));
+    Post([this, id = job.Id, algorithm = QString::fromStdString(algorithm)] {
+        if (OnVerified)
+            OnVerified(id, algorithm);
+    });
 }
 
 TTransferWorker::TFacts TTransferWorker::FactsOf(const TJob &job)
 {
     const bool download = job.Direction == TTransferDirection::Download;
     TFacts facts;
-    facts.Size = !download ? LocalSize(job.LocalPath) : job.Size >= 0 ? job.Size : FRemote->Size(job.RemoteName);
+    facts.Size = !download ? LocalPath::SizeOf(job.LocalPath) : job.Size >= 0 ? job.Size : FRemote->Size(job.RemoteName);
     // With the size, the time tells whether a part from before is of
     // this very file.
     // A small file is not worth a part kept for later, nor the round trip.

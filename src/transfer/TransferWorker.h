@@ -62,6 +62,9 @@ public:
     // Any thread: a downloaded file gets the server's time, an uploaded
     // one the local file's.
     std::atomic<bool> PreserveTimes{true};
+    // Any thread: a file moved is checked against the server's digest of
+    // it, where the server makes one.
+    std::atomic<bool> VerifyFiles{true};
     // The speed limits the workers share, each direction its own. Set
     // before the first job.
     TSpeedLimit *DownloadLimit = &FNoLimit, *UploadLimit = &FNoLimit;
@@ -97,6 +100,8 @@ public:
     // Where the file goes, as the question decided (a download's local
     // path, an upload's remote name).
     std::function<void(int id, const std::string &target)> OnTarget;
+    // The file moved matches the server's digest ("SHA-256").
+    std::function<void(int id, const QString &algorithm)> OnVerified;
     std::function<void(const QString &line)> OnLog;
     // What the connection says of itself once logged in: each worker's
     // connection may say the same, which the owner tells once.
@@ -163,6 +168,8 @@ private:
     // The part the job's records name for a target, or none.
     static const TPartRecord *PartOf(const TJob &job, const std::string &target);
     void Upload(const TJob &job, const std::string &remote, const TFacts &facts);
+    // Tells the file moved was proven whole, where it was ("SHA-256").
+    void Verified(const TJob &job, const std::string &algorithm);
     // A file of the text types, moved in ASCII.
     bool IsText(const TJob &job);
     void Post(std::function<void()> call);

@@ -79,7 +79,9 @@ void TEditInPlace::Open(const std::string &folder, const std::string &name, int6
     const std::string place = FDir.path().toStdString() + '/' + std::to_string(std::hash<std::string>()(folder));
     ::mkdir(place.c_str(), 0700);
     const std::string local = place + '/' + LocalNameFor(name);
-    TCopy copy{folder, name};
+    TCopy copy;
+    copy.Folder = folder;
+    copy.Name = name;
     FWatcher.removePath(QString::fromLocal8Bit(local));
     InFolder(folder, [&] {
         copy.ServerSize = FSession.Size(name);

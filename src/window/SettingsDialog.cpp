@@ -84,6 +84,10 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
     FPreserveTimes->setObjectName("cbPreserveTimes");
     FPreserveTimes->setChecked(settings.Transfer.PreserveTimes);
     transferForm->addRow(FPreserveTimes);
+    FVerify = new QCheckBox("&Verify files where the server can hash them (SHA-256 first)");
+    FVerify->setObjectName("cbVerify");
+    FVerify->setChecked(settings.Transfer.Verify);
+    transferForm->addRow(FVerify);
     FKeepAlive = new QCheckBox("Keep an idle connection &alive");
     FKeepAlive->setObjectName("cbKeepAlive");
     FKeepAlive->setChecked(settings.KeepAlive);
@@ -164,6 +168,7 @@ TAppSettings TSettingsDialog::Result() const
     result.Transfer.DownloadLimit = FDownloadLimit->value();
     result.Transfer.UploadLimit = FUploadLimit->value();
     result.Transfer.PreserveTimes = FPreserveTimes->isChecked();
+    result.Transfer.Verify = FVerify->isChecked();
     result.KeepAlive = FKeepAlive->isChecked();
     result.Transfer.TextAsAscii = FTextAsAscii->isChecked();
     result.Transfer.TextTypes = FTextTypes->text().trimmed();

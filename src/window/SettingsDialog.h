@@ -24,7 +24,7 @@ private:
     TAppSettings FSettings;
     QComboBox *FMode, *FOverwrite, *FView, *FProxyKind, *FPasswords;
     QSpinBox *FSimultaneous, *FProxyPort, *FDownloadLimit, *FUploadLimit;
-    QCheckBox *FPreserveTimes, *FKeepAlive, *FTextAsAscii;
+    QCheckBox *FPreserveTimes, *FVerify, *FKeepAlive, *FTextAsAscii;
     QLineEdit *FTextTypes;
     QLineEdit *FProxyHost, *FProxyUser, *FProxyPassword, *FEditor;
 };

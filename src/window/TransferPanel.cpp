@@ -82,7 +82,7 @@ public:
         if (role == Qt::ToolTipRole && (index.column() == Local || index.column() == Remote || index.column() == State))
             return Text(item, index.column());
         if (role == Qt::ToolTipRole && !item.Reason.isEmpty())
-            return StateText(item);
+            return TransferStateText(item);
         if (role == Qt::TextAlignmentRole && index.column() >= Size && index.column() <= TimeLeft)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         if (role != Qt::DisplayRole)
@@ -134,24 +134,7 @@ private:
         case TimeLeft:
             return running && item.Size >= 0 ? TimeLeftText(item.Size - item.Done, item.Speed) : QString();
         case State:
-            return StateText(item);
-        }
-        return {};
-    }
-
-    static QString StateText(const TTransferItem &item)
-    {
-        switch (item.State) {
-        case TTransferState::Queued:
-            return QStringLiteral("Queued");
-        case TTransferState::Transferring:
-            return QStringLiteral("Transferring");
-        case TTransferState::Done:
-            return QStringLiteral("Done");
-        case TTransferState::Failed:
-            return "Failed: " + item.Reason;
-        case TTransferState::Cancelled:
-            return item.Reason.isEmpty() ? QStringLiteral("Cancelled") : "Cancelled: " + item.Reason;
+            return TransferStateText(item);
         }
         return {};
     }

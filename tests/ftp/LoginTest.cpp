@@ -496,6 +496,15 @@ TEST(Features, ReadFromTheLinesOfTheReply)
         EXPECT_EQ(features.Utf8, row.Utf8) << row.Reply.front();
         EXPECT_EQ(features.MachineFactsRequest, row.Facts) << row.Reply[1];
     }
+    // proftpd's hashes and data commands; none where nothing is offered.
+    const TIdFTPFeatures proftpd = TIdFTPFeatures::Parse(
+        {"211-Features:", " EPRT", " EPSV", " HASH CRC32;MD5;SHA-1*;sha-256;", " XCRC", " XMD5", " XSHA256", "211 End"});
+    EXPECT_EQ(proftpd.Hashes, (std::vector<std::string>{"CRC32", "MD5", "SHA-1", "SHA-256"}));
+    EXPECT_EQ(proftpd.HashChosen, "SHA-1");
+    EXPECT_EQ(proftpd.HashCommands, (std::vector<std::string>{"XCRC", "XMD5", "XSHA256"}));
+    EXPECT_TRUE(proftpd.ExtendedPassive && proftpd.ExtendedPort);
+    const TIdFTPFeatures plain = TIdFTPFeatures::Parse({"211-Features:", " MDTM", "211 End"});
+    EXPECT_TRUE(plain.Hashes.empty() && plain.HashCommands.empty() && !plain.ExtendedPassive);
 }
 
 }  // namespace

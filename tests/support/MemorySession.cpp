@@ -6,6 +6,8 @@
 #include "RemoteName.h"
 #include "SessionSettings.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <atomic>
 
@@ -118,6 +120,21 @@ public:
             return false;
         found->second.Time = time;
         return true;
+    }
+    THashKind HashKind() override { return FServer.Hashes ? THashKind::Sha256 : THashKind::None; }
+    TRemoteDigest FileHash(const std::string &name) override
+    {
+        std::lock_guard lock(FServer.FMutex);
+        const auto found = FServer.FFiles.find(Join(FFolder, name));
+        if (!FServer.Hashes || found == FServer.FFiles.end())
+            return {};
+        QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(found->second.Bytes),
+                                                     QCryptographicHash::Sha256);
+        if (FServer.WrongDigests > 0) {
+            --FServer.WrongDigests;
+            digest[0] = char(digest[0] ^ 1);
+        }
+        return {THashKind::Sha256, digest.toHex().toStdString()};
     }
     void KeepAlive() override
     {

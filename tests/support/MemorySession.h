@@ -27,6 +27,10 @@ public:
     bool RefuseOffsets = false;
     // Whether a client may set a file's time.
     bool KeepsTimes = true;
+    // Whether the server gives a file's SHA-256; and the next `n` digests
+    // it gives are one bit off, as a server's whose copy differs.
+    bool Hashes = false;
+    int WrongDigests = 0;
     // A file's time, "" when there is none.
     std::string Time(const std::string &path);
     int KeepAlives();

@@ -147,7 +147,7 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
             << "ServerType standalone\nServerName \"proftpd test peer\"\nPort " << port
             << "\nDefaultAddress 127.0.0.1\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << FDir.File("scoreboard")
             << "\nPidFile " << FDir.File("pid") << "\nDelayTable none\nWtmpLog off\nUseReverseDNS off\n"
-            << "ModulePath " << Servers << "/usr/lib/proftpd\nLoadModule mod_tls.c\nTLSEngine on\nTLSRequired on\n"
+            << "ModulePath " << Servers << "/usr/lib/proftpd\nLoadModule mod_tls.c\nLoadModule mod_digest.c\nTLSEngine on\nTLSRequired on\n"
             << "TLSRSACertificateFile " << certificate.Certificate() << "\nTLSRSACertificateKeyFile "
             << certificate.Key() << "\nTLSProtocol TLSv1.2 TLSv1.3\nAllowOverwrite on\nUmask 022\n<Anonymous "
             << root.string()

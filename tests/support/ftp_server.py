@@ -12,10 +12,13 @@ data connection half way. While the root holds ".no-rest", REST is
 refused; while it holds ".no-port", PORT is (active mode cannot work);
 while it holds ".522-after-abort", the first download after an ABOR in a
 session is refused as vsftpd refuses a data connection that did not
-resume the session's TLS. With --tls CERT,KEY it takes nothing in clear: explicit TLS,
+resume the session's TLS. While it holds ".hash" at log-in, FEAT offers
+HASH (SHA-256) and HASH answers the file's digest; with ".hash-wrong",
+a digest one bit off, as a server whose copy differs. With --tls CERT,KEY it takes nothing in clear: explicit TLS,
 every data connection encrypted (and none of the tricks above).
 """
 import argparse
+import hashlib
 import logging
 import os
 import sys
@@ -124,11 +127,38 @@ def main():
                 return
             return super().ftp_PORT(line)
 
+        def hashing(self):
+            return any(os.path.exists(os.path.join(args.root, marker)) for marker in (".hash", ".hash-wrong"))
+
+        def ftp_FEAT(self, line):
+            self._extra_feats = [feat for feat in self._extra_feats if not feat.startswith("HASH")]
+            if self.hashing():
+                self._extra_feats.append("HASH SHA-256*;SHA-1;MD5;")
+            return super().ftp_FEAT(line)
+
+        def ftp_OPTS(self, line):
+            if line.upper().startswith("HASH"):
+                self.respond("200 SHA-256")
+                return
+            return super().ftp_OPTS(line)
+
+        def ftp_HASH(self, path):
+            if not self.hashing() or not os.path.isfile(path):
+                self.respond("550 No such file.")
+                return
+            with open(path, "rb") as file:
+                digest = bytearray(hashlib.sha256(file.read()).digest())
+            if os.path.exists(os.path.join(args.root, ".hash-wrong")):
+                digest[0] ^= 1
+            self.respond("213 SHA-256 0-%d %s %s" % (os.path.getsize(path), digest.hex(), self.fs.fs2ftp(path)))
+
         def ftp_STOR(self, file, mode="w"):
             self.slow = os.path.basename(file).startswith("slow")
             return super().ftp_STOR(file, mode)
 
     Handler.authorizer = authorizer
+    Handler.proto_cmds = dict(Handler.proto_cmds)
+    Handler.proto_cmds["HASH"] = dict(perm="r", auth=True, arg=True, help="Syntax: HASH <SP> file-name.")
     Handler.log_cmds_list = FTPHandler.log_cmds_list + ["REST"]
     Handler.dtp_handler = DataChannel
     if args.tls:

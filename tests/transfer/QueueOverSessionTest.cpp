@@ -157,3 +157,66 @@ TEST(Protocols, EachSchemeMakesItsSessionOrSaysWhyNot)
     EXPECT_EQ(ProtocolOf("ftps")->DefaultPort, 990);
     EXPECT_EQ(ProtocolOf("gopher"), nullptr);
 }
+
+namespace {
+
+TEST_F(QueueOverSession, FilesAreProvenWholeWhereTheServerHashes)
+{
+    std::string big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = char(i * 13 % 251);
+    Server.Hashes = true;
+    Server.AddFolder("/up");
+    Server.AddFile("/big.bin", big);
+    const struct {
+        const char *What;
+        int Wrong;
+        bool Cut;
+        std::vector<std::string> Moves;
+        const char *State;
+    } cases[] = {
+        // The bytes before a resume are read once more for the digest.
+        {"resumed", 0, true, {"get /big.bin 0", "get /big.bin 1572864"}, "Verified (SHA-256)"},
+        // A retry starts afresh: the whole part was what differed.
+        {"differs once", 1, false, {"get /big.bin 0", "get /big.bin 0"}, "Verified (SHA-256)"},
+        {"always differs", 100, false, {"get /big.bin 0", "get /big.bin 0", "get /big.bin 0"},
+         "Failed: Download of big.bin failed: The server's SHA-256 differs from the downloaded file's."},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.What);
+        fs::remove_all(Local.Path());
+        fs::create_directories(Local.Path());
+        Runner.Queue().ClearFinished();
+        const std::vector<std::string> before = Server.Moves();
+        Server.WrongDigests = test.Wrong;
+        if (test.Cut)
+            Server.CutAfter("/big.bin", 1536 * 1024);
+        Run({Download("/", "big.bin")});
+        std::vector<std::string> moves = Server.Moves();
+        moves.erase(moves.begin(), moves.begin() + std::ptrdiff_t(before.size()));
+        EXPECT_EQ(moves, test.Moves);
+        const TTransferItem &item = Runner.Queue().Items().back();
+        EXPECT_EQ(TransferStateText(item).toStdString(), test.State);
+        // What differs never takes the file's place; its part stays.
+        const bool verified = !item.Verified.isEmpty();
+        EXPECT_EQ(fs::exists(Local.Path() / "big.bin"), verified);
+        size_t parts = 0;
+        for (const auto &entry : fs::directory_iterator(Local.Path()))
+            parts += entry.path().filename().string().starts_with(".big.bin.") &&
+                     entry.path().extension() != ".info" && fs::file_size(entry.path()) == big.size();
+        EXPECT_EQ(parts, verified ? 0u : 1u);
+    }
+    // Uploads too.
+    std::ofstream(Local.File("up.bin"), std::ios::binary) << big;
+    TTransferItem up;
+    up.Direction = TTransferDirection::Upload;
+    up.LocalPath = Local.File("up.bin");
+    up.RemoteFolder = "/up";
+    up.RemoteName = "up.bin";
+    Server.WrongDigests = 0;
+    Run({up});
+    EXPECT_EQ(Runner.Queue().Items().back().Verified, "SHA-256");
+    EXPECT_TRUE(News.Lines.contains("The server's SHA-256 matches.")) << Lines();
+}
+
+}  // namespace

@@ -2,7 +2,8 @@
 // proftpd, pure-ftpd, pyftpdlib, each over TLS): an uploaded file takes
 // the local time by whichever command the server knows, and its listing
 // compares with a local file to the minute ("ls" lines) and to the second
-// (machine listings).
+// (machine listings). Where the server hashes files, its digest is the
+// file's.
 #include "FolderComparison.h"
 #include "FtpSession.h"
 #include "IdFTP.h"
@@ -10,6 +11,8 @@
 #include "IdStream.h"
 #include "SessionSettings.h"
 #include "TlsServers.h"
+
+#include <QCryptographicHash>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +95,21 @@ TEST_P(RealServerTimes, AnUploadTakesItsTimeAndComparesToTheListingsPrecision)
     };
     TFtpSession browsing(ftp);
     browsing.Connect(settings);
+
+    // Where the server hashes files (proftpd's mod_digest), its SHA-256 is
+    // the file's, on a transfer's connection that took what the browsing
+    // one's FEAT told.
+    TSessionSettings settled = settings;
+    browsing.Settle(settled);
+    TFtpSession hashing;
+    hashing.Connect(settled);
+    hashing.EnterFolder("/pub");
+    const bool hashes = GetParam() == TlsServer::Proftpd;
+    EXPECT_EQ(hashing.HashKind(), hashes ? THashKind::Sha256 : THashKind::None);
+    EXPECT_EQ(hashing.FileHash("times.txt").Hex,
+              hashes ? QCryptographicHash::hash("twelve bytes", QCryptographicHash::Sha256).toHex().toStdString() : "");
+    EXPECT_EQ(hashing.FileHash("missing.txt").Kind, THashKind::None);
+
     if (!ftp.Features().MachineListing) {
         EXPECT_EQ(GetParam() <= TlsServer::VsftpdImplicit, true) << "only vsftpd offers no MLSD";
         return;

@@ -202,6 +202,35 @@ TEST_F(TransferQueueAtWork, ACancelledDownloadKeepsTheOldFileAndTheNextRuns)
     EXPECT_TRUE(Form->Runner().Queue().Items().empty());
 }
 
+// Where the server hashes files, a download is proven whole and says so
+// on the Transfers page; one whose digest differs fails after its retries
+// and never takes the file's place.
+TEST_F(TransferQueueAtWork, AFileProvenWholeSaysSoAndOneThatDiffersFails)
+{
+    std::ofstream(Remote(".hash")) << "";
+    actConnect->trigger();
+    actConnect->trigger();  // logged in again: FEAT offers HASH now
+    ASSERT_TRUE(Form->FTP.Connected());
+    Form->Runner().RetryDelay = 0;
+    Download("report.pdf", "report.pdf");
+    WaitForTransfers();
+    const auto state = [this](int row) {
+        QTreeView *rows = ChooseRow(row);
+        const int column = rows->model()->columnCount() - 1;
+        EXPECT_EQ(rows->model()->headerData(column, Qt::Horizontal).toString(), "State");
+        return rows->model()->index(row, column).data().toString().toStdString();
+    };
+    EXPECT_EQ(state(0), "Verified (SHA-256)");
+    EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
+
+    std::filesystem::rename(Remote(".hash"), Remote(".hash-wrong"));
+    Download("notes.txt", "notes.txt");
+    WaitForTransfers();
+    EXPECT_EQ(state(1), "Failed: Download of notes.txt failed: The server's SHA-256 differs from the downloaded file's.");
+    EXPECT_FALSE(std::filesystem::exists(Local.File("notes.txt")));
+    EXPECT_TRUE(LogOfContains("Retrying notes.txt in 0 s (2 of 2)."));
+}
+
 TEST_F(TransferQueueAtWork, TheUserBrowsesAndRenamesWhileADownloadRuns)
 {
     Download("slow.bin", "slow.bin");
