@@ -5,6 +5,7 @@
 #include "IdResourceStrings.h"
 #include "IdLocalPath.h"
 #include "IdScopeGuard.h"
+#include "IdStack.h"
 #include "IdStream.h"
 #include "ListingParser.h"
 #include "PartFile.h"
@@ -137,7 +138,8 @@ void TIdFTP::Connect(bool login)
             FSystemDescription = "Unknown";
         else
             FSystemDescription = LastReplyLine().size() > 3 ? LastReplyLine().substr(3) : std::string();
-        FFeatures = {};
+        FFeatures = AskFeatures ? TIdFTPFeatures{} : KnownFeatures;
+        FExtendedPassiveRefused = FExtendedPortRefused = false;
         if (AskFeatures && SendCommand("FEAT", {211, 500, 501, 502}) == 211)
             FFeatures = TIdFTPFeatures::Parse(ReplyLines);
         // A refusal changes nothing: the names stay bytes as they are.
@@ -260,12 +262,29 @@ void TIdFTP::CopyWorkHandlers(TIdTCPConnection *connection)
 
 TIdFTP::TPassiveAddress TIdFTP::EnterPassive()
 {
+    // EPSV (RFC 2428) names the port alone: the one way over IPv6, and
+    // over IPv4 where FEAT offers it, until the server refuses it.
+    // Through a proxy the server's own address tells.
+    const bool six = Socket()->Family == Id_PF_INET6 || TIdStack::IsIPv6Address(Host);
+    if (six || (FFeatures.ExtendedPassive && !FExtendedPassiveRefused)) {
+        if (SendCommand("EPSV", six ? TReplyCodes{229} : TReplyCodes{229, 500, 501, 502}) == 229)
+            return {{}, ParseExtendedPassivePort(LastReplyLine())};
+        FExtendedPassiveRefused = true;
+    }
     SendCommand("PASV", 227);
     return ParsePassiveReply(LastReplyLine());
 }
 
 void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
 {
+    const bool six = socket->Family == Id_PF_INET6;
+    if (six || (FFeatures.ExtendedPort && !FExtendedPortRefused)) {
+        const std::string command = "EPRT |" + std::string(six ? "2" : "1") + '|' + socket->IP + '|' +
+                                    std::to_string(socket->Port) + '|';
+        if (SendCommand(command, six ? TReplyCodes{200} : TReplyCodes{200, 500, 501, 502}) == 200)
+            return;
+        FExtendedPortRefused = true;
+    }
     std::string address = socket->IP;
     std::replace(address.begin(), address.end(), '.', ',');
     SendCommand("PORT " + address + "," + std::to_string(socket->Port / 256) + "," + std::to_string(socket->Port % 256),

@@ -80,6 +80,9 @@ public:
     enum TNamesUtf8 { nuWhenOffered, nuAlways, nuNever };
     TNamesUtf8 NamesUtf8 = nuWhenOffered;
     const TIdFTPFeatures &Features() const { return FFeatures; }
+    // What a connection that does not ask FEAT takes as offered (what an
+    // earlier login's FEAT told).
+    TIdFTPFeatures KnownFeatures;
 
     // Connects, reads the greeting and, with `login`, logs in. Any failure
     // leaves the client disconnected.
@@ -239,6 +242,8 @@ private:
     TIdFTPTransferType FTransferType = ftBinary;
     std::string FSystemDescription;
     TIdFTPFeatures FFeatures;
+    // EPSV or EPRT refused on this connection (IPv4): PASV and PORT.
+    bool FExtendedPassiveRefused = false, FExtendedPortRefused = false;
     bool FBusy = false;
     // AbortTransfer was called during the transfer in progress.
     bool FAborted = false;

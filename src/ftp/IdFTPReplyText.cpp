@@ -4,6 +4,7 @@
 #include "IdGlobal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <vector>
 
@@ -64,6 +65,25 @@ TIdPassiveAddress ParsePassiveAddress(const std::string &line)
         throw EIdFTPInvalidPassiveReply("The server's passive address is not valid: " + text);
     address.Port = high * 256 + low;
     return address;
+}
+
+int ParseExtendedPassivePort(const std::string &line)
+{
+    const auto open = line.find('(');
+    const auto close = line.find(')', open);
+    const std::string fields =
+        open == std::string::npos || close == std::string::npos ? std::string() : line.substr(open + 1, close - open - 1);
+    int port = 0;
+    const bool framed = fields.size() >= 5 && fields[0] == fields[1] && fields[1] == fields[2] &&
+                        fields.back() == fields[0] && !std::isdigit(uint8_t(fields[0]));
+    if (framed) {
+        const auto [end, error] = std::from_chars(fields.data() + 3, fields.data() + fields.size() - 1, port);
+        if (error != std::errc() || end != fields.data() + fields.size() - 1)
+            port = 0;
+    }
+    if (port <= 0 || port > 65535)
+        throw EIdFTPInvalidPassiveReply("The server's passive address is not valid: " + Trim(line));
+    return port;
 }
 
 std::string ExtractQuotedPath(const std::string &line)

@@ -21,3 +21,6 @@ struct TIdPassiveAddress {
     int Port = 0;
 };
 [[nodiscard]] TIdPassiveAddress ParsePassiveAddress(const std::string &line);
+// The port of a 229 reply ("(|||6446|)", RFC 2428: any delimiter, the
+// same four times); EIdFTPInvalidPassiveReply for anything else.
+[[nodiscard]] int ParseExtendedPassivePort(const std::string &line);

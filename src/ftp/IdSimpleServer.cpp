@@ -30,7 +30,7 @@ void TIdSimpleServer::StartListening()
 void TIdSimpleServer::BindListener()
 {
     try {
-        Socket()->Open(Id_SOCK_STREAM, Id_IPPROTO_IP);
+        Socket()->Open(Id_SOCK_STREAM, Id_IPPROTO_IP, TIdStack::FamilyOf(BoundIP));
         ListenHandle = Socket()->Handle;
         Socket()->IP = BoundIP;
         Socket()->Port = BoundPort;

@@ -22,6 +22,7 @@ inline constexpr int Id_SOCKET_ERROR = -1;
 
 // Address families, socket types and protocols as the stack takes them.
 inline constexpr int Id_PF_INET = 2;
+inline constexpr int Id_PF_INET6 = 23;
 inline constexpr int Id_SOCK_STREAM = 1;
 inline constexpr int Id_IPPROTO_IP = 0;
 

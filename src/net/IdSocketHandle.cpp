@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 TIdSocketHandle::TIdSocketHandle()
@@ -31,10 +32,11 @@ void TIdSocketHandle::Assign(const TIdSocketHandle &source)
     RemotePort = source.RemotePort;
 }
 
-void TIdSocketHandle::Open(int type, int protocol)
+void TIdSocketHandle::Open(int type, int protocol, int family)
 {
     Close(true);
-    Handle = GStack->NewSocket(type, protocol);
+    Handle = GStack->NewSocket(type, protocol, family);
+    Family = family;
     IsOpen = true;
 }
 
@@ -62,7 +64,7 @@ void TIdSocketHandle::Clear(bool resetLocal)
 
 void TIdSocketHandle::Bind()
 {
-    if (GStack->CheckResult(GStack->BindSocket(Handle, Id_PF_INET, IP, Port), {Id_WSAEADDRINUSE}))
+    if (GStack->CheckResult(GStack->BindSocket(Handle, Family, IP, Port), {Id_WSAEADDRINUSE}))
         throw EIdCouldNotBindSocket(RSId::CouldNotBindSocket);
     RefreshLocal();
 }
@@ -108,6 +110,142 @@ int TIdSocketHandle::ConnectPeer(int family, int timeout)
         RefreshRemote();
     }
     return result;
+}
+
+int TIdSocketHandle::ConnectAny(const std::vector<std::string> &addresses, int port, int timeout,
+                                const std::function<void()> &prepare, int stagger)
+{
+    using TClock = std::chrono::steady_clock;
+    const bool bounded = timeout != IdTimeoutInfinite;
+    const auto deadline = TClock::now() + std::chrono::milliseconds(bounded ? timeout : 0);
+    // The attempts under way. This handle stands for the newest of them:
+    // a Close while they wait (a handler's disconnect) ends them all.
+    std::vector<std::pair<TIdSocketHandleValue, int>> pending;
+    const auto stand = [this, &pending] {
+        IsOpen = !pending.empty();
+        Handle = IsOpen ? pending.back().first : Id_INVALID_SOCKET;
+        Family = IsOpen ? pending.back().second : Family;
+    };
+    const auto drop = [&pending](TIdSocketHandleValue handle, bool close) {
+        if (close)
+            GStack->CloseSocketHandle(handle);
+        std::erase_if(pending, [handle](const auto &attempt) { return attempt.first == handle; });
+    };
+    const auto dropAllBut = [&](TIdSocketHandleValue keep) {
+        for (const auto &attempt : std::vector(pending))
+            if (attempt.first != keep)
+                drop(attempt.first, true);
+    };
+    // The last attempt that failed stays open until another does: where
+    // all fail, the socket is left open on it, as ConnectPeer leaves its
+    // own, for the caller's disconnect.
+    std::pair<TIdSocketHandleValue, int> failed{Id_INVALID_SOCKET, 0};
+    const auto fail = [&](TIdSocketHandleValue handle) {
+        if (failed.first != Id_INVALID_SOCKET)
+            GStack->CloseSocketHandle(failed.first);
+        const auto attempt = std::find_if(pending.begin(), pending.end(), [handle](const auto &each) { return each.first == handle; });
+        failed = *attempt;
+        drop(handle, false);
+    };
+    int lastError = Id_WSAECONNREFUSED;
+    size_t next = 0;
+    auto nextStart = TClock::now();
+    TIdAntiFreezeBase *antiFreeze = TIdAntiFreezeBase::Current();
+    const bool sliced = antiFreeze && antiFreeze->Active && TIdAntiFreezeBase::OnMainThread();
+    try {
+        for (;;) {
+            // The next address, when its turn has come or nothing else is
+            // left to wait for.
+            if (next < addresses.size() && (pending.empty() || TClock::now() >= nextStart)) {
+                const std::string &address = addresses[next++];
+                IsOpen = false;  // the attempts before stay open
+                Open(Id_SOCK_STREAM, Id_IPPROTO_IP, TIdStack::FamilyOf(address));
+                pending.emplace_back(Handle, Family);
+                if (prepare)
+                    prepare();
+                GStack->CheckResult(GStack->SetBlocking(Handle, false));
+                if (GStack->ConnectSocket(Handle, Family, address, port) != Id_SOCKET_ERROR)
+                    break;
+                if (GStack->LastError() != Id_WSAEINPROGRESS) {
+                    lastError = GStack->LastError();
+                    fail(Handle);
+                    stand();
+                    continue;
+                }
+                nextStart = TClock::now() + std::chrono::milliseconds(stagger);
+            }
+            if (pending.empty()) {
+                if (failed.first != Id_INVALID_SOCKET)
+                    pending.push_back(std::exchange(failed, {Id_INVALID_SOCKET, 0}));
+                stand();
+                GStack->SetLastError(lastError);
+                return Id_SOCKET_ERROR;
+            }
+            long long left = bounded ? std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count()
+                                     : 1000;
+            if (left <= 0) {
+                if (failed.first != Id_INVALID_SOCKET)
+                    GStack->CloseSocketHandle(std::exchange(failed, {Id_INVALID_SOCKET, 0}).first);
+                dropAllBut(pending.back().first);
+                stand();
+                GStack->SetLastError(Id_WSAETIMEDOUT);
+                return Id_SOCKET_ERROR;
+            }
+            if (next < addresses.size())
+                left = std::clamp<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(nextStart - TClock::now()).count(), 0, left);
+            if (sliced)
+                left = std::min<long long>(left, std::max(antiFreeze->IdleTimeOut, 1));
+            std::vector<TIdSocketHandleValue> writes;
+            for (const auto &attempt : pending)
+                writes.push_back(attempt.first);
+            const int ready = GStack->SelectSockets(nullptr, &writes, nullptr, int(left));
+            if (sliced) {
+                TIdAntiFreezeBase::PumpIfDue(ready <= 0);
+                // Closed by a handler the pump ran: no attempt goes on.
+                if (!IsOpen) {
+                    drop(pending.back().first, false);
+                    dropAllBut(Id_INVALID_SOCKET);
+                    throw EIdConnClosedGracefully(RSId::ConnectionClosedGracefully);
+                }
+            }
+            bool connected = false;
+            for (const TIdSocketHandleValue handle : ready > 0 ? writes : std::vector<TIdSocketHandleValue>{}) {
+                if (const int error = GStack->PendingError(handle); error != 0) {
+                    lastError = error;
+                    fail(handle);
+                    // Refused: the next address need not wait its turn.
+                    nextStart = TClock::now();
+                    continue;
+                }
+                pending.emplace_back(handle, std::find_if(pending.begin(), pending.end(), [handle](const auto &each) {
+                                                 return each.first == handle;
+                                             })->second);
+                connected = true;
+                break;
+            }
+            stand();
+            if (connected)
+                break;
+        }
+    } catch (...) {
+        if (failed.first != Id_INVALID_SOCKET)
+            GStack->CloseSocketHandle(failed.first);
+        dropAllBut(Id_INVALID_SOCKET);
+        stand();
+        throw;
+    }
+    if (failed.first != Id_INVALID_SOCKET)
+        GStack->CloseSocketHandle(failed.first);
+    // The newest attempt connected: the others go.
+    const auto winner = pending.back();
+    dropAllBut(winner.first);
+    pending = {winner};
+    stand();
+    GStack->SetBlocking(Handle, true);
+    RefreshLocal();
+    RefreshRemote();
+    return 0;
 }
 
 int TIdSocketHandle::Send(const void *buffer, int length, int flags)

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TIdSocketHandle {
 public:
@@ -19,7 +20,7 @@ public:
     // Copies the addresses and ports, not the socket.
     void Assign(const TIdSocketHandle &source);
 
-    void Open(int type = Id_SOCK_STREAM, int protocol = Id_IPPROTO_IP);
+    void Open(int type = Id_SOCK_STREAM, int protocol = Id_IPPROTO_IP, int family = Id_PF_INET);
     // Shuts down the sending side and closes; a no-operation when closed.
     void Close(bool resetLocal = true);
     void Clear(bool resetLocal);
@@ -31,6 +32,15 @@ public:
     // in the anti-freeze's slices like a read, so the window stays alive,
     // and gives up with 10060 when the time is over.
     int ConnectPeer(int family = Id_PF_INET, int timeout = IdTimeoutInfinite);
+    // Opens a stream socket to the first of `addresses` that answers on
+    // `port`: each is tried in turn, the next started when the last has
+    // not answered within `stagger` ms while it still may (so a server's
+    // dead IPv6 address costs a moment, not the whole time-out). `prepare`
+    // readies each socket before its connect (bind, options). Raw result,
+    // as ConnectPeer's: the last failure's error, the socket left open on
+    // the last attempt.
+    int ConnectAny(const std::vector<std::string> &addresses, int port, int timeout,
+                   const std::function<void()> &prepare = {}, int stagger = 250);
     int Send(const void *buffer, int length, int flags = 0);
     int Receive(void *buffer, int length, int flags = 0);
     void SetOption(int level, int option, const void *value, int length);
@@ -53,6 +63,8 @@ public:
 
     TIdSocketHandleValue Handle = Id_INVALID_SOCKET;
     bool IsOpen = false;
+    // The address family the socket was opened for.
+    int Family = Id_PF_INET;
     // A second socket every wait of this one watches: when it becomes
     // readable, OnCompanionReadable runs and may end the wait by raising.
     // A data connection watches its control connection this way, so a

@@ -4,6 +4,8 @@
 #include "IdResourceStrings.h"
 #include "IdStackPosix.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -27,9 +29,9 @@ std::string TIdStack::PrimaryLocalAddress()
     return list.empty() ? std::string() : list.front();
 }
 
-TIdSocketHandleValue TIdStack::NewSocket(int type, int protocol)
+TIdSocketHandleValue TIdStack::NewSocket(int type, int protocol, int family)
 {
-    const TIdSocketHandleValue handle = CreateSocket(Id_PF_INET, type, protocol);
+    const TIdSocketHandleValue handle = CreateSocket(family, type, protocol);
     if (handle == Id_INVALID_SOCKET)
         throw EIdInvalidSocket(RSId::CannotAllocateSocket);
     return handle;
@@ -59,6 +61,28 @@ std::string TIdStack::LookupHost(const std::string &name)
     if (IsDottedQuad(name))
         return name;
     return HostToAddress(name);
+}
+
+std::vector<std::string> TIdStack::LookupHosts(const std::string &name)
+{
+    if (IsIPv6Address(name))
+        return {name};
+    std::string upper = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (upper == "LOCALHOST" || IsDottedQuad(name))
+        return {LookupHost(name)};
+    return HostToAddresses(name);
+}
+
+bool TIdStack::IsIPv6Address(const std::string &text)
+{
+    in6_addr address{};
+    return text.find(':') != std::string::npos && ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
+}
+
+int TIdStack::FamilyOf(const std::string &address)
+{
+    return IsIPv6Address(address) ? Id_PF_INET6 : Id_PF_INET;
 }
 
 namespace {

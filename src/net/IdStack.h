@@ -24,7 +24,11 @@ public:
     virtual int BindSocket(TIdSocketHandleValue socket, int family, const std::string &address, int port) = 0;
     virtual int CloseSocketHandle(TIdSocketHandleValue socket) = 0;
     virtual int ConnectSocket(TIdSocketHandleValue socket, int family, const std::string &address, int port) = 0;
+    // The name's first IPv4 address.
     virtual std::string HostToAddress(const std::string &name) = 0;
+    // All the name's addresses, IPv6 and IPv4, in the order the resolver
+    // prefers them.
+    virtual std::vector<std::string> HostToAddresses(const std::string &name) = 0;
     virtual std::string LocalHostName() = 0;
     virtual std::string AddressToHostName(const std::string &address) = 0;
     virtual int ServicePort(const std::string &name) = 0;
@@ -64,14 +68,19 @@ public:
     std::string PrimaryLocalAddress();
     const std::vector<std::string> &LocalAddressList();
 
-    TIdSocketHandleValue NewSocket(int type, int protocol);
+    TIdSocketHandleValue NewSocket(int type, int protocol, int family = Id_PF_INET);
     // False unless `result` is -1; then true when the last error is one of
     // `tolerated`, else EIdSocketError.
     bool CheckResult(int result, const std::vector<int> &tolerated = {});
     [[noreturn]] void RaiseError(int code);
     std::string LookupHost(const std::string &name);
+    // The addresses to try for a host, in order: a literal address alone.
+    std::vector<std::string> LookupHosts(const std::string &name);
 
     static bool IsDottedQuad(const std::string &text);
+    static bool IsIPv6Address(const std::string &text);
+    // The family of a literal address ("::1" IPv6), IPv4 for anything else.
+    static int FamilyOf(const std::string &address);
     static std::string AddressToText(const std::array<uint8_t, 4> &address);
     [[nodiscard]] static std::array<uint8_t, 4> TextToAddress(const std::string &text);
 

@@ -40,24 +40,59 @@ int Fail(int code)
     return -1;
 }
 
-bool ToSockAddr(const std::string &address, int port, sockaddr_in &out)
+// An address of either family, with its length for the calls that take
+// one.
+struct TSockAddr {
+    sockaddr_storage Storage{};
+    socklen_t Length = sizeof(sockaddr_storage);
+    sockaddr *Address() { return reinterpret_cast<sockaddr *>(&Storage); }
+};
+
+// "" is the family's any-address; an address with a colon is IPv6.
+bool ToSockAddr(int family, const std::string &address, int port, TSockAddr &out)
 {
-    std::memset(&out, 0, sizeof out);
-    out.sin_family = AF_INET;
-    out.sin_port = htons(uint16_t(port));
+    out = {};
+    if (family == Id_PF_INET6 || address.find(':') != std::string::npos) {
+        auto &in6 = reinterpret_cast<sockaddr_in6 &>(out.Storage);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(uint16_t(port));
+        out.Length = sizeof in6;
+        return address.empty() ? (in6.sin6_addr = in6addr_any, true)
+                               : ::inet_pton(AF_INET6, address.c_str(), &in6.sin6_addr) == 1;
+    }
+    auto &in = reinterpret_cast<sockaddr_in &>(out.Storage);
+    in.sin_family = AF_INET;
+    in.sin_port = htons(uint16_t(port));
+    out.Length = sizeof in;
     if (address.empty()) {
-        out.sin_addr.s_addr = htonl(INADDR_ANY);
+        in.sin_addr.s_addr = htonl(INADDR_ANY);
         return true;
     }
-    return ::inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
+    return ::inet_pton(AF_INET, address.c_str(), &in.sin_addr) == 1;
 }
 
-void FromSockAddr(const sockaddr_in &in, std::string &address, int &port)
+// An IPv4 peer of a dual-stack socket ("::ffff:127.0.0.1") reads as the
+// IPv4 address it is.
+int FromSockAddr(const sockaddr *in, std::string &address, int &port)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
+    char text[INET6_ADDRSTRLEN] = {};
+    if (in->sa_family == AF_INET6) {
+        const auto *in6 = reinterpret_cast<const sockaddr_in6 *>(in);
+        port = ntohs(in6->sin6_port);
+        if (IN6_IS_ADDR_V4MAPPED(&in6->sin6_addr)) {
+            ::inet_ntop(AF_INET, &in6->sin6_addr.s6_addr[12], text, sizeof text);
+            address = text;
+            return Id_PF_INET;
+        }
+        ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+        address = text;
+        return Id_PF_INET6;
+    }
+    const auto *in4 = reinterpret_cast<const sockaddr_in *>(in);
+    ::inet_ntop(AF_INET, &in4->sin_addr, text, sizeof text);
     address = text;
-    port = ntohs(in.sin_port);
+    port = ntohs(in4->sin_port);
+    return Id_PF_INET;
 }
 
 }  // namespace
@@ -123,9 +158,9 @@ int TIdStackPosix::LastError()
 
 TIdSocketHandleValue TIdStackPosix::CreateSocket(int family, int type, int protocol)
 {
-    if (family != Id_PF_INET)
+    if (family != Id_PF_INET && family != Id_PF_INET6)
         return Fail(10047);
-    return Checked(::socket(AF_INET, (type == Id_SOCK_STREAM ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, protocol));
+    return Checked(::socket(family == Id_PF_INET6 ? AF_INET6 : AF_INET, (type == Id_SOCK_STREAM ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, protocol));
 }
 
 int TIdStackPosix::CloseSocketHandle(TIdSocketHandleValue socket)
@@ -138,20 +173,20 @@ int TIdStackPosix::ShutdownSocket(TIdSocketHandleValue socket, int how)
     return Checked(::shutdown(socket, how));
 }
 
-int TIdStackPosix::BindSocket(TIdSocketHandleValue socket, int, const std::string &address, int port)
+int TIdStackPosix::BindSocket(TIdSocketHandleValue socket, int family, const std::string &address, int port)
 {
-    sockaddr_in in;
-    if (!ToSockAddr(address, port, in))
+    TSockAddr in;
+    if (!ToSockAddr(family, address, port, in))
         return Fail(10049);
-    return Checked(::bind(socket, reinterpret_cast<sockaddr *>(&in), sizeof in));
+    return Checked(::bind(socket, in.Address(), in.Length));
 }
 
-int TIdStackPosix::ConnectSocket(TIdSocketHandleValue socket, int, const std::string &address, int port)
+int TIdStackPosix::ConnectSocket(TIdSocketHandleValue socket, int family, const std::string &address, int port)
 {
-    sockaddr_in in;
-    if (!ToSockAddr(address, port, in))
+    TSockAddr in;
+    if (!ToSockAddr(family, address, port, in))
         return Fail(10049);
-    int result = ::connect(socket, reinterpret_cast<sockaddr *>(&in), sizeof in);
+    int result = ::connect(socket, in.Address(), in.Length);
     // An interrupted connect goes on in the background; EALREADY/EISCONN
     // would follow on a retry, so wait for its end instead.
     if (result == -1 && errno == EINTR) {
@@ -175,14 +210,14 @@ int TIdStackPosix::ListenSocket(TIdSocketHandleValue socket, int backlog)
 
 TIdSocketHandleValue TIdStackPosix::AcceptSocket(TIdSocketHandleValue listener, std::string &address, int &port)
 {
-    sockaddr_in in{};
-    socklen_t length = sizeof in;
+    TSockAddr in;
     int result;
     do {
-        result = ::accept4(listener, reinterpret_cast<sockaddr *>(&in), &length, SOCK_CLOEXEC);
+        in.Length = sizeof in.Storage;
+        result = ::accept4(listener, in.Address(), &in.Length, SOCK_CLOEXEC);
     } while (result == -1 && errno == EINTR);
     if (result != -1)
-        FromSockAddr(in, address, port);
+        FromSockAddr(in.Address(), address, port);
     return Checked(result);
 }
 
@@ -198,15 +233,14 @@ int TIdStackPosix::ReceiveOn(TIdSocketHandleValue socket, void *buffer, int leng
 int TIdStackPosix::ReceiveFromOn(TIdSocketHandleValue socket, void *buffer, int length, int flags,
                                  std::string &address, int &port)
 {
-    sockaddr_in in{};
-    socklen_t size = sizeof in;
+    TSockAddr in;
     ssize_t result;
     do {
-        result = ::recvfrom(socket, buffer, size_t(std::max(length, 0)), flags, reinterpret_cast<sockaddr *>(&in),
-                            &size);
+        in.Length = sizeof in.Storage;
+        result = ::recvfrom(socket, buffer, size_t(std::max(length, 0)), flags, in.Address(), &in.Length);
     } while (result == -1 && errno == EINTR);
     if (result != -1)
-        FromSockAddr(in, address, port);
+        FromSockAddr(in.Address(), address, port);
     return Checked(int(result));
 }
 
@@ -222,13 +256,12 @@ int TIdStackPosix::SendOn(TIdSocketHandleValue socket, const void *buffer, int l
 int TIdStackPosix::SendToOn(TIdSocketHandleValue socket, const void *buffer, int length, int flags,
                             const std::string &address, int port)
 {
-    sockaddr_in in;
-    if (!ToSockAddr(address, port, in))
+    TSockAddr in;
+    if (!ToSockAddr(Id_PF_INET, address, port, in))
         return Fail(10049);
     ssize_t result;
     do {
-        result = ::sendto(socket, buffer, size_t(std::max(length, 0)), flags | MSG_NOSIGNAL,
-                          reinterpret_cast<sockaddr *>(&in), sizeof in);
+        result = ::sendto(socket, buffer, size_t(std::max(length, 0)), flags | MSG_NOSIGNAL, in.Address(), in.Length);
     } while (result == -1 && errno == EINTR);
     return Checked(int(result));
 }
@@ -286,20 +319,16 @@ int TIdStackPosix::SelectSockets(std::vector<TIdSocketHandleValue> *readList,
 
 void TIdStackPosix::RemoteAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address)
 {
-    sockaddr_in in{};
-    socklen_t length = sizeof in;
-    CheckResult(Checked(::getpeername(socket, reinterpret_cast<sockaddr *>(&in), &length)));
-    family = Id_PF_INET;
-    FromSockAddr(in, address, port);
+    TSockAddr in;
+    CheckResult(Checked(::getpeername(socket, in.Address(), &in.Length)));
+    family = FromSockAddr(in.Address(), address, port);
 }
 
 void TIdStackPosix::LocalAddressOf(TIdSocketHandleValue socket, int &family, int &port, std::string &address)
 {
-    sockaddr_in in{};
-    socklen_t length = sizeof in;
-    CheckResult(Checked(::getsockname(socket, reinterpret_cast<sockaddr *>(&in), &length)));
-    family = Id_PF_INET;
-    FromSockAddr(in, address, port);
+    TSockAddr in;
+    CheckResult(Checked(::getsockname(socket, in.Address(), &in.Length)));
+    family = FromSockAddr(in.Address(), address, port);
 }
 
 std::string TIdStackPosix::HostToAddress(const std::string &name)
@@ -313,9 +342,32 @@ std::string TIdStackPosix::HostToAddress(const std::string &name)
         RaiseError(TranslateResolverError(error != 0 ? error : EAI_NONAME));
     std::string address;
     int port;
-    FromSockAddr(*reinterpret_cast<sockaddr_in *>(result->ai_addr), address, port);
+    FromSockAddr(result->ai_addr, address, port);
     ::freeaddrinfo(result);
     return address;
+}
+
+std::vector<std::string> TIdStackPosix::HostToAddresses(const std::string &name)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo *result = nullptr;
+    const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
+    if (error != 0 || !result)
+        RaiseError(TranslateResolverError(error != 0 ? error : EAI_NONAME));
+    // In the resolver's order of preference, each once.
+    std::vector<std::string> addresses;
+    for (addrinfo *entry = result; entry; entry = entry->ai_next) {
+        std::string address;
+        int port;
+        FromSockAddr(entry->ai_addr, address, port);
+        if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            addresses.push_back(address);
+    }
+    ::freeaddrinfo(result);
+    return addresses;
 }
 
 std::string TIdStackPosix::LocalHostName()
@@ -338,7 +390,7 @@ void TIdStackPosix::RefreshLocalAddresses()
     for (addrinfo *entry = result; entry; entry = entry->ai_next) {
         std::string address;
         int port;
-        FromSockAddr(*reinterpret_cast<sockaddr_in *>(entry->ai_addr), address, port);
+        FromSockAddr(entry->ai_addr, address, port);
         FLocalAddresses.push_back(address);
     }
     ::freeaddrinfo(result);
@@ -346,12 +398,11 @@ void TIdStackPosix::RefreshLocalAddresses()
 
 std::string TIdStackPosix::AddressToHostName(const std::string &address)
 {
-    sockaddr_in in;
-    if (!ToSockAddr(address, 0, in) || address.empty())
+    TSockAddr in;
+    if (address.empty() || !ToSockAddr(Id_PF_INET, address, 0, in))
         RaiseError(Id_WSAHOST_NOT_FOUND);
     char host[NI_MAXHOST] = {};
-    const int error =
-        ::getnameinfo(reinterpret_cast<sockaddr *>(&in), sizeof in, host, sizeof host, nullptr, 0, NI_NAMEREQD);
+    const int error = ::getnameinfo(in.Address(), in.Length, host, sizeof host, nullptr, 0, NI_NAMEREQD);
     if (error != 0)
         RaiseError(TranslateResolverError(error));
     return host;

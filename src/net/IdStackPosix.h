@@ -14,6 +14,7 @@ public:
     int CloseSocketHandle(TIdSocketHandleValue socket) override;
     int ConnectSocket(TIdSocketHandleValue socket, int family, const std::string &address, int port) override;
     std::string HostToAddress(const std::string &name) override;
+    std::vector<std::string> HostToAddresses(const std::string &name) override;
     std::string LocalHostName() override;
     std::string AddressToHostName(const std::string &address) override;
     int ServicePort(const std::string &name) override;

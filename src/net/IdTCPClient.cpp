@@ -5,6 +5,8 @@
 #include "IdResourceStrings.h"
 #include "IdStack.h"
 
+#include <arpa/inet.h>
+
 namespace {
 
 constexpr int TcpNoDelayLevel = 6;   // IPPROTO_TCP
@@ -36,24 +38,27 @@ void TIdTCPClient::Connect()
     if (Socket()->IsOpen)
         throw EIdAlreadyConnected(RSId::AlreadyConnected);
     ResetState();
-    Socket()->Open(Id_SOCK_STREAM, Id_IPPROTO_IP);
     try {
-        Socket()->IP = BoundIP;
-        Socket()->Port = 0;
-        Socket()->Bind();
-
         const bool viaSocks = SocksInfo.Version != svNoSocks;
         const std::string &hopHost = viaSocks ? SocksInfo.Host : Host;
         const int hopPort = viaSocks ? SocksInfo.Port : Port;
-        if (!TIdStack::IsDottedQuad(hopHost))
+        if (!TIdStack::IsDottedQuad(hopHost) && !TIdStack::IsIPv6Address(hopHost))
             ReportStatus(ssResolving, hopHost);
-        Socket()->SetRemote(GStack->LookupHost(hopHost), hopPort);
-        if (!UseNagle) {
-            const int one = 1;
-            Socket()->SetOption(TcpNoDelayLevel, TcpNoDelayOption, &one, sizeof one);
-        }
-        ReportStatus(ssConnecting, Socket()->RemoteIP);
-        GStack->CheckResult(Socket()->ConnectPeer(Id_PF_INET, ConnectTimeout));
+        // Every address of the name, in the resolver's order: a server
+        // whose IPv6 address does not answer is reached by its IPv4 one.
+        const std::vector<std::string> addresses = GStack->LookupHosts(hopHost);
+        Socket()->SetRemote(addresses.front(), hopPort);
+        ReportStatus(ssConnecting, addresses.front());
+        GStack->CheckResult(Socket()->ConnectAny(addresses, hopPort, ConnectTimeout, [this] {
+            Socket()->IP = BoundIP;
+            Socket()->Port = 0;
+            if (!BoundIP.empty())
+                Socket()->Bind();
+            if (!UseNagle) {
+                const int one = 1;
+                Socket()->SetOption(TcpNoDelayLevel, TcpNoDelayOption, &one, sizeof one);
+            }
+        }));
     } catch (...) {
         try {
             Disconnect();
@@ -105,6 +110,8 @@ void TIdTCPClient::NegotiateSocks4(bool version4A)
     if (version4A) {
         request += std::string("\0\0\0\1", 4);
     } else {
+        if (TIdStack::IsIPv6Address(Host))
+            throw EIdSocksError("SOCKS 4 reaches IPv4 addresses only: choose SOCKS 5 for \"" + Host + "\".");
         const auto address = TIdStack::TextToAddress(GStack->LookupHost(Host));
         request.append(reinterpret_cast<const char *>(address.data()), 4);
     }
@@ -163,8 +170,17 @@ void TIdTCPClient::NegotiateSocks5()
             throw EIdSocksAuthError(RSId::SocksAuthError);
     }
 
-    std::string request = {5, 1, 0, 3, char(Host.size())};
-    request += Host;
+    // An IPv6 address as its 16 bytes; a name (or an IPv4 address) as the
+    // proxy resolves it.
+    std::string request = {5, 1, 0};
+    in6_addr six{};
+    if (TIdStack::IsIPv6Address(Host) && ::inet_pton(AF_INET6, Host.c_str(), &six) == 1) {
+        request += char(4);
+        request.append(reinterpret_cast<const char *>(&six), sizeof six);
+    } else {
+        request += {char(3), char(Host.size())};
+        request += Host;
+    }
     request += Port16(Port);
     WriteRequest(request);
 

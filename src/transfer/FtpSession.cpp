@@ -39,6 +39,11 @@ void ApplySession(TIdFTP &ftp, const TSessionSettings &session)
     ftp.Passive = session.Passive;
     ftp.PassiveFallback = !session.Passive;
     ftp.SocksInfo = session.Proxy;
+    // What the first login's FEAT told, but machine listings: a transfer's
+    // connection lists by "ls" lines, which tell a link from a folder.
+    ftp.KnownFeatures = session.Features;
+    ftp.KnownFeatures.MachineListing = false;
+    ftp.KnownFeatures.MachineFactsRequest.clear();
     ftp.NamesUtf8 = session.Charset.empty()         ? TIdFTP::nuWhenOffered
                     : NamesUtf8Charset(session.Charset) ? TIdFTP::nuAlways
                                                         : TIdFTP::nuNever;
@@ -76,12 +81,9 @@ void TFtpSession::Connect(const TSessionSettings &settings)
     FTimeWaysRefused = 0;
     if (FBrowsing) {
         FFtp.Connect(true);
-        FFeatures = FFtp.Features();
-        FHashChosen = FFeatures.HashChosen;
+        FHashChosen = FFtp.Features().HashChosen;
         return;
     }
-    FFeatures = settings.Features;
-    FHashChosen = FFeatures.HashChosen;
     FFtp.OnVerifyCertificate = [fingerprint = settings.Fingerprint](const TIdCertificateInfo &certificate) {
         return fingerprint.empty() ? certificate.Problem.empty() : certificate.Fingerprint == fingerprint;
     };
@@ -89,6 +91,7 @@ void TFtpSession::Connect(const TSessionSettings &settings)
     // already; what this connection says after it is news.
     FFtp.OnStatus = nullptr;
     FFtp.Connect(true);
+    FHashChosen = FFtp.Features().HashChosen;
     FFtp.OnStatus = [this](TIdComponent *, TIdStatus status, const std::string &text) {
         if (status == ssText && OnNotice)
             OnNotice(text);
@@ -120,7 +123,7 @@ void TFtpSession::Settle(TSessionSettings &settings)
     // this one did, or the bytes of a listed name could name another file.
     if (settings.Charset.empty() && FFtp.Features().Utf8)
         settings.Charset = "UTF-8";
-    settings.Features = FFeatures;
+    settings.Features = FFtp.Features();
     if (FFtp.TLS())
         settings.Fingerprint = FFtp.TLS()->PeerCertificate().Fingerprint;
 }
@@ -267,7 +270,7 @@ std::string DigestIn(const std::string &text, const THashWay &way)
 THashKind TFtpSession::HashKind()
 {
     for (const THashWay &way : HashWays)
-        if (Offers(FFeatures.Hashes, way.Name) || Offers(FFeatures.HashCommands, way.Command))
+        if (Offers(FFtp.Features().Hashes, way.Name) || Offers(FFtp.Features().HashCommands, way.Command))
             return way.Kind;
     return THashKind::None;
 }
@@ -280,13 +283,13 @@ TRemoteDigest TFtpSession::FileHash(const std::string &name)
         return {};
     // HASH (RFC draft) names its algorithm in the reply; the older
     // commands answer with the digest alone.
-    bool byHash = Offers(FFeatures.Hashes, way->Name);
+    bool byHash = Offers(FFtp.Features().Hashes, way->Name);
     if (byHash && FHashChosen != way->Name) {
         byHash = FFtp.SendCommand(std::string("OPTS HASH ") + way->Name, TIdFTP::TReplyCodes{}) == 200;
         if (byHash)
             FHashChosen = way->Name;
     }
-    if (!byHash && !Offers(FFeatures.HashCommands, way->Command))
+    if (!byHash && !Offers(FFtp.Features().HashCommands, way->Command))
         return {};
     const int code = FFtp.SendCommand((byHash ? "HASH " : std::string(way->Command) + ' ') + name, TIdFTP::TReplyCodes{});
     const std::string reply = FFtp.ReplyLines.empty() ? std::string() : FFtp.ReplyLines.back();

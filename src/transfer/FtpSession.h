@@ -66,8 +66,6 @@ private:
     // The ways of setting a time this server did not understand.
     unsigned FTimeWaysRefused = 0;
     bool FText = false;
-    // What the server offers, asked or settled; and the algorithm HASH
-    // uses on this connection now.
-    TIdFTPFeatures FFeatures;
+    // The algorithm HASH uses on this connection now.
     std::string FHashChosen;
 };

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
 namespace {
 
 std::string Bytes(std::initializer_list<int> values)
@@ -128,6 +131,28 @@ TEST_F(ScriptedProxy, Socks5WithoutAuthenticationExchangesExactlyItsBytes)
     Client.Disconnect();
     Proxy.Join();
     EXPECT_EQ(Proxy.Transcript().size(), 3u + 7u + 13u);
+}
+
+TEST_F(ScriptedProxy, AnIPv6ServerGoesAsItsSixteenBytesAndNotBySocks4)
+{
+    Client.SocksInfo.Version = svSocks5;
+    Client.Host = "2001:db8::7";
+    Proxy.Serve([](PeerSocket &peer) {
+        EXPECT_EQ(peer.Read(3), Bytes({5, 1, 0}));
+        peer.Send(Bytes({5, 0}));
+        EXPECT_EQ(peer.Read(4 + 16 + 2), Bytes({5, 1, 0, 4, 0x20, 0x01, 0x0d, 0xb8}) + std::string(11, '\0') +
+                                             Bytes({7, 0, 21}));
+        peer.Send(Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0, 21}));
+        peer.WaitForClose();
+    });
+    Client.Connect();
+    Client.Disconnect();
+    Proxy.Join();
+    Client.SocksInfo.Version = svSocks4;
+    Proxy.Serve([](PeerSocket &peer) { peer.WaitForClose(); });
+    EXPECT_THROW(Client.Connect(), EIdSocksError);
+    Client.Disconnect();
+    Proxy.Join();
 }
 
 TEST_F(ScriptedProxy, Socks5ReplyAddressTypesAreSkippedExactly)
@@ -327,6 +352,29 @@ TEST_F(RealProxy, Socks5ThroughMicrosocksWithAndWithoutPassword)
 
     Socks.Password = "wrong";
     EXPECT_THROW(LogInThrough(guarded->Port(), svSocks5), EIdSocksError);
+}
+
+// A server on IPv6 through an IPv4 proxy: the data connections go by EPSV
+// too, as the server's address is IPv6.
+TEST(RealProxy6, AnIPv6ServerListsThroughMicrosocks)
+{
+    FtpServer server("::1");
+    std::ofstream(server.Root().File("seen.txt")) << "x";
+    const auto proxy = SocksProxy::MicroSocks();
+    TIdFTP ftp;
+    ftp.Host = "::1";
+    ftp.Port = server.Port();
+    ftp.User = FtpServer::User;
+    ftp.Password = FtpServer::Password;
+    ftp.Passive = true;
+    ftp.SocksInfo.Host = "127.0.0.1";
+    ftp.SocksInfo.Port = proxy->Port();
+    ftp.SocksInfo.Version = svSocks5;
+    ftp.Connect(true);
+    std::vector<std::string> lines;
+    ftp.List(lines, "", true);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &line) { return line.ends_with(" seen.txt"); }));
+    ftp.Disconnect();
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // FTP over TLS against real servers on loopback that refuse anything in
 // clear: vsftpd (explicit and implicit, session reuse required), proftpd
 // with mod_tls, pure-ftpd and pyftpdlib. Login, listing, download and
-// upload, byte for byte, whole and resumed, in active and passive mode;
-// and the certificates refused.
+// upload, byte for byte, whole and resumed, in active and passive mode,
+// over IPv4 and IPv6; and the certificates refused.
 #include "AbortCheck.h"
 #include "ResumeCheck.h"
 #include "IdException.h"
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 
@@ -31,6 +32,31 @@ std::string RandomBytes(size_t count)
 }
 
 class TlsTransfer : public ::testing::TestWithParam<TlsServer::TKind> {};
+
+// In active mode, then passive: pub/file.bin listed, downloaded and
+// uploaded again, byte for byte; then `after`.
+void MoveFilesInBothModes(TIdFTP &ftp, const TempDir &dir, const fs::path &root, const std::string &payload,
+                          const std::function<void()> &after = {})
+{
+    for (const bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ftp.Passive = passive;
+        ftp.EnterFolder("/pub");
+        ftp.SetTransferType(ftBinary);
+        std::vector<std::string> lines;
+        ftp.List(lines, "", true);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [](const std::string &line) { return line.ends_with(" file.bin"); }));
+        const std::string local = dir.File(passive ? "down-passive.bin" : "down-active.bin");
+        ftp.Get("file.bin", local, true);
+        EXPECT_EQ(Contents(local), payload);
+        const std::string name = passive ? "up-passive.bin" : "up-active.bin";
+        ftp.Put(local, name, false);
+        EXPECT_EQ(Contents(root / "pub" / name), payload);
+        if (after)
+            after();
+    }
+}
 
 TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
 {
@@ -64,23 +90,9 @@ TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
                                         [](const std::string &text) { return text.starts_with("Encrypted with TLSv1."); });
     EXPECT_NE(encrypted, said.end());
 
-    for (const bool passive : {false, true}) {
-        SCOPED_TRACE(passive ? "passive" : "active");
-        ftp.Passive = passive;
-        ftp.EnterFolder("/pub");
-        ftp.SetTransferType(ftBinary);
-        std::vector<std::string> lines;
-        ftp.List(lines, "", true);
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                                [](const std::string &line) { return line.ends_with(" file.bin"); }));
-        const std::string local = dir.File(passive ? "down-passive.bin" : "down-active.bin");
-        ftp.Get("file.bin", local, true);
-        EXPECT_EQ(Contents(local), payload);
-        const std::string name = passive ? "up-passive.bin" : "up-active.bin";
-        ftp.Put(local, name, false);
-        EXPECT_EQ(Contents(root / "pub" / name), payload);
+    MoveFilesInBothModes(ftp, dir, root, payload, [&] {
         ExpectResumesBothWays(ftp, "file.bin", payload, root / "pub", GetParam() != TlsServer::Proftpd);
-    }
+    });
     {
         std::ofstream(root / "pub" / "big.bin", std::ios::binary) << RandomBytes(32 << 20);
         TempDir folder;
@@ -100,6 +112,36 @@ TEST_P(TlsTransfer, LogsInListsAndMovesFilesInBothModes)
     }));
     ftp.Quit();
     ftp.OnStatus = nullptr;
+}
+
+// Over IPv6 ([::1]) each server moves files in both modes: the data
+// connections go by EPSV and EPRT, as PASV and PORT carry no IPv6
+// address. Only the server's own address may bring active data.
+TEST_P(TlsTransfer, OverIPv6BothModesMoveFilesByteExact)
+{
+    if (const std::string why = TlsServer::Unavailable(GetParam()); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    const fs::path root = dir.Path() / "root";
+    fs::create_directories(root / "pub");
+    const std::string payload = RandomBytes(300000);
+    std::ofstream(root / "pub" / "file.bin", std::ios::binary) << payload;
+    const TlsCertificate certificate("127.0.0.1");
+    const TlsServer server(GetParam(), certificate, root, true);
+
+    TIdFTP ftp;
+    ftp.Host = "::1";
+    ftp.Port = server.Port();
+    ftp.User = server.User();
+    ftp.Password = server.Password();
+    ftp.UseTLS = server.Implicit() ? utUseImplicitTLS : utUseExplicitTLS;
+    ftp.OnVerifyCertificate = [&](const TIdCertificateInfo &offered) {
+        return offered.Fingerprint == certificate.Fingerprint;
+    };
+    ftp.Connect(true);
+    EXPECT_EQ(ftp.Socket()->RemoteIP, "::1");
+    MoveFilesInBothModes(ftp, dir, root, payload);
+    ftp.Quit();
 }
 
 std::string ServerName(const ::testing::TestParamInfo<TlsServer::TKind> &info)

@@ -420,6 +420,22 @@ TEST_F(ScriptedTransfer, NoLineBreaksInCommands)
     EXPECT_EQ(Server.Transcript(), "");  // nothing at all went out
 }
 
+TEST(PassiveReply, AnExtendedReplyNamesItsPortBetweenFourDelimiters)
+{
+    const std::pair<const char *, int> lines[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+        {"229 Entering Extended Passive Mode (!!!65535!).", 65535},
+        {"229 (|||0|)", -1}, {"229 (|||65536|)", -1}, {"229 (||6446|)", -1}, {"229 (|||64x6|)", -1},
+        {"229 (1116461)", -1}, {"229 Entering Extended Passive Mode", -1}, {"229 (|||6446/)", -1},
+    };
+    for (const auto &[line, port] : lines) {
+        if (port < 0)
+            EXPECT_THROW((void)ParseExtendedPassivePort(line), EIdFTPInvalidPassiveReply) << line;
+        else
+            EXPECT_EQ(ParseExtendedPassivePort(line), port) << line;
+    }
+}
+
 TEST(PassiveReply, FieldsBetweenParenthesesOrInTheLastWord)
 {
     const struct {

@@ -9,7 +9,11 @@
 
 #include <cerrno>
 #include <atomic>
+#include <memory>
+#include <arpa/inet.h>
 #include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -57,7 +61,7 @@ TEST_F(Stack, AddressTextRoundTripsAndKeepsLowBits)
     EXPECT_EQ(TIdStack::AddressToText({192, 168, 1, 20}), "192.168.1.20");
     EXPECT_EQ(TIdStack::TextToAddress("10.0.0.1"), (std::array<uint8_t, 4>{10, 0, 0, 1}));
     EXPECT_EQ(TIdStack::TextToAddress("257.1.2.3"), (std::array<uint8_t, 4>{1, 1, 2, 3}));
-    EXPECT_THROW(TIdStack::TextToAddress("1.x.2.3"), EConvertError);
+    EXPECT_THROW((void)TIdStack::TextToAddress("1.x.2.3"), EConvertError);
 }
 
 TEST_F(Stack, LookupHostAsksTheNameServiceOnlyForNames)
@@ -176,6 +180,65 @@ TEST_F(Stack, RefusedConnectionGives10061)
         EXPECT_EQ(error.LastError, 10061);
         EXPECT_STREQ(error.what(), "Socket Error # 10061\r\nConnection refused.");
     }
+}
+
+// Each address of a server in turn, the next started when the last is
+// still silent after a moment: listeners on IPv6 and IPv4 loopback, one
+// refusing (nothing there) and one silent (its backlog full).
+TEST_F(Stack, ConnectAnyTriesEachAddressAndTheNextWhenOneIsSilent)
+{
+    const auto listen = [](const char *address, int port, int backlog) {
+        TIdSocketHandle *socket = new TIdSocketHandle;
+        socket->Open(Id_SOCK_STREAM, Id_IPPROTO_IP, TIdStack::FamilyOf(address));
+        socket->IP = address;
+        socket->Port = port;
+        socket->Bind();
+        socket->Listen(backlog);
+        return std::unique_ptr<TIdSocketHandle>(socket);
+    };
+    const auto open = listen("127.0.0.1", 0, 8);
+    const int port = open->Port;
+    const auto six = listen("::1", 0, 8);
+    // Backlog 0 takes one connection; the next waits unanswered.
+    const auto silent = listen("127.0.0.2", port, 0);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(port));
+    ::inet_pton(AF_INET, "127.0.0.2", &to.sin_addr);
+    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+
+    const struct {
+        const char *What;
+        std::vector<std::string> Addresses;
+        int Port, Timeout;
+        const char *Reached;  // nullptr: the error below
+        int Error;
+    } cases[] = {
+        {"IPv6", {"::1"}, six->Port, 5000, "::1", 0},
+        {"IPv6 refused, then IPv4", {"::1", "127.0.0.1"}, port, 5000, "127.0.0.1", 0},
+        // Without a second attempt while the first waits, this one would
+        // time out on the silent address.
+        {"silent, then another", {"127.0.0.2", "127.0.0.1"}, port, 5000, "127.0.0.1", 0},
+        {"all refused", {"::1", "127.0.0.3"}, port, 5000, nullptr, Id_WSAECONNREFUSED},
+        {"all silent", {"127.0.0.2"}, port, 300, nullptr, Id_WSAETIMEDOUT},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.What);
+        TIdSocketHandle handle;
+        const int result = handle.ConnectAny(test.Addresses, test.Port, test.Timeout);
+        if (test.Reached) {
+            ASSERT_EQ(result, 0) << GStack->LastError();
+            EXPECT_TRUE(handle.IsOpen);
+            EXPECT_EQ(handle.RemoteIP, test.Reached);
+            EXPECT_EQ(handle.Family, TIdStack::FamilyOf(test.Reached));
+        } else {
+            EXPECT_EQ(result, Id_SOCKET_ERROR);
+            EXPECT_EQ(GStack->LastError(), test.Error);
+            EXPECT_TRUE(handle.IsOpen);  // for the caller's disconnect, as ConnectPeer leaves it
+        }
+    }
+    ::close(filler);
 }
 
 TEST_F(Stack, AcceptFillsBothEnds)

@@ -7,11 +7,11 @@
 
 #include <unistd.h>
 
-FtpServer::FtpServer()
+FtpServer::FtpServer(const std::string &host)
 {
     FProcess = std::make_unique<ChildProcess>(std::vector<std::string>{
         "/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", FRoot.Path().string(), "--user", User,
-        "--password", Password, "--cut"});
+        "--password", Password, "--cut", "--host", host});
     const std::string line = FProcess->WaitForLine("PORT ");
     FPort = std::stoi(line.substr(line.find("PORT ") + 5));
 }

@@ -14,7 +14,8 @@
 
 class FtpServer {
 public:
-    FtpServer();
+    // On 127.0.0.1, or on IPv6 loopback with "::1".
+    explicit FtpServer(const std::string &host = "127.0.0.1");
     int Port() const { return FPort; }
     const TempDir &Root() const { return FRoot; }
     // Ends the server as a kill would: its connections close mid-way.

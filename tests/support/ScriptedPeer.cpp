@@ -220,6 +220,23 @@ void WaitUntilListening(int port)
     throw std::runtime_error("the server never listened on port " + std::to_string(port));
 }
 
+void WaitUntilListening6(int port)
+{
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    address.sin6_port = htons(uint16_t(port));
+    for (int i = 0; i < 500; ++i) {
+        const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool listening = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        ::close(fd);
+        if (listening)
+            return;
+        ::usleep(10000);
+    }
+    throw std::runtime_error("the server never listened on [::1]:" + std::to_string(port));
+}
+
 int ConnectLoopback(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

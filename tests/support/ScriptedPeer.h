@@ -77,6 +77,8 @@ int ConnectLoopback(int port);
 // Until a server (one that says nothing when ready) accepts on
 // 127.0.0.1:port; throws after five seconds.
 void WaitUntilListening(int port);
+// The same on IPv6 loopback, [::1]:port.
+void WaitUntilListening6(int port);
 // The same from another loopback address ("127.0.0.2"): a third party.
 int ConnectLoopbackFrom(const char *source, int port);
 

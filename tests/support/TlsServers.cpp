@@ -109,7 +109,8 @@ std::string TlsServer::Password() const
     return FKind == PureFtpd ? "secret" : "test@example.com";
 }
 
-TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::path &root) : FKind(kind)
+TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::path &root, bool ipv6)
+    : FKind(kind), FIpv6(ipv6)
 {
     // The session runs as a user of the system's own inside the root,
     // which it may not write; it writes in pub. (No server's own user is
@@ -131,7 +132,8 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
     if (kind == VsftpdExplicit || kind == VsftpdImplicit) {
         fs::create_directories("/var/run/vsftpd/empty");
         std::ofstream(FDir.File("vsftpd.conf"))
-            << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port
+            << (ipv6 ? "listen=NO\nlisten_ipv6=YES\nlisten_address6=::1" : "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1")
+            << "\nlisten_port=" << port
             << "\nbackground=NO\nanonymous_enable=YES\nno_anon_password=YES\nftp_username=daemon\nanon_root="
             << root.string()
             << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\n"
@@ -145,7 +147,7 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
     } else if (kind == Proftpd) {
         std::ofstream(FDir.File("proftpd.conf"))
             << "ServerType standalone\nServerName \"proftpd test peer\"\nPort " << port
-            << "\nDefaultAddress 127.0.0.1\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << FDir.File("scoreboard")
+            << (ipv6 ? "\nUseIPv6 on\nDefaultAddress ::1" : "\nDefaultAddress 127.0.0.1") << "\nUser nobody\nGroup nogroup\nUseFtpUsers off\nScoreboardFile " << FDir.File("scoreboard")
             << "\nPidFile " << FDir.File("pid") << "\nDelayTable none\nWtmpLog off\nUseReverseDNS off\n"
             << "ModulePath " << Servers << "/usr/lib/proftpd\nLoadModule mod_tls.c\nLoadModule mod_digest.c\nTLSEngine on\nTLSRequired on\n"
             << "TLSRSACertificateFile " << certificate.Certificate() << "\nTLSRSACertificateKeyFile "
@@ -156,16 +158,16 @@ TlsServer::TlsServer(TKind kind, const TlsCertificate &certificate, const fs::pa
         command = {Servers + "/usr/sbin/proftpd", "-n", "-q", "-c", FDir.File("proftpd.conf")};
     } else if (kind == Pyftpdlib) {
         command = {"/usr/bin/python3", VELDRA_TEST_SUPPORT_DIR "/ftp_server.py", "--root", root.string(), "--port", port,
-                   "--tls", certificate.Certificate() + "," + certificate.Key()};
+                   "--host", Host(), "--tls", certificate.Certificate() + "," + certificate.Key()};
     } else {
         RunCommand("printf 'secret\\nsecret\\n' | '" + Servers + "/usr/bin/pure-pw' useradd tester -u nobody -g nogroup -d '" +
             root.string() + "' -f '" + FDir.File("passwd") + "' -m -F '" + FDir.File("users.pdb") +
             "' >/dev/null 2>&1");
-        command = {Servers + "/usr/sbin/pure-ftpd", "-S", "127.0.0.1," + port, "-l", "puredb:" + FDir.File("users.pdb"),
+        command = {Servers + "/usr/sbin/pure-ftpd", "-S", Host() + "," + port, "-l", "puredb:" + FDir.File("users.pdb"),
                    "-E", "-A", "-H", "-Y", "2", "-2", certificate.Combined()};
     }
     FProcess = std::make_unique<ChildProcess>(command);
-    WaitUntilListening(FPort);
+    ipv6 ? WaitUntilListening6(FPort) : WaitUntilListening(FPort);
 }
 
 TlsServer::~TlsServer() = default;

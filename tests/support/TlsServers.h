@@ -33,7 +33,8 @@ public:
     enum TKind { VsftpdExplicit, VsftpdImplicit, Proftpd, PureFtpd, Pyftpdlib };
 
     // Serves `root` (which gets a "pub" folder the server may write to).
-    TlsServer(TKind kind, const TlsCertificate &certificate, const std::filesystem::path &root);
+    // On IPv6 loopback ([::1]) with `ipv6`.
+    TlsServer(TKind kind, const TlsCertificate &certificate, const std::filesystem::path &root, bool ipv6 = false);
     ~TlsServer();
 
     // Why this kind cannot run here (not root, a server missing), or "".
@@ -41,12 +42,15 @@ public:
     static const char *Name(TKind kind);
 
     int Port() const { return FPort; }
+    // The address it listens on: "127.0.0.1" or "::1".
+    std::string Host() const { return FIpv6 ? "::1" : "127.0.0.1"; }
     bool Implicit() const { return FKind == VsftpdImplicit; }
     std::string User() const;
     std::string Password() const;
 
 private:
     TKind FKind;
+    bool FIpv6 = false;
     TempDir FDir;
     int FPort = 0;
     std::unique_ptr<ChildProcess> FProcess;

@@ -38,6 +38,7 @@ def main():
     parser.add_argument("--user", default="tester")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--host", default="127.0.0.1", help="127.0.0.1, or ::1 for IPv6")
     parser.add_argument("--cut", action="store_true")
     parser.add_argument("--slow-rate", type=int, default=2_000_000)
     parser.add_argument("--log", help="a file for the commands that move files, REST included")
@@ -127,6 +128,12 @@ def main():
                 return
             return super().ftp_PORT(line)
 
+        def ftp_EPRT(self, line):
+            if os.path.exists(os.path.join(args.root, ".no-port")):
+                self.respond("501 Active mode is not allowed here.")
+                return
+            return super().ftp_EPRT(line)
+
         def hashing(self):
             return any(os.path.exists(os.path.join(args.root, marker)) for marker in (".hash", ".hash-wrong"))
 
@@ -177,7 +184,7 @@ def main():
     # Refused logins answer at once: the tests have no use for the delay.
     Handler.auth_failed_timeout = 0.05
 
-    server = FTPServer(("127.0.0.1", args.port), Handler)
+    server = FTPServer((args.host, args.port), Handler)
     server.max_cons = 64
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     sys.stdout.flush()

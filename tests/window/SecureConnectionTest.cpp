@@ -201,8 +201,8 @@ TEST_F(PassiveModeChoice, IsUsedAtOnceAndKept)
     QAction *passive = Form->findChild<QAction *>("PassiveMode1");
     ASSERT_TRUE(passive);
     EXPECT_TRUE(passive->isChecked());
-    EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: PORT ")).isEmpty());
-    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PASV")).isEmpty());
+    EXPECT_TRUE(LogEntries().filter(QRegularExpression("^Sent: (PORT|EPRT) ")).isEmpty());
+    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: (PASV|EPSV)")).isEmpty());
 
     passive->trigger();  // to active
     EXPECT_FALSE(Form->Runner().Session().Passive);  // the transfers' connection
@@ -213,7 +213,7 @@ TEST_F(PassiveModeChoice, IsUsedAtOnceAndKept)
     WaitForTransfers();
     EXPECT_EQ(Contents(local.File("notes.txt")), "n");
     ASSERT_TRUE(Form->RemoteView().RefreshIfFree());  // and the browsing one
-    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: PORT ")).isEmpty());
+    EXPECT_FALSE(LogEntries().filter(QRegularExpression("^Sent: (PORT|EPRT) ")).isEmpty());
 
     Stop();
     Start();
