@@ -96,6 +96,8 @@ void TIdFTP::Connect(bool login)
     CheckArgument(User);
     CheckArgument(Password);
     FToldSizeVouched = false;
+    FFeatures = AskFeatures ? TIdFTPFeatures{} : KnownFeatures;
+    FExtendedPassiveRefused = FExtendedPortRefused = false;
     try {
         TIdTCPClient::Connect();
         if (UseTLS == utUseImplicitTLS)
@@ -138,8 +140,6 @@ void TIdFTP::Connect(bool login)
             FSystemDescription = "Unknown";
         else
             FSystemDescription = LastReplyLine().size() > 3 ? LastReplyLine().substr(3) : std::string();
-        FFeatures = AskFeatures ? TIdFTPFeatures{} : KnownFeatures;
-        FExtendedPassiveRefused = FExtendedPortRefused = false;
         if (AskFeatures && SendCommand("FEAT", {211, 500, 501, 502}) == 211)
             FFeatures = TIdFTPFeatures::Parse(ReplyLines);
         // A refusal changes nothing: the names stay bytes as they are.

@@ -46,6 +46,45 @@ TEST_F(ScriptedTransfer, ActiveListingWireOrderAndLineSplitting)
     EXPECT_EQ(transcript.substr(transcript.rfind("\r\n", transcript.size() - 3) + 2, 5), "PORT ");
 }
 
+// Offered, the extended commands go first; a server that refuses them
+// gets PASV and PORT, and is not asked again on that connection.
+TEST_F(ScriptedTransfer, ExtendedDataCommandsWhereOfferedAndTheClassicOnesWhenRefused)
+{
+    FTP.KnownFeatures.ExtendedPassive = FTP.KnownFeatures.ExtendedPort = true;
+    ScriptedPeer data;
+    Start([&](PeerSocket &peer) {
+        EXPECT_EQ(peer.ReadLine(), "EPSV");
+        peer.Send("229 Entering Extended Passive Mode (|||" + std::to_string(data.Port()) + "|)\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("150 Here\r\n226 Done\r\n");
+        EXPECT_EQ(peer.ReadLine(), "EPSV");
+        peer.Send("500 EPSV not understood\r\n");
+        EXPECT_EQ(peer.ReadLine().substr(0, 4), "PASV");
+        peer.Send("227 =127,0,0,1," + std::to_string(data.Port() / 256) + "," + std::to_string(data.Port() % 256) + "\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("150 Here\r\n226 Done\r\n");
+        EXPECT_EQ(peer.ReadLine(), "PASV");  // no second EPSV
+        peer.Send("500 No\r\n");
+        const std::string eprt = peer.ReadLine();
+        EXPECT_TRUE(eprt.starts_with("EPRT |1|127.0.0.1|")) << eprt;
+        peer.Send("502 Not here\r\n");
+        EXPECT_EQ(peer.ReadLine().substr(0, 15), "PORT 127,0,0,1,");
+        peer.Send("500 No\r\n");
+        EXPECT_TRUE(peer.WaitForClose());
+    });
+    for (int i = 0; i < 2; ++i) {
+        data.Serve([](PeerSocket &socket) { socket.Close(); });
+        std::vector<std::string> lines;
+        FTP.Passive = true;
+        FTP.List(lines, "", true);
+        data.Join();
+    }
+    std::vector<std::string> lines;
+    EXPECT_THROW(FTP.List(lines, "", true), EIdProtocolReplyError);
+    FTP.Passive = false;
+    EXPECT_THROW(FTP.List(lines, "", true), EIdProtocolReplyError);
+}
+
 TEST_F(ScriptedTransfer, PassiveUploadStartsAtTheStreamPositionActiveAtItsStart)
 {
     ScriptedPeer data;

@@ -320,6 +320,21 @@ TEST_F(SftpSessionTest, BrowsesAndChangesFolders)
 
 // ---- the tools of a working day ----------------------------------------------------
 
+TEST_F(SftpSessionTest, ConnectsOverIPv6)
+{
+    Write(Root() / "six.txt", "over IPv6");
+    auto session = Session();
+    std::string known = Server->KnownHostsLine();
+    known.replace(0, known.find(']'), "[::1");
+    std::ofstream(Config.File("user_known_hosts"), std::ios::app) << known << "\n";
+    TSessionSettings settings = Settings();
+    settings.Host = "::1";
+    session->Connect(settings);
+    TMemoryStream bytes;
+    session->Get("six.txt", bytes, 0, -1);
+    EXPECT_EQ(bytes.Data(), "over IPv6");
+}
+
 TEST_F(SftpSessionTest, TimesPermissionsAndTheKeepAliveWorkOnTheServer)
 {
     fs::create_directories(Root() / "cgi" / "deep");
