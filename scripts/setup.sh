@@ -74,24 +74,25 @@ fi
 echo "setup: all packages present"
 
 # The test servers: Debian's packages of vsftpd, proftpd (with its TLS
-# module), pure-ftpd and Dante's SOCKS server, unpacked beside the project.
+# module), pure-ftpd, Dante's SOCKS server and tinyproxy (an HTTP proxy),
+# unpacked beside the project.
 # Nothing is installed as a service (the FTP servers conflict as packages
 # anyway); each test starts the server it needs on loopback and ends it.
 if [[ ${1:-} != run ]]; then
   servers=$(cd "$(dirname "$0")/.." && pwd)/.servers
   unpacked=(usr/sbin/vsftpd usr/sbin/proftpd usr/lib/proftpd/mod_tls.so usr/sbin/pure-ftpd usr/sbin/danted
-    usr/sbin/sshd usr/lib/openssh/sftp-server)
+    usr/sbin/sshd usr/lib/openssh/sftp-server usr/bin/tinyproxy)
   missing_servers=false
   for file in "${unpacked[@]}"; do [[ -f $servers/$file ]] || missing_servers=true; done
   if $missing_servers; then
     download=$(mktemp -d)
     chmod a+rwx "$download"  # apt fetches as its own user
     (cd "$download" && apt-get download vsftpd proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common \
-      dante-server openssh-server openssh-sftp-server >/dev/null)
+      dante-server openssh-server openssh-sftp-server tinyproxy-bin >/dev/null)
     mkdir -p "$servers"
     for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$servers"; done
     rm -rf "$download"
-    echo "setup: vsftpd, proftpd, pure-ftpd, Dante and sshd unpacked in $servers"
+    echo "setup: vsftpd, proftpd, pure-ftpd, Dante, sshd and tinyproxy unpacked in $servers"
   fi
   # The SFTP tests' user: an unprivileged sshd logs in the user it runs
   # as, and PAM checks that user's password. No home, no service.

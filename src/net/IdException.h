@@ -58,6 +58,8 @@ ID_EXCEPTION(EIdTLSError, EIdException);
 ID_EXCEPTION(EIdDataConnectionCut, EIdTLSError);
 
 ID_EXCEPTION(EIdSocksError, EIdException);
+// An HTTP proxy that would not open the tunnel: its status line says why.
+ID_EXCEPTION(EIdHttpProxyError, EIdSocksError);
 ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);
 ID_EXCEPTION(EIdSocksRequestServerFailed, EIdSocksError);
 ID_EXCEPTION(EIdSocksRequestIdentFailed, EIdSocksError);

@@ -7,6 +7,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 constexpr int TcpNoDelayLevel = 6;   // IPPROTO_TCP
@@ -15,6 +18,21 @@ constexpr int TcpNoDelayOption = 1;  // TCP_NODELAY
 std::string Port16(int port)
 {
     return {char((port >> 8) & 0xFF), char(port & 0xFF)};
+}
+
+std::string Base64(const std::string &bytes)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t left = std::min<size_t>(3, bytes.size() - i);
+        uint32_t group = 0;
+        for (size_t j = 0; j < 3; ++j)
+            group = group << 8 | (j < left ? uint8_t(bytes[i + j]) : 0);
+        for (size_t j = 0; j < 4; ++j)
+            text += j <= left ? digits[(group >> (18 - 6 * j)) & 63] : '=';
+    }
+    return text;
 }
 
 // SOCKS length bytes hold 255 at most: refuse what cannot be sent rather
@@ -75,6 +93,7 @@ void TIdTCPClient::Connect()
     case svSocks4: NegotiateSocks4(false); break;
     case svSocks4A: NegotiateSocks4(true); break;
     case svSocks5: NegotiateSocks5(); break;
+    case svHttpConnect: NegotiateHttpConnect(); break;
     case svNoSocks: break;
     }
 
@@ -97,6 +116,39 @@ void TIdTCPClient::ConnectAndReadAll()
 void TIdTCPClient::WriteRequest(const std::string &request)
 {
     WriteBytes(request.data(), int(request.size()));
+}
+
+void TIdTCPClient::NegotiateHttpConnect()
+{
+    // Nothing of the host may end the request line early.
+    if (Host.find_first_of("\r\n ") != std::string::npos)
+        throw EIdHttpProxyError("The host name cannot go to an HTTP proxy: \"" + Host + "\".");
+    const std::string target = (TIdStack::IsIPv6Address(Host) ? '[' + Host + ']' : Host) + ':' + std::to_string(Port);
+    std::string request = "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n";
+    if (!SocksInfo.UserID.empty())
+        request += "Proxy-Authorization: Basic " + Base64(SocksInfo.UserID + ':' + SocksInfo.Password) + "\r\n";
+    WriteRequest(request + "\r\n");
+    // "HTTP/1.1 200 Connection established", headers, a blank line; what
+    // follows is the server's.
+    std::string status;
+    try {
+        status = ReadLine();
+        for (std::string header = ReadLine(); !header.empty(); header = ReadLine()) {
+        }
+    } catch (const EIdConnClosedGracefully &) {
+        throw EIdHttpProxyError("The HTTP proxy closed the connection" +
+                                (status.empty() ? std::string(".") : ": " + status));
+    }
+    const size_t code = status.find(' ');
+    if (!status.starts_with("HTTP/") || code == std::string::npos)
+        throw EIdHttpProxyError("The HTTP proxy's answer is not HTTP: " + status.substr(0, 80));
+    if (status.compare(code + 1, 3, "200") == 0)
+        return;
+    const std::string words = status.substr(code + 1);
+    // 407 asks for a password; some proxies answer a wrong one with 401.
+    if (words.starts_with("407") || words.starts_with("401"))
+        throw EIdHttpProxyError("The HTTP proxy wants a user name and password it takes (" + words + ").");
+    throw EIdHttpProxyError("The HTTP proxy refused the connection (" + words + ").");
 }
 
 void TIdTCPClient::NegotiateSocks4(bool version4A)

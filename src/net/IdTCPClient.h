@@ -31,6 +31,8 @@ protected:
     // The proxy's side of the connect, on a connection to the proxy.
     void NegotiateSocks4(bool version4A);
     void NegotiateSocks5();
+    // CONNECT host:port, with Basic authentication where a user is given.
+    void NegotiateHttpConnect();
 
 private:
     void WriteRequest(const std::string &request);

@@ -103,12 +103,14 @@ void TFormSettings::Load()
         if (overwrite == OverwriteNames[i])
             P.Runner.DefaultOverwrite = TOverwriteAnswer(i);
     TSocksInfo proxy;
-    proxy.Version = TSocksVersion(std::clamp(store->ReadInteger("Proxy/Version", svNoSocks), 0, int(svSocks5)));
+    proxy.Version = TSocksVersion(std::clamp(store->ReadInteger("Proxy/Version", svNoSocks), 0, int(svHttpConnect)));
     proxy.Host = store->ReadString("Proxy/Host", {}).toStdString();
     proxy.Port = store->ReadInteger("Proxy/Port", 1080);
     proxy.UserID = store->ReadString("Proxy/User", {}).toStdString();
     proxy.Password = store->ReadString("Proxy/Password", {}).toStdString();
-    proxy.Authentication = proxy.Version == svSocks5 && !proxy.UserID.empty() ? saUsernamePassword : saNoAuthentication;
+    proxy.Authentication = (proxy.Version == svSocks5 || proxy.Version == svHttpConnect) && !proxy.UserID.empty()
+                               ? saUsernamePassword
+                               : saNoAuthentication;
     P.Connection.SetProxy(proxy);
     const QString keeping = store->ReadString("Passwords/Keep", "Keyring");
     for (const TPasswordKeeping choice : {TPasswordKeeping::Keyring, TPasswordKeeping::File, TPasswordKeeping::Nowhere})

@@ -113,7 +113,7 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
 
     auto *proxy = new QGroupBox("Proxy");
     auto *proxyForm = new QFormLayout(proxy);
-    FProxyKind = Named(Choices({"None", "SOCKS 4", "SOCKS 4A", "SOCKS 5"}, int(settings.Proxy.Version)), "Proxy");
+    FProxyKind = Named(Choices({"None", "SOCKS 4", "SOCKS 4A", "SOCKS 5", "HTTP CONNECT"}, int(settings.Proxy.Version)), "Proxy");
     FProxyKind->setObjectName("cbProxy");
     proxyForm->addRow("&Proxy:", FProxyKind);
     FProxyHost = Named(new QLineEdit(QString::fromStdString(settings.Proxy.Host)), "Proxy host");
@@ -156,7 +156,7 @@ void TSettingsDialog::ProxyKindChanged()
                            static_cast<QWidget *>(FProxyUser)})
         field->setEnabled(kind != svNoSocks);
     // Only SOCKS 5 carries a password.
-    FProxyPassword->setEnabled(kind == svSocks5);
+    FProxyPassword->setEnabled(kind == svSocks5 || kind == svHttpConnect);
 }
 
 TAppSettings TSettingsDialog::Result() const
@@ -178,9 +178,9 @@ TAppSettings TSettingsDialog::Result() const
     result.Proxy.Host = FProxyHost->text().trimmed().toStdString();
     result.Proxy.Port = FProxyPort->value();
     result.Proxy.UserID = FProxyUser->text().toStdString();
-    result.Proxy.Password = result.Proxy.Version == svSocks5 ? FProxyPassword->text().toStdString() : std::string();
-    result.Proxy.Authentication =
-        result.Proxy.Version == svSocks5 && !result.Proxy.UserID.empty() ? saUsernamePassword : saNoAuthentication;
+    const bool withPassword = result.Proxy.Version == svSocks5 || result.Proxy.Version == svHttpConnect;
+    result.Proxy.Password = withPassword ? FProxyPassword->text().toStdString() : std::string();
+    result.Proxy.Authentication = withPassword && !result.Proxy.UserID.empty() ? saUsernamePassword : saNoAuthentication;
     result.Passwords = TPasswordKeeping(FPasswords->currentIndex());
     return result;
 }

@@ -155,6 +155,53 @@ TEST_F(ScriptedProxy, AnIPv6ServerGoesAsItsSixteenBytesAndNotBySocks4)
     Proxy.Join();
 }
 
+// An HTTP proxy's tunnel: CONNECT with the server's address (and Basic
+// authentication where a user is given); what follows the reply's blank
+// line is the server's. A refusal says the proxy's status.
+TEST_F(ScriptedProxy, HttpConnectOpensATunnelOrSaysWhyNot)
+{
+    const struct {
+        const char *What;
+        std::string User, Host, Request, Reply, Error;
+    } cases[] = {
+        {"open", "", "files.example", "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n",
+         "HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\n\r\n220 via http\r\n", ""},
+        {"with a user, to IPv6", "ann", "::1",
+         "CONNECT [::1]:21 HTTP/1.1\r\nHost: [::1]:21\r\nProxy-Authorization: Basic YW5uOnNlc2FtZQ==\r\n\r\n",
+         "HTTP/1.0 200 OK\r\n\r\n220 via http\r\n", ""},
+        {"no password", "", "files.example", "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n",
+         "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n",
+         "The HTTP proxy wants a user name and password it takes (407 Proxy Authentication Required)."},
+        {"forbidden", "", "files.example", "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n",
+         "HTTP/1.1 403 Forbidden\r\n\r\n", "The HTTP proxy refused the connection (403 Forbidden)."},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.What);
+        Client.SocksInfo.Version = svHttpConnect;
+        Client.SocksInfo.UserID = test.User;
+        Client.SocksInfo.Password = "sesame";
+        Client.Host = test.Host;
+        Proxy.Serve([&test](PeerSocket &peer) {
+            EXPECT_EQ(peer.Read(test.Request.size()), test.Request);
+            peer.Send(test.Reply);
+            peer.WaitForClose();
+        });
+        if (test.Error.empty()) {
+            Client.Connect();
+            EXPECT_EQ(Client.ReadLine(), "220 via http");
+        } else {
+            try {
+                Client.Connect();
+                ADD_FAILURE() << "connected";
+            } catch (const EIdHttpProxyError &error) {
+                EXPECT_EQ(error.what(), test.Error);
+            }
+        }
+        Client.Disconnect();
+        Proxy.Join();
+    }
+}
+
 TEST_F(ScriptedProxy, Socks5ReplyAddressTypesAreSkippedExactly)
 {
     Client.SocksInfo.Version = svSocks5;
@@ -352,6 +399,44 @@ TEST_F(RealProxy, Socks5ThroughMicrosocksWithAndWithoutPassword)
 
     Socks.Password = "wrong";
     EXPECT_THROW(LogInThrough(guarded->Port(), svSocks5), EIdSocksError);
+}
+
+// Through tinyproxy: the login and a passive listing's data connection
+// go through the tunnel, with and without a password; a wrong one is
+// refused in the proxy's words.
+TEST_F(RealProxy, HttpConnectThroughTinyproxyWithAndWithoutPassword)
+{
+    const auto open = SocksProxy::Tinyproxy();
+    std::ofstream(Server.Root().File("seen.txt")) << "x";
+    const auto listThrough = [this](int port) {
+        TIdFTP ftp;
+        ftp.Host = "127.0.0.1";
+        ftp.Port = Server.Port();
+        ftp.User = FtpServer::User;
+        ftp.Password = FtpServer::Password;
+        ftp.Passive = true;
+        ftp.SocksInfo = Socks;
+        ftp.SocksInfo.Host = "127.0.0.1";
+        ftp.SocksInfo.Port = port;
+        ftp.SocksInfo.Version = svHttpConnect;
+        ftp.Connect(true);
+        std::vector<std::string> lines;
+        ftp.List(lines, "", true);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &line) { return line.ends_with(" seen.txt"); }));
+        ftp.Disconnect();
+    };
+    listThrough(open->Port());
+    const auto guarded = SocksProxy::Tinyproxy("proxyuser", "proxypass");
+    Socks.UserID = "proxyuser";
+    Socks.Password = "proxypass";
+    listThrough(guarded->Port());
+    Socks.Password = "wrong";
+    try {
+        listThrough(guarded->Port());
+        ADD_FAILURE() << "connected";
+    } catch (const EIdHttpProxyError &error) {
+        EXPECT_EQ(std::string(error.what()), "The HTTP proxy wants a user name and password it takes (401 Unauthorized).");
+    }
 }
 
 // A server on IPv6 through an IPv4 proxy: the data connections go by EPSV

@@ -175,16 +175,20 @@ TEST_F(SftpSessionTest, AgentKeysLogIn)
     unsetenv("SSH_AUTH_SOCK");
 }
 
-TEST_F(SftpSessionTest, ConnectsThroughASocksProxy)
+TEST_F(SftpSessionTest, ConnectsThroughASocksOrHttpProxy)
 {
-    const auto proxy = SocksProxy::MicroSocks("proxyuser", "proxypass");
-    TSessionSettings settings = Settings();
-    settings.Proxy = {saUsernamePassword, "127.0.0.1", "proxypass", proxy->Port(), "proxyuser", svSocks5};
-    auto session = Session();
-    session->Connect(settings);
-    EXPECT_EQ(session->CurrentFolder(), Root().string());
-    settings.Proxy.Password = "wrong";
-    EXPECT_THROW(Session()->Connect(settings), EIdSocksError);
+    for (const TSocksVersion version : {svSocks5, svHttpConnect}) {
+        SCOPED_TRACE(version);
+        const auto proxy = version == svSocks5 ? SocksProxy::MicroSocks("proxyuser", "proxypass")
+                                               : SocksProxy::Tinyproxy("proxyuser", "proxypass");
+        TSessionSettings settings = Settings();
+        settings.Proxy = {saUsernamePassword, "127.0.0.1", "proxypass", proxy->Port(), "proxyuser", version};
+        auto session = Session();
+        session->Connect(settings);
+        EXPECT_EQ(session->CurrentFolder(), Root().string());
+        settings.Proxy.Password = "wrong";
+        EXPECT_THROW(Session()->Connect(settings), EIdSocksError);
+    }
 }
 
 // ---- host keys ----------------------------------------------------------------------

@@ -37,6 +37,21 @@ std::unique_ptr<SocksProxy> SocksProxy::Dante()
     return proxy;
 }
 
+std::unique_ptr<SocksProxy> SocksProxy::Tinyproxy(const std::string &user, const std::string &password)
+{
+    std::unique_ptr<SocksProxy> proxy(new SocksProxy);
+    proxy->FPort = FreeLoopbackPort();
+    const std::string config = proxy->FDir.File("tinyproxy.conf");
+    std::ofstream(config) << "Port " << proxy->FPort << "\nListen 127.0.0.1\nTimeout 60\nMaxClients 50\n"
+                          << "Allow 127.0.0.1\nLogLevel Error\n"
+                          << (::geteuid() == 0 ? "User nobody\nGroup nogroup\n" : "")
+                          << (user.empty() ? std::string() : "BasicAuth " + user + " " + password + "\n");
+    proxy->FProcess = std::make_unique<ChildProcess>(
+        std::vector<std::string>{VELDRA_SERVERS_DIR "/usr/bin/tinyproxy", "-d", "-c", config});
+    WaitUntilListening(proxy->FPort);
+    return proxy;
+}
+
 std::unique_ptr<SocksProxy> SocksProxy::MicroSocks(const std::string &user, const std::string &password)
 {
     std::unique_ptr<SocksProxy> proxy(new SocksProxy);

@@ -36,6 +36,9 @@ public:
     static std::unique_ptr<SocksProxy> Dante();
     // microsocks: SOCKS 5, with user and password when given.
     static std::unique_ptr<SocksProxy> MicroSocks(const std::string &user = {}, const std::string &password = {});
+    // tinyproxy: an HTTP proxy's CONNECT, with Basic authentication when a
+    // user is given.
+    static std::unique_ptr<SocksProxy> Tinyproxy(const std::string &user = {}, const std::string &password = {});
     int Port() const { return FPort; }
 
 private:

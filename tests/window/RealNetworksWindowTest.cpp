@@ -3,7 +3,10 @@
 // down from it over IPv6, each file proven whole by the server's hash.
 #include "FormFixture.h"
 
+#include "AppSettings.h"
+#include "TlsServers.h"
 #include "TransferRunner.h"
+#include "UserDialogs.h"
 #include "Transfers.h"
 
 #include <QTreeWidget>
@@ -81,6 +84,63 @@ TEST_F(RealNetworks, AnIPv6ServerIsBrowsedAndAFolderComesDownProvenWhole)
         verified += item.Verified == "SHA-256";
     }
     EXPECT_EQ(verified, 2);  // the files; the folders have no digest
+}
+
+// As an office user has it: the HTTP proxy set in Settings, a server at
+// an IPv6 address over TLS (proftpd, which hashes files), a folder down
+// through the tunnel byte for byte and shown verified; the proxy is kept
+// for the next start.
+TEST_F(RealNetworks, ThroughAnHttpProxyATlsServerOnIPv6GivesAVerifiedFolder)
+{
+    if (const std::string why = TlsServer::Unavailable(TlsServer::Proftpd); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir files;
+    const fs::path root = files.Path() / "root";
+    fs::create_directories(root / "pub" / "site");
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 17 % 251);
+    std::ofstream(root / "pub" / "site" / "data.bin", std::ios::binary) << bytes;
+    std::ofstream(root / "pub" / "site" / "note.txt") << "note";
+    const TlsCertificate certificate("127.0.0.1");
+    const TlsServer server(TlsServer::Proftpd, certificate, root, true);
+    const auto proxy = SocksProxy::Tinyproxy("office", "pass");
+
+    Dialogs.SettingsAnswers.push_back([&proxy](TAppSettings &settings) {
+        settings.Proxy.Version = svHttpConnect;
+        settings.Proxy.Host = "127.0.0.1";
+        settings.Proxy.Port = proxy->Port();
+        settings.Proxy.UserID = "office";
+        settings.Proxy.Password = "pass";
+    });
+    Form->findChild<QAction *>("actSettings")->trigger();
+    TypeInto(cbAddress, QString("ftpes://[::1]:%1/").arg(server.Port()));
+    TypeInto(edUserName, QString::fromStdString(server.User()));
+    TypeInto(edPassword, QString::fromStdString(server.Password()));
+    Dialogs.CertificateAnswers = {TCertificateAnswer::TrustOnce};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(Form->FTP.Connected()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(Form->FTP.SocksInfo.Version, svHttpConnect);
+    TypeInto(edCurrentDir, "/pub");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {},
+                      tvFolders->visualItemRect(tvFolders->findItems("site", Qt::MatchExactly).front()).center());
+    const TempDir local;
+    Dialogs.FileAnswers.push_back(QStringList{QString::fromStdString(local.Path().string())});
+    actDownloadAs->trigger();
+    WaitForTransfers();
+    EXPECT_TRUE(Contents(local.Path() / "site" / "data.bin") == bytes);
+    EXPECT_EQ(Contents(local.Path() / "site" / "note.txt"), "note");
+    QStringList states;
+    for (const TTransferItem &item : Form->Runner().Queue().Items())
+        if (!item.Folder)
+            states << TransferStateText(item);
+    EXPECT_EQ(states, (QStringList{"Verified (SHA-256)", "Verified (SHA-256)"}));
+
+    Stop();
+    Start();
+    EXPECT_EQ(Form->FTP.SocksInfo.Version, svHttpConnect);
+    EXPECT_EQ(Form->FTP.SocksInfo.Port, proxy->Port());
 }
 
 }  // namespace
