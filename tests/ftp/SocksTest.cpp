@@ -357,23 +357,36 @@ TEST_F(ScriptedProxy, OverlongValuesAreRefusedBeforeAnythingIsSent)
 
 // ---- real proxies ------------------------------------------------------------------
 
+// Logs in through the proxy and lists in passive mode, the data
+// connection going through the proxy too: the server's root holds
+// seen.txt.
+void LogInAndListThrough(const FtpServer &server, const std::string &host, const TSocksInfo &proxy)
+{
+    TIdFTP ftp;
+    ftp.Host = host;
+    ftp.Port = server.Port();
+    ftp.User = FtpServer::User;
+    ftp.Password = FtpServer::Password;
+    ftp.Passive = true;
+    ftp.SocksInfo = proxy;
+    ftp.Connect(true);
+    EXPECT_EQ(ftp.SystemDescription(), " UNIX Type: L8");
+    std::vector<std::string> lines;
+    ftp.List(lines, "", true);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &line) { return line.ends_with(" seen.txt"); }));
+    ftp.Disconnect();
+}
+
 class RealProxy : public ::testing::Test {
 protected:
+    RealProxy() { std::ofstream(Server.Root().File("seen.txt")) << "x"; }
     void LogInThrough(int proxyPort, TSocksVersion version)
     {
-        TIdFTP ftp;
-        ftp.Host = "127.0.0.1";
-        ftp.Port = Server.Port();
-        ftp.User = FtpServer::User;
-        ftp.Password = FtpServer::Password;
-        ftp.SocksInfo = Socks;
-        ftp.SocksInfo.Host = "localhost";
-        ftp.SocksInfo.Port = proxyPort;
-        ftp.SocksInfo.Version = version;
-        ftp.Connect(true);
-        EXPECT_EQ(ftp.SystemDescription(), " UNIX Type: L8");
-        EXPECT_EQ(ftp.SendCommand("PWD", 257), 257);
-        ftp.Disconnect();
+        TSocksInfo proxy = Socks;
+        proxy.Host = "localhost";
+        proxy.Port = proxyPort;
+        proxy.Version = version;
+        LogInAndListThrough(Server, "127.0.0.1", proxy);
     }
     FtpServer Server;
     TSocksInfo Socks;
@@ -401,38 +414,19 @@ TEST_F(RealProxy, Socks5ThroughMicrosocksWithAndWithoutPassword)
     EXPECT_THROW(LogInThrough(guarded->Port(), svSocks5), EIdSocksError);
 }
 
-// Through tinyproxy: the login and a passive listing's data connection
-// go through the tunnel, with and without a password; a wrong one is
-// refused in the proxy's words.
+// Through tinyproxy, with and without a password; a wrong one is refused
+// in the proxy's words.
 TEST_F(RealProxy, HttpConnectThroughTinyproxyWithAndWithoutPassword)
 {
     const auto open = SocksProxy::Tinyproxy();
-    std::ofstream(Server.Root().File("seen.txt")) << "x";
-    const auto listThrough = [this](int port) {
-        TIdFTP ftp;
-        ftp.Host = "127.0.0.1";
-        ftp.Port = Server.Port();
-        ftp.User = FtpServer::User;
-        ftp.Password = FtpServer::Password;
-        ftp.Passive = true;
-        ftp.SocksInfo = Socks;
-        ftp.SocksInfo.Host = "127.0.0.1";
-        ftp.SocksInfo.Port = port;
-        ftp.SocksInfo.Version = svHttpConnect;
-        ftp.Connect(true);
-        std::vector<std::string> lines;
-        ftp.List(lines, "", true);
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &line) { return line.ends_with(" seen.txt"); }));
-        ftp.Disconnect();
-    };
-    listThrough(open->Port());
+    LogInThrough(open->Port(), svHttpConnect);
     const auto guarded = SocksProxy::Tinyproxy("proxyuser", "proxypass");
     Socks.UserID = "proxyuser";
     Socks.Password = "proxypass";
-    listThrough(guarded->Port());
+    LogInThrough(guarded->Port(), svHttpConnect);
     Socks.Password = "wrong";
     try {
-        listThrough(guarded->Port());
+        LogInThrough(guarded->Port(), svHttpConnect);
         ADD_FAILURE() << "connected";
     } catch (const EIdHttpProxyError &error) {
         EXPECT_EQ(std::string(error.what()), "The HTTP proxy wants a user name and password it takes (401 Unauthorized).");
@@ -446,20 +440,11 @@ TEST(RealProxy6, AnIPv6ServerListsThroughMicrosocks)
     FtpServer server("::1");
     std::ofstream(server.Root().File("seen.txt")) << "x";
     const auto proxy = SocksProxy::MicroSocks();
-    TIdFTP ftp;
-    ftp.Host = "::1";
-    ftp.Port = server.Port();
-    ftp.User = FtpServer::User;
-    ftp.Password = FtpServer::Password;
-    ftp.Passive = true;
-    ftp.SocksInfo.Host = "127.0.0.1";
-    ftp.SocksInfo.Port = proxy->Port();
-    ftp.SocksInfo.Version = svSocks5;
-    ftp.Connect(true);
-    std::vector<std::string> lines;
-    ftp.List(lines, "", true);
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &line) { return line.ends_with(" seen.txt"); }));
-    ftp.Disconnect();
+    TSocksInfo socks;
+    socks.Host = "127.0.0.1";
+    socks.Port = proxy->Port();
+    socks.Version = svSocks5;
+    LogInAndListThrough(server, "::1", socks);
 }
 
 }  // namespace
