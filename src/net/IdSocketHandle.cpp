@@ -218,9 +218,11 @@ int TIdSocketHandle::ConnectAny(const std::vector<std::string> &addresses, int p
                     nextStart = TClock::now();
                     continue;
                 }
-                pending.emplace_back(handle, std::find_if(pending.begin(), pending.end(), [handle](const auto &each) {
-                                                 return each.first == handle;
-                                             })->second);
+                // The winner goes last, where the socket stands.
+                const int family = std::find_if(pending.begin(), pending.end(), [handle](const auto &each) {
+                                       return each.first == handle;
+                                   })->second;
+                pending.emplace_back(handle, family);
                 connected = true;
                 break;
             }
