@@ -76,7 +76,8 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
     FControl.CopyWorkHandlers(client);
     FControl.WatchControlConnection(*client);
     client->ConnectTimeout = FFtp.ConnectTimeout;
-    client->Host = FFtp.SocksInfo.Version != svNoSocks ? FFtp.Host : FFtp.Socket()->RemoteIP;
+    const bool proxied = FFtp.SocksInfo.Version != svNoSocks && FFtp.SocksInfo.Version != svSystemProxy;
+    client->Host = proxied ? FFtp.Host : FFtp.Socket()->RemoteIP;
     client->Port = announced.Port;
     try {
         client->Connect();

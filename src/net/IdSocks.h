@@ -4,7 +4,10 @@
 
 #include <string>
 
-enum TSocksVersion { svNoSocks = 0, svSocks4 = 1, svSocks4A = 2, svSocks5 = 3, svHttpConnect = 4 };
+// svSystemProxy is the settings' choice of whatever the environment names,
+// resolved for each server before it is reached: a client takes it as no
+// proxy.
+enum TSocksVersion { svNoSocks = 0, svSocks4 = 1, svSocks4A = 2, svSocks5 = 3, svHttpConnect = 4, svSystemProxy = 5 };
 enum TSocksAuthentication { saNoAuthentication = 0, saUsernamePassword = 1 };
 
 struct TSocksInfo {

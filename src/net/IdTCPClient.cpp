@@ -57,7 +57,7 @@ void TIdTCPClient::Connect()
         throw EIdAlreadyConnected(RSId::AlreadyConnected);
     ResetState();
     try {
-        const bool viaSocks = SocksInfo.Version != svNoSocks;
+        const bool viaSocks = SocksInfo.Version != svNoSocks && SocksInfo.Version != svSystemProxy;
         const std::string &hopHost = viaSocks ? SocksInfo.Host : Host;
         const int hopPort = viaSocks ? SocksInfo.Port : Port;
         if (!TIdStack::IsDottedQuad(hopHost) && !TIdStack::IsIPv6Address(hopHost))
@@ -94,7 +94,8 @@ void TIdTCPClient::Connect()
     case svSocks4A: NegotiateSocks4(true); break;
     case svSocks5: NegotiateSocks5(); break;
     case svHttpConnect: NegotiateHttpConnect(); break;
-    case svNoSocks: break;
+    case svNoSocks:
+    case svSystemProxy: break;
     }
 
     ReportStatus(ssConnected, Socket()->RemoteIP);

@@ -15,6 +15,7 @@
 #include "Protocols.h"
 #include "SiteList.h"
 #include "StatusBar.h"
+#include "SystemProxy.h"
 #include "TransferRunner.h"
 #include "UserDialogs.h"
 #include "WindowServices.h"
@@ -209,7 +210,8 @@ void TConnectionWorkflow::MakeSession(const THostAddress &address, const TSiteEn
         W.UserName->setText(address.User);
     FSession.User = W.UserName->text().toStdString();
     FSession.Secret = password.toStdString();
-    FSession.Proxy = FFtp.SocksInfo;
+    // The system's proxy is the one the environment names for this host.
+    FSession.Proxy = FProxy.Version == svSystemProxy ? SystemProxy(FSession.Host) : FProxy;
     if (site)
         ApplySite(*site, FSession);
     // Names in the site's charset; one this system lacks is said, and the
@@ -461,12 +463,12 @@ void TConnectionWorkflow::OpenAddress(const QString &text)
 
 TSocksInfo TConnectionWorkflow::Proxy() const
 {
-    return FFtp.SocksInfo;
+    return FProxy;
 }
 
 void TConnectionWorkflow::SetProxy(const TSocksInfo &proxy)
 {
-    FFtp.SocksInfo = proxy;
+    FProxy = proxy;
 }
 
 bool TConnectionWorkflow::PassiveMode() const

@@ -118,6 +118,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The proxy the settings chose (perhaps the system's, resolved for
+    // each connection).
+    TSocksInfo FProxy;
     void Connect();
     void LoggedIn();
     // A key in the bar; true when it is consumed.

@@ -103,7 +103,7 @@ void TFormSettings::Load()
         if (overwrite == OverwriteNames[i])
             P.Runner.DefaultOverwrite = TOverwriteAnswer(i);
     TSocksInfo proxy;
-    proxy.Version = TSocksVersion(std::clamp(store->ReadInteger("Proxy/Version", svNoSocks), 0, int(svHttpConnect)));
+    proxy.Version = TSocksVersion(std::clamp(store->ReadInteger("Proxy/Version", svNoSocks), 0, int(svSystemProxy)));
     proxy.Host = store->ReadString("Proxy/Host", {}).toStdString();
     proxy.Port = store->ReadInteger("Proxy/Port", 1080);
     proxy.UserID = store->ReadString("Proxy/User", {}).toStdString();

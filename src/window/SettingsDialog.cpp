@@ -113,7 +113,7 @@ TSettingsDialog::TSettingsDialog(const TAppSettings &settings, QWidget *parent) 
 
     auto *proxy = new QGroupBox("Proxy");
     auto *proxyForm = new QFormLayout(proxy);
-    FProxyKind = Named(Choices({"None", "SOCKS 4", "SOCKS 4A", "SOCKS 5", "HTTP CONNECT"}, int(settings.Proxy.Version)), "Proxy");
+    FProxyKind = Named(Choices({"None", "SOCKS 4", "SOCKS 4A", "SOCKS 5", "HTTP CONNECT", "The system's proxy"}, int(settings.Proxy.Version)), "Proxy");
     FProxyKind->setObjectName("cbProxy");
     proxyForm->addRow("&Proxy:", FProxyKind);
     FProxyHost = Named(new QLineEdit(QString::fromStdString(settings.Proxy.Host)), "Proxy host");
@@ -154,8 +154,8 @@ void TSettingsDialog::ProxyKindChanged()
     const int kind = FProxyKind->currentIndex();
     for (QWidget *field : {static_cast<QWidget *>(FProxyHost), static_cast<QWidget *>(FProxyPort),
                            static_cast<QWidget *>(FProxyUser)})
-        field->setEnabled(kind != svNoSocks);
-    // Only SOCKS 5 carries a password.
+        field->setEnabled(kind != svNoSocks && kind != svSystemProxy);
+    // SOCKS 5 and HTTP carry a password; the system's proxy names its own.
     FProxyPassword->setEnabled(kind == svSocks5 || kind == svHttpConnect);
 }
 

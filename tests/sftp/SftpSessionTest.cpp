@@ -326,6 +326,8 @@ TEST_F(SftpSessionTest, BrowsesAndChangesFolders)
 
 TEST_F(SftpSessionTest, ConnectsOverIPv6)
 {
+    Options.Ipv6 = true;
+    Server = std::make_unique<SshServer>(Root(), Options);
     Write(Root() / "six.txt", "over IPv6");
     auto session = Session();
     std::string known = Server->KnownHostsLine();

@@ -76,7 +76,8 @@ void SshServer::Start()
                                        ? dir + "/sftp-server -d '" + FRoot.string() + "'"
                                        : "/usr/bin/python3 " + dir + "/sftp_peer.py " + FOptions.ScriptedSftp;
     std::ofstream config(dir + "/sshd_config");
-    config << "Port " << FPort << "\nListenAddress 127.0.0.1\nListenAddress [::1]\nHostKey " << dir << "/host_key\nPidFile none\n"
+    config << "Port " << FPort << "\nListenAddress 127.0.0.1\n" << (FOptions.Ipv6 ? "ListenAddress [::1]\n" : "")
+           << "HostKey " << dir << "/host_key\nPidFile none\n"
            << (FOptions.RsaToo ? "HostKey " + dir + "/host_key_rsa\n" : std::string())
            << "StrictModes no\nUsePAM yes\nAuthorizedKeysFile " << dir << "/authorized_keys\n"
            << "PasswordAuthentication " << (FOptions.Password ? "yes" : "no") << "\n"

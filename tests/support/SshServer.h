@@ -24,6 +24,8 @@ public:
         bool Proftpd = false;
         // An RSA host key beside the Ed25519 one.
         bool RsaToo = false;
+        // Listening on [::1] too (OpenSSH's only).
+        bool Ipv6 = false;
     };
     // Serves `root` (handed to the test user) as the folder SFTP starts in.
     explicit SshServer(const std::filesystem::path &root) : SshServer(root, Options{}) {}

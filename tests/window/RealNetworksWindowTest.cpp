@@ -4,6 +4,7 @@
 #include "FormFixture.h"
 
 #include "AppSettings.h"
+#include "ConnectionWorkflow.h"
 #include "TlsServers.h"
 #include "TransferRunner.h"
 #include "UserDialogs.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <filesystem>
@@ -139,8 +141,41 @@ TEST_F(RealNetworks, ThroughAnHttpProxyATlsServerOnIPv6GivesAVerifiedFolder)
 
     Stop();
     Start();
-    EXPECT_EQ(Form->FTP.SocksInfo.Version, svHttpConnect);
-    EXPECT_EQ(Form->FTP.SocksInfo.Port, proxy->Port());
+    EXPECT_EQ(Form->Connection().Proxy().Version, svHttpConnect);
+    EXPECT_EQ(Form->Connection().Proxy().Port, proxy->Port());
+}
+
+// "The system's proxy" is whatever the environment names for the server:
+// the tunnel while http_proxy is set, the way straight where no_proxy
+// names the host; the transfers go the same way.
+TEST_F(RealNetworks, TheSystemsProxyIsTheEnvironmentsForEachServer)
+{
+    FtpServer server;
+    std::ofstream(server.Root().File("seen.txt")) << "x";
+    const auto proxy = SocksProxy::Tinyproxy();
+    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy->Port())).c_str(), 1);
+    const auto restore = qScopeGuard([] {
+        ::unsetenv("http_proxy");
+        ::unsetenv("no_proxy");
+    });
+    Dialogs.SettingsAnswers.push_back([](TAppSettings &settings) { settings.Proxy.Version = svSystemProxy; });
+    Form->findChild<QAction *>("actSettings")->trigger();
+    for (const bool bypassed : {false, true}) {
+        SCOPED_TRACE(bypassed ? "no_proxy" : "http_proxy");
+        if (bypassed)
+            ::setenv("no_proxy", "localhost,127.0.0.1", 1);
+        TypeInto(cbAddress, QString("127.0.0.1:%1").arg(server.Port()));
+        TypeInto(edUserName, FtpServer::User);
+        TypeInto(edPassword, FtpServer::Password);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_TRUE(Form->FTP.Connected());
+        EXPECT_EQ(Form->FTP.SocksInfo.Version, bypassed ? svNoSocks : svHttpConnect);
+        EXPECT_EQ(Form->Runner().Session().Proxy.Version, bypassed ? svNoSocks : svHttpConnect);
+        EXPECT_TRUE(Files().contains("seen.txt"));
+        actConnect->trigger();  // off again
+        ASSERT_FALSE(Form->FTP.Connected());
+    }
+    EXPECT_EQ(Form->Connection().Proxy().Version, svSystemProxy);  // the choice, kept
 }
 
 }  // namespace
