@@ -76,8 +76,7 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
     FControl.CopyWorkHandlers(client);
     FControl.WatchControlConnection(*client);
     client->ConnectTimeout = FFtp.ConnectTimeout;
-    const bool proxied = FFtp.SocksInfo.Version != svNoSocks && FFtp.SocksInfo.Version != svSystemProxy;
-    client->Host = proxied ? FFtp.Host : FFtp.Socket()->RemoteIP;
+    client->Host = FFtp.SocksInfo.Proxied() ? FFtp.Host : FFtp.Socket()->RemoteIP;
     client->Port = announced.Port;
     try {
         client->Connect();

@@ -17,4 +17,6 @@ struct TSocksInfo {
     int Port = 0;
     std::string UserID;    // SOCKS 4/4A user id; SOCKS 5 and HTTP user name
     TSocksVersion Version = svNoSocks;
+    // Whether connections go through a proxy at all.
+    bool Proxied() const { return Version != svNoSocks && Version != svSystemProxy; }
 };

@@ -57,7 +57,7 @@ void TIdTCPClient::Connect()
         throw EIdAlreadyConnected(RSId::AlreadyConnected);
     ResetState();
     try {
-        const bool viaSocks = SocksInfo.Version != svNoSocks && SocksInfo.Version != svSystemProxy;
+        const bool viaSocks = SocksInfo.Proxied();
         const std::string &hopHost = viaSocks ? SocksInfo.Host : Host;
         const int hopPort = viaSocks ? SocksInfo.Port : Port;
         if (!TIdStack::IsDottedQuad(hopHost) && !TIdStack::IsIPv6Address(hopHost))
