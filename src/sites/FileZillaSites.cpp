@@ -163,7 +163,7 @@ private:
         site.LocalFolder = field["LocalDir"];
         site.DefaultFolder = RemoteFolderFromSegments(field["RemoteDir"]);
         if (field["BypassProxy"].toInt() == 1)
-            unmapped("a proxy setting of its own is not kept; it uses the proxy of Veldra's settings.");
+            site.Proxy = TSiteProxy::None;
         site.Bookmarks = bookmarks;
         site.Address = SiteFields::ComposedAddress(site);
         Out.Sites.Append(site);
@@ -254,7 +254,8 @@ private:
         W.writeTextElement("EncodingType", site.Charset.isEmpty() ? "Auto" : custom ? "Custom" : "UTF-8");
         if (custom)
             W.writeTextElement("CustomEncoding", site.Charset);
-        W.writeTextElement("BypassProxy", "0");
+        // Its only per-site proxy choice is none at all.
+        W.writeTextElement("BypassProxy", site.Proxy == TSiteProxy::None ? "1" : "0");
         W.writeTextElement("Name", site.Name);
         for (const auto &[element, text] : {std::pair{"Comments", site.Comments}, {"LocalDir", site.LocalFolder},
                                             {"RemoteDir", SegmentsFromRemoteFolder(site.DefaultFolder)}})

@@ -18,6 +18,10 @@ enum class TLogonType { Anonymous, Normal, Ask, KeyFile, Interactive };
 // FTP's data connections: the window's switch, or the site's own.
 enum class TTransferMode { Default, Active, Passive };
 
+// The proxy a site goes through: the settings' one, none, one of its own
+// (in the order of the proxy kinds), or whatever the environment names.
+enum class TSiteProxy { Default, None, Socks4, Socks4A, Socks5, Http, System };
+
 // A named pair of folders on a site, to go to both at once.
 struct TBookmark {
     QString Name, LocalFolder, RemoteFolder;
@@ -52,6 +56,11 @@ struct TSiteEntry {
     QString Charset;
     QString LocalFolder;
     QString Comments;
+    TSiteProxy Proxy = TSiteProxy::Default;
+    // A proxy of its own: where it is, and the log-in it takes.
+    QString ProxyHost;
+    int ProxyPort = 0;
+    QString ProxyUser, ProxyPassword;
     // The secret store's name for a site made here: it stays while the
     // site is renamed or moved. Sites of earlier versions have none.
     QString Id;

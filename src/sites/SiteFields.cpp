@@ -13,6 +13,7 @@ namespace {
 constexpr std::array ProtocolKeys{"ftp", "ftpes", "ftps", "ftp-plain", "sftp"};
 constexpr std::array LogonKeys{"anonymous", "normal", "ask", "keyfile", "interactive"};
 constexpr std::array ModeKeys{"default", "active", "passive"};
+constexpr std::array ProxyKeys{"default", "none", "socks4", "socks4a", "socks5", "http", "system"};
 
 template <typename E, size_t N>
 std::optional<E> FromKey(const std::array<const char *, N> &keys, const QString &key)
@@ -31,6 +32,8 @@ QString LogonKey(TLogonType logon) { return LogonKeys[size_t(logon)]; }
 std::optional<TLogonType> LogonFromKey(const QString &key) { return FromKey<TLogonType>(LogonKeys, key); }
 QString ModeKey(TTransferMode mode) { return ModeKeys[size_t(mode)]; }
 std::optional<TTransferMode> ModeFromKey(const QString &key) { return FromKey<TTransferMode>(ModeKeys, key); }
+QString ProxyKey(TSiteProxy proxy) { return ProxyKeys[size_t(proxy)]; }
+std::optional<TSiteProxy> ProxyFromKey(const QString &key) { return FromKey<TSiteProxy>(ProxyKeys, key); }
 
 QStringList ProtocolTexts()
 {
@@ -46,6 +49,11 @@ QStringList LogonTexts()
 QStringList ModeTexts()
 {
     return {"Default (the Server menu's switch)", "Active", "Passive"};
+}
+
+QStringList ProxyTexts()
+{
+    return {"As in Settings", "No proxy", "SOCKS 4", "SOCKS 4A", "SOCKS 5", "HTTP CONNECT", "The system's proxy"};
 }
 
 QString Scheme(TSiteProtocol protocol)

@@ -19,11 +19,14 @@ QString LogonKey(TLogonType logon);
 std::optional<TLogonType> LogonFromKey(const QString &key);
 QString ModeKey(TTransferMode mode);
 std::optional<TTransferMode> ModeFromKey(const QString &key);
+QString ProxyKey(TSiteProxy proxy);
+std::optional<TSiteProxy> ProxyFromKey(const QString &key);
 
 // As the manager's lists show them, in the enums' order.
 QStringList ProtocolTexts();
 QStringList LogonTexts();
 QStringList ModeTexts();
+QStringList ProxyTexts();
 
 // The address scheme that speaks it, and its port.
 QString Scheme(TSiteProtocol protocol);

@@ -31,8 +31,11 @@ constexpr TTextField ManagerTexts[] = {
     {"Host", &TSiteEntry::Host},           {"KeyFile", &TSiteEntry::KeyFile},
     {"Charset", &TSiteEntry::Charset},     {"LocalFolder", &TSiteEntry::LocalFolder},
     {"Comments", &TSiteEntry::Comments},   {"Id", &TSiteEntry::Id},
+    {"ProxyHost", &TSiteEntry::ProxyHost}, {"ProxyUser", &TSiteEntry::ProxyUser},
+    // Kept as the settings keep their proxy's password.
+    {"ProxyPassword", &TSiteEntry::ProxyPassword},
 };
-constexpr const char *ManagerNumbers[] = {"Protocol", "Port", "Logon", "Mode", "Transfers"};
+constexpr const char *ManagerNumbers[] = {"Protocol", "Port", "Logon", "Mode", "Transfers", "Proxy", "ProxyPort"};
 
 // What an earlier version wrote holds no host: its sites are at the top,
 // named by their address.
@@ -48,6 +51,8 @@ void ReadManagerFields(const TSettingsStore &store, int index, TSiteEntry &site)
     site.Protocol = SiteFields::ProtocolFromKey(text("Protocol")).value_or(TSiteProtocol::FtpPlain);
     site.Logon = SiteFields::LogonFromKey(text("Logon")).value_or(TLogonType::Normal);
     site.Mode = SiteFields::ModeFromKey(text("Mode")).value_or(TTransferMode::Default);
+    site.Proxy = SiteFields::ProxyFromKey(text("Proxy")).value_or(TSiteProxy::Default);
+    site.ProxyPort = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "ProxyPort"), 0), 0, 65535);
     site.Port = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Port"), 0), 0, 65535);
     site.Transfers = std::clamp(store.ReadInteger(TSiteList::ValueName(index, "Transfers"), 0), 0, 10);
     // As a JSON list of [name, local folder, remote folder].
@@ -66,6 +71,8 @@ void WriteManagerFields(TSettingsStore &store, int index, const TSiteEntry &site
     store.WriteString(TSiteList::ValueName(index, "Protocol"), SiteFields::ProtocolKey(site.Protocol));
     store.WriteString(TSiteList::ValueName(index, "Logon"), SiteFields::LogonKey(site.Logon));
     store.WriteString(TSiteList::ValueName(index, "Mode"), SiteFields::ModeKey(site.Mode));
+    store.WriteString(TSiteList::ValueName(index, "Proxy"), SiteFields::ProxyKey(site.Proxy));
+    store.WriteInteger(TSiteList::ValueName(index, "ProxyPort"), site.ProxyPort);
     store.WriteInteger(TSiteList::ValueName(index, "Port"), site.Port);
     store.WriteInteger(TSiteList::ValueName(index, "Transfers"), site.Transfers);
     if (site.Bookmarks.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "SiteSession.h"
 
 #include "SiteFields.h"
+#include "SystemProxy.h"
 
 THostAddress HostAddressOf(const TSiteEntry &site)
 {
@@ -35,6 +36,23 @@ bool AsksForPassword(const TSiteEntry &site)
 
 void ApplySite(const TSiteEntry &site, TSessionSettings &session)
 {
+    if (site.Proxy == TSiteProxy::None)
+        session.Proxy = {};
+    else if (site.Proxy == TSiteProxy::System)
+        session.Proxy = SystemProxy(session.Host);
+    else if (site.Proxy != TSiteProxy::Default) {
+        // The kinds after "none" are the proxy kinds, in their order.
+        TSocksInfo proxy;
+        proxy.Version = TSocksVersion(int(site.Proxy) - int(TSiteProxy::None));
+        proxy.Host = site.ProxyHost.toStdString();
+        proxy.Port = site.ProxyPort > 0 ? site.ProxyPort : 1080;
+        proxy.UserID = site.ProxyUser.toStdString();
+        if (proxy.Version == svSocks5 || proxy.Version == svHttpConnect) {
+            proxy.Password = site.ProxyPassword.toStdString();
+            proxy.Authentication = proxy.UserID.empty() ? saNoAuthentication : saUsernamePassword;
+        }
+        session.Proxy = proxy;
+    }
     if (site.Protocol == TSiteProtocol::Ftp) {
         session.UseTLS = utUseExplicitTLS;
         session.TLSWhenOffered = true;

@@ -1,6 +1,6 @@
 // How a saved site connects: its address as the bar's would be, and what
 // its settings add to a session (TLS where offered, its own transfer
-// mode, charset and key file, the user its log-on type names).
+// mode, charset, proxy and key file, the user its log-on type names).
 #pragma once
 
 #include "HostAddress.h"

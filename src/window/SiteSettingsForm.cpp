@@ -60,6 +60,17 @@ QWidget *WithBrowse(QLineEdit *edit, QToolButton *&button, TFileDialog::TKind ki
     return row;
 }
 
+// Only a proxy of its own has an address; SOCKS 4 takes no password.
+bool HasAddress(TSiteProxy kind)
+{
+    return kind != TSiteProxy::Default && kind != TSiteProxy::None && kind != TSiteProxy::System;
+}
+
+bool TakesPassword(TSiteProxy kind)
+{
+    return kind == TSiteProxy::Socks5 || kind == TSiteProxy::Http;
+}
+
 }  // namespace
 
 QStringList TSiteSettingsForm::Charsets()
@@ -112,11 +123,28 @@ TSiteSettingsForm::TSiteSettingsForm(QWidget *parent) : QWidget(parent)
                                                "Choose the local folder"));
     tabs->addTab(advanced, "&Advanced");
 
+    auto *proxyPage = new QWidget;
+    auto *proxy = new QFormLayout(proxyPage);
+    FProxy = Choices("cbSiteProxy", "Proxy", SiteFields::ProxyTexts());
+    proxy->addRow("&Proxy:", FProxy);
+    FProxyHost = Field(new QLineEdit, "edSiteProxyHost", "Proxy host");
+    proxy->addRow("&Host:", FProxyHost);
+    FProxyPort = Field(new QLineEdit, "edSiteProxyPort", "Proxy port");
+    FProxyPort->setValidator(new QIntValidator(1, 65535, FProxyPort));
+    proxy->addRow("P&ort:", FProxyPort);
+    FProxyUser = Field(new QLineEdit, "edSiteProxyUser", "Proxy user");
+    proxy->addRow("&User:", FProxyUser);
+    FProxyPassword = Field(new QLineEdit, "edSiteProxyPassword", "Proxy password");
+    FProxyPassword->setEchoMode(QLineEdit::Password);
+    proxy->addRow("Pass&word:", FProxyPassword);
+    tabs->addTab(proxyPage, "Pro&xy");
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabs);
     connect(FProtocol, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
     connect(FLogon, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
+    connect(FProxy, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
     connect(FHost, &QLineEdit::editingFinished, this, [this] { SplitTypedHost(); });
     ShowNothing();
 }
@@ -134,6 +162,12 @@ void TSiteSettingsForm::FollowChoices()
     FKeyFile->setEnabled(logon == TLogonType::KeyFile);
     FBrowseKey->setEnabled(logon == TLogonType::KeyFile);
     FMode->setEnabled(protocol != TSiteProtocol::Sftp);
+    const auto kind = TSiteProxy(FProxy->currentIndex());
+    const bool own = HasAddress(kind);
+    for (QLineEdit *field : {FProxyHost, FProxyPort, FProxyUser})
+        field->setEnabled(own);
+    FProxyPassword->setEnabled(TakesPassword(kind));
+    FProxyPort->setPlaceholderText(own ? QStringLiteral("1080") : QString());
 }
 
 void TSiteSettingsForm::SplitTypedHost()
@@ -176,6 +210,11 @@ void TSiteSettingsForm::Show(const TSiteEntry &site)
     FCharset->setCurrentText(site.Charset.isEmpty() ? QStringLiteral("Automatic") : site.Charset);
     FRemoteFolder->setText(site.DefaultFolder);
     FLocalFolder->setText(site.LocalFolder);
+    FProxy->setCurrentIndex(int(site.Proxy));
+    FProxyHost->setText(site.ProxyHost);
+    FProxyPort->setText(site.ProxyPort > 0 ? QString::number(site.ProxyPort) : QString());
+    FProxyUser->setText(site.ProxyUser);
+    FProxyPassword->setText(site.ProxyPassword);
     FollowChoices();
 }
 
@@ -205,6 +244,13 @@ void TSiteSettingsForm::Take(TSiteEntry &site) const
     site.Charset = charset.compare("Automatic", Qt::CaseInsensitive) == 0 ? QString() : charset;
     site.DefaultFolder = FRemoteFolder->text().trimmed();
     site.LocalFolder = FLocalFolder->text().trimmed();
+    site.Proxy = TSiteProxy(FProxy->currentIndex());
+    // What does not apply to the kind chosen is not kept.
+    const bool own = HasAddress(site.Proxy);
+    site.ProxyHost = own ? FProxyHost->text().trimmed() : QString();
+    site.ProxyPort = own ? FProxyPort->text().toInt() : 0;
+    site.ProxyUser = own ? FProxyUser->text() : QString();
+    site.ProxyPassword = TakesPassword(site.Proxy) ? FProxyPassword->text() : QString();
     // An earlier version finds the site by its address; one that still
     // names the same server keeps it as it was typed.
     if (!site.Host.isEmpty() && server(site) != before)

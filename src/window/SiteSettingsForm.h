@@ -34,8 +34,9 @@ private:
     // "sftp://host:2222" typed as the host: protocol, host and port.
     void SplitTypedHost();
 
-    QComboBox *FProtocol, *FLogon, *FMode, *FCharset;
+    QComboBox *FProtocol, *FLogon, *FMode, *FCharset, *FProxy;
     QLineEdit *FHost, *FPort, *FUser, *FPassword, *FKeyFile, *FRemoteFolder, *FLocalFolder;
+    QLineEdit *FProxyHost, *FProxyPort, *FProxyUser, *FProxyPassword;
     QToolButton *FBrowseKey, *FBrowseLocal;
     QSpinBox *FTransfers;
     QPlainTextEdit *FComments;

@@ -4,10 +4,12 @@
 #include "SettingsStore.h"
 #include "SiteFields.h"
 #include "SiteList.h"
+#include "SiteSession.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,11 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
     full.Charset = "Shift_JIS";
     full.LocalFolder = "/home/anna/Deploy";
     full.Comments = "two\nlines";
+    full.Proxy = TSiteProxy::Http;
+    full.ProxyHost = "proxy.office";
+    full.ProxyPort = 3128;
+    full.ProxyUser = "anna";
+    full.ProxyPassword = "pp";
     full.Id = "4f1c";
     full.Bookmarks = {{"Scripts \"one\"", "/home/anna/x", "/cgi-bin"}, {"Root", "", "/"}};
     sites.Append(full);
@@ -72,6 +79,9 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
               std::tuple(full.Logon, full.KeyFile, full.Mode, full.Transfers, full.Charset, full.LocalFolder,
                          full.Comments, full.Id));
     EXPECT_EQ(got.Bookmarks, full.Bookmarks);
+    EXPECT_EQ(std::tuple(got.Proxy, got.ProxyHost, got.ProxyPort, got.ProxyUser, got.ProxyPassword),
+              std::tuple(full.Proxy, full.ProxyHost, full.ProxyPort, full.ProxyUser, full.ProxyPassword));
+    EXPECT_EQ(read[1].Proxy, TSiteProxy::Default);
     EXPECT_EQ(read.Folders, sites.Folders);
     EXPECT_EQ(read[1].Path(), "ftp.example.net");
 
@@ -85,6 +95,7 @@ TEST_F(SiteList, EveryFieldAndEveryFolderIsKept)
     }
     const auto store = TSettingsStore::OpenForReading();
     EXPECT_FALSE(store->ValueExists(TSiteList::ValueName(1, "KeyFile")));
+    EXPECT_FALSE(store->ValueExists(TSiteList::ValueName(1, "ProxyPassword")));
     EXPECT_FALSE(store->ValueExists("SiteFolder0"));
     EXPECT_EQ(ReadBack().Count(), 1);
 }
@@ -142,6 +153,44 @@ TEST_F(SiteList, PathsAndFreeNames)
     }
     EXPECT_EQ(sites.FreeName("Work", "New site"), "New site (3)");
     EXPECT_EQ(sites.FreeName("", "New site"), "New site");
+}
+
+// A site's proxy takes the settings' place: none at all, one of its own
+// (a password only where the kind takes one), or the environment's for
+// its host; "as in Settings" leaves the settings' one.
+TEST(SiteSession, ASitesProxyTakesTheSettingsPlace)
+{
+    ::setenv("http_proxy", "http://env.proxy:3128", 1);
+    const auto restore = qScopeGuard([] { ::unsetenv("http_proxy"); });
+    const struct {
+        TSiteProxy Kind;
+        TSocksVersion Version;
+        std::string Host, Password;
+        int Port;
+        TSocksAuthentication Authentication;
+    } cases[] = {
+        {TSiteProxy::Default, svSocks5, "settings.proxy", "sp", 1080, saUsernamePassword},
+        {TSiteProxy::None, svNoSocks, "", "", 0, saNoAuthentication},
+        {TSiteProxy::Http, svHttpConnect, "own.proxy", "pp", 8080, saUsernamePassword},
+        {TSiteProxy::Socks4, svSocks4, "own.proxy", "", 8080, saNoAuthentication},
+        {TSiteProxy::System, svHttpConnect, "env.proxy", "", 3128, saNoAuthentication},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(SiteFields::ProxyKey(c.Kind).toStdString());
+        TSiteEntry site;
+        site.Proxy = c.Kind;
+        site.ProxyHost = "own.proxy";
+        site.ProxyPort = 8080;
+        site.ProxyUser = "anna";
+        site.ProxyPassword = "pp";
+        TSessionSettings session;
+        session.Host = "files.example";
+        session.Proxy = {saUsernamePassword, "settings.proxy", "sp", 1080, "ann", svSocks5};
+        ApplySite(site, session);
+        EXPECT_EQ(std::tuple(session.Proxy.Version, session.Proxy.Host, session.Proxy.Password, session.Proxy.Port,
+                             session.Proxy.Authentication),
+                  std::tuple(c.Version, c.Host, c.Password, c.Port, c.Authentication));
+    }
 }
 
 }  // namespace

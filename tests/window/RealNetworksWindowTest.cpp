@@ -7,8 +7,10 @@
 #include "ConnectionWorkflow.h"
 #include "TlsServers.h"
 #include "TransferRunner.h"
-#include "UserDialogs.h"
+#include "SiteFields.h"
+#include "SiteManager.h"
 #include "Transfers.h"
+#include "UserDialogs.h"
 
 #include <QTreeWidget>
 
@@ -176,6 +178,53 @@ TEST_F(RealNetworks, TheSystemsProxyIsTheEnvironmentsForEachServer)
         ASSERT_FALSE(Form->FTP.Connected());
     }
     EXPECT_EQ(Form->Connection().Proxy().Version, svSystemProxy);  // the choice, kept
+}
+
+// A site's own proxy choice wins over the settings': a site behind
+// tinyproxy goes through it while the settings name none, and a site with
+// "No proxy" goes straight while the settings name one that is not there.
+TEST_F(RealNetworks, ASiteGoesByItsOwnProxy)
+{
+    FtpServer server;
+    std::ofstream(server.Root().File("seen.txt")) << "x";
+    const auto proxy = SocksProxy::Tinyproxy("office", "pass");
+    Dialogs.SettingsAnswers.push_back([](TAppSettings &settings) {
+        settings.Proxy.Version = svSocks5;
+        settings.Proxy.Host = "127.0.0.1";
+        settings.Proxy.Port = FreeLoopbackPort();  // nothing listens there
+    });
+    Form->findChild<QAction *>("actSettings")->trigger();
+    for (const TSiteProxy kind : {TSiteProxy::Http, TSiteProxy::None}) {
+        SCOPED_TRACE(SiteFields::ProxyKey(kind).toStdString());
+        Dialogs.SiteManagerAnswers.push_back([&](TSiteManagerData &data) {
+            TSiteEntry site;
+            site.Name = "files";
+            site.Host = "127.0.0.1";
+            site.Port = server.Port();
+            site.UserName = FtpServer::User;
+            site.Password = FtpServer::Password;
+            site.Proxy = kind;
+            site.ProxyHost = "127.0.0.1";
+            site.ProxyPort = proxy->Port();
+            site.ProxyUser = "office";
+            site.ProxyPassword = "pass";
+            site.Address = SiteFields::ComposedAddress(site);
+            data.Sites = {};
+            data.Sites.Append(site);
+            data.Origins = {-1};
+            data.Chosen = 0;
+            data.Connect = true;
+            return true;
+        });
+        Form->findChild<QAction *>("actSiteManager")->trigger();
+        ASSERT_TRUE(Form->FTP.Connected()) << LogEntries().join('\n').toStdString();
+        const TSocksVersion expected = kind == TSiteProxy::Http ? svHttpConnect : svNoSocks;
+        EXPECT_EQ(Form->FTP.SocksInfo.Version, expected);
+        EXPECT_EQ(Form->Runner().Session().Proxy.Version, expected);
+        EXPECT_TRUE(Files().contains("seen.txt"));
+        actConnect->trigger();  // off again
+        ASSERT_FALSE(Form->FTP.Connected());
+    }
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ protected:
                 tabs && tabs->indexOf(page) >= 0)
                 tabs->setCurrentWidget(page);
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, widget->height() / 2));
+        // A list's click opens its popup: put away, the list keeps the focus.
+        if (auto *box = qobject_cast<QComboBox *>(widget); box && box->view()->isVisible())
+            Press(Qt::Key_Escape);
         QWidget *focus = QApplication::focusWidget();
         ASSERT_TRUE(focus == widget || widget->isAncestorOf(focus)) << field;
     }
@@ -136,6 +139,14 @@ TEST_F(SiteManagerDialog, ANewSiteInANewFolderIsNamedAndFilledIn)
     ClickInto("cbSiteCharset");
     Press(Qt::Key_A, Qt::ControlModifier);
     Type("CP1251");
+    // Its own proxy, the kind chosen by keys.
+    ClickInto("cbSiteProxy");
+    for (int i = 0; i < int(TSiteProxy::Http); ++i)
+        Press(Qt::Key_Down);
+    ClickInto("edSiteProxyHost");
+    Type("proxy.office");
+    ClickInto("edSiteProxyPassword");
+    Type("pp");
 
     const TSiteManagerData result = Dialog->Result();
     ASSERT_EQ(result.Sites.Count(), 3);
@@ -151,6 +162,8 @@ TEST_F(SiteManagerDialog, ANewSiteInANewFolderIsNamedAndFilledIn)
                                                                                           QString("pw")));
     EXPECT_EQ(shop.DefaultFolder, "/srv/shop");
     EXPECT_EQ(shop.Charset, "CP1251");
+    EXPECT_EQ(std::tuple(shop.Proxy, shop.ProxyHost, shop.ProxyPort, shop.ProxyPassword),
+              std::tuple(TSiteProxy::Http, QString("proxy.office"), 0, QString("pp")));
     EXPECT_EQ(shop.Address, "sftp://shop.example:2222");
     EXPECT_TRUE(result.Sites.Folders.contains("Empty/Clients"));
     EXPECT_TRUE(result.Sites.Folders.contains("Work"));
@@ -230,6 +243,19 @@ TEST_F(SiteManagerDialog, FieldsFollowTheProtocolAndLogOnType)
         EXPECT_EQ(Dialog->findChild<QLineEdit *>("edSitePort")->placeholderText(),
                   QString::number(SiteFields::DefaultPort(c.Protocol)));
     }
+    // A proxy's address only for one of its own, a password not for SOCKS 4;
+    // what no longer applies is not kept.
+    auto *proxy = Dialog->findChild<QComboBox *>("cbSiteProxy");
+    Dialog->findChild<QLineEdit *>("edSiteProxyHost")->setText("p.example");
+    for (const auto &[kind, address, password] : {std::tuple{TSiteProxy::None, false, false},
+                                                   {TSiteProxy::Socks4, true, false},
+                                                   {TSiteProxy::Socks5, true, true},
+                                                   {TSiteProxy::System, false, false}}) {
+        proxy->setCurrentIndex(int(kind));
+        EXPECT_EQ(Dialog->findChild<QLineEdit *>("edSiteProxyHost")->isEnabled(), address);
+        EXPECT_EQ(Dialog->findChild<QLineEdit *>("edSiteProxyPassword")->isEnabled(), password);
+    }
+    EXPECT_TRUE(Dialog->Result().Sites[1].ProxyHost.isEmpty());
     // Only a normal log-on keeps a password; the port the protocol has
     // anyway is no port of the site's own.
     Dialog->findChild<QLineEdit *>("edSitePort")->setText("990");
