@@ -30,6 +30,7 @@ inline double CpuSeconds()
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
 
 class TBenchApplication : public TApplication {
 public:
@@ -86,6 +87,10 @@ inline bool ConnectForm(TfrmMain &form, const char *server, const QString &user,
     form.findChild<QComboBox *>("cbAddress")->setEditText(whole ? address : QString("127.0.0.1:%1").arg(server));
     form.findChild<QLineEdit *>("edUserName")->setText(user);
     form.findChild<QLineEdit *>("edPassword")->setText(whole ? QString() : password);
+    // VELDRA_BENCH_MODE=passive or active: the Server menu's switch, set as
+    // the user sets it; unset, the settings' choice stands.
+    if (const char *mode = std::getenv("VELDRA_BENCH_MODE"))
+        form.findChild<QAction *>("PassiveMode1")->setChecked(std::string_view(mode) == "passive");
     form.findChild<QAction *>("actConnect")->trigger();
     if (!form.Online())
         std::fprintf(stderr, "could not connect\n");

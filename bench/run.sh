@@ -20,6 +20,9 @@
 #   - the speed limits: a 32 MiB download and upload at 8,192 KiB/s, and a
 #     download whose limit is raised while it runs, next to curl's
 #     --limit-rate;
+#   - far away (bench/far.sh): the same server behind a relay adding 20 ms
+#     each way, folders of small files, one large file and the round trips
+#     per step, next to lftp and curl;
 #   - start-up under Xvfb: start to a visible window and the idle memory,
 #     next to FileZilla's when it is installed.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
@@ -55,38 +58,8 @@ for i in $(seq 1000); do head -c 16384 /dev/urandom > "$work/root/small/file$i.b
 chmod -R a+rX "$work/root/small"
 
 # Anonymous access: the root is read-only, uploads go to incoming/.
-port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$work/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$port
-background=NO
-anonymous_enable=YES
-no_anon_password=YES
-anon_root=$work/root
-write_enable=YES
-anon_upload_enable=YES
-anon_other_write_enable=YES
-anon_mkdir_write_enable=YES
-local_enable=NO
-connect_from_port_20=NO
-seccomp_sandbox=NO
-xferlog_enable=NO
-CONF
-if ((EUID == 0)); then
-  # A system user whose home exists: vsftpd changes into it first.
-  echo "ftp_username=daemon" >> "$work/vsftpd.conf"
-  chown daemon "$work/root/incoming"
-  mkdir -p /var/run/vsftpd/empty
-  echo "secure_chroot_dir=/var/run/vsftpd/empty" >> "$work/vsftpd.conf"
-else
-  chmod 777 "$work/root/incoming"
-  echo "run_as_launching_user=YES" >> "$work/vsftpd.conf"
-fi
-.servers/usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/server.log" 2>&1 &
-server=$!
-for _ in $(seq 100); do curl -s "ftp://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
+source bench/vsftpd.sh
+start_vsftpd "$work"
 url="ftp://127.0.0.1:$port"
 
 curl_figures() {  # what, bytes, command...
@@ -227,6 +200,9 @@ awk -v t="$t" 'BEGIN { printf "curl          %-24s %8.0f KiB/s  %6.2f s  (limit 
 cmp "$work/root/limited.bin" "$local_dir/limited.bin" && echo "veldra limited download byte-exact"
 cmp "$work/root/limited.bin" "$work/root/incoming/limited.bin" && echo "veldra limited upload byte-exact"
 rm -f "$local_dir/"*.bin "$work/root/incoming/"* "$work/root/limited.bin"
+
+# Far away: the same server behind a relay that delays each way by 20 ms.
+bash bench/far.sh 3
 
 echo "== Start-up under Xvfb"
 /usr/bin/python3 bench/startup.py ./build/veldra

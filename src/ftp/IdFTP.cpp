@@ -2,6 +2,8 @@
 
 #include "IdException.h"
 #include "IdFTPDataChannel.h"
+#include "IdFTPLogin.h"
+#include "IdFTPPassive.h"
 #include "IdResourceStrings.h"
 #include "IdLocalPath.h"
 #include "IdScopeGuard.h"
@@ -39,10 +41,42 @@ int16_t TIdFTP::SendCommand(const std::string &command, const TReplyCodes &allow
 {
     if (command != std::string(1, '\0'))
         CheckArgument(command);
-    return TIdTCPClient::SendCommand(command, allowed);
+    try {
+        const int16_t code = TIdTCPClient::SendCommand(command, allowed);
+        FPipeline.Raise();
+        return code;
+    } catch (const EIdProtocolReplyError &) {
+        FPipeline.Raise();  // a refusal sent before is the cause
+        throw;
+    }
+}
+
+void TIdFTP::SendLater(const std::string &command, const TReplyCodes &allowed, TIdFTPPipeline::TThen then)
+{
+    const TCommandScope scope(*this);
+    WriteLater(command, allowed, std::move(then));
+}
+
+void TIdFTP::WriteLater(const std::string &command, const TReplyCodes &allowed, TIdFTPPipeline::TThen then)
+{
+    CheckArgument(command);
+    WriteLine(command);
+    FPipeline.Add(allowed, std::move(then));
+}
+
+void TIdFTP::ReadLaterReplies()
+{
+    FPipeline.ReadAll([this] { return ReadOwnReply({}); },
+                      [this](int16_t code) { return std::make_exception_ptr(EIdProtocolReplyError(code, LastReplyLine())); });
 }
 
 int16_t TIdFTP::ReadReply(const TReplyCodes &allowed)
+{
+    ReadLaterReplies();
+    return ReadOwnReply(allowed);
+}
+
+int16_t TIdFTP::ReadOwnReply(const TReplyCodes &allowed)
 {
     try {
         return TIdTCPClient::ReadReply(allowed);
@@ -74,20 +108,38 @@ TIdFTP::TCommandScope::TCommandScope(TIdFTP &ftp) : FFtp(ftp)
 
 void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
+    ChangeTransferType(type, false);
+}
+
+void TIdFTP::SetTransferTypeLater(TIdFTPTransferType type)
+{
+    ChangeTransferType(type, true);
+}
+
+void TIdFTP::ChangeTransferType(TIdFTPTransferType type, bool later)
+{
     if (type == FTransferType || DataConnection)
         return;
-    if (Connected()) {
-        const TCommandScope scope(*this);
+    if (!Connected()) {
         FTransferType = type;
-        SendTypeCommand();
         return;
     }
+    const TCommandScope scope(*this);
     FTransferType = type;
+    if (!later)
+        return SendTypeCommand();
+    FTypeOwed = true;
+    WriteLater(TypeCommand(), {200}, [this](int16_t) { FTypeOwed = false; });
+}
+
+std::string TIdFTP::TypeCommand() const
+{
+    return std::string("type ") + (FTransferType == ftBinary ? "I" : "A");
 }
 
 void TIdFTP::SendTypeCommand()
 {
-    SendCommand(std::string("type ") + (FTransferType == ftBinary ? "I" : "A"), 200);
+    SendCommand(TypeCommand(), 200);
 }
 
 void TIdFTP::Connect(bool login)
@@ -97,7 +149,8 @@ void TIdFTP::Connect(bool login)
     CheckArgument(Password);
     FToldSizeVouched = false;
     FFeatures = AskFeatures ? TIdFTPFeatures{} : KnownFeatures;
-    FExtendedPassiveRefused = FExtendedPortRefused = false;
+    FExtendedPassiveRefused = FExtendedPortRefused = FPassiveWorked = FTypeOwed = false;
+    FPipeline.Clear();
     try {
         TIdTCPClient::Connect();
         if (UseTLS == utUseImplicitTLS)
@@ -125,31 +178,7 @@ void TIdFTP::Connect(bool login)
         }
         if (!login)
             return;
-        if (SendCommand("user " + User, {230, 331}) == 331)
-            SendCommand("pass " + Password, {230});
-        // Every data connection encrypted too (and never a clear command
-        // channel again: no CCC).
-        if (UseTLS != utNoTLS) {
-            SendCommand("PBSZ 0", 200);
-            RefuseUnaskedData();
-            SendCommand("PROT P", 200);
-            RefuseUnaskedData();
-        }
-        SendTypeCommand();
-        if (SendCommand("syst", {200, 215, 500}) == 500)
-            FSystemDescription = "Unknown";
-        else
-            FSystemDescription = LastReplyLine().size() > 3 ? LastReplyLine().substr(3) : std::string();
-        if (AskFeatures && SendCommand("FEAT", {211, 500, 501, 502}) == 211)
-            FFeatures = TIdFTPFeatures::Parse(ReplyLines);
-        // A refusal changes nothing: the names stay bytes as they are.
-        if (NamesUtf8 == nuAlways || (NamesUtf8 == nuWhenOffered && FFeatures.Utf8))
-            SendCommand("OPTS UTF8 ON", {200, 202, 500, 501, 502, 504});
-        // The permission bits too, where the server has them but does not
-        // send them unasked: the details show them, and the permissions
-        // dialog starts from them.
-        if (!FFeatures.MachineFactsRequest.empty())
-            SendCommand("OPTS MLST " + FFeatures.MachineFactsRequest, {200, 500, 501, 502, 504});
+        TIdFTPLogin::Run(*this);
     } catch (...) {
         try {
             Disconnect();
@@ -211,6 +240,7 @@ void TIdFTP::Disconnect()
 {
     // A transfer that waits for its data connection would otherwise wait on.
     CloseDataConnection();
+    FPipeline.Clear();
     TIdTCPClient::Disconnect();
 }
 
@@ -240,6 +270,8 @@ std::string TIdFTP::ReadIdleNotice()
     const TCommandScope scope(*this);
     bool open = false;
     try {
+        // Replies owed to commands sent without waiting are no notice.
+        ReadLaterReplies();
         open = BufferArrived();
     } catch (const EIdException &) {
         // A reset, or TLS gone wrong: no more use than a closed connection.
@@ -260,19 +292,9 @@ void TIdFTP::CopyWorkHandlers(TIdTCPConnection *connection)
     connection->OnWorkEnd = OnWorkEnd;
 }
 
-TIdFTP::TPassiveAddress TIdFTP::EnterPassive()
+TIdFTP::TPassiveAddress TIdFTP::EnterPassive(const std::string &command, bool &sent)
 {
-    // EPSV (RFC 2428) names the port alone: the one way over IPv6, and
-    // over IPv4 where FEAT offers it, until the server refuses it.
-    // Through a proxy the server's own address tells.
-    const bool six = Socket()->Family == Id_PF_INET6 || TIdStack::IsIPv6Address(Host);
-    if (six || (FFeatures.ExtendedPassive && !FExtendedPassiveRefused)) {
-        if (SendCommand("EPSV", six ? TReplyCodes{229} : TReplyCodes{229, 500, 501, 502}) == 229)
-            return {{}, ParseExtendedPassivePort(LastReplyLine())};
-        FExtendedPassiveRefused = true;
-    }
-    SendCommand("PASV", 227);
-    return ParsePassiveReply(LastReplyLine());
+    return TIdFTPPassive::Enter(*this, command, sent);
 }
 
 void TIdFTP::AnnounceDataPort(TIdSocketHandle *socket)
@@ -422,29 +444,6 @@ void TIdFTP::Put(const std::string &localName, const std::string &remoteName, bo
     PutStream(&file, remoteName, append);
 }
 
-namespace {
-
-// A listing's data connection: the bytes go to the line cutter as they
-// come, and nothing is kept.
-class TLineStream : public TStream {
-public:
-    explicit TLineStream(TListingLines &lines) : FLines(lines) {}
-    int64_t Read(void *, int64_t) override { return 0; }
-    int64_t Write(const void *buffer, int64_t count) override
-    {
-        FLines.Add(std::string_view(static_cast<const char *>(buffer), size_t(std::max<int64_t>(count, 0))));
-        FPosition += count;
-        return count;
-    }
-    int64_t Size() const override { return FPosition; }
-    void SetSize(int64_t) override {}
-
-private:
-    TListingLines &FLines;
-};
-
-}  // namespace
-
 void TIdFTP::List(std::vector<std::string> &lines, const std::string &specifier, bool details)
 {
     // Only a listing read whole replaces what the caller had.
@@ -472,7 +471,7 @@ TIdFTP::TListingRead TIdFTP::List(const std::string &specifier, bool details,
             AbortTransfer();
         return false;
     });
-    TLineStream stream(lines);
+    TListingLineStream stream(lines);
     // Facts where the server offers them: exact sizes and times.
     const bool facts = details && specifier.empty() && FFeatures.MachineListing;
     const bool cut = ReceiveData(facts ? std::string("MLSD") : Trim((details ? "list " : "nlst ") + specifier), &stream);
@@ -568,13 +567,8 @@ void TIdFTP::Rename(const std::string &oldName, const std::string &newName)
 std::string TIdFTP::ModificationTime(const std::string &name)
 {
     const TCommandScope scope(*this);
-    if (SendCommand("MDTM " + name, TReplyCodes{}) != 213 || ReplyLines.empty())
-        return {};
-    const std::string reply = Trim(ReplyLines.back());
-    const auto blank = reply.find(' ');
-    const std::string time = blank == std::string::npos ? std::string() : reply.substr(blank + 1, 14);
-    const bool digits = time.size() == 14 && std::all_of(time.begin(), time.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return digits ? time : std::string();
+    const int16_t code = SendCommand("MDTM " + name, TReplyCodes{});
+    return TimeFromReply(code, ReplyLines);
 }
 
 int64_t TIdFTP::Size(const std::string &name)
@@ -585,12 +579,6 @@ int64_t TIdFTP::Size(const std::string &name)
 
 int64_t TIdFTP::QuerySize(const std::string &name)
 {
-    if (SendCommand("SIZE " + name, TReplyCodes{}) != 213)
-        return -1;
-    std::string reply;
-    for (size_t i = 0; i < ReplyLines.size(); ++i)
-        reply += (i ? "\r\n" : "") + ReplyLines[i];
-    reply = Trim(reply);
-    const auto blank = reply.find(' ');
-    return SizeFromReplyText(blank == std::string::npos ? std::string() : reply.substr(blank + 1));
+    const int16_t code = SendCommand("SIZE " + name, TReplyCodes{});
+    return SizeFromReply(code, ReplyLines);
 }

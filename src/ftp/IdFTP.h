@@ -7,6 +7,7 @@
 #include "IdException.h"
 #include "IdFTPDataControl.h"
 #include "IdFTPFeatures.h"
+#include "IdFTPPipeline.h"
 #include "IdFTPReplyText.h"
 #include "IdTCPClient.h"
 #include "IdTLS.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,7 +68,15 @@ public:
     // Stores the type and, when connected, tells the server; does nothing
     // while a transfer runs.
     void SetTransferType(TIdFTPTransferType type);
+    // As SetTransferType, the TYPE going out with whatever is sent next.
+    void SetTransferTypeLater(TIdFTPTransferType type);
     void SendTypeCommand();
+
+    // Sends a command without waiting for its reply, which is read before
+    // the next one. A code outside `allowed` (none: any) raises from the
+    // command that read it, once that command's own reply is in. `then`
+    // sees the reply (ReplyLines hold it) and must not raise.
+    void SendLater(const std::string &command, const TReplyCodes &allowed, TIdFTPPipeline::TThen then = {});
 
     // What the system query answered; "Unknown" when the server had no idea.
     const std::string &SystemDescription() const { return FSystemDescription; }
@@ -210,11 +220,14 @@ protected:
     // REST for a transfer that starts at an offset, once its data channel
     // is set up: some servers forget a restart marker at PORT or PASV.
     void SendRestart() override;
-    TPassiveAddress EnterPassive() override;
+    TPassiveAddress EnterPassive(const std::string &command, bool &sent) override;
+
     void AnnounceDataPort(TIdSocketHandle *socket) override;
     void CopyWorkHandlers(TIdTCPConnection *connection) override;
 
 private:
+    friend class TIdFTPLogin;
+    friend class TIdFTPPassive;
     // Marks an operation running for its lifetime; raises when one is.
     class TCommandScope {
     public:
@@ -230,6 +243,13 @@ private:
     // asked afterwards) shows that all of it came.
     void GetStream(const std::string &remoteName, TStream *destination, int64_t size = -1);
     int64_t QuerySize(const std::string &name);
+    std::string TypeCommand() const;
+    void ChangeTransferType(TIdFTPTransferType type, bool later);
+    // SendLater within a command already running.
+    void WriteLater(const std::string &command, const TReplyCodes &allowed, TIdFTPPipeline::TThen then = {});
+    // The replies owed to SendLater's commands, then a reply of this one's.
+    void ReadLaterReplies();
+    int16_t ReadOwnReply(const TReplyCodes &allowed);
     // Nothing may wait behind the reply just read: the server speaks only
     // when spoken to, and bytes here would answer the next command.
     void RefuseUnaskedData();
@@ -244,6 +264,12 @@ private:
     TIdFTPFeatures FFeatures;
     // EPSV or EPRT refused on this connection (IPv4): PASV and PORT.
     bool FExtendedPassiveRefused = false, FExtendedPortRefused = false;
+    // A passive data connection was set up on this connection: the next
+    // transfer's command may follow EPSV or PASV unanswered.
+    bool FPassiveWorked = false;
+    // A TYPE sent without waiting is still unanswered.
+    bool FTypeOwed = false;
+    TIdFTPPipeline FPipeline;
     bool FBusy = false;
     // AbortTransfer was called during the transfer in progress.
     bool FAborted = false;

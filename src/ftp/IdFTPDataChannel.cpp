@@ -64,9 +64,18 @@ bool TIdFTPDataChannel::RunPassive(const std::string &command, bool sending, con
     // and one behind NAT names one nobody can reach. Through a proxy,
     // the proxy resolves the server's name as it did for the control
     // connection.
-    const TIdFTP::TPassiveAddress announced = FControl.EnterPassive();
-    FControl.SendRestart();
-    FFtp.WriteLine(command);
+    bool sent = false;
+    TIdFTP::TPassiveAddress announced;
+    try {
+        announced = FControl.EnterPassive(command, sent);
+    } catch (...) {
+        FOwed = sent ? 2 : 0;  // the command's replies come all the same
+        throw;
+    }
+    if (!sent) {
+        FControl.SendRestart();
+        FFtp.WriteLine(command);
+    }
     FOwed = 2;
     const auto owned = std::make_unique<TIdTCPClient>();
     TIdTCPClient *client = owned.get();

@@ -12,8 +12,10 @@ class TIdTCPConnection;
 
 class TIdFTPDataControl {
 public:
-    // PASV: where the server waits.
-    virtual TIdPassiveAddress EnterPassive() = 0;
+    // PASV or EPSV: where the server waits. Where this connection has set
+    // up a passive connection before and nothing else waits, `command`
+    // goes out with it, before its reply; `sent` says whether it did.
+    virtual TIdPassiveAddress EnterPassive(const std::string &command, bool &sent) = 0;
     // PORT: where we wait.
     virtual void AnnounceDataPort(TIdSocketHandle *socket) = 0;
     // REST for a transfer that starts at an offset.

@@ -102,3 +102,26 @@ int64_t SizeFromReplyText(const std::string &text)
     const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), size);
     return error == std::errc() && stop == text.data() + text.size() ? size : -1;
 }
+
+std::string TimeFromReply(int code, const std::vector<std::string> &lines)
+{
+    if (code != 213 || lines.empty())
+        return {};
+    const std::string reply = Trim(lines.back());
+    const auto blank = reply.find(' ');
+    const std::string time = blank == std::string::npos ? std::string() : reply.substr(blank + 1, 14);
+    const bool digits = time.size() == 14 && std::all_of(time.begin(), time.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? time : std::string();
+}
+
+int64_t SizeFromReply(int code, const std::vector<std::string> &lines)
+{
+    if (code != 213)
+        return -1;
+    std::string reply;
+    for (size_t i = 0; i < lines.size(); ++i)
+        reply += (i ? "\r\n" : "") + lines[i];
+    reply = Trim(reply);
+    const auto blank = reply.find(' ');
+    return SizeFromReplyText(blank == std::string::npos ? std::string() : reply.substr(blank + 1));
+}

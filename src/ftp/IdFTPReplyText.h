@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The path between the first pair of double quotes of a 257 line; empty
 // when there is no closing quote.
@@ -12,6 +13,11 @@
 // The size a 213 reply's text gives: plain decimal digits that fit 64
 // bits; -1 (unknown) for anything else, a sign or hexadecimal included.
 [[nodiscard]] int64_t SizeFromReplyText(const std::string &text);
+// The size a SIZE reply gives, or -1: any code but 213 included.
+[[nodiscard]] int64_t SizeFromReply(int code, const std::vector<std::string> &lines);
+// The time an MDTM reply gives as "YYYYMMDDHHMMSS" (fractions dropped);
+// "" for any code but 213 or a text that holds no such time.
+[[nodiscard]] std::string TimeFromReply(int code, const std::vector<std::string> &lines);
 
 // The host and port of a 227 reply; raises EConvertError for fields that
 // are no numbers, EIdFTPInvalidPassiveReply for numbers outside 0 to 255

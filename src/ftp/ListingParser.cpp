@@ -473,3 +473,10 @@ std::vector<std::string> SplitListing(const std::string &bytes)
     splitter.Finish();
     return lines;
 }
+
+int64_t TListingLineStream::Write(const void *buffer, int64_t count)
+{
+    FLines.Add(std::string_view(static_cast<const char *>(buffer), size_t(std::max<int64_t>(count, 0))));
+    FPosition += count;
+    return count;
+}

@@ -6,6 +6,8 @@
 // the server in the next command.
 #pragma once
 
+#include "IdStream.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -74,4 +76,18 @@ private:
     bool FSkipping = false;
     bool FStopped = false;
     size_t FLongLines = 0;
+};
+
+// A listing's data connection as a stream: the bytes go to the line
+// cutter as they come, and nothing is kept.
+class TListingLineStream : public TStream {
+public:
+    explicit TListingLineStream(TListingLines &lines) : FLines(lines) {}
+    int64_t Read(void *, int64_t) override { return 0; }
+    int64_t Write(const void *buffer, int64_t count) override;
+    int64_t Size() const override { return FPosition; }
+    void SetSize(int64_t) override {}
+
+private:
+    TListingLines &FLines;
 };

@@ -133,6 +133,11 @@ std::string TBrowsingSession::ModificationTime(const std::string &name)
     return Watched([&] { return Current().ModificationTime(name); });
 }
 
+void TBrowsingSession::Prefetch(TFact fact, const std::string &name)
+{
+    Watched([&] { Current().Prefetch(fact, name); });
+}
+
 bool TBrowsingSession::SetModificationTime(const std::string &name, const std::string &time)
 {
     return Watched([&] { return Current().SetModificationTime(name, time); });

@@ -34,6 +34,7 @@ public:
     void ChangePermissions(const std::string &name, int mode) override;
     int64_t Size(const std::string &name) override;
     std::string ModificationTime(const std::string &name) override;
+    void Prefetch(TFact fact, const std::string &name) override;
     bool SetModificationTime(const std::string &name, const std::string &time) override;
     void KeepAlive() override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;

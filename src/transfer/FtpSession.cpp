@@ -1,6 +1,7 @@
 #include "FtpSession.h"
 
 #include "IdFTP.h"
+#include "IdFTPReplyText.h"
 #include "SessionSettings.h"
 
 #include <algorithm>
@@ -79,6 +80,10 @@ void TFtpSession::Connect(const TSessionSettings &settings)
         FFtp.Quit();
     ApplySession(FFtp, settings);
     FTimeWaysRefused = 0;
+    FTimeWay = -1;
+    FCurrent.clear();
+    FJustAsked.clear();
+    FPrefetched.clear();
     if (FBrowsing) {
         FFtp.Connect(true);
         FHashChosen = FFtp.Features().HashChosen;
@@ -135,18 +140,29 @@ bool TFtpSession::Busy() const
 
 std::string TFtpSession::CurrentFolder()
 {
-    return FFtp.QueryCurrentFolder();
+    if (FCurrent.empty())
+        FJustAsked = FCurrent = FFtp.QueryCurrentFolder();
+    return FCurrent;
 }
 
 void TFtpSession::EnterFolder(const std::string &folder)
 {
-    FFtp.EnterFolder(folder);
+    FPrefetched.clear();
+    // The folder PWD named a moment ago needs no CWD. Otherwise PWD goes
+    // along: a refused CWD raises from its reply, the folder unchanged.
+    if (folder.empty() || folder != std::exchange(FJustAsked, {})) {
+        FFtp.SendLater("CWD " + folder, {250});
+        FCurrent = FFtp.QueryCurrentFolder();
+    }
     if (FBrowsing)
-        FFtp.SetTransferType(ftASCII);
+        FFtp.SetTransferTypeLater(ftASCII);
 }
 
 void TFtpSession::EnterParentFolder()
 {
+    FPrefetched.clear();
+    FCurrent.clear();
+    FJustAsked.clear();
     FFtp.EnterParentFolder();
 }
 
@@ -188,14 +204,47 @@ void TFtpSession::ChangePermissions(const std::string &name, int mode)
 
 int64_t TFtpSession::Size(const std::string &name)
 {
+    if (const auto size = TakePrefetched(TFact::Size, name))
+        return std::stoll(*size);
     // In ASCII a server may count the line ends it would convert.
-    FFtp.SetTransferType(ftBinary);
+    FFtp.SetTransferTypeLater(ftBinary);
     return FFtp.Size(name);
 }
 
 std::string TFtpSession::ModificationTime(const std::string &name)
 {
+    if (auto time = TakePrefetched(TFact::ModificationTime, name))
+        return std::move(*time);
     return FFtp.ModificationTime(name);
+}
+
+void TFtpSession::Prefetch(TFact fact, const std::string &name)
+{
+    if (fact == TFact::Size)
+        FFtp.SetTransferTypeLater(ftBinary);
+    FFtp.SendLater((fact == TFact::Size ? "SIZE " : "MDTM ") + name, {}, [this, fact, name](int16_t code) {
+        FPrefetched[{fact, name}] = fact == TFact::Size ? std::to_string(SizeFromReply(code, FFtp.ReplyLines))
+                                                        : TimeFromReply(code, FFtp.ReplyLines);
+    });
+}
+
+std::optional<std::string> TFtpSession::TakePrefetched(TFact fact, const std::string &name)
+{
+    const auto found = FPrefetched.find({fact, name});
+    if (found == FPrefetched.end())
+        return std::nullopt;
+    std::string answer = std::move(found->second);
+    FPrefetched.erase(found);
+    return answer;
+}
+
+bool TFtpSession::TimeWasSet(int way, int code, const char *success) const
+{
+    // MDTM of a file named as the time and the name answers with a time
+    // of its own: that is no success.
+    const std::string reply = FFtp.ReplyLines.empty() ? std::string() : FFtp.ReplyLines.back();
+    const bool queried = way == 2 && reply.size() > 4 && std::isdigit(uint8_t(reply[4]));
+    return std::to_string(code).starts_with(success) && !queried;
 }
 
 bool TFtpSession::SetModificationTime(const std::string &name, const std::string &time)
@@ -212,16 +261,23 @@ bool TFtpSession::SetModificationTime(const std::string &name, const std::string
     const TWay ways[] = {{"213", "MFMT " + time + ' ' + name},
                          {"2", "SITE UTIME " + name + ' ' + time + ' ' + time + ' ' + time + " UTC"},
                          {"213", "MDTM " + time + ' ' + name}};
+    // A way that worked here before goes with the next command: a refusal
+    // of it is only told.
+    if (FTimeWay >= 0) {
+        FFtp.SendLater(ways[FTimeWay].Command, {}, [this, name, way = FTimeWay, success = ways[FTimeWay].Success](int16_t code) {
+            if (!TimeWasSet(way, code, success) && OnNotice)
+                OnNotice("The server did not take the time of " + name + ": " + FFtp.LastReplyLine());
+        });
+        return true;
+    }
     for (unsigned way = 0; way < std::size(ways); ++way) {
         if (FTimeWaysRefused & (1u << way))
             continue;
         const int code = FFtp.SendCommand(ways[way].Command, TIdFTP::TReplyCodes{});
-        const std::string reply = FFtp.ReplyLines.empty() ? std::string() : FFtp.ReplyLines.back();
-        // MDTM of a file named as the time and the name answers with a
-        // time of its own: that is no success.
-        const bool queried = way == 2 && reply.size() > 4 && std::isdigit(uint8_t(reply[4]));
-        if (std::to_string(code).starts_with(ways[way].Success) && !queried)
+        if (TimeWasSet(int(way), code, ways[way].Success)) {
+            FTimeWay = int(way);
             return true;
+        }
         if (code != 500 && code != 502 && code != 504 && !(way == 1 && code >= 500))
             return false;
         FTimeWaysRefused |= 1u << way;
@@ -316,7 +372,7 @@ void TFtpSession::KeepAlive()
 
 void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
 {
-    FFtp.SetTransferType(FText ? ftASCII : ftBinary);
+    FFtp.SetTransferTypeLater(FText ? ftASCII : ftBinary);
     try {
         FFtp.Get(name, &target, offset, size);
     } catch (const EIdFTPRestartRefused &refusal) {
@@ -326,7 +382,7 @@ void TFtpSession::Get(const std::string &name, TStream &target, int64_t offset, 
 
 void TFtpSession::Put(TStream &source, const std::string &name, int64_t offset)
 {
-    FFtp.SetTransferType(FText ? ftASCII : ftBinary);
+    FFtp.SetTransferTypeLater(FText ? ftASCII : ftBinary);
     if (offset <= 0) {
         FFtp.Put(&source, name, false);
         return;

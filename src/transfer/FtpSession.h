@@ -8,7 +8,11 @@
 #include "IdFTPFeatures.h"
 #include "RemoteSession.h"
 
+#include <map>
+#include <optional>
 #include <memory>
+#include <string>
+#include <utility>
 
 class TIdFTP;
 struct TSessionSettings;
@@ -43,6 +47,8 @@ public:
     void ChangePermissions(const std::string &name, int mode) override;
     int64_t Size(const std::string &name) override;
     std::string ModificationTime(const std::string &name) override;
+    // SIZE or MDTM sent without waiting.
+    void Prefetch(TFact fact, const std::string &name) override;
     // MFMT, SITE UTIME or MDTM with a time, whichever the server takes.
     bool SetModificationTime(const std::string &name, const std::string &time) override;
     // NOOP.
@@ -65,7 +71,17 @@ private:
     const bool FBrowsing;
     // The ways of setting a time this server did not understand.
     unsigned FTimeWaysRefused = 0;
+    // The way that set a time on this connection, or -1.
+    int FTimeWay = -1;
+    bool TimeWasSet(int way, int code, const char *success) const;
     bool FText = false;
     // The algorithm HASH uses on this connection now.
     std::string FHashChosen;
+    // The folder the last PWD named (asked along with each CWD), and one
+    // just asked for by CurrentFolder alone: entering that very folder
+    // next sends nothing.
+    std::string FCurrent, FJustAsked;
+    // Answers to Prefetch, each taken once.
+    std::map<std::pair<TFact, std::string>, std::string> FPrefetched;
+    std::optional<std::string> TakePrefetched(TFact fact, const std::string &name);
 };

@@ -88,6 +88,12 @@ public:
     // or "".
     virtual int64_t Size(const std::string &name) = 0;
     virtual std::string ModificationTime(const std::string &name) = 0;
+    // Asks now, with whatever is sent next, for the size or time that
+    // will be asked of `name` soon, where the protocol lets a question go
+    // unanswered for a while: the round trip is saved. The next Size or
+    // ModificationTime of the name takes the answer.
+    enum class TFact { Size, ModificationTime };
+    virtual void Prefetch(TFact fact, const std::string &name) { (void)fact, (void)name; }
     // Gives a file a time ("YYYYMMDDHHMMSS", UTC); false where the server
     // has no way to, or refused it for this file.
     virtual bool SetModificationTime(const std::string &name, const std::string &time) = 0;

@@ -527,6 +527,9 @@ void TTransferWorker::Move(const TJob &job, const std::string &target, const TFa
     // A failed download leaves an existing file as it was.
     if (IsFile(local))
         kept = QStringLiteral("The existing local file was kept.");
+    // The time goes out with the transfer's commands rather than after.
+    if (PreserveTimes && job.Time.empty() && facts.Time.empty())
+        FRemote->Prefetch(TRemoteSession::TFact::ModificationTime, job.RemoteName);
     text ? GetText(*FRemote, job.RemoteName, local, *DownloadLimit, FCancelled) : Download(job, local, facts);
     if (PreserveTimes)
         FTimes.Downloaded(*FRemote, job.RemoteName, job.Time.empty() ? facts.Time : job.Time, local);

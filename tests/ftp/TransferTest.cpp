@@ -57,14 +57,17 @@ TEST_F(ScriptedTransfer, ExtendedDataCommandsWhereOfferedAndTheClassicOnesWhenRe
         peer.Send("229 Entering Extended Passive Mode (|||" + std::to_string(data.Port()) + "|)\r\n");
         EXPECT_EQ(peer.ReadLine(), "list");
         peer.Send("150 Here\r\n226 Done\r\n");
+        // Passive mode has worked: the command goes along unanswered.
         EXPECT_EQ(peer.ReadLine(), "EPSV");
-        peer.Send("500 EPSV not understood\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("500 EPSV not understood\r\n425 Use PASV first\r\n");
         EXPECT_EQ(peer.ReadLine().substr(0, 4), "PASV");
         peer.Send("227 =127,0,0,1," + std::to_string(data.Port() / 256) + "," + std::to_string(data.Port() % 256) + "\r\n");
         EXPECT_EQ(peer.ReadLine(), "list");
         peer.Send("150 Here\r\n226 Done\r\n");
         EXPECT_EQ(peer.ReadLine(), "PASV");  // no second EPSV
-        peer.Send("500 No\r\n");
+        EXPECT_EQ(peer.ReadLine(), "list");
+        peer.Send("500 No\r\n425 No data connection\r\n");
         const std::string eprt = peer.ReadLine();
         EXPECT_TRUE(eprt.starts_with("EPRT |1|127.0.0.1|")) << eprt;
         peer.Send("502 Not here\r\n");
