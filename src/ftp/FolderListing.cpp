@@ -11,10 +11,11 @@ TFolderListing ReadFolderListing(TIdFTP &ftp, const TFolderListingLimits &limits
 {
     TFolderListing listing;
     size_t kept = 0;
+    int dialect = -1;
     const TIdFTP::TListingRead read = ftp.List("", true, [&](std::string_view text) {
         if (line)
             line(text);
-        TListingEntry parsed = ParseListingLine(text);
+        TListingEntry parsed = ParseListingLine(text, 0, dialect);
         listing.InvalidLines += parsed.Invalid;
         if (parsed.Skip || IsDotName(parsed.Name))
             return true;

@@ -396,18 +396,33 @@ int Today()
 
 TListingEntry ParseListingLine(std::string_view line, int today)
 {
+    int dialect = -1;
+    return ParseListingLine(line, today, dialect);
+}
+
+TListingEntry ParseListingLine(std::string_view line, int today, int &dialect)
+{
     if (today == 0)
         today = Today();
-    for (const TDialect &dialect : Dialects) {
-        TListingEntry entry;
-        if (!dialect.Parse(line, entry, today))
-            continue;
+    const auto read = [&](int at, TListingEntry &entry) {
+        if (!Dialects[at].Parse(line, entry, today))
+            return false;
+        // A line that names something tells the listing's dialect; the
+        // last, which reads any line, tells nothing.
+        if (!entry.Skip && at + 1 < int(std::size(Dialects)))
+            dialect = at;
         if (entry.Size == TooLarge) {
             entry = {};
             entry.Invalid = entry.Skip = true;
         }
+        return true;
+    };
+    constexpr int count = int(std::size(Dialects));
+    if (TListingEntry entry; dialect >= 0 && dialect < count && read(dialect, entry))
         return entry;
-    }
+    for (int at = 0; at < count; ++at)
+        if (TListingEntry entry; at != dialect && read(at, entry))
+            return entry;
     return {};
 }
 

@@ -47,6 +47,10 @@ struct TListingEntry {
 // One line, without its line end. `today` (YYYYMMDD) places a Unix date
 // that shows no year; 0: the system's date.
 [[nodiscard]] TListingEntry ParseListingLine(std::string_view line, int today = 0);
+// The same for a listing's lines in turn: the dialect that read the last
+// one (`dialect`, -1 at the start, kept up to date here) is tried first,
+// as a listing keeps to one.
+[[nodiscard]] TListingEntry ParseListingLine(std::string_view line, int today, int &dialect);
 
 // A listing's bytes as lines: LF or CR LF ends a line; a bare CR is part
 // of its line (names may hold one), and a NUL ends its own line's text.

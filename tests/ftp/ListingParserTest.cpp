@@ -122,12 +122,15 @@ TEST(ListingParser, OneRowPerDialectAndQuirk)
         {"nospace", false, "nospace"},
         {"total", false, "total"},  // a file of that name
     };
-    for (const auto &row : rows) {
-        const TListingEntry entry = ParseListingLine(row.Line);
-        EXPECT_FALSE(entry.Skip) << row.Line;
-        EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
-        EXPECT_EQ(entry.Name, row.Name) << row.Line;
-    }
+    // Alone, and in turn as one listing: the dialect of the line before,
+    // tried first, reads no line of another.
+    int dialect = -1;
+    for (const auto &row : rows)
+        for (const TListingEntry &entry : {ParseListingLine(row.Line), ParseListingLine(row.Line, 0, dialect)}) {
+            EXPECT_FALSE(entry.Skip) << row.Line;
+            EXPECT_EQ(entry.IsFolder, row.Folder) << row.Line;
+            EXPECT_EQ(entry.Name, row.Name) << row.Line;
+        }
     // A link keeps where it leads, up to the end of the line; a file that
     // holds an arrow leads nowhere.
     EXPECT_EQ(ParseListingLine("lrwxrwxrwx 1 ftp ftp 7 Jan 10 12:00 www -> pub").LinkTarget, "pub");
