@@ -66,8 +66,9 @@ void TIdFTP::WriteLater(const std::string &command, const TReplyCodes &allowed, 
 
 void TIdFTP::ReadLaterReplies()
 {
-    FPipeline.ReadAll([this] { return ReadOwnReply({}); },
-                      [this](int16_t code) { return std::make_exception_ptr(EIdProtocolReplyError(code, LastReplyLine())); });
+    FPipeline.ReadAll([this] { return ReadOwnReply({}); }, [this](int16_t code) {
+        return std::make_exception_ptr(EIdProtocolReplyError(code, LastReplyLine()));
+    });
 }
 
 int16_t TIdFTP::ReadReply(const TReplyCodes &allowed)

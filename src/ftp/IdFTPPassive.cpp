@@ -4,7 +4,6 @@
 #include "IdFTP.h"
 #include "IdStack.h"
 
-
 bool TIdFTPPassive::Extended(TIdFTP &ftp)
 {
     // EPSV (RFC 2428) names the port alone: the one way over IPv6, and
@@ -25,7 +24,10 @@ TIdPassiveAddress TIdFTPPassive::Enter(TIdFTP &ftp, const std::string &command, 
     if (sent) {
         ftp.WriteLine(extended ? "EPSV" : "PASV");
         ftp.WriteLine(command);
-        const int16_t code = ftp.ReadReply(!extended ? TIdFTP::TReplyCodes{227} : six ? TIdFTP::TReplyCodes{229} : TIdFTP::TReplyCodes{229, 500, 501, 502});
+        const TIdFTP::TReplyCodes allowed = !extended ? TIdFTP::TReplyCodes{227}
+                                            : six     ? TIdFTP::TReplyCodes{229}
+                                                      : TIdFTP::TReplyCodes{229, 500, 501, 502};
+        const int16_t code = ftp.ReadReply(allowed);
         ftp.FPipeline.Raise();
         if (!extended)
             return TIdFTP::ParsePassiveReply(ftp.LastReplyLine());

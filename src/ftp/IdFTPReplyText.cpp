@@ -110,7 +110,8 @@ std::string TimeFromReply(int code, const std::vector<std::string> &lines)
     const std::string reply = Trim(lines.back());
     const auto blank = reply.find(' ');
     const std::string time = blank == std::string::npos ? std::string() : reply.substr(blank + 1, 14);
-    const bool digits = time.size() == 14 && std::all_of(time.begin(), time.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits =
+        time.size() == 14 && std::all_of(time.begin(), time.end(), [](char c) { return c >= '0' && c <= '9'; });
     return digits ? time : std::string();
 }
 

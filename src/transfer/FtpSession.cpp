@@ -264,7 +264,8 @@ bool TFtpSession::SetModificationTime(const std::string &name, const std::string
     // A way that worked here before goes with the next command: a refusal
     // of it is only told.
     if (FTimeWay >= 0) {
-        FFtp.SendLater(ways[FTimeWay].Command, {}, [this, name, way = FTimeWay, success = ways[FTimeWay].Success](int16_t code) {
+        const char *success = ways[FTimeWay].Success;
+        FFtp.SendLater(ways[FTimeWay].Command, {}, [this, name, way = FTimeWay, success](int16_t code) {
             if (!TimeWasSet(way, code, success) && OnNotice)
                 OnNotice("The server did not take the time of " + name + ": " + FFtp.LastReplyLine());
         });
