@@ -4,19 +4,13 @@
 #include "IdFTP.h"
 #include "IdStack.h"
 
-bool TIdFTPPassive::Extended(TIdFTP &ftp)
+TIdPassiveAddress TIdFTPPassive::Enter(TIdFTP &ftp, const std::string &command, bool &sent)
 {
     // EPSV (RFC 2428) names the port alone: the one way over IPv6, and
     // over IPv4 where FEAT offers it, until the server refuses it.
     // Through a proxy the server's own address tells.
-    return ftp.Socket()->Family == Id_PF_INET6 || TIdStack::IsIPv6Address(ftp.Host) ||
-           (ftp.FFeatures.ExtendedPassive && !ftp.FExtendedPassiveRefused);
-}
-
-TIdPassiveAddress TIdFTPPassive::Enter(TIdFTP &ftp, const std::string &command, bool &sent)
-{
     const bool six = ftp.Socket()->Family == Id_PF_INET6 || TIdStack::IsIPv6Address(ftp.Host);
-    const bool extended = Extended(ftp);
+    const bool extended = six || (ftp.FFeatures.ExtendedPassive && !ftp.FExtendedPassiveRefused);
     // The transfer's command may follow unanswered (a round trip saved)
     // where passive mode has worked here, and where nothing could make
     // it go wrong: no restart marker, no type change still unanswered.

@@ -15,7 +15,4 @@ class TIdFTPPassive {
 public:
     // The port for `command`, which goes out here when `sent` says so.
     static TIdPassiveAddress Enter(TIdFTP &ftp, const std::string &command, bool &sent);
-
-private:
-    static bool Extended(TIdFTP &ftp);
 };

@@ -21,6 +21,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Veldra, descendants, session, start_keyring, start_server, wait_for  # noqa: E402
 from folders_e2e import same_trees  # noqa: E402
+from sftp_e2e import drag  # noqa: E402
 
 
 def free_port():
@@ -107,15 +108,7 @@ def main():
 
         # "site" dragged from the remote folder tree onto the local tree's
         # home folder, in steps, as a hand drags.
-        start = program.place("site", "table cell")
-        end = program.place("Home", "table cell")
-        display.xdotool("mousemove", str(start[0]), str(start[1]), "mousedown", "1")
-        for step in range(1, 11):
-            display.xdotool("mousemove", str(start[0] + (end[0] - start[0]) * step // 10),
-                            str(start[1] + (end[1] - start[1]) * step // 10))
-            time.sleep(0.05)
-        time.sleep(0.3)
-        display.xdotool("mouseup", "1")
+        drag(display, program.place("site", "table cell"), program.place("Home", "table cell"))
         arrived = os.path.join(home, "site")
         wait_for(lambda: os.path.isfile(os.path.join(arrived, "css", "big.bin")) and same_trees(site, arrived), 30,
                  "the folder through the proxy")
