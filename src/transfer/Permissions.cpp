@@ -51,6 +51,12 @@ TPermissionResult ChangePermissions(TRemoteSession &remote, const std::string &f
                     .arg(RemoteDisplayName(path), QString::fromStdString(refusal.what())));
         }
     };
+    // Into folders, the scope holds for the chosen items as for what they
+    // hold: "Files only" must never lock a site's folder.
+    const auto inScope = [&change](bool isFolder) {
+        return !change.Recursive || change.ApplyTo == TPermissionChange::FilesAndFolders ||
+               isFolder == (change.ApplyTo == TPermissionChange::FoldersOnly);
+    };
     for (const TPermissionItem &item : items) {
         const std::string path = RemoteJoin(folder, item.Name);
         if (change.Recursive && item.IsFolder) {
@@ -62,8 +68,7 @@ TPermissionResult ChangePermissions(TRemoteSession &remote, const std::string &f
                 // chmod on a link reaches what it leads to, maybe outside.
                 if (entry.IsLink)
                     return;
-                if (change.ApplyTo == TPermissionChange::FilesAndFolders ||
-                    entry.IsFolder == (change.ApplyTo == TPermissionChange::FoldersOnly))
+                if (inScope(entry.IsFolder))
                     targets.push_back(RemoteJoin(in, entry.Name));
             });
             if (rules.Stop && rules.Stop())
@@ -73,7 +78,8 @@ TPermissionResult ChangePermissions(TRemoteSession &remote, const std::string &f
             if (!walk.Incomplete.isEmpty() && result.Incomplete.isEmpty())
                 result.Incomplete = RemoteDisplayName(walk.IncompleteFolder) + ": " + walk.Incomplete;
         }
-        apply(path);
+        if (inScope(item.IsFolder))
+            apply(path);
     }
     return result;
 }

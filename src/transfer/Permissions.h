@@ -22,8 +22,8 @@ struct TPermissionChange {
     int Mode = 0644;
     // Into the chosen folders, with all they hold.
     bool Recursive = false;
-    // Below a folder: which entries take the bits (the chosen items always
-    // do).
+    // Into folders: which entries take the bits, the chosen ones among
+    // them.
     enum TApplyTo { FilesAndFolders, FilesOnly, FoldersOnly };
     TApplyTo ApplyTo = FilesAndFolders;
 };

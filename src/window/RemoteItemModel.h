@@ -28,6 +28,8 @@ public:
     static constexpr int ImageIndexRole = Qt::UserRole + 2;
     // The words of a row's mark, "" when it has none.
     static constexpr int MarkRole = Qt::UserRole + 3;
+    // A folder item's permissions as the listing gave them ("drwxr-x---").
+    static constexpr int PermissionsRole = Qt::UserRole + 4;
 
     // A mark others put on rows by their name (a comparison's): words that
     // the tooltip and screen readers give, and a colour behind the row.

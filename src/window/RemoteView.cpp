@@ -146,7 +146,7 @@ void TRemoteView::UpAFolder()
     ChangeFolder(FSession.CurrentFolder());
 }
 
-TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders)
+TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vector<TFolderRow> &folders)
 {
     size_t line = 0, hidden = 0;
     const auto count = qScopeGuard([this, &hidden] { FHidden = hidden; });
@@ -161,7 +161,7 @@ TFolderListing TRemoteView::ReadListing(TRemoteItemModel::TRows &rows, std::vect
             if (OnEntry)
                 OnEntry(entry);
             if (entry.IsFolder) {
-                folders.push_back(std::move(entry.Name));
+                folders.push_back({std::move(entry.Name), std::move(entry.Permissions)});
                 return;
             }
             // By the name alone: a remote name says nothing of local files.
@@ -184,7 +184,7 @@ void TRemoteView::FillViews()
         W.Folders->clear();
         W.Files->Items()->Clear();
     }
-    std::vector<std::string> folders;
+    std::vector<TFolderRow> folders;
     TRemoteItemModel::TRows rows;
     TFolderListing listing;
     emit ListingStarted();
@@ -208,7 +208,8 @@ void TRemoteView::FillViews()
     // Machine listings come in no set order; "ls" lines by name. The views
     // show the same either way.
     if (FSession.ListsUnordered()) {
-        std::sort(folders.begin(), folders.end());
+        std::sort(folders.begin(), folders.end(),
+                  [](const TFolderRow &a, const TFolderRow &b) { return a.Name < b.Name; });
         rows.SortByName();
     }
 
@@ -219,10 +220,12 @@ void TRemoteView::FillViews()
     FListedEntries = listing.Entries;
     // With the directory attribute every name gets the same folder icon.
     const QIcon folderIcon = FIcons.Icon(FIcons.GetImageIndex("..", false, false, faDirectory));
-    folders.insert(folders.begin(), "..");
-    for (const std::string &name : folders) {
+    folders.insert(folders.begin(), {"..", {}});
+    for (const auto &[name, permissions] : folders) {
         auto *node = new QTreeWidgetItem(W.Folders, QStringList{RemoteDisplayName(name)});
         node->setData(0, TRemoteItemModel::RawNameRole, QByteArray(name.data(), qsizetype(name.size())));
+        if (!permissions.empty())
+            node->setData(0, TRemoteItemModel::PermissionsRole, QString::fromStdString(permissions));
         node->setIcon(0, folderIcon);
     }
     W.Files->Items()->Hidden = FHidden;
@@ -308,7 +311,8 @@ std::optional<TRemoteItem> TRemoteView::SelectedFolder() const
     const QList<QTreeWidgetItem *> selected = W.Folders->selectedItems();
     if (selected.isEmpty())
         return std::nullopt;
-    return TRemoteItem{RawNameOf(selected.front()), selected.front()->text(0)};
+    return TRemoteItem{RawNameOf(selected.front()), selected.front()->text(0),
+                       selected.front()->data(0, TRemoteItemModel::PermissionsRole).toString().toStdString()};
 }
 
 bool TRemoteView::IsFileList(const QObject *source) const

@@ -23,10 +23,12 @@ class TdfsSystemImageList;
 class TRemoteSession;
 class TWindowServices;
 
-// A remote item as the views show it: its name's bytes and its caption.
+// A remote item as the views show it: its name's bytes and its caption
+// (and for a folder, its permissions as listed, "" when not).
 struct TRemoteItem {
     std::string Name;
     QString Caption;
+    std::string Permissions{};
 };
 
 class TRemoteView : public QObject {
@@ -122,7 +124,10 @@ protected:
 private:
     // Reads the folder's listing as it arrives, and shows it.
     void FillViews();
-    TFolderListing ReadListing(TRemoteItemModel::TRows &rows, std::vector<std::string> &folders);
+    struct TFolderRow {
+        std::string Name, Permissions;
+    };
+    TFolderListing ReadListing(TRemoteItemModel::TRows &rows, std::vector<TFolderRow> &folders);
     static constexpr int BigFolder = 100'000;
     void GoClicked();
     void FolderTreeActivated();

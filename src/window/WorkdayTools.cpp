@@ -139,6 +139,7 @@ TChosen ChosenItems(TRemoteView &view, TFileListView &files)
             chosen.Items.push_back({folder->Name, true});
             chosen.Captions << folder->Caption;
             chosen.HasFolders = true;
+            chosen.Mode = ModeOfPermissionText(folder->Permissions);
         }
         return chosen;
     }

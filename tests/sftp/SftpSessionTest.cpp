@@ -237,6 +237,40 @@ TEST_F(SftpSessionTest, HostKeysAreTrustedAsTheUserSays)
     EXPECT_EQ(asked[3].Fingerprint, Server->Fingerprint());
     // Settled before the change: a transfer's connection refuses the new key.
     EXPECT_THROW(Session(false)->Connect(settled), EIdException);
+
+    // The change trusted always: the new key is the one key, and the old
+    // one, back on the server, is a change again, in a later run too.
+    const std::string replaced = Server->Fingerprint();
+    answer = TTrustAnswer::TrustAlways;
+    connect(Session(false), Settings());
+    EXPECT_EQ(Contents(OwnKnownHosts()), Server->KnownHostsLine() + "\n");
+    Server->RestoreHostKey();
+    answer = TTrustAnswer::Cancel;
+    EXPECT_THROW(connect(Session(false), Settings()), EIdException);
+    ASSERT_EQ(asked.size(), 6u);
+    EXPECT_EQ(asked[5].Fingerprint, old);
+    EXPECT_EQ(asked[5].TrustedFingerprint, replaced);
+    // Known in the user's own file, which Veldra never writes: trusting
+    // the other key revokes it in Veldra's file.
+    const std::string userLine = Server->KnownHostsLine();
+    auto known = Session(true);
+    const std::string userFile = Contents(Config.File("user_known_hosts"));
+    Server->ChangeHostKey();
+    answer = TTrustAnswer::TrustAlways;
+    connect(std::move(known), Settings());
+    EXPECT_EQ(Contents(Config.File("user_known_hosts")), userFile);
+    Server->RestoreHostKey();
+    answer = TTrustAnswer::Cancel;
+    EXPECT_THROW(connect(Session(false), Settings()), EIdException);
+    ASSERT_EQ(asked.size(), 8u);
+    EXPECT_EQ(asked[7].Fingerprint, old);
+    // And trusted again, it is known once more.
+    answer = TTrustAnswer::TrustAlways;
+    connect(Session(false), Settings());
+    connect(Session(false), Settings());
+    EXPECT_EQ(asked.size(), 9u);
+    EXPECT_EQ(Contents(OwnKnownHosts()).find("@revoked " + userLine.substr(0, userLine.find(' '))), std::string::npos)
+        << Contents(OwnKnownHosts());
 }
 
 TEST_F(SftpSessionTest, HashedKnownHostsAreRead)
@@ -363,9 +397,10 @@ TEST_F(SftpSessionTest, TimesPermissionsAndTheKeepAliveWorkOnTheServer)
     EXPECT_EQ(TimeTextOfSeconds(seen["index.html"].Seconds), "20240102030405");
     EXPECT_FALSE(session->SetModificationTime("missing", "20240102030405"));
 
-    // Executable files below cgi, the folders left as they are.
+    // Executable files below cgi, the folders left as they are, cgi too.
     const auto mode = [this](const char *path) { return int(fs::status(Root() / path).permissions()); };
     const int untouched = mode("index.html");
+    fs::permissions(Root() / "cgi", fs::perms(0750));
     TPermissionChange change;
     change.Mode = 0755;
     change.Recursive = true;
@@ -377,6 +412,7 @@ TEST_F(SftpSessionTest, TimesPermissionsAndTheKeepAliveWorkOnTheServer)
     EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
     EXPECT_EQ(mode("cgi/run.sh"), 0755);
     EXPECT_EQ(mode("cgi/deep/tool"), 0755);
+    EXPECT_EQ(mode("cgi"), 0750);
     EXPECT_EQ(mode("index.html"), untouched);
 
     // A local copy a minute newer than the server's is the one to upload.

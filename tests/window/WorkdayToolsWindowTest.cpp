@@ -149,23 +149,45 @@ TEST_F(WorkdayTools, PermissionsGoIntoAFolderAsTheDialogSays)
     std::ofstream(Remote("pub/sub/deep/tool")) << "t";
     for (const char *path : {"pub/sub/run.sh", "pub/sub/deep/tool"})
         fs::permissions(Remote(path), fs::perms(0600));
-    // A folder, chosen in the folder tree by a click.
-    const QRect place = tvFolders->visualItemRect(Folder("sub"));
-    QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, place.center());
-    TPermissionChange change;
-    change.Mode = 0755;
-    change.Recursive = true;
-    change.ApplyTo = TPermissionChange::FilesOnly;
-    Dialogs.PermissionAnswers.push_back(change);
-    Action("actPermissions")->trigger();
+    fs::permissions(Remote("pub/sub"), fs::perms(0750));
+    Form->RemoteView().RefreshIfFree();
+    const auto mode = [&](const char *path) { return int(fs::status(Remote(path)).permissions()) & 07777; };
+    // A folder, chosen in the folder tree by a click; the dialog opens on
+    // the bits the listing gave it.
+    const auto ask = [&](int bits, TPermissionChange::TApplyTo applyTo) {
+        const QRect place = tvFolders->visualItemRect(Folder("sub"));
+        QTest::mouseClick(tvFolders->viewport(), Qt::LeftButton, {}, place.center());
+        TPermissionChange change;
+        change.Mode = bits;
+        change.Recursive = true;
+        change.ApplyTo = applyTo;
+        Dialogs.PermissionAnswers.push_back(change);
+        Action("actPermissions")->trigger();
+    };
+    // Files only: the folders keep their bits, the chosen one too.
+    ask(0640, TPermissionChange::FilesOnly);
     ASSERT_EQ(Dialogs.PermissionsShown.size(), 1u);
     EXPECT_TRUE(Dialogs.PermissionsShown[0].HasFolders);
     EXPECT_EQ(Dialogs.PermissionsShown[0].Names, "\"sub\"");
-    const auto mode = [&](const char *path) { return int(fs::status(Remote(path)).permissions()) & 07777; };
+    EXPECT_EQ(Dialogs.PermissionsShown[0].Mode, 0750);
+    EXPECT_EQ(mode("pub/sub"), 0750);
+    EXPECT_EQ(mode("pub/sub/deep"), 0755);
+    EXPECT_EQ(mode("pub/sub/run.sh"), 0640);
+    EXPECT_EQ(mode("pub/sub/deep/tool"), 0640);
+    EXPECT_TRUE(LogOfContains("Permissions set to 640 on 2 items."));
+    // Folders only: no file is touched.
+    ask(0700, TPermissionChange::FoldersOnly);
+    EXPECT_EQ(mode("pub/sub"), 0700);
+    EXPECT_EQ(mode("pub/sub/deep"), 0700);
+    EXPECT_EQ(mode("pub/sub/run.sh"), 0640);
+    EXPECT_TRUE(LogOfContains("Permissions set to 700 on 2 items."));
+    // Both, from the bits the listing now gives.
+    ask(0755, TPermissionChange::FilesAndFolders);
+    EXPECT_EQ(Dialogs.PermissionsShown[2].Mode, 0700);
     EXPECT_EQ(mode("pub/sub"), 0755);
     EXPECT_EQ(mode("pub/sub/run.sh"), 0755);
     EXPECT_EQ(mode("pub/sub/deep/tool"), 0755);
-    EXPECT_TRUE(LogOfContains("Permissions set to 755 on 3 items."));
+    EXPECT_TRUE(LogOfContains("Permissions set to 755 on 4 items."));
     // The listing still shows the folder it showed.
     EXPECT_EQ(edCurrentDir->text(), "/pub");
     EXPECT_TRUE(Files().contains("notes.txt"));
@@ -178,10 +200,10 @@ TEST_F(WorkdayTools, PermissionsGoIntoAFolderAsTheDialogSays)
     Form->RemoteView().RefreshIfFree();
     SelectFiles({"notes.txt", "report.pdf"});
     Action("actPermissions")->trigger();  // cancelled: no answer left
-    ASSERT_EQ(Dialogs.PermissionsShown.size(), 2u);
-    EXPECT_EQ(Dialogs.PermissionsShown[1].Names, "2 items");
-    EXPECT_EQ(Dialogs.PermissionsShown[1].Mode, 0640);
-    EXPECT_FALSE(Dialogs.PermissionsShown[1].HasFolders);
+    ASSERT_EQ(Dialogs.PermissionsShown.size(), 4u);
+    EXPECT_EQ(Dialogs.PermissionsShown[3].Names, "2 items");
+    EXPECT_EQ(Dialogs.PermissionsShown[3].Mode, 0640);
+    EXPECT_FALSE(Dialogs.PermissionsShown[3].HasFolders);
 }
 
 TEST_F(WorkdayTools, TheChosenItemsAddressesGoToTheClipboard)
