@@ -2,6 +2,8 @@
 
 #include "Protocols.h"
 
+#include <QUrl>
+
 namespace {
 
 // The port that `digits` names, from 1 to 65535; 0 when they name none.
@@ -39,11 +41,19 @@ THostAddress SplitHostAddress(const QString &text)
         // A path after an address with a scheme names no host.
         if (const auto slash = rest.indexOf('/'); slash >= 0)
             rest.truncate(slash);
-        // "user@host": the last "@", as a user name may hold one.
-        if (const auto at = rest.lastIndexOf('@'); at >= 0) {
-            address.User = rest.left(at);
-            rest = rest.mid(at + 1);
+    }
+    // "user:password@host": the last "@", as a user name may hold one; the
+    // first ":" before it, as a password may. No host holds either.
+    if (const auto at = rest.lastIndexOf('@'); at >= 0) {
+        address.Login = rest.left(at + 1);
+        const QString login = rest.left(at);
+        const auto colon = login.indexOf(':');
+        address.User = QUrl::fromPercentEncoding(login.left(colon).toUtf8());
+        if (colon >= 0) {
+            address.Password = QUrl::fromPercentEncoding(login.mid(colon + 1).toUtf8());
+            address.HasPassword = true;
         }
+        rest = rest.mid(at + 1);
     }
     address.Host = rest;
     if (rest.startsWith('[')) {
@@ -64,4 +74,15 @@ THostAddress SplitHostAddress(const QString &text)
         address.Port = port;
     }
     return address;
+}
+
+QString AddressWithoutLogin(const QString &text)
+{
+    const THostAddress address = SplitHostAddress(text);
+    if (address.Login.isEmpty())
+        return text;
+    const auto mark = text.indexOf("://");
+    const qsizetype start = mark > 0 ? mark + 3 : 0;
+    QString clean = text;
+    return clean.remove(start, address.Login.size());
 }

@@ -76,6 +76,9 @@ TConnectionWorkflow::TConnectionWorkflow(TWindowServices &window, TIdFTP &ftp, T
         AddressChanged();
     });
     connect(W.Address, &QComboBox::activated, this, [this] { AddressChanged(); });
+    // A password typed into the address leaves it as soon as the typing
+    // ends, before anything shows, logs or keeps the address.
+    connect(W.Address->lineEdit(), &QLineEdit::editingFinished, this, [this] { TakeLoginFromAddress(); });
     // Also in the middle of a session: the next transfer goes that way.
     connect(W.PassiveMode, &QAction::toggled, this, [this](bool on) {
         FFtp.Passive = on;
@@ -116,6 +119,7 @@ void TConnectionWorkflow::Connect()
     // The status events have told most of the story in the log; the
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
+    TakeLoginFromAddress();
     const int siteIndex = FBox.ChosenSite();
     const TSiteEntry *site = siteIndex >= 0 ? &FSites[siteIndex] : nullptr;
     THostAddress address = site ? HostAddressOf(*site) : SplitHostAddress(W.Address->currentText());
@@ -496,8 +500,27 @@ bool TConnectionWorkflow::KeyPress(QKeyEvent *key)
     return false;
 }
 
+void TConnectionWorkflow::TakeLoginFromAddress()
+{
+    if (FBox.ChosenSite() >= 0)
+        return;
+    const QString text = W.Address->currentText();
+    const THostAddress address = SplitHostAddress(text);
+    if (address.Login.isEmpty() || !address.Unsupported.isEmpty())
+        return;
+    {
+        const QSignalBlocker blocker(W.Address);
+        W.Address->setEditText(AddressWithoutLogin(text));
+    }
+    if (!address.User.isEmpty())
+        W.UserName->setText(address.User);
+    if (address.HasPassword)
+        W.Password->setText(address.Password);
+}
+
 void TConnectionWorkflow::SaveSite()
 {
+    TakeLoginFromAddress();
     if (W.Address->currentText().trimmed().isEmpty()) {
         FWindow.AddToLog("Type the site's address before saving it.");
         return;

@@ -173,7 +173,7 @@ void TSiteSettingsForm::FollowChoices()
 void TSiteSettingsForm::SplitTypedHost()
 {
     const QString typed = FHost->text().trimmed();
-    if (!typed.contains("://") && typed.count(':') != 1)
+    if (!typed.contains("://") && typed.count(':') != 1 && !typed.contains('@'))
         return;
     const THostAddress address = SplitHostAddress(typed);
     if (!address.Unsupported.isEmpty() || address.Host.isEmpty())
@@ -191,6 +191,8 @@ void TSiteSettingsForm::SplitTypedHost()
         FPort->setText(QString::number(address.Port));
     if (!address.User.isEmpty())
         FUser->setText(address.User);
+    if (address.HasPassword)
+        FPassword->setText(address.Password);
 }
 
 void TSiteSettingsForm::Show(const TSiteEntry &site)
