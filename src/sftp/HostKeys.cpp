@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageAuthenticationCode>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -148,22 +149,25 @@ std::vector<TKnownKey> THostKeys::Known(const std::string &host, int port) const
 
 THostKeyCheck CheckKnown(const std::vector<TKnownKey> &known, const THostKey &key)
 {
+    // A key the user replaced (or revoked) is no longer trusted, whatever
+    // line still names it, in the user's own file say.
+    const bool revoked = std::any_of(known.begin(), known.end(), [&key](const TKnownKey &line) {
+        return line.Marker == "@revoked" && line.Type == key.Type && line.Blob == key.Blob;
+    });
     THostKeyCheck check;
     for (const TKnownKey &line : known) {
-        if (line.Type != key.Type)
+        if (line.Type != key.Type || !line.Marker.empty())
             continue;
         const bool same = line.Blob == key.Blob;
-        if (line.Marker == "@revoked" && same)
-            return {THostKeyCheck::Changed, HostKeyFingerprint(key)};
-        if (!line.Marker.empty())
-            continue;
-        if (same)
+        if (same && !revoked)
             return {THostKeyCheck::Known, {}};
         // Another key of the same type for this server: it changed,
         // unless a later line trusts this one.
-        if (check.Status == THostKeyCheck::Unknown)
+        if (!same && check.Status == THostKeyCheck::Unknown)
             check = {THostKeyCheck::Changed, HostKeyFingerprint({key.Type, line.Blob})};
     }
+    if (revoked && check.Status == THostKeyCheck::Unknown)
+        check = {THostKeyCheck::Changed, HostKeyFingerprint(key)};
     return check;
 }
 
@@ -178,12 +182,49 @@ std::vector<std::string> KnownTypes(const std::vector<TKnownKey> &known)
 
 void THostKeys::Trust(const std::string &host, int port, const THostKey &key) const
 {
+    // Once the user trusts a key, it is the one key of its type for this
+    // server: the lines Veldra wrote for the others go, and those the
+    // user's files keep (which Veldra never writes) are revoked here.
+    const std::string name = KnownHostsName(host, port);
     const QString path = QString::fromStdString(FOwn);
+    QByteArray kept;
+    std::vector<std::string> revoke;
+    if (QFile own(path); own.open(QIODevice::ReadOnly)) {
+        while (!own.atEnd()) {
+            const QByteArray raw = own.readLine();
+            const std::string text = raw.trimmed().toStdString();
+            TLine line;
+            if (Split(text, line) && line.Type == key.Type && KnownHostsFieldMatches(line.Hosts, name)) {
+                const std::string blob = QByteArray::fromBase64(Bytes(line.Key)).toStdString();
+                if (line.Marker == "@revoked" && blob == key.Blob)
+                    continue;
+                if (line.Marker.empty() && blob != key.Blob) {
+                    if (line.Hosts == name)
+                        continue;
+                    revoke.push_back(blob);
+                }
+                if (line.Marker.empty() && blob == key.Blob && line.Hosts == name)
+                    continue;  // written again below, once
+            }
+            kept += raw.endsWith('\n') ? raw : raw + '\n';
+        }
+    }
+    for (const std::string &file : FFiles)
+        for (const TKnownKey &line : THostKeys({file}, {}).Known(host, port))
+            if (line.Marker.empty() && line.Type == key.Type && line.Blob != key.Blob)
+                revoke.push_back(line.Blob);
+    std::sort(revoke.begin(), revoke.end());
+    revoke.erase(std::unique(revoke.begin(), revoke.end()), revoke.end());
+    for (const std::string &blob : revoke)
+        kept += Bytes("@revoked " + name + " " + key.Type + " ") + Bytes(blob).toBase64() + '\n';
+    kept += Bytes(name + " " + key.Type + " ") + Bytes(key.Blob).toBase64() + '\n';
+
+    // Written whole and then put in place: a crash leaves the old file or
+    // the new one, never half of it.
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::Append))
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kept) != kept.size() ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || !file.commit())
         throw std::runtime_error("Could not write the trusted host keys to " + FOwn + ": " +
                                  file.errorString().toStdString());
-    file.write(Bytes(KnownHostsName(host, port) + " " + key.Type + " "));
-    file.write(Bytes(key.Blob).toBase64() + "\n");
 }

@@ -1,6 +1,7 @@
 // The host keys a user trusts, in OpenSSH's known-hosts format: the user's
 // own file (~/.ssh/known_hosts, names plain or hashed, read only) and
-// Veldra's file, where "trust always" adds a key.
+// Veldra's file, where "trust always" puts a key in the place of any
+// other of its type for that server.
 #pragma once
 
 #include <string>
@@ -42,7 +43,9 @@ public:
     // for a connection, and checked against the key it shows.
     std::vector<TKnownKey> Known(const std::string &host, int port) const;
     THostKeyCheck Check(const std::string &host, int port, const THostKey &key) const;
-    // Adds the key to Veldra's file (made, with its folder, when missing).
+    // Makes the key the one trusted for the server in Veldra's file (made,
+    // with its folder, when missing): other keys of its type that Veldra
+    // kept go, and those of the user's files are marked "@revoked" there.
     void Trust(const std::string &host, int port, const THostKey &key) const;
 
     const std::string &OwnFile() const { return FOwn; }

@@ -53,6 +53,20 @@ TEST(HostKeys, AKeyIsKnownChangedOrUnknown)
     keys.Trust("elsewhere", 2200, other);
     EXPECT_EQ(keys.Check("elsewhere", 2200, other).Status, THostKeyCheck::Known);
     EXPECT_EQ(Contents(dir.File("own/known_hosts")), "[elsewhere]:2200 ssh-ed25519 a2V5LXR3bw==\n");
+    // A changed key trusted always takes the place of the one before:
+    // Veldra's line goes, the user's is revoked in Veldra's file.
+    keys.Trust("elsewhere", 2200, key);
+    keys.Trust("host", 22, other);
+    EXPECT_EQ(Contents(dir.File("own/known_hosts")),
+              "[elsewhere]:2200 ssh-ed25519 a2V5LW9uZQ==\n@revoked host ssh-ed25519 a2V5LW9uZQ==\n"
+              "host ssh-ed25519 a2V5LXR3bw==\n");
+    EXPECT_EQ(keys.Check("elsewhere", 2200, other).Status, THostKeyCheck::Changed);
+    EXPECT_EQ(keys.Check("host", 22, other).Status, THostKeyCheck::Known);
+    const THostKeyCheck revoked = keys.Check("host", 22, key);
+    EXPECT_EQ(revoked.Status, THostKeyCheck::Changed);
+    EXPECT_EQ(revoked.TrustedFingerprint, HostKeyFingerprint(other));
+    EXPECT_EQ(keys.Check("host", 2222, key).Status, THostKeyCheck::Known);  // another port: its own
+    EXPECT_EQ(keys.Check("host", 22, rsa).Status, THostKeyCheck::Unknown);
     // The digest in base64 without its padding, as ssh prints it.
     EXPECT_EQ(HostKeyFingerprint({"ssh-ed25519", ""}), "SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU");
 }

@@ -142,8 +142,16 @@ std::string SshServer::MakeClientKey(const fs::path &folder, const std::string &
 void SshServer::ChangeHostKey()
 {
     const std::string key = FDir.File("host_key");
-    fs::remove(key);
-    fs::remove(key + ".pub");
+    fs::rename(key, key + ".before");
+    fs::rename(key + ".pub", key + ".before.pub");
     RunCommand("ssh-keygen -q -t ed25519 -N '' -f " + key + " && chown " + User() + ": " + key + "*");
+    Start();
+}
+
+void SshServer::RestoreHostKey()
+{
+    const std::string key = FDir.File("host_key");
+    fs::rename(key + ".before", key);
+    fs::rename(key + ".before.pub", key + ".pub");
     Start();
 }

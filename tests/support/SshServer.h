@@ -45,8 +45,10 @@ public:
     // A key pair made here ("key" and "key.pub" in a folder of the test's)
     // that the server takes; with a passphrase when one is given.
     std::string MakeClientKey(const std::filesystem::path &folder, const std::string &passphrase = "");
-    // Starts again with a new host key.
+    // Starts again with a new host key; the one before is kept, and
+    // RestoreHostKey starts again with it.
     void ChangeHostKey();
+    void RestoreHostKey();
 
 private:
     void Start();
