@@ -4,7 +4,7 @@
 # New inputs it finds go to a scratch folder, not into the repository;
 # a crash leaves its input in build-fuzz/crashes/.
 # Usage: bash scripts/fuzz.sh TARGET SECONDS
-#   TARGET: reply, ftpparse, socks, listing, inifile, versionblock or queue
+#   TARGET: reply, ftpparse, socks, listing, inifile, versionblock, queue or localtree
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: fuzz.sh TARGET SECONDS}
@@ -23,7 +23,9 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p build-fuzz/crashes
 # A reply or a line longer than this tells nothing new, and -timeout turns a
 # hang into a finding.
+# Leaks of the libraries underneath (fonts, the platform plugins) are theirs.
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
   "build-fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -max_len=65536 -print_final_stats=1 \
   -artifact_prefix=build-fuzz/crashes/"$target"- "$scratch" "$seeds" 2>&1 |
   grep -E '^(INFO: Seed|#[0-9]+.*DONE|Done|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY|.*deadly signal|.*Test unit written)' || true

@@ -16,6 +16,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
-for target in reply ftpparse socks listing inifile versionblock queue; do
+for target in reply ftpparse socks listing inifile versionblock queue localtree; do
   bash scripts/fuzz.sh "$target" "$seconds"
 done

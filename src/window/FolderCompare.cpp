@@ -63,10 +63,7 @@ TFolderCompare::TFolderCompare(TRemoteView &remote, const TWidgets &widgets, std
     connect(W.LocalTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { RefreshSoon(); });
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&tree, signal, this, [this] { RefreshSoon(); });
-    connect(&tree, &QAbstractItemModel::modelReset, this, [this] {
-        FNode = nullptr;
-        RefreshSoon();
-    });
+    connect(&tree, &QAbstractItemModel::modelReset, this, [this] { RefreshSoon(); });
     W.RemoteFiles->Items()->MarkOf = [this](std::string_view name) -> const TRemoteItemModel::TMark * {
         if (!FOn)
             return nullptr;
@@ -120,11 +117,17 @@ void TFolderCompare::Clear()
 {
     Watch({}, {});
     FResult = {};
-    TTreeNode *node = FNode;
-    FNode = nullptr;
-    W.LocalTree->Items().ChildrenChanged(node);
+    TTreeNode *node = Node();
+    FNode = QPersistentModelIndex();
+    if (node)
+        W.LocalTree->Items().ChildrenChanged(node);
     W.RemoteFiles->Items()->MarksChanged();
     ShowRemoteFolders();
+}
+
+TTreeNode *TFolderCompare::Node() const
+{
+    return W.LocalTree->Items().NodeOf(FNode);
 }
 
 TTreeNode *TFolderCompare::FolderNode() const
@@ -146,14 +149,18 @@ void TFolderCompare::Refresh()
         std::erase_if(local, [this](const TCompareEntry &entry) { return Hides(entry.Name, entry.IsFolder, entry.Size); });
     Watch(folder, local);
     FResult = CompareFolders(local, FRemote.ListingCurrent() ? FRemoteEntries : std::vector<TCompareEntry>{}, by);
-    TTreeNode *before = FNode;
-    FNode = FolderNode();
-    if (before && before != FNode)
-        W.LocalTree->Items().ChildrenChanged(before);
+    TSystemTreeModel &tree = W.LocalTree->Items();
+    TTreeNode *before = Node();
+    TTreeNode *node = FolderNode();
+    FNode = QPersistentModelIndex(tree.IndexOf(node));
+    if (before && before != node)
+        tree.ChildrenChanged(before);
     // A folder newly compared shows its files, where the marks are.
-    if (FNode && FNode != before)
-        W.LocalTree->Expand(FNode);
-    W.LocalTree->Items().ChildrenChanged(FNode);
+    if (node && node != before)
+        W.LocalTree->Expand(node);
+    // Opening it may have read it anew.
+    if (TTreeNode *shown = Node())
+        tree.ChildrenChanged(shown);
     W.RemoteFiles->Items()->MarksChanged();
     ShowRemoteFolders();
 }
@@ -175,7 +182,7 @@ void TFolderCompare::ShowRemoteFolders()
 
 QVariant TFolderCompare::LocalData(TTreeNode *node, int role) const
 {
-    if (!FOn || !FNode || node->Parent() != FNode ||
+    if (!FOn || !FNode.isValid() || node->Parent() != Node() ||
         (role != Qt::BackgroundRole && role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole))
         return {};
     const auto found = FResult.Local.find(LocalPath::NamePart(W.LocalTree->GetNodePathBytes(node)));

@@ -10,6 +10,7 @@
 
 #include <QFileSystemWatcher>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QTimer>
 
 #include <functional>
@@ -70,7 +71,10 @@ private:
     // comes in.
     std::vector<TCompareEntry> FRemoteEntries, FArriving;
     TFolderComparison FResult;
-    TTreeNode *FNode = nullptr;
+    // The compared folder's node: a persistent index, since the tree may
+    // re-read a folder above it and free the node at any time.
+    QPersistentModelIndex FNode;
+    TTreeNode *Node() const;
     // One mark for each kind, which the rows point at.
     std::vector<TRemoteItemModel::TMark> FMarks;
 };
