@@ -208,6 +208,24 @@ bool Continues(const TPartRecord &record, const std::string &info, int64_t remot
 
 }  // namespace
 
+void TPartFile::Discard(const TPartRecord &record)
+{
+    if (record.Path.empty() || record.Token.empty())
+        return;
+    // Its length and time may be any by now (a run killed while it grew):
+    // the file and the token tell it is ours.
+    struct stat status {};
+    if (::lstat(record.Path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        uint64_t(status.st_dev) != record.Device || uint64_t(status.st_ino) != record.Inode)
+        return;
+    const std::string info = ReadInfo(record.Path);
+    if (info.size() <= record.Token.size() ||
+        info.compare(info.size() - record.Token.size() - 1, std::string::npos, record.Token + '\n') != 0)
+        return;
+    ::unlink(InfoPath(record.Path).c_str());
+    TDiscarder::Instance().Discard(record.Path);
+}
+
 int64_t TPartFile::Resumable(const TPartRecord &record, int64_t remoteSize, const std::string &remoteTime)
 {
     std::string info;
@@ -291,11 +309,11 @@ void TPartFile::Truncate()
         throw EFileStreamError("Cannot write to \"" + FPath + "\". " + std::strerror(errno) + ".");
 }
 
-std::optional<TPartRecord> TPartFile::Record() const
+std::optional<TPartRecord> TPartFile::Record(bool evenEmpty) const
 {
     struct stat info {};
     if (!FKeep || FPath.empty() || ::lstat(FPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        uint64_t(info.st_dev) != FDevice || uint64_t(info.st_ino) != FInode || info.st_size <= 0)
+        uint64_t(info.st_dev) != FDevice || uint64_t(info.st_ino) != FInode || (info.st_size <= 0 && !evenEmpty))
         return std::nullopt;
     return TPartRecord{FTarget, FPath, int64_t(info.st_size), FDevice, FInode, ChangeTime(info), FToken};
 }

@@ -58,8 +58,13 @@ public:
     void Truncate();
     // What to keep for a later resume now that the transfer stopped short;
     // nothing when the part is not kept (empty, committed, or without a
-    // size and time to check it by).
-    std::optional<TPartRecord> Record() const;
+    // size and time to check it by). `evenEmpty`: the record of a part
+    // just made, kept from the start so that it is never lost track of.
+    std::optional<TPartRecord> Record(bool evenEmpty = false) const;
+    // Removes a recorded part (and its ".info") that no record will point
+    // to any more, when it is still the very file this program made: the
+    // same file, its token in its ".info". Whatever else is there stays.
+    static void Discard(const TPartRecord &record);
     ~TPartFile();
     TPartFile(const TPartFile &) = delete;
     TPartFile &operator=(const TPartFile &) = delete;

@@ -13,6 +13,10 @@ const QString Group = QStringLiteral("Parts");
 void TPartRegistry::Keep(const std::string &target, const std::optional<TPartRecord> &part)
 {
     auto records = std::make_shared<TPartRecords>(*FRecords);
+    // A part no record will point to goes: the file arrived, or another
+    // part of it was begun.
+    if (const auto old = records->find(target); old != records->end() && (!part || part->Path != old->second.Path))
+        TPartFile::Discard(old->second);
     if (part)
         (*records)[target] = *part;
     else if (records->erase(target) == 0)

@@ -16,8 +16,14 @@ class TSettingsStore;
 class TPartRegistry {
 public:
     std::shared_ptr<const TPartRecords> Snapshot() const { return FRecords; }
-    // A worker's news of a target's part: kept for a resume, or gone.
+    // A worker's news of a target's part: kept for a resume, or gone. A
+    // part recorded before that is not this one is removed from the disk.
     void Keep(const std::string &target, const std::optional<TPartRecord> &part);
+    const TPartRecord *Find(const std::string &target) const
+    {
+        const auto found = FRecords->find(target);
+        return found == FRecords->end() ? nullptr : &found->second;
+    }
 
     // Parts whose file is gone are not read back.
     void Load(const TSettingsStore &store);

@@ -398,10 +398,19 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
     const TPartRecord *before = PartOf(job, local);
     TPartFile part(local, facts.Size, facts.Time, before, !(facts.Asked && !facts.Resume));
     const int64_t offset = part.Offset();
+    // A new part is recorded as soon as it is made: a run killed on the
+    // way leaves no part that no record points to.
+    std::optional<TPartRecord> started = part.Record(true);
+    const bool recorded = before || started;
+    if (started && (!before || before->Path != started->Path))
+        Post([this, local, started = std::move(started)] {
+            if (OnPart)
+                OnPart(local, started);
+        });
     // However it ends, the owner learns what is left to resume from.
-    const auto tell = qScopeGuard([this, &part, &local, before] {
+    const auto tell = qScopeGuard([this, &part, &local, recorded] {
         std::optional<TPartRecord> kept = part.Record();
-        if (before || kept)
+        if (recorded || kept)
             Post([this, local, kept = std::move(kept)] {
                 if (OnPart)
                     OnPart(local, kept);

@@ -48,37 +48,40 @@ TEST(PartFile, OnlyTheRecordedUntouchedPartOfTheSameFileIsTakenUp)
         std::function<void(TPartRecord &)> Meddle;
         int64_t Size;
         bool Resumed;
+        // No record pointing to it any more, it is removed as ours.
+        bool Discarded;
     } rows[] = {
-        {"untouched", [](TPartRecord &) {}, RemoteSize, true},
-        {"the server's file changed", [](TPartRecord &) {}, RemoteSize + 1, false},
+        {"untouched", [](TPartRecord &) {}, RemoteSize, true, true},
+        {"the server's file changed", [](TPartRecord &) {}, RemoteSize + 1, false, true},
         {"grown by someone", [](TPartRecord &part) { std::ofstream(part.Path, std::ios::app) << "more"; },
-         RemoteSize, false},
+         RemoteSize, false, true},
         {"replaced by another file",
          [](TPartRecord &part) {
-             fs::remove(part.Path);
-             std::ofstream(part.Path) << std::string(size_t(part.Length), 'z');
+             // Made before the old one goes: another file, never its inode.
+             std::ofstream(part.Path + ".new") << std::string(size_t(part.Length), 'z');
+             fs::rename(part.Path + ".new", part.Path);
          },
-         RemoteSize, false},
+         RemoteSize, false, false},
         {"a link in its place",
          [](TPartRecord &part) {
              fs::rename(part.Path, part.Path + ".moved");
              fs::create_symlink(part.Path + ".moved", part.Path);
          },
-         RemoteSize, false},
+         RemoteSize, false, false},
         {"its token changed",
          [](TPartRecord &part) {
              std::string info = InfoOf(part);
              info[info.size() - 2] = info[info.size() - 2] == 'a' ? 'b' : 'a';
              std::ofstream(part.Path + ".info") << info;
          },
-         RemoteSize, false},
+         RemoteSize, false, false},
         {"a FIFO for its info",
          [](TPartRecord &part) {
              fs::remove(part.Path + ".info");
              ASSERT_EQ(::mkfifo((part.Path + ".info").c_str(), 0600), 0);
          },
-         RemoteSize, false},
-        {"no record", [](TPartRecord &part) { part = {}; }, RemoteSize, false},
+         RemoteSize, false, false},
+        {"no record", [](TPartRecord &part) { part = {}; }, RemoteSize, false, false},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.Case);
@@ -90,6 +93,19 @@ TEST(PartFile, OnlyTheRecordedUntouchedPartOfTheSameFileIsTakenUp)
         const TPartFile again(target, row.Size, RemoteTime, &record, true);
         EXPECT_EQ(again.Offset(), row.Resumed ? 100 : 0);
         EXPECT_EQ(again.Path() == record.Path, row.Resumed);
+    }
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.Case) + ", then discarded");
+        TempDir dir;
+        TPartRecord record = LeavePart(dir.File("big"), std::string(100, 'a'));
+        const std::string path = record.Path;
+        row.Meddle(record);
+        TPartFile::Discard(record);
+        // Its removal may take a moment: it runs beside.
+        for (int i = 0; i < 200 && row.Discarded && fs::exists(path); ++i)
+            ::usleep(5000);
+        EXPECT_EQ(fs::exists(fs::symlink_status(path)), !row.Discarded);
+        EXPECT_EQ(fs::exists(fs::symlink_status(path + ".info")), !row.Discarded);
     }
 }
 

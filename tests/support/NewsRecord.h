@@ -18,14 +18,19 @@ public:
     void SimultaneousChanged(int) override {}
     void FolderChanged(const std::string &folder) override { Changed.push_back(folder); }
     void ReportFailures(const QString &text) override { Failures << text; }
-    bool Confirm(const QString &) override { return true; }
+    bool Confirm(const QString &question) override
+    {
+        Confirms << question;
+        return ConfirmAnswer;
+    }
     TOverwriteChoice AskOverwrite(const TOverwriteQuestion &question) override
     {
         Questions << question.Text;
         return {Answer, false};
     }
 
-    QStringList Lines, Failures, Questions;
+    QStringList Lines, Failures, Questions, Confirms;
+    bool ConfirmAnswer = true;
     std::vector<std::string> Changed;
     TOverwriteAnswer Answer = TOverwriteAnswer::Skip;
 };

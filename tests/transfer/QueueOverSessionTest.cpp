@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -86,6 +91,64 @@ TEST_F(QueueOverSession, ADownloadCutShortGoesOnFromWhereItStopped)
     const std::vector<std::string> expected{"get /big.bin 0", "get /big.bin 1572864"};
     EXPECT_EQ(Server.Moves(), expected);
     EXPECT_TRUE(News.Lines.contains("Resuming big.bin at byte 1572864.")) << Lines();
+}
+
+// A download that fills the disk keeps what arrived for a resume, and
+// offers to free the room: kept unless the user says otherwise.
+TEST_F(QueueOverSession, APartThatFilledTheDiskIsOfferedForDeletion)
+{
+    TempDir small;
+    if (::mount("tmpfs", small.Path().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no file system of a megabyte can be mounted here";
+    const auto unmount = qScopeGuard([&] { ::umount2(small.Path().c_str(), MNT_DETACH); });
+    Server.AddFile("/big.bin", std::string(2 << 20, 'x'));
+    const auto parts = [&] {
+        int count = 0;
+        for (const auto &entry : fs::directory_iterator(small.Path()))
+            count += entry.path().string().ends_with(".veldra-part");
+        return count;
+    };
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "removed" : "kept");
+        News.ConfirmAnswer = remove;
+        News.Confirms.clear();
+        TTransferItem item = Download("/", "big.bin");
+        item.LocalPath = small.File("big.bin");
+        Run({item});
+        ASSERT_EQ(News.Confirms.size(), 1) << Lines();
+        EXPECT_TRUE(News.Confirms[0].startsWith("The disk is full. Delete the ")) << News.Confirms[0].toStdString();
+        EXPECT_TRUE(News.Confirms[0].contains(" already downloaded?")) << News.Confirms[0].toStdString();
+        // A part is removed beside, on a thread of its own.
+        for (int i = 0; i < 200 && parts() != (remove ? 0 : 1); ++i)
+            ::usleep(5000);
+        EXPECT_EQ(parts(), remove ? 0 : 1);
+    }
+}
+
+// A part no record will point to is removed once another takes its place:
+// the part of a run killed while it grew (its record says less than it
+// holds) does not stay beside the file for ever.
+TEST_F(QueueOverSession, AnOrphanedPartGoesWhenTheFileComesAgain)
+{
+    const std::string big(3 << 20, 'y');  // big enough to be resumable
+    Server.AddFile("/big.bin", big);
+    Server.CutAfter("/big.bin", 1 << 20, 3);
+    Run({Download("/", "big.bin")});
+    std::string part;
+    for (const auto &entry : fs::directory_iterator(Local.Path()))
+        if (entry.path().string().ends_with(".veldra-part"))
+            part = entry.path().string();
+    ASSERT_FALSE(part.empty()) << Lines();
+    std::ofstream(part, std::ios::app) << "grown after its record";
+    const std::string planted = Local.File(".big.bin.planted.veldra-part");
+    std::ofstream(planted) << "a server's own";
+    Run({Download("/", "big.bin")});
+    EXPECT_TRUE(Contents(Local.Path() / "big.bin") == big);
+    for (int i = 0; i < 200 && fs::exists(part); ++i)
+        ::usleep(5000);
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_FALSE(fs::exists(part + ".info"));
+    EXPECT_EQ(Contents(planted), "a server's own");
 }
 
 TEST_F(QueueOverSession, ATakenLocalNameGoesAsTheUserAnswers)
