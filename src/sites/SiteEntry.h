@@ -64,8 +64,12 @@ struct TSiteEntry {
     // The secret store's name for a site made here: it stays while the
     // site is renamed or moved. Sites of earlier versions have none.
     QString Id;
+    // Which site it is when windows merge their changes into the one list
+    // on disk: every site has one, made once and kept.
+    QString Uid;
     QList<TBookmark> Bookmarks;
 
     // "Work/Clients/www": the folder's path, and the name as it is.
     QString Path() const;
+    bool operator==(const TSiteEntry &) const = default;
 };

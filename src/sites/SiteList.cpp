@@ -1,15 +1,22 @@
 #include "SiteList.h"
 
 #include "IniFile.h"
+#include "SettingsMerge.h"
 #include "SettingsStore.h"
 #include "SiteFields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUuid>
 
 #include <algorithm>
 
 namespace {
+
+QString NewUid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
 
 constexpr const char *Fields[] = {"Address", "UserName", "Password", "DefaultFolder"};
 // The sites' "PasswordInStore" say where their passwords are.
@@ -88,6 +95,31 @@ void WriteManagerFields(TSettingsStore &store, int index, const TSiteEntry &site
 
 }  // namespace
 
+void TSiteList::Append(const TSiteEntry &site)
+{
+    FSites.push_back(site);
+    if (FSites.back().Uid.isEmpty())
+        FSites.back().Uid = NewUid();
+}
+
+void TSiteList::Merge(const TSiteList &before, const TSiteList &edited)
+{
+    FSites = MergeLists(before.FSites, edited.FSites, FSites, [](const TSiteEntry &site) { return site.Uid; });
+    const auto folders = MergeLists(std::vector<QString>(before.Folders.begin(), before.Folders.end()),
+                                    std::vector<QString>(edited.Folders.begin(), edited.Folders.end()),
+                                    std::vector<QString>(Folders.begin(), Folders.end()),
+                                    [](const QString &folder) { return folder; });
+    Folders = QStringList(folders.begin(), folders.end());
+}
+
+int TSiteList::IndexOfUid(const QString &uid) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (FSites[size_t(i)].Uid == uid)
+            return i;
+    return -1;
+}
+
 int TSiteList::IndexOfPath(const QString &path) const
 {
     for (int i = 0; i < Count(); ++i)
@@ -116,8 +148,10 @@ void TSiteList::ReadFromIni(const TIniFile &ini)
     for (int i = 0; i < Count(); ++i)
         for (int f = 0; f < 4; ++f)
             *Field(FSites[size_t(i)], f) = ini.ReadString("SITES", ValueName(i, Fields[f]), QString());
-    for (TSiteEntry &site : FSites)
-        SiteFields::FillFromAddress(site);
+    for (int i = 0; i < Count(); ++i) {
+        SiteFields::FillFromAddress(FSites[size_t(i)]);
+        FSites[size_t(i)].Uid = UidOfOlder + QString::number(i);
+    }
 }
 
 void TSiteList::ReadFromStore(const TSettingsStore &store)
@@ -137,6 +171,11 @@ void TSiteList::ReadFromStore(const TSettingsStore &store)
         site.PasswordInStore = marked ? store.ReadInteger(ValueName(i, "PasswordInStore"), 0) == 1
                                       : site.Password.isEmpty();
         ReadManagerFields(store, i, site);
+        site.Uid = store.ReadString(ValueName(i, "Uid"), {});
+        if (site.Uid.isEmpty())
+            site.Uid = UidOfOlder + QString::number(i);
+        if (IndexOfUid(site.Uid) < i)
+            site.Uid = NewUid();
     }
     const int folders = std::max(0, store.ReadInteger("SiteFolders", 0));
     for (int i = 0; i < folders; ++i)
@@ -161,6 +200,7 @@ void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<TSiteSecre
         else
             store.DeleteValue(ValueName(i, "PasswordInStore"));
         store.WriteString(ValueName(i, "DefaultFolder"), site.DefaultFolder);
+        store.WriteString(ValueName(i, "Uid"), site.Uid);
         WriteManagerFields(store, i, site);
     }
     const int oldFolders = store.ReadInteger("SiteFolders", 0);
@@ -177,6 +217,7 @@ void TSiteList::WriteToStore(TSettingsStore &store, const std::vector<TSiteSecre
         for (const char *field : Fields)
             store.DeleteValue(ValueName(i, field));
         store.DeleteValue(ValueName(i, "PasswordInStore"));
+        store.DeleteValue(ValueName(i, "Uid"));
         for (const TTextField &field : ManagerTexts)
             store.DeleteValue(ValueName(i, field.Name));
         for (const char *field : ManagerNumbers)

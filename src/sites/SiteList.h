@@ -20,7 +20,8 @@ public:
     TSiteEntry &operator[](int index) { return FSites.at(size_t(index)); }
     const TSiteEntry &operator[](int index) const { return FSites.at(size_t(index)); }
 
-    void Append(const TSiteEntry &site) { FSites.push_back(site); }
+    // A site without a Uid gets one.
+    void Append(const TSiteEntry &site);
     void Clear() { FSites.clear(); Folders.clear(); }
     // The site of that path ("Work/www"), or -1.
     int IndexOfPath(const QString &path) const;
@@ -31,6 +32,10 @@ public:
     QStringList Folders;
     // Removes one site; the later ones move up a place.
     void Remove(int index) { FSites.erase(FSites.begin() + index); }
+    // What was added, changed and removed from `before` to `edited` (a
+    // copy edited meanwhile, the site manager's), done to this list as it
+    // is now: another window may have changed it meanwhile.
+    void Merge(const TSiteList &before, const TSiteList &edited);
 
     // Replace the list with the sites of the file or store. A store value of
     // the wrong kind stops the reading; what was read before stays.
@@ -41,6 +46,12 @@ public:
     void WriteToStore(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places = {}) const;
 
     static QString ValueName(int index, const char *field);
+    bool operator==(const TSiteList &) const = default;
+    // The Uid of site n of a list an older version wrote, which had none:
+    // the same in every window that reads that list.
+    static constexpr const char *UidOfOlder = "site-";
+    // The site of that Uid, or -1.
+    int IndexOfUid(const QString &uid) const;
 
 private:
     std::vector<TSiteEntry> FSites;

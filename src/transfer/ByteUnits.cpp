@@ -28,11 +28,10 @@ QString RateText(double bytesPerSecond)
     return ByteText(int64_t(std::llround(std::clamp(bytesPerSecond, 0.0, 9.2e18)))) + "/s";
 }
 
-QString TimeLeftText(int64_t bytesLeft, double bytesPerSecond)
+namespace {
+
+QString SecondsText(double exact)
 {
-    if (!(bytesPerSecond > 0) || bytesLeft < 0)
-        return {};
-    const double exact = std::ceil(double(bytesLeft) / bytesPerSecond);
     // Beyond a century, no one waits: a size no file has, or a stall.
     if (!(exact < 100.0 * 365 * 24 * 3600))
         return {};
@@ -43,4 +42,30 @@ QString TimeLeftText(int64_t bytesLeft, double bytesPerSecond)
     if (seconds < 3600)
         return QStringLiteral("%1:%2").arg(seconds / 60).arg(two(seconds % 60));
     return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(two(seconds / 60 % 60)).arg(two(seconds % 60));
+}
+
+}  // namespace
+
+QString TimeLeftText(int64_t bytesLeft, double bytesPerSecond)
+{
+    if (!(bytesPerSecond > 0) || bytesLeft < 0)
+        return {};
+    return SecondsText(std::ceil(double(bytesLeft) / bytesPerSecond));
+}
+
+QString QueueTimeLeftText(const TQueuePace &pace)
+{
+    if (pace.BytesLeft < 0 || pace.FilesLeft < 0)
+        return {};
+    const double elapsed = double(pace.ElapsedMs) / 1000.0;
+    if (elapsed < 1 || (pace.BytesDone <= 0 && pace.FilesDone <= 0))
+        return TimeLeftText(pace.BytesLeft, pace.Speed);
+    double left = -1;
+    if (pace.BytesDone > 0)
+        left = double(pace.BytesLeft) * elapsed / double(pace.BytesDone);
+    else if (pace.Speed > 0)
+        left = double(pace.BytesLeft) / pace.Speed;
+    if (pace.FilesDone > 0)
+        left = std::max(left, double(pace.FilesLeft) * elapsed / double(pace.FilesDone));
+    return left < 0 ? QString() : SecondsText(std::ceil(left));
 }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 
 #include <fcntl.h>
@@ -34,10 +35,33 @@ QString Message(const char *format, const QString &name)
     return QString::fromLatin1(format).arg(name);
 }
 
+// A value as text: a hand-edited one with an unquoted comma reads back as
+// a list.
+QString TextOf(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
+}
+
+TSettingsValues ValuesOf(const QSettings &settings)
+{
+    TSettingsValues values;
+    for (const QString &name : settings.allKeys()) {
+        values.Values[name] = TextOf(settings.value(name));
+        values.Order.push_back(name);
+    }
+    return values;
+}
+
 }  // namespace
 
-TSettingsStore::TSettingsStore(bool forWriting) : FSettings(NewSettings()), FForWriting(forWriting)
+TSettingsStore::TSettingsStore(bool forWriting, bool inMemory) : FForWriting(forWriting)
 {
+    if (inMemory) {
+        FMemory = std::make_unique<TSettingsValues>();
+        FWritable = true;
+        return;
+    }
+    FSettings.reset(NewSettings());
     if (forWriting)
         FWritable = PrepareFile(FSettings->fileName());
 }
@@ -45,7 +69,7 @@ TSettingsStore::TSettingsStore(bool forWriting) : FSettings(NewSettings()), FFor
 TSettingsStore::~TSettingsStore()
 {
     try {
-        if (FForWriting && FWritable)
+        if (FForWriting && FWritable && !FMemory)
             Close();
     } catch (...) {
         // Already reported by an explicit Close, or nowhere to report it.
@@ -69,13 +93,73 @@ std::unique_ptr<TSettingsStore> TSettingsStore::OpenForWriting()
     return std::unique_ptr<TSettingsStore>(new TSettingsStore(true));
 }
 
+std::unique_ptr<TSettingsStore> TSettingsStore::InMemory()
+{
+    return std::unique_ptr<TSettingsStore>(new TSettingsStore(true, true));
+}
+
+TSettingsValues TSettingsStore::ReadFile()
+{
+    if (!QFileInfo::exists(FileName()))
+        return {};
+    const std::unique_ptr<QSettings> settings(NewSettings());
+    return ValuesOf(*settings);
+}
+
+TSettingsValues TSettingsStore::Update(const std::function<TSettingsValues(const TSettingsValues &now)> &merge)
+{
+    const QString fileName = FileName();
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    // Not the lock QSettings takes while it writes: this one spans the
+    // reading, the merge and the writing, which QSettings' own does not.
+    QLockFile lock(fileName + ".update-lock");
+    lock.setStaleLockTime(10000);
+    lock.lock();
+    const std::unique_ptr<QSettings> settings(NewSettings());
+    const TSettingsValues now = QFileInfo::exists(fileName) ? ValuesOf(*settings) : TSettingsValues{};
+    TSettingsValues result = merge(now);
+    std::vector<QString> changed;
+    for (const QString &name : result.Order)
+        if (const QString *value = now.Find(name); !value || *value != result.Values.at(name))
+            changed.push_back(name);
+    for (const auto &[name, value] : now.Values)
+        if (!result.Values.contains(name))
+            changed.push_back(name);
+    if (changed.empty())
+        return result;
+    if (!PrepareFile(fileName))
+        throw ERegistryException(Message("Failed to set data for '%1'", changed.front()).toStdString());
+    for (const QString &name : changed) {
+        if (const QString *value = result.Find(name))
+            settings->setValue(name, *value);
+        else
+            settings->remove(name);
+    }
+    settings->sync();
+    ::chmod(QFile::encodeName(fileName).constData(), S_IRUSR | S_IWUSR);
+    if (settings->status() != QSettings::NoError)
+        throw ERegistryException(Message("Failed to set data for '%1'", fileName).toStdString());
+    return result;
+}
+
 bool TSettingsStore::ValueExists(const QString &name) const
 {
+    if (FMemory)
+        return FMemory->Values.contains(name);
     return FSettings->contains(name);
 }
 
 QStringList TSettingsStore::ValueNames(const QString &group) const
 {
+    if (FMemory) {
+        QStringList names;
+        const QString prefix = group + '/';
+        for (auto at = FMemory->Values.lower_bound(prefix); at != FMemory->Values.end() && at->first.startsWith(prefix);
+             ++at)
+            if (!at->first.mid(prefix.size()).contains('/'))
+                names << at->first.mid(prefix.size());
+        return names;
+    }
     FSettings->beginGroup(group);
     const QStringList names = FSettings->childKeys();
     FSettings->endGroup();
@@ -86,18 +170,16 @@ QString TSettingsStore::ReadString(const QString &name, const QString &defaultVa
 {
     if (!ValueExists(name))
         return defaultValue;
-    const QVariant value = FSettings->value(name);
-    // A hand-edited value with an unquoted comma reads back as a list.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(',');
-    return value.toString();
+    if (FMemory)
+        return FMemory->Values.at(name);
+    return TextOf(FSettings->value(name));
 }
 
 int TSettingsStore::ReadInteger(const QString &name, int defaultValue) const
 {
     if (!ValueExists(name))
         return defaultValue;
-    const QVariant value = FSettings->value(name);
+    const QVariant value = FMemory ? QVariant(FMemory->Values.at(name)) : FSettings->value(name);
     bool ok = false;
     int number = 0;
     // Read from the file a value is text; one written in this run may still
@@ -133,27 +215,43 @@ void TSettingsStore::CheckWritable(const QString &name)
         throw ERegistryException(Message("Failed to set data for '%1'", name).toStdString());
 }
 
+void TSettingsStore::Put(const QString &name, const QString &value)
+{
+    const auto [at, added] = FMemory->Values.insert_or_assign(name, value);
+    if (added)
+        FMemory->Order.push_back(name);
+}
+
 void TSettingsStore::WriteString(const QString &name, const QString &value)
 {
     CheckWritable(name);
+    if (FMemory)
+        return Put(name, value);
     FSettings->setValue(name, value);
 }
 
 void TSettingsStore::WriteInteger(const QString &name, int value)
 {
     CheckWritable(name);
+    if (FMemory)
+        return Put(name, QString::number(value));
     FSettings->setValue(name, value);
 }
 
 void TSettingsStore::DeleteValue(const QString &name)
 {
     CheckWritable(name);
+    if (FMemory) {
+        if (FMemory->Values.erase(name))
+            std::erase(FMemory->Order, name);
+        return;
+    }
     FSettings->remove(name);
 }
 
 void TSettingsStore::Close()
 {
-    if (!FForWriting || !FWritable)
+    if (!FForWriting || !FWritable || FMemory)
         return;
     FSettings->sync();
     const bool failed = FSettings->status() != QSettings::NoError;

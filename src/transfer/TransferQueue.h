@@ -59,6 +59,9 @@ struct TTransferItem {
     int Batch = 0;
     // Whose queue: "user@address" of the session that queued it.
     QString Site;
+    // Kept on disk: the run whose queue holds it, in case that run ends
+    // unclean; "" when it was set aside as unfinished.
+    QString Owner;
 };
 
 // What the Transfers page says of an item's state: "Queued", "Verified

@@ -1,11 +1,17 @@
 #include "TransferRunner.h"
 
+#include "RunIdentity.h"
+
 #include "ByteUnits.h"
+#include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
 #include "RemoteName.h"
 #include "SettingsStore.h"
 
 #include <QLocale>
+
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -68,10 +74,11 @@ TTransferRunner::~TTransferRunner()
     }
 }
 
-void TTransferRunner::SetSession(const TSessionSettings &session, const QString &site)
+void TTransferRunner::SetSession(const TSessionSettings &session, const QString &site, const QString &name)
 {
     FSession = session;
     FSite = site;
+    FSiteName = name;
     FNoticesTold.clear();
     for (TSlot &slot : FSlots)
         slot.Worker->SetSession(session);
@@ -105,14 +112,16 @@ void TTransferRunner::SetOptions(const TOptions &options)
     FOptions = options;
     FOptions.DownloadLimit = std::max(0, options.DownloadLimit);
     FOptions.UploadLimit = std::max(0, options.UploadLimit);
-    FDownloadLimit.Set(int64_t(FOptions.DownloadLimit) * 1024);
-    FUploadLimit.Set(int64_t(FOptions.UploadLimit) * 1024);
+    const int download = FOptions.LimitsOn ? FOptions.DownloadLimit : 0,
+              upload = FOptions.LimitsOn ? FOptions.UploadLimit : 0;
+    FDownloadLimit.Set(int64_t(download) * 1024);
+    FUploadLimit.Set(int64_t(upload) * 1024);
     for (TSlot &slot : FSlots) {
         slot.Worker->PreserveTimes = FOptions.PreserveTimes;
         slot.Worker->VerifyFiles = FOptions.Verify;
         slot.Worker->SetTextTypes(FOptions.TextAsAscii ? FOptions.TextTypes.toStdString() : std::string());
     }
-    FNews.LimitsChanged(FOptions.DownloadLimit, FOptions.UploadLimit);
+    FNews.LimitsChanged(download, upload);
 }
 
 void TTransferRunner::SetSiteLimit(int count)
@@ -176,6 +185,12 @@ void TTransferRunner::Enqueue(std::vector<TTransferItem> items)
     });
     if ((items.size() > 1 || items.front().Folder) && downloads)
         FBatchSizes[batch] = int(items.size());
+    // A queue that rested begins a run of its own: its pace from here.
+    if (!FQueue.Active()) {
+        FRunClock.start();
+        FRunFiles = 0;
+        FRunBytes = 0;
+    }
     for (TTransferItem &item : items) {
         item.Batch = batch;
         item.Site = FSite;
@@ -235,6 +250,10 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     switch (outcome) {
     case O::Done:
         FQueue.Apply(id, TTransferEvent::Finish);
+        if (const TTransferItem *item = FQueue.Find(id); item && !item->Folder) {
+            ++FRunFiles;
+            FRunBytes += std::max<int64_t>(item->Size, 0);
+        }
         break;
     case O::Skipped:
         FQueue.Apply(id, TTransferEvent::Cancel, reason);
@@ -248,6 +267,9 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
     case O::Failed:
         FQueue.Apply(id, TTransferEvent::Fail, reason);
         FFailures.append(reason);
+        if (const TTransferItem *item = FQueue.Find(id);
+            item && item->Direction == TTransferDirection::Download && !item->Folder && DiskFull(item->LocalPath))
+            FFullDisk.push_back(item->LocalPath);
         break;
     case O::Cancelled:
         // Stopped by a disconnect or the close: unfinished, not cancelled.
@@ -360,6 +382,47 @@ void TTransferRunner::Drained()
     if (failures.size() > 5)
         text += QStringLiteral("\n...and %1 more: see the Transfers page.").arg(failures.size() - 5);
     FNews.ReportFailures(text);
+    OfferToFreeDisk();
+}
+
+bool TTransferRunner::DiskFull(const std::string &target)
+{
+    // What the kernel lets this user write there, not its words (which
+    // the locale translates).
+    struct statvfs disk {};
+    const std::string folder = LocalPath::FolderPart(target);
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0)
+        return false;
+    const uint64_t blocks = ::geteuid() == 0 ? disk.f_bfree : disk.f_bavail;
+    return blocks * disk.f_frsize < FullBelow;
+}
+
+void TTransferRunner::OfferToFreeDisk()
+{
+    // The parts that filled the disk are kept for a resume unless the
+    // user would rather have the room.
+    std::vector<TPartRecord> parts;
+    int64_t bytes = 0;
+    for (const std::string &target : std::exchange(FFullDisk, {}))
+        if (const TPartRecord *part = FParts.Find(target)) {
+            const int64_t length = LocalPath::SizeOf(part->Path);
+            if (length > 0 && std::none_of(parts.begin(), parts.end(),
+                                           [&](const TPartRecord &other) { return other.Path == part->Path; })) {
+                parts.push_back(*part);
+                bytes += length;
+            }
+        }
+    if (parts.empty())
+        return;
+    const QString question =
+        QStringLiteral("The disk is full. Delete the %1 already downloaded?\n\nKept, %2 can go on from there once "
+                       "there is room.")
+            .arg(ByteText(bytes), parts.size() == 1 ? QStringLiteral("the download") : QStringLiteral("the downloads"));
+    if (!FNews.Confirm(question))
+        return;
+    for (const TPartRecord &part : parts)
+        FParts.Keep(part.Target, std::nullopt);
+    FNews.Log(QStringLiteral("Deleted the %1 already downloaded.").arg(ByteText(bytes)));
 }
 
 // ---- the user's requests -------------------------------------------------------------
@@ -429,6 +492,7 @@ void TTransferRunner::StopAll(const QString &why)
         }
     FBatchSizes.clear();
     FFailures.clear();
+    FFullDisk.clear();
     FRetries.clear();
     FHeld.clear();
     FForAll.reset();
@@ -439,17 +503,22 @@ void TTransferRunner::StopAll(const QString &why)
 void TTransferRunner::OfferUnfinished()
 {
     std::vector<TTransferItem> offered;
-    const auto mine = std::stable_partition(FUnfinished.begin(), FUnfinished.end(),
-                                            [this](const TTransferItem &item) { return item.Site != FSite; });
+    // Another window's queue, kept for its crash, is that window's.
+    const auto mine = std::stable_partition(FUnfinished.begin(), FUnfinished.end(), [this](const TTransferItem &item) {
+        return item.Site != FSite || RunIdentity::Alive(item.Owner);
+    });
     offered.assign(mine, FUnfinished.end());
     FUnfinished.erase(mine, FUnfinished.end());
     if (offered.empty())
         return;
+    for (TTransferItem &item : offered)
+        item.Owner.clear();
+    const QString site = FSiteName.isEmpty() ? FSite : FSiteName;
     const QString question = offered.size() == 1
-                                 ? QStringLiteral("1 transfer to %1 was not finished. Queue it again?").arg(FSite)
+                                 ? QStringLiteral("1 transfer to %1 was not finished. Queue it again?").arg(site)
                                  : QStringLiteral("%1 transfers to %2 were not finished. Queue them again?")
                                        .arg(offered.size())
-                                       .arg(FSite);
+                                       .arg(site);
     if (FNews.Confirm(question))
         Enqueue(std::move(offered));
 }
@@ -481,8 +550,9 @@ void TTransferRunner::Tick()
                                                                                : "Upload speed",
                                                            RateText(FSpeed)));
     const TTransferQueue::TTotals totals = FQueue.Totals();
-    if (totals.Bytes > 0)
-        FNews.ShowProgress(totals.Percent());
+    const int64_t all = FRunBytes + totals.BytesShown();
+    if (all > 0)
+        FNews.ShowProgress(int((FRunBytes + totals.DoneShown()) * 100 / all));
     ShowTotals();
 }
 
@@ -493,12 +563,17 @@ void TTransferRunner::ShowTotals()
         FNews.ShowQueue(QString());
         return;
     }
+    // What this run of the queue moves, what it moved among it: the files
+    // done count as the queue goes on.
     QString text = totals.Pending == 1 ? QStringLiteral("1 transfer") : QStringLiteral("%1 transfers").arg(totals.Pending);
-    if (totals.Bytes > 0)
-        text += ": " + ByteText(totals.DoneShown()) + " of " + ByteText(totals.BytesShown());
+    const int64_t done = FRunBytes + totals.DoneShown(), all = FRunBytes + totals.BytesShown();
+    if (all > 0)
+        text += ": " + ByteText(done) + " of " + ByteText(all);
     if (Running() && FSpeed > 0) {
         text += ", " + RateText(FSpeed);
-        const QString left = TimeLeftText(totals.LeftShown(), FSpeed);
+        const QString left =
+            QueueTimeLeftText({FRunClock.isValid() ? FRunClock.elapsed() : 0, FRunFiles, totals.Pending, done,
+                               totals.LeftShown(), FSpeed});
         if (!left.isEmpty())
             text += ", " + left + " left";
     }
@@ -521,10 +596,16 @@ void TTransferRunner::Load(const TSettingsStore &store)
     options.Verify = store.ReadInteger("Transfers/Verify", 1) != 0;
     options.DownloadLimit = store.ReadInteger("Transfers/DownloadLimit", 0);
     options.UploadLimit = store.ReadInteger("Transfers/UploadLimit", 0);
+    options.LimitsOn = store.ReadInteger("Transfers/LimitsOn", 1) != 0;
     options.TextAsAscii = store.ReadInteger("Transfers/TextAsAscii", 0) != 0;
     options.TextTypes = store.ReadString("Transfers/TextTypes", options.TextTypes);
     SetOptions(options);
     Filters.Load(store);
+    LoadShared(store);
+}
+
+void TTransferRunner::LoadShared(const TSettingsStore &store)
+{
     FParts.Load(store);
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
@@ -532,6 +613,10 @@ void TTransferRunner::Load(const TSettingsStore &store)
         const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i);
         TTransferItem item;
         item.Site = store.ReadString(key + "Site", {});
+        item.Owner = store.ReadString(key + "Owner", {});
+        // This run's own queue is in the queue itself.
+        if (item.Owner == RunIdentity::ThisRun())
+            continue;
         item.Direction = store.ReadString(key + "Direction", {}) == "Upload" ? TTransferDirection::Upload
                                                                                : TTransferDirection::Download;
         item.LocalPath = store.ReadBytes(key + "Local");
@@ -552,16 +637,28 @@ void TTransferRunner::Save(TSettingsStore &store) const
     store.WriteInteger("Transfers/Verify", FOptions.Verify ? 1 : 0);
     store.WriteInteger("Transfers/DownloadLimit", FOptions.DownloadLimit);
     store.WriteInteger("Transfers/UploadLimit", FOptions.UploadLimit);
+    store.WriteInteger("Transfers/LimitsOn", FOptions.LimitsOn ? 1 : 0);
     store.WriteInteger("Transfers/TextAsAscii", FOptions.TextAsAscii ? 1 : 0);
     store.WriteString("Transfers/TextTypes", FOptions.TextTypes);
     Filters.Save(store);
     FParts.Save(store);
+    // What was set aside, then what this run still has to move: kept on
+    // disk as it changes, so that a run killed leaves its queue behind.
+    std::vector<TTransferItem> kept = FUnfinished;
+    for (const TTransferItem &item : FQueue.Items())
+        if ((item.State == TTransferState::Queued || item.State == TTransferState::Transferring) &&
+            item.Direction != TTransferDirection::Delete && !item.Site.isEmpty()) {
+            kept.push_back(item);
+            kept.back().Owner = RunIdentity::ThisRun();
+        }
     const int before = store.ReadInteger(QueueGroup + "/Count", 0);
-    store.WriteInteger(QueueGroup + "/Count", int(FUnfinished.size()));
+    store.WriteInteger(QueueGroup + "/Count", int(kept.size()));
     int i = 0;
-    for (const TTransferItem &item : FUnfinished) {
+    for (const TTransferItem &item : kept) {
         const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i++);
         store.WriteString(key + "Site", item.Site);
+        if (!item.Owner.isEmpty())
+            store.WriteString(key + "Owner", item.Owner);
         store.WriteString(key + "Direction",
                           item.Direction == TTransferDirection::Upload ? QStringLiteral("Upload") : QStringLiteral("Download"));
         store.WriteBytes(key + "Local", item.LocalPath);
@@ -572,6 +669,6 @@ void TTransferRunner::Save(TSettingsStore &store) const
                                                     : QStringLiteral("File"));
     }
     for (; i < before; ++i)
-        for (const char *field : {"Site", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
+        for (const char *field : {"Site", "Owner", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
             store.DeleteValue(QStringLiteral("%1/%2.%3").arg(QueueGroup).arg(i).arg(QLatin1String(field)));
 }

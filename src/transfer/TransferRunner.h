@@ -37,9 +37,10 @@ public:
     TTransferQueue &Queue() { return FQueue; }
     const TTransferQueue &Queue() const { return FQueue; }
 
-    // At login: whom transfers log in as, and under which site name
-    // ("user@address") they are kept.
-    void SetSession(const TSessionSettings &session, const QString &site);
+    // At login: whom transfers log in as, under which site key
+    // ("user@address") they are kept, and the site's name as the user
+    // knows it ("" for the key).
+    void SetSession(const TSessionSettings &session, const QString &site, const QString &name = {});
     const QString &Site() const { return FSite; }
     const TSessionSettings &Session() const { return FSession; }
     void SetPassive(bool passive);
@@ -60,8 +61,10 @@ public:
         bool PreserveTimes = true;
         // Files checked against the server's digest, where it makes one.
         bool Verify = true;
-        // KiB/s for all transfers of a direction together; 0: none.
+        // KiB/s for all transfers of a direction together; 0: none. Off,
+        // neither holds, and both are kept for when they are on again.
         int DownloadLimit = 0, UploadLimit = 0;
+        bool LimitsOn = true;
         // Files of these types move as text (FTP's ASCII type), when on.
         bool TextAsAscii = false;
         QString TextTypes = QStringLiteral("txt;htm;html;css;js;php;pl;py;sh;cgi;xml;json;csv;ini;conf;md");
@@ -100,6 +103,12 @@ public:
     void SetListingLimits(const TFolderListingLimits &limits);
 
     void Load(const TSettingsStore &store);
+    // What every window of the program shares in the store: the parts of
+    // downloads and what was left unfinished, read again when another
+    // window changed them.
+    void LoadShared(const TSettingsStore &store);
+    // The queue this run still has to move is kept with what was set
+    // aside, marked as this run's.
     void Save(TSettingsStore &store) const;
 
     // What a listed folder's download queues: its files, then its folders,
@@ -157,7 +166,7 @@ private:
     int FSimultaneous = 2;
     int FSiteLimit = 0;
     TSessionSettings FSession;
-    QString FSite;
+    QString FSite, FSiteName;
     QTimer FTimer;
     bool FStopping = false;
     // An answer the user gave for all the files of the run.
@@ -166,6 +175,17 @@ private:
     double FSpeed = 0;
     // What failed since the queue was last empty: one message then.
     QStringList FFailures;
+    // This run of the queue (since it last rested): how long, and the
+    // files and bytes it moved.
+    QElapsedTimer FRunClock;
+    int64_t FRunFiles = 0, FRunBytes = 0;
+    // Downloads that failed on a full disk since the queue last rested:
+    // their parts are offered for deletion then.
+    std::vector<std::string> FFullDisk;
+    void OfferToFreeDisk();
+    // The folder of a target has (next to) no room left.
+    static bool DiskFull(const std::string &target);
+    static constexpr uint64_t FullBelow = 1 << 20;
     // Items of several downloads asked for at once: their batch, so the
     // end of the batch is told.
     std::map<int, int> FBatchSizes;

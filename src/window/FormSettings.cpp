@@ -7,6 +7,7 @@
 #include "IniFile.h"
 #include "KeepAlive.h"
 #include "RemoteView.h"
+#include "SettingsMerge.h"
 #include "SettingsStore.h"
 #include "SiteList.h"
 #include "TransferRunner.h"
@@ -16,6 +17,9 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -30,6 +34,43 @@ QString DefaultLastFile()
 }
 
 const char *const OverwriteNames[] = {"Overwrite", "Skip", "Rename", "Resume"};
+
+// The lists kept as numbered values, which windows merge record by record:
+// the sites by their Uid, the rest by what they hold; the filters change
+// as a whole. The first two are the site manager's.
+const std::vector<TSettingsList> &Lists()
+{
+    static const std::vector<TSettingsList> lists = {
+        {"Sites", "Site", ".", "Uid", false, TSiteList::UidOfOlder},
+        {"SiteFolders", "SiteFolder", "", ""},
+        {"Queue/Count", "Queue/", ".", ""},
+        {"Parts/Count", "Parts/", ".", "Target"},
+        {"Filters/Count", "Filters/", ".", "", true},
+    };
+    return lists;
+}
+
+bool SameLists(const TSettingsValues &a, const TSettingsValues &b, size_t first, size_t last)
+{
+    for (size_t l = first; l <= last; ++l)
+        if (!SameList(a, b, Lists()[l]))
+            return false;
+    return true;
+}
+
+// What `values` hold of the names `mine` has, and of the lists: what this
+// window read, to tell later what it changed.
+TSettingsValues Within(const TSettingsValues &values, const TSettingsValues &mine)
+{
+    TSettingsValues within;
+    for (const QString &name : values.Order) {
+        if (Listed(name, Lists()) || mine.Values.contains(name)) {
+            within.Values[name] = values.Values.at(name);
+            within.Order.push_back(name);
+        }
+    }
+    return within;
+}
 
 QString KeepingName(TPasswordKeeping keeping)
 {
@@ -75,24 +116,55 @@ void TFormSettings::SelectLocalFolderOf(const QString &file)
 void TFormSettings::ImportIni()
 {
     const QString iniName = ProgramFolder() + "/FTP.Ini";
-    try {
-        const TIniFile ini(iniName);
+    if (!QFile::exists(iniName))
+        return;
+    // Its sites join those of the settings (an address and user both have
+    // is there already), and it goes only once they are saved.
+    const TIniFile ini(iniName);
+    if (!FLastFileRead)
         SelectLocalFolderOf(ini.ReadString("FILES", "LastFile", DefaultLastFile()));
-        P.Sites.ReadFromIni(ini);
-        P.Connection.Secrets().Loaded(P.Sites);
-        P.Connection.SitesLoaded();
-    } catch (...) {
-        QFile::remove(iniName);
-        throw;
+    TSiteList imported;
+    imported.ReadFromIni(ini);
+    const bool before = P.Sites.Count() > 0;
+    for (int i = 0; i < imported.Count(); ++i) {
+        bool known = false;
+        for (int j = 0; j < P.Sites.Count() && !known; ++j)
+            known = P.Sites[j].Address == imported[i].Address && P.Sites[j].UserName == imported[i].UserName;
+        if (!known) {
+            TSiteEntry site = imported[i];
+            site.Uid.clear();  // a site of this list's own
+            P.Sites.Append(site);
+        }
     }
+    P.Connection.Secrets().Loaded(P.Sites);
+    if (!before)
+        P.Connection.SitesLoaded();
+    else
+        P.Connection.SitesChanged();
+    PlacesAsRead();
+    Save();
     QFile::remove(iniName);
 }
 
 void TFormSettings::Load()
 {
     const auto store = TSettingsStore::OpenForReading();
-    if (!store)
+    // Whatever the reading gets to, this is what the window read: what it
+    // changes from here is what it writes. A reading stopped half way
+    // writes nothing it did not change.
+    const auto read = qScopeGuard([this, &store] {
+        FSeen = FileStamp();
+        PlacesAsRead();
+        FWritten = Gather();
+        if (store && !FLoadFailed)
+            FWritten = Within(TSettingsStore::ReadFile(), FWritten);
+    });
+    FLoadFailed = true;
+    if (!store) {
+        FLoadFailed = false;
+        SelectLocalFolderOf(DefaultLastFile());
         return;
+    }
     WindowPlacement::Restore(*store, FWindow, FPanes);
     P.Log.SetShowsProtocol(store->ReadInteger("ShowProtocol", 1) != 0);
     // Passive unless the user chose active: what every client does today.
@@ -132,6 +204,7 @@ void TFormSettings::Load()
     if (style >= vsIcon && style <= vsReport)
         P.RemoteView.SetViewStyle(TViewStyle(style));
     P.RemoteView.SetDetailsState(store->ReadString("Details", P.RemoteView.DetailsState()));
+    FLastFileRead = store->ValueExists("LastFile");
     SelectLocalFolderOf(store->ReadString("LastFile", DefaultLastFile()));
 
     // Fill the box as far as the reading got, and choose its first site,
@@ -141,32 +214,131 @@ void TFormSettings::Load()
         P.Connection.SitesLoaded();
     });
     P.Sites.ReadFromStore(*store);
+    FLoadFailed = false;
 }
 
-void TFormSettings::Save()
+void TFormSettings::Write(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places) const
 {
-    const auto store = TSettingsStore::OpenForWriting();
-    store->WriteInteger("ViewStyle", P.RemoteView.ViewStyle());
-    store->WriteString("Details", P.RemoteView.DetailsState());
-    store->WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
-    store->WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
-    store->WriteString("Transfers/WhenFileExists",
-                       P.Runner.DefaultOverwrite ? OverwriteNames[int(*P.Runner.DefaultOverwrite)] : "Ask");
+    store.WriteInteger("ViewStyle", P.RemoteView.ViewStyle());
+    store.WriteString("Details", P.RemoteView.DetailsState());
+    store.WriteInteger("ShowProtocol", P.Log.ShowsProtocol() ? 1 : 0);
+    store.WriteInteger("PassiveMode", P.Connection.PassiveMode() ? 1 : 0);
+    store.WriteString("Transfers/WhenFileExists",
+                      P.Runner.DefaultOverwrite ? OverwriteNames[int(*P.Runner.DefaultOverwrite)] : "Ask");
     const TSocksInfo proxy = P.Connection.Proxy();
-    store->WriteInteger("Proxy/Version", proxy.Version);
-    store->WriteString("Proxy/Host", QString::fromStdString(proxy.Host));
-    store->WriteInteger("Proxy/Port", proxy.Port);
-    store->WriteString("Proxy/User", QString::fromStdString(proxy.UserID));
-    store->WriteString("Proxy/Password", QString::fromStdString(proxy.Password));
-    store->WriteString("Passwords/Keep", KeepingName(P.Connection.Secrets().Keeping));
-    P.Connection.Trust().Save(*store);
-    P.Connection.PlainLogin().Save(*store);
-    P.Runner.Save(*store);
-    store->WriteInteger("Connection/KeepAlive", P.KeepAlive.Enabled() ? 1 : 0);
-    store->WriteString("Edit/Editor", P.Editing.EditorCommand);
+    store.WriteInteger("Proxy/Version", proxy.Version);
+    store.WriteString("Proxy/Host", QString::fromStdString(proxy.Host));
+    store.WriteInteger("Proxy/Port", proxy.Port);
+    store.WriteString("Proxy/User", QString::fromStdString(proxy.UserID));
+    store.WriteString("Proxy/Password", QString::fromStdString(proxy.Password));
+    store.WriteString("Passwords/Keep", KeepingName(P.Connection.Secrets().Keeping));
+    P.Connection.Trust().Save(store);
+    P.Connection.PlainLogin().Save(store);
+    P.Runner.Save(store);
+    store.WriteInteger("Connection/KeepAlive", P.KeepAlive.Enabled() ? 1 : 0);
+    store.WriteString("Edit/Editor", P.Editing.EditorCommand);
     if (!P.Transfers.UploadDialog.FileName.isEmpty())
-        store->WriteString("LastFile", P.Transfers.UploadDialog.FileName);
-    P.Sites.WriteToStore(*store, P.Connection.Secrets().Stow(P.Sites));
-    WindowPlacement::Save(*store, FWindow, FPanes);
-    store->Close();
+        store.WriteString("LastFile", P.Transfers.UploadDialog.FileName);
+    P.Sites.WriteToStore(store, places);
+    WindowPlacement::Save(store, FWindow, FPanes);
+}
+
+TSettingsValues TFormSettings::Gather(bool final)
+{
+    // The keyring is written when the sites change, and at the end (where
+    // a password the file held moves there): never to compare, which would
+    // bring up its prompt before the window is used.
+    if (final || !(P.Sites == FStowed)) {
+        FPlaces = P.Connection.Secrets().Stow(P.Sites);
+        FStowed = P.Sites;
+    }
+    const auto store = TSettingsStore::InMemory();
+    Write(*store, FPlaces);
+    return store->Values();
+}
+
+void TFormSettings::PlacesAsRead()
+{
+    // Where each password is now: in the file when the site holds it, in
+    // the keyring when the file said so.
+    FStowed = P.Sites;
+    FPlaces.clear();
+    for (int i = 0; i < P.Sites.Count(); ++i)
+        FPlaces.push_back(P.Sites[i].Password.isEmpty() && P.Sites[i].PasswordInStore ? TSiteSecrets::InStore
+                                                                                      : TSiteSecrets::InFile);
+}
+
+TFormSettings::TStamp TFormSettings::FileStamp()
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(TSettingsStore::FileName()).constData(), &info) != 0)
+        return {};
+    return {int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, int64_t(info.st_size),
+            uint64_t(info.st_ino)};
+}
+
+void TFormSettings::SaveAsItChanges(int ms, std::function<void(const QString &)> tell)
+{
+    FSaver = new QTimer(&FWindow);
+    FSaver->setInterval(ms);
+    QObject::connect(FSaver, &QTimer::timeout, FSaver, [this, tell = std::move(tell)] {
+        try {
+            Save();
+            FSaveFailure.clear();
+        } catch (const std::exception &error) {
+            const QString text = QString::fromUtf8(error.what());
+            if (text != FSaveFailure)
+                tell("The settings could not be saved: " + text);
+            FSaveFailure = text;
+        }
+    });
+    FSaver->start();
+}
+
+void TFormSettings::Save(bool final)
+{
+    if (final && FSaver)
+        FSaver->stop();
+    const TSettingsValues mine = Gather(final);
+    const TStamp stamp = FileStamp();
+    if (mine == FWritten) {
+        // Nothing changed here; another window may have written.
+        if (stamp != FSeen) {
+            FSeen = stamp;
+            TakeOthers(TSettingsStore::ReadFile(), mine);
+        }
+        return;
+    }
+    const TSettingsValues before = FWritten;
+    const TSettingsValues result = TSettingsStore::Update(
+        [&](const TSettingsValues &now) { return MergeSettings(before, mine, now, Lists()); });
+    FWritten = mine;
+    FSeen = FileStamp();
+    TakeOthers(result, mine);
+}
+
+void TFormSettings::TakeOthers(const TSettingsValues &result, const TSettingsValues &mine)
+{
+    // Another window wrote meanwhile: its sites show here too, and what it
+    // left unfinished or half downloaded is known here.
+    const bool sites = !SameLists(result, mine, 0, 1), shared = !SameLists(result, mine, 2, 3);
+    if (!sites && !shared)
+        return;
+    const auto store = TSettingsStore::InMemory();
+    for (const QString &name : result.Order)
+        store->WriteString(name, result.Values.at(name));
+    if (sites) {
+        // Passwords this run holds and the file does not (kept in memory,
+        // or read from the keyring) stay with their sites.
+        const TSiteList held = P.Sites;
+        P.Sites.ReadFromStore(*store);
+        for (int i = 0; i < P.Sites.Count(); ++i)
+            if (const int was = held.IndexOfUid(P.Sites[i].Uid); was >= 0 && P.Sites[i].Password.isEmpty())
+                P.Sites[i].Password = held[was].Password;
+        P.Connection.SitesReloaded();
+        PlacesAsRead();
+    }
+    if (shared)
+        P.Runner.LoadShared(*store);
+    FWritten = Gather();
 }

@@ -6,7 +6,11 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "SettingsStore.h"
+#include "SiteList.h"
 
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 class QSplitter;
@@ -38,12 +42,20 @@ public:
     {
     }
 
-    // Reads "FTP.Ini" beside the program, if there is one, and deletes it.
-    void ImportIni();
     // Reads the settings store, if there is one.
     void Load();
-    // Raises when the store cannot be written.
-    void Save();
+    // Then "FTP.Ini" beside the program, if there is one: its sites join
+    // the settings', and it is deleted once they are saved.
+    void ImportIni();
+    // Writes what changed since the last write or the reading, merged into
+    // the file as other windows may have left it, and takes what they
+    // changed meanwhile. Cheap when nothing changed. Raises when the store
+    // cannot be written. `final`: the window closes, and the passwords
+    // the file held move to the keyring.
+    void Save(bool final = false);
+    // From now on what changes is on disk within a second: written every
+    // `ms`, a failure told once through `tell`. A final Save stops it.
+    void SaveAsItChanges(int ms, std::function<void(const QString &)> tell);
 
     // The Settings dialog's choices, as the parts hold them now, and put
     // in force.
@@ -53,6 +65,30 @@ public:
 private:
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
+    // Everything the window keeps, as the store would hold it.
+    void Write(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places) const;
+    TSettingsValues Gather(bool final = false);
+    // The sites as the keyring last took them, and where each password
+    // went; read from the file, where the file says.
+    TSiteList FStowed;
+    std::vector<TSiteSecrets::TPlace> FPlaces;
+    void PlacesAsRead();
+    void TakeOthers(const TSettingsValues &result, const TSettingsValues &mine);
+
+    // What this window last wrote or read, and the file as it was then:
+    // when it changes, another window wrote.
+    TSettingsValues FWritten;
+    class QTimer *FSaver = nullptr;
+    QString FSaveFailure;
+    struct TStamp {
+        int64_t Modified = 0, Size = 0;
+        uint64_t Inode = 0;
+        bool operator==(const TStamp &) const = default;
+    };
+    static TStamp FileStamp();
+    TStamp FSeen;
+    bool FLoadFailed = false;
+    bool FLastFileRead = false;
 
     QWidget &FWindow;
     std::vector<QSplitter *> FPanes;

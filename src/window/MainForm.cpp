@@ -16,6 +16,7 @@
 #include "RemoteView.h"
 #include "ShortcutPriority.h"
 #include "SiteActions.h"
+#include "SpeedLimitMenu.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 #include "ToolGlyphs.h"
@@ -23,6 +24,7 @@
 #include "TransferPanel.h"
 #include "TransferRunner.h"
 #include "Transfers.h"
+#include "ViewMenus.h"
 #include "UserDialogs.h"
 #include "WindowBars.h"
 #include "WindowMenu.h"
@@ -105,15 +107,15 @@ QAction *TfrmMain::NewAction(const char *name, const QString &text, int image, c
 
 void TfrmMain::CreateActions()
 {
-    actDownload = NewAction("actDownload", "Download Selected File(s).", 2, QKeySequence("Ctrl+D"),
-                            "Download a file from the FTP server to your local hard drive.");
+    actDownload = NewAction("actDownload", "&Download", 2, QKeySequence("Ctrl+D"),
+                            "Download the chosen files or folder into the folder chosen in the local tree.");
     actUpload = NewAction("actUpload", "Upload", 3, QKeySequence("Ctrl+U"),
                           "Upload a file from your system to the FTP Site.");
-    actNewFolder = NewAction("actNewFolder", "New Folder", 4, QKeySequence("Ctrl+N"),
+    actNewFolder = NewAction("actNewFolder", "&New Folder", 4, QKeySequence("Ctrl+N"),
                              "Create a new folder on the FTP Server.");
-    actDelete = NewAction("actDelete", "Delete", 5, QKeySequence(Qt::Key_Delete),
+    actDelete = NewAction("actDelete", "&Delete", 5, QKeySequence(Qt::Key_Delete),
                           "Delete a file or folder from the FTP Server.");
-    actRename = NewAction("actRename", "Rename", 6, QKeySequence("Ctrl+R"),
+    actRename = NewAction("actRename", "&Rename", 6, QKeySequence("Ctrl+R"),
                           "Rename a file or folder on the FTP Server.");
     actConnect = NewAction("actConnect", "Connect", 1, QKeySequence("Ctrl+F"), "Connect to server.");
     actAbout = NewAction("actAbout", "About", 7, QKeySequence("Ctrl+Alt+A"), "About");
@@ -125,13 +127,14 @@ void TfrmMain::CreateActions()
     actSaveSite->setIcon(QIcon::fromTheme("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)));
     actDeleteSite = NewAction("actDeleteSite", "Delete Site...", -1, QKeySequence("Ctrl+Shift+Del"),
                               "Remove the chosen site and its password from the list.");
-    actDownloadAs = NewAction("actDownloadAs", "Download As...", -1, QKeySequence("Ctrl+Shift+D"),
-                              "Download the selected files to a place and name you choose.");
+    actDownloadAs = NewAction("actDownloadAs", "Download &As...", -1, QKeySequence("Ctrl+Shift+D"),
+                              "Download the chosen file under a name you choose, or the chosen files or folder "
+                              "into a folder you choose.");
     actUploadFiles = NewAction("actUploadFiles", "Upload Files...", -1, QKeySequence(),
                                "Choose local files to upload into the remote folder.");
     actUploadFolder = NewAction("actUploadFolder", "Upload Folder...", -1, QKeySequence("Ctrl+Shift+U"),
                                 "Choose a local folder to upload with all it holds.");
-    actSettings = NewAction("actSettings", "Settings...", -1, QKeySequence("Ctrl+,"),
+    actSettings = NewAction("actSettings", "Se&ttings...", -1, QKeySequence("Ctrl+,"),
                             "Transfer mode, simultaneous transfers, proxy, passwords and more.");
     actQuit = NewAction("actQuit", "Quit", -1, QKeySequence::Quit, "Close the window.");
     actShowLog = NewAction("actShowLog", "Log", -1, QKeySequence("Ctrl+L"), "Show the log.");
@@ -266,26 +269,8 @@ void TfrmMain::CreateLogAndStatusBar()
     // The log and transfers start with room for about eight rows.
     spFilesAndLog->setSizes({340, 240});
 
-    sbMain = new TStatusBar;
-    sbMain->setObjectName("sbMain");
-    // Panels never narrower than their texts at the desktop's font.
-    const QFontMetrics metrics = sbMain->fontMetrics();
-    const auto fit = [&](int width, const char *widest) {
-        return std::max(width, metrics.horizontalAdvance(widest) + 12);
-    };
-    sbMain->AddPanel(fit(100, "Status: Offline"), "Status: Offline", "Connection status");
-    sbMain->AddPanel(200, {}, "Transfer progress");
-    // Empty until a transfer runs, as it is again after: no speed to tell.
-    sbMain->AddPanel(fit(180, "Download speed 99,999.99 KB/s (limited)"), {}, "Transfer speed");
-    sbMain->AddPanel(50, {}, "IP status");
-    sbMain->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
-    pbTransfers = new QProgressBar;
-    pbTransfers->setObjectName("pbTransfers");
-    pbTransfers->setRange(0, 100);
-    pbTransfers->setValue(0);
-    pbTransfers->setTextVisible(false);
-    pbTransfers->setFixedSize(200, 17);
-    pbTransfers->setAccessibleName("Transfer progress");
+    sbMain = NewStatusBar();
+    pbTransfers = NewProgressBar();
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
@@ -364,25 +349,21 @@ void TfrmMain::CreateParts()
     FSettings->Apply(TAppSettings{});
     FSiteActions =
         new TSiteActions(*this, {Sites, *FConnection, [this] { FSettings->Save(); }, *FRemoteView, *FTransfers}, this);
+    FSpeedLimits = new TSpeedLimitMenu(*FRunner, this);
     FConnection->OpenLocalFolder = [this](const QString &folder) { FTransfers->SelectLocalFolder(folder); };
+    // The title names the site, so that two windows, or a task switcher,
+    // tell them apart.
+    FConnection->OnSession = [this](const QString &name) {
+        setWindowTitle(name.isEmpty() ? FTitle : name + QStringLiteral(" \u2014 Veldra"));
+    };
 }
 
 void TfrmMain::CreateFilesMenu()
 {
-    puFiles = new QMenu(this);
-    puFiles->setObjectName("puFiles");
-    puFiles->setAccessibleName("Remote files");
-    puFiles->addAction(actDownload);
-    puFiles->addAction(actDownloadAs);
-    puFiles->addSeparator();
-    puFiles->addActions({FTools->Edit(), actNewFolder, actRename, actDelete, FTools->Permissions, FTools->CopyUrl});
-    puFiles->addSeparator();
-    puFiles->addMenu("View Style")->addActions(FRemoteView->ViewStyleItems());
-    puFiles->addSeparator();
-    puFiles->addAction(actPassiveMode);
-    lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lvFiles, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { puFiles->popup(lvFiles->viewport()->mapToGlobal(at)); });
+    FMenus = new TViewMenus({actDownload, actDownloadAs, FTools->Edit(), actNewFolder, actRename, actDelete,
+                             FTools->Permissions, FTools->CopyUrl, actUpload, actPassiveMode,
+                             FRemoteView->ViewStyleItems()},
+                            {tvFolders, lvFiles, SysTree}, this);
 }
 
 void TfrmMain::CreateMenuBar()
@@ -402,7 +383,8 @@ void TfrmMain::CreateMenuBar()
                          {"&View", QList<QAction *>{viewStyle->menuAction(), actUpAFolder, nullptr} +
                                        FTools->ViewItems() + QList<QAction *>{nullptr, actShowLog, actShowTransfers}},
                          {"&Transfer", QList<QAction *>{actDownload, actDownloadAs, actUploadFiles, actUploadFolder,
-                                                        FTools->DownloadNewer, FTools->UploadNewer, nullptr} +
+                                                        FTools->DownloadNewer, FTools->UploadNewer, nullptr,
+                                                        FSpeedLimits->Menu->menuAction(), nullptr} +
                                            TransferPanel->Actions()},
                          {"&Server", {actConnect, actPassiveMode, FTools->Find}},
                          {"&Help", {actAbout}}});
@@ -429,7 +411,12 @@ void TfrmMain::WireActions()
     }));
     connect(actDeleteSite, &QAction::triggered, this, Guarded([this] { FConnection->DeleteSite(); }));
     connect(actDownloadAs, &QAction::triggered, this, Guarded([this] { FTransfers->DownloadSelectedAs(); }));
-    connect(actUpload, &QAction::triggered, this, [this] { PopUpAt(puUpload, btnUpload); });
+    // What the local tree has chosen goes up at once; else the choice of
+    // files or a folder.
+    connect(actUpload, &QAction::triggered, this, Guarded([this] {
+        if (!FTransfers->UploadFromLocalTree())
+            PopUpAt(puUpload, btnUpload);
+    }));
     connect(actUploadFiles, &QAction::triggered, this, Guarded([this] { FTransfers->UploadChosen(); }));
     connect(actUploadFolder, &QAction::triggered, this, Guarded([this] { FTransfers->UploadFolderChosen(); }));
     connect(actSettings, &QAction::triggered, this, Guarded([this] { EditSettings(); }));
@@ -455,6 +442,8 @@ void TfrmMain::WireActions()
     // up action: enabled or not, as the buttons are.
     connect(FRemoteView.get(), &TRemoteView::FileActivated, actDownload, &QAction::trigger);
     connect(FRemoteView.get(), &TRemoteView::UpRequested, actUpAFolder, &QAction::trigger);
+    connect(FRemoteView.get(), &TRemoteView::RenameRequested, actRename, &QAction::trigger);
+    connect(FMenus->OpenFolder, &QAction::triggered, this, Guarded([this] { FRemoteView->OpenChosenFolder(); }));
 
     // Machine listings and UTF-8 names where the server offers them.
     FTP.AskFeatures = true;
@@ -463,7 +452,13 @@ void TfrmMain::WireActions()
     FTP.OnConnected = [this](TIdTCPClient *) { FConnection->Connected(); };
     FTP.OnDisconnected = [this](TIdTCPConnection *) { FConnection->Disconnected(); };
     // Another protocol's session tells its end after its call has unwound.
-    FBrowsing->OnClosed = [this] { QTimer::singleShot(0, this, Guarded([this] { FConnection->Disconnected(); })); };
+    // Unless the window has gone offline meanwhile (for another server).
+    FBrowsing->OnClosed = [this] {
+        QTimer::singleShot(0, this, Guarded([this] {
+            if (FConnection->Online())
+                FConnection->Disconnected();
+        }));
+    };
     FTPLog.OnLogItem = [this](TIdLogDebug *, std::string &text) { FLog->ProtocolItem(text); };
 }
 
@@ -476,15 +471,29 @@ void TfrmMain::FormCreate()
     pbTransfers->show();
     pcRemoteSystem->setCurrentWidget(tsFTP);
     AppVersion.SetExecutableFile(ProgramFile().toStdString());
-    setWindowTitle(windowTitle() + " - v" + QString::fromStdString(AppVersion.FileVersion));
-    FSettings->ImportIni();
-    FSettings->Load();
+    FTitle = windowTitle() + " - v" + QString::fromStdString(AppVersion.FileVersion);
+    setWindowTitle(FTitle);
+    // The settings first, then an older version's file, whose sites join
+    // them: also when the settings could not all be read.
+    std::exception_ptr failure;
+    for (const auto &step : {std::function<void()>([this] { FSettings->Load(); }),
+                             std::function<void()>([this] { FSettings->ImportIni(); })}) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
     SetActionsEnabled(false);
+    FSettings->SaveAsItChanges(SettingsSaveInterval, [this](const QString &line) { AddToLog(line); });
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TfrmMain::FormDestroy()
 {
-    FSettings->Save();
+    FSettings->Save(true);
 }
 
 std::vector<QSplitter *> TfrmMain::Panes() const

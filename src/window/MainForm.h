@@ -52,6 +52,8 @@ class TWorkdayTools;
 class TfrmMain : public QMainWindow, public TWindowServices {
     Q_OBJECT
 public:
+    // How often what changed in the settings is written (ms).
+    static constexpr int SettingsSaveInterval = 500;
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
 
@@ -127,7 +129,8 @@ private:
     QTabWidget *pcLog;
     QListWidget *lbConnection;
     TTransferPanel *TransferPanel = nullptr;
-    QMenu *puFiles;
+    class TViewMenus *FMenus = nullptr;
+    class TSpeedLimitMenu *FSpeedLimits = nullptr;
     TStatusBar *sbMain;
     QProgressBar *pbTransfers;
 
@@ -157,6 +160,8 @@ private:
     std::unique_ptr<TRemoteFileOperations> FFileOperations;
     std::unique_ptr<TFormSettings> FSettings;
 
+    // "Veldra - v3.1", the title offline.
+    QString FTitle;
     bool FBusyCursor = false;
     bool FClosing = false;
 };

@@ -60,6 +60,7 @@ void TSiteActions::OpenManager()
 {
     TSiteManagerData data;
     data.Sites = P.Sites;
+    data.Before = P.Sites;
     data.Chosen = P.Connection.ChosenSite();
     data.PasswordOf = [this](const TSiteEntry &site) { return P.Connection.Secrets().Password(site); };
     data.Export = [this](const TSiteList &sites, const QString &folder) { ExportSites(sites, folder); };
@@ -70,17 +71,18 @@ void TSiteActions::OpenManager()
 void TSiteActions::Commit(const TSiteManagerData &data)
 {
     TSiteSecrets &secrets = P.Connection.Secrets();
+    const TSiteList &before = data.Before;
     TSiteList sites = data.Sites;
     std::set<int> kept;
     for (int i = 0; i < sites.Count(); ++i) {
         const int origin = i < int(data.Origins.size()) ? data.Origins[size_t(i)] : -1;
-        if (origin < 0 || origin >= P.Sites.Count())
+        if (origin < 0 || origin >= before.Count())
             continue;
         kept.insert(origin);
         // A password the keyring holds under the old name follows the
         // site to its new one (its address or user changed).
         TSiteEntry &site = sites[i];
-        const TSiteEntry &old = P.Sites[origin];
+        const TSiteEntry &old = before[origin];
         // A log-on that keeps no password leaves none in the keyring.
         if (site.Logon != TLogonType::Normal && old.Logon == TLogonType::Normal) {
             secrets.Forget(old);
@@ -90,14 +92,17 @@ void TSiteActions::Commit(const TSiteManagerData &data)
             TSiteSecrets::Key(old) != TSiteSecrets::Key(site))
             site.Password = secrets.Password(old);
     }
-    for (int i = 0; i < P.Sites.Count(); ++i)
+    for (int i = 0; i < before.Count(); ++i)
         if (!kept.contains(i))
-            secrets.Forget(P.Sites[i]);
-    P.Sites = sites;
+            secrets.Forget(before[i]);
+    // The manager edited a copy: its changes go into the list as it is
+    // now, which another window may have changed meanwhile.
+    const QString chosen = data.Chosen >= 0 && data.Chosen < sites.Count() ? sites[data.Chosen].Uid : QString();
+    P.Sites.Merge(before, sites);
     P.Save();
     P.Connection.SitesChanged();
-    if (data.Connect && data.Chosen >= 0 && data.Chosen < P.Sites.Count())
-        P.Connection.OpenSite(data.Chosen, true);
+    if (const int site = P.Sites.IndexOfUid(chosen); data.Connect && site >= 0)
+        P.Connection.OpenSite(site, true);
 }
 
 void TSiteActions::ImportFile(const QString &fileName)

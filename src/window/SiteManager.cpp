@@ -251,6 +251,7 @@ void TSiteManagerDialog::Duplicate()
         copy.Password = FData.PasswordOf(copy);
     copy.PasswordInStore = false;
     copy.Id = NewId();
+    copy.Uid.clear();  // a site of its own
     copy.Name = FreeName(original->parent(), copy.Name);
     FSites.push_back(copy);
     FOrigins.push_back(-1);

@@ -17,6 +17,8 @@ class TSiteSettingsForm;
 
 struct TSiteManagerData {
     TSiteList Sites;
+    // The list as the manager opened on it, which Sites was at first.
+    TSiteList Before;
     // In: the site to show first, or -1. Out: the site chosen at the end,
     // and whether the user asked to connect to it.
     int Chosen = -1;

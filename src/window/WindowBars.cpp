@@ -1,5 +1,6 @@
 #include "WindowBars.h"
 
+#include "StatusBar.h"
 #include "ToolGlyphs.h"
 
 #include <QAbstractItemView>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QProgressBar>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -105,4 +107,34 @@ TBarFields CreateFieldBars(QMainWindow &window)
     btnChangeFolder->setAccessibleName("Go");
     bar->addWidget(btnChangeFolder);
     return {cbAddress, edUserName, edPassword, edCurrentDir, btnChangeFolder};
+}
+
+TStatusBar *NewStatusBar()
+{
+    auto *bar = new TStatusBar;
+    bar->setObjectName("sbMain");
+    // Panels never narrower than their texts at the desktop's font.
+    const QFontMetrics metrics = bar->fontMetrics();
+    const auto fit = [&](int width, const char *widest) {
+        return std::max(width, metrics.horizontalAdvance(widest) + 12);
+    };
+    bar->AddPanel(fit(100, "Status: Offline"), "Status: Offline", "Connection status");
+    bar->AddPanel(200, {}, "Transfer progress");
+    // Empty until a transfer runs, as it is again after: no speed to tell.
+    bar->AddPanel(fit(180, "Download speed 99,999.99 KB/s (limited)"), {}, "Transfer speed");
+    bar->AddPanel(50, {}, "IP status");
+    bar->AddPanel(fit(300, "99 transfers: 999.9 MB of 999.9 MB, 999.9 MB/s, 99:99:99 left"), {}, "Transfer queue");
+    return bar;
+}
+
+QProgressBar *NewProgressBar()
+{
+    auto *progress = new QProgressBar;
+    progress->setObjectName("pbTransfers");
+    progress->setRange(0, 100);
+    progress->setValue(0);
+    progress->setTextVisible(false);
+    progress->setFixedSize(200, 17);
+    progress->setAccessibleName("Transfer progress");
+    return progress;
 }

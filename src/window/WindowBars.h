@@ -23,3 +23,10 @@ struct TBarFields {
 };
 // The connection bar and the folder box, each on a row of its own.
 TBarFields CreateFieldBars(QMainWindow &window);
+
+class QProgressBar;
+class TStatusBar;
+// The status bar's panels: the connection, the progress (where the bar
+// goes), the speed, the IP watch and the queue.
+TStatusBar *NewStatusBar();
+QProgressBar *NewProgressBar();

@@ -220,4 +220,24 @@ TEST(ByteUnits, SizesRatesAndTimesReadAsAPersonReadsThem)
         EXPECT_EQ(TimeLeftText(left, rate), text) << left;
 }
 
+// A queue's time left at its own pace: small files cost their round trips
+// whatever their bytes; large ones go by their bytes.
+TEST(ByteUnits, AQueuesTimeLeftGoesByItsPace)
+{
+    const struct {
+        const char *Case;
+        TQueuePace Pace;
+        QString Left;
+    } cases[] = {
+        // 25 files of 21 MB, two done in 4 s at a burst of 8.43 MB/s.
+        {"small files: by the files", {4000, 2, 23, 1'700'000, 19'300'000, 8.43e6}, "46 s"},
+        {"large files: by the bytes", {10'000, 1, 1, 1'000'000'000, 3'000'000'000, 1e8}, "30 s"},
+        {"a moment in: the speed now", {500, 0, 3, 1'000, 8'000'000, 1e6}, "8 s"},
+        {"nothing moved yet", {5000, 0, 3, 0, 8'000'000, 0}, ""},
+        {"none done, bytes moving", {5000, 0, 2, 2'000'000, 8'000'000, 1e6}, "20 s"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(QueueTimeLeftText(c.Pace), c.Left) << c.Case;
+}
+
 }  // namespace

@@ -103,7 +103,7 @@ TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
         const char *Hint;
     };
     const Expected expected[] = {
-        {actDownload, "Ctrl+D", "Download a file from the FTP server to your local hard drive."},
+        {actDownload, "Ctrl+D", "Download the chosen files or folder into the folder chosen in the local tree."},
         {Form->findChild<QAction *>("actUpload"), "Ctrl+U", "Upload a file from your system to the FTP Site."},
         {actNewFolder, "Ctrl+N", "Create a new folder on the FTP Server."},
         {actDelete, "Del", "Delete a file or folder from the FTP Server."},
@@ -153,7 +153,9 @@ TEST_F(MainForm, IniWithTwoSitesMovesIntoTheSettingsStore)
     EXPECT_FALSE(settings->contains("LastFile"));  // no upload chosen in this run
 }
 
-TEST_F(MainForm, SettingsStoreWinsOverTheIni)
+// An older version's file beside the program: its sites join those of
+// the settings (the settings' values win), and it goes once they are saved.
+TEST_F(MainForm, TheIniSitesJoinTheSettingsAndTheIniGoesOnceSaved)
 {
     WriteIni(TwoSitesIni);
     WriteSettingsFile("[General]\nViewStyle=3\nLastFile=/usr/lib/notes.txt\nSites=1\n"
@@ -161,14 +163,25 @@ TEST_F(MainForm, SettingsStoreWinsOverTheIni)
                       "Site0.DefaultFolder=/in\n");
     Start();
     EXPECT_FALSE(IniExists());
-    ASSERT_EQ(cbAddress->count(), 1);
-    EXPECT_EQ(Form->Sites.Count(), 1);
+    ASSERT_EQ(cbAddress->count(), 3);
+    EXPECT_EQ(Form->Sites[1].Address, "ftp.one.example");
     EXPECT_EQ(cbAddress->currentText(), "stored.example");
     EXPECT_EQ(edUserName->text(), "carol");
     EXPECT_EQ(edCurrentDir->text(), "/in");
     EXPECT_EQ(lvFiles->ViewStyle(), vsReport);
+    EXPECT_EQ(ReadSettings()->value("Sites").toInt(), 3);
+    EXPECT_EQ(ReadSettings()->value("Site2.Password").toString(), "hunter2");
     Form->show();
     EXPECT_EQ(SysTree->Selection(), "/usr/lib");
+
+    // A file that cannot be saved to keeps the older one for the next start.
+    Stop();
+    WriteIni(TwoSitesIni);
+    std::filesystem::remove(SettingsFileName().toStdString());
+    std::filesystem::create_directories(SettingsFileName().toStdString());
+    Start();
+    EXPECT_TRUE(IniExists());
+    EXPECT_EQ(cbAddress->count(), 2);
 }
 
 TEST_F(MainForm, RemovingASiteRemovesItsKeys)
@@ -195,8 +208,9 @@ TEST_F(MainForm, ValueOfTheWrongKindIsReportedAndTheWindowStillOpens)
     WriteSettingsFile("[General]\nViewStyle=wide\nSites=1\nSite0.Address=stored.example\n");
     Start();
     ASSERT_EQ(Dialogs.Errors, QStringList{"Invalid data type for 'ViewStyle'"});
-    // The reading stopped at once: the import's sites stay.
-    EXPECT_EQ(cbAddress->count(), 2);
+    // The reading stopped at once; the import's sites join those the
+    // file holds.
+    EXPECT_EQ(cbAddress->count(), 3);
     EXPECT_FALSE(actDownload->isEnabled());
     EXPECT_EQ(Form->windowTitle(), "Veldra - v3.1.2.149");
 }

@@ -1,0 +1,160 @@
+// The settings file as several windows share it, and as a run killed
+// leaves it: each window writes what it changed within a second, merged
+// into the file as the others left it, and takes what they changed; the
+// queue of a run that ended unclean is offered at the next login, and
+// never the queue of a run still going.
+#include "FormFixture.h"
+
+#include "RunIdentity.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <unistd.h>
+
+namespace {
+
+class SharedSettings : public FormFixture {
+protected:
+    void SaveSite(TfrmMain &form, const QString &address)
+    {
+        auto *box = form.findChild<QComboBox *>("cbAddress");
+        box->setEditText(address);
+        form.findChild<QAction *>("actSaveSite")->trigger();
+    }
+    static QStringList Addresses(const TfrmMain &form)
+    {
+        QStringList addresses;
+        for (int i = 0; i < form.Sites.Count(); ++i)
+            addresses << form.Sites[i].Address;
+        return addresses;
+    }
+    // A second, as the window's writing takes at most.
+    static void AWhile() { QTest::qWait(TfrmMain::SettingsSaveInterval * 2 + 100); }
+    QString SettingsText() const
+    {
+        QFile file(SettingsFileName());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
+
+TEST_F(SharedSettings, TwoWindowsKeepEachOthersSitesAndChanges)
+{
+    WriteSettingsFile("[General]\nSites=1\nSite0.Address=old.example\nSite0.UserName=ann\n");
+    Start();
+    auto second = std::make_unique<TfrmMain>();
+    ASSERT_EQ(Addresses(*second), QStringList{"old.example"});
+
+    SaveSite(*Form, "first.example");
+    SaveSite(*second, "second.example");
+    AWhile();
+    // Each shows the other's site, and the file holds all three.
+    AWhile();
+    EXPECT_EQ(Addresses(*Form), (QStringList{"old.example", "first.example", "second.example"}));
+    EXPECT_EQ(Addresses(*second), Addresses(*Form));
+    EXPECT_EQ(second->findChild<QComboBox *>("cbAddress")->count(), 3);
+
+    // A site removed in one window while the other changes a value: both.
+    Form->Sites.Remove(0);
+    second->RemoteView().SetViewStyle(vsList);
+    AWhile();
+    AWhile();
+    EXPECT_EQ(Addresses(*second), (QStringList{"first.example", "second.example"}));
+
+    // Closing one, then the other, writes nothing stale.
+    Stop();
+    second.reset();
+    const auto settings = ReadSettings();
+    EXPECT_EQ(settings->value("Sites").toInt(), 2);
+    EXPECT_EQ(settings->value("Site0.Address").toString(), "first.example");
+    EXPECT_EQ(settings->value("Site1.Address").toString(), "second.example");
+    EXPECT_EQ(settings->value("ViewStyle").toInt(), vsList);
+}
+
+TEST_F(SharedSettings, AChangeIsOnDiskWithinASecond)
+{
+    Start();
+    AWhile();
+    TTransferRunner::TOptions options = Form->Runner().Options();
+    options.DownloadLimit = 321;
+    Form->Runner().SetOptions(options);
+    SaveSite(*Form, "kept.example");
+    AWhile();
+    // Read as another program reads it, the window still open.
+    EXPECT_EQ(ReadSettings()->value("Transfers/DownloadLimit").toInt(), 321);
+    EXPECT_EQ(ReadSettings()->value("Site0.Address").toString(), "kept.example");
+    // Nothing changed: nothing written.
+    const auto written = std::filesystem::last_write_time(SettingsFileName().toStdString());
+    AWhile();
+    EXPECT_EQ(std::filesystem::last_write_time(SettingsFileName().toStdString()), written);
+}
+
+class KilledQueue : public ConnectedForm {
+protected:
+    TempDir Local;
+};
+
+// What a kill -9 leaves: the queue as it was within a second, marked as
+// that run's. A run still going keeps its own; one gone has it offered.
+TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
+{
+    for (int i = 0; i < 3; ++i)
+        std::ofstream(Remote("pub/slow" + std::to_string(i) + ".bin"), std::ios::binary) << std::string(3'000'000, 'x');
+    btnChangeFolder->click();
+    ASSERT_TRUE(Form->Transfers().SelectLocalFolder(QString::fromStdString(Local.Path().string())));
+    // Slow enough for the queue to be there a second later.
+    TTransferRunner::TOptions options = Form->Runner().Options();
+    options.DownloadLimit = 500;
+    Form->Runner().SetOptions(options);
+    SelectFiles({"slow0.bin", "slow1.bin", "slow2.bin"});
+    actDownload->trigger();
+    QTest::qWait(TfrmMain::SettingsSaveInterval * 2 + 100);
+    const auto settings = ReadSettings();
+    ASSERT_EQ(settings->value("Queue/Count").toInt(), 3);
+    EXPECT_EQ(settings->value("Transfers/DownloadLimit").toInt(), 500);
+    EXPECT_EQ(settings->value("Queue/0.Owner").toString(), RunIdentity::ThisRun());
+    // The file as the kill left it; the same queue as another run's that
+    // is still going, and as one that ended.
+    QFile file(SettingsFileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string killed = file.readAll().toStdString();
+    file.close();
+    Form->Runner().StopAll("test");
+    Stop();
+    const auto restart = [&](const std::string &owner) {
+        WriteSettingsFile(std::regex_replace(
+            std::regex_replace(killed, std::regex("Owner=[^\n]*"), "Owner=" + owner),
+            std::regex("DownloadLimit=500"), "DownloadLimit=0"));
+        Dialogs.Questions.clear();
+        Start();
+        Form->show();
+        Dialogs.ConfirmAnswers = {true};
+        actConnect->trigger();
+        ASSERT_TRUE(Form->FTP.Connected());
+        QTest::qWait(200);
+    };
+    // The process that started this test runs on.
+    const QString other = RunIdentity::Of(::getppid());
+    ASSERT_TRUE(RunIdentity::Alive(other));
+    restart(other.toStdString());
+    EXPECT_TRUE(Dialogs.Questions.filter("not finished").isEmpty()) << Dialogs.Questions.join('\n').toStdString();
+    Stop();
+    restart("1:1");
+    ASSERT_EQ(Dialogs.Questions.filter("not finished").size(), 1) << Dialogs.Questions.join('\n').toStdString();
+    EXPECT_EQ(Dialogs.Questions.filter("not finished")[0],
+              QString("3 transfers to localhost:%1 were not finished. Queue them again?").arg(Server.Port()));
+    WaitForTransfers();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Contents(Local.Path() / ("slow" + std::to_string(i) + ".bin")), std::string(3'000'000, 'x'));
+    QTest::qWait(TfrmMain::SettingsSaveInterval * 2 + 100);
+    EXPECT_EQ(ReadSettings()->value("Queue/Count").toInt(), 0);
+}
+
+}  // namespace
