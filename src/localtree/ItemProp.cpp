@@ -8,7 +8,7 @@
 #include <QMenu>
 
 TContextMenuChoice ShowItemContextMenu(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId,
-                                       QWidget *owner, const QPoint &screenPoint)
+                                       QWidget *owner, const QPoint &screenPoint, const QList<QAction *> &first)
 {
     TContextMenuChoice choice;
     if (!folder || IsEmptyPidl(relativeId))
@@ -19,10 +19,14 @@ TContextMenuChoice ShowItemContextMenu(const std::shared_ptr<TShellFolder> &fold
     QMenu menu(owner);
     // Screen readers call the menu by its item.
     menu.setAccessibleName(folder->GetDisplayNameOf(relativeId));
+    if (!first.isEmpty()) {
+        menu.addActions(first);
+        menu.addSeparator();
+    }
     if (!items->QueryContextMenu(menu, 1, 0x7FFF))
         return choice;
     for (QAction *action : menu.actions()) {
-        if (action->isSeparator())
+        if (action->isSeparator() || first.contains(action))
             continue;
         const int command = action->data().toInt() - 1;
         QObject::connect(action, &QAction::hovered, &menu, [command] {
@@ -34,7 +38,7 @@ TContextMenuChoice ShowItemContextMenu(const std::shared_ptr<TShellFolder> &fold
 
     const QAction *chosen = menu.exec(screenPoint);
     choice.Handled = true;
-    if (!chosen)
+    if (!chosen || first.contains(const_cast<QAction *>(chosen)))
         return choice;
     choice.Command = chosen->data().toInt() - 1;
     // Rename and Refresh are the control's to carry out.

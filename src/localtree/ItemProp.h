@@ -7,7 +7,10 @@
 
 #include "PidlHelp.h"
 
+#include <QList>
 #include <QPoint>
+
+class QAction;
 
 #include <memory>
 #include <string>
@@ -27,5 +30,7 @@ struct TContextMenuChoice {
 
 // Not handled when the item has no menu. A command that fails reports its
 // error through ShellUi and leaves the choice not handled.
+// `first`: the owner's own actions on the item (Upload), at the top; one
+// of them chosen runs as an action does, and nothing else happens.
 TContextMenuChoice ShowItemContextMenu(const std::shared_ptr<TShellFolder> &folder, PCItemIDList relativeId,
-                                       QWidget *owner, const QPoint &screenPoint);
+                                       QWidget *owner, const QPoint &screenPoint, const QList<QAction *> &first = {});

@@ -87,6 +87,9 @@ public:
     void SetSortType(TSortType type) { FSortType = type; }
     // The control's own popup menu (not owned).
     QMenu *PopupMenu = nullptr;
+    // The owner's actions on the chosen item (Upload), first in each
+    // item's menu (not owned).
+    QList<QAction *> ItemActions;
     // Whether an item below the top is left out (the user's filename
     // filters), by its path's bytes.
     std::function<bool(const std::string &path, bool folder)> Hides;

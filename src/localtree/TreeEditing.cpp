@@ -39,7 +39,8 @@ bool TTreeEditing::ShowContextMenu(TTreeNode *node, const QPoint &screenPoint)
     if (!data || !data->RelativeId.get())
         return false;
     const TContextMenuChoice choice =
-        ShowItemContextMenu(data->ShellFolder, data->RelativeId.get(), FTree.GetValidHandle(), screenPoint);
+        ShowItemContextMenu(data->ShellFolder, data->RelativeId.get(), FTree.GetValidHandle(), screenPoint,
+                            FTree.ItemActions);
     switch (choice.Command) {
     case TItemContextMenu::cmdRename:
         FTree.EditLabel(node);

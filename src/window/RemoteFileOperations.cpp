@@ -56,7 +56,7 @@ void TRemoteFileOperations::NewFolder()
 
 void TRemoteFileOperations::Delete()
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     switch (FRemoteView.Focus()) {
     case TRemoteView::TFocus::Folders: {
@@ -92,7 +92,7 @@ void TRemoteFileOperations::Delete()
 
 void TRemoteFileOperations::Rename()
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     const TRemoteView::TFocus focus = FRemoteView.Focus();
     std::optional<TRemoteItem> old;

@@ -12,6 +12,7 @@
 #include "TransferRunner.h"
 #include "WindowServices.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -114,7 +115,7 @@ std::string TTransfers::LocalTargetFolder() const
 
 void TTransfers::DownloadSelected()
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     // Into the local tree's folder, as a drag there would; the queue asks
     // before a file of the same name is replaced. Without one, the dialog.
@@ -134,7 +135,7 @@ void TTransfers::DownloadSelected()
 
 void TTransfers::DownloadSelectedAs()
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     if (FRemoteView.Focus() == TRemoteView::TFocus::Folders) {
         DownloadSelectedFolder();
@@ -143,19 +144,21 @@ void TTransfers::DownloadSelectedAs()
     const std::vector<TRemoteItem> selected = FRemoteView.SelectedFiles();
     if (selected.empty())
         return;
+    // Many files keep their names: the question is only where they go.
+    if (selected.size() > 1) {
+        if (const auto into = ChooseFolder(QStringLiteral("Download %1 Files Into").arg(selected.size()),
+                                           DownloadDialog.InitialDir))
+            DownloadInto(WithSlash(*into), SelectedNames(selected));
+        return;
+    }
     // A name that could lead out of the chosen folder is not proposed.
     const std::string first = selected.front().Name;
     DownloadDialog.FileName = IsLocalFileName(first) ? selected.front().Caption : QString();
     if (!DownloadDialog.Execute(FWindow.DialogOwner()))
         return;
-    const std::string chosen = QFile::encodeName(DownloadDialog.FileName).toStdString();
-    if (selected.size() == 1) {
-        // The one file may be saved under another name; the dialog has
-        // asked before a file of that name is replaced.
-        DownloadFile(first, chosen);
-        return;
-    }
-    DownloadInto(WithSlash(FolderPart(chosen)), SelectedNames(selected));
+    // The one file may be saved under another name; the dialog has asked
+    // before a file of that name is replaced.
+    DownloadFile(first, QFile::encodeName(DownloadDialog.FileName).toStdString());
 }
 
 void TTransfers::DownloadSelectedFolder()
@@ -198,7 +201,7 @@ void TTransfers::DownloadFile(const std::string &remoteName, const std::string &
 
 void TTransfers::UploadChosen()
 {
-    if (!FSession.Connected() || !UploadDialog.Execute(FWindow.DialogOwner()))
+    if (!FWindow.Online() || !UploadDialog.Execute(FWindow.DialogOwner()))
         return;
     UploadDialog.InitialDir = ExtractFilePath(UploadDialog.FileName);
     std::vector<std::string> paths;
@@ -207,9 +210,21 @@ void TTransfers::UploadChosen()
     UploadPaths(paths);
 }
 
+bool TTransfers::UploadFromLocalTree()
+{
+    if (QApplication::focusWidget() != W.LocalTree || !FWindow.Online())
+        return false;
+    const std::string path = W.LocalTree->SelectionBytes();
+    const LocalPath::TKind kind = LocalPath::KindOf(path);
+    if (path.empty() || (kind != LocalPath::TKind::File && kind != LocalPath::TKind::Folder))
+        return false;
+    UploadPaths({path});
+    return true;
+}
+
 void TTransfers::UploadFolderChosen()
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     if (const std::optional<std::string> folder = ChooseFolder("Upload Folder", UploadDialog.InitialDir))
         UploadPaths({*folder});
@@ -294,7 +309,7 @@ void TTransfers::CollectFolder(const std::string &path, const std::string &remot
 
 bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return false;
     if (source == W.LocalTree)
         return true;
@@ -304,7 +319,7 @@ bool TTransfers::FileListDragOver(QObject *source, const QMimeData *data)
 
 void TTransfers::FileListDragDrop(QObject *source, const QMimeData *data)
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     std::vector<std::string> paths;
     if (source == W.LocalTree) {
@@ -324,12 +339,12 @@ bool TTransfers::TreeDragOver(QObject *source)
     TTreeNode *target = W.LocalTree->DropTarget();
     // A caption with a dot is taken for a file: the tree shows files too.
     const bool remote = FRemoteView.IsFileList(source) || FRemoteView.IsFolderTree(source);
-    return remote && target && !target->Text.contains('.') && FSession.Connected();
+    return remote && target && !target->Text.contains('.') && FWindow.Online();
 }
 
 void TTransfers::TreeDragDrop(QObject *source)
 {
-    if (!FSession.Connected())
+    if (!FWindow.Online())
         return;
     std::string folder = W.LocalTree->GetNodePathBytes(W.LocalTree->DropTarget());
     // A place with no path of its own ("Computer") is no folder to write to.

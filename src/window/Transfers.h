@@ -46,6 +46,10 @@ public:
     // Queues one download into a local file the user chose.
     void DownloadFile(const std::string &remoteName, const std::string &localPath);
     void UploadChosen();
+    // With the focus in the local tree: what it has chosen, a file or a
+    // folder, goes up into the remote folder. False when the focus is
+    // elsewhere, or nothing there can go.
+    bool UploadFromLocalTree();
     // A local folder, chosen in the folder dialog, with all it holds.
     void UploadFolderChosen();
     // Queues a file, or a folder's files (IDE-hooks mode), as one request.

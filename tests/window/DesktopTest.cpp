@@ -147,7 +147,7 @@ TEST_F(Desktop, NamesAreShownWholeWhileThereIsRoom)
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
     EXPECT_EQ(tipAt(btnUpAFolder, {5, 5}), "");  // "Up a Folder" has no hint
-    EXPECT_EQ(tipAt(btnDownload, {5, 5}), "Download a file from the FTP server to your local hard drive.");
+    EXPECT_EQ(tipAt(btnDownload, {5, 5}), "Download the chosen files or folder into the folder chosen in the local tree.");
 
     const QString medium = "quarterly-report-of-the-northern-branch.pdf";
     const QString huge = QString("a-name-far-too-long-for-any-list-").repeated(8) + ".txt";

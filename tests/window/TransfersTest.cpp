@@ -55,12 +55,14 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
     EXPECT_EQ(LogEntries().last(), "Transfer Complete.");
 
     SelectFiles({"notes.txt", "report.pdf"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("ignored.bin")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     actDownloadAs->trigger();
     WaitForTransfers();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
     EXPECT_EQ(Contents(Local.File("report.pdf")), "p");
-    EXPECT_FALSE(std::filesystem::exists(Local.File("ignored.bin")));
+    ASSERT_EQ(Dialogs.FileDialogsShown.size(), 2u);
+    EXPECT_EQ(Dialogs.FileDialogsShown[1].Kind, TFileDialog::TKind::Folder);
+    EXPECT_EQ(Dialogs.FileDialogsShown[1].Title, "Download 2 Files Into");
     EXPECT_EQ(LogEntries().last(), "Transfer of selected files complete.");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_EQ(Form->Runner().Simultaneous(), 2) << "two connections unless the user chose otherwise";
@@ -91,7 +93,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     std::ofstream(Local.File("notes.txt")) << "precious";
     std::ofstream(Local.File("report.pdf")) << "old";
     SelectFiles({"notes.txt", "report.pdf"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Skip, false}, {TOverwriteAnswer::Rename, false}};
     actDownloadAs->trigger();
     WaitForTransfers();
@@ -107,7 +109,7 @@ TEST_F(Transfers, DownloadsAskBeforeReplacingALocalFile)
     EXPECT_TRUE(LogEntries().contains("Skipped \"notes.txt\": the local file of that name was kept."));
 
     // Overwrite, for all: one question.
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, true}};
     actDownloadAs->trigger();
     WaitForTransfers();
@@ -228,7 +230,7 @@ TEST_F(Transfers, ATransferTheServerCutsIsRetriedThenToldAndTheNextGoesOn)
     btnChangeFolder->click();
     std::ofstream(Local.File("cut.bin")) << "keep";
     SelectFiles({"cut.bin", "notes.txt"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("any")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     Dialogs.OverwriteAnswers = {{TOverwriteAnswer::Overwrite, false}};
     actDownloadAs->trigger();
     WaitForTransfers();
@@ -279,7 +281,7 @@ TEST_F(Transfers, WhatTheTransferConnectionsSayIsLoggedOnce)
     Form->Connection().SetPassiveMode(false);
     std::ofstream(Remote(".no-port")) << "";
     SelectFiles({"notes.txt", "report.pdf"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     actDownloadAs->trigger();
     WaitForTransfers();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
@@ -305,7 +307,7 @@ TEST_F(Transfers, FilesNamedLikePartsAreFilesLikeAnyOther)
     std::ofstream(Remote("pub/.big.bin.veldra-part.info")) << origin;
     btnChangeFolder->click();
     SelectFiles({".big.bin.veldra-part", ".big.bin.veldra-part.info"});
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     actDownloadAs->trigger();
     WaitForTransfers();
     SelectFiles({"big.bin"});
@@ -331,7 +333,7 @@ TEST_F(Transfers, RemoteNamesStayInTheirFolder)
         all.push_back({hostile, QString::fromLatin1(hostile), -1});
     items->Assign(std::move(all));
     lvFiles->selectAll();
-    Dialogs.FileAnswers.push_back(QStringList{LocalText("x")});
+    Dialogs.FileAnswers.push_back(QStringList{LocalText("")});  // the folder they go into
     actDownloadAs->trigger();
     WaitForTransfers();
     EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
