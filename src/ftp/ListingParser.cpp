@@ -228,9 +228,11 @@ bool ParseFacts(std::string_view line, TListingEntry &entry)
             // Coordinated universal time, shown as the long ISO style.
             entry.Time = SizeOf(value.substr(0, 12));
             entry.Seconds = value.size() >= 14 ? SecondsOfTimeText(std::string(value.substr(0, 14))) : -1;
+            const bool seconds = value.size() >= 14 && AllDigits(value.substr(12, 2)) && Number(value.substr(12, 2)) < 60;
+            entry.Second = seconds ? Number(value.substr(12, 2)) : -1;
             entry.Modified = std::string(value.substr(0, 4)) + '-' + std::string(value.substr(4, 2)) + '-' +
                              std::string(value.substr(6, 2)) + ' ' + std::string(value.substr(8, 2)) + ':' +
-                             std::string(value.substr(10, 2));
+                             std::string(value.substr(10, 2)) + (seconds ? ':' + std::string(value.substr(12, 2)) : "");
         } else if (name == "unix.mode") {
             // Octal, "0644"; pyftpdlib writes Python's "0o644".
             std::string_view digits = value.starts_with("0o") ? value.substr(2) : value;
@@ -318,6 +320,8 @@ bool ParseUnix(std::string_view line, TListingEntry &entry, int today)
     entry.Modified = std::string(line.substr(dateStart, fields[dateEnd].End - dateStart));
     entry.Time = UnixTime(fields[dateAt].Text, fields[dateAt + 1].Text,
                           dateEnd == dateAt + 2 ? fields[dateEnd].Text : std::string_view(), today);
+    // "Dec  7  2019": a year where the time of day would be.
+    entry.DateOnly = dateEnd == dateAt + 2 && IsYear(fields[dateEnd].Text);
     entry.Permissions = std::string(fields[0].Text);
     // The owner follows the count of links, where both are there.
     if (dateAt >= 4 && fields[1].Text.find_first_not_of("0123456789") == std::string_view::npos)

@@ -30,6 +30,11 @@ struct TListingEntry {
     // The time to the second, since 1970 in UTC, where the listing gives
     // it so (MLSD facts, SFTP), else -1.
     int64_t Seconds = -1;
+    // The second of Time's minute where the listing gives it (MLSD, SFTP),
+    // else -1; and whether it gave the day alone (an old file's "ls -l"
+    // line), where Time's hour and minute say nothing.
+    int Second = -1;
+    bool DateOnly = false;
     // "-rw-r--r--", also from MLSD's unix.mode; else MLSD's perm fact.
     std::string Permissions;
     // Who owns it, where the line says (Unix lines).

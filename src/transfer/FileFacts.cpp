@@ -24,12 +24,12 @@ QString FileFacts(const QString &which, int64_t size, const QDateTime &time)
     return which + ": " + (facts.isEmpty() ? QStringLiteral("size and date unknown") : facts.join(", "));
 }
 
-QString ListingTimeText(int64_t time, int thisYear)
+QString ListingTimeText(int64_t time, int thisYear, int second, bool dateOnly)
 {
     if (time < 0)
         return {};
     const int year = int(time / 100000000), month = int(time / 1000000 % 100), day = int(time / 10000 % 100);
-    const QTime clock(int(time / 100 % 100), int(time % 100));
+    const QTime clock(int(time / 100 % 100), int(time % 100), second >= 0 && second < 60 ? second : 0);
     const QDate date(year, month, day);
     if (!date.isValid())
         return {};
@@ -39,9 +39,14 @@ QString ListingTimeText(int64_t time, int thisYear)
     const bool monthFirst = format.indexOf('M') < format.indexOf('d');
     const QString monthName = locale.monthName(month, QLocale::ShortFormat);
     const QString dayMonth = monthFirst ? monthName + ' ' + QString::number(day) : QString::number(day) + ' ' + monthName;
-    if (year != thisYear)
-        return dayMonth + ' ' + QString::number(year);
-    return dayMonth + ' ' + locale.toString(clock, QLocale::ShortFormat);
+    const QString when = year != thisYear ? dayMonth + ' ' + QString::number(year) : dayMonth;
+    if (dateOnly)
+        return when;
+    // The locale's short time ("13:19", "1:19 PM"), its seconds put in.
+    QString clockFormat = locale.timeFormat(QLocale::ShortFormat);
+    if (second >= 0 && !clockFormat.contains('s'))
+        clockFormat.replace(QStringLiteral("mm"), QStringLiteral("mm:ss"));
+    return when + QLatin1Char(' ') + locale.toString(clock, clockFormat);
 }
 
 QString LocalFileFacts(const std::string &path)

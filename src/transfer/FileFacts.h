@@ -18,6 +18,8 @@ QString FileFacts(const QString &which, int64_t size, const QDateTime &time);
 QString LocalFileFacts(const std::string &path);
 
 // A listing's time, YYYYMMDDhhmm, as a date in the locale's order and
-// month names: with the time of day in `thisYear`, with the year before
-// and after it ("8 Dec 10:14", "3 Mar 2019"). Empty when unknown (-1).
-QString ListingTimeText(int64_t time, int thisYear);
+// month names, with the year outside `thisYear`, and the time of day as
+// far as the listing gave it: to the second (`second`), to the minute, or
+// none (`dateOnly`): "8 Dec 13:19:46", "3 Mar 2019 10:14", "3 Mar 2019".
+// Never a second the listing did not give. Empty when unknown (-1).
+QString ListingTimeText(int64_t time, int thisYear, int second = -1, bool dateOnly = false);

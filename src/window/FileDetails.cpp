@@ -184,7 +184,7 @@ void TFileDetails::Paint(QPainter *painter, const QStyleOptionViewItem &option, 
             break;
         case Modified:
             // The listing's own words where it gave no time we could read.
-            text = ListingTimeText(item.Time, QDate::currentDate().year());
+            text = ListingTimeText(item.Time, QDate::currentDate().year(), item.Second, item.DateOnly);
             if (text.isEmpty())
                 text = QString::fromLatin1(item.Modified.data(), qsizetype(item.Modified.size()));
             break;

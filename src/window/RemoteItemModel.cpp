@@ -93,9 +93,14 @@ void TRemoteItemModel::TRows::Add(const TListingEntry &entry, int image)
     row.Size = entry.Size;
     row.Time = PackTime(entry.Time);
     row.Image = int16_t(std::clamp(image, -1, int(INT16_MAX)));
-    if (FCount % RowBlock == 0)
+    if (FCount % RowBlock == 0) {
         FRows.push_back(std::make_unique<TRow[]>(RowBlock));
+        FClocks.push_back(std::make_unique<uint8_t[]>(RowBlock));
+    }
     FRows.back()[FCount % RowBlock] = row;
+    FClocks.back()[FCount % RowBlock] = entry.DateOnly               ? TheDayAlone
+                                        : entry.Second >= 0 && entry.Second < 60 ? uint8_t(entry.Second)
+                                                                                 : ToTheMinute;
     ++FCount;
 }
 
@@ -121,6 +126,10 @@ TRemoteItemModel::TEntry TRemoteItemModel::TRows::Entry(size_t at) const
     entry.Owner = owner == std::string_view::npos ? std::string_view() : mode.substr(owner + 1);
     entry.Size = row.Size;
     entry.Time = UnpackTime(row.Time);
+    const size_t arrival = FBase.empty() ? at : FBase[at];
+    const uint8_t clock = FClocks[arrival / RowBlock][arrival % RowBlock];
+    entry.Second = clock < ToTheMinute ? clock : -1;
+    entry.DateOnly = clock == TheDayAlone;
     return entry;
 }
 
@@ -173,6 +182,8 @@ void TRemoteItemModel::Assign(const std::vector<TItem> &items)
         entry.Size = item.Size;
         entry.Modified = item.Modified;
         entry.Time = item.Time;
+        entry.Second = item.Second;
+        entry.DateOnly = item.DateOnly;
         entry.Permissions = item.Permissions;
         entry.Owner = item.Owner;
         rows.Add(entry, item.ImageIndex);
@@ -183,9 +194,14 @@ void TRemoteItemModel::Assign(const std::vector<TItem> &items)
 TRemoteItemModel::TItem TRemoteItemModel::Item(int row) const
 {
     const TEntry entry = Entry(row);
-    return {std::string(entry.RawName), Caption(row),           ImageIndex(row), entry.Size,
-            std::string(entry.Modified), entry.Time, std::string(entry.Permissions), std::string(entry.Owner),
-            int(EntryOf(row))};
+    TItem item{std::string(entry.RawName), Caption(row), ImageIndex(row), entry.Size, std::string(entry.Modified),
+               entry.Time};
+    item.Second = entry.Second;
+    item.DateOnly = entry.DateOnly;
+    item.Permissions = std::string(entry.Permissions);
+    item.Owner = std::string(entry.Owner);
+    item.Order = int(EntryOf(row));
+    return item;
 }
 
 QString TRemoteItemModel::Caption(int row) const
@@ -262,7 +278,8 @@ QVariant TRemoteItemModel::data(const QModelIndex &index, int role) const
         QStringList parts;
         if (entry.Size >= 0)
             parts << ByteText(entry.Size);
-        if (const QString when = ListingTimeText(entry.Time, QDate::currentDate().year()); !when.isEmpty())
+        if (const QString when = ListingTimeText(entry.Time, QDate::currentDate().year(), entry.Second, entry.DateOnly);
+            !when.isEmpty())
             parts << when;
         if (const TMark *mark = MarkOf ? MarkOf(entry.RawName) : nullptr)
             parts << mark->Text;

@@ -54,6 +54,9 @@ public:
         int64_t Size = -1;
         std::string Modified{};
         int64_t Time = -1;  // YYYYMMDDhhmm
+        // Its second where the listing gave it, else -1; the day alone.
+        int Second = -1;
+        bool DateOnly = false;
         std::string Permissions{}, Owner{};
         // The place in the listing, which the other styles keep.
         int Order = 0;
@@ -63,6 +66,8 @@ public:
         std::string_view RawName, Modified, Permissions, Owner;
         int64_t Size = -1;
         int64_t Time = -1;
+        int Second = -1;
+        bool DateOnly = false;
     };
 
     // The rows of one listing, gathered as it arrives. Kept in blocks that
@@ -112,6 +117,11 @@ public:
         uint32_t Place(size_t bytes);
 
         std::vector<std::unique_ptr<TRow[]>> FRows;
+        // How much of each row's time the listing gave, a byte a row beside
+        // the rows (they stay at two dozen bytes): its second (0 to 59),
+        // the minute alone, or the day alone.
+        static constexpr uint8_t ToTheMinute = 60, TheDayAlone = 61;
+        std::vector<std::unique_ptr<uint8_t[]>> FClocks;
         size_t FCount = 0;
         std::vector<std::unique_ptr<char[]>> FText;
         size_t FTextEnd = 0;

@@ -375,12 +375,17 @@ bool TRemoteView::ViewKeyPress(QKeyEvent *key, bool tree)
         return false;
     // As in file managers: F5 reads the folder anew, Backspace goes up.
     if (key->key() == Qt::Key_F5) {
-        if (FSession.Connected())
+        // Also where the server ended the session: this connects again.
+        if (FWindow.Online())
             ChangeFolder(FCurrentDirRaw);
         return true;
     }
     if (key->key() == Qt::Key_Backspace) {
         emit UpRequested();
+        return true;
+    }
+    if (key->key() == Qt::Key_F2) {
+        emit RenameRequested();
         return true;
     }
     return false;

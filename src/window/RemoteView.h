@@ -52,6 +52,8 @@ public:
     void ChooseFolder(const std::string &name);
     // Up to the parent folder (the Up a Folder action).
     void UpAFolder();
+    // Into the folder chosen in the folder tree.
+    void OpenChosenFolder() { FolderTreeActivated(); }
     // Empties the folder tree and the file list: the connection went.
     void Clear();
     // The folder box and its go button follow the connection.
@@ -117,6 +119,8 @@ signals:
     void FileActivated();
     // Backspace in a view.
     void UpRequested();
+    // F2 in a view.
+    void RenameRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -41,35 +41,42 @@ TEST(ListingParser, TheOwnerIsReadWhereTheLineNamesIt)
 }
 
 // What the details view shows: the date as the line has it, a number
-// that sorts, and the permissions, the same from LIST and MLSD.
+// that sorts, how much of the time the line gave (the second, or the day
+// alone), and the permissions, the same from LIST and MLSD.
 TEST(ListingParser, DatesAndPermissionsAsEachDialectGivesThem)
 {
     const struct {
         const char *Line;
         const char *Modified;
         int64_t Time;
+        int Second;
+        bool DateOnly;
         const char *Permissions;
     } rows[] = {
-        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", "Jan 10 12:00", 202601101200, "-rw-r--r--"},
-        {"-rw-r--r--   1 103 nogroup 24 Dec  7 07:32 probe.txt", "Dec  7 07:32", 202612070732, "-rw-r--r--"},
-        {"-rw-r--r-- 1 a b 3 Dec 9 10:00 x", "Dec 9 10:00", 202512091000, "-rw-r--r--"},  // not yet: last year's
-        {"dr-xr-xr-x 2 root 512 Apr 8 1994 dir", "Apr 8 1994", 199404080000, "dr-xr-xr-x"},
-        {"-rw-r--r-- 1 a b 10 2019-12-07 07:31 iso.txt", "2019-12-07 07:31", 201912070731, "-rw-r--r--"},
-        {"01-10-02 12:00PM 5120 a.zip", "01-10-02 12:00PM", 200201101200, ""},
-        {"01-10-02 12:30AM <DIR> Docs", "01-10-02 12:30AM", 200201100030, ""},
-        {"12-31-2019 11:59PM 5120 a b.zip", "12-31-2019 11:59PM", 201912312359, ""},
-        {"type=file;size=10;modify=20191207073100;unix.mode=0644; a b.txt", "2019-12-07 07:31", 201912070731,
-         "-rw-r--r--"},
-        {"type=dir;modify=20200101000000;perm=flcdmpe; pub", "2020-01-01 00:00", 202001010000, "flcdmpe"},
-        {"type=dir;UNIX.mode=0755; d", "", -1, "drwxr-xr-x"},
-        {"type=file;perm=radfwMT;unix.mode=0o640; py", "", -1, "-rw-r-----"},  // pyftpdlib's octal
-        {"type=file;perm=r;unix.mode=0o8; bad", "", -1, "r"},
-        {"type=file;modify=2019; short", "", -1, ""},
+        {"-rw-r--r-- 1 ftp ftp 1234 Jan 10 12:00 read me.txt", "Jan 10 12:00", 202601101200, -1, false, "-rw-r--r--"},
+        {"-rw-r--r--   1 103 nogroup 24 Dec  7 07:32 probe.txt", "Dec  7 07:32", 202612070732, -1, false, "-rw-r--r--"},
+        {"-rw-r--r-- 1 a b 3 Dec 9 10:00 x", "Dec 9 10:00", 202512091000, -1, false, "-rw-r--r--"},  // not yet: last year's
+        {"dr-xr-xr-x 2 root 512 Apr 8 1994 dir", "Apr 8 1994", 199404080000, -1, true, "dr-xr-xr-x"},
+        {"-rw-r--r-- 1 a b 10 2019-12-07 07:31 iso.txt", "2019-12-07 07:31", 201912070731, -1, false, "-rw-r--r--"},
+        {"01-10-02 12:00PM 5120 a.zip", "01-10-02 12:00PM", 200201101200, -1, false, ""},
+        {"01-10-02 12:30AM <DIR> Docs", "01-10-02 12:30AM", 200201100030, -1, false, ""},
+        {"12-31-2019 11:59PM 5120 a b.zip", "12-31-2019 11:59PM", 201912312359, -1, false, ""},
+        {"type=file;size=10;modify=20191207073100;unix.mode=0644; a b.txt", "2019-12-07 07:31:00", 201912070731, 0,
+         false, "-rw-r--r--"},
+        {"type=file;modify=20261208131946.123; s.txt", "2026-12-08 13:19:46", 202612081319, 46, false, ""},
+        {"type=dir;modify=20200101000000;perm=flcdmpe; pub", "2020-01-01 00:00:00", 202001010000, 0, false, "flcdmpe"},
+        {"type=file;modify=202001010000; minutes", "2020-01-01 00:00", 202001010000, -1, false, ""},
+        {"type=dir;UNIX.mode=0755; d", "", -1, -1, false, "drwxr-xr-x"},
+        {"type=file;perm=radfwMT;unix.mode=0o640; py", "", -1, -1, false, "-rw-r-----"},  // pyftpdlib's octal
+        {"type=file;perm=r;unix.mode=0o8; bad", "", -1, -1, false, "r"},
+        {"type=file;modify=2019; short", "", -1, -1, false, ""},
     };
     for (const auto &row : rows) {
         const TListingEntry entry = ParseListingLine(row.Line, 20261207);
         EXPECT_EQ(entry.Modified, row.Modified) << row.Line;
         EXPECT_EQ(entry.Time, row.Time) << row.Line;
+        EXPECT_EQ(entry.Second, row.Second) << row.Line;
+        EXPECT_EQ(entry.DateOnly, row.DateOnly) << row.Line;
         EXPECT_EQ(entry.Permissions, row.Permissions) << row.Line;
     }
 }

@@ -66,25 +66,35 @@ TEST_F(FailureText, TransferFailuresAreOneSentence)
 
 }  // namespace
 
-// A listing's time in the locale's order and month names: the time of day
-// this year, the year otherwise; nothing for an unknown time.
+// A listing's time in the locale's order and month names: the year
+// outside this one, and the time of day as far as the listing gave it, to
+// the second or the minute, never a second it did not give; nothing for an
+// unknown time.
 TEST(ListingTimeText, ReadsAsTheLocaleWritesDates)
 {
     const QLocale before;
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom), us(QLocale::English, QLocale::UnitedStates);
     const struct {
         QLocale Locale;
         int64_t Time;
+        int Second;
+        bool DateOnly;
         const char *Text;
     } cases[] = {
-        {QLocale(QLocale::English, QLocale::UnitedKingdom), 202612081014, "8 Dec 10:14"},
-        {QLocale(QLocale::English, QLocale::UnitedKingdom), 201903030000, "3 Mar 2019"},
-        {QLocale(QLocale::English, QLocale::UnitedStates), 201903030000, "Mar 3 2019"},
-        {QLocale(QLocale::German, QLocale::Germany), 202601310905, "31 Jan. 09:05"},
-        {QLocale(QLocale::English, QLocale::UnitedKingdom), -1, ""},
+        {uk, 202612081014, -1, false, "8 Dec 10:14"},
+        {uk, 202612081319, 46, false, "8 Dec 13:19:46"},
+        {uk, 202612081319, 0, false, "8 Dec 13:19:00"},
+        {uk, 201903030000, -1, true, "3 Mar 2019"},
+        {uk, 201903031014, -1, false, "3 Mar 2019 10:14"},
+        {uk, 201903031014, 5, false, "3 Mar 2019 10:14:05"},
+        {us, 201903030000, -1, true, "Mar 3 2019"},
+        {us, 202612081319, 46, false, "Dec 8 1:19:46 PM"},
+        {QLocale(QLocale::German, QLocale::Germany), 202601310905, -1, false, "31 Jan. 09:05"},
+        {uk, -1, -1, false, ""},
     };
     for (const auto &c : cases) {
         QLocale::setDefault(c.Locale);
-        EXPECT_EQ(ListingTimeText(c.Time, 2026), c.Text) << c.Time;
+        EXPECT_EQ(ListingTimeText(c.Time, 2026, c.Second, c.DateOnly), QString::fromUtf8(c.Text)) << c.Time;
     }
     QLocale::setDefault(before);
 }

@@ -6,6 +6,8 @@
 #include "ByteUnits.h"
 #include "FileCountLine.h"
 #include "FileDetails.h"
+#include "FileTimes.h"
+#include "IdGlobal.h"
 
 #include "FtpServerFixture.h"
 #include "IDEEnhance.h"
@@ -409,13 +411,18 @@ TEST_F(RemoteView, DisconnectingClearsTheViewsButNotTheFolderBox)
 namespace {
 
 // A screen reader hears a file row's size and date with its name.
+// A row reads with its size and its time to the second the server gave
+// (MLSD's, in UTC), never one it did not.
 TEST_F(RemoteView, ARowReadsWithItsSizeAndDate)
 {
+    const int64_t when = SecondsOfTimeText("20261208131946");
+    ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/notes.txt").string(), when));
+    Form->RemoteView().RefreshIfFree();
     const int row = int(Files().indexOf("notes.txt"));
     ASSERT_GE(row, 0);
     const QString read = lvFiles->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString();
     EXPECT_TRUE(read.startsWith("1 B, ")) << read.toStdString();
-    EXPECT_GT(read.size(), QString("1 B, ").size());
+    EXPECT_TRUE(read.contains("13:19:46")) << read.toStdString();
 }
 
 TEST(FileCountText, CountsTheShownOrTheSelected)
