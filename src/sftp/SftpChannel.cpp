@@ -19,6 +19,32 @@ bool TSftpChannel::IsOpen() const
     return FSsh && FSsh->IsOpen();
 }
 
+int TSftpChannel::Socket() const
+{
+    return FSsh ? FSsh->Socket() : -1;
+}
+
+bool TSftpChannel::StillOpen()
+{
+    // What came is kept for the replies it holds (a late one, say): the
+    // end of the connection shows only once it is read. A server that
+    // sends more than a packet's worth unasked is no SFTP server.
+    char buffer[64 * 1024];
+    try {
+        while (FSsh) {
+            const size_t count = FSsh->Read(buffer, sizeof buffer, 0);
+            if (count == 0)
+                break;
+            FIn.append(buffer, count);
+            if (FIn.size() - FInStart > 2 * size_t(sftp::MaxPacket))
+                FSsh.reset();
+        }
+    } catch (...) {
+        FSsh.reset();
+    }
+    return FSsh && FSsh->StillOpen();
+}
+
 uint32_t TSftpChannel::Send(TSftpWriter &&packet)
 {
     if (!FSsh)

@@ -21,6 +21,9 @@ public:
     ~TSftpChannel();
 
     bool IsOpen() const;
+    int Socket() const;
+    // What came while idle taken in; false when the connection ended.
+    bool StillOpen();
     uint32_t NewId() { return ++FLastId; }
     // Sends a request; returns the id it was built with.
     uint32_t Send(TSftpWriter &&packet);

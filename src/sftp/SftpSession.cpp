@@ -263,6 +263,17 @@ bool TSftpSession::SetModificationTime(const std::string &name, const std::strin
     return true;
 }
 
+int TSftpSession::IdleHandle()
+{
+    return FChannel ? FChannel->Socket() : -1;
+}
+
+void TSftpSession::CheckIdle()
+{
+    if (FChannel && !FChannel->StillOpen())
+        Disconnect();
+}
+
 void TSftpSession::KeepAlive()
 {
     const TBusy busy(FBusy);
@@ -342,8 +353,9 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
                 if (attributes.Has(TSftpAttributes::HasSize) && !item.IsFolder)
                     item.Size = int64_t(attributes.Size);
                 if (attributes.Has(TSftpAttributes::HasTimes)) {
-                    item.Modified = TimeText(attributes.ModifyTime, "%Y-%m-%d %H:%M", false);
+                    item.Modified = TimeText(attributes.ModifyTime, "%Y-%m-%d %H:%M:%S", false);
                     item.Time = std::stoll(TimeText(attributes.ModifyTime, "%Y%m%d%H%M", false));
+                    item.Second = std::stoi(TimeText(attributes.ModifyTime, "%S", false));
                     item.Seconds = attributes.ModifyTime;
                 }
                 if (attributes.Has(TSftpAttributes::HasPermissions))

@@ -45,6 +45,8 @@ public:
     bool SetModificationTime(const std::string &name, const std::string &time) override;
     // A request the server answers at once: the channel is in use.
     void KeepAlive() override;
+    int IdleHandle() override;
+    void CheckIdle() override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;

@@ -308,6 +308,21 @@ void TSshConnection::Close()
         ssh_disconnect(FSession);
 }
 
+int TSshConnection::Socket() const
+{
+    return FSession && FChannel ? ssh_get_fd(FSession) : -1;
+}
+
+bool TSshConnection::StillOpen()
+{
+    if (!FChannel)
+        return false;
+    // Reads what the socket holds without waiting: the server's close, or
+    // a reset, ends the channel here.
+    const int available = ssh_channel_poll_timeout(FChannel, 0, 0);
+    return available != SSH_ERROR && available != SSH_EOF && ssh_is_connected(FSession) && IsOpen();
+}
+
 bool TSshConnection::IsOpen() const
 {
     return FChannel && ssh_channel_is_open(FChannel) && !ssh_channel_is_eof(FChannel);

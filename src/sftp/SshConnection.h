@@ -49,6 +49,12 @@ public:
     size_t Read(char *buffer, size_t size, int ms);
     void Close();
     bool IsOpen() const;
+    // The socket the connection runs on, to be watched while it is idle;
+    // -1 when closed.
+    int Socket() const;
+    // Takes in what came while no request ran: false when that was the
+    // end of the connection.
+    bool StillOpen();
 
 private:
     [[noreturn]] void Fail(const std::string &what) const;

@@ -66,6 +66,7 @@ void TBackgroundSession::Loop()
             FSession->Disconnect();
         FConnected = FSession->Connected();
         FUnordered = FSession->ListsUnordered();
+        FIdleHandle = FSession->IdleHandle();
         lock.lock();
         FFailure = failure;
         FTaskDone = true;
@@ -265,6 +266,11 @@ std::string TBackgroundSession::ModificationTime(const std::string &name)
 bool TBackgroundSession::SetModificationTime(const std::string &name, const std::string &time)
 {
     return Ask<bool>([&] { return FSession->SetModificationTime(name, time); });
+}
+
+void TBackgroundSession::CheckIdle()
+{
+    Run([&] { FSession->CheckIdle(); });
 }
 
 void TBackgroundSession::KeepAlive()

@@ -45,6 +45,9 @@ public:
     std::string ModificationTime(const std::string &name) override;
     bool SetModificationTime(const std::string &name, const std::string &time) override;
     void KeepAlive() override;
+    // As the last call left it.
+    int IdleHandle() override { return FIdleHandle; }
+    void CheckIdle() override;
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
@@ -104,6 +107,7 @@ private:
     // The caller's event loop, woken when something is told.
     class QAbstractEventDispatcher *FDispatcher = nullptr;
     std::atomic<bool> FBusy{false}, FConnected{false}, FUnordered{false};
+    std::atomic<int> FIdleHandle{-1};
     // A disconnect asked for while a call ran: done once it ends.
     std::atomic<bool> FDisconnectPending{false};
     // Progress told and not yet shown: later figures replace it.

@@ -49,6 +49,19 @@ auto TBrowsingSession::Watched(F &&call) -> decltype(call())
     return call();
 }
 
+template <class F>
+auto TBrowsingSession::Used(F &&call) -> decltype(call())
+{
+    if (Revive && !Current().Connected() && !Current().Busy())
+        Revive();
+    return Watched(std::forward<F>(call));
+}
+
+void TBrowsingSession::CheckIdle()
+{
+    Watched([&] { Current().CheckIdle(); });
+}
+
 void TBrowsingSession::Connect(const TSessionSettings &settings)
 {
     if (FOther && FOther->Connected())
@@ -83,64 +96,64 @@ std::string TBrowsingSession::CurrentFolder()
 
 void TBrowsingSession::EnterFolder(const std::string &folder)
 {
-    Watched([&] { Current().EnterFolder(folder); });
+    Used([&] { Current().EnterFolder(folder); });
 }
 
 void TBrowsingSession::EnterParentFolder()
 {
-    Watched([&] { Current().EnterParentFolder(); });
+    Used([&] { Current().EnterParentFolder(); });
 }
 
 TFolderListing TBrowsingSession::List(const TFolderListingLimits &limits,
                                       const std::function<void(TListingEntry &&)> &entry,
                                       const std::function<void(std::string_view)> &line)
 {
-    return Watched([&] { return Current().List(limits, entry, line); });
+    return Used([&] { return Current().List(limits, entry, line); });
 }
 
 void TBrowsingSession::MakeFolder(const std::string &name)
 {
-    Watched([&] { Current().MakeFolder(name); });
+    Used([&] { Current().MakeFolder(name); });
 }
 
 void TBrowsingSession::RemoveFolder(const std::string &name)
 {
-    Watched([&] { Current().RemoveFolder(name); });
+    Used([&] { Current().RemoveFolder(name); });
 }
 
 void TBrowsingSession::Delete(const std::string &name)
 {
-    Watched([&] { Current().Delete(name); });
+    Used([&] { Current().Delete(name); });
 }
 
 void TBrowsingSession::Rename(const std::string &from, const std::string &to)
 {
-    Watched([&] { Current().Rename(from, to); });
+    Used([&] { Current().Rename(from, to); });
 }
 
 void TBrowsingSession::ChangePermissions(const std::string &name, int mode)
 {
-    Watched([&] { Current().ChangePermissions(name, mode); });
+    Used([&] { Current().ChangePermissions(name, mode); });
 }
 
 int64_t TBrowsingSession::Size(const std::string &name)
 {
-    return Watched([&] { return Current().Size(name); });
+    return Used([&] { return Current().Size(name); });
 }
 
 std::string TBrowsingSession::ModificationTime(const std::string &name)
 {
-    return Watched([&] { return Current().ModificationTime(name); });
+    return Used([&] { return Current().ModificationTime(name); });
 }
 
 void TBrowsingSession::Prefetch(TFact fact, const std::string &name)
 {
-    Watched([&] { Current().Prefetch(fact, name); });
+    Used([&] { Current().Prefetch(fact, name); });
 }
 
 bool TBrowsingSession::SetModificationTime(const std::string &name, const std::string &time)
 {
-    return Watched([&] { return Current().SetModificationTime(name, time); });
+    return Used([&] { return Current().SetModificationTime(name, time); });
 }
 
 void TBrowsingSession::KeepAlive()
@@ -150,15 +163,15 @@ void TBrowsingSession::KeepAlive()
 
 void TBrowsingSession::Get(const std::string &name, TStream &target, int64_t offset, int64_t size)
 {
-    Watched([&] { Current().Get(name, target, offset, size); });
+    Used([&] { Current().Get(name, target, offset, size); });
 }
 
 void TBrowsingSession::Put(TStream &source, const std::string &name, int64_t offset)
 {
-    Watched([&] { Current().Put(source, name, offset); });
+    Used([&] { Current().Put(source, name, offset); });
 }
 
 void TBrowsingSession::Append(TStream &source, const std::string &name)
 {
-    Watched([&] { Current().Append(source, name); });
+    Used([&] { Current().Append(source, name); });
 }

@@ -50,6 +50,12 @@ public:
     uint64_t Uses() const { return FUses; }
     // The connection of a session other than FTP has ended.
     std::function<void()> OnClosed;
+    // Connects again, when set, before a call that needs the connection
+    // finds it closed (the server ended it while idle): the user's next
+    // action goes on as if it had never ended.
+    std::function<void()> Revive;
+    int IdleHandle() override { return FCurrent == FOther.get() && FOther ? FOther->IdleHandle() : -1; }
+    void CheckIdle() override;
 
 private:
     TRemoteSession &Current() { return *FCurrent; }
@@ -57,6 +63,9 @@ private:
     // Runs a call; a connection found lost after it is told.
     template <class F>
     auto Watched(F &&call) -> decltype(call());
+    // The same for a call that needs the connection: revived first.
+    template <class F>
+    auto Used(F &&call) -> decltype(call());
 
     TRemoteSession &FFtp;
     TSessionMaker FMake;

@@ -99,6 +99,11 @@ public:
     virtual bool SetModificationTime(const std::string &name, const std::string &time) = 0;
     // Tells the server an idle connection is still in use.
     virtual void KeepAlive() = 0;
+    // The socket to watch while no call runs, readable when the server
+    // speaks or ends the connection; -1 for none. Then CheckIdle takes in
+    // what came: a connection ended is no longer Connected.
+    virtual int IdleHandle() { return -1; }
+    virtual void CheckIdle() {}
     // The moves that follow are text: FTP moves them in its ASCII type,
     // CR LF on the wire. Other protocols move bytes as they are.
     virtual void SetTextMode(bool text) { (void)text; }

@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
@@ -116,6 +117,9 @@ void TConnectionWorkflow::RequestDisconnect()
 
 void TConnectionWorkflow::Connect()
 {
+    // A session the server ended is not taken up again: this is anew.
+    FOnline = false;
+    FParts.Browsing.Revive = nullptr;
     // The status events have told most of the story in the log; the
     // failure itself is said in words there, and a server's refusal
     // ("530 Login incorrect.") in a message box as well: the user must act.
@@ -147,7 +151,8 @@ void TConnectionWorkflow::Connect()
         }
         FWindow.SetBusyCursor(true);
         FDisconnectRequested = false;
-        FConnectedSite = siteIndex;
+        FConnectedSite = site ? site->Uid : QString();
+        FConnectedName = site ? site->Name : AddressWithoutLogin(W.Address->currentText());
         MakeSession(address, site, password);
         FFtp.OnVerifyCertificate = [this, address](const TIdCertificateInfo &certificate) {
             // The question waits for the user: no hourglass meanwhile.
@@ -243,6 +248,8 @@ void TConnectionWorkflow::LoggedIn()
     W.ConnectButton->setToolTip("Disconnect from server.");
     W.ConnectButton->setAccessibleName("Disconnect");
     SetPanelText(W.StatusPanel, "Status: Online");
+    if (OnSession)
+        OnSession(FConnectedName);
     FWindow.SetActionsEnabled(true);
     FParts.RemoteView.SetOnline(true);
     W.Address->setEnabled(false);
@@ -255,27 +262,62 @@ void TConnectionWorkflow::LoggedIn()
 void TConnectionWorkflow::Disconnected()
 {
     StopWatching();
-    // Gone while no command ran and no one asked: the server ended it. (A
-    // command that was running says so in its own words.)
-    if (FOnline && !FDisconnectRequested && !FParts.Browsing.Busy()) {
+    // Gone while no command ran and no one asked: the server ended it (a
+    // command that was running says so in its own words). What the window
+    // shows stays, and the user's next action connects again.
+    const bool dropped = FOnline && !FDisconnectRequested && (FReadingIdle || !FParts.Browsing.Busy());
+    if (dropped && !FReadingIdle) {
         std::string notice = FFtp.InBufferSize() > 0 ? FFtp.TakeBytes(FFtp.InBufferSize()) : std::string();
         TellServerClosed(Trim(notice));
     }
-    FOnline = false;
+    ShowOffline(dropped);
+}
+
+void TConnectionWorkflow::ShowOffline(bool resumable)
+{
+    FOnline = resumable;
     W.Connect->setText("Connect");
     W.ConnectButton->setIcon(W.ConnectGlyph);
     W.ConnectButton->setToolTip("Connect to server.");
     W.ConnectButton->setAccessibleName("Connect");
     SetPanelText(W.StatusPanel, "Status: Offline");
-    FWindow.SetActionsEnabled(false);
-    FParts.RemoteView.SetOnline(false);
     W.Address->setEnabled(true);
     W.UserName->setEnabled(true);
     W.Password->setEnabled(true);
-    FParts.RemoteView.Clear();
     // Transfers have a connection of their own, and may go on.
     if (!FParts.Transfers.Active())
         FParts.Transfers.ResetDisplay();
+    if (resumable) {
+        FParts.Browsing.Revive = [this] { Revive(); };
+        return;
+    }
+    FParts.Browsing.Revive = nullptr;
+    if (OnSession)
+        OnSession({});
+    FWindow.SetActionsEnabled(false);
+    FParts.RemoteView.SetOnline(false);
+    FParts.RemoteView.Clear();
+}
+
+void TConnectionWorkflow::Revive()
+{
+    FParts.Browsing.Revive = nullptr;
+    FWindow.AddToLog(QStringLiteral("Connecting to %1 again.").arg(FConnectedName));
+    FWindow.SetBusyCursor(true);
+    const auto idle = qScopeGuard([this] { FWindow.SetBusyCursor(false); });
+    // A failure on the way is a connect that failed: offline for good.
+    FOnline = false;
+    FDisconnectRequested = false;
+    try {
+        FParts.Browsing.Connect(FSession);
+    } catch (...) {
+        ShowOffline(false);
+        throw;
+    }
+    LoggedIn();
+    // Where the views are, for the call that follows.
+    if (const std::string folder = FParts.RemoteView.ListedFolder(); !folder.empty())
+        FParts.Browsing.EnterFolder(folder);
 }
 
 // ---- the idle connection ------------------------------------------------------
@@ -283,10 +325,11 @@ void TConnectionWorkflow::Disconnected()
 void TConnectionWorkflow::WatchIdleConnection()
 {
     StopWatching();
-    // FTP's control connection; an SSH session's loss shows at its next call.
-    if (!FParts.Browsing.SpeaksFtp())
+    // FTP's control connection, or the socket of another protocol's.
+    const int handle = FParts.Browsing.SpeaksFtp() ? FFtp.Socket()->Handle : FParts.Browsing.IdleHandle();
+    if (handle < 0)
         return;
-    FIdleWatch = new QSocketNotifier(FFtp.Socket()->Handle, QSocketNotifier::Read, this);
+    FIdleWatch = new QSocketNotifier(handle, QSocketNotifier::Read, this);
     connect(FIdleWatch, &QSocketNotifier::activated, this, Guarded([this] { IdleConnectionReadable(); }));
 }
 
@@ -305,7 +348,7 @@ void TConnectionWorkflow::IdleConnectionReadable()
     if (!FIdleWatch)
         return;
     // A command's reply is that command's to read: look again later.
-    if (FFtp.Busy()) {
+    if (FParts.Browsing.SpeaksFtp() ? FFtp.Busy() : FParts.Browsing.Busy()) {
         FIdleWatch->setEnabled(false);
         // Only while it is still the watch of a live connection: a
         // stopped one waits for its deletion, its socket already closed.
@@ -315,7 +358,14 @@ void TConnectionWorkflow::IdleConnectionReadable()
         });
         return;
     }
+    if (!FParts.Browsing.SpeaksFtp()) {
+        // Its end is told as the session closes.
+        FParts.Browsing.CheckIdle();
+        return;
+    }
+    FReadingIdle = true;
     const std::string notice = FFtp.ReadIdleNotice();
+    FReadingIdle = false;
     if (!FFtp.Connected())
         TellServerClosed(notice);
 }
@@ -333,7 +383,8 @@ void TConnectionWorkflow::StartTransferSession()
     TSiteEntry typed;
     typed.Address = W.Address->currentText();
     typed.UserName = W.UserName->text();
-    FParts.Transfers.SetSession(FSession, TSiteSecrets::Key(site >= 0 ? FSites[site] : typed));
+    FParts.Transfers.SetSession(FSession, TSiteSecrets::Key(site >= 0 ? FSites[site] : typed),
+                                site >= 0 ? FSites[site].Path() : typed.Address);
     OfferUnfinishedWhenListed();
 }
 
@@ -429,17 +480,40 @@ void TConnectionWorkflow::SitesLoaded()
         OpenSite(0, false);
 }
 
+void TConnectionWorkflow::SitesReloaded()
+{
+    FBox.Fill();
+}
+
 void TConnectionWorkflow::SitesChanged()
 {
     FBox.Fill();
     AddressChanged();
 }
 
+bool TConnectionWorkflow::LeaveFor(const QString &next)
+{
+    if (!FParts.Browsing.Connected())
+        return true;
+    if (!UserDialogs().Confirm(FWindow.DialogOwner(),
+                               QStringLiteral("Disconnect from %1 and connect to %2?").arg(FConnectedName, next)))
+        return false;
+    Execute();
+    if (FParts.Browsing.Connected())
+        return false;  // the transfers were to go on
+    // Another protocol's session tells its end later: here, now.
+    if (FOnline)
+        Disconnected();
+    return true;
+}
+
 void TConnectionWorkflow::OpenSite(int site, bool connect)
 {
+    if (connect && !LeaveFor(FSites[site].Path()))
+        return;
     FBox.Choose(site);
     AddressChanged();
-    if (connect && !FParts.Browsing.Connected())
+    if (connect)
         Connect();
 }
 
@@ -453,6 +527,8 @@ void TConnectionWorkflow::OpenAddress(const QString &text)
                                                        : address.Unsupported);
         return;
     }
+    if (!LeaveFor(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath)))
+        return;
     const bool named = url.port() > 0 && url.port() != ProtocolOf(address.Scheme.toStdString())->DefaultPort;
     W.Address->setEditText(address.Scheme + "://" + (url.host().contains(':') ? '[' + url.host() + ']' : url.host()) +
                            (named ? ':' + QString::number(url.port()) : QString()));
@@ -461,8 +537,7 @@ void TConnectionWorkflow::OpenAddress(const QString &text)
         W.UserName->setText(url.userName());
     W.Password->setText(url.password());
     FOpenFolder = url.path();
-    if (!FParts.Browsing.Connected())
-        Connect();
+    Connect();
 }
 
 TSocksInfo TConnectionWorkflow::Proxy() const
@@ -557,6 +632,10 @@ void TConnectionWorkflow::AddOrUpdateSite()
         site.Name = FSites.FreeName({}, site.Address);
         FSites.Append(site);
         TellWhereKept(FSecrets.Keep(FSites[FSites.Count() - 1]));
+        // Saved while connected: it is the session's site from now on (its
+        // bookmarks, its default folder).
+        if (FOnline && FConnectedSite.isEmpty())
+            FConnectedSite = FSites[FSites.Count() - 1].Uid;
         FBox.Fill();
         FBox.Choose(FSites.Count() - 1);
         return;

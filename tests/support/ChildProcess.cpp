@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,6 +12,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 extern char **environ;
@@ -41,6 +45,50 @@ ChildProcess::ChildProcess(const std::vector<std::string> &arguments)
 ChildProcess::~ChildProcess()
 {
     Stop();
+}
+
+namespace {
+
+// Every process whose parent is `pid`, and theirs, read from /proc.
+void Descendants(pid_t pid, std::vector<pid_t> &out)
+{
+    DIR *proc = ::opendir("/proc");
+    if (!proc)
+        return;
+    std::vector<pid_t> children;
+    while (const dirent *entry = ::readdir(proc)) {
+        const pid_t candidate = pid_t(std::atoi(entry->d_name));
+        if (candidate <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::to_string(candidate) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        int parent = 0;
+        char state = 0;
+        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+            parent == pid)
+            children.push_back(candidate);
+    }
+    ::closedir(proc);
+    for (const pid_t child : children) {
+        out.push_back(child);
+        Descendants(child, out);
+    }
+}
+
+}  // namespace
+
+void ChildProcess::Kill()
+{
+    if (FPid <= 0)
+        return;
+    std::vector<pid_t> all{FPid};
+    Descendants(FPid, all);
+    for (const pid_t pid : all)
+        ::kill(pid, SIGKILL);
+    ::waitpid(FPid, nullptr, 0);
+    FPid = -1;
 }
 
 void ChildProcess::Stop()

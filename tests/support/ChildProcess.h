@@ -17,6 +17,9 @@ public:
     // nothing comes within `ms`.
     std::string WaitForLine(const std::string &text, int ms = 20000);
     void Stop();
+    // Killed with all it started, at once, as a server that dies: its
+    // connections end with it.
+    void Kill();
 
 private:
     int FPid = -1;

@@ -63,6 +63,13 @@ SshServer::SshServer(const fs::path &root, Options options) : FRoot(root), FOpti
 
 SshServer::~SshServer() = default;
 
+void SshServer::Stop()
+{
+    if (FProcess)
+        FProcess->Kill();
+    FProcess.reset();
+}
+
 void SshServer::Start()
 {
     if (FOptions.Proftpd)

@@ -49,9 +49,11 @@ public:
     // RestoreHostKey starts again with it.
     void ChangeHostKey();
     void RestoreHostKey();
+    // Killed, as a server that dies; started again on the same port.
+    void Stop();
+    void Start();
 
 private:
-    void Start();
     void StartProftpd();
 
     TempDir FDir;

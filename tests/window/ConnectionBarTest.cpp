@@ -447,7 +447,10 @@ TEST_F(ConnectionBar, AFailedListingLeavesTheViews)
 
 // A server that ends an idle session is noticed at once: the window goes
 // offline as on a Disconnect, with one line saying why.
-TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticed)
+// The server ends an idle session: said once in its words, the window
+// goes offline and keeps what it shows, and the user's next action (F5)
+// logs in again and goes on.
+TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticedAndTheNextActionConnectsAgain)
 {
     ScriptedPeer server;
     server.Serve([](PeerSocket &peer) {
@@ -462,13 +465,26 @@ TEST_F(ConnectionBar, AServerThatClosesAnIdleSessionIsNoticed)
     sbMain->SetPanelText(2, "Download speed 9.00 KB/s");
     server.Join();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->FTP.Connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return sbMain->PanelText(0) == "Status: Offline"; }, 5000));
     EXPECT_EQ(LogOf(*Form).filter("The server closed").size(), 1);
     EXPECT_EQ(LogOf(*Form).last(),
               "The server closed the connection: 421 No-transfer-time exceeded. Closing control connection.");
-    EXPECT_EQ(lvFiles->Count(), 0);
-    ExpectDisconnectedState();
+    EXPECT_EQ(btnConnect->toolTip(), "Connect to server.");
+    EXPECT_EQ(lvFiles->Count(), 1);
+    EXPECT_TRUE(actDownload->isEnabled());
     EXPECT_EQ(sbMain->PanelText(2), "");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
+
+    server.Serve([](PeerSocket &peer) { ServeLogin(peer, "-rw-r--r-- 1 a b 1 Jan 1 2020 again.txt\r\n"); });
+    ClickInto(lvFiles);
+    Press(Qt::Key_F5);
+    server.Join();
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Online");
+    EXPECT_TRUE(LogOf(*Form).contains(QString("Connecting to 127.0.0.1:%1 again.").arg(server.Port())))
+        << LogOf(*Form).join('\n').toStdString();
+    ASSERT_EQ(lvFiles->Count(), 1);
+    EXPECT_EQ(lvFiles->Caption(0), "again.txt");
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
 }
 
 TEST_F(ConnectionBar, AChosenSiteStartsInItsDefaultFolder)

@@ -3,6 +3,12 @@
 // down and up through the queue, whose connections ask nothing again.
 #include "FormFixture.h"
 
+#include "StatusBar.h"
+#include "FileTimes.h"
+#include "IdGlobal.h"
+
+#include <QDateTime>
+
 #include "SiteManager.h"
 #include "SshServer.h"
 
@@ -118,6 +124,37 @@ TEST_F(SftpWindow, LogsInBrowsesAndMovesATreeBothWays)
     actConnect->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->Online(); }, 5000));
     EXPECT_FALSE(LogEntries().contains("The server closed the connection."));
+}
+
+// sshd dies: the window goes offline at once, saying so, and keeps the
+// listing; the server back, the user's next action connects again.
+TEST_F(SftpWindow, AServerThatDiesIsNoticedAndTheNextActionConnectsAgain)
+{
+    Dialogs.ChoiceAnswers.push_back({0, false});
+    ConnectWith(QString::fromStdString(SshServer::Password()));
+    ASSERT_TRUE(Form->Online()) << LogEntries().join('\n').toStdString();
+    ASSERT_TRUE(Folders().contains("site"));
+    Server->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sbMain->PanelText(0) == "Status: Offline"; }, 5000))
+        << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(LogEntries().filter("The server closed the connection.").size(), 1);
+    EXPECT_TRUE(Folders().contains("site"));
+
+    Server->Start();
+    // A file's time as SFTP gives it, to the second, in the time here.
+    std::ofstream(Remote("stamped.txt")) << "s";
+    const int64_t when = SecondsOfTimeText("20261208131946");
+    ASSERT_TRUE(SetLocalFileSeconds(Remote("stamped.txt").string(), when));
+    tvFolders->setFocus();
+    QTest::keyClick(tvFolders, Qt::Key_F5);
+    EXPECT_EQ(sbMain->PanelText(0), "Status: Online") << LogEntries().join('\n').toStdString();
+    EXPECT_TRUE(Folders().contains("site"));
+    const int row = int(Files().indexOf("stamped.txt"));
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(lvFiles->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString().contains(
+        QDateTime::fromSecsSinceEpoch(when).toString("HH:mm:ss")));
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join('\n').toStdString();
+    EXPECT_EQ(Dialogs.ChoicesAsked.size(), 1u);  // the host key taken once
 }
 
 // A password asked for, not typed in the bar, is the session's: it fills
