@@ -1,10 +1,12 @@
-// Program start: the command line, the application titled "Veldra" with
+// Program start: the command line (an address or site for a Veldra
+// already running is handed to it), the application titled "Veldra" with
 // its icon, the main window, the message loop until the main window closes.
 #include "Application.h"
 #include "CommandLine.h"
 #include "ConnectionWorkflow.h"
 #include "MainForm.h"
 #include "QuitSignals.h"
+#include "SingleInstance.h"
 #include "SystemControlPack.h"
 #include "UserDialogs.h"
 
@@ -40,6 +42,9 @@ int main(int argc, char **argv)
     CommandLine::AnswerWithoutDisplay(argc, argv);
     TApplication application(argc, argv);
     const CommandLine::TStart start = CommandLine::Check(application);
+    // An address or site for a Veldra already running goes to it.
+    if (SingleInstance::HandOver(start))
+        return 0;
     // The desktop matches the window to its launcher and icon by this name.
     QGuiApplication::setDesktopFileName("org.tarnwick.Veldra");
     QApplication::setWindowIcon(QIcon(":/icons/org.tarnwick.Veldra.svg"));
@@ -48,6 +53,12 @@ int main(int argc, char **argv)
         TfrmMain frmMain;
         QuitSignals::CloseOnSignal(&frmMain);
         frmMain.show();
+        SingleInstance::Listen(&frmMain, [&frmMain](const CommandLine::TStart &handed) {
+            frmMain.showNormal();
+            frmMain.raise();
+            frmMain.activateWindow();
+            QTimer::singleShot(0, &frmMain, Guarded([&frmMain, handed] { OpenAtStart(frmMain, handed); }));
+        });
         // After the window's own first steps (an import offered).
         if (!start.Site.isEmpty() || !start.Address.isEmpty())
             QTimer::singleShot(0, &frmMain, Guarded([&frmMain, start] { OpenAtStart(frmMain, start); }));

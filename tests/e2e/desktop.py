@@ -161,7 +161,10 @@ class Veldra:
                    **(env or {}))
         self.process = subprocess.Popen([veldra, *arguments], env=env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE, text=True)
-        self.window = display.xdotool("search", "--sync", "--name", "^Veldra - v").split()[0]
+        # This process's main window, titled by the version, or by the site
+        # once connected (which a start with an address may be at once).
+        self.window = display.xdotool("search", "--sync", "--pid", str(self.process.pid), "--name",
+                                      "^Veldra - v| — Veldra$").split()[0]
         display.xdotool("windowactivate", "--sync", self.window)
         wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
         self.app = bus.application("Veldra")
