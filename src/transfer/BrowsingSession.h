@@ -40,6 +40,7 @@ public:
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
+    void SetTextMode(bool text) override { FCurrent->SetTextMode(text); }
     void Abort() override { FCurrent->Abort(); }
     void ClearAbort() override { FCurrent->ClearAbort(); }
 

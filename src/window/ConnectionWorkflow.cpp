@@ -488,7 +488,9 @@ void TConnectionWorkflow::SitesReloaded()
 void TConnectionWorkflow::SitesChanged()
 {
     FBox.Fill();
-    AddressChanged();
+    // Connected, the bar and the folder box show the session's own.
+    if (!FOnline)
+        AddressChanged();
 }
 
 bool TConnectionWorkflow::LeaveFor(const QString &next)

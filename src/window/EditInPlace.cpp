@@ -1,6 +1,8 @@
 #include "EditInPlace.h"
 
 #include "FileTimes.h"
+#include "LineEnds.h"
+#include "SpeedLimit.h"
 #include "IdLocalPath.h"
 #include "IdStream.h"
 #include "NameBytes.h"
@@ -30,9 +32,10 @@ int64_t SizeOf(const std::string &path)
 
 }  // namespace
 
-TEditInPlace::TEditInPlace(TWindowServices &window, TRemoteSession &session, TRemoteView &view, QObject *parent)
+TEditInPlace::TEditInPlace(TWindowServices &window, TRemoteSession &session, TRemoteView &view, TMoves moves,
+                           QObject *parent)
     : QObject(parent), Edit(new QAction("&View/Edit", this)), FWindow(window), FSession(session), FView(view),
-      FDir(QDir::tempPath() + "/veldra-edit-XXXXXX")
+      FMoves(std::move(moves))
 {
     Edit->setObjectName("actEdit");
     Edit->setShortcut(QKeySequence(Qt::Key_F4));
@@ -70,13 +73,22 @@ void TEditInPlace::InFolder(const std::string &folder, F &&call)
         FSession.EnterFolder(listed);
 }
 
+QString TEditInPlace::Folder() const
+{
+    return FDir ? FDir->path() : QString();
+}
+
 void TEditInPlace::Open(const std::string &folder, const std::string &name, int64_t size)
 {
-    if (!FDir.isValid())
+    // Made at the first file, not at every start: the folder goes with
+    // this object.
+    if (!FDir)
+        FDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/veldra-edit-XXXXXX");
+    if (!FDir->isValid())
         throw EFileStreamError("Cannot make a private folder for the files being edited.");
     // A folder of its own for each remote folder: two files of one name
     // from two folders are two copies.
-    const std::string place = FDir.path().toStdString() + '/' + std::to_string(std::hash<std::string>()(folder));
+    const std::string place = FDir->path().toStdString() + '/' + std::to_string(std::hash<std::string>()(folder));
     ::mkdir(place.c_str(), 0700);
     const std::string local = place + '/' + LocalNameFor(name);
     TCopy copy;
@@ -86,8 +98,15 @@ void TEditInPlace::Open(const std::string &folder, const std::string &name, int6
     InFolder(folder, [&] {
         copy.ServerSize = FSession.Size(name);
         copy.ServerTime = FSession.ModificationTime(name);
-        TFileStream file(local, TFileStream::fmCreate);
-        FSession.Get(name, file, 0, size >= 0 ? size : copy.ServerSize);
+        if (AsText(name)) {
+            TSpeedLimit unlimited;
+            GetText(FSession, name, local, unlimited, FNeverStop);
+        } else {
+            TFileStream file(local, TFileStream::fmCreate);
+            FSession.Get(name, file, 0, size >= 0 ? size : copy.ServerSize);
+        }
+        if (FMoves.KeepTimes && FMoves.KeepTimes())
+            TFileTimes().Downloaded(FSession, name, copy.ServerTime, local);
     });
     // Private: the copy may hold what only its owner may read.
     ::chmod(local.c_str(), 0600);
@@ -166,14 +185,26 @@ void TEditInPlace::Upload(const std::string &local, TCopy &copy)
                                                   "with yours?")
                                        .arg(caption)))
             return;
-        TFileStream file(local, TFileStream::fmOpenRead);
-        FSession.Put(file, copy.Name, 0);
+        if (AsText(copy.Name)) {
+            TSpeedLimit unlimited;
+            PutText(FSession, local, copy.Name, unlimited, FNeverStop);
+        } else {
+            TFileStream file(local, TFileStream::fmOpenRead);
+            FSession.Put(file, copy.Name, 0);
+        }
+        if (FMoves.KeepTimes && FMoves.KeepTimes())
+            TFileTimes().Uploaded(FSession, local, copy.Name);
         copy.ServerTime = FSession.ModificationTime(copy.Name);
         copy.ServerSize = FSession.Size(copy.Name);
         copy.Saved = false;
         FWindow.AddToLog("Uploaded " + caption + " as it was saved.");
     });
     FView.RefreshIfFree();
+}
+
+bool TEditInPlace::AsText(const std::string &name) const
+{
+    return FMoves.AsText && FMoves.AsText(LocalNameFor(name));
 }
 
 bool TEditInPlace::MayClose()

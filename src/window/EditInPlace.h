@@ -1,8 +1,10 @@
 // A remote file opened in place: downloaded into a private folder of this
-// run, opened in the desktop's application for its type (or the editor
-// the user chose), and watched. When the user saves it, Veldra asks to
-// upload it back, and first warns when the server's copy changed since it
-// was opened. The copies go when the window closes; one saved and not
+// run (made when first needed), opened in the desktop's application for
+// its type (or the editor the user chose), and watched. When the user
+// saves it, Veldra asks to upload it back, and first warns when the
+// server's copy changed since it was opened. It moves as the queue moves
+// files: text types as text, the times kept where the settings say. The
+// copies and their folder go when the window closes; one saved and not
 // uploaded asks first.
 #pragma once
 
@@ -11,8 +13,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -22,7 +27,13 @@ class TWindowServices;
 
 class TEditInPlace : public QObject {
 public:
-    TEditInPlace(TWindowServices &window, TRemoteSession &session, TRemoteView &view, QObject *parent);
+    // `moves`: whether a file of that name moves as text, and whether the
+    // times are kept, as the queue's settings say now.
+    struct TMoves {
+        std::function<bool(const std::string &name)> AsText;
+        std::function<bool()> KeepTimes;
+    };
+    TEditInPlace(TWindowServices &window, TRemoteSession &session, TRemoteView &view, TMoves moves, QObject *parent);
 
     QAction *const Edit;
     // The program a file opens in ("kate", "code --wait"); "" for the
@@ -37,6 +48,8 @@ public:
     bool MayClose();
     // The copies open now, by local path.
     size_t Copies() const { return FCopies.size(); }
+    // Where they are, "" before the first.
+    QString Folder() const;
 
     // How long a save settles before it is looked at (ms): editors write
     // in steps.
@@ -58,11 +71,15 @@ private:
     // Runs `call` in `folder` and comes back to the folder the views list.
     template <class F>
     void InFolder(const std::string &folder, F &&call);
+    bool AsText(const std::string &name) const;
+    // A copy is moved whole: nothing stops it half way.
+    const std::atomic<bool> FNeverStop{false};
 
     TWindowServices &FWindow;
     TRemoteSession &FSession;
     TRemoteView &FView;
-    QTemporaryDir FDir;
+    TMoves FMoves;
+    std::unique_ptr<QTemporaryDir> FDir;
     QFileSystemWatcher FWatcher;
     std::map<std::string, TCopy> FCopies;
     std::map<std::string, QTimer *> FSettling;

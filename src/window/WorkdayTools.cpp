@@ -9,6 +9,7 @@
 #include "IdLocalPath.h"
 #include "KeepAlive.h"
 #include "NameBytes.h"
+#include "LineEnds.h"
 #include "Permissions.h"
 #include "PermissionsDialog.h"
 #include "Protocols.h"
@@ -43,7 +44,13 @@ TWorkdayTools::TWorkdayTools(TWindowServices &window, const TParts &parts, const
       FWindow(window), P(parts), W(widgets),
       FCompare(new TFolderCompare(parts.RemoteView, {widgets.LocalTree, widgets.RemoteFolders, widgets.RemoteFiles},
                                   [this] { return P.Transfers.LocalTargetFolder(); }, this)),
-      FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView, this)),
+      FEditing(new TEditInPlace(window, parts.Browsing, parts.RemoteView,
+                                {[&runner = parts.Runner](const std::string &name) {
+                                     const TTransferRunner::TOptions &options = runner.Options();
+                                     return options.TextAsAscii && IsTextType(name, options.TextTypes.toStdString());
+                                 },
+                                 [&runner = parts.Runner] { return runner.Options().PreserveTimes; }},
+                                this)),
       FSync(new TSyncBrowsing(window, parts.Browsing, parts.RemoteView, parts.Transfers, this)),
       FKeepAlive(std::make_unique<TKeepAlive>(parts.Browsing, [this] { return FWindow.Online(); }))
 {

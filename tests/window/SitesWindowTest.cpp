@@ -102,6 +102,58 @@ TEST_F(SitesWindow, ASiteConnectsByItsOwnSettings)
     EXPECT_TRUE(Form->Sites[0].Password.isEmpty());
 }
 
+// Connect in the manager while connected asks whether to leave the
+// server: No changes nothing (not the folder box either); Yes connects.
+// The window's title names the site it is connected to.
+TEST_F(SitesWindow, TheManagersConnectWhileConnectedAsksFirst)
+{
+    ASSERT_TRUE(Form->Connection().Online());
+    const QString site = Form->Sites[0].Path();
+    EXPECT_EQ(Form->windowTitle(), site + QString::fromUtf8(" \u2014 Veldra"));
+    edCurrentDir->setText("/pub");
+    const auto connectInManager = [&](bool leave) {
+        Dialogs.ConfirmAnswers = {leave};
+        Dialogs.SiteManagerAnswers.push_back([](TSiteManagerData &data) {
+            data.Sites[0].DefaultFolder = "/pub/sub";
+            data.Chosen = 0;
+            data.Connect = true;
+            return true;
+        });
+        Form->findChild<QAction *>("actSiteManager")->trigger();
+    };
+    connectInManager(false);
+    ASSERT_FALSE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Dialogs.Questions.last(), QString("Disconnect from %1 and connect to %1?").arg(site));
+    EXPECT_TRUE(Form->Connection().Online());
+    EXPECT_EQ(edCurrentDir->text(), "/pub");
+    connectInManager(true);
+    EXPECT_TRUE(Form->Connection().Online()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
+    actConnect->trigger();
+    EXPECT_TRUE(Form->windowTitle().startsWith("Veldra - v")) << Form->windowTitle().toStdString();
+}
+
+// A site saved while connected to an address typed is the session's from
+// then on: its bookmarks can be kept.
+TEST_F(SitesWindow, ASiteSavedWhileConnectedTakesBookmarks)
+{
+    actConnect->trigger();  // offline
+    cbAddress->setEditText(QString("127.0.0.1:%1").arg(Server.Port()));
+    edUserName->setText(FtpServer::User);
+    edPassword->setText(FtpServer::Password);
+    actConnect->trigger();
+    ASSERT_TRUE(Form->Connection().Online()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(Form->windowTitle(), QString("127.0.0.1:%1").arg(Server.Port()) + QString::fromUtf8(" \u2014 Veldra"));
+    Form->findChild<QAction *>("actSaveSite")->trigger();
+    EXPECT_TRUE(LogHas("Site saved."));
+    Dialogs.InputAnswers = {QString("Here")};
+    Form->findChild<QAction *>("actAddBookmark")->trigger();
+    EXPECT_TRUE(Dialogs.Messages.isEmpty()) << Dialogs.Messages.join('\n').toStdString();
+    const int saved = Form->Sites.Count() - 1;
+    ASSERT_EQ(Form->Sites[saved].Bookmarks.size(), 1);
+    EXPECT_EQ(Form->Sites[saved].Bookmarks[0].Name, "Here");
+}
+
 TEST_F(SitesWindow, FileZillasSitesAreOfferedAtTheFirstStartAndConnect)
 {
     Stop();

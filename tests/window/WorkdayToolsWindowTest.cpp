@@ -252,6 +252,50 @@ TEST_F(WorkdayTools, AnEditedFileGoesBackWhenSavedAndAChangedServerCopyIsAskedAb
     EXPECT_TRUE(Dialogs.Questions.last().startsWith("Edited files were not uploaded: /pub/notes.txt."));
 }
 
+// View/Edit moves a file as the queue does: a text type as text, the
+// times kept; its private folder is made at the first file, and goes with
+// the window.
+TEST_F(WorkdayTools, AnEditedTextFileMovesAsTextAndKeepsItsTimes)
+{
+    EXPECT_TRUE(Form->Tools().Editing().Folder().isEmpty()) << "made at the start";
+    TTransferRunner::TOptions options = Form->Runner().Options();
+    options.TextAsAscii = true;
+    options.TextTypes = "txt";
+    Form->Runner().SetOptions(options);
+    std::ofstream(Remote("pub/notes.txt"), std::ios::binary) << "one\ntwo\n";
+    const int64_t when = SecondsOfTimeText("20261201120000");
+    ASSERT_TRUE(SetLocalFileSeconds(Remote("pub/notes.txt").string(), when));
+    Form->RemoteView().RefreshIfFree();
+    TempDir editor;
+    const std::string copied = editor.File("copied");
+    std::ofstream(editor.File("edit.sh")) << "cp \"$1\" '" << copied << "'\n";
+    Form->Tools().Editing().EditorCommand = QString::fromStdString("/bin/sh " + editor.File("edit.sh"));
+    SelectFiles({"notes.txt"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+    ASSERT_EQ(Form->Tools().Editing().Copies(), 1u);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(copied); }));
+    // The server sent CR LF in ASCII: here the file has LF again, and the
+    // server's time.
+    const QString folder = Form->Tools().Editing().Folder();
+    std::string local;
+    for (const auto &entry : fs::recursive_directory_iterator(folder.toStdString()))
+        if (entry.path().filename() == "notes.txt")
+            local = entry.path().string();
+    ASSERT_FALSE(local.empty());
+    EXPECT_EQ(Contents(local), "one\ntwo\n");
+    EXPECT_EQ(LocalFileSeconds(local), when);
+
+    // Saved: up as text, and the server's file takes the saved time.
+    Dialogs.ConfirmAnswers = {true};
+    std::ofstream(local, std::ios::binary | std::ios::app) << "three\n";
+    ASSERT_TRUE(SetLocalFileSeconds(local, when + 60));
+    ASSERT_TRUE(WaitFor([&] { return Contents(Remote("pub/notes.txt")) == "one\ntwo\nthree\n"; }))
+        << Contents(Remote("pub/notes.txt"));
+    EXPECT_TRUE(WaitFor([&] { return LocalFileSeconds(Remote("pub/notes.txt").string()) == when + 60; }));
+    Stop();
+    EXPECT_FALSE(fs::exists(folder.toStdString())) << "left behind";
+}
+
 TEST_F(WorkdayTools, SynchronizedBrowsingOpensTheSameFolderOnBothSides)
 {
     TempDir local;
