@@ -18,7 +18,8 @@ QString FileCountText(const QLocale &locale, int64_t files, int64_t bytes, int64
 TFileCountLine::TFileCountLine(const TFileListView &files, QWidget *parent) : QLabel(parent), FFiles(files)
 {
     setObjectName("lbFileCount");
-    setAccessibleName("Remote file count");
+    // A screen reader reads the count itself; what the line is, after.
+    setAccessibleDescription("Remote file count");
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setIndent(4);
     FRecount.setSingleShot(true);
@@ -55,6 +56,9 @@ void TFileCountLine::Update()
         }
     // The sign that the filters hide something here.
     const size_t hidden = FFiles.Items()->Hidden;
-    setText(FileCountText(locale(), FShown, FShownBytes, selected, selectedBytes) +
-            (hidden ? QStringLiteral(" (%1 hidden by filters)").arg(locale().toString(qulonglong(hidden))) : QString()));
+    const QString text = FileCountText(locale(), FShown, FShownBytes, selected, selectedBytes) +
+                         (hidden ? QStringLiteral(" (%1 hidden by filters)").arg(locale().toString(qulonglong(hidden)))
+                                 : QString());
+    setText(text);
+    setAccessibleName(text);
 }

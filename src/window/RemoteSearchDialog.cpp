@@ -47,6 +47,9 @@ TRemoteSearchDialog::TRemoteSearchDialog(TWindowServices &window, const TParts &
     FSinceOn = new QCheckBox("Changed &since:");
     FSinceOn->setObjectName("cbSearchSince");
     FSince = new QDateEdit(QDate::currentDate().addDays(-7));
+    FSince->setObjectName("deSearchSince");
+    // Named by what it is, not by the date it holds.
+    FSince->setAccessibleName("Changed since");
     FSince->setCalendarPopup(true);
     FSince->setEnabled(false);
     connect(FSinceOn, &QCheckBox::toggled, FSince, &QWidget::setEnabled);

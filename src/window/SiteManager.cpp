@@ -76,6 +76,8 @@ TSiteManagerDialog::TSiteManagerDialog(const TSiteManagerData &data, QWidget *pa
     FTree = new QTreeWidget;
     FTree->setObjectName("tvSites");
     FTree->setAccessibleName("Sites");
+    // Hidden, the header is still what a screen reader names the column.
+    FTree->setHeaderLabel("Sites");
     FTree->setHeaderHidden(true);
     FTree->setDragDropMode(QAbstractItemView::InternalMove);
     FTree->setDefaultDropAction(Qt::MoveAction);

@@ -48,6 +48,17 @@ QToolButton *ButtonFor(QToolBar *bar, QAction *action)
     return button;
 }
 
+namespace {
+
+void FlexibleWidth(QWidget *field, int least, int most)
+{
+    field->setMinimumWidth(least);
+    field->setMaximumWidth(most);
+    field->setSizePolicy(QSizePolicy::Expanding, field->sizePolicy().verticalPolicy());
+}
+
+}  // namespace
+
 TBarFields CreateFieldBars(QMainWindow &window)
 {
     window.addToolBarBreak();
@@ -64,7 +75,9 @@ TBarFields CreateFieldBars(QMainWindow &window)
     cbAddress->lineEdit()->setAccessibleName("FTP Address");
     cbAddress->view()->setAccessibleName("Saved sites");
     QObject::disconnect(cbAddress->lineEdit(), &QLineEdit::editingFinished, cbAddress, nullptr);
-    cbAddress->setFixedWidth(220);
+    // Fields take the room the window gives, down to what still reads at
+    // twice the scale on a screen half as wide; nothing folds away.
+    FlexibleWidth(cbAddress, 120, 220);
     cbAddress->setToolTip("Site to connect to: a saved site's path, or an address.\r\n(<CTRL> + <S> for the site manager.)"
                           "\r\n(<CTRL> + <I> to add or update a site permanently in the list.)"
                           "\r\n(<CTRL> + <SHIFT> + <DEL> to remove a site permanently from the list.)");
@@ -73,14 +86,14 @@ TBarFields CreateFieldBars(QMainWindow &window)
     auto *edUserName = new QLineEdit;
     edUserName->setObjectName("edUserName");
     AddLabel(tbControl, edUserName, "User Name", true);
-    edUserName->setFixedWidth(121);
+    FlexibleWidth(edUserName, 70, 121);
     edUserName->setToolTip("User name to connect as.");
     tbControl->addWidget(edUserName);
 
     auto *edPassword = new QLineEdit;
     edPassword->setObjectName("edPassword");
     AddLabel(tbControl, edPassword, "Password", true);
-    edPassword->setFixedWidth(121);
+    FlexibleWidth(edPassword, 70, 121);
     edPassword->setEchoMode(QLineEdit::Password);
     edPassword->setStyleSheet("lineedit-password-character: 42");  // '*', not the style's dot
     edPassword->setToolTip("Password to use when connecting to the site.");
@@ -91,7 +104,7 @@ TBarFields CreateFieldBars(QMainWindow &window)
     auto *edCurrentDir = new QLineEdit;
     edCurrentDir->setObjectName("edCurrentDir");
     AddLabel(bar, edCurrentDir, "FTP Folder", false);
-    edCurrentDir->setFixedWidth(668);
+    FlexibleWidth(edCurrentDir, 150, 668);
     edCurrentDir->setEnabled(false);
     edCurrentDir->setToolTip("Shows the folder you are currently in, or you can type in a folder and press go to "
                              "\r\nchange to that folder.\r\n(<CTRL> + <I> Sets the current directory as the "

@@ -72,7 +72,7 @@ def main():
             return None
         wait_for(lambda: item_menu() is not None, 10, "the item menu on the accessibility bus")
         items = [child.name for child in item_menu() if child.getRoleName() == "menu item"]
-        assert items == ["Open", "Rename", "New Folder", "Move to Trash", "Copy Location", "Refresh"], items
+        assert items == ["Upload", "Open", "Rename", "New Folder", "Move to Trash", "Copy Location", "Refresh"], items
         print("atspi_test: passed")
     finally:
         if program is not None:

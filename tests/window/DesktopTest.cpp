@@ -2,6 +2,8 @@
 // left it, found by screen readers, names shown whole while there is room.
 #include "FormFixture.h"
 
+#include "RemoteItemModel.h"
+#include "SiteManager.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
 
@@ -120,6 +122,46 @@ TEST_F(Desktop, ControlsAreFoundByTheirNames)
             EXPECT_FALSE(AccessibleName(widget).isEmpty()) << widget->metaObject()->className();
         }
     }
+}
+
+// What a screen reader reads where a sighted user reads: the count line's
+// count, a site list's column by its name.
+TEST_F(Desktop, ScreenReadersReadWhatTheLinesSay)
+{
+    Start();
+    auto *count = Form->findChild<QLabel *>("lbFileCount");
+    ASSERT_TRUE(count);
+    lvFiles->Items()->Assign({{"a.txt", "a.txt", -1, 8}});
+    EXPECT_EQ(AccessibleName(count), "1 file, 8 B");
+    QAccessibleInterface *line = QAccessible::queryAccessibleInterface(count);
+    EXPECT_EQ(line->text(QAccessible::Description), "Remote file count");
+
+    TSiteManagerData data;
+    data.Sites.Append(TSiteEntry{});
+    TSiteManagerDialog manager(data);
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(manager.Tree());
+    ASSERT_TRUE(tree && tree->tableInterface());
+    EXPECT_EQ(tree->tableInterface()->columnDescription(0), "Sites");
+}
+
+// Twice the scale on a screen 1280 pixels wide leaves 640 to the window:
+// every field of the bars still shows, whole, none folded away.
+TEST_F(Desktop, TheBarsFitHalfAWideScreen)
+{
+    Start();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form->resize(640, 700);
+    QTest::qWait(50);
+    for (QWidget *field : std::initializer_list<QWidget *>{cbAddress, edUserName, edPassword, btnConnect, edCurrentDir,
+                                                            btnChangeFolder}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        EXPECT_TRUE(field->isVisible());
+        const QRect place(field->mapTo(Form.get(), QPoint(0, 0)), field->size());
+        EXPECT_LE(place.right(), 640);
+        EXPECT_GE(field->width(), field->minimumSizeHint().width());
+    }
+    EXPECT_LE(Form->width(), 640);
 }
 
 TEST_F(Desktop, StatusPanelsFitTheirTexts)

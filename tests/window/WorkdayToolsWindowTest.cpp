@@ -13,7 +13,9 @@
 #include "SyncBrowsing.h"
 #include "WorkdayTools.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QDateEdit>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -424,6 +426,10 @@ TEST_F(WorkdayTools, ASearchFindsBelowTheFolderToItsDepthAndActsOnAResult)
     TRemoteSearchDialog *search = Form->Tools().Search();
     ASSERT_TRUE(search);
     auto *results = search->findChild<QTreeWidget *>("tvSearchResults");
+    // The date field is named by what it is, not by the date it holds.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(search->findChild<QDateEdit *>("deSearchSince"))
+                  ->text(QAccessible::Name),
+              "Changed since");
     auto *status = search->findChild<QLabel *>("lbSearchStatus");
     const auto find = [&](const char *names, int depth) {
         search->findChild<QLineEdit *>("edSearchNames")->setText(names);
