@@ -250,6 +250,7 @@ TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::s
             FHandle = recorded;
             FPath = from->Path;
             FToken = from->Token;
+            FInfo = true;
             FDevice = from->Device;
             FInode = from->Inode;
             FOffset = from->Length;
@@ -278,20 +279,24 @@ void TPartFile::Create(int64_t remoteSize, const std::string &remoteTime)
     ::fstat(FHandle, &status);
     FDevice = uint64_t(status.st_dev);
     FInode = uint64_t(status.st_ino);
-    FToken = FKeep ? NewToken() : std::string();
-    if (!FKeep)
-        return;
     // What the part belongs to, written before a byte of it arrives. The
     // name is new: anything already there is not ours, and is left alone.
-    const std::string info = Info(remoteSize, remoteTime, FToken);
+    // A part not kept for a resume has its token too ("-1 -" for what it
+    // is of, which no server's file is): should the run be killed, the
+    // part is known as this program's, and removed the next time.
+    FToken = NewToken();
+    const std::string info = FKeep ? Info(remoteSize, remoteTime, FToken) : Info(-1, "-", FToken);
     const int handle =
         ::open(InfoPath(FPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (FToken.empty() || handle < 0 || ::write(handle, info.data(), info.size()) != ssize_t(info.size()))
-        FKeep = false;
+    FInfo = !FToken.empty() && handle >= 0 && ::write(handle, info.data(), info.size()) == ssize_t(info.size());
     if (handle >= 0) {
         ::close(handle);
-        if (!FKeep)
+        if (!FInfo)
             ::unlink(InfoPath(FPath).c_str());
+    }
+    if (!FInfo) {
+        FKeep = false;
+        FToken.clear();
     }
 }
 
@@ -312,7 +317,8 @@ void TPartFile::Truncate()
 std::optional<TPartRecord> TPartFile::Record(bool evenEmpty) const
 {
     struct stat info {};
-    if (!FKeep || FPath.empty() || ::lstat(FPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (!(FKeep || (evenEmpty && FInfo)) || FPath.empty() || ::lstat(FPath.c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode) ||
         uint64_t(info.st_dev) != FDevice || uint64_t(info.st_ino) != FInode || (info.st_size <= 0 && !evenEmpty))
         return std::nullopt;
     return TPartRecord{FTarget, FPath, int64_t(info.st_size), FDevice, FInode, ChangeTime(info), FToken};
@@ -328,7 +334,7 @@ TPartFile::~TPartFile()
     if (FKeep && Length() > 0)
         return;
     ::unlink(FPath.c_str());
-    if (FKeep)
+    if (FInfo)
         ::unlink(InfoPath(FPath).c_str());
 }
 
@@ -351,8 +357,9 @@ void TPartFile::Commit(bool replace)
         throw EFileStreamError("Cannot create file " + FTarget);
     }
     // The part is gone: so is what it belonged to.
-    if (FKeep)
+    if (FInfo)
         ::unlink(InfoPath(FPath).c_str());
     FPath.clear();
     FKeep = false;
+    FInfo = false;
 }

@@ -88,4 +88,6 @@ private:
     uint64_t FDevice = 0, FInode = 0;
     int64_t FOffset = 0;
     bool FKeep = false;
+    // Its ".info" was written (every part made here has one, kept or not).
+    bool FInfo = false;
 };

@@ -17,7 +17,7 @@ QString RateName(int kib)
 }  // namespace
 
 TSpeedLimitMenu::TSpeedLimitMenu(TTransferRunner &runner, QWidget *owner)
-    : QObject(owner), Menu(new QMenu("Speed &Limits", owner)), LimitsOn(new QAction("&Limit Speed", this)),
+    : QObject(owner), Menu(new QMenu("&Speed Limits", owner)), LimitsOn(new QAction("&Limit Speed", this)),
       DownloadRate(new QAction(this)), UploadRate(new QAction(this)), FRunner(runner), FOwner(owner)
 {
     Menu->setObjectName("mnSpeedLimits");

@@ -118,9 +118,11 @@ class AccessibilityBus:
                               GLib.Variant("(s)", ("org.a11y.Bus",)), None, Gio.DBusCallFlags.NONE, 5000, None)
         return reply.unpack()[0]
 
-    def application(self, name):
+    def application(self, name, pid=None):
+        """The application of that name (and process, when given)."""
         for app in self.pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == name and app.childCount > 0:
+            if app is not None and app.name == name and app.childCount > 0 and \
+                    (pid is None or app.get_process_id() == pid):
                 return app
         return None
 
@@ -163,11 +165,12 @@ class Veldra:
                                         stderr=subprocess.PIPE, text=True)
         # This process's main window, titled by the version, or by the site
         # once connected (which a start with an address may be at once).
-        self.window = display.xdotool("search", "--sync", "--pid", str(self.process.pid), "--name",
+        self.window = display.xdotool("search", "--sync", "--all", "--onlyvisible", "--pid", str(self.process.pid), "--name",
                                       "^Veldra - v| — Veldra$").split()[0]
         display.xdotool("windowactivate", "--sync", self.window)
-        wait_for(lambda: bus.application("Veldra") is not None, 20, "Veldra on the accessibility bus")
-        self.app = bus.application("Veldra")
+        pid = self.process.pid
+        wait_for(lambda: bus.application("Veldra", pid) is not None, 20, "Veldra on the accessibility bus")
+        self.app = bus.application("Veldra", pid)
 
     def place(self, name, role, left=False):
         """The middle of a control (its left part for a list, where the
@@ -215,7 +218,9 @@ class Veldra:
     def connect(self, port, user="tester", password="secret"):
         """The connection bar: the address, Tab, the user, Tab, the
         password, and Enter."""
-        self.click(*self.place("FTP Address", "combo box"))
+        # The box's field: the box itself reads as the site it shows.
+        self.click(*self.place("FTP Address", "text"))
+        self.keys("ctrl+a")
         self.type_text("127.0.0.1:%d" % port)
         self.keys("Tab")
         self.type_text(user)
