@@ -205,8 +205,9 @@ class Veldra:
         self.keys(*answer)
         wait_for(lambda: not shown("^Veldra$"), what="the question to close")
 
-    def in_file_dialog(self, path, then=()):
-        dialog = "^(Open|Save As)$"
+    def in_file_dialog(self, path, then=(), dialog="^(Open|Save As)$"):
+        """A file dialog (or, by its title, a folder dialog): the path
+        typed, Enter, and `then`."""
         shown = self.display.shown
         wait_for(lambda: shown(dialog), what="a file dialog")
         time.sleep(0.5)

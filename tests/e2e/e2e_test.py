@@ -97,11 +97,11 @@ def main():
         answer_question("y")
         wait_for(lambda: not os.path.exists(os.path.join(root, "pub", "victim.txt")), what="the delete")
 
-        # Every file into a folder that holds one of them: asked, and Skip
-        # keeps the local file.
+        # Every file into a folder that holds one of them (Download As asks
+        # for the folder): asked, and Skip keeps the local file.
         click(*file_list)
         keys("ctrl+a", "ctrl+shift+d")
-        in_file_dialog(os.path.join(local, "any"))
+        in_file_dialog(local, dialog="^Download [0-9]+ Files Into$")
         answer_question("s")
         wait_for(lambda: all(os.path.exists(os.path.join(local, name)) for name in ("notes.txt", "up.txt")),
                  what="the other files")

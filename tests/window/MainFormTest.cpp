@@ -13,6 +13,9 @@
 #include "ToolGlyphs.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -92,6 +95,29 @@ TEST_F(MainForm, StartValuesOfTheControls)
     EXPECT_EQ(pbTransfers->parentWidget(), sbMain);
     EXPECT_EQ(pbTransfers->geometry(), QRect(sbMain->PanelLeft(1) + 1, 2, 200, 17));
     EXPECT_EQ(pbTransfers->maximum(), 100);
+}
+
+// The menus read as menus do: no item ends with a full stop, and every
+// item of the Edit menu has a key of its own (Alt+E, then the letter).
+TEST_F(MainForm, MenuItemsReadAsMenusDo)
+{
+    Start();
+    for (QMenu *menu : Form->menuBar()->findChildren<QMenu *>()) {
+        QSet<QChar> keys;
+        for (QAction *action : menu->actions()) {
+            const QString text = action->text();
+            if (action->isSeparator() || text.isEmpty())
+                continue;
+            EXPECT_TRUE(!text.endsWith('.') || text.endsWith("...")) << text.toStdString();
+            if (menu->objectName() != "mnEdit")
+                continue;
+            const qsizetype mark = text.indexOf('&');
+            ASSERT_GE(mark, 0) << text.toStdString();
+            const QChar key = text.at(mark + 1).toLower();
+            EXPECT_FALSE(keys.contains(key)) << text.toStdString();
+            keys.insert(key);
+        }
+    }
 }
 
 TEST_F(MainForm, ActionsCarryTheirShortcutsHintsAndGlyphs)
