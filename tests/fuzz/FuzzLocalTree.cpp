@@ -4,6 +4,7 @@
 // close, choose): every node is where its parent says, every index the
 // model gives leads back to its node, and an index kept across it all, as
 // the folder comparison keeps one, is either gone or still its node's.
+#include "FuzzInput.h"
 #include "IdMainThreadQueue.h"
 #include "SystemTreeView.h"
 
@@ -20,18 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TInput {
-public:
-    TInput(const uint8_t *data, size_t size) : FData(data), FSize(size) {}
-    bool Empty() const { return FAt >= FSize; }
-    uint8_t Byte() { return FAt < FSize ? FData[FAt++] : 0; }
-
-private:
-    const uint8_t *FData;
-    size_t FSize;
-    size_t FAt = 0;
-};
 
 fs::path Root;
 

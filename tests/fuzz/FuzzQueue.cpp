@@ -2,6 +2,7 @@
 // workers do to it, sizes and progress anything a server may state: its
 // totals always equal a count made afresh, and read as a person reads them.
 #include "ByteUnits.h"
+#include "FuzzInput.h"
 #include "TransferQueue.h"
 
 #include <cstddef>
@@ -9,27 +10,6 @@
 #include <cstring>
 
 namespace {
-
-class TInput {
-public:
-    TInput(const uint8_t *data, size_t size) : FData(data), FSize(size) {}
-    bool Empty() const { return FAt >= FSize; }
-    uint8_t Byte() { return FAt < FSize ? FData[FAt++] : 0; }
-    int64_t Number()
-    {
-        uint64_t value = 0;
-        for (int i = 0; i < 8; ++i)
-            value = value << 8 | Byte();
-        int64_t number;
-        std::memcpy(&number, &value, sizeof number);
-        return number;
-    }
-
-private:
-    const uint8_t *FData;
-    size_t FSize;
-    size_t FAt = 0;
-};
 
 void Check(const TTransferQueue &queue, double speed)
 {
