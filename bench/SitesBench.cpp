@@ -1,7 +1,10 @@
 // The saved sites at scale: a FileZilla list of N sites in nested folders
 // read and written, and the settings store written and read as the window
-// does at each save and start. Prints figures; asserts nothing.
+// does at each save and start; and a window's save as it changes, one site
+// or one queued file merged into the file as it is. Prints figures;
+// asserts nothing.
 #include "FileZillaSites.h"
+#include "SettingsMerge.h"
 #include "SettingsStore.h"
 
 #include <QCoreApplication>
@@ -64,6 +67,52 @@ int main(int argc, char **argv)
         std::printf("%5d sites (%zu kB list): import %.1f ms, export %.1f ms, settings saved %.1f ms, read %.1f ms "
                     "(%d sites)\n",
                     count, size_t(xml.size() / 1024), read, write, save, load, loaded.Count());
-        QFile::remove(TSettingsStore::FileName());
+
+        // One site renamed: gathered, compared, merged into the file as it
+        // is now, and written.
+        const std::vector<TSettingsList> lists{{"Sites", "Site", ".", "Uid", false, "site-"}};
+        const auto gather = [&loaded] {
+            const auto memory = TSettingsStore::InMemory();
+            loaded.WriteToStore(*memory);
+            return memory->Values();
+        };
+        timer.restart();
+        const TSettingsValues before = gather();
+        loaded[count / 2].Name += " (renamed)";
+        const TSettingsValues mine = gather();
+        const bool same = mine == before;
+        const double gathered = Milliseconds(timer);
+        TSettingsStore::Update([&](const TSettingsValues &now) { return MergeSettings(before, mine, now, lists); });
+        const double merged = Milliseconds(timer);
+        std::printf("      a site renamed: gathered twice and compared %.1f ms (%s), merged and written %.1f ms\n",
+                    gathered, same ? "same" : "changed", merged);
+        // What a save asks twice a second when nothing changed: the list
+        // against the one it last gathered.
+        const TSiteList copy = loaded;
+        timer.restart();
+        const bool unchanged = copy == loaded;
+        std::printf("      nothing changed: the list compared in %.2f ms (%s)\n", Milliseconds(timer),
+                    unchanged ? "same" : "changed");
     }
+    // A queue of 10,000 files, one of them done: the merge alone.
+    TSettingsValues before, mine;
+    const auto put = [](TSettingsValues &values, const QString &name, const QString &value) {
+        values.Values[name] = value;
+        values.Order.push_back(name);
+    };
+    for (const int count : {10'000, 9'999}) {
+        TSettingsValues &values = count == 10'000 ? before : mine;
+        put(values, "Queue/Count", QString::number(count));
+        for (int i = 0; i < count; ++i)
+            for (const char *field : {"Site", "Owner", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
+                put(values, QStringLiteral("Queue/%1.%2").arg(i).arg(field),
+                    QStringLiteral("%1 of item %2").arg(field).arg(i + 10'000 - count));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const bool same = mine == before;
+    const double compared = Milliseconds(timer);
+    const TSettingsValues merged = MergeSettings(before, mine, before, {{"Queue/Count", "Queue/", ".", ""}});
+    std::printf("10,000 queued, one done: compared %.1f ms (%s), merged %.1f ms (%zu values)\n", compared,
+                same ? "same" : "changed", Milliseconds(timer), merged.Values.size());
 }

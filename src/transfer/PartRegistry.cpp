@@ -22,6 +22,7 @@ void TPartRegistry::Keep(const std::string &target, const std::optional<TPartRec
     else if (records->erase(target) == 0)
         return;
     FRecords = std::move(records);
+    ++FRevision;
 }
 
 void TPartRegistry::Load(const TSettingsStore &store)
@@ -43,6 +44,7 @@ void TPartRegistry::Load(const TSettingsStore &store)
             (*records)[part.Target] = std::move(part);
     }
     FRecords = std::move(records);
+    ++FRevision;
 }
 
 void TPartRegistry::Save(TSettingsStore &store) const

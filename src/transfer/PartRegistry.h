@@ -28,7 +28,10 @@ public:
     // Parts whose file is gone are not read back.
     void Load(const TSettingsStore &store);
     void Save(TSettingsStore &store) const;
+    // Counts the changes of the records.
+    uint64_t Revision() const { return FRevision; }
 
 private:
     std::shared_ptr<const TPartRecords> FRecords = std::make_shared<TPartRecords>();
+    uint64_t FRevision = 0;
 };

@@ -41,6 +41,7 @@ std::optional<TTransferState> TTransferQueue::Next(TTransferState state, TTransf
 
 void TTransferQueue::Count(const TTransferItem &item, int step)
 {
+    ++FRevision;
     FCounts[size_t(item.State)] += step;
     if (!Pending(item))
         return;
@@ -59,6 +60,7 @@ void TTransferQueue::Weigh(const TTransferItem &item, int step)
 
 void TTransferQueue::Moved()
 {
+    ++FRevision;
     FRowsStale = true;
     FQueuedFrom = 0;
 }
@@ -174,6 +176,7 @@ void TTransferQueue::SetTarget(int id, const std::string &target)
 {
     if (TTransferItem *item = Item(id)) {
         (item->Direction == TTransferDirection::Download ? item->LocalPath : item->RemoteName) = target;
+        ++FRevision;
         Changed(id);
     }
 }

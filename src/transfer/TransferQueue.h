@@ -104,6 +104,10 @@ public:
     // Removes the items that are done or cancelled.
     void ClearFinished();
 
+    // Counts each change of what items there are, their states, targets
+    // and order; not their progress.
+    uint64_t Revision() const { return FRevision; }
+
     // Anything queued or running.
     bool Active() const { return Count(TTransferState::Queued) + Count(TTransferState::Transferring) > 0; }
     int Count(TTransferState state) const { return FCounts[size_t(state)]; }
@@ -150,6 +154,7 @@ private:
     void Weigh(const TTransferItem &item, int step);
     // Rows moved: the index is built again when next asked.
     void Moved();
+    uint64_t FRevision = 0;
 
     // A folder may bring thousands of items: what is asked for each event
     // is kept at hand, not counted afresh.

@@ -486,8 +486,10 @@ void TTransferRunner::StopAll(const QString &why)
     for (const TTransferItem &item : std::vector<TTransferItem>(FQueue.Items()))
         if (item.State == TTransferState::Queued) {
             // A deletion is not offered again: it is asked for anew.
-            if (item.Direction != TTransferDirection::Delete)
+            if (item.Direction != TTransferDirection::Delete) {
                 FUnfinished.push_back(item);
+                ++FUnfinishedRevision;
+            }
             FQueue.Apply(item.Id, TTransferEvent::Cancel, why);
         }
     FBatchSizes.clear();
@@ -509,6 +511,7 @@ void TTransferRunner::OfferUnfinished()
     });
     offered.assign(mine, FUnfinished.end());
     FUnfinished.erase(mine, FUnfinished.end());
+    ++FUnfinishedRevision;
     if (offered.empty())
         return;
     for (TTransferItem &item : offered)
@@ -607,6 +610,7 @@ void TTransferRunner::Load(const TSettingsStore &store)
 void TTransferRunner::LoadShared(const TSettingsStore &store)
 {
     FParts.Load(store);
+    ++FUnfinishedRevision;
     FUnfinished.clear();
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
     for (int i = 0; i < count; ++i) {
@@ -632,6 +636,12 @@ void TTransferRunner::LoadShared(const TSettingsStore &store)
 
 void TTransferRunner::Save(TSettingsStore &store) const
 {
+    SaveOptions(store);
+    SaveShared(store);
+}
+
+void TTransferRunner::SaveOptions(TSettingsStore &store) const
+{
     store.WriteInteger("Transfers/Simultaneous", FSimultaneous);
     store.WriteInteger("Transfers/PreserveTimes", FOptions.PreserveTimes ? 1 : 0);
     store.WriteInteger("Transfers/Verify", FOptions.Verify ? 1 : 0);
@@ -641,6 +651,16 @@ void TTransferRunner::Save(TSettingsStore &store) const
     store.WriteInteger("Transfers/TextAsAscii", FOptions.TextAsAscii ? 1 : 0);
     store.WriteString("Transfers/TextTypes", FOptions.TextTypes);
     Filters.Save(store);
+}
+
+uint64_t TTransferRunner::SharedRevision() const
+{
+    // Each only grows: their sum changes with any of them.
+    return FQueue.Revision() + FUnfinishedRevision + FParts.Revision();
+}
+
+void TTransferRunner::SaveShared(TSettingsStore &store) const
+{
     FParts.Save(store);
     // What was set aside, then what this run still has to move: kept on
     // disk as it changes, so that a run killed leaves its queue behind.

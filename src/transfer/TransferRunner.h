@@ -110,6 +110,12 @@ public:
     // The queue this run still has to move is kept with what was set
     // aside, marked as this run's.
     void Save(TSettingsStore &store) const;
+    // What every window shares alone (the parts, the queues), and a count
+    // that changes whenever it does: a save need not gather it otherwise.
+    void SaveShared(TSettingsStore &store) const;
+    // The rest: the options, the filters.
+    void SaveOptions(TSettingsStore &store) const;
+    uint64_t SharedRevision() const;
 
     // What a listed folder's download queues: its files, then its folders,
     // but names that would lead out of it, which are logged.
@@ -167,6 +173,7 @@ private:
     int FSiteLimit = 0;
     TSessionSettings FSession;
     QString FSite, FSiteName;
+    uint64_t FUnfinishedRevision = 0;
     QTimer FTimer;
     bool FStopping = false;
     // An answer the user gave for all the files of the run.

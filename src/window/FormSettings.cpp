@@ -15,6 +15,7 @@
 #include "WindowPlacement.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTimer>
@@ -155,9 +156,8 @@ void TFormSettings::Load()
     const auto read = qScopeGuard([this, &store] {
         FSeen = FileStamp();
         PlacesAsRead();
-        FWritten = Gather();
-        if (store && !FLoadFailed)
-            FWritten = Within(TSettingsStore::ReadFile(), FWritten);
+        TSettingsValues read = Gather();
+        SetWritten(store && !FLoadFailed ? Within(TSettingsStore::ReadFile(), read) : std::move(read));
     });
     FLoadFailed = true;
     if (!store) {
@@ -217,7 +217,7 @@ void TFormSettings::Load()
     FLoadFailed = false;
 }
 
-void TFormSettings::Write(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places) const
+void TFormSettings::WriteValues(TSettingsStore &store) const
 {
     store.WriteInteger("ViewStyle", P.RemoteView.ViewStyle());
     store.WriteString("Details", P.RemoteView.DetailsState());
@@ -234,27 +234,77 @@ void TFormSettings::Write(TSettingsStore &store, const std::vector<TSiteSecrets:
     store.WriteString("Passwords/Keep", KeepingName(P.Connection.Secrets().Keeping));
     P.Connection.Trust().Save(store);
     P.Connection.PlainLogin().Save(store);
-    P.Runner.Save(store);
+    P.Runner.SaveOptions(store);
     store.WriteInteger("Connection/KeepAlive", P.KeepAlive.Enabled() ? 1 : 0);
     store.WriteString("Edit/Editor", P.Editing.EditorCommand);
     if (!P.Transfers.UploadDialog.FileName.isEmpty())
         store.WriteString("LastFile", P.Transfers.UploadDialog.FileName);
-    P.Sites.WriteToStore(store, places);
     WindowPlacement::Save(store, FWindow, FPanes);
+}
+
+namespace {
+
+TSettingsValues Written(const std::function<void(TSettingsStore &)> &write)
+{
+    const auto store = TSettingsStore::InMemory();
+    write(*store);
+    return store->Values();
+}
+
+void Append(TSettingsValues &into, const TSettingsValues &from)
+{
+    for (const QString &name : from.Order)
+        if (into.Values.insert_or_assign(name, from.Values.at(name)).second)
+            into.Order.push_back(name);
+}
+
+}  // namespace
+
+bool TFormSettings::ListsChanged() const
+{
+    return !FSitesPart || !FSharedPart || !(P.Sites == FStowed) || P.Runner.SharedRevision() != FSharedSeen;
 }
 
 TSettingsValues TFormSettings::Gather(bool final)
 {
+    TSettingsValues mine = Written([this](TSettingsStore &store) { WriteValues(store); });
     // The keyring is written when the sites change, and at the end (where
     // a password the file held moves there): never to compare, which would
     // bring up its prompt before the window is used.
     if (final || !(P.Sites == FStowed)) {
         FPlaces = P.Connection.Secrets().Stow(P.Sites);
         FStowed = P.Sites;
+        FSitesPart.reset();
     }
-    const auto store = TSettingsStore::InMemory();
-    Write(*store, FPlaces);
-    return store->Values();
+    // The lists, which may grow large, again only when they changed.
+    if (!FSitesPart)
+        FSitesPart = Written([this](TSettingsStore &store) { P.Sites.WriteToStore(store, FPlaces); });
+    if (!FSharedPart || P.Runner.SharedRevision() != FSharedSeen) {
+        FSharedSeen = P.Runner.SharedRevision();
+        FSharedPart = Written([this](TSettingsStore &store) { P.Runner.SaveShared(store); });
+    }
+    Append(mine, *FSitesPart);
+    Append(mine, *FSharedPart);
+    return mine;
+}
+
+void TFormSettings::SetWritten(TSettingsValues written)
+{
+    FWritten = std::move(written);
+    FWrittenValues = 0;
+    for (const auto &[name, value] : FWritten.Values)
+        FWrittenValues += !Listed(name, Lists());
+}
+
+bool TFormSettings::ValuesAsWritten() const
+{
+    const TSettingsValues values = Written([this](TSettingsStore &store) { WriteValues(store); });
+    if (values.Values.size() != FWrittenValues)
+        return false;
+    for (const auto &[name, value] : values.Values)
+        if (const QString *written = FWritten.Find(name); !written || *written != value)
+            return false;
+    return true;
 }
 
 void TFormSettings::PlacesAsRead()
@@ -262,6 +312,7 @@ void TFormSettings::PlacesAsRead()
     // Where each password is now: in the file when the site holds it, in
     // the keyring when the file said so.
     FStowed = P.Sites;
+    FSitesPart.reset();
     FPlaces.clear();
     for (int i = 0; i < P.Sites.Count(); ++i)
         FPlaces.push_back(P.Sites[i].Password.isEmpty() && P.Sites[i].PasswordInStore ? TSiteSecrets::InStore
@@ -281,9 +332,15 @@ void TFormSettings::SaveAsItChanges(int ms, std::function<void(const QString &)>
 {
     FSaver = new QTimer(&FWindow);
     FSaver->setInterval(ms);
-    QObject::connect(FSaver, &QTimer::timeout, FSaver, [this, tell = std::move(tell)] {
+    QObject::connect(FSaver, &QTimer::timeout, FSaver, [this, ms, tell = std::move(tell)] {
         try {
+            // A write that takes long (thousands of sites or queued files)
+            // comes less often, so that the window is never kept busy by
+            // it: at most a fifth of the time.
+            QElapsedTimer took;
+            took.start();
             Save();
+            FSaver->setInterval(std::max<int>(ms, int(took.elapsed()) * 4));
             FSaveFailure.clear();
         } catch (const std::exception &error) {
             const QString text = QString::fromUtf8(error.what());
@@ -299,9 +356,12 @@ void TFormSettings::Save(bool final)
 {
     if (final && FSaver)
         FSaver->stop();
-    const TSettingsValues mine = Gather(final);
     const TStamp stamp = FileStamp();
-    if (mine == FWritten) {
+    // Twice a second: what is cheap to ask first, the values; the lists by
+    // their counts of changes.
+    const bool same = !final && !ListsChanged() && ValuesAsWritten();
+    const TSettingsValues mine = same ? FWritten : Gather(final);
+    if (same || mine == FWritten) {
         // Nothing changed here; another window may have written.
         if (stamp != FSeen) {
             FSeen = stamp;
@@ -312,7 +372,7 @@ void TFormSettings::Save(bool final)
     const TSettingsValues before = FWritten;
     const TSettingsValues result = TSettingsStore::Update(
         [&](const TSettingsValues &now) { return MergeSettings(before, mine, now, Lists()); });
-    FWritten = mine;
+    SetWritten(mine);
     FSeen = FileStamp();
     TakeOthers(result, mine);
 }
@@ -340,5 +400,5 @@ void TFormSettings::TakeOthers(const TSettingsValues &result, const TSettingsVal
     }
     if (shared)
         P.Runner.LoadShared(*store);
-    FWritten = Gather();
+    SetWritten(Gather());
 }

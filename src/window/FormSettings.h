@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QSplitter;
@@ -66,8 +67,18 @@ private:
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
     // Everything the window keeps, as the store would hold it.
-    void Write(TSettingsStore &store, const std::vector<TSiteSecrets::TPlace> &places) const;
+    // Everything the window keeps but the lists (sites, queue, parts).
+    void WriteValues(TSettingsStore &store) const;
     TSettingsValues Gather(bool final = false);
+    // What was last written or read, and how many values of no list it
+    // holds; whether the window's values are those.
+    void SetWritten(TSettingsValues written);
+    size_t FWrittenValues = 0;
+    bool ValuesAsWritten() const;
+    // The lists as last gathered, and what they were gathered from.
+    std::optional<TSettingsValues> FSitesPart, FSharedPart;
+    uint64_t FSharedSeen = 0;
+    bool ListsChanged() const;
     // The sites as the keyring last took them, and where each password
     // went; read from the file, where the file says.
     TSiteList FStowed;
