@@ -62,6 +62,9 @@ struct TTransferItem {
     // Kept on disk: the run whose queue holds it, in case that run ends
     // unclean; "" when it was set aside as unfinished.
     QString Owner;
+    // Queued again after its run ended unclean: a file that had arrived
+    // whole before the end, same size and time at its target, is done.
+    bool Recovered = false;
 };
 
 // What the Transfers page says of an item's state: "Queued", "Verified

@@ -514,8 +514,12 @@ void TTransferRunner::OfferUnfinished()
     ++FUnfinishedRevision;
     if (offered.empty())
         return;
-    for (TTransferItem &item : offered)
+    for (TTransferItem &item : offered) {
+        // Its run saved the queue at most a moment before it died: a file
+        // may have arrived after that.
+        item.Recovered = !item.Owner.isEmpty();
         item.Owner.clear();
+    }
     const QString site = FSiteName.isEmpty() ? FSite : FSiteName;
     const QString question = offered.size() == 1
                                  ? QStringLiteral("1 transfer to %1 was not finished. Queue it again?").arg(site)

@@ -5,6 +5,7 @@
 #include "FileHash.h"
 #include "FolderListing.h"
 #include "IdException.h"
+#include "IdGlobal.h"
 #include "IdLocalPath.h"
 #include "IdMainThreadQueue.h"
 #include "IdStream.h"
@@ -395,6 +396,9 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
         throw EFileStreamError("Cannot create file " + local);
     // A part this program left goes on where it stopped, unless the user
     // chose to start afresh over an existing file.
+    // What a run killed left of this file before its record was kept.
+    if (job.Parts)
+        TPartFile::DiscardLeftBehind(local, *job.Parts);
     const TPartRecord *before = PartOf(job, local);
     TPartFile part(local, facts.Size, facts.Time, before, !(facts.Asked && !facts.Resume));
     const int64_t offset = part.Offset();
@@ -544,6 +548,29 @@ void TTransferWorker::Move(const TJob &job, const std::string &target, const TFa
         FTimes.Downloaded(*FRemote, job.RemoteName, job.Time.empty() ? facts.Time : job.Time, local);
 }
 
+bool TTransferWorker::ArrivedBefore(const TJob &job, const TFacts &facts)
+{
+    // Only the same size and the same second count: anything less is
+    // asked about, as any file in the way. The time is asked last, and
+    // only then: a small file's transfer does not ask it.
+    if (facts.Size < 0)
+        return false;
+    if (job.Direction == TTransferDirection::Download) {
+        // Its part still there: a download over it had begun. A record
+        // alone may be from the save before its part became the file.
+        const TPartRecord *part = PartOf(job, job.LocalPath);
+        if (!IsFile(job.LocalPath) || (part && IsFile(part->Path)) || LocalPath::SizeOf(job.LocalPath) != facts.Size)
+            return false;
+        const std::string time = !facts.Time.empty() ? facts.Time
+                                 : !job.Time.empty() ? job.Time
+                                                     : FRemote->ModificationTime(job.RemoteName);
+        return !time.empty() && LocalFileSeconds(job.LocalPath) == SecondsOfTimeText(time);
+    }
+    const int64_t seconds = LocalFileSeconds(job.LocalPath);
+    return seconds >= 0 && FRemote->Size(job.RemoteName) == facts.Size &&
+           SecondsOfTimeText(FRemote->ModificationTime(job.RemoteName)) == seconds;
+}
+
 TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &reason)
 {
     const bool download = job.Direction == TTransferDirection::Download;
@@ -577,6 +604,11 @@ TTransferWorker::TOutcome TTransferWorker::Process(const TJob &job, QString &rea
             return TOutcome::Skipped;
         }
         TFacts facts = FactsOf(job);
+        if (job.Recovered && ArrivedBefore(job, facts)) {
+            reason = QStringLiteral("%1 had arrived before the last run ended.").arg(name);
+            Log(reason);
+            return TOutcome::Done;
+        }
         const std::optional<std::string> target = Target(job, facts);
         if (target)
             Post([this, id = job.Id, path = download ? WithSlash(FolderPart(job.LocalPath)) + *target : *target] {

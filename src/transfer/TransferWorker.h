@@ -162,6 +162,9 @@ private:
         bool Asked = false, Resume = false;
     };
     std::optional<std::string> Target(const TJob &job, TFacts &facts);
+    // A recovered job's file found whole at its target, as it would be
+    // had it arrived just before the last run ended.
+    bool ArrivedBefore(const TJob &job, const TFacts &facts);
     // The download through its resumable part file, and the upload, each
     // going on from before where that is the choice.
     void Download(const TJob &job, const std::string &local, const TFacts &facts);

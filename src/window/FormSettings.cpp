@@ -43,10 +43,10 @@ const std::vector<TSettingsList> &Lists()
 {
     static const std::vector<TSettingsList> lists = {
         {"Sites", "Site", ".", "Uid", false, TSiteList::UidOfOlder},
-        {"SiteFolders", "SiteFolder", "", ""},
-        {"Queue/Count", "Queue/", ".", ""},
-        {"Parts/Count", "Parts/", ".", "Target"},
-        {"Filters/Count", "Filters/", ".", "", true},
+        {"SiteFolders", "SiteFolder", "", "", false, {}},
+        {"Queue/Count", "Queue/", ".", "", false, {}},
+        {"Parts/Count", "Parts/", ".", "Target", false, {}},
+        {"Filters/Count", "Filters/", ".", "", true, {}},
     };
     return lists;
 }

@@ -203,7 +203,20 @@ class Veldra:
         wait_for(lambda: shown("^Veldra$"), what="a question of the program")
         time.sleep(0.3)
         self.keys(*answer)
-        wait_for(lambda: not shown("^Veldra$"), what="the question to close")
+        try:
+            wait_for(lambda: not shown("^Veldra$"), what="the question to close")
+        except AssertionError:
+            raise AssertionError("the question did not close; it reads: %r" % self.question_text())
+
+    def question_text(self):
+        """The texts of the program's question now shown, as a screen reader reads them."""
+        texts = []
+        for window in self.app:
+            if window is not None and window.name == "Veldra":
+                for control in descendants(window):
+                    if control.getRoleName() in ("label", "push button", "check box") and control.name:
+                        texts.append(control.name)
+        return texts
 
     def in_file_dialog(self, path, then=(), dialog="^(Open|Save As)$"):
         """A file dialog (or, by its title, a folder dialog): the path

@@ -149,6 +149,21 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     restart(other.toStdString());
     EXPECT_TRUE(Dialogs.Questions.filter("not finished").isEmpty()) << Dialogs.Questions.join('\n').toStdString();
     Stop();
+    // One had arrived whole a moment after the last save; one of that name
+    // and size, but another time, is the user's own.
+    const auto arrived = [&](int i, std::chrono::seconds off) {
+        const std::string name = "slow" + std::to_string(i) + ".bin";
+        // Its part became the file.
+        for (const auto &entry : std::filesystem::directory_iterator(Local.Path()))
+            if (entry.path().filename().string().starts_with("." + name + "."))
+                std::filesystem::remove(entry.path());
+        std::ofstream(Local.Path() / name, std::ios::binary) << std::string(3'000'000, 'x');
+        std::filesystem::last_write_time(Local.Path() / name,
+                                         std::filesystem::last_write_time(Remote("pub/" + name)) + off);
+    };
+    arrived(0, std::chrono::seconds(0));
+    arrived(1, std::chrono::hours(-1));
+    Dialogs.OverwriteAnswers = {TOverwriteChoice{TOverwriteAnswer::Overwrite, false}};
     restart("1:1");
     ASSERT_EQ(Dialogs.Questions.filter("not finished").size(), 1) << Dialogs.Questions.join('\n').toStdString();
     EXPECT_EQ(Dialogs.Questions.filter("not finished")[0],
@@ -156,6 +171,8 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     WaitForTransfers();
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(Contents(Local.Path() / ("slow" + std::to_string(i) + ".bin")), std::string(3'000'000, 'x'));
+    ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
+    EXPECT_TRUE(Dialogs.OverwritesAsked[0].Text.contains("slow1.bin")) << Dialogs.OverwritesAsked[0].Text.toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ReadSettings()->value("Queue/Count").toInt() == 0; }, 10000));
 }
 
