@@ -5,10 +5,13 @@
 #include "IdStream.h"
 
 #include <fcntl.h>
+#include <dirent.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +23,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -175,6 +179,39 @@ std::string ReadInfo(const std::string &part)
     return n > 0 ? std::string(buffer, size_t(n)) : std::string();
 }
 
+// A part's ".info" held open and locked while a run uses the part: the
+// lock ends with the run, however it ends, so a part whose ".info" no one
+// holds is no running transfer's. -1 when another run holds it.
+// `locked` tells whether the lock was had: a file system without locks
+// lets the part be used, but never taken as left behind.
+int HoldInfo(const std::string &part, bool create, bool *locked = nullptr)
+{
+    const int handle = create ? ::open(InfoPath(part).c_str(),
+                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)
+                              : ::open(InfoPath(part).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return -1;
+    const bool had = ::flock(handle, LOCK_EX | LOCK_NB) == 0;
+    if (locked)
+        *locked = had;
+    if (!had && errno == EWOULDBLOCK) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+// Whether an ".info" reads as one this program writes: "<size> <time>
+// <token>", the token 32 hex digits.
+bool LooksLikeInfo(const std::string &info)
+{
+    const size_t first = info.find(' '), last = info.rfind(' ');
+    if (first == std::string::npos || first == last || info.empty() || info.back() != '\n')
+        return false;
+    const std::string token = info.substr(last + 1, info.size() - last - 2);
+    return token.size() == 32 && token.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 // The recorded part, opened for writing when it is still the very file
 // this program left (same file, same length, its token in its ".info");
 // -1 when anything differs. `info` gets what its ".info" says.
@@ -246,7 +283,8 @@ TPartFile::TPartFile(const std::string &target, int64_t remoteSize, const std::s
     std::string info;
     const int recorded = from && from->Target == target ? OpenRecorded(*from, info) : -1;
     if (recorded >= 0) {
-        if (resume && Continues(*from, info, remoteSize, remoteTime)) {
+        if (resume && Continues(*from, info, remoteSize, remoteTime) &&
+            (FInfoHandle = HoldInfo(from->Path, false)) >= 0) {
             FHandle = recorded;
             FPath = from->Path;
             FToken = from->Token;
@@ -286,13 +324,13 @@ void TPartFile::Create(int64_t remoteSize, const std::string &remoteTime)
     // part is known as this program's, and removed the next time.
     FToken = NewToken();
     const std::string info = FKeep ? Info(remoteSize, remoteTime, FToken) : Info(-1, "-", FToken);
-    const int handle =
-        ::open(InfoPath(FPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    FInfo = !FToken.empty() && handle >= 0 && ::write(handle, info.data(), info.size()) == ssize_t(info.size());
-    if (handle >= 0) {
-        ::close(handle);
-        if (!FInfo)
-            ::unlink(InfoPath(FPath).c_str());
+    // Locked before a byte is in it: one read without its lock is empty.
+    FInfoHandle = HoldInfo(FPath, true);
+    FInfo = !FToken.empty() && FInfoHandle >= 0 &&
+            ::write(FInfoHandle, info.data(), info.size()) == ssize_t(info.size());
+    if (FInfoHandle >= 0 && !FInfo) {
+        ::unlink(InfoPath(FPath).c_str());
+        ::close(std::exchange(FInfoHandle, -1));
     }
     if (!FInfo) {
         FKeep = false;
@@ -328,14 +366,49 @@ TPartFile::~TPartFile()
 {
     if (FHandle >= 0)
         ::close(FHandle);
-    if (FPath.empty())
-        return;
     // A part with something in it stays for a resume.
-    if (FKeep && Length() > 0)
+    if (!FPath.empty() && !(FKeep && Length() > 0)) {
+        ::unlink(FPath.c_str());
+        if (FInfo)
+            ::unlink(InfoPath(FPath).c_str());
+    }
+    // Its lock goes last, once nothing more is done to it.
+    if (FInfoHandle >= 0)
+        ::close(FInfoHandle);
+}
+
+void TPartFile::DiscardLeftBehind(const std::string &target, const TPartRecords &known)
+{
+    const std::string folder = LocalPath::FolderPart(target);
+    const std::string stem = "." + LocalPath::NamePart(target).substr(0, 200) + ".";
+    const size_t length = stem.size() + 6 + std::strlen(PartSuffix);
+    DIR *listing = ::opendir(folder.c_str());
+    if (!listing)
         return;
-    ::unlink(FPath.c_str());
-    if (FInfo)
-        ::unlink(InfoPath(FPath).c_str());
+    std::vector<std::string> parts;
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() == length && name.starts_with(stem) && name.ends_with(PartSuffix))
+            parts.push_back(LocalPath::Join(folder, name));
+    }
+    ::closedir(listing);
+    for (const std::string &part : parts) {
+        if (std::any_of(known.begin(), known.end(), [&](const auto &record) { return record.second.Path == part; }))
+            continue;
+        struct stat status {};
+        if (::lstat(part.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        bool locked = false;
+        const int held = HoldInfo(part, false, &locked);
+        if (held < 0)
+            continue;
+        // Removed while held: no run takes it up in between.
+        if (locked && LooksLikeInfo(ReadInfo(part))) {
+            ::unlink(InfoPath(part).c_str());
+            TDiscarder::Instance().Discard(part);
+        }
+        ::close(held);
+    }
 }
 
 int TPartFile::TakeHandle()
@@ -359,6 +432,8 @@ void TPartFile::Commit(bool replace)
     // The part is gone: so is what it belonged to.
     if (FInfo)
         ::unlink(InfoPath(FPath).c_str());
+    if (FInfoHandle >= 0)
+        ::close(std::exchange(FInfoHandle, -1));
     FPath.clear();
     FKeep = false;
     FInfo = false;

@@ -65,6 +65,10 @@ public:
     // to any more, when it is still the very file this program made: the
     // same file, its token in its ".info". Whatever else is there stays.
     static void Discard(const TPartRecord &record);
+    // Removes the parts of `target` that a run killed left without a
+    // record: named as this program names them, an ".info" as it writes
+    // them, and held by no run. Those `known` records name stay.
+    static void DiscardLeftBehind(const std::string &target, const TPartRecords &known);
     ~TPartFile();
     TPartFile(const TPartFile &) = delete;
     TPartFile &operator=(const TPartFile &) = delete;
@@ -85,6 +89,8 @@ private:
     std::string FPath;
     std::string FToken;
     int FHandle = -1;
+    // The ".info", held locked while this part is in use.
+    int FInfoHandle = -1;
     uint64_t FDevice = 0, FInode = 0;
     int64_t FOffset = 0;
     bool FKeep = false;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -132,6 +133,44 @@ TEST(PartFile, LookalikesAreLeftAloneAndAFreshStartDropsOurOldPart)
     EXPECT_EQ(fresh.Offset(), 0);
     EXPECT_FALSE(fs::exists(old.Path));
     EXPECT_FALSE(fs::exists(old.Path + ".info"));
+}
+
+// A run killed between making a part and keeping its record leaves a part
+// nothing points to: the next download of that file removes it. A part in
+// use by a running transfer, one recorded, and lookalikes stay.
+TEST(PartFile, WhatAKilledRunLeftWithoutARecordGoesAtTheNextDownload)
+{
+    TempDir dir;
+    const std::string target = dir.File("big");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Killed with its part: no destructor runs.
+        TPartFile *left = new TPartFile(target, RemoteSize, RemoteTime, nullptr, true);
+        (void)::write(left->TakeHandle(), "partial", 7);
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::vector<fs::path> killed;
+    for (const auto &entry : fs::directory_iterator(dir.Path()))
+        if (entry.path().extension() == ".veldra-part")
+            killed.push_back(entry.path());
+    ASSERT_EQ(killed.size(), 1u);
+
+    const TPartRecord recorded = LeavePart(target, "kept");
+    const TPartFile running(target, RemoteSize, RemoteTime, nullptr, true);
+    const std::string lookalike = dir.File(".big.abcdef.veldra-part");
+    std::ofstream(lookalike) << "not ours";
+    std::ofstream(lookalike + ".info") << RemoteSize << ' ' << RemoteTime << " not-a-token\n";
+
+    TPartFile::DiscardLeftBehind(target, {{target, recorded}});
+    EXPECT_FALSE(fs::exists(killed[0].string() + ".info"));
+    for (int i = 0; i < 100 && fs::exists(killed[0]); ++i)
+        ::usleep(20'000);
+    EXPECT_FALSE(fs::exists(killed[0]));
+    for (const std::string &kept : {recorded.Path, running.Path(), lookalike})
+        EXPECT_TRUE(fs::exists(kept) && fs::exists(kept + ".info")) << kept;
 }
 
 // A file stream reads and writes regular files only: a FIFO (an upload
