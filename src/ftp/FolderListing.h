@@ -19,9 +19,11 @@ struct TFolderListing {
     size_t LongLines = 0;
     // Skipped: a size past the largest 64-bit number.
     size_t InvalidLines = 0;
-    // More came than was taken (entries, or their bytes): the rest was not
-    // read.
-    enum TCut { ctNone, ctEntries, ctBytes };
+    // Skipped: no name a folder can hold (empty, or with "/" or NUL).
+    size_t InvalidNames = 0;
+    // More came than was taken (entries, or their bytes), or the server
+    // went on sending nothing to take: the rest was not read.
+    enum TCut { ctNone, ctEntries, ctBytes, ctNothing };
     TCut Cut = ctNone;
 };
 

@@ -8,6 +8,8 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdint>
 
 namespace {
@@ -130,22 +132,41 @@ void TIdTCPClient::NegotiateHttpConnect()
         request += "Proxy-Authorization: Basic " + Base64(SocksInfo.UserID + ':' + SocksInfo.Password) + "\r\n";
     WriteRequest(request + "\r\n");
     // "HTTP/1.1 200 Connection established", headers, a blank line; what
-    // follows is the server's.
+    // follows is the server's. A proxy's answer is a few hundred bytes:
+    // one that goes on, in lines or in time, is no answer.
+    constexpr size_t MostLines = 100, MostBytes = 64 * 1024;
+    const auto began = std::chrono::steady_clock::now();
     std::string status;
     try {
         status = ReadLine();
+        size_t lines = 1, bytes = status.size();
         for (std::string header = ReadLine(); !header.empty(); header = ReadLine()) {
+            bytes += header.size() + 2;
+            if (++lines > MostLines || bytes > MostBytes)
+                throw EIdHttpProxyError("The HTTP proxy's answer does not end (more than " +
+                                        std::to_string(MostLines) + " lines or " + std::to_string(MostBytes / 1024) +
+                                        " KiB).");
+            if (ReadTimeout != IdTimeoutInfinite &&
+                std::chrono::steady_clock::now() - began > std::chrono::milliseconds(ReadTimeout))
+                throw EIdHttpProxyError("The HTTP proxy's answer did not end in time.");
         }
     } catch (const EIdConnClosedGracefully &) {
         throw EIdHttpProxyError("The HTTP proxy closed the connection" +
-                                (status.empty() ? std::string(".") : ": " + status));
+                                (status.empty() ? std::string(".") : ": " + status.substr(0, 80)));
     }
     const size_t code = status.find(' ');
     if (!status.starts_with("HTTP/") || code == std::string::npos)
         throw EIdHttpProxyError("The HTTP proxy's answer is not HTTP: " + status.substr(0, 80));
-    if (status.compare(code + 1, 3, "200") == 0)
+    // Exactly three digits: "2000" is no 200.
+    const std::string number = status.substr(code + 1, 4);
+    const bool threeDigits = number.size() >= 3 && std::isdigit((unsigned char)number[0]) &&
+                             std::isdigit((unsigned char)number[1]) && std::isdigit((unsigned char)number[2]) &&
+                             (number.size() == 3 || number[3] == ' ');
+    if (!threeDigits)
+        throw EIdHttpProxyError("The HTTP proxy's answer is not HTTP: " + status.substr(0, 80));
+    if (number.starts_with("200"))
         return;
-    const std::string words = status.substr(code + 1);
+    const std::string words = status.substr(code + 1, 80);
     // 407 asks for a password; some proxies answer a wrong one with 401.
     if (words.starts_with("407") || words.starts_with("401"))
         throw EIdHttpProxyError("The HTTP proxy wants a user name and password it takes (" + words + ").");

@@ -1,15 +1,47 @@
 #include "SftpChannel.h"
 
+#include "IdComponent.h"
+#include "IdGlobal.h"
+#include "IdStack.h"
 #include "SshConnection.h"
 
-TSftpChannel::TSftpChannel(std::unique_ptr<TSshConnection> ssh, std::atomic<bool> &abort)
-    : FSsh(std::move(ssh)), FAbort(abort)
+#include <chrono>
+
+TSftpChannel::TSftpChannel(std::unique_ptr<TSshConnection> ssh, std::atomic<bool> &abort, int readTimeout)
+    : FSsh(std::move(ssh)), FAbort(abort), FReadTimeout(readTimeout)
 {
     FSsh->StartSubsystem("sftp");
     FSsh->Write(TSftpWriter(sftp::Init).U32(3).Packet());
     TSftpReader version(ReadPacket(false));
     if (version.Byte() != sftp::Version)
         throw ESftpMalformed("The server did not start SFTP.");
+    // Asked for 3, a server answers 3 or its own, later one, whose
+    // differences apply only when both ask for them.
+    const uint32_t number = version.U32();
+    if (number < 3 || number > 6) {
+        FSsh.reset();
+        throw ESftpMalformed("The server answered with SFTP version " + std::to_string(number) +
+                             ", which this program does not speak.");
+    }
+}
+
+void TSftpChannel::Abandon(uint32_t id)
+{
+    if (FPending.erase(id))
+        FAbandoned.insert(id);
+}
+
+std::string TSftpChannel::Said(std::string_view text)
+{
+    // A status message of a megabyte, with line ends and escapes in it,
+    // is no message for a person.
+    constexpr size_t Most = 200;
+    std::string out;
+    for (const char c : text.substr(0, Most)) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += byte < 0x20 || byte == 0x7f ? ' ' : c;
+    }
+    return text.size() > Most ? out + "..." : out;
 }
 
 TSftpChannel::~TSftpChannel() = default;
@@ -61,6 +93,9 @@ uint32_t TSftpChannel::Send(TSftpWriter &&packet)
 std::string TSftpChannel::ReadPacket(bool abortable)
 {
     char buffer[256 * 1024];
+    using Clock = std::chrono::steady_clock;
+    // The time-out counts silence: a reply that keeps coming is waited for.
+    auto heard = Clock::now();
     for (;;) {
         const size_t have = FIn.size() - FInStart;
         if (have >= 4) {
@@ -80,12 +115,26 @@ std::string TSftpChannel::ReadPacket(bool abortable)
                 return body;
             }
         }
-        if (abortable && FAbort.exchange(false))
+        if (FAbort.exchange(false)) {
+            // Anything but a transfer stopped halfway leaves the channel
+            // at a point no next request could start from.
+            if (!abortable)
+                FSsh.reset();
             throw EIdTransferAborted("Transfer aborted.");
+        }
         if (!FSsh)
             throw EIdConnClosedGracefully("The connection was lost.");
+        if (FReadTimeout != IdTimeoutInfinite && Clock::now() - heard >= std::chrono::milliseconds(FReadTimeout)) {
+            FSsh.reset();
+            // The same words as FTP's time-out; the stack lives while a
+            // component does.
+            const TIdComponent stack;
+            GStack->RaiseError(Id_WSAETIMEDOUT);
+        }
         try {
             const size_t count = FSsh->Read(buffer, sizeof buffer, 100);
+            if (count > 0)
+                heard = Clock::now();
             if (FInStart > FIn.size() / 2) {
                 FIn.erase(0, FInStart);
                 FInStart = 0;
@@ -106,12 +155,23 @@ std::string TSftpChannel::Reply(uint32_t id, bool abortable)
         return body;
     }
     for (;;) {
-        std::string body = ReadPacket(abortable);
+        std::string body;
+        try {
+            body = ReadPacket(abortable);
+        } catch (const EIdTransferAborted &) {
+            Abandon(id);
+            throw;
+        }
         TSftpReader reader(body);
         reader.Byte();
         const uint32_t replyId = reader.U32();
-        if (!FPending.erase(replyId))
-            continue;  // abandoned, or none of ours
+        if (FAbandoned.erase(replyId))
+            continue;
+        if (!FPending.erase(replyId)) {
+            // Waited on, the right one would never come.
+            FSsh.reset();
+            throw ESftpMalformed("The server answered request " + std::to_string(replyId) + ", which was never sent.");
+        }
         if (replyId == id)
             return body;
         FEarly.emplace(replyId, std::move(body));
@@ -121,7 +181,7 @@ std::string TSftpChannel::Reply(uint32_t id, bool abortable)
 void TSftpChannel::Refuse(TSftpReader &status, const std::string &path)
 {
     const uint32_t code = status.U32();
-    const std::string said = status.AtEnd() ? std::string() : std::string(status.String());
+    const std::string said = status.AtEnd() ? std::string() : Said(status.String());
     switch (code) {
     case sftp::NoSuchFile:
         throw EIdProtocolReplyError(550, "No such file or folder: " + path);

@@ -9,6 +9,9 @@
 
 #include <QDir>
 
+#include <QScopeGuard>
+
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,32 +97,61 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     // Requests are small and each waits for its reply: none may sit in the
     // kernel waiting for the last one's acknowledgement.
     tcp.UseNagle = false;
+    tcp.ReadTimeout = settings.ReadTimeout;
     tcp.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { Tell(text); };
     tcp.Connect();
     const int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
     auto ssh = std::make_unique<TSshConnection>();
+    {
+        const std::lock_guard lock(FConnecting);
+        FConnectingSocket = socket;
+    }
+    // Cleared before `ssh`, which closes the socket, goes.
+    const auto connected = qScopeGuard([this] {
+        const std::lock_guard lock(FConnecting);
+        FConnectingSocket = -1;
+    });
     const std::vector<TKnownKey> known = FHostKeys.Known(settings.Host, settings.Port);
-    ssh->Open(socket, settings.Host, settings.User, KnownTypes(known));
-    CheckHostKey(*ssh, known);
     TSshLogin login;
-    login.User = settings.User;
-    login.Password = settings.Secret;
-    login.KeyFile = settings.KeyFile;
-    login.Passphrase = settings.Passphrase;
-    login.DefaultKeys = FDefaultKeys;
-    login.Prompt = OnPrompt;
-    ssh->LogIn(login);
-    Tell("Logged in as " + settings.User + ".");
-    FSettings.Secret = login.Password;
-    FSettings.KeyFile = login.KeyFile;
-    FSettings.Passphrase = login.Passphrase;
-    FChannel = std::make_unique<TSftpChannel>(std::move(ssh), FAbort);
-    TSftpReader home(Channel().Reply(Channel().Send(std::move(Request(sftp::Realpath).String(".")))));
-    if (home.Byte() != sftp::Name || (home.U32(), home.U32()) < 1)
-        throw ESftpMalformed("The server named no folder to start in.");
-    FFolder = std::string(home.String());
+    try {
+        if (FAbort)
+            throw EIdTransferAborted("Transfer aborted.");
+        ssh->Open(socket, settings.Host, settings.User, KnownTypes(known), settings.ReadTimeout);
+        CheckHostKey(*ssh, known);
+        login.User = settings.User;
+        login.Password = settings.Secret;
+        login.KeyFile = settings.KeyFile;
+        login.Passphrase = settings.Passphrase;
+        login.DefaultKeys = FDefaultKeys;
+        login.Prompt = OnPrompt;
+        ssh->LogIn(login);
+        Tell("Logged in as " + settings.User + ".");
+        FSettings.Secret = login.Password;
+        FSettings.KeyFile = login.KeyFile;
+        FSettings.Passphrase = login.Passphrase;
+        FChannel = std::make_unique<TSftpChannel>(std::move(ssh), FAbort, settings.ReadTimeout);
+        TSftpReader home(Channel().Reply(Channel().Send(std::move(Request(sftp::Realpath).String(".")))));
+        if (home.Byte() != sftp::Name || (home.U32(), home.U32()) < 1)
+            throw ESftpMalformed("The server named no folder to start in.");
+        FFolder = std::string(home.String());
+    } catch (const EIdException &) {
+        FChannel.reset();
+        // The socket shut by an abort fails as anything else would.
+        if (FAbort.exchange(false))
+            throw EIdTransferAborted("Transfer aborted.");
+        throw;
+    }
     Tell("SFTP session started.");
+}
+
+void TSftpSession::Abort()
+{
+    FAbort = true;
+    // The SSH library's waits end when the socket does.
+    const std::lock_guard lock(FConnecting);
+    if (FConnectingSocket >= 0)
+        ::shutdown(FConnectingSocket, SHUT_RDWR);
 }
 
 void TSftpSession::Tell(const std::string &line)
@@ -313,7 +345,12 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
     const std::string folder = FFolder;
     const std::string handle = Channel().OpenHandle(std::move(Request(sftp::Opendir).String(folder)), folder);
     TFolderListing listing;
-    size_t bytes = 0;
+    // Everything the server sends counts, whatever is taken of it: a
+    // stream of dots, of bad names or of empty replies ends too.
+    size_t bytes = 0, seen = 0;
+    // Replies in a row that gave nothing to take.
+    constexpr int MostEmptyRounds = 100;
+    int emptyRounds = 0;
     try {
         while (listing.Cut == TFolderListing::ctNone) {
             TSftpReader reply(Channel().Reply(Channel().Send(std::move(Request(sftp::Readdir).String(handle))), true));
@@ -333,21 +370,21 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
                 item.Name = reply.String();
                 const std::string_view longName = reply.String();
                 const TSftpAttributes attributes = reply.Attributes();
+                bytes += item.Name.size() + longName.size();
+                if (++seen > limits.MaxEntries || bytes > limits.MaxBytes) {
+                    listing.Cut = bytes > limits.MaxBytes ? TFolderListing::ctBytes : TFolderListing::ctEntries;
+                    break;
+                }
                 if (IsDotName(item.Name))
                     continue;
                 // A name is one path step: one holding "/" or a NUL could
                 // name something else wherever it is used.
                 if (item.Name.empty() || item.Name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
-                    ++listing.InvalidLines;
+                    ++listing.InvalidNames;
                     continue;
                 }
                 if (line)
                     line(longName);
-                bytes += item.Name.size();
-                if (listing.Entries + batch.size() >= limits.MaxEntries || bytes > limits.MaxBytes) {
-                    listing.Cut = bytes > limits.MaxBytes ? TFolderListing::ctBytes : TFolderListing::ctEntries;
-                    break;
-                }
                 item.IsFolder = attributes.IsFolder();
                 item.IsLink = attributes.IsLink();
                 if (attributes.Has(TSftpAttributes::HasSize) && !item.IsFolder)
@@ -364,6 +401,9 @@ TFolderListing TSftpSession::List(const TFolderListingLimits &limits,
                 item.Owner = ParseListingLine(longName).Owner;
                 batch.push_back(std::move(item));
             }
+            emptyRounds = batch.empty() ? emptyRounds + 1 : 0;
+            if (emptyRounds >= MostEmptyRounds && listing.Cut == TFolderListing::ctNone)
+                listing.Cut = TFolderListing::ctNothing;
             ResolveLinks(batch, folder);
             for (TListingEntry &item : batch) {
                 ++listing.Entries;
@@ -506,7 +546,7 @@ void TSftpSession::RefuseWrite(TSftpReader &status, const std::string &path)
 {
     // A write fails for want of room far more often than for anything
     // else, and version 3 has no word for it: the likely cause is named.
-    const std::string said = status.AtEnd() ? std::string() : std::string(status.String());
+    const std::string said = status.AtEnd() ? std::string() : TSftpChannel::Said(status.String());
     throw EIdProtocolReplyError(552, "The server could not write " + path +
                                          (said.empty() || said == "Failure" ? std::string(": its disk may be full.")
                                                                              : ": " + said));

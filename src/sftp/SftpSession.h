@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class TSftpChannel;
 class TSshConnection;
@@ -50,7 +51,8 @@ public:
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
-    void Abort() override { FAbort = true; }
+    // Also ends a connect waiting in the key exchange or the log-in.
+    void Abort() override;
     void ClearAbort() override { FAbort = false; }
 
     // Reads and writes in flight during a transfer, and the bytes of each:
@@ -79,4 +81,7 @@ private:
     std::string FAcceptedKey;
     std::string FFolder;
     std::atomic<bool> FAbort{false}, FBusy{false};
+    // The socket of a connect under way, for an abort to shut; -1 else.
+    std::mutex FConnecting;
+    int FConnectingSocket = -1;
 };

@@ -70,11 +70,12 @@ void TSshConnection::Lost() const
 }
 
 void TSshConnection::Open(int socket, const std::string &host, const std::string &user,
-                          const std::vector<std::string> &knownTypes)
+                          const std::vector<std::string> &knownTypes, int readTimeout)
 {
     FHost = host;
     FUser = user;
-    long timeout = 30;
+    // Whole seconds, at least one; no time-out is a long one.
+    long timeout = readTimeout < 0 ? 3600 : std::max(1L, long(readTimeout + 999) / 1000);
     ssh_options_set(FSession, SSH_OPTIONS_FD, &socket);
     ssh_options_set(FSession, SSH_OPTIONS_HOST, host.c_str());
     ssh_options_set(FSession, SSH_OPTIONS_USER, user.c_str());

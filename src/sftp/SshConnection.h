@@ -36,9 +36,10 @@ public:
     TSshConnection &operator=(const TSshConnection &) = delete;
 
     // The key exchange on `socket` (taken over: closed with the connection),
-    // asking first for a host key of the `knownTypes`.
+    // asking first for a host key of the `knownTypes`; each of its waits
+    // and the log-in's takes `readTimeout` ms of silence at most.
     void Open(int socket, const std::string &host, const std::string &user,
-              const std::vector<std::string> &knownTypes = {});
+              const std::vector<std::string> &knownTypes = {}, int readTimeout = 30000);
     THostKey HostKey() const;
     void LogIn(TSshLogin &login);
     void StartSubsystem(const char *name);

@@ -136,6 +136,9 @@ void TBackgroundSession::Run(const std::function<void()> &task)
     if (FBusy.exchange(true))
         throw EIdFTPBusy("Busy: another command is in progress.");
     const auto free = qScopeGuard([this] { FBusy = false; });
+    // An abort asked for before this call (a listing's reader that stopped
+    // it as it ended) is for no one: it would end this call's first wait.
+    FSession->ClearAbort();
     {
         std::lock_guard lock(FMutex);
         FDispatcher = QAbstractEventDispatcher::instance();

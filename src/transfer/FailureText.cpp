@@ -100,6 +100,13 @@ QStringList ListingNotes(const TFolderListing &listing, const TFolderListingLimi
     if (listing.InvalidLines > 0)
         notes.append(QStringLiteral("Skipped %1 of the listing stating a size no file can have.")
                          .arg(lines(listing.InvalidLines)));
+    if (listing.InvalidNames > 0)
+        notes.append(listing.InvalidNames == 1
+                         ? QStringLiteral("Skipped 1 name that no file can have (empty, or with \"/\" or NUL in it).")
+                         : QStringLiteral("Skipped %1 names that no file can have (empty, or with \"/\" or NUL in them).")
+                               .arg(listing.InvalidNames));
+    if (listing.Cut == TFolderListing::ctNothing)
+        notes.append(QStringLiteral("The server went on answering with no names; %1.").arg(rest));
     if (listing.Cut == TFolderListing::ctEntries)
         notes.append(QStringLiteral("The folder listing is larger than %1 entries; %2.")
                          .arg(english.toString(qulonglong(limits.MaxEntries)), rest));

@@ -6,7 +6,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <mutex>
 #include <optional>
 
@@ -82,13 +84,25 @@ std::string RemoteNameFor(const std::string &localName)
 
 bool IsLocalFileName(const std::string &name)
 {
-    return !name.empty() && !IsDotName(name) && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    // Line ends and escapes in a file's name garble every list and log it
+    // shows in; a name longer than a folder takes fails only at the end.
+    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    return !name.empty() && !IsDotName(name) && name.find('/') == std::string::npos && !control &&
+           LocalNameFor(name).size() <= NAME_MAX;
 }
 
 QString UnsafeNameSkipped(const std::string &name)
 {
-    return "Skipped \"" + RemoteDisplayName(name) + "\": it is not a name a local file can have.";
+    // The log line is one line, of a length a person reads.
+    QString shown = RemoteDisplayName(name);
+    for (QChar &c : shown)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'?';
+    if (shown.size() > 80)
+        shown = shown.left(80) + "...";
+    return "Skipped \"" + shown + "\": it is not a name a local file can have.";
 }
 
 std::string RemoteJoin(const std::string &folder, const std::string &name)

@@ -21,8 +21,9 @@ std::string RemoteNameFromText(const QString &text);
 std::string LocalNameFor(const std::string &remoteName);
 std::string RemoteNameFor(const std::string &localName);
 
-// A remote name that can name a file in a local folder: no "/", no NUL,
-// not "." or "..". A listing may hold any of them.
+// A remote name that can name a file in a local folder: no "/", no NUL or
+// other control character, not "." or "..", no longer than a folder takes
+// (255 bytes). A listing may hold any of them.
 bool IsLocalFileName(const std::string &name);
 // The log line for a name that is not.
 QString UnsafeNameSkipped(const std::string &name);

@@ -54,7 +54,8 @@ TRemoteWalk WalkRemoteTree(TRemoteSession &remote, const std::string &top, const
             }
             visit(folder, entry, depth + 1);
         }, nullptr);
-        if (listing.Cut != TFolderListing::ctNone || listing.LongLines > 0 || listing.InvalidLines > 0) {
+        if (listing.Cut != TFolderListing::ctNone || listing.LongLines > 0 || listing.InvalidLines > 0 ||
+            listing.InvalidNames > 0) {
             walk.Incomplete = ListingNotes(listing, rules.Limits, QStringLiteral("the rest was not read")).join(' ');
             walk.IncompleteFolder = folder;
             return walk;

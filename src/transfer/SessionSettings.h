@@ -31,6 +31,9 @@ struct TSessionSettings {
     // SSH: the site's own key file (else the user's usual ones), and the
     // passphrase the user gave it.
     std::string KeyFile, Passphrase;
+    // How long a reply may keep the client waiting in silence (ms), SSH
+    // as FTP.
+    int ReadTimeout = TIdFTP::DefaultReadTimeout;
     // What the first log-in's FEAT told: the transfers' connections take
     // it rather than ask again.
     TIdFTPFeatures Features;

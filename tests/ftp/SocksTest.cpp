@@ -174,6 +174,16 @@ TEST_F(ScriptedProxy, HttpConnectOpensATunnelOrSaysWhyNot)
          "The HTTP proxy wants a user name and password it takes (407 Proxy Authentication Required)."},
         {"forbidden", "", "files.example", "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n",
          "HTTP/1.1 403 Forbidden\r\n\r\n", "The HTTP proxy refused the connection (403 Forbidden)."},
+        {"four digits", "", "files.example", "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n",
+         "HTTP/1.1 2000 OK\r\n\r\n", "The HTTP proxy's answer is not HTTP: HTTP/1.1 2000 OK"},
+        {"headers without end", "", "files.example",
+         "CONNECT files.example:21 HTTP/1.1\r\nHost: files.example:21\r\n\r\n", [] {
+             std::string reply = "HTTP/1.1 200 OK\r\n";
+             for (int i = 0; i < 150; ++i)
+                 reply += "X-Pad: " + std::to_string(i) + "\r\n";
+             return reply;
+         }(),
+         "The HTTP proxy's answer does not end (more than 100 lines or 64 KiB)."},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.What);

@@ -1,18 +1,24 @@
 // A scripted SFTP server behind a real sshd, misbehaving: names that are
 // paths, a listing without end, a file that shrinks under a resume, a
-// connection cut in a transfer, a reply claiming gigabytes. The same rules
-// as for FTP: nothing outside the target, nothing short kept as whole.
+// connection cut in a transfer, a reply claiming gigabytes, silence,
+// replies for requests never sent, a megabyte of words. The same rules as
+// for FTP: nothing outside the target, nothing short kept as whole, no
+// wait longer than the read time-out, nothing a person reads unbounded.
 #include "HostKeys.h"
+#include "IdGlobal.h"
 #include "IdStream.h"
 #include "SessionSettings.h"
 #include "SftpPacket.h"
+#include "ScriptedPeer.h"
 #include "SftpSession.h"
 #include "SshServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -23,6 +29,14 @@ protected:
     // A session logged in to the scripted server in `mode`.
     std::unique_ptr<TSftpSession> Connect(const std::string &mode)
     {
+        auto session = Start(mode);
+        session->Connect(Settings);
+        return session;
+    }
+
+    // The server in `mode`, and a session not yet connected to it.
+    std::unique_ptr<TSftpSession> Start(const std::string &mode)
+    {
         fs::create_directories(Dir.Path() / "root");
         SshServer::Options options;
         options.ScriptedSftp = mode;
@@ -30,12 +44,10 @@ protected:
         std::ofstream(Dir.File("known_hosts")) << Server->KnownHostsLine() << "\n";
         auto session = std::make_unique<TSftpSession>(THostKeys({Dir.File("known_hosts")}, Dir.File("own")),
                                                       std::vector<std::string>{});
-        TSessionSettings settings;
-        settings.Host = "127.0.0.1";
-        settings.Port = Server->Port();
-        settings.User = SshServer::User();
-        settings.Secret = SshServer::Password();
-        session->Connect(settings);
+        Settings.Host = "127.0.0.1";
+        Settings.Port = Server->Port();
+        Settings.User = SshServer::User();
+        Settings.Secret = SshServer::Password();
         return session;
     }
 
@@ -47,7 +59,123 @@ protected:
 
     TempDir Dir;
     std::unique_ptr<SshServer> Server;
+    TSessionSettings Settings;
 };
+
+// A server that stops talking, between packets or inside one, fails the
+// wait at the read time-out: the connection is gone, the next try may
+// reconnect.
+TEST_F(HostileSftp, SilenceEndsAtTheReadTimeOut)
+{
+    Settings.ReadTimeout = 1500;
+    for (const char *mode : {"stall", "halfway"}) {
+        SCOPED_TRACE(mode);
+        auto session = Connect(mode);
+        TMemoryStream target;
+        try {
+            session->Get("data.bin", target, 0, 1000);
+            ADD_FAILURE() << "the read came back";
+        } catch (const EIdSocketError &error) {
+            EXPECT_EQ(error.LastError, Id_WSAETIMEDOUT);
+        }
+        EXPECT_FALSE(session->Connected());
+    }
+}
+
+// An HTTP proxy that takes the CONNECT and says nothing: the connect ends
+// at the read time-out, as FTP's does.
+TEST_F(HostileSftp, ASilentProxyEndsAtTheReadTimeOut)
+{
+    ScriptedPeer proxy;
+    proxy.Serve([](PeerSocket &peer) {
+        peer.Read(10);
+        peer.WaitForClose();
+    });
+    auto session = Start("names");
+    Settings.ReadTimeout = 1000;
+    Settings.Proxy.Version = svHttpConnect;
+    Settings.Proxy.Host = "127.0.0.1";
+    Settings.Proxy.Port = proxy.Port();
+    try {
+        session->Connect(Settings);
+        ADD_FAILURE() << "connected";
+    } catch (const EIdSocketError &error) {
+        EXPECT_EQ(error.LastError, Id_WSAETIMEDOUT);
+    }
+    proxy.Join();
+}
+
+// With no time-out at all, the user's abort ends a wait: a stalled read,
+// and a connect whose server stopped in the middle of its first packet.
+TEST_F(HostileSftp, AnAbortEndsEveryWait)
+{
+    Settings.ReadTimeout = IdTimeoutInfinite;
+    for (const char *mode : {"stall", "stall-init"}) {
+        SCOPED_TRACE(mode);
+        const bool atConnect = std::string(mode) == "stall-init";
+        auto session = atConnect ? Start(mode) : Connect(mode);
+        std::thread user([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            session->Abort();
+        });
+        TMemoryStream target;
+        EXPECT_THROW(atConnect ? session->Connect(Settings) : session->Get("data.bin", target, 0, 1000),
+                     EIdTransferAborted);
+        user.join();
+    }
+}
+
+// A reply for a request never sent: the one waited for will not come.
+TEST_F(HostileSftp, RepliesForNoRequestEndTheConnection)
+{
+    EXPECT_THROW(Connect("wrong-id"), ESftpMalformed);
+    auto session = Connect("wrong-id-read");
+    TMemoryStream target;
+    EXPECT_THROW(session->Get("data.bin", target, 0, 1000), ESftpMalformed);
+    EXPECT_FALSE(session->Connected());
+    try {
+        Connect("version");
+        ADD_FAILURE() << "connected";
+    } catch (const ESftpMalformed &error) {
+        EXPECT_STREQ(error.what(), "The server answered with SFTP version 4294967295, which this program does not speak.");
+    }
+}
+
+// Listings that give nothing to take, without end: every reply and every
+// name counts, and the rounds are bounded.
+TEST_F(HostileSftp, ListingsOfNothingEnd)
+{
+    const struct {
+        const char *Mode;
+        size_t InvalidNames;
+    } cases[] = {{"empty", 0}, {"dots", 0}, {"slashes", 200}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Mode);
+        auto session = Connect(c.Mode);
+        size_t count = 0;
+        const TFolderListing listing = session->List({}, [&](TListingEntry &&) { ++count; }, {});
+        EXPECT_EQ(listing.Cut, TFolderListing::ctNothing);
+        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(listing.InvalidNames, c.InvalidNames);
+        EXPECT_TRUE(session->Connected());
+    }
+}
+
+// A megabyte of a status message, with line ends and escapes: what the
+// user reads is one short line.
+TEST_F(HostileSftp, AServersWordsAreCutAndCleaned)
+{
+    auto session = Connect("babble");
+    try {
+        session->EnterFolder("data.bin");
+        ADD_FAILURE() << "entered";
+    } catch (const EIdException &error) {
+        const std::string text = error.what();
+        EXPECT_LT(text.size(), 300u);
+        EXPECT_EQ(text.find_first_of("\r\n\x1b"), std::string::npos) << text;
+        EXPECT_TRUE(text.starts_with("The server refused it for /data.bin: no  way [2J")) << text;
+    }
+}
 
 TEST_F(HostileSftp, NamesThatArePathsAreNoEntries)
 {
@@ -56,7 +184,7 @@ TEST_F(HostileSftp, NamesThatArePathsAreNoEntries)
     const TFolderListing listing =
         session->List({}, [&](TListingEntry &&entry) { names.push_back(entry.Name); }, {});
     EXPECT_EQ(names, std::vector<std::string>{"ok.txt"});
-    EXPECT_EQ(listing.InvalidLines, 3u);  // "a/b", "../up" and ""
+    EXPECT_EQ(listing.InvalidNames, 3u);  // "a/b", "../up" and ""
 }
 
 TEST_F(HostileSftp, AListingWithoutEndIsCutAtTheLimit)

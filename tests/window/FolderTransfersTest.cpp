@@ -177,18 +177,23 @@ TEST(FolderContents, NamesNoLocalFileCanHaveAreSkippedAndFoldersComeLast)
     };
     const std::vector<TListingEntry> entries = {entry("inner", true), entry("a"),   entry(".."),
                                                 entry("x/../../y"),   entry("link", false, true),
-                                                entry(std::string("n\0ul", 4)), entry(".", true)};
+                                                entry(std::string("n\0ul", 4)), entry(".", true),
+                                                entry("line\r\nend"), entry("esc\x1b[2J"),
+                                                entry(std::string(256, 'a')), entry(std::string(255, 'b'))};
     QStringList log;
     const std::vector<TTransferItem> items =
         TTransferRunner::FolderContents(folder, entries, [&](const QString &line) { log << line; });
-    ASSERT_EQ(items.size(), 3u);
+    ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].LocalPath, "/home/u/site/a");
     EXPECT_EQ(items[0].RemoteFolder, "/pub/site");
     EXPECT_TRUE(items[1].Link);
-    EXPECT_TRUE(items[2].Folder);
-    EXPECT_EQ(items[2].LocalPath, "/home/u/site/inner");
-    EXPECT_EQ(log.size(), 4);
+    EXPECT_EQ(items[2].RemoteName, std::string(255, 'b'));
+    EXPECT_TRUE(items[3].Folder);
+    EXPECT_EQ(items[3].LocalPath, "/home/u/site/inner");
+    EXPECT_EQ(log.size(), 7);
     EXPECT_TRUE(log.contains("Skipped \"x/../../y\": it is not a name a local file can have."));
+    EXPECT_TRUE(log.contains("Skipped \"line??end\": it is not a name a local file can have.")) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("Skipped \"" + QString(80, 'a') + "...\": it is not a name a local file can have."));
 }
 
 }  // namespace
