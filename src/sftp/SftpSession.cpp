@@ -4,6 +4,7 @@
 #include "IdGlobal.h"
 #include "IdStream.h"
 #include "IdTCPClient.h"
+#include "PrefixedSocket.h"
 #include "SftpChannel.h"
 #include "SshConnection.h"
 
@@ -100,8 +101,14 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     tcp.ReadTimeout = settings.ReadTimeout;
     tcp.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { Tell(text); };
     tcp.Connect();
-    const int socket = tcp.Socket()->Handle;
+    // The server's first bytes, come with the proxy's answer.
+    std::string early = tcp.InBufferSize() > 0 ? tcp.TakeBytes(tcp.InBufferSize()) : std::string();
+    int socket = tcp.Socket()->Handle;
     tcp.Socket()->Clear(true);
+    if (!early.empty()) {
+        FRelay = std::make_unique<TPrefixedSocket>(socket, std::move(early));
+        socket = FRelay->Socket();
+    }
     auto ssh = std::make_unique<TSshConnection>();
     {
         const std::lock_guard lock(FConnecting);
@@ -136,7 +143,10 @@ void TSftpSession::Connect(const TSessionSettings &settings)
             throw ESftpMalformed("The server named no folder to start in.");
         FFolder = std::string(home.String());
     } catch (const EIdException &) {
+        // The SSH side first: its goodbye goes to the relay.
         FChannel.reset();
+        ssh.reset();
+        FRelay.reset();
         // The socket shut by an abort fails as anything else would.
         if (FAbort.exchange(false))
             throw EIdTransferAborted("Transfer aborted.");
@@ -203,6 +213,7 @@ void TSftpSession::Close()
 void TSftpSession::Disconnect()
 {
     FChannel.reset();
+    FRelay.reset();
 }
 
 bool TSftpSession::Connected()

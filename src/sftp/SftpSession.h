@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+class TPrefixedSocket;
 class TSftpChannel;
 class TSshConnection;
 
@@ -76,6 +77,9 @@ private:
 
     THostKeys FHostKeys;
     std::vector<std::string> FDefaultKeys;
+    // Carries the connection where the server's first bytes came early;
+    // it outlives the channel that writes to it.
+    std::unique_ptr<TPrefixedSocket> FRelay;
     std::unique_ptr<TSftpChannel> FChannel;
     TSessionSettings FSettings;
     std::string FAcceptedKey;

@@ -16,6 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -102,6 +108,50 @@ TEST_F(HostileSftp, ASilentProxyEndsAtTheReadTimeOut)
     } catch (const EIdSocketError &error) {
         EXPECT_EQ(error.LastError, Id_WSAETIMEDOUT);
     }
+    proxy.Join();
+}
+
+// A proxy whose answer and the server's first line come in one segment,
+// as a busy proxy's may: the server's bytes are the server's.
+TEST_F(HostileSftp, TheServersBytesThatCameWithTheProxysAnswerAreKept)
+{
+    auto session = Start("names");
+    ScriptedPeer proxy;
+    const int port = Settings.Port;
+    proxy.Serve([port](PeerSocket &peer) {
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        std::string banner;
+        for (char c = 0; c != '\n';) {
+            ASSERT_EQ(::recv(server, &c, 1, 0), 1);
+            banner += c;
+        }
+        for (std::string line = peer.ReadLine(); !line.empty(); line = peer.ReadLine()) {
+        }
+        peer.Send("HTTP/1.1 200 Connection established\r\n\r\n" + banner);
+        // Both ways until either ends.
+        pollfd both[] = {{peer.Fd(), POLLIN, 0}, {server, POLLIN, 0}};
+        char buffer[65536];
+        while (::poll(both, 2, 10000) > 0) {
+            const int from = both[0].revents ? peer.Fd() : server, to = from == server ? peer.Fd() : server;
+            const ssize_t count = ::recv(from, buffer, sizeof buffer, 0);
+            if (count <= 0 || ::send(to, buffer, size_t(count), MSG_NOSIGNAL) != count)
+                break;
+        }
+        ::close(server);
+    });
+    Settings.Proxy.Version = svHttpConnect;
+    Settings.Proxy.Host = "127.0.0.1";
+    Settings.Proxy.Port = proxy.Port();
+    session->Connect(Settings);
+    std::vector<std::string> names;
+    session->List({}, [&](TListingEntry &&entry) { names.push_back(entry.Name); }, {});
+    EXPECT_EQ(names, std::vector<std::string>{"ok.txt"});
+    session->Disconnect();
     proxy.Join();
 }
 
