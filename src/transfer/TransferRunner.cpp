@@ -286,6 +286,10 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         if (outcome == O::Done && item->Direction != TTransferDirection::Download)
             ShowChange(*item);
         const auto batch = FBatchSizes.find(item->Batch);
+        if (FQueue.BatchEnded(item->Batch)) {
+            FBatchQueued.erase(item->Batch);
+            FBatchCut.erase(item->Batch);
+        }
         if (batch != FBatchSizes.end() && FQueue.BatchEnded(item->Batch)) {
             FBatchSizes.erase(batch);
             FNews.Log(FQueue.BatchSummary(item->Batch));
@@ -327,7 +331,23 @@ void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
         FNews.Log(QStringLiteral("%1: %2 items hidden by filename filters were not queued.")
                       .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
                       .arg(entries.size() - shown.size()));
-    FQueue.InsertAfter(id, FolderContents(*folder, shown, [this](const QString &line) { FNews.Log(line); }));
+    std::vector<TTransferItem> items = FolderContents(*folder, shown, [this](const QString &line) { FNews.Log(line); });
+    size_t &queued = FBatchQueued[folder->Batch];
+    if (queued + items.size() > MaxQueuedPerTransfer) {
+        // The files first, as they come: the folders, which would queue
+        // more, are the ones left.
+        const size_t room = MaxQueuedPerTransfer - std::min(queued, MaxQueuedPerTransfer);
+        // Said once: the folders listed later queue nothing more.
+        if (FBatchCut.insert(folder->Batch).second)
+            FNews.Log(QStringLiteral("%1: %2 of its items, and what the folders listed after it hold, were not "
+                                     "queued: one download queues no more than %3 files and folders.")
+                          .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
+                          .arg(items.size() - room)
+                          .arg(QLocale(QLocale::English).toString(qulonglong(MaxQueuedPerTransfer))));
+        items.resize(room);
+    }
+    queued += items.size();
+    FQueue.InsertAfter(id, std::move(items));
 }
 
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
@@ -493,6 +513,8 @@ void TTransferRunner::StopAll(const QString &why)
             FQueue.Apply(item.Id, TTransferEvent::Cancel, why);
         }
     FBatchSizes.clear();
+    FBatchQueued.clear();
+    FBatchCut.clear();
     FFailures.clear();
     FFullDisk.clear();
     FRetries.clear();

@@ -101,6 +101,9 @@ public:
 
     // What a folder's listing may hold before it is cut short.
     void SetListingLimits(const TFolderListingLimits &limits);
+    // The most files and folders one download of folders queues: a server
+    // whose folders hold folders without end fills no memory with them.
+    size_t MaxQueuedPerTransfer = 1'000'000;
 
     void Load(const TSettingsStore &store);
     // What every window of the program shares in the store: the parts of
@@ -196,6 +199,9 @@ private:
     // Items of several downloads asked for at once: their batch, so the
     // end of the batch is told.
     std::map<int, int> FBatchSizes;
+    // What the folders' listings queued so far, by batch.
+    std::map<int, size_t> FBatchQueued;
+    std::set<int> FBatchCut;
     std::vector<TTransferItem> FUnfinished;
     // The parts downloads left, to go on from.
     TPartRegistry FParts;

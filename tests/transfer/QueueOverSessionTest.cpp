@@ -19,6 +19,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -76,6 +77,33 @@ TEST_F(QueueOverSession, AFolderComesDownWhole)
     EXPECT_EQ(Contents(Local.Path() / "site" / "sub" / "b \xe9.bin"), std::string("\0\1\2", 3));
     EXPECT_TRUE(fs::is_directory(Local.Path() / "site" / "sub" / "empty"));
     EXPECT_TRUE(News.Failures.isEmpty()) << News.Failures.join('\n').toStdString();
+}
+
+// Folders that hold folders, deeper than anyone walks: one download
+// queues no more than its bound, files before folders, and says so.
+TEST_F(QueueOverSession, AFolderTreeWithoutEndQueuesNoMoreThanTheBound)
+{
+    const std::function<void(const std::string &, int)> grow = [&](const std::string &folder, int depth) {
+        Server.AddFolder(folder);
+        for (int i = 0; i < 3; ++i) {
+            Server.AddFile(folder + "/f" + std::to_string(i), "x");
+            if (depth > 0)
+                grow(folder + "/d" + std::to_string(i), depth - 1);
+        }
+    };
+    grow("/deep", 4);  // 363 items under it
+    Runner.MaxQueuedPerTransfer = 50;
+    Run({Download("/", "deep", true)});
+    size_t files = 0, folders = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(Local.Path() / "deep"))
+        ++(entry.is_directory() ? folders : files);
+    EXPECT_EQ(files + folders, 50u);
+    EXPECT_EQ(News.Lines.filter("were not queued: one download queues no more than 50 files and folders.").size(),
+              1) << Lines();
+    // The bound is the download's: the next one has its own.
+    News.Lines.clear();
+    Run({Download("/deep", "f0")});
+    EXPECT_TRUE(News.Lines.filter("were not queued").isEmpty()) << Lines();
 }
 
 TEST_F(QueueOverSession, ADownloadCutShortGoesOnFromWhereItStopped)
