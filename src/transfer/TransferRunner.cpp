@@ -43,7 +43,7 @@ TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog, const TS
             Ended(id, outcome, reason);
         };
         worker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
-        worker.OnListed = [this](int id, const std::vector<TListingEntry> &entries) { Listed(id, entries); };
+        worker.OnListed = [this](int id, std::vector<TListingEntry> &&entries) { Listed(id, std::move(entries)); };
         worker.OnPart = [this](const std::string &target, const std::optional<TPartRecord> &part) {
             FParts.Keep(target, part);
         };
@@ -318,20 +318,22 @@ void TTransferRunner::RetryLater(int id)
     });
 }
 
-void TTransferRunner::Listed(int id, const std::vector<TListingEntry> &entries)
+void TTransferRunner::Listed(int id, std::vector<TListingEntry> entries)
 {
     const TTransferItem *folder = FQueue.Find(id);
     if (!folder)
         return;
-    std::vector<TListingEntry> shown;
-    for (const TListingEntry &entry : entries)
-        if (!Filters.Hides(RemoteDisplayName(entry.Name), entry.IsFolder && !entry.IsLink, entry.Size))
-            shown.push_back(entry);
-    if (shown.size() < entries.size())
+    const size_t listed = entries.size();
+    std::erase_if(entries, [this](const TListingEntry &entry) {
+        return Filters.Hides(RemoteDisplayName(entry.Name), entry.IsFolder && !entry.IsLink, entry.Size);
+    });
+    if (entries.size() < listed)
         FNews.Log(QStringLiteral("%1: %2 items hidden by filename filters were not queued.")
                       .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
-                      .arg(entries.size() - shown.size()));
-    std::vector<TTransferItem> items = FolderContents(*folder, shown, [this](const QString &line) { FNews.Log(line); });
+                      .arg(listed - entries.size()));
+    std::vector<TTransferItem> items = FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); });
+    // The listing goes before the queue grows by it.
+    std::vector<TListingEntry>().swap(entries);
     size_t &queued = FBatchQueued[folder->Batch];
     if (queued + items.size() > MaxQueuedPerTransfer) {
         // The files first, as they come: the folders, which would queue

@@ -140,7 +140,7 @@ private:
     // Puts an item that failed on the way back in line after a while.
     void RetryLater(int id);
     // A folder's contents queued behind it.
-    void Listed(int id, const std::vector<TListingEntry> &entries);
+    void Listed(int id, std::vector<TListingEntry> entries);
     void Drained();
     void Tick();
     void ShowTotals();

@@ -257,12 +257,23 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     if (::mkdir(job.LocalPath.c_str(), 0777) != 0 && !(errno == EEXIST && IsFolder(job.LocalPath)))
         throw EFileStreamError("Cannot create the folder \"" + job.LocalPath + "\". " + std::strerror(errno) + ".");
     EnterFolder(folder, false);
+    // What the queue takes of each entry, and no more: a listing of
+    // millions is held until the queue has it.
     std::vector<TListingEntry> entries;
-    const TFolderListing listing =
-        FRemote->List(ListingLimits, [&entries](TListingEntry &&entry) { entries.push_back(std::move(entry)); }, nullptr);
-    Post([this, id = job.Id, entries = std::move(entries)] {
+    const TFolderListing listing = FRemote->List(
+        ListingLimits,
+        [&entries](TListingEntry &&entry) {
+            TListingEntry &kept = entries.emplace_back();
+            kept.Name = std::move(entry.Name);
+            kept.IsFolder = entry.IsFolder;
+            kept.IsLink = entry.IsLink;
+            kept.Size = entry.Size;
+            kept.Seconds = entry.Seconds;
+        },
+        nullptr);
+    Post([this, id = job.Id, entries = std::move(entries)]() mutable {
         if (OnListed)
-            OnListed(id, entries);
+            OnListed(id, std::move(entries));
     });
     QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are queued"));
     // A folder that comes in part has not come: the item says so.

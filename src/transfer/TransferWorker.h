@@ -107,7 +107,7 @@ public:
     // connection may say the same, which the owner tells once.
     std::function<void(const QString &line)> OnNotice;
     // A folder download's listing: what the folder holds.
-    std::function<void(int id, const std::vector<TListingEntry> &entries)> OnListed;
+    std::function<void(int id, std::vector<TListingEntry> &&entries)> OnListed;
     // A download's part: kept for a resume (the record), or gone.
     std::function<void(const std::string &target, const std::optional<TPartRecord> &part)> OnPart;
     // How a job ended; `reason` says why it failed or stopped.

@@ -108,7 +108,7 @@ protected:
     {
         // A click on the selected item opens the editor after the
         // double-click time, F2 at once.
-        WaitFor([] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); }, 3000);
+        WaitFor([] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); }, 15000);
         auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         ASSERT_TRUE(editor) << "no label editor has the focus";
         editor->selectAll();
