@@ -377,21 +377,29 @@ TPartFile::~TPartFile()
         ::close(FInfoHandle);
 }
 
-void TPartFile::DiscardLeftBehind(const std::string &target, const TPartRecords &known)
+void TLeftBehindParts::Discard(const std::string &target, const TPartRecords &known)
 {
     const std::string folder = LocalPath::FolderPart(target);
+    auto [found, first] = FByFolder.try_emplace(folder);
+    std::vector<std::string> &names = found->second;
+    if (first) {
+        if (DIR *listing = ::opendir(folder.c_str())) {
+            while (const dirent *entry = ::readdir(listing))
+                if (std::string_view(entry->d_name).ends_with(PartSuffix))
+                    names.emplace_back(entry->d_name);
+            ::closedir(listing);
+        }
+    }
     const std::string stem = "." + LocalPath::NamePart(target).substr(0, 200) + ".";
     const size_t length = stem.size() + 6 + std::strlen(PartSuffix);
-    DIR *listing = ::opendir(folder.c_str());
-    if (!listing)
-        return;
+    // Each name is looked at once: what stays is a part in use or recorded.
+    const auto mine = std::partition(names.begin(), names.end(), [&](const std::string &name) {
+        return !(name.size() == length && name.starts_with(stem));
+    });
     std::vector<std::string> parts;
-    while (const dirent *entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name.size() == length && name.starts_with(stem) && name.ends_with(PartSuffix))
-            parts.push_back(LocalPath::Join(folder, name));
-    }
-    ::closedir(listing);
+    for (auto name = mine; name != names.end(); ++name)
+        parts.push_back(LocalPath::Join(folder, *name));
+    names.erase(mine, names.end());
     for (const std::string &part : parts) {
         if (std::any_of(known.begin(), known.end(), [&](const auto &record) { return record.second.Path == part; }))
             continue;

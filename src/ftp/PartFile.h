@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 // What the owner keeps of a resumable part this program wrote.
 struct TPartRecord {
@@ -65,10 +66,6 @@ public:
     // to any more, when it is still the very file this program made: the
     // same file, its token in its ".info". Whatever else is there stays.
     static void Discard(const TPartRecord &record);
-    // Removes the parts of `target` that a run killed left without a
-    // record: named as this program names them, an ".info" as it writes
-    // them, and held by no run. Those `known` records name stay.
-    static void DiscardLeftBehind(const std::string &target, const TPartRecords &known);
     ~TPartFile();
     TPartFile(const TPartFile &) = delete;
     TPartFile &operator=(const TPartFile &) = delete;
@@ -96,4 +93,19 @@ private:
     bool FKeep = false;
     // Its ".info" was written (every part made here has one, kept or not).
     bool FInfo = false;
+};
+
+// The parts a run killed left without a record, found by one reading of
+// each folder: a download of many files into one folder does not read it
+// again for each of them.
+class TLeftBehindParts {
+public:
+    // Removes the parts of `target` named as this program names them, with
+    // an ".info" as it writes them, held by no run. Those `known` records
+    // name stay.
+    void Discard(const std::string &target, const TPartRecords &known);
+
+private:
+    // The names of parts each folder held when it was read.
+    std::unordered_map<std::string, std::vector<std::string>> FByFolder;
 };

@@ -114,11 +114,12 @@ void TSftpSession::Connect(const TSessionSettings &settings)
         const std::lock_guard lock(FConnecting);
         FConnectingSocket = socket;
     }
-    // Cleared before `ssh`, which closes the socket, goes.
-    const auto connected = qScopeGuard([this] {
+    // Forgotten before `ssh`, which closes the socket, goes.
+    const auto forget = [this] {
         const std::lock_guard lock(FConnecting);
         FConnectingSocket = -1;
-    });
+    };
+    const auto connected = qScopeGuard(forget);
     const std::vector<TKnownKey> known = FHostKeys.Known(settings.Host, settings.Port);
     TSshLogin login;
     try {
@@ -143,6 +144,7 @@ void TSftpSession::Connect(const TSessionSettings &settings)
             throw ESftpMalformed("The server named no folder to start in.");
         FFolder = std::string(home.String());
     } catch (const EIdException &) {
+        forget();
         // The SSH side first: its goodbye goes to the relay.
         FChannel.reset();
         ssh.reset();

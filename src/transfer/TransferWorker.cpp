@@ -409,7 +409,7 @@ void TTransferWorker::Download(const TJob &job, const std::string &local, const 
     // chose to start afresh over an existing file.
     // What a run killed left of this file before its record was kept.
     if (job.Parts)
-        TPartFile::DiscardLeftBehind(local, *job.Parts);
+        FLeftBehind.Discard(local, *job.Parts);
     const TPartRecord *before = PartOf(job, local);
     TPartFile part(local, facts.Size, facts.Time, before, !(facts.Asked && !facts.Resume));
     const int64_t offset = part.Offset();

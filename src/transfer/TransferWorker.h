@@ -204,6 +204,8 @@ private:
     // The folders this session made: nothing was in them before.
     std::unordered_set<std::string> FMadeFolders;
     TFileTimes FTimes;
+    // The worker's thread alone.
+    TLeftBehindParts FLeftBehind;
     TSpeedLimit FNoLimit;
     std::string FTextTypes;  // under FMutex
     std::optional<TOverwriteGuard> FGuard;

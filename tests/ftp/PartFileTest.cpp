@@ -164,7 +164,7 @@ TEST(PartFile, WhatAKilledRunLeftWithoutARecordGoesAtTheNextDownload)
     std::ofstream(lookalike) << "not ours";
     std::ofstream(lookalike + ".info") << RemoteSize << ' ' << RemoteTime << " not-a-token\n";
 
-    TPartFile::DiscardLeftBehind(target, {{target, recorded}});
+    TLeftBehindParts().Discard(target, {{target, recorded}});
     EXPECT_FALSE(fs::exists(killed[0].string() + ".info"));
     for (int i = 0; i < 100 && fs::exists(killed[0]); ++i)
         ::usleep(20'000);
