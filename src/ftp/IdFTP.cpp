@@ -152,6 +152,17 @@ void TIdFTP::Connect(bool login)
     FFeatures = AskFeatures ? TIdFTPFeatures{} : KnownFeatures;
     FExtendedPassiveRefused = FExtendedPortRefused = FPassiveWorked = FTypeOwed = false;
     FPipeline.Clear();
+    // Until logged in, an abort from another thread ends the waits for the
+    // server and any proxy: nothing is under way that ABOR could end.
+    Socket()->Interrupt = FAbortRequest.Handle();
+    Socket()->OnInterrupt = [this] {
+        ClearAbortRequest();
+        throw EIdTransferAborted("Transfer aborted.");
+    };
+    const auto loggedIn = IdScopeExit([this] {
+        Socket()->Interrupt = Id_INVALID_SOCKET;
+        Socket()->OnInterrupt = nullptr;
+    });
     try {
         TIdTCPClient::Connect();
         if (UseTLS == utUseImplicitTLS)

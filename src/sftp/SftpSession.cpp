@@ -100,7 +100,21 @@ void TSftpSession::Connect(const TSessionSettings &settings)
     tcp.UseNagle = false;
     tcp.ReadTimeout = settings.ReadTimeout;
     tcp.OnStatus = [this](TIdComponent *, TIdStatus, const std::string &text) { Tell(text); };
+    // An abort ends the waits for the server and the proxy; one the last
+    // call left raised is forgotten.
+    if (!FAbort)
+        FAbortSignal.Clear();
+    tcp.Socket()->Interrupt = FAbortSignal.Handle();
+    tcp.Socket()->OnInterrupt = [this] {
+        if (FAbort.exchange(false)) {
+            FAbortSignal.Clear();
+            throw EIdTransferAborted("Transfer aborted.");
+        }
+        FAbortSignal.Clear();
+    };
     tcp.Connect();
+    tcp.Socket()->Interrupt = Id_INVALID_SOCKET;
+    tcp.Socket()->OnInterrupt = nullptr;
     // The server's first bytes, come with the proxy's answer.
     std::string early = tcp.InBufferSize() > 0 ? tcp.TakeBytes(tcp.InBufferSize()) : std::string();
     int socket = tcp.Socket()->Handle;
@@ -160,10 +174,17 @@ void TSftpSession::Connect(const TSessionSettings &settings)
 void TSftpSession::Abort()
 {
     FAbort = true;
+    FAbortSignal.Raise();
     // The SSH library's waits end when the socket does.
     const std::lock_guard lock(FConnecting);
     if (FConnectingSocket >= 0)
         ::shutdown(FConnectingSocket, SHUT_RDWR);
+}
+
+void TSftpSession::ClearAbort()
+{
+    FAbort = false;
+    FAbortSignal.Clear();
 }
 
 void TSftpSession::Tell(const std::string &line)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "HostKeys.h"
+#include "IdWakeSignal.h"
 #include "RemoteSession.h"
 #include "SessionSettings.h"
 #include "SftpPacket.h"
@@ -52,9 +53,10 @@ public:
     void Get(const std::string &name, TStream &target, int64_t offset, int64_t size) override;
     void Put(TStream &source, const std::string &name, int64_t offset) override;
     void Append(TStream &source, const std::string &name) override;
-    // Also ends a connect waiting in the key exchange or the log-in.
+    // Also ends a connect waiting for the server, a proxy, the key
+    // exchange or the log-in.
     void Abort() override;
-    void ClearAbort() override { FAbort = false; }
+    void ClearAbort() override;
 
     // Reads and writes in flight during a transfer, and the bytes of each:
     // measured against OpenSSH's server on loopback (bench/sftp.sh), where
@@ -88,4 +90,7 @@ private:
     // The socket of a connect under way, for an abort to shut; -1 else.
     std::mutex FConnecting;
     int FConnectingSocket = -1;
+    // Raised by an abort: ends the waits of the TCP connection and the
+    // proxy, before the SSH library has the socket.
+    TIdWakeSignal FAbortSignal;
 };

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -181,6 +182,44 @@ TEST_F(ScriptedLogin, WrongGreetingOrCloseDuringLoginDisconnects)
     });
     EXPECT_THROW(FTP.Connect(true), EIdConnClosedGracefully);
     EXPECT_FALSE(FTP.Connected());
+    Peer.Join();
+}
+
+// Until logged in, an abort from another thread (the queue's Stop) ends
+// whatever the connect waits for, with no time-out to end it: a server
+// that never greets, a proxy that never answers, a server silent after
+// USER. The next connect is not aborted by it.
+TEST_F(ScriptedLogin, AnAbortEndsTheConnectWhereverItWaits)
+{
+    FTP.ReadTimeout = IdTimeoutInfinite;
+    for (const std::string where : {"greeting", "proxy", "user"}) {
+        SCOPED_TRACE(where);
+        Peer.Serve([where](PeerSocket &peer) {
+            if (where == "user") {
+                peer.Send("220 Ready\r\n");
+                peer.ReadLine();
+            }
+            peer.WaitForClose();
+        });
+        FTP.SocksInfo.Version = where == "proxy" ? svHttpConnect : svNoSocks;
+        FTP.SocksInfo.Host = "127.0.0.1";
+        FTP.SocksInfo.Port = Peer.Port();
+        std::thread user([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            FTP.RequestAbort();
+        });
+        EXPECT_THROW(FTP.Connect(true), EIdTransferAborted);
+        user.join();
+        EXPECT_FALSE(FTP.Connected());
+        Peer.Join();
+    }
+    FTP.SocksInfo.Version = svNoSocks;
+    Peer.Serve([](PeerSocket &peer) {
+        peer.Send("220 Ready\r\n");
+        peer.WaitForClose();
+    });
+    FTP.Connect(false);
+    FTP.Disconnect();
     Peer.Join();
 }
 

@@ -155,23 +155,38 @@ TEST_F(HostileSftp, TheServersBytesThatCameWithTheProxysAnswerAreKept)
     proxy.Join();
 }
 
-// With no time-out at all, the user's abort ends a wait: a stalled read,
-// and a connect whose server stopped in the middle of its first packet.
+// With no time-out at all, the user's abort ends a wait: at connect, a
+// proxy that says nothing, a server that says nothing, a server stopped
+// in the middle of its first packet; then a stalled read.
 TEST_F(HostileSftp, AnAbortEndsEveryWait)
 {
     Settings.ReadTimeout = IdTimeoutInfinite;
-    for (const char *mode : {"stall", "stall-init"}) {
-        SCOPED_TRACE(mode);
-        const bool atConnect = std::string(mode) == "stall-init";
-        auto session = atConnect ? Start(mode) : Connect(mode);
+    for (const std::string where : {"proxy", "banner", "stall-init", "stall"}) {
+        SCOPED_TRACE(where);
+        ScriptedPeer silent;
+        const bool peer = where == "proxy" || where == "banner";
+        if (peer)
+            silent.Serve([](PeerSocket &peer) { peer.WaitForClose(); });
+        auto session = peer ? Start("names") : where == "stall" ? Connect(where) : Start(where);
+        if (where == "proxy") {
+            Settings.Proxy.Version = svHttpConnect;
+            Settings.Proxy.Host = "127.0.0.1";
+            Settings.Proxy.Port = silent.Port();
+        } else if (where == "banner") {
+            Settings.Port = silent.Port();
+        }
         std::thread user([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             session->Abort();
         });
         TMemoryStream target;
-        EXPECT_THROW(atConnect ? session->Connect(Settings) : session->Get("data.bin", target, 0, 1000),
+        EXPECT_THROW(where == "stall" ? session->Get("data.bin", target, 0, 1000) : session->Connect(Settings),
                      EIdTransferAborted);
         user.join();
+        Settings.Proxy = {};
+        session.reset();
+        if (peer)
+            silent.Join();
     }
 }
 
