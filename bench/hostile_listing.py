@@ -2,8 +2,10 @@
 """An FTP server on 127.0.0.1 whose listings are far larger than any
 folder: after 150, every LIST or MLSD sends --gib gibibytes of listing
 (--kind list: "ls -l" lines; mlsd: MLSD facts; endless: one line that
-never ends), as a hostile server may. Anonymous login; prints "PORT <n>"
-once it listens.
+never ends), as a hostile server may. With --folder NAME, only that
+folder's listing is so large, and --root is served as it is: a folder
+download of NAME meets it. Anonymous login; prints "PORT <n>" once it
+listens.
 """
 import argparse
 import sys
@@ -43,16 +45,25 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kind", choices=("list", "mlsd", "endless"), default="list")
     parser.add_argument("--gib", type=float, default=1.0)
+    parser.add_argument("--folder")
+    parser.add_argument("--root", default="/tmp")
     args = parser.parse_args()
     total = int(args.gib * (1 << 30))
     authorizer = DummyAuthorizer()
-    authorizer.add_anonymous("/tmp")
+    authorizer.add_anonymous(args.root)
+
+    def huge(path):
+        return not args.folder or path.rstrip("/").endswith("/" + args.folder)
 
     class Handler(FTPHandler):
         def ftp_LIST(self, path):
+            if not huge(path):
+                return FTPHandler.ftp_LIST(self, path)
             self.push_dtp_data(Listing(args.kind, total), isproducer=True, cmd="LIST")
 
         def ftp_MLSD(self, path):
+            if not huge(path):
+                return FTPHandler.ftp_MLSD(self, path)
             self.push_dtp_data(Listing(args.kind, total), isproducer=True, cmd="MLSD")
 
     Handler.authorizer = authorizer

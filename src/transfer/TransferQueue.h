@@ -27,6 +27,16 @@ enum class TTransferState { Queued, Transferring, Done, Failed, Cancelled };
 // close back in line, unfinished.
 enum class TTransferEvent { Start, Finish, Fail, Cancel, Retry, Interrupt };
 
+// What a folder download takes of each entry of a folder's listing: a
+// quarter of a full entry, for listings of a million.
+struct TListedEntry {
+    std::string Name;
+    int64_t Size = -1;
+    int64_t Seconds = -1;
+    bool IsFolder = false;
+    bool IsLink = false;
+};
+
 struct TTransferItem {
     int Id = 0;
     TTransferDirection Direction = TTransferDirection::Download;

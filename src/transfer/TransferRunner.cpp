@@ -43,7 +43,9 @@ TTransferRunner::TTransferRunner(TTransferNews &news, bool ideHooksLog, const TS
             Ended(id, outcome, reason);
         };
         worker.OnAskOverwrite = [this](const TOverwriteQuestion &question) { return AskOverwrite(question); };
-        worker.OnListed = [this](int id, std::vector<TListingEntry> &&entries) { Listed(id, std::move(entries)); };
+        worker.OnListed = [this](int id, std::vector<TListedEntry> &&entries, bool more) {
+            Listed(id, std::move(entries), more);
+        };
         worker.OnPart = [this](const std::string &target, const std::optional<TPartRecord> &part) {
             FParts.Keep(target, part);
         };
@@ -214,6 +216,10 @@ void TTransferRunner::StartNext()
         if (!next)
             break;
         TTransferWorker::TJob job(*next);
+        if (job.Folder) {
+            const auto queued = FBatchQueued.find(job.Batch);
+            job.Room = MaxQueuedPerTransfer - std::min(queued == FBatchQueued.end() ? 0 : queued->second, MaxQueuedPerTransfer);
+        }
         job.Retry = FRetries.count(job.Id) > 0;
         job.Parts = FParts.Snapshot();
         slot.Next = job.Id;
@@ -318,13 +324,13 @@ void TTransferRunner::RetryLater(int id)
     });
 }
 
-void TTransferRunner::Listed(int id, std::vector<TListingEntry> entries)
+void TTransferRunner::Listed(int id, std::vector<TListedEntry> entries, bool more)
 {
     const TTransferItem *folder = FQueue.Find(id);
     if (!folder)
         return;
     const size_t listed = entries.size();
-    std::erase_if(entries, [this](const TListingEntry &entry) {
+    std::erase_if(entries, [this](const TListedEntry &entry) {
         return Filters.Hides(RemoteDisplayName(entry.Name), entry.IsFolder && !entry.IsLink, entry.Size);
     });
     if (entries.size() < listed)
@@ -333,33 +339,32 @@ void TTransferRunner::Listed(int id, std::vector<TListingEntry> entries)
                       .arg(listed - entries.size()));
     std::vector<TTransferItem> items = FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); });
     // The listing goes before the queue grows by it.
-    std::vector<TListingEntry>().swap(entries);
+    std::vector<TListedEntry>().swap(entries);
     size_t &queued = FBatchQueued[folder->Batch];
-    if (queued + items.size() > MaxQueuedPerTransfer) {
+    if (more || queued + items.size() > MaxQueuedPerTransfer) {
         // The files first, as they come: the folders, which would queue
         // more, are the ones left.
         const size_t room = MaxQueuedPerTransfer - std::min(queued, MaxQueuedPerTransfer);
         // Said once: the folders listed later queue nothing more.
         if (FBatchCut.insert(folder->Batch).second)
-            FNews.Log(QStringLiteral("%1: %2 of its items, and what the folders listed after it hold, were not "
-                                     "queued: one download queues no more than %3 files and folders.")
+            FNews.Log(QStringLiteral("%1: the rest of its items, and what the folders listed after it hold, were not "
+                                     "queued: one download queues no more than %2 files and folders.")
                           .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
-                          .arg(items.size() - room)
                           .arg(QLocale(QLocale::English).toString(qulonglong(MaxQueuedPerTransfer))));
-        items.resize(room);
+        items.resize(std::min(items.size(), room));
     }
     queued += items.size();
     FQueue.InsertAfter(id, std::move(items));
 }
 
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
-                                                           const std::vector<TListingEntry> &entries,
+                                                           const std::vector<TListedEntry> &entries,
                                                            const std::function<void(const QString &)> &log)
 {
     const std::string remote = RemoteJoin(folder.RemoteFolder, folder.RemoteName);
     const std::string local = folder.LocalPath + '/';
     std::vector<TTransferItem> items;
-    for (const TListingEntry &entry : entries) {
+    for (const TListedEntry &entry : entries) {
         if (!IsLocalFileName(entry.Name)) {
             log(UnsafeNameSkipped(entry.Name));
             continue;
@@ -692,10 +697,18 @@ void TTransferRunner::SaveShared(TSettingsStore &store) const
     FParts.Save(store);
     // What was set aside, then what this run still has to move: kept on
     // disk as it changes, so that a run killed leaves its queue behind.
-    std::vector<TTransferItem> kept = FUnfinished;
+    std::vector<TTransferItem> kept(FUnfinished.begin(),
+                                    FUnfinished.begin() + std::ptrdiff_t(std::min(FUnfinished.size(), MaxKeptItems)));
     for (const TTransferItem &item : FQueue.Items())
         if ((item.State == TTransferState::Queued || item.State == TTransferState::Transferring) &&
             item.Direction != TTransferDirection::Delete && !item.Site.isEmpty()) {
+            if (kept.size() == MaxKeptItems) {
+                if (!std::exchange(FKeptCutSaid, true))
+                    FNews.Log(QStringLiteral("The queue is longer than %1 transfers: should this run end unexpectedly, "
+                                             "only its first %1 are offered again.")
+                                  .arg(MaxKeptItems));
+                break;
+            }
             kept.push_back(item);
             kept.back().Owner = RunIdentity::ThisRun();
         }

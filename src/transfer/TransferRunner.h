@@ -104,6 +104,10 @@ public:
     // The most files and folders one download of folders queues: a server
     // whose folders hold folders without end fills no memory with them.
     size_t MaxQueuedPerTransfer = 1'000'000;
+    // The most transfers kept on disk for a run that ends unexpectedly:
+    // the settings file holds each as values and is written whole, and a
+    // million of them would cost gigabytes at each save.
+    size_t MaxKeptItems = 10'000;
 
     void Load(const TSettingsStore &store);
     // What every window of the program shares in the store: the parts of
@@ -123,7 +127,7 @@ public:
     // What a listed folder's download queues: its files, then its folders,
     // but names that would lead out of it, which are logged.
     static std::vector<TTransferItem> FolderContents(const TTransferItem &folder,
-                                                     const std::vector<TListingEntry> &entries,
+                                                     const std::vector<TListedEntry> &entries,
                                                      const std::function<void(const QString &)> &log);
 
     // A transfer that fails on the way is tried again this many times,
@@ -140,7 +144,7 @@ private:
     // Puts an item that failed on the way back in line after a while.
     void RetryLater(int id);
     // A folder's contents queued behind it.
-    void Listed(int id, std::vector<TListingEntry> entries);
+    void Listed(int id, std::vector<TListedEntry> entries, bool more);
     void Drained();
     void Tick();
     void ShowTotals();
@@ -177,6 +181,8 @@ private:
     TSessionSettings FSession;
     QString FSite, FSiteName;
     uint64_t FUnfinishedRevision = 0;
+    // A queue longer than the settings keep was said once.
+    mutable bool FKeptCutSaid = false;
     QTimer FTimer;
     bool FStopping = false;
     // An answer the user gave for all the files of the run.

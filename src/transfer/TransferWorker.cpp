@@ -256,28 +256,35 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     // Where the files go comes first: a listing with no place is no use.
     if (::mkdir(job.LocalPath.c_str(), 0777) != 0 && !(errno == EEXIST && IsFolder(job.LocalPath)))
         throw EFileStreamError("Cannot create the folder \"" + job.LocalPath + "\". " + std::strerror(errno) + ".");
+    const auto listed = [this, id = job.Id](std::vector<TListedEntry> &&entries, bool more) {
+        Post([this, id, entries = std::move(entries), more]() mutable {
+            if (OnListed)
+                OnListed(id, std::move(entries), more);
+        });
+    };
+    // The download has queued all it may: nothing here would be.
+    if (job.Room == 0)
+        return listed({}, true);
     EnterFolder(folder, false);
-    // What the queue takes of each entry, and no more: a listing of
-    // millions is held until the queue has it.
-    std::vector<TListingEntry> entries;
+    // What the queue takes of each entry, and no more than it has room
+    // for: a listing of millions is held until the queue has it.
+    TFolderListingLimits limits = ListingLimits;
+    limits.MaxEntries = std::min(limits.MaxEntries, job.Room);
+    std::vector<TListedEntry> entries;
     const TFolderListing listing = FRemote->List(
-        ListingLimits,
+        limits,
         [&entries](TListingEntry &&entry) {
-            TListingEntry &kept = entries.emplace_back();
-            kept.Name = std::move(entry.Name);
-            kept.IsFolder = entry.IsFolder;
-            kept.IsLink = entry.IsLink;
-            kept.Size = entry.Size;
-            kept.Seconds = entry.Seconds;
+            entries.push_back({std::move(entry.Name), entry.Size, entry.Seconds, entry.IsFolder, entry.IsLink});
         },
         nullptr);
-    Post([this, id = job.Id, entries = std::move(entries)]() mutable {
-        if (OnListed)
-            OnListed(id, std::move(entries));
-    });
-    QStringList notes = ListingNotes(listing, ListingLimits, QStringLiteral("only the first are queued"));
+    // Cut at the room the download has left: the queue says so, once.
+    const bool full = listing.Cut == TFolderListing::ctEntries && limits.MaxEntries < ListingLimits.MaxEntries;
+    listed(std::move(entries), full);
+    QStringList notes = ListingNotes(listing, limits, QStringLiteral("only the first are queued"));
     // A folder that comes in part has not come: the item says so.
-    const QString cut = listing.Cut != TFolderListing::ctNone ? notes.takeLast() : QString();
+    const QString cut = listing.Cut != TFolderListing::ctNone && !full ? notes.takeLast() : QString();
+    if (full)
+        notes.removeLast();
     for (const QString &note : notes)
         Log(RemoteDisplayName(folder) + ": " + note);
     if (!cut.isEmpty())

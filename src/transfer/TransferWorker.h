@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -45,6 +46,9 @@ public:
         // The parts of downloads this program left, by target: a download
         // goes on from its target's part only.
         std::shared_ptr<const TPartRecords> Parts;
+        // The most entries a folder's listing may still queue: what one
+        // download may queue, less what it has.
+        size_t Room = SIZE_MAX;
     };
     // Interrupted: failed on the way (the network, the connection, a 4xx
     // answer), where a retry may do; Failed: refused (5xx) or a local
@@ -106,8 +110,9 @@ public:
     // What the connection says of itself once logged in: each worker's
     // connection may say the same, which the owner tells once.
     std::function<void(const QString &line)> OnNotice;
-    // A folder download's listing: what the folder holds.
-    std::function<void(int id, std::vector<TListingEntry> &&entries)> OnListed;
+    // A folder download's listing: what the folder holds, and whether it
+    // held more than the download had room to queue.
+    std::function<void(int id, std::vector<TListedEntry> &&entries, bool more)> OnListed;
     // A download's part: kept for a resume (the record), or gone.
     std::function<void(const std::string &target, const std::optional<TPartRecord> &part)> OnPart;
     // How a job ended; `reason` says why it failed or stopped.

@@ -47,7 +47,7 @@ public:
         FFolder = path;
     }
     void EnterParentFolder() override { FFolder = RemoteParent(FFolder); }
-    TFolderListing List(const TFolderListingLimits &, const std::function<void(TListingEntry &&)> &entry,
+    TFolderListing List(const TFolderListingLimits &limits, const std::function<void(TListingEntry &&)> &entry,
                         const std::function<void(std::string_view)> &) override
     {
         if (FServer.BeforeList)
@@ -62,10 +62,16 @@ public:
                 if (RemoteParent(path) == FFolder)
                     entries.push_back(Entry(path, false, int64_t(file.Bytes.size()), file.Time));
         }
-        for (TListingEntry &each : entries)
-            entry(std::move(each));
         TFolderListing listing;
-        listing.Entries = entries.size();
+        for (TListingEntry &each : entries) {
+            if (listing.Entries == limits.MaxEntries) {
+                listing.Cut = TFolderListing::ctEntries;
+                break;
+            }
+            entry(std::move(each));
+            ++listing.Entries;
+        }
+        FServer.MostListed = std::max(FServer.MostListed.load(), listing.Entries);
         return listing;
     }
     bool ListsUnordered() const override { return false; }

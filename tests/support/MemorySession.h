@@ -7,6 +7,7 @@
 
 #include "Protocols.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -38,6 +39,9 @@ public:
     int Mode(const std::string &path);
     // Called as a listing begins, on the session's thread.
     std::function<void()> BeforeList;
+    // The most entries one listing handed over; a listing stops at its
+    // limit, as a real server's does.
+    std::atomic<size_t> MostListed{0};
     // Each move as "get /a 0" or "put /b 10" (the offset), "append /b".
     std::vector<std::string> Moves();
 

@@ -4,6 +4,7 @@
 // network: what the queue does is the room's, whatever the protocol.
 #include "MemorySession.h"
 #include "NewsRecord.h"
+#include "SettingsStore.h"
 #include "TempDir.h"
 #include "TransferRunner.h"
 
@@ -104,6 +105,39 @@ TEST_F(QueueOverSession, AFolderTreeWithoutEndQueuesNoMoreThanTheBound)
     News.Lines.clear();
     Run({Download("/deep", "f0")});
     EXPECT_TRUE(News.Lines.filter("were not queued").isEmpty()) << Lines();
+
+    // One folder of more than the bound: its listing stops there, and the
+    // folder is no failure.
+    for (int i = 0; i < 120; ++i)
+        Server.AddFile("/flat/f" + std::to_string(i), "x");
+    Server.AddFolder("/flat");
+    News.Lines.clear();
+    Run({Download("/", "flat", true)});
+    EXPECT_EQ(std::distance(fs::directory_iterator(Local.Path() / "flat"), {}), 50);
+    EXPECT_EQ(Server.MostListed, 50u);
+    EXPECT_EQ(News.Lines.filter("were not queued").size(), 1) << Lines();
+    EXPECT_TRUE(News.Failures.isEmpty()) << News.Failures.join('\n').toStdString();
+}
+
+// A queue longer than the settings keep for a run that ends unexpectedly:
+// its first are kept, and the log says so once.
+TEST_F(QueueOverSession, TheSettingsKeepTheFirstOfALongQueue)
+{
+    Runner.MaxKeptItems = 20;
+    std::vector<TTransferItem> items;
+    for (int i = 0; i < 30; ++i) {
+        Server.AddFile("/f" + std::to_string(i), "x");
+        items.push_back(Download("/", "f" + std::to_string(i)));
+    }
+    Runner.Enqueue(std::move(items));
+    for (int save = 0; save < 2; ++save) {
+        const auto store = TSettingsStore::InMemory();
+        Runner.SaveShared(*store);
+        EXPECT_EQ(store->ReadInteger("Queue/Count", 0), 20);
+    }
+    EXPECT_EQ(News.Lines.filter("only its first 20 are offered again").size(), 1) << Lines();
+    while (Runner.Active())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST_F(QueueOverSession, ADownloadCutShortGoesOnFromWhereItStopped)

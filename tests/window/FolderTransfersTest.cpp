@@ -169,13 +169,13 @@ TEST(FolderContents, NamesNoLocalFileCanHaveAreSkippedAndFoldersComeLast)
     folder.RemoteFolder = "/pub";
     folder.RemoteName = "site";
     const auto entry = [](std::string name, bool isFolder = false, bool isLink = false) {
-        TListingEntry made;
+        TListedEntry made;
         made.Name = std::move(name);
         made.IsFolder = isFolder;
         made.IsLink = isLink;
         return made;
     };
-    const std::vector<TListingEntry> entries = {entry("inner", true), entry("a"),   entry(".."),
+    const std::vector<TListedEntry> entries = {entry("inner", true), entry("a"),   entry(".."),
                                                 entry("x/../../y"),   entry("link", false, true),
                                                 entry(std::string("n\0ul", 4)), entry(".", true),
                                                 entry("line\r\nend"), entry("esc\x1b[2J"),
