@@ -106,11 +106,9 @@ void TSftpSession::Connect(const TSessionSettings &settings)
         FAbortSignal.Clear();
     tcp.Socket()->Interrupt = FAbortSignal.Handle();
     tcp.Socket()->OnInterrupt = [this] {
-        if (FAbort.exchange(false)) {
-            FAbortSignal.Clear();
-            throw EIdTransferAborted("Transfer aborted.");
-        }
         FAbortSignal.Clear();
+        if (FAbort.exchange(false))
+            throw EIdTransferAborted("Transfer aborted.");
     };
     tcp.Connect();
     tcp.Socket()->Interrupt = Id_INVALID_SOCKET;

@@ -216,10 +216,8 @@ void TTransferRunner::StartNext()
         if (!next)
             break;
         TTransferWorker::TJob job(*next);
-        if (job.Folder) {
-            const auto queued = FBatchQueued.find(job.Batch);
-            job.Room = MaxQueuedPerTransfer - std::min(queued == FBatchQueued.end() ? 0 : queued->second, MaxQueuedPerTransfer);
-        }
+        if (job.Folder)
+            job.Room = RoomLeft(job.Batch);
         job.Retry = FRetries.count(job.Id) > 0;
         job.Parts = FParts.Snapshot();
         slot.Next = job.Id;
@@ -340,11 +338,10 @@ void TTransferRunner::Listed(int id, std::vector<TListedEntry> entries, bool mor
     std::vector<TTransferItem> items = FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); });
     // The listing goes before the queue grows by it.
     std::vector<TListedEntry>().swap(entries);
-    size_t &queued = FBatchQueued[folder->Batch];
-    if (more || queued + items.size() > MaxQueuedPerTransfer) {
+    const size_t room = RoomLeft(folder->Batch);
+    if (more || items.size() > room) {
         // The files first, as they come: the folders, which would queue
         // more, are the ones left.
-        const size_t room = MaxQueuedPerTransfer - std::min(queued, MaxQueuedPerTransfer);
         // Said once: the folders listed later queue nothing more.
         if (FBatchCut.insert(folder->Batch).second)
             FNews.Log(QStringLiteral("%1: the rest of its items, and what the folders listed after it hold, were not "
@@ -353,8 +350,14 @@ void TTransferRunner::Listed(int id, std::vector<TListedEntry> entries, bool mor
                           .arg(QLocale(QLocale::English).toString(qulonglong(MaxQueuedPerTransfer))));
         items.resize(std::min(items.size(), room));
     }
-    queued += items.size();
+    FBatchQueued[folder->Batch] += items.size();
     FQueue.InsertAfter(id, std::move(items));
+}
+
+size_t TTransferRunner::RoomLeft(int batch) const
+{
+    const auto queued = FBatchQueued.find(batch);
+    return MaxQueuedPerTransfer - std::min(queued == FBatchQueued.end() ? 0 : queued->second, MaxQueuedPerTransfer);
 }
 
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,

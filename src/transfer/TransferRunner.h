@@ -145,6 +145,8 @@ private:
     void RetryLater(int id);
     // A folder's contents queued behind it.
     void Listed(int id, std::vector<TListedEntry> entries, bool more);
+    // What one download of folders may still queue.
+    size_t RoomLeft(int batch) const;
     void Drained();
     void Tick();
     void ShowTotals();

@@ -282,12 +282,10 @@ void TTransferWorker::ProcessFolder(const TJob &job)
     listed(std::move(entries), full);
     QStringList notes = ListingNotes(listing, limits, QStringLiteral("only the first are queued"));
     // A folder that comes in part has not come: the item says so.
-    const QString cut = listing.Cut != TFolderListing::ctNone && !full ? notes.takeLast() : QString();
-    if (full)
-        notes.removeLast();
+    const QString cut = listing.Cut != TFolderListing::ctNone ? notes.takeLast() : QString();
     for (const QString &note : notes)
         Log(RemoteDisplayName(folder) + ": " + note);
-    if (!cut.isEmpty())
+    if (!cut.isEmpty() && !full)
         throw ETransferFailed(cut);
 }
 
