@@ -102,6 +102,15 @@ TTransfers::TTransfers(TWindowServices &window, TRemoteSession &session, TRemote
     };
 }
 
+TTransfers::~TTransfers()
+{
+    W.RemoteFiles->OnDragOver = nullptr;
+    W.RemoteFiles->OnDragDrop = nullptr;
+    W.LocalTree->OnChange = nullptr;
+    W.LocalTree->OnDragOver = nullptr;
+    W.LocalTree->OnDragDrop = nullptr;
+}
+
 // ---- downloads ----------------------------------------------------------------------
 
 std::string TTransfers::LocalTargetFolder() const

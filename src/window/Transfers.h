@@ -35,6 +35,8 @@ public:
     };
     TTransfers(TWindowServices &window, TRemoteSession &session, TRemoteView &remoteView, TTransferRunner &runner,
                const TWidgets &widgets);
+    // The widgets outlive this part: what they still report goes nowhere.
+    ~TTransfers();
 
     // The dialogs, and what they propose and keep.
     TFileDialog DownloadDialog, UploadDialog;

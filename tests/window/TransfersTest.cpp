@@ -7,9 +7,11 @@
 #include "IDEEnhance.h"
 #include "StatusBar.h"
 #include "SystemTreeView.h"
+#include "IdMainThreadQueue.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -22,7 +24,9 @@
 #include <sys/time.h>
 
 #include <filesystem>
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -66,6 +70,35 @@ TEST_F(Transfers, OneFileSavesUnderTheChosenNameSeveralUnderTheirOwn)
     EXPECT_EQ(LogEntries().last(), "Transfer of selected files complete.");
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     EXPECT_EQ(Form->Runner().Simultaneous(), 2) << "two connections unless the user chose otherwise";
+}
+
+// The queue's connections end when the window closes, and news that
+// reaches the local tree meanwhile (its watch's, say) reaches no part gone.
+TEST_F(Transfers, NewsWhileTheWindowClosesReachesNoPartGone)
+{
+    SysTree->SetSelection(QString::fromStdString(Local.Path().string()));
+    SelectFiles({"notes.txt"});
+    actDownload->trigger();
+    WaitForTransfers();
+    EXPECT_EQ(Contents(Local.File("notes.txt")), "n");
+
+    // The tree's selection moves, again and again, until the window is gone.
+    TdfsSystemTreeView *tree = SysTree;
+    const QStringList folders{QDir::homePath(), QString::fromStdString(Local.Path().string())};
+    auto open = std::make_shared<std::atomic<bool>>(true);
+    std::thread news([&, open] {
+        for (int i = 0; *open; ++i) {
+            IdMainThreadQueue::Post([=] {
+                if (*open)
+                    tree->SetSelection(folders[i % 2]);
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    Form.reset();
+    *open = false;
+    news.join();
+    IdMainThreadQueue::Drain();
 }
 
 TEST_F(Transfers, ARefusedDownloadLeavesAnExistingFileIntact)
