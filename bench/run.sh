@@ -155,6 +155,9 @@ rm -rf "$work/deep"
 echo "== Saved sites: a FileZilla list imported and exported, the settings saved and read"
 ./build/bench/bench_sites
 
+echo "== A folder download's listing of a million files in the queue: its memory"
+./build/bench/bench_queue_memory
+
 echo "== 1,000 files of 16 KiB, two connections, active mode (three rounds in turn: the medians compared)"
 # Each file is a data connection, and each closed one holds its port for a
 # minute: thousands of them slow the kernel's search for a free port, and

@@ -82,8 +82,9 @@ void TTransferQueue::Add(std::vector<TTransferItem> items)
         item.Speed = 0;
         Count(item, +1);
         FItems.push_back(std::move(item));
+        // Ids only grow: the index stays in order.
         if (!FRowsStale)
-            FRows[FLastId] = FItems.size() - 1;
+            FRows.emplace_back(FLastId, uint32_t(FItems.size() - 1));
     }
     if (OnReset)
         OnReset();
@@ -91,20 +92,40 @@ void TTransferQueue::Add(std::vector<TTransferItem> items)
 
 void TTransferQueue::InsertAfter(int id, std::vector<TTransferItem> items)
 {
+    auto from = items.begin();
+    InsertAfter(id, items.size(), [&](TTransferItem &item) {
+        if (from == items.end())
+            return false;
+        item = std::move(*from++);
+        return true;
+    });
+}
+
+void TTransferQueue::InsertAfter(int id, size_t count, const std::function<bool(TTransferItem &)> &next)
+{
     const int row = RowOf(id);
-    if (row < 0 || items.empty())
+    if (row < 0 || count == 0)
         return;
-    const TTransferItem &parent = FItems[size_t(row)];
-    for (TTransferItem &item : items) {
+    const int batch = FItems[size_t(row)].Batch;
+    const QString site = FItems[size_t(row)].Site;
+    // Made at the end, then turned into place: the queue grows once, and
+    // by half at least, so folder after folder does not copy it each time.
+    const size_t end = FItems.size();
+    if (end + count > FItems.capacity())
+        FItems.reserve(std::max(end + count, FItems.capacity() + FItems.capacity() / 2));
+    for (TTransferItem item; FItems.size() - end < count && next(item); item = TTransferItem()) {
         item.Id = ++FLastId;
         item.State = S::Queued;
         item.Done = 0;
         item.Speed = 0;
-        item.Batch = parent.Batch;
-        item.Site = parent.Site;
+        item.Batch = batch;
+        item.Site = site;
         Count(item, +1);
+        FItems.push_back(std::move(item));
     }
-    FItems.insert(FItems.begin() + row + 1, std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    if (FItems.size() == end)
+        return;
+    std::rotate(FItems.begin() + row + 1, FItems.begin() + std::ptrdiff_t(end), FItems.end());
     Moved();
     if (OnReset)
         OnReset();
@@ -124,13 +145,18 @@ TTransferItem *TTransferQueue::Item(int id)
 int TTransferQueue::RowOf(int id) const
 {
     if (FRowsStale) {
+        // A queue that shrank gives its index's room back too.
+        if (FRows.capacity() > 2 * FItems.size() + 1024)
+            std::vector<std::pair<int, uint32_t>>().swap(FRows);
         FRows.clear();
+        FRows.reserve(FItems.size());
         for (size_t row = 0; row < FItems.size(); ++row)
-            FRows[FItems[row].Id] = row;
+            FRows.emplace_back(FItems[row].Id, uint32_t(row));
+        std::sort(FRows.begin(), FRows.end());
         FRowsStale = false;
     }
-    const auto found = FRows.find(id);
-    return found == FRows.end() ? -1 : int(found->second);
+    const auto found = std::lower_bound(FRows.begin(), FRows.end(), std::pair<int, uint32_t>(id, 0));
+    return found == FRows.end() || found->first != id ? -1 : int(found->second);
 }
 
 void TTransferQueue::Changed(int id)

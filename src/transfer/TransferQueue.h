@@ -20,8 +20,8 @@
 #include <vector>
 
 // Delete: a remote folder with all it holds, on the transfer connection.
-enum class TTransferDirection { Download, Upload, Delete };
-enum class TTransferState { Queued, Transferring, Done, Failed, Cancelled };
+enum class TTransferDirection : uint8_t { Download, Upload, Delete };
+enum class TTransferState : uint8_t { Queued, Transferring, Done, Failed, Cancelled };
 // Start and Finish/Fail come from the worker; Cancel and Retry from the
 // user; Interrupt puts a transfer stopped by a disconnect or the window's
 // close back in line, unfinished.
@@ -37,44 +37,46 @@ struct TListedEntry {
     bool IsLink = false;
 };
 
+// A queue may hold a million: the fields are laid out so that none pads
+// another.
 struct TTransferItem {
     int Id = 0;
+    // The items one request queued (a selection, a drop) share a batch.
+    int Batch = 0;
     TTransferDirection Direction = TTransferDirection::Download;
-    // Bytes, as the kernel and the server take them.
-    std::string LocalPath;
-    std::string RemoteFolder;  // absolute, as the server names it
-    std::string RemoteName;
+    TTransferState State = TTransferState::Queued;
     // A folder: a download lists it when its turn comes and queues what it
     // holds; an upload makes it on the server. LocalPath is the folder.
     bool Folder = false;
     // A listed link: to a file it is downloaded, to a folder skipped.
     bool Link = false;
-    int64_t Size = -1;  // -1: not known yet
-    // The remote file's time to the second ("YYYYMMDDhhmmss", UTC), where
-    // its listing gave it; else "".
-    std::string Time;
-    int64_t Done = 0;
-    double Speed = 0;  // bytes per second, while it runs
-    TTransferState State = TTransferState::Queued;
-    QString Reason;  // why it failed, or why it stopped
-    // The algorithm whose digest the server's matched ("SHA-256"), or "".
-    QString Verified;
     // The user chose the target in a dialog that asked before replacing:
     // no second question.
     bool Confirmed = false;
+    // Queued again after its run ended unclean: a file that had arrived
+    // whole before the end, same size and time at its target, is done.
+    bool Recovered = false;
+    int64_t Size = -1;  // -1: not known yet
+    int64_t Done = 0;
+    double Speed = 0;  // bytes per second, while it runs
+    // Bytes, as the kernel and the server take them.
+    std::string LocalPath;
+    std::string RemoteFolder;  // absolute, as the server names it
+    std::string RemoteName;
+    // The remote file's time to the second ("YYYYMMDDhhmmss", UTC), where
+    // its listing gave it; else "".
+    std::string Time;
+    QString Reason;  // why it failed, or why it stopped
+    // The algorithm whose digest the server's matched ("SHA-256"), or "".
+    QString Verified;
     // An upload's folder as the view listed it when it was queued: names
     // found there need no question to the server (some answer no SIZE).
     std::shared_ptr<const std::unordered_set<std::string>> Listed;
-    // The items one request queued (a selection, a drop) share a batch.
-    int Batch = 0;
     // Whose queue: "user@address" of the session that queued it.
     QString Site;
     // Kept on disk: the run whose queue holds it, in case that run ends
     // unclean; "" when it was set aside as unfinished.
     QString Owner;
-    // Queued again after its run ended unclean: a file that had arrived
-    // whole before the end, same size and time at its target, is done.
-    bool Recovered = false;
 };
 
 // What the Transfers page says of an item's state: "Queued", "Verified
@@ -93,6 +95,10 @@ public:
     // Queues right behind an item (a folder's contents behind the folder),
     // in their order, in its batch and for its site.
     void InsertAfter(int id, std::vector<TTransferItem> items);
+    // The same for what `next` makes, one item at a time, until it answers
+    // false; `count` is how many it may make. A million listed files are
+    // built in place, never held twice.
+    void InsertAfter(int id, size_t count, const std::function<bool(TTransferItem &)> &next);
     const std::vector<TTransferItem> &Items() const { return FItems; }
     const TTransferItem *Find(int id) const;
     int RowOf(int id) const;
@@ -172,7 +178,8 @@ private:
     // A folder may bring thousands of items: what is asked for each event
     // is kept at hand, not counted afresh.
     std::vector<TTransferItem> FItems;
-    mutable std::unordered_map<int, size_t> FRows;
+    // Each item's row, by id: eight bytes an item, not a map's node.
+    mutable std::vector<std::pair<int, uint32_t>> FRows;
     mutable bool FRowsStale = false;
     // No queued item comes before this row.
     mutable size_t FQueuedFrom = 0;

@@ -270,7 +270,10 @@ void TTransferRunner::Ended(int id, TTransferWorker::TOutcome outcome, const QSt
         [[fallthrough]];
     case O::Failed:
         FQueue.Apply(id, TTransferEvent::Fail, reason);
-        FFailures.append(reason);
+        // The message names the first few; a million failures are counted.
+        if (FFailures.size() < ShownFailures)
+            FFailures.append(reason);
+        ++FFailureCount;
         if (const TTransferItem *item = FQueue.Find(id);
             item && item->Direction == TTransferDirection::Download && !item->Folder && DiskFull(item->LocalPath))
             FFullDisk.push_back(item->LocalPath);
@@ -335,11 +338,9 @@ void TTransferRunner::Listed(int id, std::vector<TListedEntry> entries, bool mor
         FNews.Log(QStringLiteral("%1: %2 items hidden by filename filters were not queued.")
                       .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
                       .arg(listed - entries.size()));
-    std::vector<TTransferItem> items = FolderContents(*folder, entries, [this](const QString &line) { FNews.Log(line); });
-    // The listing goes before the queue grows by it.
-    std::vector<TListedEntry>().swap(entries);
+    SortListed(entries, [this](const QString &line) { FNews.Log(line); });
     const size_t room = RoomLeft(folder->Batch);
-    if (more || items.size() > room) {
+    if (more || entries.size() > room) {
         // The files first, as they come: the folders, which would queue
         // more, are the ones left.
         // Said once: the folders listed later queue nothing more.
@@ -348,10 +349,19 @@ void TTransferRunner::Listed(int id, std::vector<TListedEntry> entries, bool mor
                                      "queued: one download queues no more than %2 files and folders.")
                           .arg(RemoteDisplayName(RemoteJoin(folder->RemoteFolder, folder->RemoteName)))
                           .arg(QLocale(QLocale::English).toString(qulonglong(MaxQueuedPerTransfer))));
-        items.resize(std::min(items.size(), room));
+        entries.resize(std::min(entries.size(), room));
     }
-    FBatchQueued[folder->Batch] += items.size();
-    FQueue.InsertAfter(id, std::move(items));
+    FBatchQueued[folder->Batch] += entries.size();
+    // Each entry becomes its item in the queue itself, its name moved.
+    const std::string remote = RemoteJoin(folder->RemoteFolder, folder->RemoteName);
+    const std::string local = folder->LocalPath + '/';
+    size_t next = 0;
+    FQueue.InsertAfter(id, entries.size(), [&](TTransferItem &item) {
+        if (next == entries.size())
+            return false;
+        item = FolderItem(remote, local, std::move(entries[next++]));
+        return true;
+    });
 }
 
 size_t TTransferRunner::RoomLeft(int batch) const
@@ -360,34 +370,47 @@ size_t TTransferRunner::RoomLeft(int batch) const
     return MaxQueuedPerTransfer - std::min(queued == FBatchQueued.end() ? 0 : queued->second, MaxQueuedPerTransfer);
 }
 
+void TTransferRunner::SortListed(std::vector<TListedEntry> &entries, const std::function<void(const QString &)> &log)
+{
+    std::erase_if(entries, [&log](const TListedEntry &entry) {
+        if (IsLocalFileName(entry.Name))
+            return false;
+        log(UnsafeNameSkipped(entry.Name));
+        return true;
+    });
+    // Files first, then the folders, each listed when its turn comes. A
+    // link to a folder is not walked into (it may lead round in a loop):
+    // the worker skips it, and says so.
+    std::stable_partition(entries.begin(), entries.end(),
+                          [](const TListedEntry &entry) { return !entry.IsFolder || entry.IsLink; });
+}
+
+TTransferItem TTransferRunner::FolderItem(const std::string &remote, const std::string &local, TListedEntry &&entry)
+{
+    TTransferItem item;
+    item.Direction = TTransferDirection::Download;
+    item.LocalPath = local + LocalNameFor(entry.Name);
+    item.RemoteFolder = remote;
+    item.RemoteName = std::move(entry.Name);
+    item.Folder = entry.IsFolder && !entry.IsLink;
+    item.Link = entry.IsLink;
+    item.Size = entry.Size;
+    if (entry.Seconds >= 0)
+        item.Time = TimeTextOfSeconds(entry.Seconds);
+    return item;
+}
+
 std::vector<TTransferItem> TTransferRunner::FolderContents(const TTransferItem &folder,
-                                                           const std::vector<TListedEntry> &entries,
+                                                           std::vector<TListedEntry> entries,
                                                            const std::function<void(const QString &)> &log)
 {
+    SortListed(entries, log);
     const std::string remote = RemoteJoin(folder.RemoteFolder, folder.RemoteName);
     const std::string local = folder.LocalPath + '/';
     std::vector<TTransferItem> items;
-    for (const TListedEntry &entry : entries) {
-        if (!IsLocalFileName(entry.Name)) {
-            log(UnsafeNameSkipped(entry.Name));
-            continue;
-        }
-        TTransferItem item;
-        item.Direction = TTransferDirection::Download;
-        item.LocalPath = local + LocalNameFor(entry.Name);
-        item.RemoteFolder = remote;
-        item.RemoteName = entry.Name;
-        // A link to a folder is not walked into (it may lead round in a
-        // loop): the worker skips it, and says so.
-        item.Folder = entry.IsFolder && !entry.IsLink;
-        item.Link = entry.IsLink;
-        item.Size = entry.Size;
-        if (entry.Seconds >= 0)
-            item.Time = TimeTextOfSeconds(entry.Seconds);
-        items.push_back(std::move(item));
-    }
-    // Files first, then the folders, each listed when its turn comes.
-    std::stable_partition(items.begin(), items.end(), [](const TTransferItem &item) { return !item.Folder; });
+    items.reserve(entries.size());
+    for (TListedEntry &entry : entries)
+        items.push_back(FolderItem(remote, local, std::move(entry)));
     return items;
 }
 
@@ -408,9 +431,10 @@ void TTransferRunner::Drained()
         return;
     // One message for the run, however many failed: the rows say the rest.
     const QStringList failures = std::exchange(FFailures, {});
-    QString text = failures.mid(0, 5).join('\n');
-    if (failures.size() > 5)
-        text += QStringLiteral("\n...and %1 more: see the Transfers page.").arg(failures.size() - 5);
+    const size_t count = std::exchange(FFailureCount, 0);
+    QString text = failures.join('\n');
+    if (count > size_t(failures.size()))
+        text += QStringLiteral("\n...and %1 more: see the Transfers page.").arg(qulonglong(count - size_t(failures.size())));
     FNews.ReportFailures(text);
     OfferToFreeDisk();
 }
@@ -526,6 +550,7 @@ void TTransferRunner::StopAll(const QString &why)
     FBatchQueued.clear();
     FBatchCut.clear();
     FFailures.clear();
+    FFailureCount = 0;
     FFullDisk.clear();
     FRetries.clear();
     FHeld.clear();

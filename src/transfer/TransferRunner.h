@@ -126,9 +126,13 @@ public:
 
     // What a listed folder's download queues: its files, then its folders,
     // but names that would lead out of it, which are logged.
-    static std::vector<TTransferItem> FolderContents(const TTransferItem &folder,
-                                                     const std::vector<TListedEntry> &entries,
+    static std::vector<TTransferItem> FolderContents(const TTransferItem &folder, std::vector<TListedEntry> entries,
                                                      const std::function<void(const QString &)> &log);
+    // A listing as its folder's download queues it: names that would lead
+    // out of the folder dropped (and logged), the files first.
+    static void SortListed(std::vector<TListedEntry> &entries, const std::function<void(const QString &)> &log);
+    // The item an entry of the folder `remote` makes, going into `local`.
+    static TTransferItem FolderItem(const std::string &remote, const std::string &local, TListedEntry &&entry);
 
     // A transfer that fails on the way is tried again this many times,
     // this long (ms) after, going on from where it stopped.
@@ -191,8 +195,11 @@ private:
     std::optional<TOverwriteChoice> FForAll;
     // The speed of all transfers that run.
     double FSpeed = 0;
-    // What failed since the queue was last empty: one message then.
+    // What failed since the queue was last empty: one message then, which
+    // names the first few and counts the rest.
+    static constexpr qsizetype ShownFailures = 5;
     QStringList FFailures;
+    size_t FFailureCount = 0;
     // This run of the queue (since it last rested): how long, and the
     // files and bytes it moved.
     QElapsedTimer FRunClock;

@@ -98,6 +98,8 @@ void TConnectionLog::Flush()
         item->setSizeHint(QSize(width + 8, int(lines.size()) * metrics.lineSpacing() + 2));
         FList->addItem(item);
     }
+    if (const int over = FList->count() - MaxEntries; over > MaxEntries / 10)
+        FList->model()->removeRows(0, over);
     // The last line is the current one, yet not shown as selected (the
     // user's selection stays as it is), and in sight.
     FList->setAutoScroll(false);

@@ -29,6 +29,9 @@ public:
     // What was added is in the list now.
     void Flush();
     static constexpr int FlushInterval = 100;  // ms
+    // The most entries kept: a night of a million transfers would fill
+    // the memory with its lines. The oldest go, a tenth at a time.
+    int MaxEntries = 100'000;
     void Clear();
     // Shows the log's page, whatever page is in front, with its last line
     // chosen: a failure the user must see.

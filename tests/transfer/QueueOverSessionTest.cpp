@@ -119,6 +119,20 @@ TEST_F(QueueOverSession, AFolderTreeWithoutEndQueuesNoMoreThanTheBound)
     EXPECT_TRUE(News.Failures.isEmpty()) << News.Failures.join('\n').toStdString();
 }
 
+// However many fail, the run ends with one message: the first five, and
+// how many more.
+TEST_F(QueueOverSession, ManyFailuresAreOneMessage)
+{
+    Server.AddFolder("/gone");
+    std::vector<TTransferItem> items;
+    for (int i = 0; i < 8; ++i)
+        items.push_back(Download("/gone", "f" + std::to_string(i)));
+    Run(std::move(items));
+    ASSERT_EQ(News.Failures.size(), 1) << Lines();
+    EXPECT_EQ(News.Failures[0].count('\n'), 5) << News.Failures[0].toStdString();
+    EXPECT_TRUE(News.Failures[0].endsWith("\n...and 3 more: see the Transfers page.")) << News.Failures[0].toStdString();
+}
+
 // A queue longer than the settings keep for a run that ends unexpectedly:
 // its first are kept, and the log says so once.
 TEST_F(QueueOverSession, TheSettingsKeepTheFirstOfALongQueue)
