@@ -39,8 +39,11 @@ THostAddress SplitHostAddress(const QString &text)
                                                                   : THostAddress::Plain;
         rest = rest.mid(mark + 3);
         // A path after an address with a scheme names no host.
-        if (const auto slash = rest.indexOf('/'); slash >= 0)
+        if (const auto slash = rest.indexOf('/'); slash >= 0) {
+            if (slash + 1 < rest.size())
+                address.Path = QUrl::fromPercentEncoding(rest.mid(slash).toUtf8());
             rest.truncate(slash);
+        }
     }
     // "user:password@host": the last "@", as a user name may hold one; the
     // first ":" before it, as a password may. No host holds either.

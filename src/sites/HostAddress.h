@@ -26,6 +26,8 @@ struct THostAddress {
     int Port = 21;
     TSecurity Security = Plain;
     QString Unsupported;
+    // The folder after the host ("/www/"), decoded; "" when none is named.
+    QString Path;
 };
 
 [[nodiscard]] THostAddress SplitHostAddress(const QString &text);

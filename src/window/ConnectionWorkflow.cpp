@@ -127,6 +127,9 @@ void TConnectionWorkflow::Connect()
     const int siteIndex = FBox.ChosenSite();
     const TSiteEntry *site = siteIndex >= 0 ? &FSites[siteIndex] : nullptr;
     THostAddress address = site ? HostAddressOf(*site) : SplitHostAddress(W.Address->currentText());
+    // A typed address that names a folder opens it, as one from outside does.
+    if (!site && FOpenFolder.isEmpty())
+        FOpenFolder = address.Path;
     if (!address.Unsupported.isEmpty()) {
         FWindow.AddToLog(address.Unsupported);
         FParts.Log.BringToFront();

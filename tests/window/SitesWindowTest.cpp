@@ -251,6 +251,16 @@ TEST_F(SitesWindow, AnAddressFromOutsideKeepsItsPasswordOutOfTheLog)
     actConnect->trigger();
     Form->Connection().OpenAddress("gopher://example.org/");
     EXPECT_TRUE(LogHas("\"gopher://\" is not supported"));
+
+    // Typed, the address's folder is opened too.
+    QTest::mouseClick(cbAddress->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QString("ftp://%1:%2@127.0.0.1:%3/pub/s%75b/")
+                                                      .arg(FtpServer::User, FtpServer::Password)
+                                                      .arg(Server.Port()));
+    actConnect->trigger();
+    ASSERT_TRUE(Form->Connection().Online()) << LogEntries().join('\n').toStdString();
+    EXPECT_EQ(edCurrentDir->text(), "/pub/sub");
 }
 
 TEST(SiteBox, TypedAddressesAreRememberedAndCompleted)
