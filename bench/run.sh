@@ -158,6 +158,9 @@ echo "== Saved sites: a FileZilla list imported and exported, the settings saved
 echo "== A folder download's listing of a million files in the queue: its memory"
 ./build/bench/bench_queue_memory
 
+echo "== The queue's journal: SQLite or a log of its own, each change made durable alone or in groups"
+./build/bench/bench_journal_choice "$work"
+
 echo "== 1,000 files of 16 KiB, two connections, active mode (three rounds in turn: the medians compared)"
 # Each file is a data connection, and each closed one holds its port for a
 # minute: thousands of them slow the kernel's search for a free port, and

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libssl-dev qtkeychain-qt6-dev libssh-dev
+  qt6-base-dev qt6-svg-dev libssl-dev qtkeychain-qt6-dev libssh-dev libsqlite3-dev
   # run: Qt's platform plugins, fonts (CJK names too), icons of file types
   # (an icon theme and the MIME database)
   qt6-qpa-plugins fonts-dejavu-core fonts-noto-cjk adwaita-icon-theme shared-mime-info
