@@ -3,12 +3,13 @@
 // (one write), then runs them: started, four progress marks, done. Each
 // change is made durable (fsync) alone, then in groups as a ticking queue
 // would gather them. Prints changes per second for each.
+#include "FileHash.h"
+
 #include <sqlite3.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -87,24 +88,6 @@ private:
     sqlite3_stmt *FAdd = nullptr, *FChange = nullptr;
 };
 
-uint32_t Crc32(const std::string &data)
-{
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : data)
-        crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
 class TLogStore {
 public:
     explicit TLogStore(const std::string &file) : FFile(::open(file.c_str(), O_CREAT | O_WRONLY | O_APPEND, 0600)) {}
@@ -128,8 +111,11 @@ private:
     // Length, checksum, then the record: a torn last record is seen and dropped.
     void Record(const std::string &payload)
     {
-        const uint32_t head[2] = {uint32_t(payload.size()), Crc32(payload)};
-        FPending.append(reinterpret_cast<const char *>(head), sizeof head);
+        TRunningHash crc(THashKind::Crc32);
+        crc.Add(payload.data(), int64_t(payload.size()));
+        const uint32_t length = uint32_t(payload.size());
+        FPending.append(reinterpret_cast<const char *>(&length), sizeof length);
+        FPending += crc.Hex();
         FPending += payload;
     }
     int FFile;
