@@ -85,13 +85,18 @@ TEST_F(Transfers, NewsWhileTheWindowClosesReachesNoPartGone)
     // The tree's selection moves, again and again, until the window is gone.
     TdfsSystemTreeView *tree = SysTree;
     const QStringList folders{QDir::homePath(), QString::fromStdString(Local.Path().string())};
+    // One at a time: news that came faster than a slow build takes it
+    // would keep the close draining for ever.
     auto open = std::make_shared<std::atomic<bool>>(true);
-    std::thread news([&, open] {
+    auto waiting = std::make_shared<std::atomic<bool>>(false);
+    std::thread news([&, open, waiting] {
         for (int i = 0; *open; ++i) {
-            IdMainThreadQueue::Post([=] {
-                if (*open)
-                    tree->SetSelection(folders[i % 2]);
-            });
+            if (!waiting->exchange(true))
+                IdMainThreadQueue::Post([=] {
+                    if (*open)
+                        tree->SetSelection(folders[i % 2]);
+                    *waiting = false;
+                });
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
