@@ -32,7 +32,6 @@ int main(int argc, char **argv)
     folder.RemoteName = "big";
     folder.Folder = true;
     folder.Site = "anonymous@127.0.0.1";
-    folder.Owner = "run-1234";
     const int id = queue.Add(folder);
     // As the worker hands a listing over, and the runner queues it.
     std::vector<TListedEntry> entries;

@@ -65,6 +65,28 @@ void TTransferQueue::Moved()
     FQueuedFrom = 0;
 }
 
+void TTransferQueue::Follow(int id)
+{
+    if (!FFollowing)
+        return;
+    FChanges.push_back(id);
+    if (FChanges.size() == 1 && OnChangeWaiting)
+        OnChangeWaiting();
+}
+
+std::vector<int> TTransferQueue::TakeChanges(size_t most)
+{
+    const size_t taken = std::min(most, FChanges.size());
+    std::vector<int> ids(FChanges.begin(), FChanges.begin() + std::ptrdiff_t(taken));
+    FChanges.erase(FChanges.begin(), FChanges.begin() + std::ptrdiff_t(taken));
+    // A queue that emptied gives the room back.
+    if (FChanges.empty())
+        std::vector<int>().swap(FChanges);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
 int TTransferQueue::Add(TTransferItem item)
 {
     std::vector<TTransferItem> one;
@@ -81,6 +103,7 @@ void TTransferQueue::Add(std::vector<TTransferItem> items)
         item.Done = 0;
         item.Speed = 0;
         Count(item, +1);
+        Follow(FLastId);
         FItems.push_back(std::move(item));
         // Ids only grow: the index stays in order.
         if (!FRowsStale)
@@ -121,6 +144,7 @@ void TTransferQueue::InsertAfter(int id, size_t count, const std::function<bool(
         item.Batch = batch;
         item.Site = site;
         Count(item, +1);
+        Follow(FLastId);
         FItems.push_back(std::move(item));
     }
     if (FItems.size() == end)
@@ -174,6 +198,8 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
     if (!next)
         return false;
     Count(*item, -1);
+    if (Pending(*item) != (*next == S::Queued || *next == S::Transferring))
+        Follow(id);
     item->State = *next;
     if (event == E::Retry || event == E::Interrupt) {
         item->Done = 0;
@@ -203,6 +229,7 @@ void TTransferQueue::SetTarget(int id, const std::string &target)
     if (TTransferItem *item = Item(id)) {
         (item->Direction == TTransferDirection::Download ? item->LocalPath : item->RemoteName) = target;
         ++FRevision;
+        Follow(id);
         Changed(id);
     }
 }
@@ -276,9 +303,12 @@ void TTransferQueue::RetryFailed()
 {
     if (Count(S::Failed) == 0)
         return;
-    for (const TTransferItem &item : std::vector<TTransferItem>(FItems))
+    std::vector<int> failed;
+    for (const TTransferItem &item : FItems)
         if (item.State == S::Failed)
-            Apply(item.Id, E::Retry);
+            failed.push_back(item.Id);
+    for (const int id : failed)
+        Apply(id, E::Retry);
 }
 
 void TTransferQueue::ClearFinished()

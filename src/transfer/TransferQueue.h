@@ -74,9 +74,6 @@ struct TTransferItem {
     std::shared_ptr<const std::unordered_set<std::string>> Listed;
     // Whose queue: "user@address" of the session that queued it.
     QString Site;
-    // Kept on disk: the run whose queue holds it, in case that run ends
-    // unclean; "" when it was set aside as unfinished.
-    QString Owner;
 };
 
 // What the Transfers page says of an item's state: "Queued", "Verified
@@ -163,6 +160,17 @@ public:
     std::function<void()> OnReset;
     std::function<void(int row)> OnRowChanged;
 
+    // What a journal keeps of the queue: the ids of the items that came,
+    // went between pending and ended, or changed their target since last
+    // taken; followed only once asked for.
+    void FollowChanges() { FFollowing = true; }
+    // The first `most` of them (an id may come again later), in the order
+    // they changed.
+    std::vector<int> TakeChanges(size_t most);
+    bool ChangesWaiting() const { return !FChanges.empty(); }
+    // The first change after none.
+    std::function<void()> OnChangeWaiting;
+
 private:
     TTransferItem *Item(int id);
     void Changed(int id);
@@ -173,6 +181,9 @@ private:
     void Weigh(const TTransferItem &item, int step);
     // Rows moved: the index is built again when next asked.
     void Moved();
+    void Follow(int id);
+    bool FFollowing = false;
+    std::vector<int> FChanges;
     uint64_t FRevision = 0;
 
     // A folder may bring thousands of items: what is asked for each event

@@ -1,6 +1,5 @@
 #include "TransferRunner.h"
 
-#include "RunIdentity.h"
 
 #include "ByteUnits.h"
 #include "IdLocalPath.h"
@@ -537,15 +536,16 @@ void TTransferRunner::StopAll(const QString &why)
         // Their ends are reported through the main-thread queue.
         IdMainThreadQueue::DrainUntil([this] { return !Running(); });
     }
-    for (const TTransferItem &item : std::vector<TTransferItem>(FQueue.Items()))
-        if (item.State == TTransferState::Queued) {
-            // A deletion is not offered again: it is asked for anew.
-            if (item.Direction != TTransferDirection::Delete) {
-                FUnfinished.push_back(item);
-                ++FUnfinishedRevision;
-            }
-            FQueue.Apply(item.Id, TTransferEvent::Cancel, why);
-        }
+    // What is left is on disk as it is now, set aside, before its rows end.
+    if (FKeeper)
+        FKeeper->SetAside();
+    // By id: a queue of a million is not copied for it.
+    std::vector<int> queued;
+    for (const TTransferItem &item : FQueue.Items())
+        if (item.State == TTransferState::Queued)
+            queued.push_back(item.Id);
+    for (const int id : queued)
+        FQueue.Apply(id, TTransferEvent::Cancel, why);
     FBatchSizes.clear();
     FBatchQueued.clear();
     FBatchCut.clear();
@@ -561,29 +561,21 @@ void TTransferRunner::StopAll(const QString &why)
 
 void TTransferRunner::OfferUnfinished()
 {
-    std::vector<TTransferItem> offered;
-    // Another window's queue, kept for its crash, is that window's.
-    const auto mine = std::stable_partition(FUnfinished.begin(), FUnfinished.end(), [this](const TTransferItem &item) {
-        return item.Site != FSite || RunIdentity::Alive(item.Owner);
-    });
-    offered.assign(mine, FUnfinished.end());
-    FUnfinished.erase(mine, FUnfinished.end());
-    ++FUnfinishedRevision;
-    if (offered.empty())
+    // Another window's queue, kept for its crash, is that window's: only
+    // what was set aside or left by a run that ended is offered.
+    const size_t left = FKeeper ? FKeeper->Left(FSite) : 0;
+    if (left == 0)
         return;
-    for (TTransferItem &item : offered) {
-        // Its run saved the queue at most a moment before it died: a file
-        // may have arrived after that.
-        item.Recovered = !item.Owner.isEmpty();
-        item.Owner.clear();
-    }
     const QString site = FSiteName.isEmpty() ? FSite : FSiteName;
-    const QString question = offered.size() == 1
+    const QString question = left == 1
                                  ? QStringLiteral("1 transfer to %1 was not finished. Queue it again?").arg(site)
                                  : QStringLiteral("%1 transfers to %2 were not finished. Queue them again?")
-                                       .arg(offered.size())
+                                       .arg(left)
                                        .arg(site);
-    if (FNews.Confirm(question))
+    // Taken either way: an answer no is not asked again.
+    const bool again = FNews.Confirm(question);
+    std::vector<TTransferItem> offered = FKeeper->Take(FSite);
+    if (again)
         Enqueue(std::move(offered));
 }
 
@@ -671,17 +663,18 @@ void TTransferRunner::Load(const TSettingsStore &store)
 void TTransferRunner::LoadShared(const TSettingsStore &store)
 {
     FParts.Load(store);
-    ++FUnfinishedRevision;
-    FUnfinished.clear();
+}
+
+bool TTransferRunner::ImportKept(const TSettingsStore &store)
+{
     const int count = store.ReadInteger(QueueGroup + "/Count", 0);
+    if (count <= 0 || !FKeeper)
+        return false;
+    std::vector<std::pair<QString, TTransferItem>> rows;
     for (int i = 0; i < count; ++i) {
         const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i);
         TTransferItem item;
         item.Site = store.ReadString(key + "Site", {});
-        item.Owner = store.ReadString(key + "Owner", {});
-        // This run's own queue is in the queue itself.
-        if (item.Owner == RunIdentity::ThisRun())
-            continue;
         item.Direction = store.ReadString(key + "Direction", {}) == "Upload" ? TTransferDirection::Upload
                                                                                : TTransferDirection::Download;
         item.LocalPath = store.ReadBytes(key + "Local");
@@ -691,8 +684,19 @@ void TTransferRunner::LoadShared(const TSettingsStore &store)
         item.Folder = kind == "Folder";
         item.Link = kind == "Link";
         if (!item.Site.isEmpty() && !item.LocalPath.empty() && !item.RemoteName.empty())
-            FUnfinished.push_back(item);
+            rows.emplace_back(store.ReadString(key + "Owner", {}), std::move(item));
     }
+    FKeeper->Journal().Import(rows);
+    return true;
+}
+
+void TTransferRunner::SetJournal(std::unique_ptr<TQueueJournal> journal)
+{
+    FKeeper.reset();
+    if (journal)
+        FKeeper = std::make_unique<TQueueKeeper>(FQueue, std::move(journal), [this](const QString &line) {
+            FNews.Log(line);
+        });
 }
 
 void TTransferRunner::Save(TSettingsStore &store) const
@@ -716,48 +720,10 @@ void TTransferRunner::SaveOptions(TSettingsStore &store) const
 
 uint64_t TTransferRunner::SharedRevision() const
 {
-    // Each only grows: their sum changes with any of them.
-    return FQueue.Revision() + FUnfinishedRevision + FParts.Revision();
+    return FParts.Revision();
 }
 
 void TTransferRunner::SaveShared(TSettingsStore &store) const
 {
     FParts.Save(store);
-    // What was set aside, then what this run still has to move: kept on
-    // disk as it changes, so that a run killed leaves its queue behind.
-    std::vector<TTransferItem> kept(FUnfinished.begin(),
-                                    FUnfinished.begin() + std::ptrdiff_t(std::min(FUnfinished.size(), MaxKeptItems)));
-    for (const TTransferItem &item : FQueue.Items())
-        if ((item.State == TTransferState::Queued || item.State == TTransferState::Transferring) &&
-            item.Direction != TTransferDirection::Delete && !item.Site.isEmpty()) {
-            if (kept.size() == MaxKeptItems) {
-                if (!std::exchange(FKeptCutSaid, true))
-                    FNews.Log(QStringLiteral("The queue is longer than %1 transfers: should this run end unexpectedly, "
-                                             "only its first %1 are offered again.")
-                                  .arg(MaxKeptItems));
-                break;
-            }
-            kept.push_back(item);
-            kept.back().Owner = RunIdentity::ThisRun();
-        }
-    const int before = store.ReadInteger(QueueGroup + "/Count", 0);
-    store.WriteInteger(QueueGroup + "/Count", int(kept.size()));
-    int i = 0;
-    for (const TTransferItem &item : kept) {
-        const QString key = QStringLiteral("%1/%2.").arg(QueueGroup).arg(i++);
-        store.WriteString(key + "Site", item.Site);
-        if (!item.Owner.isEmpty())
-            store.WriteString(key + "Owner", item.Owner);
-        store.WriteString(key + "Direction",
-                          item.Direction == TTransferDirection::Upload ? QStringLiteral("Upload") : QStringLiteral("Download"));
-        store.WriteBytes(key + "Local", item.LocalPath);
-        store.WriteBytes(key + "RemoteFolder", item.RemoteFolder);
-        store.WriteBytes(key + "RemoteName", item.RemoteName);
-        store.WriteString(key + "Kind", item.Folder ? QStringLiteral("Folder")
-                                        : item.Link ? QStringLiteral("Link")
-                                                    : QStringLiteral("File"));
-    }
-    for (; i < before; ++i)
-        for (const char *field : {"Site", "Owner", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
-            store.DeleteValue(QStringLiteral("%1/%2.%3").arg(QueueGroup).arg(i).arg(QLatin1String(field)));
 }

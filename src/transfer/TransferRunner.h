@@ -8,6 +8,7 @@
 
 #include "NameFilters.h"
 #include "PartRegistry.h"
+#include "QueueKeeper.h"
 #include "RateMeter.h"
 #include "TransferNews.h"
 #include "TransferQueue.h"
@@ -104,21 +105,22 @@ public:
     // The most files and folders one download of folders queues: a server
     // whose folders hold folders without end fills no memory with them.
     size_t MaxQueuedPerTransfer = 1'000'000;
-    // The most transfers kept on disk for a run that ends unexpectedly:
-    // the settings file holds each as values and is written whole, and a
-    // million of them would cost gigabytes at each save.
-    size_t MaxKeptItems = 10'000;
+    // Where the queue is kept as it changes, for a run that ends
+    // unexpectedly and for what a disconnect sets aside; none: in memory
+    // only. What the queue holds already is written too.
+    void SetJournal(std::unique_ptr<TQueueJournal> journal);
+    TQueueKeeper *Keeper() { return FKeeper.get(); }
+    // The queue earlier versions kept in the settings, moved into the
+    // journal: true when there was one to move.
+    bool ImportKept(const TSettingsStore &store);
 
     void Load(const TSettingsStore &store);
     // What every window of the program shares in the store: the parts of
-    // downloads and what was left unfinished, read again when another
-    // window changed them.
+    // downloads, read again when another window changed them.
     void LoadShared(const TSettingsStore &store);
-    // The queue this run still has to move is kept with what was set
-    // aside, marked as this run's.
     void Save(TSettingsStore &store) const;
-    // What every window shares alone (the parts, the queues), and a count
-    // that changes whenever it does: a save need not gather it otherwise.
+    // What every window shares alone (the parts), and a count that changes
+    // whenever it does: a save need not gather it otherwise.
     void SaveShared(TSettingsStore &store) const;
     // The rest: the options, the filters.
     void SaveOptions(TSettingsStore &store) const;
@@ -186,9 +188,6 @@ private:
     int FSiteLimit = 0;
     TSessionSettings FSession;
     QString FSite, FSiteName;
-    uint64_t FUnfinishedRevision = 0;
-    // A queue longer than the settings keep was said once.
-    mutable bool FKeptCutSaid = false;
     QTimer FTimer;
     bool FStopping = false;
     // An answer the user gave for all the files of the run.
@@ -217,7 +216,7 @@ private:
     // What the folders' listings queued so far, by batch.
     std::map<int, size_t> FBatchQueued;
     std::set<int> FBatchCut;
-    std::vector<TTransferItem> FUnfinished;
+    std::unique_ptr<TQueueKeeper> FKeeper;
     // The parts downloads left, to go on from.
     TPartRegistry FParts;
     // What the workers' connections said in this session, told once.

@@ -6,7 +6,9 @@
 #include "EditInPlace.h"
 #include "IniFile.h"
 #include "KeepAlive.h"
+#include "QueueJournal.h"
 #include "RemoteView.h"
+#include "RunIdentity.h"
 #include "SettingsMerge.h"
 #include "SettingsStore.h"
 #include "SiteList.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -44,7 +47,6 @@ const std::vector<TSettingsList> &Lists()
     static const std::vector<TSettingsList> lists = {
         {"Sites", "Site", ".", "Uid", false, TSiteList::UidOfOlder},
         {"SiteFolders", "SiteFolder", "", "", false, {}},
-        {"Queue/Count", "Queue/", ".", "", false, {}},
         {"Parts/Count", "Parts/", ".", "Target", false, {}},
         {"Filters/Count", "Filters/", ".", "", true, {}},
     };
@@ -147,8 +149,43 @@ void TFormSettings::ImportIni()
     QFile::remove(iniName);
 }
 
+void TFormSettings::OpenJournal()
+{
+    // Each window of a run has rows of its own.
+    static int windows = 0;
+    const QString path = QFileInfo(TSettingsStore::FileName()).absolutePath() + "/queue.db";
+    try {
+        P.Runner.SetJournal(
+            std::make_unique<TQueueJournal>(path, RunIdentity::ThisRun() + '#' + QString::number(++windows)));
+    } catch (const std::exception &error) {
+        P.Log.Add(QString::fromUtf8(error.what()) + " The queue is kept in memory only.");
+    }
+}
+
+void TFormSettings::MoveKeptQueue(const TSettingsStore &store)
+{
+    try {
+        if (!P.Runner.ImportKept(store))
+            return;
+    } catch (const std::exception &error) {
+        P.Log.Add(QString::fromUtf8(error.what()));
+        return;
+    }
+    // In the journal now: the file no longer keeps it.
+    TSettingsStore::Update([](const TSettingsValues &now) {
+        TSettingsValues kept;
+        for (const QString &name : now.Order)
+            if (!name.startsWith(QLatin1String("Queue/"))) {
+                kept.Values[name] = now.Values.at(name);
+                kept.Order.push_back(name);
+            }
+        return kept;
+    });
+}
+
 void TFormSettings::Load()
 {
+    OpenJournal();
     const auto store = TSettingsStore::OpenForReading();
     // Whatever the reading gets to, this is what the window read: what it
     // changes from here is what it writes. A reading stopped half way
@@ -191,6 +228,7 @@ void TFormSettings::Load()
     P.Connection.Trust().Load(*store);
     P.Connection.PlainLogin().Load(*store);
     P.Runner.Load(*store);
+    MoveKeptQueue(*store);
     P.KeepAlive.SetEnabled(store->ReadInteger("Connection/KeepAlive", 1) != 0);
     P.Editing.EditorCommand = store->ReadString("Edit/Editor", {});
     // Not written back: a default that grows with later versions stays the
@@ -381,7 +419,7 @@ void TFormSettings::TakeOthers(const TSettingsValues &result, const TSettingsVal
 {
     // Another window wrote meanwhile: its sites show here too, and what it
     // left unfinished or half downloaded is known here.
-    const bool sites = !SameLists(result, mine, 0, 1), shared = !SameLists(result, mine, 2, 3);
+    const bool sites = !SameLists(result, mine, 0, 1), shared = !SameLists(result, mine, 2, 2);
     if (!sites && !shared)
         return;
     const auto store = TSettingsStore::InMemory();

@@ -64,6 +64,10 @@ public:
     void Apply(const TAppSettings &settings);
 
 private:
+    // The queue's journal beside the settings, and the queue earlier
+    // versions kept in the settings moved into it.
+    void OpenJournal();
+    void MoveKeptQueue(const TSettingsStore &store);
     // Selects the folder part of `file` in the local tree; errors ignored.
     void SelectLocalFolderOf(const QString &file);
     // Everything the window keeps, as the store would hold it.

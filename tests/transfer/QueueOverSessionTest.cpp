@@ -4,6 +4,8 @@
 // network: what the queue does is the room's, whatever the protocol.
 #include "MemorySession.h"
 #include "NewsRecord.h"
+#include "QueueJournal.h"
+#include "RunIdentity.h"
 #include "SettingsStore.h"
 #include "TempDir.h"
 #include "TransferRunner.h"
@@ -133,25 +135,53 @@ TEST_F(QueueOverSession, ManyFailuresAreOneMessage)
     EXPECT_TRUE(News.Failures[0].endsWith("\n...and 3 more: see the Transfers page.")) << News.Failures[0].toStdString();
 }
 
-// A queue longer than the settings keep for a run that ends unexpectedly:
-// its first are kept, and the log says so once.
-TEST_F(QueueOverSession, TheSettingsKeepTheFirstOfALongQueue)
+// The queue on disk as it changes, a few rows at a time: a stop sets it
+// aside, another window's run leaves it alone while this one runs, and
+// the next login is offered it and brings it down whole.
+TEST_F(QueueOverSession, TheJournalKeepsTheQueueUntilTheNextLoginTakesIt)
 {
-    Runner.MaxKeptItems = 20;
+    const QString path = QString::fromStdString(Local.File("queue.db"));
+    const QString run = RunIdentity::ThisRun() + "#1";
+    Runner.SetJournal(std::make_unique<TQueueJournal>(path, run));
+    Runner.Keeper()->MostPerWrite = 2;
+    TTransferRunner::TOptions options = Runner.Options();
+    options.DownloadLimit = 64;
+    Runner.SetOptions(options);
     std::vector<TTransferItem> items;
-    for (int i = 0; i < 30; ++i) {
-        Server.AddFile("/f" + std::to_string(i), "x");
+    for (int i = 0; i < 5; ++i) {
+        Server.AddFile("/f" + std::to_string(i), std::string(1 << 20, char('a' + i)));
         items.push_back(Download("/", "f" + std::to_string(i)));
     }
     Runner.Enqueue(std::move(items));
-    for (int save = 0; save < 2; ++save) {
-        const auto store = TSettingsStore::InMemory();
-        Runner.SaveShared(*store);
-        EXPECT_EQ(store->ReadInteger("Queue/Count", 0), 20);
-    }
-    EXPECT_EQ(News.Lines.filter("only its first 20 are offered again").size(), 1) << Lines();
-    while (Runner.Active())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    TQueueJournal journal(path, run), other(path, RunIdentity::ThisRun() + "#2");
+    const auto soon = [](const std::function<bool()> &done) {
+        QElapsedTimer bound;
+        bound.start();
+        while (!done() && bound.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return done();
+    };
+    ASSERT_TRUE(soon([&] { return journal.Held() == 5; })) << journal.Held();
+    EXPECT_EQ(other.Left("tester@memory"), 0u);
+
+    Runner.StopAll("Stopped by the disconnect.");
+    EXPECT_EQ(journal.Held(), 0u);
+    ASSERT_EQ(other.Left("tester@memory"), 5u);
+
+    TNewsRecord news;
+    TTransferRunner next(news, false, Server.Maker());
+    next.SetJournal(std::make_unique<TQueueJournal>(path, RunIdentity::ThisRun() + "#3"));
+    TSessionSettings session;
+    session.Protocol = "memory";
+    session.User = "tester";
+    next.SetSession(session, "tester@memory");
+    next.OfferUnfinished();
+    EXPECT_EQ(news.Confirms, QStringList{"5 transfers to tester@memory were not finished. Queue them again?"});
+    EXPECT_EQ(other.Left("tester@memory"), 0u);
+    ASSERT_TRUE(soon([&] { return !next.Active(); }));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Contents(Local.Path() / ("f" + std::to_string(i))), std::string(1 << 20, char('a' + i))) << i;
+    EXPECT_TRUE(soon([&] { return next.Keeper()->Journal().Held() + other.Left("tester@memory") == 0; }));
 }
 
 TEST_F(QueueOverSession, ADownloadCutShortGoesOnFromWhereItStopped)

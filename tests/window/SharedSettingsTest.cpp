@@ -5,11 +5,14 @@
 // never the queue of a run still going.
 #include "FormFixture.h"
 
+#include "QueueJournal.h"
 #include "RunIdentity.h"
+#include "SettingsStore.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QToolButton>
 
@@ -99,8 +102,42 @@ TEST_F(SharedSettings, AChangeIsOnDiskWhileTheWindowRuns)
     EXPECT_EQ(std::filesystem::last_write_time(SettingsFileName().toStdString()), written);
 }
 
+// The queue an earlier version kept in the settings moves into the
+// journal once, and leaves the file.
+TEST_F(SharedSettings, AQueueKeptInTheSettingsMovesIntoTheJournal)
+{
+    TSettingsStore::Update([](const TSettingsValues &) {
+        const auto store = TSettingsStore::InMemory();
+        store->WriteInteger("Queue/Count", 1);
+        store->WriteString("Queue/0.Site", "ann@old.example");
+        store->WriteString("Queue/0.Owner", "1:1");
+        store->WriteString("Queue/0.Direction", "Upload");
+        store->WriteBytes("Queue/0.Local", "/home/ann/\xff.txt");
+        store->WriteBytes("Queue/0.RemoteFolder", "/pub");
+        store->WriteBytes("Queue/0.RemoteName", "\xff.txt");
+        store->WriteString("Queue/0.Kind", "File");
+        store->WriteInteger("ViewStyle", vsList);
+        return store->Values();
+    });
+    Start();
+    EXPECT_FALSE(SettingsText().contains("Queue")) << SettingsText().toStdString();
+    EXPECT_EQ(Form->RemoteView().ViewStyle(), vsList);
+    const std::vector<TTransferItem> moved =
+        TQueueJournal(QFileInfo(SettingsFileName()).absolutePath() + "/queue.db", "test").Take("ann@old.example");
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved[0].LocalPath, "/home/ann/\xff.txt");
+    EXPECT_EQ(moved[0].Direction, TTransferDirection::Upload);
+    EXPECT_TRUE(moved[0].Recovered);
+}
+
 class KilledQueue : public ConnectedForm {
 protected:
+    static bool Soon(const std::function<bool()> &done) { return QTest::qWaitFor(done, 10000); }
+    QString SettingsText() const
+    {
+        QFile file(SettingsFileName());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
     TempDir Local;
 };
 
@@ -118,23 +155,29 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     Form->Runner().SetOptions(options);
     SelectFiles({"slow0.bin", "slow1.bin", "slow2.bin"});
     actDownload->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ReadSettings()->value("Queue/Count").toInt() == 3; }, 10000));
-    const auto settings = ReadSettings();
-    ASSERT_EQ(settings->value("Queue/Count").toInt(), 3);
-    EXPECT_EQ(settings->value("Transfers/DownloadLimit").toInt(), 500);
-    EXPECT_EQ(settings->value("Queue/0.Owner").toString(), RunIdentity::ThisRun());
-    // The file as the kill left it; the same queue as another run's that
-    // is still going, and as one that ended.
-    QFile file(SettingsFileName());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const std::string killed = file.readAll().toStdString();
-    file.close();
+    TQueueKeeper *keeper = Form->Runner().Keeper();
+    ASSERT_TRUE(keeper);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keeper->Journal().Held() == 3; }, 10000));
+    EXPECT_TRUE(Soon([&] { return ReadSettings()->value("Transfers/DownloadLimit").toInt() == 500; }));
+    const QString journal = keeper->Journal().Path(), site = Form->Runner().Site();
+    EXPECT_EQ(QFileInfo(journal).absolutePath(), QFileInfo(SettingsFileName()).absolutePath());
+    // The rows as the kill left them, under another run that is still
+    // going, and under one that ended.
     Form->Runner().StopAll("test");
+    std::vector<TTransferItem> killed = TQueueJournal(journal, "test").Take(site);
+    ASSERT_EQ(killed.size(), 3u);
     Stop();
-    const auto restart = [&](const std::string &owner) {
-        WriteSettingsFile(std::regex_replace(
-            std::regex_replace(killed, std::regex("Owner=[^\n]*"), "Owner=" + owner),
-            std::regex("DownloadLimit=500"), "DownloadLimit=0"));
+    const auto restart = [&](const std::string &owner, const std::string &before) {
+        if (!before.empty())
+            TQueueJournal(journal, QString::fromStdString(before)).Write({}, {1, 2, 3});
+        std::vector<const TTransferItem *> rows;
+        for (size_t i = 0; i < killed.size(); ++i) {
+            killed[i].Id = int(i + 1);
+            rows.push_back(&killed[i]);
+        }
+        TQueueJournal(journal, QString::fromStdString(owner)).Write(rows, {});
+        WriteSettingsFile(std::regex_replace(SettingsText().toStdString(), std::regex("DownloadLimit=500"),
+                                             "DownloadLimit=0"));
         Dialogs.Questions.clear();
         Start();
         Form->show();
@@ -146,7 +189,7 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     // The process that started this test runs on.
     const QString other = RunIdentity::Of(::getppid());
     ASSERT_TRUE(RunIdentity::Alive(other));
-    restart(other.toStdString());
+    restart(other.toStdString(), {});
     EXPECT_TRUE(Dialogs.Questions.filter("not finished").isEmpty()) << Dialogs.Questions.join('\n').toStdString();
     Stop();
     // One had arrived whole a moment after the last save; one of that name
@@ -164,7 +207,7 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     arrived(0, std::chrono::seconds(0));
     arrived(1, std::chrono::hours(-1));
     Dialogs.OverwriteAnswers = {TOverwriteChoice{TOverwriteAnswer::Overwrite, false}};
-    restart("1:1");
+    restart("1:1", other.toStdString());
     ASSERT_EQ(Dialogs.Questions.filter("not finished").size(), 1) << Dialogs.Questions.join('\n').toStdString();
     EXPECT_EQ(Dialogs.Questions.filter("not finished")[0],
               QString("3 transfers to localhost:%1 were not finished. Queue them again?").arg(Server.Port()));
@@ -173,7 +216,9 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
         EXPECT_EQ(Contents(Local.Path() / ("slow" + std::to_string(i) + ".bin")), std::string(3'000'000, 'x'));
     ASSERT_EQ(Dialogs.OverwritesAsked.size(), 1u);
     EXPECT_TRUE(Dialogs.OverwritesAsked[0].Text.contains("slow1.bin")) << Dialogs.OverwritesAsked[0].Text.toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ReadSettings()->value("Queue/Count").toInt() == 0; }, 10000));
+    TQueueJournal after(journal, "test");
+    EXPECT_EQ(after.Left(site), 0u);
+    EXPECT_TRUE(Soon([&] { return Form->Runner().Keeper()->Journal().Held() == 0; }));
 }
 
 }  // namespace
