@@ -23,6 +23,8 @@
 #   - far away (bench/far.sh): the same server behind a relay adding 20 ms
 #     each way, folders of small files, one large file and the round trips
 #     per step, next to lftp and curl;
+#   - the queue's journal: SQLite against a log of its own, and what it
+#     costs 10,000 files going through the queue, with it and without;
 #   - start-up under Xvfb: start to a visible window and the idle memory,
 #     next to FileZilla's when it is installed.
 # Usage: bash bench/run.sh [size-in-MiB] [files]
@@ -160,6 +162,8 @@ echo "== A folder download's listing of a million files in the queue: its memory
 
 echo "== The queue's journal: SQLite or a log of its own, each change made durable alone or in groups"
 ./build/bench/bench_journal_choice "$(pwd)/build"  # on disk: an fsync in memory costs nothing
+echo "== What the journal costs the queue: 10,000 files at ten times the pace of small files on loopback"
+./build/bench/bench_queue_journal "$(pwd)/build" 10000
 
 echo "== 1,000 files of 16 KiB, two connections, active mode (three rounds in turn: the medians compared)"
 # Each file is a data connection, and each closed one holds its port for a
