@@ -209,7 +209,16 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
     if (*next == S::Queued)
         FQueuedFrom = std::min(FQueuedFrom, size_t(RowOf(id)));
     item->Speed = 0;
-    item->Reason = reason;
+    // A reason built by appending keeps room to grow, which a million
+    // failed items would all hold: each gets a copy as long as its words,
+    // and the same words as the last item's share that one's.
+    if (reason.isEmpty())
+        item->Reason.clear();
+    else {
+        if (reason != FLastReason)
+            FLastReason = QString(reason.constData(), reason.size());
+        item->Reason = FLastReason;
+    }
     Changed(id);
     return true;
 }

@@ -199,4 +199,5 @@ private:
     TTotals FTotals;
     int FLastId = 0;
     int FLastBatch = 0;
+    QString FLastReason;
 };

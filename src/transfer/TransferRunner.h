@@ -104,7 +104,7 @@ public:
     void SetListingLimits(const TFolderListingLimits &limits);
     // The most files and folders one download of folders queues: a server
     // whose folders hold folders without end fills no memory with them.
-    size_t MaxQueuedPerTransfer = 1'000'000;
+    size_t MaxQueuedPerTransfer = 500'000;
     // Where the queue is kept as it changes, for a run that ends
     // unexpectedly and for what a disconnect sets aside; none: in memory
     // only. What the queue holds already is written too.

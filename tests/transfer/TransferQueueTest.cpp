@@ -93,7 +93,16 @@ TEST_F(QueueOrder, RetryClearAndTotalsCountWhatIsLeft)
     EXPECT_EQ(totals.BytesShown(), 100);
     EXPECT_EQ(totals.DoneShown(), 40);
 
-    FQueue.Apply(a, E::Fail, "cut");
+    // A reason built piece by piece keeps no room to grow: a million
+    // failures keep their words only.
+    QString reason = QStringLiteral("cut");
+    reason.reserve(1000);
+    FQueue.Apply(a, E::Fail, reason);
+    EXPECT_EQ(FQueue.Find(a)->Reason.capacity(), FQueue.Find(a)->Reason.size());
+    FQueue.Apply(c, E::Start);
+    FQueue.Apply(c, E::Fail, QStringLiteral("cu") + 't');
+    EXPECT_TRUE(FQueue.Find(c)->Reason.isSharedWith(FQueue.Find(a)->Reason)) << "the same words, once";
+    FQueue.Apply(c, E::Retry);
     FQueue.SetProgress(a, 90, 1.0);  // a late report of an ended item
     EXPECT_EQ(FQueue.Find(a)->Done, 40);
     FQueue.RetryFailed();
