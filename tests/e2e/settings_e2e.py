@@ -5,7 +5,7 @@ Two Veldras run at once and each saves a site with Ctrl+I: both sites are
 in the settings once both closed, the first closed first. A third, in
 the folder of 20 files, sets a download limit in its Transfer menu,
 queues them all, and is killed (SIGKILL) a few seconds later: the limit
-and the queue were on disk; the next start, at its login, offers what was
+(in the settings) and the queue (in its journal) were on disk; the next start, at its login, offers what was
 left, and every file arrives whole, no part file left beside them. While
 that one runs, a second "veldra ftp://..." hands the address to it and
 ends: the window asks before it leaves its server, and opens the
@@ -16,6 +16,7 @@ Usage: settings_e2e.py VELDRA SUPPORT_DIR
 import os
 import re
 import signal
+import sqlite3
 import subprocess
 import sys
 import time
@@ -95,10 +96,14 @@ def main():
         program.process.wait()
         text = open(settings).read()
         assert re.search(r"^DownloadLimit=200$", section(text, "Transfers"), re.M), text
-        queue = section(text, "Queue")
-        left = int(re.search(r"^Count=(\d+)$", queue, re.M).group(1))
-        assert 1 <= left < 20, text
-        assert "Owner=" in queue, text
+        # The queue is in its journal beside the settings, under the run
+        # that was killed.
+        journal = sqlite3.connect(os.path.join(os.path.dirname(settings), "queue.db"))
+        rows = journal.execute("SELECT run, count(*) FROM transfers GROUP BY run").fetchall()
+        journal.close()
+        assert len(rows) == 1 and rows[0][0].startswith("%d:" % program.process.pid), rows
+        assert 1 <= rows[0][1] < 20, rows
+        assert "[Queue]" not in text, text
 
         # The next start offers it at the login, and it all arrives.
         program = Veldra(veldra, display, bus, home)
