@@ -1,8 +1,7 @@
 // The saved sites at scale: a FileZilla list of N sites in nested folders
 // read and written, and the settings store written and read as the window
 // does at each save and start; and a window's save as it changes, one site
-// or one queued file merged into the file as it is. Prints figures;
-// asserts nothing.
+// merged into the file as it is. Prints figures; asserts nothing.
 #include "FileZillaSites.h"
 #include "SettingsMerge.h"
 #include "SettingsStore.h"
@@ -94,25 +93,4 @@ int main(int argc, char **argv)
         std::printf("      nothing changed: the list compared in %.2f ms (%s)\n", Milliseconds(timer),
                     unchanged ? "same" : "changed");
     }
-    // A queue of 10,000 files, one of them done: the merge alone.
-    TSettingsValues before, mine;
-    const auto put = [](TSettingsValues &values, const QString &name, const QString &value) {
-        values.Values[name] = value;
-        values.Order.push_back(name);
-    };
-    for (const int count : {10'000, 9'999}) {
-        TSettingsValues &values = count == 10'000 ? before : mine;
-        put(values, "Queue/Count", QString::number(count));
-        for (int i = 0; i < count; ++i)
-            for (const char *field : {"Site", "Owner", "Direction", "Local", "RemoteFolder", "RemoteName", "Kind"})
-                put(values, QStringLiteral("Queue/%1.%2").arg(i).arg(field),
-                    QStringLiteral("%1 of item %2").arg(field).arg(i + 10'000 - count));
-    }
-    QElapsedTimer timer;
-    timer.start();
-    const bool same = mine == before;
-    const double compared = Milliseconds(timer);
-    const TSettingsValues merged = MergeSettings(before, mine, before, {{"Queue/Count", "Queue/", ".", ""}});
-    std::printf("10,000 queued, one done: compared %.1f ms (%s), merged %.1f ms (%zu values)\n", compared,
-                same ? "same" : "changed", Milliseconds(timer), merged.Values.size());
 }
