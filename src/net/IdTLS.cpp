@@ -7,6 +7,7 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 #include <fcntl.h>
 
 #include <algorithm>
@@ -145,6 +146,38 @@ std::string TimeText(const ASN1_TIME *time)
     return text;
 }
 
+// OpenSSL's socket writes with write(): a server gone in the middle of
+// a transfer would raise SIGPIPE, whose default ends the whole program.
+// This socket is OpenSSL's own but for its writes, sent without the
+// signal: the server's end is an error like any other.
+int WriteWithoutSignal(BIO *bio, const char *data, int length)
+{
+    BIO_clear_retry_flags(bio);
+    const int fd = int(BIO_get_fd(bio, nullptr));
+    const ssize_t sent = ::send(fd, data, size_t(std::max(length, 0)), MSG_NOSIGNAL);
+    if (sent <= 0 && BIO_sock_should_retry(int(sent)))
+        BIO_set_retry_write(bio);
+    return int(sent);
+}
+
+const BIO_METHOD *SocketWithoutSignal()
+{
+    static BIO_METHOD *const method = [] {
+        const BIO_METHOD *socket = BIO_s_socket();
+        BIO_METHOD *made = BIO_meth_new(BIO_TYPE_SOCKET, "socket without SIGPIPE");
+        if (made) {
+            BIO_meth_set_write(made, WriteWithoutSignal);
+            BIO_meth_set_read(made, BIO_meth_get_read(socket));
+            BIO_meth_set_puts(made, BIO_meth_get_puts(socket));
+            BIO_meth_set_ctrl(made, BIO_meth_get_ctrl(socket));
+            BIO_meth_set_create(made, BIO_meth_get_create(socket));
+            BIO_meth_set_destroy(made, BIO_meth_get_destroy(socket));
+        }
+        return made;
+    }();
+    return method;
+}
+
 bool IsAddress(const std::string &host)
 {
     in_addr v4{};
@@ -157,8 +190,12 @@ bool IsAddress(const std::string &host)
 TIdTLSSession::TIdTLSSession(int socket) : FState(std::make_unique<TState>())
 {
     FState->Ssl = SSL_new(Context());
-    if (!FState->Ssl || !SSL_set_fd(FState->Ssl, socket))
+    BIO *bio = FState->Ssl && SocketWithoutSignal() ? BIO_new(SocketWithoutSignal()) : nullptr;
+    if (!bio)
         throw EIdTLSError(OpenSslError("TLS could not be set up"));
+    BIO_set_fd(bio, socket, BIO_NOCLOSE);
+    // One BIO both ways: the connection takes its one reference.
+    SSL_set_bio(FState->Ssl, bio, bio);
     SSL_set_ex_data(FState->Ssl, StateIndex(), FState.get());
     ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
 }

@@ -67,22 +67,29 @@ bool Running(const QString &run)
 TQueueJournal::TQueueJournal(const QString &path, QString run) : FPath(path), FRun(std::move(run))
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK)
-        Fail("open");
-    // Another window may be writing: wait for it a while, not fail.
-    sqlite3_busy_timeout(FDb, 5000);
-    Exec("PRAGMA journal_mode=WAL");
-    // Each group is on disk when its commit returns, power cut included.
-    Exec("PRAGMA synchronous=FULL");
-    Exec("CREATE TABLE IF NOT EXISTS transfers("
-         "seq INTEGER PRIMARY KEY,"  // the order of queueing
-         "run TEXT NOT NULL,"        // whose queue holds it; '' set aside
-         "id INTEGER NOT NULL,"      // its id in that run's queue
-         "site TEXT NOT NULL, direction INTEGER NOT NULL, kind INTEGER NOT NULL,"
-         "local BLOB NOT NULL, remote_folder BLOB NOT NULL, remote_name BLOB NOT NULL)");
-    Exec("CREATE UNIQUE INDEX IF NOT EXISTS transfers_by_run ON transfers(run, id)");
-    Exec("CREATE INDEX IF NOT EXISTS transfers_by_site ON transfers(site, run)");
+    // The library makes a handle even when it cannot open: closed however
+    // this ends, as no destructor runs for a constructor that throws.
+    try {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK)
+            Fail("open");
+        // Another window may be writing: wait for it a while, not fail.
+        sqlite3_busy_timeout(FDb, 5000);
+        Exec("PRAGMA journal_mode=WAL");
+        // Each group is on disk when its commit returns, power cut included.
+        Exec("PRAGMA synchronous=FULL");
+        Exec("CREATE TABLE IF NOT EXISTS transfers("
+             "seq INTEGER PRIMARY KEY,"  // the order of queueing
+             "run TEXT NOT NULL,"        // whose queue holds it; '' set aside
+             "id INTEGER NOT NULL,"      // its id in that run's queue
+             "site TEXT NOT NULL, direction INTEGER NOT NULL, kind INTEGER NOT NULL,"
+             "local BLOB NOT NULL, remote_folder BLOB NOT NULL, remote_name BLOB NOT NULL)");
+        Exec("CREATE UNIQUE INDEX IF NOT EXISTS transfers_by_run ON transfers(run, id)");
+        Exec("CREATE INDEX IF NOT EXISTS transfers_by_site ON transfers(site, run)");
+    } catch (...) {
+        sqlite3_close_v2(FDb);
+        throw;
+    }
 }
 
 TQueueJournal::~TQueueJournal()
@@ -133,9 +140,10 @@ private:
 
 }  // namespace
 
-void TQueueJournal::Write(const std::vector<const TTransferItem *> &kept, const std::vector<int> &gone)
+void TQueueJournal::Write(const std::vector<const TTransferItem *> &kept, const std::vector<int> &gone,
+                          bool dropTaken)
 {
-    if (kept.empty() && gone.empty())
+    if (kept.empty() && gone.empty() && !dropTaken)
         return;
     // Immediate: a window that takes a site's rows meanwhile waits.
     Exec("BEGIN IMMEDIATE");
@@ -161,8 +169,19 @@ void TQueueJournal::Write(const std::vector<const TTransferItem *> &kept, const 
             Fail("be written");
         sqlite3_reset(drop.get());
     }
+    if (dropTaken) {
+        const TStatement taken(Prepare("DELETE FROM transfers WHERE run = ?1"));
+        BindText(taken.get(), 1, Taken());
+        if (sqlite3_step(taken.get()) != SQLITE_DONE)
+            Fail("be written");
+    }
     Exec("COMMIT");
     transaction.Commit();
+}
+
+void TQueueJournal::DropTaken()
+{
+    Write({}, {}, true);
 }
 
 void TQueueJournal::SetAside()
@@ -213,7 +232,7 @@ std::vector<TTransferItem> TQueueJournal::Take(const QString &site)
     std::vector<TTransferItem> taken;
     const TStatement read(Prepare("SELECT direction, kind, local, remote_folder, remote_name, seq FROM transfers "
                                   "WHERE site = ?1 AND run = ?2"));
-    const TStatement drop(Prepare("DELETE FROM transfers WHERE site = ?1 AND run = ?2"));
+    const TStatement claim(Prepare("UPDATE transfers SET run = ?3, id = -seq WHERE site = ?1 AND run = ?2"));
     std::vector<int64_t> order;
     for (const QString &run : Ended(site)) {
         BindText(read.get(), 1, site);
@@ -239,11 +258,12 @@ std::vector<TTransferItem> TQueueJournal::Take(const QString &site)
             }
         }
         sqlite3_reset(read.get());
-        BindText(drop.get(), 1, site);
-        BindText(drop.get(), 2, run);
-        if (sqlite3_step(drop.get()) != SQLITE_DONE)
+        BindText(claim.get(), 1, site);
+        BindText(claim.get(), 2, run);
+        BindText(claim.get(), 3, Taken());
+        if (sqlite3_step(claim.get()) != SQLITE_DONE)
             Fail("be written");
-        sqlite3_reset(drop.get());
+        sqlite3_reset(claim.get());
     }
     Exec("COMMIT");
     transaction.Commit();

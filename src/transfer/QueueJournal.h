@@ -35,17 +35,21 @@ public:
     TQueueJournal &operator=(const TQueueJournal &) = delete;
 
     // One group of changes, durable when it returns: the items this run
-    // still has to move, written whole, and the ids it no longer has.
-    void Write(const std::vector<const TTransferItem *> &kept, const std::vector<int> &gone);
+    // still has to move, written whole, and the ids it no longer has;
+    // `dropTaken`: and the rows it took, now queued again among the kept.
+    void Write(const std::vector<const TTransferItem *> &kept, const std::vector<int> &gone, bool dropTaken = false);
     // This run's rows set aside, unfinished: whoever logs in to their site
     // next is offered them.
     void SetAside();
     // Rows of a site that no running window holds: set aside, or left by a
     // run that has ended.
     size_t Left(const QString &site);
-    // Takes those rows, in the order they were queued: they leave the
-    // journal. Those of a run that ended unclean come Recovered.
+    // Takes those rows, in the order they were queued; those of a run that
+    // ended unclean come Recovered. They stay in the journal as this run's
+    // taken ones until a write drops them, so that a kill in between loses
+    // nothing, and no other window takes them meanwhile.
     std::vector<TTransferItem> Take(const QString &site);
+    void DropTaken();
     // Rows from another store (the settings of earlier versions), each
     // under the run that left it; a row the journal holds already is not
     // added twice.
@@ -66,5 +70,7 @@ private:
     std::vector<QString> Ended(const QString &site);
 
     QString FPath, FRun;
+    // The run name of the rows this run took.
+    QString Taken() const { return FRun + "~taken"; }
     sqlite3 *FDb = nullptr;
 };

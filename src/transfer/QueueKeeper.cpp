@@ -1,6 +1,7 @@
 #include "QueueKeeper.h"
 
 #include <algorithm>
+#include <limits>
 
 TQueueKeeper::TQueueKeeper(TTransferQueue &queue, std::unique_ptr<TQueueJournal> journal,
                            std::function<void(const QString &)> log)
@@ -28,7 +29,7 @@ TQueueKeeper::~TQueueKeeper()
     FQueue.OnChangeWaiting = nullptr;
 }
 
-bool TQueueKeeper::Write(size_t most)
+bool TQueueKeeper::Write(size_t most, bool dropTaken)
 {
     std::vector<int> ids = FQueue.TakeChanges(most);
     ids.insert(ids.end(), FUnwritten.begin(), FUnwritten.end());
@@ -37,15 +38,18 @@ bool TQueueKeeper::Write(size_t most)
     std::vector<int> gone;
     for (const int id : ids) {
         const TTransferItem *item = FQueue.Find(id);
-        // A deletion is asked for anew, never taken up again unasked.
-        if (item && (item->State == TTransferState::Queued || item->State == TTransferState::Transferring) &&
+        // Failed ones too, to be tried again. A deletion is asked for anew,
+        // never taken up again unasked.
+        if (item &&
+            (item->State == TTransferState::Queued || item->State == TTransferState::Transferring ||
+             item->State == TTransferState::Failed) &&
             item->Direction != TTransferDirection::Delete && !item->Site.isEmpty())
             kept.push_back(item);
         else
             gone.push_back(id);
     }
     try {
-        FJournal->Write(kept, gone);
+        FJournal->Write(kept, gone, dropTaken);
         FFailure.clear();
         return true;
     } catch (const std::exception &error) {
@@ -64,9 +68,11 @@ void TQueueKeeper::Failed(const std::exception &error)
     FFailure = text;
 }
 
-bool TQueueKeeper::Flush()
+bool TQueueKeeper::Flush(bool dropTaken)
 {
     FTimer.stop();
+    if (dropTaken)
+        return Write(std::numeric_limits<size_t>::max(), true);
     while (FQueue.ChangesWaiting() || !FUnwritten.empty())
         if (!Write(MostPerWrite))
             return false;

@@ -28,8 +28,10 @@ public:
     size_t MostPerWrite = 20'000;
 
     // Every change written now; false when the journal failed.
-    bool Flush();
-    // This run's pending items set aside, unfinished, as they are now.
+    // `dropTaken`: in one transaction, with the end of the rows taken.
+    bool Flush(bool dropTaken = false);
+    // This run's unfinished items (queued, running, failed) set aside, as
+    // they are now.
     void SetAside();
     // What runs that ended left for a site, and taking it.
     size_t Left(const QString &site);
@@ -38,7 +40,7 @@ public:
     TQueueJournal &Journal() { return *FJournal; }
 
 private:
-    bool Write(size_t most);
+    bool Write(size_t most, bool dropTaken = false);
     // Tells a failure once, until the journal works again.
     void Failed(const std::exception &error);
 

@@ -29,6 +29,12 @@ bool Pending(const TTransferItem &item)
     return item.State == S::Queued || item.State == S::Transferring;
 }
 
+// What may still be moved: pending, or failed and waiting for a retry.
+bool Unfinished(S state)
+{
+    return state == S::Queued || state == S::Transferring || state == S::Failed;
+}
+
 }  // namespace
 
 std::optional<TTransferState> TTransferQueue::Next(TTransferState state, TTransferEvent event)
@@ -198,7 +204,7 @@ bool TTransferQueue::Apply(int id, TTransferEvent event, const QString &reason)
     if (!next)
         return false;
     Count(*item, -1);
-    if (Pending(*item) != (*next == S::Queued || *next == S::Transferring))
+    if (Unfinished(item->State) != Unfinished(*next))
         Follow(id);
     item->State = *next;
     if (event == E::Retry || event == E::Interrupt) {

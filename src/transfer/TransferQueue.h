@@ -161,8 +161,9 @@ public:
     std::function<void(int row)> OnRowChanged;
 
     // What a journal keeps of the queue: the ids of the items that came,
-    // went between pending and ended, or changed their target since last
-    // taken; followed only once asked for.
+    // went between unfinished (queued, running, failed) and ended (done,
+    // cancelled), or changed their target since last taken; followed only
+    // once asked for.
     void FollowChanges() { FFollowing = true; }
     // The first `most` of them (an id may come again later), in the order
     // they changed.

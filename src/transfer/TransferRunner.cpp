@@ -539,10 +539,12 @@ void TTransferRunner::StopAll(const QString &why)
     // What is left is on disk as it is now, set aside, before its rows end.
     if (FKeeper)
         FKeeper->SetAside();
-    // By id: a queue of a million is not copied for it.
+    // The failed ones too: set aside with the rest, they are offered again
+    // at the next login. By id: a queue of a million is not copied for it.
     std::vector<int> queued;
     for (const TTransferItem &item : FQueue.Items())
-        if (item.State == TTransferState::Queued)
+        if (item.State == TTransferState::Queued ||
+            (FKeeper && item.State == TTransferState::Failed && item.Direction != TTransferDirection::Delete))
             queued.push_back(item.Id);
     for (const int id : queued)
         FQueue.Apply(id, TTransferEvent::Cancel, why);
@@ -572,11 +574,13 @@ void TTransferRunner::OfferUnfinished()
                                  : QStringLiteral("%1 transfers to %2 were not finished. Queue them again?")
                                        .arg(left)
                                        .arg(site);
-    // Taken either way: an answer no is not asked again.
+    // Taken either way: an answer no is not asked again. The rows taken
+    // end in the same write that keeps them queued again.
     const bool again = FNews.Confirm(question);
     std::vector<TTransferItem> offered = FKeeper->Take(FSite);
     if (again)
         Enqueue(std::move(offered));
+    FKeeper->Flush(true);
 }
 
 // ---- progress ---------------------------------------------------------------------------

@@ -92,7 +92,8 @@ public:
     bool Active() const { return FQueue.Active(); }
 
     // Ends the running transfer (its file kept as it was) and sets every
-    // pending item aside, unfinished, with `why` as its reason.
+    // pending item aside, unfinished, with `why` as its reason; with a
+    // journal, the failed ones too.
     void StopAll(const QString &why);
     // At login: what was left unfinished for this site, offered again.
     void OfferUnfinished();

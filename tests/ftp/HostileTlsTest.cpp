@@ -254,4 +254,34 @@ TEST_F(HostileTls, CutEndsCommitNothingAndAreToldOnce)
     EXPECT_EQ(session.TimesSaid(Vouched), 1u);
 }
 
+// A server gone in the middle of an upload over TLS: the client's next
+// write meets a closed socket, which must be an error to report, never
+// the signal whose default ends the program.
+TEST_F(HostileTls, AServerGoneInTheMiddleOfAnUploadIsAnError)
+{
+    Session session([this](PeerSocket &peer) {
+        const auto control = Login(peer, Context);
+        int port = 0;
+        const int listener = ListenLoopback(1, port);
+        EXPECT_EQ(control->ReadLine(), "PASV");
+        control->Send(PassiveReply(port));
+        EXPECT_EQ(control->ReadLine(), "STOR f");
+        PeerSocket connection(::accept(listener, nullptr, nullptr));
+        ::close(listener);
+        control->Send("150 Send it\r\n");
+        {
+            PeerTls tls(Context, connection.Fd());
+        }
+        // Unread bytes: the close resets the connection.
+        connection.Close();
+        control->Send("426 Connection closed; transfer aborted.\r\n");
+    });
+    session.FTP.Connect(true);
+    TMemoryStream sent;
+    const std::string data(16 << 20, 'u');
+    sent.Write(data.data(), int64_t(data.size()));
+    sent.SetPosition(0);
+    EXPECT_THROW(session.FTP.Put(&sent, "f", false), EIdException);
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 // The queue's journal as windows share it and as a kill leaves it: rows
 // of a run still going are that run's, rows set aside or left by a run
-// that ended are taken once, byte for byte and in their order, and a
-// writer killed at any moment leaves whole groups only.
+// that ended are taken once, byte for byte and in their order, a taker
+// killed before it queued them again loses none, and a writer killed at
+// any moment leaves whole groups only.
 #include "ChildProcess.h"
 #include "QueueJournal.h"
 #include "RunIdentity.h"
@@ -92,6 +93,15 @@ TEST_F(QueueJournal, ARunsRowsAreTakenOnlyOnceItSetsThemAsideOrEnds)
     EXPECT_EQ(Names(left), (std::vector<std::string>{"late", "old", "aside"}));
     EXPECT_TRUE(left[0].Recovered && left[1].Recovered);
     EXPECT_FALSE(left[2].Recovered);
+
+    // Taken rows stay until the taker's write drops them: one killed in
+    // between loses none, and none is taken twice while it runs.
+    TQueueJournal(Path(), "1:3").Write(Pointers({Item(8, "again")}), {});
+    EXPECT_EQ(Names(TQueueJournal(Path(), "1:4").Take(Site)), std::vector<std::string>{"again"});
+    EXPECT_EQ(Names(other.Take(Site)), std::vector<std::string>{"again"});
+    EXPECT_TRUE(other.Take(Site).empty());
+    other.DropTaken();
+    EXPECT_TRUE(TQueueJournal(Path(), "1:5").Take(Site).empty());
 }
 
 TEST_F(QueueJournal, AJournalThatCannotBeOpenedSaysWhere)

@@ -135,9 +135,10 @@ TEST_F(QueueOverSession, ManyFailuresAreOneMessage)
     EXPECT_TRUE(News.Failures[0].endsWith("\n...and 3 more: see the Transfers page.")) << News.Failures[0].toStdString();
 }
 
-// The queue on disk as it changes, a few rows at a time: a stop sets it
-// aside, another window's run leaves it alone while this one runs, and
-// the next login is offered it and brings it down whole.
+// The queue on disk as it changes, a few rows at a time, its failed items
+// too: a stop sets it aside, another window's run leaves it alone while
+// this one runs, and the next login is offered it and brings it down
+// whole.
 TEST_F(QueueOverSession, TheJournalKeepsTheQueueUntilTheNextLoginTakesIt)
 {
     const QString path = QString::fromStdString(Local.File("queue.db"));
@@ -147,7 +148,8 @@ TEST_F(QueueOverSession, TheJournalKeepsTheQueueUntilTheNextLoginTakesIt)
     TTransferRunner::TOptions options = Runner.Options();
     options.DownloadLimit = 64;
     Runner.SetOptions(options);
-    std::vector<TTransferItem> items;
+    // One fails: kept too, to be tried again.
+    std::vector<TTransferItem> items{Download("/", "f5")};
     for (int i = 0; i < 5; ++i) {
         Server.AddFile("/f" + std::to_string(i), std::string(1 << 20, char('a' + i)));
         items.push_back(Download("/", "f" + std::to_string(i)));
@@ -161,12 +163,14 @@ TEST_F(QueueOverSession, TheJournalKeepsTheQueueUntilTheNextLoginTakesIt)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return done();
     };
-    ASSERT_TRUE(soon([&] { return journal.Held() == 5; })) << journal.Held();
+    ASSERT_TRUE(soon([&] { return journal.Held() == 6 && Runner.Queue().Count(TTransferState::Failed) == 1; }))
+        << journal.Held() << Lines();
     EXPECT_EQ(other.Left("tester@memory"), 0u);
 
     Runner.StopAll("Stopped by the disconnect.");
     EXPECT_EQ(journal.Held(), 0u);
-    ASSERT_EQ(other.Left("tester@memory"), 5u);
+    ASSERT_EQ(other.Left("tester@memory"), 6u);
+    Server.AddFile("/f5", std::string(1 << 20, 'f'));
 
     TNewsRecord news;
     TTransferRunner next(news, false, Server.Maker());
@@ -176,10 +180,10 @@ TEST_F(QueueOverSession, TheJournalKeepsTheQueueUntilTheNextLoginTakesIt)
     session.User = "tester";
     next.SetSession(session, "tester@memory");
     next.OfferUnfinished();
-    EXPECT_EQ(news.Confirms, QStringList{"5 transfers to tester@memory were not finished. Queue them again?"});
+    EXPECT_EQ(news.Confirms, QStringList{"6 transfers to tester@memory were not finished. Queue them again?"});
     EXPECT_EQ(other.Left("tester@memory"), 0u);
     ASSERT_TRUE(soon([&] { return !next.Active(); }));
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(Contents(Local.Path() / ("f" + std::to_string(i))), std::string(1 << 20, char('a' + i))) << i;
     EXPECT_TRUE(soon([&] { return next.Keeper()->Journal().Held() + other.Left("tester@memory") == 0; }));
 }

@@ -164,8 +164,10 @@ TEST_F(KilledQueue, TheQueueOfARunKilledIsOfferedAtTheNextLogin)
     // The rows as the kill left them, under another run that is still
     // going, and under one that ended.
     Form->Runner().StopAll("test");
-    std::vector<TTransferItem> killed = TQueueJournal(journal, "test").Take(site);
+    TQueueJournal taker(journal, "test");
+    std::vector<TTransferItem> killed = taker.Take(site);
     ASSERT_EQ(killed.size(), 3u);
+    taker.DropTaken();
     Stop();
     const auto restart = [&](const std::string &owner, const std::string &before) {
         if (!before.empty())
