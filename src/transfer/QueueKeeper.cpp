@@ -26,6 +26,9 @@ TQueueKeeper::TQueueKeeper(TTransferQueue &queue, std::unique_ptr<TQueueJournal>
 
 TQueueKeeper::~TQueueKeeper()
 {
+    // A clean end leaves the journal as the queue is: a row of an item
+    // that ended a moment ago would be offered again.
+    Flush();
     FQueue.OnChangeWaiting = nullptr;
 }
 
