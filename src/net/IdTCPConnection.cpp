@@ -398,11 +398,19 @@ void TIdTCPConnection::WriteBytes(const void *buffer, int count)
         const int length = count - position;
         int sent;
         if (FTls) {
-            sent = FTls->Write(bytes + position, length);
-            if (sent == -1) {
-                if (!WaitForTLS(FTls->Want() == TIdTLSSession::wtWrite, -1))
-                    GStack->RaiseError(Id_WSAETIMEDOUT);
-                continue;
+            // A record given up half way (a time-out, an abort, an error)
+            // cannot be finished by other bytes, and TLS would refuse
+            // every later write: the connection ends with it.
+            try {
+                sent = FTls->Write(bytes + position, length);
+                if (sent == -1) {
+                    if (!WaitForTLS(FTls->Want() == TIdTLSSession::wtWrite, -1))
+                        GStack->RaiseError(Id_WSAETIMEDOUT);
+                    continue;
+                }
+            } catch (...) {
+                DropSocket();
+                throw;
             }
         } else if (FInterceptEnabled && FIntercept && FIntercept->HandlesSend) {
             sent = FIntercept->InterceptSend(bytes + position, length);

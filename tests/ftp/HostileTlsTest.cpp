@@ -6,6 +6,7 @@
 #include "IdException.h"
 #include "IdFTP.h"
 #include "IdStream.h"
+#include "IdTCPClient.h"
 #include "PeerTls.h"
 #include "ScriptedPeer.h"
 #include "TempDir.h"
@@ -16,6 +17,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <memory>
 
@@ -282,6 +285,29 @@ TEST_F(HostileTls, AServerGoneInTheMiddleOfAnUploadIsAnError)
     sent.Write(data.data(), int64_t(data.size()));
     sent.SetPosition(0);
     EXPECT_THROW(session.FTP.Put(&sent, "f", false), EIdException);
+}
+
+// A write over TLS given up half way (the server stopped reading, and the
+// time-out came) leaves a record half sent that no other bytes can finish:
+// the connection ends there, rather than fail each write after it with
+// "bad length" while it still looks connected.
+TEST_F(HostileTls, AWriteGivenUpHalfWayEndsTheConnection)
+{
+    ScriptedPeer server;
+    server.Serve([this](PeerSocket &peer) {
+        PeerTls tls(Context, peer.Fd());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    });
+    TIdTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.ReadTimeout = 300;
+    client.Connect();
+    client.StartTLS("127.0.0.1");
+    const std::string data(64 << 20, 'x');
+    EXPECT_THROW(client.WriteBytes(data.data(), int(data.size())), EIdException);
+    EXPECT_FALSE(client.Connected());
+    server.Join();
 }
 
 }  // namespace
